@@ -1,0 +1,41 @@
+# make run   installs what is missing, builds, starts QuizDesk on the demo test
+# make test  the same set-up, then every test
+BUILD      ?= build
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+JOBS       ?= $(shell nproc)
+export QT_QPA_PLATFORM ?= offscreen
+
+.PHONY: all setup configure build run test fuzz bench clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: setup $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@echo "QuizDesk's window is not built yet: checking the demo test with the examiner's tool."
+	cd examples/demo && ../../$(BUILD)/tools/quizdesk-tool check
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer over the whole load (clang, ASan, UBSan), bounded in time.
+fuzz: setup
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DQUIZDESK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	bash tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+bench: build
+	bash bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(FUZZ_BUILD)

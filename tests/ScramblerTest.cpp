@@ -1,0 +1,78 @@
+#include "definition/Scrambler.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace qd;
+
+namespace {
+std::string bytes(std::initializer_list<int> b)
+{
+    std::string s;
+    for (int v : b) {
+        s.push_back(char(v));
+    }
+    return s;
+}
+} // namespace
+
+TEST(Scrambler, DecodesKnownFiles)
+{
+    // The two kinds differ only by the questions file's extra draw.
+    std::string answers = bytes({0x76, 0x5E, 0xDF, 0x01, 0x01, 0x00, 0xDB, 0x9B, 0x1B});
+    std::string questions = bytes({0x76, 0x5E, 0xDF, 0x01, 0x01, 0x00, 0x16, 0xD4, 0xC5});
+    TestRandom rng;
+    decoding(answers, FileKind::Answers, rng);
+    decoding(questions, FileKind::Questions, rng);
+    EXPECT_EQ(answers, bytes({0x76, 0x5E, 0xDF, 0x01, 0xCD, 0xE0, 'a', 'b', 'c'}));
+    EXPECT_EQ(questions, bytes({0x76, 0x5E, 0xDF, 0x01, '1', ')', 'a', 'b', 'c'}));
+}
+
+TEST(Scrambler, PlainTextIsLeftAlone)
+{
+    std::string plain = "1) abc#";
+    TestRandom rng;
+    decoding(plain, FileKind::Questions, rng);
+    EXPECT_EQ(plain, "1) abc#");
+}
+
+TEST(Scrambler, MagicWithoutSeedIsAnEmptyText)
+{
+    for (std::size_t len : {4u, 5u}) {
+        std::string buf = bytes({0x76, 0x5E, 0xDF, 0x01, 0x07}).substr(0, len);
+        TestRandom rng;
+        decoding(buf, FileKind::Answers, rng);
+        EXPECT_EQ(buf, bytes({0x76, 0x5E, 0xDF, 0x01}));
+    }
+}
+
+TEST(Scrambler, RoundTripsAtEveryLengthAroundTheLaneSplit)
+{
+    std::mt19937 gen(7);
+    for (std::size_t len = 2; len < 200; ++len) {
+        std::string plain = "1)";
+        while (plain.size() < len) {
+            plain.push_back(char(gen()));
+        }
+        const uint16_t seed = uint16_t(gen());
+        const std::string s = scramble(plain, FileKind::Questions, seed);
+        ASSERT_EQ(s.size(), plain.size() + 4);
+        EXPECT_EQ(unscramble(s, FileKind::Questions), plain) << len;
+    }
+}
+
+TEST(Scrambler, LeavesTheGeneratorAfterTheLastDraw)
+{
+    // 40 body bytes: the laned decoder must end where a plain loop ends.
+    std::string plain = "1)" + std::string(40, 'x');
+    std::string buf = scramble(plain, FileKind::Questions, 99);
+    TestRandom rng;
+    decoding(buf, FileKind::Questions, rng);
+    TestRandom ref;
+    ref.seed(99);
+    for (int i = 0; i < 1 + 2 * 40; ++i) {
+        ref.draw31();
+    }
+    EXPECT_EQ(rng.state(), ref.state());
+}
