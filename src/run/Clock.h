@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+
+namespace qd {
+
+// Local calendar time, as the report's date line and the clock seed use it.
+struct LocalTime
+{
+    int year = 1970;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// The one way time reaches the engine: a millisecond tick count (wrapping
+// 32-bit, like the platform's) and local calendar time. The shell passes the
+// system clock, tests and the dry run a virtual one.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual uint32_t ticks() const = 0;
+    virtual LocalTime now() const = 0;
+    // Seconds since 1970-01-01 00:00:00 of the local calendar time (the
+    // seed of a run's draws).
+    virtual uint32_t calendarSeconds() const = 0;
+};
+
+} // namespace qd

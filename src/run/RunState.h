@@ -1,0 +1,66 @@
+#pragma once
+
+#include "definition/TestModel.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qd {
+
+// The running test: the response to the current question, the totals and
+// the timing. Owned by the session for the whole run.
+struct RunState
+{
+    int32_t not_started = 1;
+    std::string st_name;  // at most 49 characters
+    int32_t cur_q = 0;    // record index of the question shown
+    int32_t n_done = 0;   // questions finished
+
+    // The response. Shown (0-based) positions of options or cells; -2 empty.
+    std::array<int32_t, kMaxAnswers> picks{};
+    int32_t n_picks = 0;
+    int32_t act_row = -1;
+    // Type 4: per row of the first column a count and up to 50 picks.
+    std::vector<std::array<int32_t, kMaxAnswers + 1>> rows4;
+    // Type 6: per row, the pick in each of the columns 2 to 10, -1 none.
+    std::array<std::array<int32_t, kMaxColumns - 1>, kMaxAnswers> grid6{};
+    int16_t sel3 = -1;
+    std::array<int32_t, kMaxAnswers> order3{};
+    std::array<uint32_t, kMaxAnswers> col3{};
+
+    int32_t pic_dy = 0;
+    int32_t cursor_id = -2; // 101 hand, -2 arrow
+    int32_t hover_reset = 1;
+    int32_t hover_row = -1;
+    int32_t hover_col = -1;
+
+    std::string ans_text; // at most 127 characters
+    float score = 0.0f;
+    int32_t max_score = 0;
+    std::vector<int32_t> nrighta; // numbers of questions not fully right
+    std::vector<int32_t> i_r;     // record indexes in asking order
+
+    uint32_t tick_test = 0;
+    uint32_t tick_quest = 0;
+
+    uint32_t answer_colour = colour::statusRed; // the status shape `Answer`
+    bool answer_shown = false;                  // no question scored yet
+
+    RunState() { resetResponse(); }
+
+    // picks to -2, col3 to black, order3 to 1..50, pic_dy 0, hover reset.
+    void resetResponse()
+    {
+        picks.fill(-2);
+        col3.fill(colour::black);
+        for (int i = 0; i < kMaxAnswers; ++i) {
+            order3[std::size_t(i)] = i + 1;
+        }
+        pic_dy = 0;
+        hover_reset = 1;
+    }
+};
+
+} // namespace qd
