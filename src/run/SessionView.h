@@ -1,0 +1,75 @@
+#pragma once
+
+#include "definition/TestModel.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qd {
+
+// What the results window shows (texts in code page 1251).
+struct ResultsSummary
+{
+    std::string testName;   // the extended test name (two lines)
+    std::string points;     // "%.2f"
+    int maxScore = 0;
+    int percent = 0;
+    uint32_t minutes = 0;
+    uint32_t seconds = 0;
+    std::string grade;      // or "Тест не завершено!"
+    bool everyPointEarned = false; // window cut to 210 pixels, no wrong list
+    std::string wrongList;  // "%3d, " per wrong question, ascending
+};
+
+// Everything the test session asks of the window. The session never draws:
+// it decides what changes and tells the view; the window (or the examiner's
+// dry run) carries it out. Colours are packed 0x00BBGGRR.
+class SessionView
+{
+public:
+    virtual ~SessionView() = default;
+
+    // Messages: a non-fatal message box (text in code page 1251).
+    virtual void message(const std::string& text) = 0;
+    virtual void beep() = 0; // the warning beep of a question's time limit
+
+    // Title page.
+    virtual void clearNameBox() = 0;
+
+    // Timers: the 100 ms start wait and the 50 ms question timer.
+    virtual void setWaitTimer(bool running) = 0;
+    virtual void setQuestionTimer(bool running) = 0;
+
+    // Question screen. showQuestionScreen hides the title page and shows the
+    // status strip. displayQuestion draws the whole screen of question q into
+    // the off-screen picture (background, picture, stem, answers via
+    // drawAnswers) and returns pic_dy: 0, or the picture's height + 10.
+    virtual void showQuestionScreen() = 0;
+    virtual int displayQuestion(int q) = 0;
+    // Redraws the answer area of q: white from a fifth of a line above the
+    // first option, every option in its colour (and type 3's marker bars).
+    // The slot rectangles are screen rectangles already.
+    virtual void drawAnswers(int q) = 0;
+    virtual void drawOption(const AnswerSlot& slot, uint32_t colour) = 0;
+    virtual void fillRect(uint32_t colour, int left, int top, int right, int bottom) = 0;
+    virtual void repaint() = 0;
+    // Copies the picture as the window shows it into the off-screen picture.
+    virtual void capturePicture() = 0;
+    virtual void setHandCursor(bool hand) = 0;
+
+    // Status strip and answer strip.
+    virtual void setQuestionCount(int n) = 0;         // N_quest
+    virtual void setQuestionNumber(int n) = 0;        // I_quest
+    virtual void setAnswerColour(uint32_t colour) = 0; // the shape Answer
+    virtual void setScoreText(const std::string& text) = 0; // Smarks
+    virtual void setProgress(int value, int maximum) = 0;
+    virtual void setMinutesLeft(int minutes) = 0;     // L_tend
+    // The typed-answer strip: shown (cleared) for typed questions; focus on
+    // later questions.
+    virtual void setAnswerBox(bool shown, bool focus) = 0;
+
+    // The end of the test.
+    virtual void showResults(const ResultsSummary& results) = 0;
+};
+
+} // namespace qd
