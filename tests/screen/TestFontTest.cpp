@@ -2,16 +2,8 @@
 
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QGuiApplication>
 
 #include <gtest/gtest.h>
-
-namespace {
-int argc = 1;
-char arg0[] = "test";
-char* argv[] = {arg0, nullptr};
-QGuiApplication app(argc, argv);
-} // namespace
 
 TEST(TestFont, IsLiberationMonoWithTheAskedCellHeight)
 {
