@@ -40,6 +40,9 @@ struct RunState
     float score = 0.0f;
     int32_t max_score = 0;
     std::vector<int32_t> nrighta; // numbers of questions not fully right
+    // Questions the test time limit left unasked (their marks are counted in
+    // max_score, nothing in score): a run with any is not a full score.
+    int32_t n_unasked = 0;
     std::vector<int32_t> i_r;     // record indexes in asking order
 
     uint32_t tick_test = 0;
@@ -49,6 +52,17 @@ struct RunState
     bool answer_shown = false;                  // no question scored yet
 
     RunState() { resetResponse(); }
+
+    // Appends to picks (an ordering question's moves); refused (false) once
+    // all kMaxAnswers entries are in use, so the response never overruns.
+    bool appendPick(int32_t value)
+    {
+        if (n_picks < 0 || n_picks >= kMaxAnswers) {
+            return false;
+        }
+        picks[std::size_t(n_picks++)] = value;
+        return true;
+    }
 
     // picks to -2, col3 to black, order3 to 1..50, pic_dy 0, hover reset.
     void resetResponse()
