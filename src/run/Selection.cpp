@@ -1,0 +1,150 @@
+#include "run/Selection.h"
+
+#include "definition/TextRoutines.h"
+#include "screen/AnswerLayout.h"
+
+#include <numeric>
+
+namespace qd {
+
+Status intermix(int32_t* arr, int n, int nv, TestRandom& random)
+{
+    if (nv > n) {
+        return fault("nv > n in intermix()!\n");
+    }
+    std::vector<int32_t> aw(arr, arr + std::max(n, 0));
+    for (int i = 0; i < nv; ++i) {
+        const int k = random.rnd(n - i);
+        arr[i] = aw[std::size_t(k)];
+        aw.erase(aw.begin() + k);
+    }
+    return std::nullopt;
+}
+
+Status random_q(const TestModel& model, TestRandom& random, std::vector<int32_t>& i_r)
+{
+    const int nsect = model.nsect;
+    const std::size_t sections = std::size_t(std::max(nsect, 0));
+    std::vector<int32_t> kqr0(sections);
+    std::vector<int32_t> kqr(sections);
+    int sum = 0;
+    for (int s = 0; s < nsect; ++s) {
+        const std::size_t u = std::size_t(s);
+        kqr0[u] = s + 1 < nsect ? model.nqr[u + 1] - model.nqr[u] : model.nq_total - model.nqr[u] + 1;
+        // The proportional share, rounded half up in floating point.
+        kqr[u] = int32_t(double(kqr0[u]) * model.nq_ask / model.nq_total + 0.5);
+        if (kqr[u] < 1) {
+            kqr[u] = 1;
+        }
+        sum += kqr[u];
+    }
+    int left = model.nq_ask - sum;
+    for (int s = 0; s < nsect && left > 0; ++s) {
+        const std::size_t u = std::size_t(s);
+        if (kqr[u] < kqr0[u]) {
+            ++kqr[u];
+            --left;
+        }
+    }
+
+    std::vector<int32_t> rand_nr(sections);
+    std::iota(rand_nr.begin(), rand_nr.end(), 0);
+    if (model.rnd_sect == 1) {
+        if (Status f = intermix(rand_nr.data(), nsect, nsect, random)) {
+            return f;
+        }
+    }
+
+    i_r.clear();
+    std::vector<int32_t> pool;
+    for (int32_t s : rand_nr) {
+        const std::size_t u = std::size_t(s);
+        pool.resize(std::size_t(kqr0[u]));
+        std::iota(pool.begin(), pool.end(), model.nqr[u] - 1);
+        if (model.rnd_quest == 1) {
+            if (Status f = intermix(pool.data(), kqr0[u], kqr[u], random)) {
+                return f;
+            }
+        }
+        i_r.insert(i_r.end(), pool.begin(), pool.begin() + std::min<std::ptrdiff_t>(kqr[u], kqr0[u]));
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+std::vector<int32_t> shuffled(int n, TestRandom& random, Status& f)
+{
+    std::vector<int32_t> perm(std::size_t(std::max(n, 0)));
+    std::iota(perm.begin(), perm.end(), 0);
+    f = intermix(perm.data(), n, n, random);
+    return perm;
+}
+
+} // namespace
+
+Status random_ans(TestModel& model, TestRandom& random)
+{
+    if (model.rnd_ans != 1) {
+        return std::nullopt;
+    }
+    for (Question& q : model.stq) {
+        if (q.type == 5 || q.graph == 2) {
+            continue;
+        }
+        Status f;
+        if (q.type >= 1 && q.type <= 3) {
+            const std::vector<int32_t> perm = shuffled(q.nans, random, f);
+            if (f) {
+                return f;
+            }
+            itermix_ans(q.nans, q.ans.data(), perm.data(), model.char_w, model.line_h);
+            std::copy(perm.begin(), perm.end(), q.ord.begin());
+            for (int j = 0; j < q.nrans; ++j) {
+                int32_t& r = q.rans[std::size_t(j)];
+                r = is(perm.data(), r - 1, q.nans) + 1;
+            }
+        } else if (q.type == 4 || q.type == 6) {
+            for (Column& c : q.col) {
+                const std::vector<int32_t> perm = shuffled(c.nrow, random, f);
+                if (f) {
+                    return f;
+                }
+                itermix_ans(c.nrow, c.cell.data(), perm.data(), model.char_w, model.line_h);
+                c.cord = perm;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void itermix_ans(int count, AnswerSlot* slots, const int32_t* perm, int char_w, int line_h)
+{
+    std::vector<AnswerSlot> ans_w(std::size_t(std::max(count, 0)));
+    for (int i = 0; i < count; ++i) {
+        const AnswerSlot& src = slots[perm[i]];
+        AnswerSlot& w = ans_w[std::size_t(i)];
+        w.str = src.str;
+        w.col1 = src.col1;
+        w.col2 = src.col2;
+        w.row1 = i == 0 ? slots[0].row1
+                        : slots[i].row1 + ans_w[std::size_t(i - 1)].row2 - slots[i - 1].row2;
+        w.row2 = src.row2 + w.row1 - src.row1;
+        rect(w, char_w, line_h);
+    }
+    std::move(ans_w.begin(), ans_w.end(), slots);
+}
+
+Status RestoreNumb(int32_t* values, int count, int n, const int32_t* perm)
+{
+    for (int i = 0; i < count; ++i) {
+        const int32_t v = values[i];
+        if (v < 0 || v >= n) {
+            return fault("Не правильное обращение к функции RestoreNumb()!");
+        }
+        values[i] = perm[v] + 1;
+    }
+    return std::nullopt;
+}
+
+} // namespace qd
