@@ -4,6 +4,8 @@
 #include "definition/TestModel.h"
 #include "run/RunState.h"
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace qd {
@@ -12,6 +14,15 @@ class ReportFile;
 
 // Scoring of a finished question. Points are 32-bit floats; a question is
 // fully right when its points differ from its mark by less than 0.001.
+
+// The report text of a question (ans_text) holds at most this many bytes.
+constexpr std::size_t kAnsTextCapacity = 127;
+
+// Appends one entry of a report text ("12," or " A:3,") to `text` whole, or
+// not at all when it would pass kAnsTextCapacity; once an entry has been
+// dropped (`full` set) nothing more is appended, so the text is always a
+// clean prefix of the whole answer.
+void appendEntry(std::string& text, std::string_view entry, bool& full);
 
 // True when the question is answered in the typing box rather than with the
 // mouse: a typed text (type 5) or a picture-only question (graph 2).

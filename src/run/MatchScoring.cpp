@@ -1,0 +1,241 @@
+#include "run/MatchScoring.h"
+
+#include "definition/TextRoutines.h"
+#include "run/Scoring.h"
+#include "run/Selection.h"
+
+#include <algorithm>
+
+namespace qd {
+
+namespace {
+
+// The typed answer without blanks, and the number of groups typed in it:
+// one per ";", plus the last one when it is not closed by a ";".
+std::string typedGroups(const std::string& ans_text, int& typed)
+{
+    std::string t = ans_text;
+    t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
+    typed = int(std::count(t.begin(), t.end(), ';'));
+    if (!t.empty() && t.back() != ';') {
+        ++typed;
+    }
+    return t;
+}
+
+// Bytes from `f` up to the ";" that closes its group, or to the end.
+int groupSpan(const std::string& t, std::size_t f)
+{
+    const std::size_t semi = t.find(';', f);
+    return int((semi == std::string::npos ? t.size() : semi) - f);
+}
+
+std::string label(char lbl, int32_t first)
+{
+    std::string s = " ";
+    s += lbl;
+    s += ':';
+    s += std::to_string(first);
+    s += ',';
+    return s;
+}
+
+// Groups g of the first column's rows that expect something.
+int groupsWithNumbers(const Question& q, int rows)
+{
+    int groups = 0;
+    for (int g = 0; g < rows && g < int(q.grp.size()); ++g) {
+        groups += q.grp[std::size_t(g)].cnt != 0 ? 1 : 0;
+    }
+    return groups;
+}
+
+} // namespace
+
+Status fsmarks4(const TestModel& model, RunState& st, float& points)
+{
+    const Question& q = model.stq[std::size_t(st.cur_q)];
+    if (q.graph != 2) {
+        return fsmarks4n(model, st, points);
+    }
+    int typed = 0;
+    const std::string t = typedGroups(st.ans_text, typed);
+    const float value = float(q.mark) / float(q.nrans);
+    points = 0.0f;
+    if (typed > q.nrans) {
+        points = float(-(typed - q.nrans)) * value;
+    }
+    for (int g = 0; g < q.nrans && g < int(q.grp.size()); ++g) {
+        const Group& grp = q.grp[std::size_t(g)];
+        if (grp.cnt <= 0) {
+            continue; // a typed group always expects numbers
+        }
+        const float unit = value / float(grp.cnt);
+        const int f = strcmpmy(t, std::string_view(&grp.lbl, 1), int(t.size()));
+        if (f < 0) {
+            continue;
+        }
+        std::array<int32_t, kMaxGroupNumbers> nums{};
+        const int h = readnumbers(std::string_view(t).substr(std::size_t(f) + 1),
+                                  groupSpan(t, std::size_t(f)), kMaxGroupNumbers, nums.data());
+        if (h > grp.cnt) {
+            points -= float(h - grp.cnt) * unit;
+        }
+        for (int i = 0; i < h; ++i) {
+            if (is(grp.numbers.data(), nums[std::size_t(i)], grp.cnt) >= 0) {
+                points += unit;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+Status fsmarks4n(const TestModel& model, RunState& st, float& points)
+{
+    const Question& q = model.stq[std::size_t(st.cur_q)];
+    points = 0.0f;
+    if (q.col.size() < 2) {
+        return std::nullopt;
+    }
+    const Column& first = q.col[0];
+    const Column& second = q.col[1];
+    const int rows = std::min<int>(first.nrow, int(st.rows4.size()));
+    int answered = 0;
+    for (int r = 0; r < rows; ++r) {
+        auto& row = st.rows4[std::size_t(r)];
+        row[0] = std::clamp(row[0], 0, kMaxAnswers);
+        if (Status f = RestoreNumb(row.data() + 1, row[0], second.nrow, second.cord.data())) {
+            return f;
+        }
+        answered += row[0] != 0 ? 1 : 0;
+    }
+    const int groups = groupsWithNumbers(q, first.nrow);
+    if (groups == 0) {
+        return std::nullopt;
+    }
+    const float value = float(q.mark) / float(groups);
+    if (answered > groups) {
+        points = float(-(answered - groups)) * value;
+    }
+    bool full = false;
+    for (int r = 0; r < rows; ++r) {
+        const auto& row = st.rows4[std::size_t(r)];
+        const int32_t g = first.cord[std::size_t(r)];
+        if (g < 0 || g >= int(q.grp.size())) {
+            continue;
+        }
+        const Group& grp = q.grp[std::size_t(g)];
+        const int d = row[0];
+        const int n = grp.cnt;
+        if (d == 0 || n == 0) {
+            continue;
+        }
+        const float unit = value / float(n);
+        if (d > n) {
+            points -= float(d - n) * unit;
+        }
+        for (int i = 0; i < d; ++i) {
+            const int32_t pick = row[std::size_t(i) + 1];
+            if (is(grp.numbers.data(), pick, n) >= 0) {
+                points += unit;
+            }
+            appendEntry(st.ans_text, i == 0 ? label(grp.lbl, pick) : std::to_string(pick) + ",", full);
+        }
+    }
+    return std::nullopt;
+}
+
+Status fsmarks6(const TestModel& model, RunState& st, float& points)
+{
+    const Question& q = model.stq[std::size_t(st.cur_q)];
+    if (q.graph != 2) {
+        return fsmarks6n(model, st, points);
+    }
+    int typed = 0;
+    const std::string t = typedGroups(st.ans_text, typed);
+    const float value = float(q.mark) / float(q.nrans);
+    const float unit = value / float(q.ncol);
+    points = 0.0f;
+    if (typed > q.nrans) {
+        points = float(-(typed - q.nrans)) * value;
+    }
+    for (int s = 0; s < q.nrans && s < int(q.sans.size()); ++s) {
+        const std::string& key = q.sans[std::size_t(s)];
+        if (key.empty()) {
+            continue;
+        }
+        const std::size_t f = t.find(key[0]);
+        if (f == std::string::npos) {
+            continue;
+        }
+        const int span = groupSpan(t, f);
+        if (span > q.ncol) {
+            points -= float(span - q.ncol) * value;
+        }
+        for (int i = 0; i < q.ncol; ++i) {
+            const std::size_t at = f + std::size_t(i);
+            if (at < t.size() && std::size_t(i) < key.size() && t[at] == key[std::size_t(i)]) {
+                points += unit;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+Status fsmarks6n(const TestModel& model, RunState& st, float& points)
+{
+    const Question& q = model.stq[std::size_t(st.cur_q)];
+    points = 0.0f;
+    const int k = std::min(q.ncol, int(q.col.size())) - 1;
+    if (k < 1) {
+        return std::nullopt;
+    }
+    const Column& first = q.col[0];
+    const int rows = std::min<int>(first.nrow, kMaxAnswers);
+    int answered = 0;
+    for (int r = 0; r < rows; ++r) {
+        auto& row = st.grid6[std::size_t(r)];
+        bool any = false;
+        for (int c = 0; c < k; ++c) {
+            int32_t& v = row[std::size_t(c)];
+            if (v < 0) {
+                v = 0;
+                continue;
+            }
+            const Column& col = q.col[std::size_t(c) + 1];
+            if (Status f = RestoreNumb(&v, 1, col.nrow, col.cord.data())) {
+                return f;
+            }
+            any = true;
+        }
+        answered += any ? 1 : 0;
+    }
+    const int groups = groupsWithNumbers(q, first.nrow);
+    if (groups == 0) {
+        return std::nullopt;
+    }
+    const float value = float(q.mark) / float(groups);
+    const float unit = value / float(k);
+    if (answered > groups) {
+        points = float(-(answered - groups)) * value;
+    }
+    bool full = false;
+    for (int r = 0; r < rows; ++r) {
+        const auto& row = st.grid6[std::size_t(r)];
+        const int32_t g = first.cord[std::size_t(r)];
+        if (g < 0 || g >= int(q.grp.size()) || q.grp[std::size_t(g)].cnt == 0) {
+            continue;
+        }
+        const Group& grp = q.grp[std::size_t(g)];
+        for (int c = 0; c < k; ++c) {
+            const int32_t v = row[std::size_t(c)];
+            if (v == grp.numbers[std::size_t(c)]) {
+                points += unit;
+            }
+            appendEntry(st.ans_text, c == 0 ? label(grp.lbl, v) : std::to_string(v) + ",", full);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace qd

@@ -1,0 +1,236 @@
+#include "run/Scoring.h"
+
+#include "definition/Cp1251.h"
+#include "results/ReportFile.h"
+#include "../support/ModelBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace qd;
+using qdtest::choice;
+using qdtest::modelOf;
+
+namespace {
+
+struct Scored
+{
+    float points = -1;
+    RunState st;
+};
+
+// Scores the only question of a model after `respond` has set the response
+// of the session (picks, col3, order3 ...) and with `typed` in the box.
+Scored scoreOne(const Question& q, const std::function<void(RunState&)>& respond,
+                const std::string& typed = "")
+{
+    const TestModel m = modelOf({q});
+    Scored s;
+    s.st.i_r = {0};
+    s.st.n_picks = q.type == 1 || q.type == 3 ? 1 : 0;
+    respond(s.st);
+    ReportFile none;
+    const Status f = fsmarks(m, s.st, toCp1251(typed), none, &s.points);
+    EXPECT_FALSE(f) << (f ? f->message : "");
+    return s;
+}
+
+void picks(RunState& st, std::initializer_list<int> shown)
+{
+    st.n_picks = 0;
+    for (int p : shown) {
+        st.picks[std::size_t(st.n_picks++)] = p;
+    }
+}
+
+// A type 3 response as the mouse leaves it: the first positions moved
+// (red), holding the options shown at those numbers.
+void placed(RunState& st, std::initializer_list<int> order)
+{
+    int j = 0;
+    for (int o : order) {
+        st.order3[std::size_t(j)] = o;
+        st.col3[std::size_t(j++)] = colour::red;
+    }
+}
+
+} // namespace
+
+TEST(Fsmarks, ChoiceByMouse)
+{
+    struct Case
+    {
+        const char* what;
+        Question q;
+        std::vector<int> shown;
+        float points;
+    };
+    const Case cases[] = {
+        {"type 1 right", choice(1, 4, {2}, 1), {1}, 1},
+        {"type 1 wrong", choice(1, 4, {2}, 1), {3}, 0},
+        {"type 1 none", choice(1, 4, {2}, 1), {-2}, 0},
+        {"type 2 both right", choice(2, 4, {1, 3}, 2), {0, 2}, 2},
+        {"type 2 one right", choice(2, 4, {1, 3}, 2), {2}, 1},
+        {"type 2 right and wrong", choice(2, 4, {1, 3}, 2), {0, 1}, 1},
+        {"type 2 all four", choice(2, 4, {1, 3}, 2), {0, 1, 2, 3}, 0},
+    };
+    for (const Case& c : cases) {
+        const Scored s = scoreOne(c.q, [&](RunState& st) {
+            st.n_picks = 0;
+            for (int p : c.shown) {
+                st.picks[std::size_t(st.n_picks++)] = p;
+            }
+        });
+        EXPECT_FLOAT_EQ(s.points, c.points) << c.what;
+        const bool right = c.points == float(c.q.mark);
+        EXPECT_EQ(s.st.answer_colour, right ? colour::statusGreen : colour::statusRed) << c.what;
+        EXPECT_EQ(s.st.nrighta, right ? std::vector<int32_t>{} : std::vector<int32_t>{1}) << c.what;
+        EXPECT_FLOAT_EQ(s.st.score, c.points);
+        EXPECT_EQ(s.st.max_score, c.q.mark);
+    }
+}
+
+TEST(Fsmarks, ChoiceByTypedNumbers)
+{
+    const Question q = choice(2, 0, {1, 3}, 4, 2);
+    const struct
+    {
+        const char* typed;
+        float points;
+    } cases[] = {
+        {"1,3", 4}, {"3", 2}, {"1, 2, 3", 2}, {"a", 0}, {"", 0}, {"3,1", 4},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, c.typed).points, c.points) << c.typed;
+    }
+    // The numbers become 0-based picks; an unreadable list leaves none.
+    EXPECT_EQ(scoreOne(q, [](RunState&) {}, "1,3").st.picks[1], 2);
+    EXPECT_LT(scoreOne(q, [](RunState&) {}, "1,x").st.n_picks, 0);
+}
+
+TEST(Fsmarks, ThreeThirdsAreFullyRight)
+{
+    const Scored s = scoreOne(choice(2, 5, {1, 2, 4}, 1), [](RunState& st) { picks(st, {0, 1, 3}); });
+    EXPECT_NEAR(s.points, 1.0f, 0.001);
+    EXPECT_EQ(s.st.answer_colour, colour::statusGreen);
+    EXPECT_TRUE(s.st.nrighta.empty());
+}
+
+TEST(Fsmarks, Ordering)
+{
+    const Question q = choice(3, 4, {2, 1, 4, 3}, 4);
+    Scored s = scoreOne(q, [](RunState& st) { placed(st, {2, 1, 3, 4}); });
+    EXPECT_FLOAT_EQ(s.points, 2);
+    EXPECT_EQ(s.st.ans_text, "2,1,3,4,");
+
+    // Nothing moved: nothing placed, nothing for the report.
+    s = scoreOne(q, [](RunState&) {});
+    EXPECT_FLOAT_EQ(s.points, 0);
+    EXPECT_EQ(s.st.ans_text, "");
+
+    // The report shows file numbers: the options were shuffled to 3, 0, 1, 2.
+    Question shuffled = q;
+    shuffled.ord[0] = 2, shuffled.ord[1] = 0, shuffled.ord[2] = 1, shuffled.ord[3] = 3;
+    s = scoreOne(shuffled, [](RunState& st) { placed(st, {2, 1}); });
+    EXPECT_EQ(s.st.ans_text, "1,3,");
+    EXPECT_FLOAT_EQ(s.points, 2);
+
+    // Typed: a list keeps the credit of the numbers before an unreadable one.
+    const Question typed = choice(3, 0, {2, 1, 4, 3}, 4, 2);
+    EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "2,1,4,3").points, 4);
+    EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "2,1,x").points, 2);
+    EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "").points, 0);
+    EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "2,1,4,3,5").points, 3);
+}
+
+TEST(Fsmarks, OrderingReportTextKeepsWholeEntriesWithinItsCapacity)
+{
+    // 50 options all moved: "1," .. "50," would take 141 bytes.
+    const Question q = choice(3, 50, {1, 2}, 2);
+    const Scored s = scoreOne(q, [](RunState& st) {
+        for (int j = 0; j < 50; ++j) {
+            st.order3[std::size_t(j)] = j + 1;
+            st.col3[std::size_t(j)] = colour::red;
+        }
+    });
+    std::string whole;
+    for (int n = 1; n <= 45; ++n) {
+        whole += std::to_string(n) + ",";
+    }
+    EXPECT_EQ(s.st.ans_text, whole); // 126 bytes; "46," would pass 127
+    // The 48 surplus positions cost more than the two right ones earn.
+    EXPECT_FLOAT_EQ(s.points, 0);
+}
+
+TEST(Fsmarks, TypedText)
+{
+    const Question q = qdtest::text(toCp1251("водород"), 3);
+    EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "Водо род").points, 3);
+    EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "водород.").points, 0);
+    EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "").points, 0);
+    // The typed text is the report's answer column.
+    EXPECT_EQ(scoreOne(q, [](RunState&) {}, "Водо род").st.ans_text, toCp1251("Водо род"));
+}
+
+TEST(Fsmarks, NegativePointsAreRecordedAsZeroAndMarkZeroIsAlwaysRight)
+{
+    // Three picks for one correct option: -2 + 0.
+    Scored s = scoreOne(choice(2, 4, {1}, 1), [](RunState& st) { picks(st, {1, 2, 3}); });
+    EXPECT_FLOAT_EQ(s.points, 0);
+    EXPECT_EQ(s.st.answer_colour, colour::statusRed);
+    EXPECT_EQ(s.st.nrighta, std::vector<int32_t>{1});
+
+    s = scoreOne(choice(2, 4, {1}, 0), [](RunState& st) { picks(st, {1, 2, 3}); });
+    EXPECT_EQ(s.st.answer_colour, colour::statusGreen);
+    EXPECT_TRUE(s.st.nrighta.empty());
+}
+
+TEST(Fsmarks, Faults)
+{
+    TestModel m = modelOf({qdtest::text("a", 1)});
+    RunState st;
+    ReportFile none;
+    EXPECT_FALSE(fsmarks(m, st, std::string(127, 'a'), none));
+    const Status f = fsmarks(m, st, std::string(128, 'a'), none);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->message, toCp1251("Переполнение буфера для Edit->Text!"));
+    EXPECT_EQ(st.max_score, 1); // the refused one counted nothing
+
+    // A box that is not shown is not read, whatever it holds.
+    m = modelOf({choice(1, 2, {1}, 1)});
+    st = RunState();
+    st.n_picks = 1;
+    EXPECT_FALSE(fsmarks(m, st, std::string(300, 'a'), none));
+    EXPECT_EQ(st.ans_text, "");
+
+    m.stq[0].type = 7;
+    const Status t = fsmarks(m, st, "", none);
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->message, toCp1251("Тип вопроса 1 задан не верно!"));
+}
+
+TEST(Fsmarks, UnaskedQuestionsCountTheirMarksOnly)
+{
+    TestModel m = modelOf({choice(1, 2, {1}, 2), choice(1, 2, {1}, 3), choice(1, 2, {1}, 4)});
+    RunState st;
+    st.i_r = {2, 0, 1};
+    st.n_done = 1;
+    skip_unasked(m, st);
+    EXPECT_EQ(st.max_score, 5);
+    EXPECT_EQ(st.n_unasked, 2);
+    EXPECT_EQ(st.n_done, 3);
+    EXPECT_TRUE(st.nrighta.empty());
+}
+
+TEST(RunStatePicks, StopAppendingWhenFull)
+{
+    RunState st;
+    st.n_picks = 0;
+    for (int i = 0; i < kMaxAnswers; ++i) {
+        EXPECT_TRUE(st.appendPick(i));
+    }
+    EXPECT_FALSE(st.appendPick(99));
+    EXPECT_EQ(st.n_picks, kMaxAnswers);
+    EXPECT_EQ(st.picks[kMaxAnswers - 1], kMaxAnswers - 1);
+}
