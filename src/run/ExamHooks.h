@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+namespace qd {
+
+// What the test flow needs of the exam link in examination mode. The link
+// object implements it; outside examination mode none is installed. The
+// link also tells the session when it is up and when the server admitted
+// the student (TestSession::setLinkActive, setExamPermitted).
+class ExamHooks
+{
+public:
+    virtual ~ExamHooks() = default;
+
+    // "Почати тестування" in examination mode with a name: read the server
+    // address and connect. False (address unreadable, already reported)
+    // keeps the title page.
+    virtual bool open(const std::string& studentName) = 0;
+
+    // A later question is shown: the progress of the questions finished so
+    // far (answeredCount, whether the last one was fully right, the score).
+    virtual void progress(int answeredCount, bool lastRight, float score) = 0;
+
+    // The results are shown: the verdict with the finished report.
+    virtual void finished(int percent, const std::string& grade) = 0;
+};
+
+} // namespace qd

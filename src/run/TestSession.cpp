@@ -1,0 +1,613 @@
+#include "run/TestSession.h"
+
+#include "definition/Cp1251.h"
+#include "results/Grading.h"
+#include "results/ReportFile.h"
+#include "run/ExamHooks.h"
+#include "run/Scoring.h"
+#include "run/Selection.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace qd {
+
+namespace {
+
+constexpr int kNameLimit = 50;
+constexpr int32_t kHandCursor = 101;
+constexpr int32_t kArrowCursor = -2;
+
+std::string twoDecimals(float v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", double(v));
+    return buf;
+}
+
+// The first `count` entries of `values` hold `key`.
+bool among(const int32_t* values, int count, int32_t key)
+{
+    return std::find(values, values + std::max(count, 0), key) != values + std::max(count, 0);
+}
+
+// Removes the first occurrence of key; later entries move up.
+void removeFirst(int32_t* values, int32_t& count, int32_t key)
+{
+    int32_t* end = values + count;
+    int32_t* hit = std::find(values, end, key);
+    if (hit == end) {
+        return;
+    }
+    std::copy(hit + 1, end, hit);
+    end[-1] = -2;
+    --count;
+}
+
+} // namespace
+
+TestSession::TestSession(TestModel& model, RunState state, Clock& clock, SessionView& view,
+                         ReportFile& report, std::filesystem::path workDir)
+    : m_model(model),
+      m_rs(std::move(state)),
+      m_clock(clock),
+      m_view(view),
+      m_report(report),
+      m_workDir(std::move(workDir))
+{
+}
+
+// ---- Title page and start wait ------------------------------------------
+
+void TestSession::OnClickBegin(const std::string& name, bool exam)
+{
+    // The button lives on the title page only.
+    if (m_phase != Phase::TitlePage) {
+        return;
+    }
+    if (int(name.size()) >= kNameLimit) {
+        m_view.message(
+            fault("Фамилия и инициалы не должны содержать более %d символов!", kNameLimit).message);
+        m_view.clearNameBox();
+        return;
+    }
+    m_rs.st_name = name;
+    m_examMode = exam;
+    if (exam) {
+        if (name.empty()) {
+            m_view.message(toCp1251("Для проходження екзаменаційного тестування\n"
+                                    "необхідно ввести прізвище та ініціали!\n"));
+            return;
+        }
+        // Without a link object nothing admits the student: the wait goes on
+        // as with a silent server.
+        if (m_exam != nullptr && !m_exam->open(name)) {
+            return;
+        }
+    }
+    m_phase = Phase::Waiting;
+    m_view.setWaitTimer(true);
+}
+
+Status TestSession::OnTimerWaitServer()
+{
+    if (m_phase != Phase::Waiting) {
+        return std::nullopt;
+    }
+    if (m_examMode && !(m_linkActive && m_examPermitted)) {
+        return std::nullopt;
+    }
+    if (Status s = m_report.create_df(m_model, m_rs.st_name, m_clock, m_workDir)) {
+        // Not fatal: the test runs without a report.
+        m_view.setWaitTimer(false);
+        m_view.message(s->message);
+    }
+    m_view.showQuestionScreen();
+    showQuestion(true);
+    m_view.setQuestionCount(m_model.nq_ask);
+    m_view.setProgress(0, m_model.t_quest);
+    m_view.setQuestionTimer(true);
+    m_view.setWaitTimer(false);
+    m_rs.tick_quest = m_rs.tick_test = m_clock.ticks();
+    m_rs.not_started = 0;
+    m_phase = Phase::Question;
+    // The window shows the first question at its next paint.
+    m_view.repaint();
+    return std::nullopt;
+}
+
+// ---- Questions -----------------------------------------------------------
+
+void TestSession::showQuestion(bool first)
+{
+    m_rs.cur_q = m_rs.i_r[std::size_t(m_rs.n_done)];
+    display();
+    if (!first) {
+        m_view.setQuestionNumber(m_rs.n_done + 1);
+        m_rs.tick_quest = m_clock.ticks();
+    }
+    const Question& q = current();
+    switch (q.type) {
+    case 1:
+    case 3:
+        m_rs.n_picks = 1;
+        m_rs.sel3 = -1;
+        break;
+    case 2:
+    case 5:
+        m_rs.n_picks = 0;
+        m_rs.act_row = -1;
+        break;
+    case 4: {
+        m_rs.n_picks = 0;
+        m_rs.act_row = -1;
+        const std::size_t rows = q.col.empty() ? 0 : std::size_t(q.col[0].nrow);
+        m_rs.rows4.assign(rows, {});
+        break;
+    }
+    case 6: {
+        m_rs.n_picks = q.ncol - 1;
+        m_rs.act_row = -1;
+        for (auto& row : m_rs.grid6) {
+            row.fill(-1);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    m_answerBox = typedAnswer(q);
+    m_editText.clear();
+    m_view.setAnswerBox(m_answerBox, m_answerBox && !first);
+    if (!first) {
+        m_view.repaint();
+        if (m_examMode && m_linkActive && m_exam != nullptr) {
+            m_exam->progress(m_rs.n_done, m_rs.answer_colour == colour::statusGreen, m_rs.score);
+        }
+    }
+}
+
+void TestSession::display()
+{
+    const Question& q = current();
+    m_rs.pic_dy = m_view.displayQuestion(m_rs.cur_q);
+    m_picPending = q.graph != 0;
+    display_ans();
+}
+
+// The answer area of the current question. The stored rectangles become
+// screen rectangles here (below the picture, and one character to the right
+// of the marker bar on an ordering question); the hit test uses them as they
+// are left. They must be fresh when this runs: once per question, and after
+// every move of an ordering question, which lays them out anew.
+void TestSession::display_ans()
+{
+    Question& q = current();
+    int whiteTop = SessionView::kNoAnswerArea;
+    if (q.graph != 2 && !q.ans.empty()) {
+        whiteTop = q.ans[0].top + m_rs.pic_dy - m_model.line_h / 5;
+    }
+    auto place = [&](AnswerSlot& s) {
+        s.top += m_rs.pic_dy;
+        s.bottom += m_rs.pic_dy;
+        if (q.type == 3) {
+            s.left += m_model.char_w;
+        }
+    };
+    if (q.type >= 1 && q.type <= 3) {
+        for (int j = 0; j < q.nans && j < int(q.ans.size()); ++j) {
+            place(q.ans[std::size_t(j)]);
+        }
+    } else if (q.type == 4 || q.type == 6) {
+        for (Column& c : q.col) {
+            for (AnswerSlot& s : c.cell) {
+                place(s);
+            }
+        }
+    }
+    m_view.drawAnswers(m_rs.cur_q, whiteTop, m_rs.col3.data());
+}
+
+Status TestSession::OnTimer()
+{
+    if (m_phase != Phase::Question) {
+        return std::nullopt;
+    }
+    if (m_picPending) {
+        m_picPending = false;
+        m_view.capturePicture();
+        m_view.repaint();
+    }
+    const uint32_t now = m_clock.ticks();
+    const uint32_t q = (now - m_rs.tick_quest) / 1000u;
+    m_view.setProgress(int(std::min<uint32_t>(q, 1000000u)), m_model.t_quest);
+    if (q >= uint32_t(m_model.t_quest)) {
+        m_view.beep();
+        if (Status s = next_q()) {
+            return s;
+        }
+        if (m_phase != Phase::Question) {
+            return std::nullopt;
+        }
+    }
+    const uint32_t t = (m_clock.ticks() - m_rs.tick_test) / 1000u;
+    if (t % 60u == 0) {
+        m_view.setMinutesLeft(m_model.t_test - int(t / 60u));
+    }
+    return std::nullopt;
+}
+
+Status TestSession::next_q()
+{
+    m_view.setHandCursor(false);
+    m_rs.cursor_id = kArrowCursor;
+    if (m_phase != Phase::Question || m_rs.n_done >= m_model.nq_ask) {
+        return std::nullopt;
+    }
+    const Question& q = current();
+    if (q.type == 4 && m_rs.act_row >= 0) {
+        auto& rec = m_rs.rows4[std::size_t(m_rs.act_row)];
+        rec[0] = m_rs.n_picks;
+        std::copy_n(m_rs.picks.begin(), m_rs.n_picks, rec.begin() + 1);
+    } else if (q.type == 6 && m_rs.act_row >= 0) {
+        std::copy_n(m_rs.picks.begin(), q.ncol - 1, m_rs.grid6[std::size_t(m_rs.act_row)].begin());
+    }
+    float points = 0.0f;
+    if (Status s = fsmarks(m_model, m_rs, m_editText, m_report, &points)) {
+        return s;
+    }
+    m_lastPoints = points;
+    m_view.setAnswerColour(m_rs.answer_colour);
+
+    m_rs.n_done += 1;
+    m_rs.resetResponse();
+    m_view.setScoreText(twoDecimals(m_rs.score));
+
+    // The test time is enforced here, when a question ends: the questions
+    // left count with their marks and earn nothing.
+    if (m_clock.ticks() - m_rs.tick_test >= uint32_t(m_model.t_test) * 60000u) {
+        skip_unasked(m_model, m_rs);
+    }
+    if (m_rs.n_done > m_model.nq_ask - 1) {
+        return ShowRez();
+    }
+    showQuestion(false);
+    return std::nullopt;
+}
+
+Status TestSession::ShowRez()
+{
+    m_phase = Phase::Finished;
+    m_view.setProgress(0, m_model.t_quest);
+    m_view.setQuestionTimer(false);
+    const ResultsSummary results = qd::ShowRez(m_model, m_rs, m_clock, m_report, m_linkActive);
+    if (m_examMode && m_linkActive && m_exam != nullptr) {
+        m_exam->finished(results.percent, results.grade);
+    }
+    m_view.showResults(results);
+    return std::nullopt;
+}
+
+TestSession::CloseReply TestSession::OnCloseMain()
+{
+    ++m_closeAttempts;
+    if (m_rs.not_started != 0) {
+        return CloseReply::EndProgram;
+    }
+    // The results are shown once per run: after the last question the main
+    // window is gone already, and a later request changes nothing.
+    if (m_closeAttempts == 1 && m_phase == Phase::Question) {
+        ShowRez();
+        m_report.close();
+    }
+    return CloseReply::KeepOpen;
+}
+
+// ---- Mouse -----------------------------------------------------------------
+
+bool TestSession::mouseGate() const
+{
+    if (m_rs.not_started != 0 || m_phase != Phase::Question) {
+        return false;
+    }
+    const Question& q = current();
+    return q.type != 5 && q.graph != 2;
+}
+
+const AnswerSlot& TestSession::slotAt(int col, int row) const
+{
+    const Question& q = current();
+    if (q.type == 4 || q.type == 6) {
+        return q.col[std::size_t(col)].cell[std::size_t(row)];
+    }
+    return q.ans[std::size_t(row)];
+}
+
+int TestSession::activans(int x, int y, int& column, bool& marker) const
+{
+    marker = false;
+    column = -1;
+    const Question& q = current();
+    const int char_w = m_model.char_w;
+    auto hit = [&](const AnswerSlot& s) {
+        return s.left - char_w <= x && x <= s.right && s.top <= y && y <= s.bottom;
+    };
+    if (q.type >= 1 && q.type <= 3) {
+        for (int j = 0; j < q.nans && j < int(q.ans.size()); ++j) {
+            const AnswerSlot& s = q.ans[std::size_t(j)];
+            if (hit(s)) {
+                column = 0;
+                marker = x <= s.left;
+                return j;
+            }
+        }
+    } else if (q.type == 4 || q.type == 6) {
+        for (int c = 0; c < q.ncol && c < int(q.col.size()); ++c) {
+            const Column& col = q.col[std::size_t(c)];
+            for (int j = 0; j < col.nrow && j < int(col.cell.size()); ++j) {
+                const AnswerSlot& s = col.cell[std::size_t(j)];
+                if (hit(s)) {
+                    column = c;
+                    marker = x <= s.left;
+                    return j;
+                }
+            }
+        }
+    }
+    return -1;
+}
+
+bool TestSession::IsAnsCh(int col, int k) const
+{
+    const Question& q = current();
+    switch (q.type) {
+    case 1:
+    case 2:
+    case 3:
+        return among(m_rs.picks.data(), m_rs.n_picks, k);
+    case 4:
+        if (col == 0) {
+            return k == m_rs.act_row;
+        }
+        if (col == 1) {
+            return among(m_rs.picks.data(), m_rs.n_picks, k);
+        }
+        return true;
+    case 6:
+        if (col == 0) {
+            return k == m_rs.act_row;
+        }
+        return m_rs.picks[std::size_t(col - 1)] == k;
+    default:
+        return true;
+    }
+}
+
+void TestSession::drawCell(int col, int row, uint32_t colour)
+{
+    m_view.drawOption(slotAt(col, row), colour);
+}
+
+// The marker bar of an ordering question's position: the character cell
+// left of the option.
+void TestSession::drawMarker(int row, uint32_t colour)
+{
+    const AnswerSlot& s = slotAt(0, row);
+    m_view.fillRect(colour, s.left - m_model.char_w, s.top, s.left, s.bottom);
+}
+
+void TestSession::OnMouseMove(int x, int y)
+{
+    if (!mouseGate()) {
+        return;
+    }
+    if (m_rs.hover_reset != 0) {
+        m_rs.hover_row = m_rs.hover_col = -1;
+        m_rs.hover_reset = 0;
+    }
+    int column = -1;
+    bool marker = false;
+    int row = activans(x, y, column, marker);
+    if (row != -1 && marker) {
+        row = -1; // the marker cell is no hover target
+    }
+    bool drew = false;
+    const bool moved = column != m_rs.hover_col || row != m_rs.hover_row;
+    if (row == -1) {
+        if (m_rs.cursor_id == kHandCursor) {
+            m_view.setHandCursor(false);
+            m_rs.cursor_id = kArrowCursor;
+        }
+    } else if (moved) {
+        m_view.setHandCursor(true);
+        m_rs.cursor_id = kHandCursor;
+        if (!IsAnsCh(column, row)) {
+            drawCell(column, row, colour::blue);
+            drew = true;
+        }
+    }
+    if (moved && m_rs.hover_row != -1 && !IsAnsCh(m_rs.hover_col, m_rs.hover_row)) {
+        drawCell(m_rs.hover_col, m_rs.hover_row, colour::black);
+        drew = true;
+    }
+    m_rs.hover_row = row;
+    m_rs.hover_col = column;
+    if (drew) {
+        m_view.repaint();
+    }
+}
+
+void TestSession::OnMouseDown(int x, int y)
+{
+    if (!mouseGate()) {
+        return;
+    }
+    int column = -1;
+    bool marker = false;
+    const int row = activans(x, y, column, marker);
+    if (row == -1) {
+        return;
+    }
+    bool drew = false;
+    switch (current().type) {
+    case 1:
+        if (row != m_rs.picks[0]) {
+            if (m_rs.picks[0] >= 0) {
+                drawCell(0, m_rs.picks[0], colour::black);
+            }
+            drawCell(0, row, colour::red);
+            m_rs.picks[0] = row;
+            drew = true;
+        }
+        break;
+    case 2:
+        if (!among(m_rs.picks.data(), m_rs.n_picks, row)) {
+            drawCell(0, row, colour::red);
+            m_rs.picks[std::size_t(m_rs.n_picks)] = row;
+            m_rs.n_picks += 1;
+        } else {
+            drawCell(0, row, colour::black);
+            removeFirst(m_rs.picks.data(), m_rs.n_picks, row);
+        }
+        drew = true;
+        break;
+    case 3:
+        drew = OnMouseDownTip3(row, marker);
+        break;
+    case 4:
+        drew = OnMouseDownTip4(column, row);
+        break;
+    case 6:
+        drew = OnMouseDownTip6(column, row);
+        break;
+    default:
+        break;
+    }
+    if (drew) {
+        m_view.repaint();
+    }
+}
+
+bool TestSession::OnMouseDownTip3(int row, bool marker)
+{
+    int16_t& sel3 = m_rs.sel3;
+    if (marker) {
+        if (sel3 == row) {
+            return false;
+        }
+        drawMarker(row, colour::red);
+        if (sel3 != -1) {
+            drawMarker(sel3, colour::blue);
+        }
+        sel3 = int16_t(row);
+        return true;
+    }
+    if (sel3 != -1) {
+        std::swap(m_rs.order3[std::size_t(sel3)], m_rs.order3[std::size_t(row)]);
+        // Every move is recorded until the list is full; the positions
+        // themselves stay answered through col3, which the scoring reads.
+        m_rs.appendPick(sel3);
+        Question& q = current();
+        std::array<int32_t, kMaxAnswers> perm{};
+        for (int i = 0; i < kMaxAnswers; ++i) {
+            perm[std::size_t(i)] = i;
+        }
+        perm[std::size_t(sel3)] = row;
+        perm[std::size_t(row)] = sel3;
+        itermix_ans(q.nans, q.ans.data(), perm.data(), m_model.char_w, m_model.line_h);
+        m_rs.col3[std::size_t(sel3)] = colour::red;
+        display_ans();
+        sel3 = -1;
+        return true;
+    }
+    if (m_rs.col3[std::size_t(row)] == colour::red) {
+        drawCell(0, row, colour::black);
+        m_rs.col3[std::size_t(row)] = colour::black;
+        removeFirst(m_rs.picks.data(), m_rs.n_picks, row);
+    }
+    return true;
+}
+
+bool TestSession::OnMouseDownTip4(int column, int row)
+{
+    if (column == 0) {
+        if (row == m_rs.act_row) {
+            return false;
+        }
+        if (m_rs.act_row >= 0) {
+            auto& rec = m_rs.rows4[std::size_t(m_rs.act_row)];
+            rec[0] = m_rs.n_picks;
+            std::copy_n(m_rs.picks.begin(), m_rs.n_picks, rec.begin() + 1);
+            drawCell(0, m_rs.act_row, colour::black);
+        }
+        drawCell(0, row, colour::red);
+        m_rs.act_row = row;
+        for (int i = 0; i < m_rs.n_picks; ++i) {
+            drawCell(1, m_rs.picks[std::size_t(i)], colour::black);
+        }
+        const auto& rec = m_rs.rows4[std::size_t(row)];
+        m_rs.n_picks = rec[0];
+        for (int i = 0; i < m_rs.n_picks; ++i) {
+            m_rs.picks[std::size_t(i)] = rec[std::size_t(i) + 1];
+            drawCell(1, m_rs.picks[std::size_t(i)], colour::red);
+        }
+        return true;
+    }
+    if (m_rs.act_row == -1) {
+        return false;
+    }
+    if (!among(m_rs.picks.data(), m_rs.n_picks, row)) {
+        drawCell(column, row, colour::red);
+        m_rs.picks[std::size_t(m_rs.n_picks)] = row;
+        m_rs.n_picks += 1;
+    } else {
+        drawCell(column, row, colour::black);
+        removeFirst(m_rs.picks.data(), m_rs.n_picks, row);
+    }
+    return true;
+}
+
+bool TestSession::OnMouseDownTip6(int column, int row)
+{
+    const int k = current().ncol - 1;
+    if (column == 0) {
+        if (row == m_rs.act_row) {
+            return false;
+        }
+        if (m_rs.act_row >= 0) {
+            std::copy_n(m_rs.picks.begin(), k, m_rs.grid6[std::size_t(m_rs.act_row)].begin());
+            drawCell(0, m_rs.act_row, colour::black);
+        }
+        drawCell(0, row, colour::red);
+        m_rs.act_row = row;
+        for (int i = 0; i < k; ++i) {
+            if (m_rs.picks[std::size_t(i)] >= 0) {
+                drawCell(i + 1, m_rs.picks[std::size_t(i)], colour::black);
+            }
+        }
+        for (int i = 0; i < k; ++i) {
+            m_rs.picks[std::size_t(i)] = m_rs.grid6[std::size_t(row)][std::size_t(i)];
+            if (m_rs.picks[std::size_t(i)] >= 0) {
+                drawCell(i + 1, m_rs.picks[std::size_t(i)], colour::red);
+            }
+        }
+        return true;
+    }
+    if (m_rs.act_row == -1) {
+        return false;
+    }
+    int32_t& pick = m_rs.picks[std::size_t(column - 1)];
+    const int32_t old = pick;
+    if (old >= 0) {
+        drawCell(column, old, colour::black);
+        pick = -1;
+    }
+    if (old == row) {
+        return true;
+    }
+    drawCell(column, row, colour::red);
+    pick = row;
+    return true;
+}
+
+} // namespace qd

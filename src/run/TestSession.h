@@ -1,0 +1,116 @@
+#pragma once
+
+#include "definition/Fault.h"
+#include "definition/TestModel.h"
+#include "run/Clock.h"
+#include "run/RunState.h"
+#include "run/SessionView.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace qd {
+
+class ExamHooks;
+class ReportFile;
+
+// One student's test run, from the title page's button to the results: the
+// flow, the timers' work, the response of the mouse and the typed answer,
+// scoring and the report. It never draws and never waits: the window (or the
+// examiner's dry run) forwards its clicks, presses, moves, text changes and
+// timer ticks here and carries out what the session asks of its view.
+//
+// Handlers that can meet a fatal fault (the scoring of a question) return
+// it; the caller reports it and ends the program.
+class TestSession
+{
+public:
+    enum class Phase { TitlePage, Waiting, Question, Finished };
+    enum class CloseReply { EndProgram, KeepOpen };
+
+    // The model's answer rectangles of the question shown are moved to
+    // screen coordinates while it is shown, so the session needs it writable.
+    // `state` comes from the start-up draws (prepareRun). `workDir` is the
+    // directory the test was loaded from: the report names it.
+    TestSession(TestModel& model, RunState state, Clock& clock, SessionView& view,
+                ReportFile& report, std::filesystem::path workDir);
+
+    // Examination mode: the link object and the flags it sets.
+    void setExamHooks(ExamHooks* hooks) { m_exam = hooks; }
+    void setLinkActive(bool on) { m_linkActive = on; }
+    void setExamPermitted(bool on) { m_examPermitted = on; }
+    bool linkActive() const { return m_linkActive; }
+
+    // "Почати тестування": the name box's text (code page 1251) and the
+    // examination check box.
+    void OnClickBegin(const std::string& name, bool exam);
+    // Tick of the 100 ms start wait.
+    Status OnTimerWaitServer();
+    // Tick of the 50 ms question timer.
+    Status OnTimer();
+    // "Наст. питання".
+    Status OnClickReady() { return next_q(); }
+    Status next_q();
+    // Close request of the main window.
+    CloseReply OnCloseMain();
+
+    // The answer box's text changed (code page 1251).
+    void setAnswerText(const std::string& text) { m_editText = text; }
+    bool answerBoxShown() const { return m_answerBox; }
+
+    // Mouse, in pixels of the client area.
+    void OnMouseMove(int x, int y);
+    void OnMouseDown(int x, int y);
+    // Hit test on the answer rectangles as they stand on the screen: the
+    // row of the option under (x, y) or -1; its column (0 for types 1 to 3,
+    // -1 for no hit) and whether the point is in its marker cell.
+    int activans(int x, int y, int& column, bool& marker) const;
+    // Whether cell k of column col belongs to the current response.
+    bool IsAnsCh(int col, int k) const;
+
+    Phase phase() const { return m_phase; }
+    const RunState& state() const { return m_rs; }
+    const TestModel& model() const { return m_model; }
+    // The points the last scored question received (after the clamp).
+    float lastPoints() const { return m_lastPoints; }
+    // The screen rectangle of an option: column col, shown row.
+    const AnswerSlot& slotAt(int col, int row) const;
+
+private:
+    const Question& current() const { return m_model.stq[std::size_t(m_rs.cur_q)]; }
+    Question& current() { return m_model.stq[std::size_t(m_rs.cur_q)]; }
+    bool typedAnswer(const Question& q) const { return q.graph == 2 || q.type == 5; }
+    bool mouseGate() const;
+
+    void showQuestion(bool first);
+    void display();
+    void display_ans();
+    Status ShowRez();
+
+    bool OnMouseDownTip3(int row, bool marker);
+    bool OnMouseDownTip4(int column, int row);
+    bool OnMouseDownTip6(int column, int row);
+    void drawCell(int col, int row, uint32_t colour);
+    void drawMarker(int row, uint32_t colour);
+
+    TestModel& m_model;
+    RunState m_rs;
+    Clock& m_clock;
+    SessionView& m_view;
+    ReportFile& m_report;
+    std::filesystem::path m_workDir;
+    ExamHooks* m_exam = nullptr;
+
+    Phase m_phase = Phase::TitlePage;
+    bool m_examMode = false;
+    bool m_linkActive = false;
+    bool m_examPermitted = false;
+    int m_closeAttempts = 0;
+    bool m_picPending = false;
+    bool m_answerBox = false;
+    std::string m_editText;
+    float m_lastPoints = 0.0f;
+};
+
+} // namespace qd

@@ -1,0 +1,469 @@
+#include "SessionFixture.h"
+
+#include "definition/Cp1251.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using fixture::Rig;
+using qd::TestSession;
+
+namespace {
+
+bool contains(const std::vector<std::string>& log, const std::string& line)
+{
+    return std::find(log.begin(), log.end(), line) != log.end();
+}
+
+std::vector<int> picks(const TestSession& s)
+{
+    const qd::RunState& st = s.state();
+    return std::vector<int>(st.picks.begin(), st.picks.begin() + std::max(st.n_picks, 0));
+}
+
+} // namespace
+
+// ---- The flow's time rules -------------------------------------------------
+
+TEST(SessionTime, QuestionLimitBeepsAndScoresAtTheFirstTickPastIt)
+{
+    qd::TestModel m = fixture::model({fixture::choice(1, 3, {1}, 1), fixture::choice(1, 3, {1}, 1)});
+    m.t_quest = 10;
+    Rig rig(std::move(m));
+    rig.begin();
+    rig.press(0, 0);
+    rig.run(9950);
+    std::vector<std::string> log = rig.view.take();
+    EXPECT_FALSE(contains(log, "beep"));
+    EXPECT_EQ(rig.session->state().n_done, 0);
+    for (int s = 0; s <= 9; ++s) {
+        EXPECT_TRUE(contains(log, "progress " + std::to_string(s) + "/10")) << s;
+    }
+
+    rig.run(50);
+    log = rig.view.take();
+    const auto beep = std::find(log.begin(), log.end(), "beep");
+    ASSERT_NE(beep, log.end());
+    EXPECT_EQ(std::find(log.begin(), log.end(), "progress 10/10") + 1, beep);
+    EXPECT_TRUE(contains(log, "answer green")); // scored with the pick already made
+    EXPECT_TRUE(contains(log, "number 2"));
+    EXPECT_EQ(rig.session->state().n_done, 1);
+    EXPECT_FLOAT_EQ(rig.session->state().score, 1.0f);
+
+    // The next question's time starts at its own display.
+    rig.run(9950);
+    EXPECT_FALSE(contains(rig.view.take(), "beep"));
+}
+
+TEST(SessionTime, MinutesLeftChangeAtWholeMinutesAndGoNegative)
+{
+    qd::TestModel m = fixture::model({fixture::choice(1, 3, {1}, 1)});
+    m.t_test = 2;
+    m.t_quest = 1000;
+    Rig rig(std::move(m));
+    rig.begin();
+
+    auto minutes = [](const std::vector<std::string>& log) {
+        std::vector<std::string> r;
+        for (const std::string& l : log) {
+            if (l.rfind("minutes ", 0) == 0 && (r.empty() || r.back() != l)) {
+                r.push_back(l);
+            }
+        }
+        return r;
+    };
+    rig.run(59950);
+    EXPECT_EQ(minutes(rig.view.take()), std::vector<std::string>{"minutes 2"});
+    rig.run(60000);
+    EXPECT_EQ(minutes(rig.view.take()), std::vector<std::string>{"minutes 1"});
+    rig.run(60050);
+    EXPECT_EQ(minutes(rig.view.take()), (std::vector<std::string>{"minutes 0", "minutes -1"}));
+    // The timer never ends the test by itself.
+    EXPECT_EQ(rig.session->phase(), TestSession::Phase::Question);
+}
+
+TEST(SessionTime, TestTimeEndsAtTheNextQuestionChangeWithTheMarksLeft)
+{
+    qd::TestModel m = fixture::model({fixture::choice(1, 3, {1}, 2), fixture::choice(1, 3, {1}, 2),
+                                      fixture::choice(1, 3, {1}, 2)});
+    m.t_test = 1;
+    m.t_quest = 100;
+    Rig rig(std::move(m));
+    rig.begin();
+    rig.press(0, 0);
+    rig.run(30000);
+    ASSERT_FALSE(rig.session->next_q());
+    rig.run(31000); // 61 s since the start: still on question 2
+    EXPECT_EQ(rig.session->phase(), TestSession::Phase::Question);
+    rig.press(0, 0);
+    ASSERT_FALSE(rig.session->next_q());
+
+    const qd::RunState& st = rig.session->state();
+    EXPECT_EQ(rig.session->phase(), TestSession::Phase::Finished);
+    EXPECT_EQ(st.n_done, 3);
+    EXPECT_EQ(st.max_score, 6);
+    EXPECT_FLOAT_EQ(st.score, 4.0f);
+    EXPECT_TRUE(st.nrighta.empty());
+    EXPECT_EQ(rig.view.results, 1);
+    EXPECT_EQ(rig.view.summary.percent, 67);
+    EXPECT_EQ(rig.view.summary.grade, qd::toCp1251("Задовільно"));
+    EXPECT_EQ(rig.view.summary.minutes, 1u);
+    EXPECT_EQ(rig.view.summary.seconds, 1u);
+    EXPECT_FALSE(rig.view.questionTimer);
+
+    // "Наст. питання" after the end does nothing more.
+    rig.view.take();
+    ASSERT_FALSE(rig.session->next_q());
+    EXPECT_EQ(rig.view.results, 1);
+    EXPECT_FALSE(contains(rig.view.take(), "results"));
+}
+
+TEST(SessionTime, PictureIsCapturedAtTheFirstTickOnly)
+{
+    qd::TestModel m = fixture::model({fixture::choice(1, 3, {1}, 1)});
+    m.stq[0].graph = 1;
+    Rig rig(std::move(m));
+    rig.begin();
+    rig.run(50);
+    std::vector<std::string> log = rig.view.take();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0], "capture");
+    EXPECT_EQ(log[1], "repaint");
+    rig.run(50);
+    EXPECT_FALSE(contains(rig.view.take(), "capture"));
+}
+
+// ---- Title page -------------------------------------------------------------
+
+TEST(SessionBegin, NameOf49CharactersStartsAndOf50IsRefused)
+{
+    Rig refused(fixture::model({fixture::choice(1, 3, {1}, 1)}));
+    refused.session->OnClickBegin(std::string(50, 'x'), false);
+    EXPECT_EQ(refused.session->phase(), TestSession::Phase::TitlePage);
+    ASSERT_EQ(refused.view.messages.size(), 1u);
+    EXPECT_EQ(refused.view.messages[0],
+              qd::toCp1251("Фамилия и инициалы не должны содержать более 50 символов!"));
+    EXPECT_TRUE(contains(refused.view.log, "clear name"));
+    EXPECT_FALSE(refused.view.waitTimer);
+
+    Rig accepted(fixture::model({fixture::choice(1, 3, {1}, 1)}));
+    QTemporaryDir dir;
+    accepted.model.rez_dir = dir.path().toStdString();
+    accepted.session->OnClickBegin(std::string(49, 'x'), false);
+    EXPECT_EQ(accepted.session->phase(), TestSession::Phase::Waiting);
+    EXPECT_TRUE(accepted.view.waitTimer);
+    EXPECT_EQ(accepted.session->state().st_name, std::string(49, 'x'));
+    EXPECT_TRUE(accepted.view.messages.empty());
+}
+
+TEST(SessionBegin, EmptyNameStartsOnlyOutsideExaminationMode)
+{
+    Rig exam(fixture::model({fixture::choice(1, 3, {1}, 1)}));
+    exam.session->OnClickBegin("", true);
+    EXPECT_EQ(exam.session->phase(), TestSession::Phase::TitlePage);
+    ASSERT_EQ(exam.view.messages.size(), 1u);
+    EXPECT_EQ(exam.view.messages[0], qd::toCp1251("Для проходження екзаменаційного тестування\n"
+                                                  "необхідно ввести прізвище та ініціали!\n"));
+
+    Rig plain(fixture::model({fixture::choice(1, 3, {1}, 1)}));
+    plain.session->OnClickBegin("", false);
+    ASSERT_FALSE(plain.session->OnTimerWaitServer());
+    EXPECT_EQ(plain.session->phase(), TestSession::Phase::Question);
+    EXPECT_EQ(plain.session->state().not_started, 0);
+    EXPECT_TRUE(plain.view.questionTimer);
+    EXPECT_FALSE(plain.view.waitTimer);
+    EXPECT_TRUE(contains(plain.view.log, "count 1"));
+}
+
+TEST(SessionBegin, ExaminationWaitsForTheLinkAndThePermission)
+{
+    Rig rig(fixture::model({fixture::choice(1, 3, {1}, 1)}));
+    QTemporaryDir dir;
+    rig.model.rez_dir = dir.path().toStdString();
+    rig.session->OnClickBegin(qd::toCp1251("Іван"), true);
+    ASSERT_EQ(rig.session->phase(), TestSession::Phase::Waiting);
+    (void)rig.session->OnTimerWaitServer();
+    rig.session->setLinkActive(true);
+    (void)rig.session->OnTimerWaitServer();
+    EXPECT_EQ(rig.session->phase(), TestSession::Phase::Waiting);
+    rig.session->setExamPermitted(true);
+    (void)rig.session->OnTimerWaitServer();
+    EXPECT_EQ(rig.session->phase(), TestSession::Phase::Question);
+}
+
+// ---- Close requests of the main window ------------------------------------
+
+TEST(SessionClose, TitlePageAndStartWaitEndTheProgram)
+{
+    Rig rig(fixture::model({fixture::choice(1, 3, {1}, 1)}));
+    EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::EndProgram);
+    rig.session->OnClickBegin("", false);
+    EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::EndProgram);
+    EXPECT_EQ(rig.view.results, 0);
+}
+
+TEST(SessionClose, DuringTheTestTheResultsShowOnce)
+{
+    Rig rig(fixture::model({fixture::choice(1, 3, {1}, 1), fixture::choice(1, 3, {1}, 1),
+                            fixture::choice(1, 3, {1}, 1)}));
+    rig.begin();
+    rig.press(0, 0); // the open question is not scored
+    EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::KeepOpen);
+    EXPECT_EQ(rig.view.results, 1);
+    EXPECT_EQ(rig.view.summary.grade, qd::toCp1251("Тест не завершено!"));
+    EXPECT_EQ(rig.session->state().max_score, 0);
+    EXPECT_EQ(rig.view.summary.percent, 0);
+    EXPECT_FALSE(rig.view.questionTimer);
+
+    EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::KeepOpen);
+    (void)rig.session->next_q();
+    rig.run(200000);
+    EXPECT_EQ(rig.view.results, 1);
+    EXPECT_EQ(rig.session->state().n_done, 0);
+}
+
+TEST(SessionClose, AfterTheLastQuestionACloseRequestChangesNothing)
+{
+    Rig rig(fixture::model({fixture::choice(1, 3, {1}, 1)}));
+    rig.begin();
+    ASSERT_FALSE(rig.session->next_q());
+    ASSERT_EQ(rig.view.results, 1);
+    EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::KeepOpen);
+    EXPECT_EQ(rig.view.results, 1);
+}
+
+// ---- Screen geometry of the answers ----------------------------------------
+
+TEST(SessionScreen, AnswersMoveBelowThePictureAndOrderingOnesOneCharacterRight)
+{
+    qd::TestModel m = fixture::model({fixture::choice(1, 3, {1}, 1), fixture::choice(3, 3, {1}, 1),
+                                      fixture::choice(2, 3, {1}, 1)});
+    m.stq[0].graph = 1;
+    m.stq[2].graph = 2;
+    Rig rig(std::move(m));
+    rig.view.picDy[0] = 310;
+    rig.session->OnClickBegin("", false);
+    (void)rig.session->OnTimerWaitServer();
+    // Option A on line 2, columns 3..5: 16, 16 .. 40, 30 in the file's grid.
+    EXPECT_TRUE(contains(rig.view.take(), "answers 0 " + std::to_string(16 + 310 - 16 / 5)));
+    const qd::AnswerSlot& a = rig.session->slotAt(0, 0);
+    EXPECT_EQ(std::vector<int>({a.left, a.top, a.right, a.bottom}),
+              std::vector<int>({16, 326, 40, 340}));
+
+    ASSERT_FALSE(rig.session->next_q());
+    EXPECT_TRUE(contains(rig.view.take(), "answers 1 13"));
+    const qd::AnswerSlot& b = rig.session->slotAt(0, 0);
+    EXPECT_EQ(std::vector<int>({b.left, b.top, b.right, b.bottom}),
+              std::vector<int>({24, 16, 40, 30}));
+
+    ASSERT_FALSE(rig.session->next_q());
+    std::vector<std::string> log = rig.view.take();
+    EXPECT_TRUE(contains(log, "answers 2 " + std::to_string(qd::SessionView::kNoAnswerArea)));
+    EXPECT_TRUE(contains(log, "box shown focus"));
+    EXPECT_TRUE(rig.session->answerBoxShown());
+}
+
+TEST(SessionMouse, HitTestBoundsAndMarkerCell)
+{
+    // Two columns one blank apart: the earlier column wins where they touch.
+    qd::TestModel m = fixture::model({fixture::matching(4, {2, 2}, 1)});
+    m.stq[0].col[1].cell[0] = fixture::option(2, 8, "bb");
+    Rig rig(std::move(m));
+    rig.begin();
+    // a0 on line 2 at columns 3..6: x 16..48, y 16..30; b0 from column 8.
+    struct Case
+    {
+        int x, y, row, column;
+        bool marker;
+    } cases[] = {
+        {8, 16, 0, 0, true},    {16, 30, 0, 0, true}, {17, 20, 0, 0, false},
+        {48, 20, 0, 0, false},  {49, 20, 0, 1, true},  {56, 20, 0, 1, true},
+        {57, 20, 0, 1, false},  {7, 20, -1, -1, false}, {20, 15, -1, -1, false},
+        {20, 31, -1, -1, false}, {20, 32, 1, 0, false},
+    };
+    for (const Case& c : cases) {
+        int column = 7;
+        bool marker = true;
+        EXPECT_EQ(rig.session->activans(c.x, c.y, column, marker), c.row) << c.x << "," << c.y;
+        EXPECT_EQ(column, c.column) << c.x << "," << c.y;
+        EXPECT_EQ(marker, c.marker) << c.x << "," << c.y;
+    }
+}
+
+// ---- Presses ------------------------------------------------------------------
+
+// Presses of one question: "p C R" on an option's text, "m C R" on its
+// marker cell; the response and everything drawn afterwards.
+struct PressCase
+{
+    const char* name;
+    qd::Question question;
+    std::string presses;
+    std::vector<int> picks;
+    std::vector<std::string> drawn;
+};
+
+class SessionPresses : public ::testing::TestWithParam<PressCase>
+{
+};
+
+TEST_P(SessionPresses, ChangeTheResponseAndRedrawTheOptions)
+{
+    const PressCase& c = GetParam();
+    Rig rig(fixture::model({c.question}));
+    rig.begin();
+    std::istringstream in(c.presses);
+    char what;
+    int col, row;
+    while (in >> what >> col >> row) {
+        if (what == 'm') {
+            rig.pressMarker(col, row);
+        } else {
+            rig.press(col, row);
+        }
+    }
+    EXPECT_EQ(picks(*rig.session), c.picks);
+    EXPECT_EQ(rig.view.take(), c.drawn);
+}
+
+const std::string rp = "repaint";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SessionPresses,
+    ::testing::Values(
+        PressCase{"SingleChoiceMovesAndIgnoresTheChosenOne", fixture::choice(1, 3, {1}, 1),
+                  "p 0 0 p 0 1 p 0 1", {1},
+                  {"<A> red", rp, "<A> black", "<B> red", rp}},
+        PressCase{"SingleChoiceInTheMarkerCell", fixture::choice(1, 3, {1}, 1), "m 0 2", {2},
+                  {"<C> red", rp}},
+        PressCase{"MultipleChoiceTogglesKeepingTheOrder", fixture::choice(2, 4, {1}, 1),
+                  "p 0 0 p 0 1 p 0 2 p 0 1", {0, 2},
+                  {"<A> red", rp, "<B> red", rp, "<C> red", rp, "<B> black", rp}},
+        PressCase{"MultipleChoiceDoublePressChangesNothing", fixture::choice(2, 4, {1}, 1),
+                  "p 0 3 p 0 3", {}, {"<D> red", rp, "<D> black", rp}},
+        // Position 2 is line 4: y 48..62, its bar x 16..24.
+        PressCase{"OrderingBarThenTextMovesTheOption", fixture::choice(3, 6, {1}, 1),
+                  "m 0 2 p 0 5", {-2, 2}, {"rect red 16,48,24,62", rp, "answers 0 13", rp}},
+        PressCase{"OrderingSecondBarPressOnTheTargetNothingAnotherMovesIt",
+                  fixture::choice(3, 6, {1}, 1), "m 0 2 m 0 2 m 0 4", {-2},
+                  {"rect red 16,48,24,62", rp, "rect red 16,80,24,94", "rect blue 16,48,24,62",
+                   rp}},
+        PressCase{"OrderingTextOfARedPositionUnmarksIt", fixture::choice(3, 6, {1}, 1),
+                  "m 0 2 p 0 5 p 0 2", {-2},
+                  {"rect red 16,48,24,62", rp, "answers 0 13", rp, "<F> black", rp}},
+        PressCase{"OrderingTextOfABlackPositionWithoutTarget", fixture::choice(3, 6, {1}, 1),
+                  "p 0 3", {-2}, {rp}},
+        PressCase{"ManyPerRowNeedsARowFirstAndRemembersIt", fixture::matching(4, {2, 3}, 1),
+                  "p 1 0 p 0 1 p 1 0 p 1 2 p 0 0 p 0 1", {0, 2},
+                  {"<a1> red", rp, "<b0> red", rp, "<b2> red", rp, "<a1> black", "<a0> red",
+                   "<b0> black", "<b2> black", rp, "<a0> black", "<a1> red", "<b0> red",
+                   "<b2> red", rp}},
+        PressCase{"OnePerColumnMovesAndClearsTheChoice", fixture::matching(6, {2, 4, 4}, 1),
+                  "p 2 3 p 0 0 p 2 3 p 2 1 p 2 1", {-1, -1},
+                  {"<a0> red", rp, "<c3> red", rp, "<c3> black", "<c1> red", rp, "<c1> black",
+                   rp}},
+        PressCase{"OnePerColumnRowChangeSwapsTheShownChoices",
+                  fixture::matching(6, {2, 4, 4}, 1), "p 0 0 p 1 2 p 0 1 p 0 0", {2, -1},
+                  {"<a0> red", rp, "<b2> red", rp, "<a0> black", "<a1> red", "<b2> black", rp,
+                   "<a1> black", "<a0> red", "<b2> red", rp}},
+        PressCase{"TypedQuestionIgnoresTheMouse", fixture::typed("x", 1), "p 0 0", {}, {}}),
+    [](const ::testing::TestParamInfo<PressCase>& info) { return std::string(info.param.name); });
+
+TEST(SessionMouse, OrderingMoveSwapsTheOptionsAndMarksTheTarget)
+{
+    Rig rig(fixture::model({fixture::choice(3, 6, {1}, 1)}));
+    rig.begin();
+    rig.pressMarker(0, 2);
+    rig.press(0, 5);
+    const qd::RunState& st = rig.session->state();
+    EXPECT_EQ(st.order3[2], 6);
+    EXPECT_EQ(st.order3[5], 3);
+    EXPECT_EQ(st.col3[2], qd::colour::red);
+    EXPECT_EQ(st.col3[5], qd::colour::black);
+    EXPECT_EQ(st.sel3, -1);
+    EXPECT_EQ(rig.session->slotAt(0, 2).str, "<F>");
+    EXPECT_EQ(rig.session->slotAt(0, 5).str, "<C>");
+    // Laid out again and moved to the screen once more: one character right.
+    EXPECT_EQ(rig.session->slotAt(0, 2).left, 24);
+    EXPECT_EQ(rig.session->slotAt(0, 2).top, 48);
+}
+
+TEST(SessionMouse, OrderingMovesBeyondTheResponseCapacityDoNotOverrunIt)
+{
+    Rig rig(fixture::model({fixture::choice(3, 4, {1, 2, 3, 4}, 4)}));
+    rig.begin();
+    for (int i = 0; i < 120; ++i) {
+        rig.pressMarker(0, i % 4);
+        rig.press(0, (i + 1) % 4);
+    }
+    EXPECT_EQ(rig.session->state().n_picks, qd::kMaxAnswers);
+    ASSERT_FALSE(rig.session->next_q());
+    EXPECT_GE(rig.session->lastPoints(), 0.0f);
+}
+
+// ---- Hover -------------------------------------------------------------------
+
+TEST(SessionHover, OptionTurnsBlueUnderThePointerAndBlackAfter)
+{
+    Rig rig(fixture::model({fixture::choice(2, 3, {1}, 1)}));
+    rig.begin();
+    rig.hover(0, 0);
+    EXPECT_EQ(rig.view.take(), (std::vector<std::string>{"<A> blue", rp}));
+    EXPECT_TRUE(rig.view.hand);
+    rig.hover(0, 0); // the same option: nothing
+    EXPECT_TRUE(rig.view.take().empty());
+    // The marker cell is no hover target.
+    const qd::AnswerSlot& a = rig.session->slotAt(0, 0);
+    rig.session->OnMouseMove(a.left - 2, a.top + 1);
+    EXPECT_EQ(rig.view.take(), (std::vector<std::string>{"<A> black", rp}));
+    EXPECT_FALSE(rig.view.hand);
+}
+
+TEST(SessionHover, MarkedOptionsKeepTheirRed)
+{
+    Rig rig(fixture::model({fixture::choice(2, 3, {1}, 1)}));
+    rig.begin();
+    rig.hover(0, 1);
+    rig.press(0, 1);
+    rig.view.take();
+    rig.hover(0, 2);
+    EXPECT_EQ(rig.view.take(), (std::vector<std::string>{"<C> blue", rp}));
+    rig.hover(0, 1);
+    EXPECT_EQ(rig.view.take(), (std::vector<std::string>{"<C> black", rp}));
+    EXPECT_TRUE(rig.view.hand);
+    rig.session->OnMouseMove(700, 700);
+    EXPECT_TRUE(rig.view.take().empty());
+    EXPECT_FALSE(rig.view.hand);
+}
+
+TEST(SessionHover, NeighbouringColumnOnTheSameRow)
+{
+    Rig rig(fixture::model({fixture::matching(6, {2, 2, 2}, 1)}));
+    rig.begin();
+    rig.hover(0, 1);
+    rig.view.take();
+    rig.hover(1, 1);
+    EXPECT_EQ(rig.view.take(), (std::vector<std::string>{"<b1> blue", "<a1> black", rp}));
+}
+
+TEST(SessionHover, QuestionChangeForgetsTheLastOptionAndTypedQuestionsIgnoreThePointer)
+{
+    Rig rig(fixture::model(
+        {fixture::choice(2, 3, {1}, 1), fixture::choice(2, 3, {1}, 1), fixture::typed("x", 1)}));
+    rig.begin();
+    rig.hover(0, 1);
+    ASSERT_FALSE(rig.session->next_q());
+    EXPECT_FALSE(rig.view.hand); // the arrow again at the question change
+    rig.view.take();
+    rig.hover(0, 1);
+    EXPECT_EQ(rig.view.take(), (std::vector<std::string>{"<B> blue", rp}));
+
+    ASSERT_FALSE(rig.session->next_q());
+    rig.view.take();
+    rig.session->OnMouseMove(20, 20);
+    EXPECT_TRUE(rig.view.take().empty());
+    EXPECT_FALSE(rig.view.hand);
+}
