@@ -66,4 +66,12 @@ void del_harm(std::string& s);
 // Index of the first entry equal to `key` among the first `count`, or -1.
 int is(const int32_t* values, int32_t key, int count);
 
+// The bytes a copy holds when it is read back as a C string: up to the
+// first NUL. Texts of the model (names, stem, options, the typed answer)
+// are such copies, so a NUL byte in a test file ends them there.
+inline std::string_view cString(std::string_view bytes)
+{
+    return bytes.substr(0, bytes.find('\0'));
+}
+
 } // namespace qd

@@ -1,0 +1,504 @@
+#include "definition/QuestionParser.h"
+
+#include "definition/Cp1251.h"
+#include "definition/TextRoutines.h"
+#include "screen/AnswerLayout.h"
+
+#include <algorithm>
+#include <limits>
+#include <numeric>
+#include <string>
+#include <string_view>
+
+namespace qd {
+
+namespace {
+
+constexpr int kLongestAnswerText = 199; // type 5, between its slashes
+
+int32_t saturate(int64_t v)
+{
+    return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                       std::numeric_limits<int32_t>::max()));
+}
+
+// Offset of the first `c` in buf[from .. to), or -1.
+int findIn(std::string_view buf, int from, int to, char c)
+{
+    if (from < 0 || from >= to) {
+        return -1;
+    }
+    const std::size_t at = buf.substr(0, std::size_t(to)).find(c, std::size_t(from));
+    return at == std::string_view::npos ? -1 : int(at);
+}
+
+// The list between the two slashes of an answer entry: [open, close) holds
+// its bytes, close is the offset of the closing slash.
+struct Slashes
+{
+    int open;
+    int close;
+};
+
+// Parses the questions one by one. pV, pO and pB only ever move forward,
+// so the whole load is one pass over each text.
+class QuestionReader
+{
+public:
+    QuestionReader(TestModel& m, int windowBottom)
+        : m(m), V(m.bufV), O(m.bufO), windowBottom(windowBottom)
+    {
+    }
+
+    Status run()
+    {
+        m.stq.assign(std::size_t(m.nq_total), Question{});
+        for (int n = 1; n <= m.nq_total; ++n) {
+            if (Status s = question(m.stq[std::size_t(n) - 1], n)) {
+                return s;
+            }
+        }
+        m.posO_end = pO;
+        return std::nullopt;
+    }
+
+private:
+    Status question(Question& q, int n);
+    Status questionText(Question& q, int n, const std::string& K, int& s, int& L);
+    Status answerEntry(Question& q, int n, const std::string& K);
+    Status options(Question& q, int n, std::string_view body);
+    Status correctAnswers(Question& q, int n);
+    Status findSlashes(int n, Slashes& out);
+    void singleChoice(Question& q);
+    Status choiceList(Question& q, int n, const Slashes& sl);
+    Status groups(Question& q, int n, const Slashes& sl);
+    Status typedText(Question& q, int n, const Slashes& sl);
+    Status typedKeys(Question& q, int n, const Slashes& sl);
+
+    int lastO() const { return int(O.size()) - 1; }
+
+    TestModel& m;
+    std::string_view V;
+    std::string_view O;
+    int windowBottom;
+    int pV = 0;
+    int pO = 0;
+    int pB = 0;
+};
+
+Status QuestionReader::question(Question& q, int n)
+{
+    const std::string K = std::to_string(n) + ")";
+    int s = 0;
+    int L = 0;
+    if (Status st = questionText(q, n, K, s, L)) {
+        return st;
+    }
+    if (Status st = answerEntry(q, n, K)) {
+        return st;
+    }
+    if (q.type == 5) {
+        // No options: the answer area starts at the window's bottom edge.
+        q.ans.assign(1, AnswerSlot{});
+        q.ans[0].top = windowBottom;
+    } else if (Status st = options(q, n, V.substr(std::size_t(s), std::size_t(L)))) {
+        return st;
+    }
+    if (q.graph != 2 && (q.type == 4 || q.type == 6)) {
+        if (Status st = ByColumns(q, n)) {
+            return st;
+        }
+    }
+    if (Status st = correctAnswers(q, n)) {
+        return st;
+    }
+    if (n == m.nq_total && q.mark == 0) {
+        return fault("Отсутствует количество баллов для %d вопроса!\n", n);
+    }
+    if (q.graph != 2 && (q.type == 1 || q.type == 2)) {
+        for (int i = 0; i < q.nrans; ++i) {
+            if (q.rans[std::size_t(i)] < 1 || q.rans[std::size_t(i)] > q.nans) {
+                return fault("Для вопроса %d ответ задан не верно!", n);
+            }
+        }
+    }
+    if (q.type >= 1 && q.type <= 3) {
+        std::iota(q.ord.begin(), q.ord.begin() + q.nans, 0);
+    } else {
+        for (Column& c : q.col) {
+            std::iota(c.cord.begin(), c.cord.end(), 0);
+        }
+    }
+    return std::nullopt;
+}
+
+// The text of question n: from its number mark K to the next "#". s is the
+// offset behind K, L the length up to the "#".
+Status QuestionReader::questionText(Question& q, int n, const std::string& K, int& s, int& L)
+{
+    const int h = findIn(V, pV, int(V.size()), '#');
+    if (h < 0) {
+        return fault("Вопрос %d не заканчивается знаком '#'!", n);
+    }
+    const int at = strcmpmy(V.substr(std::size_t(pV)), K, h - pV);
+    if (at < 0) {
+        return fault("Неправильная нумерация вопроса %d\n или вопрос %d не заканчивается знаком '#' !", n,
+                     n - 1);
+    }
+    const int k = pV + at;
+    if (std::size_t(h) + 1 < V.size() && V[std::size_t(h) + 1] == '&') {
+        q.graph = 1;
+    }
+    s = k + int(K.size());
+    // Blanks around the mark shift the first line; the walk back stops at
+    // the end of the previous question (or the start of the text).
+    int before = 0;
+    while (k - before > pV && V[std::size_t(k - before) - 1] == ' ') {
+        ++before;
+    }
+    int after = 0;
+    while (s + after < h && V[std::size_t(s + after)] == ' ') {
+        ++after;
+    }
+    q.indent = saturate((int64_t(K.size()) + before + after - 1) * m.char_w);
+    L = h - s;
+    pV = h + 1;
+    if (L > kMaxTextLength) {
+        return fault("Вопрос %d слишком длинный!\n", n);
+    }
+    const std::string_view body = V.substr(std::size_t(s), std::size_t(L));
+    const std::size_t lt = body.find('<');
+    q.lenq = lt == std::string_view::npos ? L : int(lt);
+    q.text = cString(body.substr(0, std::size_t(q.lenq)));
+    return std::nullopt;
+}
+
+// The entry of question n in the answers text: its mark and type.
+Status QuestionReader::answerEntry(Question& q, int n, const std::string& K)
+{
+    const int behindK = copyInt(O, pO, K, lastO(), q.type);
+    if (behindK < 0) {
+        return fault("Ошибочная нумерация %d ответа!\n", n);
+    }
+    pO = behindK;
+    const int markAt = behindK - int(K.size());
+    if (n > 1 && ImptyStr(O, pB, markAt - 1)) {
+        return fault("Отсутствует количество баллов для %d вопроса!\n", n - 1);
+    }
+    return std::nullopt;
+}
+
+// The options of a question: every "<" with the next ">" behind it.
+Status QuestionReader::options(Question& q, int n, std::string_view body)
+{
+    if (std::count(body.begin(), body.end(), '<') != std::count(body.begin(), body.end(), '>')) {
+        return fault("В вопросе %d разное количество знаков '<' и '>'!", n);
+    }
+    std::size_t pos = 0;
+    while (true) {
+        const std::size_t lt = body.find('<', pos);
+        if (lt == std::string_view::npos) {
+            if (q.graph != 0 && q.ans.empty()) {
+                q.graph = 2; // a picture holds the options: typed answer
+                break;
+            }
+            if (q.ans.size() < 2) {
+                return fault("В вопросе %d не правильно расставлены знаки '<'!", n);
+            }
+            break;
+        }
+        const std::size_t gt = body.find('>', lt);
+        if (gt == std::string_view::npos) {
+            return fault("В вопросе %d не правильно расставлены знаки '>'!", n);
+        }
+        if (q.ans.size() == std::size_t(kMaxAnswers)) {
+            return fault("В вопросе %d количество ответов > %d!", n, kMaxAnswers);
+        }
+        q.ans.emplace_back();
+        q.ans.back().str = cString(body.substr(lt, gt - lt + 1));
+        pos = gt + 1;
+    }
+    q.nans = int(q.ans.size());
+    fillcoord(q, body.data(), int(body.size()), m.char_w, m.line_h);
+    return std::nullopt;
+}
+
+Status QuestionReader::findSlashes(int n, Slashes& out)
+{
+    const int open = findBehind(O, pO, "/", lastO());
+    if (open >= 0) {
+        pO = open;
+        const int close = findBehind(O, pO, "/", lastO());
+        if (close >= 0) {
+            out = {open, close - 1};
+            return std::nullopt;
+        }
+    }
+    return fault("Для вопроса %d варианты ответов не разделены / /!", n);
+}
+
+Status QuestionReader::correctAnswers(Question& q, int n)
+{
+    if (q.type == 1) {
+        singleChoice(q);
+        return std::nullopt;
+    }
+    if (q.type < 2 || q.type > 6) {
+        return fault("Тип вопроса %d задан не верно!", n);
+    }
+    Slashes sl{};
+    if (Status st = findSlashes(n, sl)) {
+        return st;
+    }
+    Status st;
+    if (q.type == 2 || q.type == 3) {
+        st = choiceList(q, n, sl);
+    } else if (q.type == 5) {
+        st = typedText(q, n, sl);
+    } else if (q.type == 6 && q.graph == 2) {
+        st = typedKeys(q, n, sl);
+    } else {
+        st = groups(q, n, sl);
+    }
+    if (st) {
+        return st;
+    }
+    // The points follow the closing slash.
+    q.mark = readInt(O.substr(std::size_t(sl.close) + 1));
+    pO = pB = sl.close + 1;
+    return std::nullopt;
+}
+
+// Type 1: "n) 1 k p". The option is read behind the type's own digits, the
+// points behind the option's. A search that finds nothing leaves the
+// positions where they were (and the points 0).
+void QuestionReader::singleChoice(Question& q)
+{
+    const int behindType = findBehind(O, pO, std::to_string(q.type), lastO());
+    if (behindType >= 0) {
+        q.rans[0] = readInt(O.substr(std::size_t(behindType)));
+        pO = behindType;
+    }
+    q.nrans = 1;
+    const int behindOption = copyInt(O, pO, std::to_string(q.rans[0]), lastO(), q.mark);
+    if (behindOption >= 0) {
+        pO = pB = behindOption;
+    }
+}
+
+// Types 2 and 3: the correct options (in order, for type 3).
+Status QuestionReader::choiceList(Question& q, int n, const Slashes& sl)
+{
+    const int count =
+        readnumbers(O.substr(std::size_t(sl.open)), sl.close - sl.open, kMaxAnswers, q.rans.data());
+    if (count == -1) {
+        return fault("Переполнение массива rans в вопросе %d!", n);
+    }
+    if (count == -2 || !IsDiff(q.rans.data(), count)) {
+        return fault("Ответы для вопроса %d оформлены не правильно!", n);
+    }
+    q.nrans = count;
+    if (q.type == 2 && q.graph != 2 && (q.nrans < 1 || q.nrans > q.nans)) {
+        return fault("Для вопроса %d ответы заданы не верно!", n);
+    }
+    return std::nullopt;
+}
+
+// Types 4 and 6: one group per row of the first column, separated by ";",
+// each a label, ":" and its numbers.
+Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
+{
+    std::vector<int> ends; // offset of each group's end (its ";" or the slash)
+    for (int i = sl.open; i < sl.close; ++i) {
+        if (O[std::size_t(i)] == ';') {
+            ends.push_back(i);
+            if (int(ends.size()) == kMaxGroups) {
+                return fault("nj > MAXNANS-1 в вопросе %d!", n);
+            }
+        }
+    }
+    ends.push_back(sl.close);
+    const int G = int(ends.size());
+    if (q.graph != 2 && G != q.col[0].nrow) {
+        return fault("В вопросе %d количество групп правильных ответов не равно количеству строк в первом "
+                     "столбце!",
+                     n);
+    }
+    q.nrans = G;
+    q.grp.assign(std::size_t(G), Group{});
+    pO = sl.open;
+    for (int g = 1; g <= G; ++g) {
+        Group& grp = q.grp[std::size_t(g) - 1];
+        const int end = ends[std::size_t(g) - 1];
+        const int colon = findIn(O, pO, end, ':');
+        if (colon < 0) {
+            return fault("В ответе на вопрос %d в групе %d нет ':'!", n, g);
+        }
+        grp.lbl = O[std::size_t(colon) - 1];
+        pO = colon + 1;
+        const int count =
+            readnumbers(O.substr(std::size_t(pO)), end - pO, kMaxGroupNumbers, grp.numbers.data());
+        if (count == -1) {
+            return fault("Переполнение массива numbers в вопросе %d!", n);
+        }
+        if ((count == -2 && q.graph == 2) || (q.type == 4 && !IsDiff(grp.numbers.data(), count))) {
+            return fault("Ответы для вопроса %d оформлены не правильно!", n);
+        }
+        grp.cnt = std::max(count, 0);
+        if (q.graph == 2 || grp.cnt == 0) {
+            continue;
+        }
+        if (q.type == 4 && grp.cnt > q.col[1].nrow) {
+            return fault("Кол-во правильных ответов > кол-ва строк 2-го столбца в вопросе %d!", n);
+        }
+        if (q.type == 6 && grp.cnt != q.ncol - 1) {
+            return fault("Кол-во правильных ответов для %d группы != кол-ву столбцов-1 в вопросе %d!", g, n);
+        }
+        for (int k = 0; k < grp.cnt; ++k) {
+            const int32_t x = grp.numbers[std::size_t(k)];
+            const bool ok = q.type == 4 ? x >= 1 && x <= q.col[1].nrow
+                                        : x >= 0 && x <= q.col[std::size_t(k) + 1].nrow;
+            if (!ok) {
+                return fault("В вопросе %d номера правильных ответов для %d группы заданы не верно!", n, g);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// Type 5: the expected text, blanks removed, lower case.
+Status QuestionReader::typedText(Question& q, int n, const Slashes& sl)
+{
+    const int len = sl.close - sl.open;
+    if (len > kLongestAnswerText) {
+        return fault("В вопросе %d слишком длинный ответ!", n);
+    }
+    q.tans = cString(O.substr(std::size_t(sl.open), std::size_t(len)));
+    if (Status st = delsp(q.tans)) {
+        return st;
+    }
+    lowerCp1251(q.tans);
+    return std::nullopt;
+}
+
+// Type 6 answered by typing: keys of one length separated by ";", blanks
+// ignored. A key is a counted run of bytes (a NUL byte is one of them).
+Status QuestionReader::typedKeys(Question& q, int n, const Slashes& sl)
+{
+    std::string key;
+    std::size_t length = 0;
+    for (int i = sl.open; i < sl.close; ++i) {
+        const char c = O[std::size_t(i)];
+        if (c == ' ') {
+            continue;
+        }
+        if (c == ';') {
+            if (q.sans.empty()) {
+                length = key.size();
+            } else if (key.size() != length) {
+                return fault("Не правильные ответы в вопросе %d!", n);
+            }
+            q.sans.push_back(std::move(key));
+            key.clear();
+            if (int(q.sans.size()) == kMaxTypedKeys) {
+                return fault("nj > MAXNANS-1 в вопросе %d!", n);
+            }
+            continue;
+        }
+        if (key.size() == std::size_t(kMaxTypedKeyLength)) {
+            return fault("kj > MAXCOL-1 в вопросе %d!", n);
+        }
+        key.push_back(c);
+    }
+    if (q.sans.empty()) {
+        length = key.size();
+    } else if (key.size() != length) {
+        return fault("Не правильные ответы в вопросе %d!", n);
+    }
+    q.sans.push_back(std::move(key));
+    q.ncol = int(length);
+    q.nrans = int(q.sans.size());
+    return std::nullopt;
+}
+
+} // namespace
+
+Status fillstq(TestModel& m, int windowBottom)
+{
+    return QuestionReader(m, windowBottom).run();
+}
+
+int IndExtrEl(const int32_t* values, int count, bool largest, int nused, const int32_t* used)
+{
+    if (nused >= count) {
+        return -1;
+    }
+    std::vector<bool> taken(std::size_t(std::max(count, 0)), false);
+    for (int u = 0; u < nused; ++u) {
+        if (used[u] >= 0 && used[u] < count) {
+            taken[std::size_t(used[u])] = true;
+        }
+    }
+    int best = -1;
+    for (int i = 0; i < count; ++i) {
+        if (taken[std::size_t(i)]) {
+            continue;
+        }
+        if (best < 0 || (largest ? values[i] > values[best] : values[i] < values[best])) {
+            best = i;
+        }
+    }
+    return best;
+}
+
+Status ByColumns(Question& q, int n)
+{
+    const int count = q.nans;
+    std::array<int32_t, kMaxAnswers> left{};
+    std::array<int32_t, kMaxAnswers> used{};
+    std::array<bool, kMaxAnswers> assigned{};
+    for (int i = 0; i < count; ++i) {
+        left[std::size_t(i)] = q.ans[std::size_t(i)].col1;
+    }
+    std::vector<std::vector<int>> columns;
+    int nused = 0;
+    while (nused < count) {
+        // The leftmost unplaced option opens a column; every unplaced option
+        // that starts left of the column's right edge joins it and may widen
+        // it. The opening option always joins, even when its ">" stands left
+        // of its "<" (an option over lines ended by a bare LF, whose width
+        // the layout does not measure): otherwise nothing would ever be
+        // placed and the loop would not end.
+        const int first = IndExtrEl(left.data(), count, false, nused, used.data());
+        int32_t edge = q.ans[std::size_t(first)].col2;
+        std::vector<int>& members = columns.emplace_back();
+        for (int i = 0; i < count; ++i) {
+            const AnswerSlot& a = q.ans[std::size_t(i)];
+            if (assigned[std::size_t(i)] || (i != first && a.col1 >= edge)) {
+                continue;
+            }
+            assigned[std::size_t(i)] = true;
+            used[std::size_t(nused++)] = i;
+            members.push_back(i);
+            edge = std::max(edge, a.col2);
+        }
+    }
+    const int c = int(columns.size());
+    if ((q.type == 4 && c != 2) || (q.type == 6 && (c < 2 || c > kMaxColumns))) {
+        return fault("Вопрос %d неправильно разбит на колонки!", n);
+    }
+    q.ncol = c;
+    q.col.assign(std::size_t(c), Column{});
+    for (int k = 0; k < c; ++k) {
+        Column& col = q.col[std::size_t(k)];
+        const std::vector<int>& members = columns[std::size_t(k)];
+        col.nrow = int16_t(members.size());
+        for (int i : members) {
+            col.cell.push_back(q.ans[std::size_t(i)]);
+        }
+        col.cord.assign(members.size(), 0);
+    }
+    return std::nullopt;
+}
+
+} // namespace qd
