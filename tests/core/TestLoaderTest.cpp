@@ -176,6 +176,11 @@ TEST(TestLoader, FaultsAndTheirMessages)
          "Для вопроса 1 ответы заданы не верно!"},
         {"option 5 of 4", "1) Q <a> <b> <c> <d>#", withHeader("1) 2 / 1,5 / 2"),
          "Для вопроса 1 ответ задан не верно!"},
+        {"a negative option", "1) Q <a> <b>#", withHeader("1) 2 / 1,-1 / 2"), "Для вопроса 1 ответ задан не верно!"},
+        // The option is no number: the points are looked for behind a "0"
+        // that is not there, and the search leaves the entry unread.
+        {"an unreadable option of a picture question", QPicture, withHeader("1) 1 x 5"),
+         "Отсутствует количество баллов для 1 вопроса!\n"},
         {"type 3 lists need not match the options", "1) Q <a> <b>#", withHeader("1) 3 / 9,-1 / 2"), ""},
         // Types 4 and 6.
         {"matching pairs", Q4, withHeader("1) 4 / а: 1,2; б: / 2"), ""},
@@ -188,6 +193,8 @@ TEST(TestLoader, FaultsAndTheirMessages)
         {"more rows than the second column", Q4, withHeader("1) 4 / а: 1,2,3; б: 2 / 2"),
          "Кол-во правильных ответов > кол-ва строк 2-го столбца в вопросе 1!"},
         {"row 3 of 2", Q4, withHeader("1) 4 / а: 3; б: 1 / 2"),
+         "В вопросе 1 номера правильных ответов для 1 группы заданы не верно!"},
+        {"a row beyond 32 bits", Q4, withHeader("1) 4 / а: 99999999999; б: 1 / 2"),
          "В вопросе 1 номера правильных ответов для 1 группы заданы не верно!"},
         {"row 0 of type 4", Q4, withHeader("1) 4 / а: 1; б: 0 / 2"),
          "В вопросе 1 номера правильных ответов для 2 группы заданы не верно!"},

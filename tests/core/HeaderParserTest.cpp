@@ -1,0 +1,115 @@
+#include "../support/TestFiles.h"
+
+#include "definition/HeaderParser.h"
+
+#include <gtest/gtest.h>
+
+using namespace qd;
+using namespace qdtest;
+
+namespace {
+
+Status parseHeader(TestModel& m, const std::string& utf8, int width = 1024)
+{
+    m.bufO = toCp1251(utf8);
+    return fillmain(m, width);
+}
+
+} // namespace
+
+TEST(HeaderParser, TheExampleHeaderWithAnyLabels)
+{
+    const std::string asWritten =
+        "Дисципліна: Хімія#\r\nТест: Кислоти#\r\nПитань: 10\r\nРозділів: 2\r\n"
+        "Перші питання розділів: 1,6\r\nЗадавати: 5\r\nШрифт: 16\r\nЖирний: 0\r\n"
+        "Секунд на питання: 60\r\nХвилин на тест: 10\r\nЗадовільно від: 60\r\nДобре від: 75\r\n"
+        "Відмінно від: 90\r\nОцінка за часом: 0\r\nВідмінно до: 300\r\nДобре до: 600\r\n"
+        "Задовільно до: 900\r\nРозділи випадково: 1\r\nПитання випадково: 1\r\nВідповіді випадково: 1\r\n";
+    const std::string otherLabels = headerText({"Хімія", "Кислоти", "10", "2", "1,6", "5", "16", "0", "60", "10",
+                                                "60", "75", "90", "0", "300", "600", "900", "1", "1", "1"});
+    for (const std::string& text : {asWritten, otherLabels}) {
+        TestModel m;
+        ASSERT_FALSE(parseHeader(m, text));
+        EXPECT_EQ(m.disc_name, toCp1251(" Хімія"));
+        EXPECT_EQ(m.test_name, toCp1251(" Кислоти"));
+        EXPECT_EQ(m.nq_total, 10);
+        EXPECT_EQ(m.nsect, 2);
+        EXPECT_EQ(m.nqr, (std::vector<int32_t>{1, 6}));
+        EXPECT_EQ(m.nq_ask, 5);
+        EXPECT_EQ(m.font_size, 16);
+        EXPECT_EQ(m.line_h, 16);
+        EXPECT_EQ(m.font_bold, 0);
+        EXPECT_EQ(m.t_quest, 60);
+        EXPECT_EQ(m.t_test, 10);
+        EXPECT_EQ((std::array{m.pc_sat, m.pc_good, m.pc_exc}), (std::array{60, 75, 90}));
+        EXPECT_EQ(m.by_time, 0);
+        EXPECT_EQ((std::array{m.t_exc, m.t_good, m.t_sat}), (std::array{300, 600, 900}));
+        EXPECT_EQ((std::array{m.rnd_sect, m.rnd_quest, m.rnd_ans}), (std::array{1, 1, 1}));
+    }
+}
+
+TEST(HeaderParser, TextsMayBeEmptyAndEndAtANulByte)
+{
+    std::string text = headerText(defaultHeader());
+    text.replace(0, text.find('#') + 1, "Дисциплина:#");
+    TestModel m;
+    m.bufO = toCp1251(text);
+    m.bufO[m.bufO.find(toCp1251("Кислоти"))] = '\0';
+    ASSERT_FALSE(fillmain(m, 1024));
+    EXPECT_EQ(m.disc_name, "");
+    EXPECT_EQ(m.test_name, " ");
+    EXPECT_EQ(m.nq_total, 2);
+}
+
+TEST(HeaderParser, NarrowWindowsGetASmallerFont)
+{
+    struct Case { int width; const char* size; const char* bold; int font_size; int line_h; int font_bold; };
+    const Case cases[] = {
+        {640, "28", "1", 24, 19, 0},
+        {640, "10", "0", 6, 4, 0},
+        {649, "16", "1", 12, 9, 0},
+        {650, "28", "1", 28, 28, 1},
+        {1024, "10", "0", 10, 10, 0},
+    };
+    for (const Case& c : cases) {
+        TestModel m;
+        ASSERT_FALSE(parseHeader(m, headerWith({{6, c.size}, {7, c.bold}}), c.width));
+        EXPECT_EQ(m.font_size, c.font_size) << c.width << " " << c.size;
+        EXPECT_EQ(m.line_h, c.line_h) << c.width << " " << c.size;
+        EXPECT_EQ(m.font_bold, c.font_bold) << c.width << " " << c.size;
+    }
+}
+
+TEST(HeaderParser, SectionListsWithinTheirSpan)
+{
+    struct Case { int nq; const char* nsect; const char* list; std::vector<int32_t> nqr; };
+    const Case cases[] = {
+        {100, "3", "1, 40, 80", {1, 40, 80}},
+        {1000, "2", "1,   1000", {1, 1000}},
+        {1, "1", "1", {1}},
+    };
+    for (const Case& c : cases) {
+        TestModel m;
+        ASSERT_FALSE(parseHeader(m, headerWith({{3, c.nsect}, {4, c.list}}, c.nq))) << c.list;
+        EXPECT_EQ(m.nqr, c.nqr) << c.list;
+    }
+}
+
+TEST(HeaderParser, ExtraSettingsBehindTheLastEntry)
+{
+    struct Case { std::string tail; int16_t kb_layout; std::string rez_dir; };
+    const Case cases[] = {
+        {"", 0, ""},
+        {"Розкладка: 1\r\n", 1, ""},
+        {"Розкладка: 2\r\nКаталог: D:\\Rez Test\\ 2024\r\n", 2, "D:\\RezTest\\2024"},
+        {"Розкладка: 0\r\nКаталог: D:\\Rez", 0, ""}, // no line end: nothing copied
+        {"Розкладка: 0\r\nКаталог:" + std::string(127, 'd') + "\r\n", 0, std::string(127, 'd')},
+    };
+    for (const Case& c : cases) {
+        const LoadResult r = loadUtf8("1) Q <a> <b>#", headerWith({}, 1) + "1) 1 2 1\r\n" + c.tail);
+        const TestModel* m = modelOf(r);
+        ASSERT_TRUE(m) << c.tail;
+        EXPECT_EQ(m->kb_layout, c.kb_layout) << c.tail;
+        EXPECT_EQ(m->rez_dir, c.rez_dir) << c.tail;
+    }
+}
