@@ -1,0 +1,145 @@
+#include "screen/ScreenBitmap.h"
+
+#include "screen/TestFont.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QStringDecoder>
+
+#include <array>
+
+namespace qd {
+
+namespace {
+
+// Code page 1251 byte -> the character drawn for it, decoded once through
+// the codec. Bytes that would not take a cell of their own on the grid are
+// replaced: control bytes (a lone CR or LF among them) by a blank cell, the
+// soft hyphen, which text layout would hide, by a hyphen.
+const std::array<QChar, 256>& glyphTable()
+{
+    static const std::array<QChar, 256> table = [] {
+        std::array<QChar, 256> t{};
+        QStringDecoder decoder("windows-1251");
+        for (int b = 0; b < 256; ++b) {
+            const char c = char(b);
+            const QString s = decoder.decode(QByteArrayView(&c, 1));
+            QChar ch = s.size() == 1 ? s.at(0) : QChar(QChar::ReplacementCharacter);
+            if (b < 0x20 || b == 0x7F) {
+                ch = QLatin1Char(' ');
+            } else if (ch == QChar(QChar::SoftHyphen)) {
+                ch = QLatin1Char('-');
+            }
+            t[std::size_t(b)] = ch;
+        }
+        return t;
+    }();
+    return table;
+}
+
+QString decodeLine(std::string_view bytes)
+{
+    const auto& table = glyphTable();
+    QString s(qsizetype(bytes.size()), Qt::Uninitialized);
+    QChar* out = s.data();
+    for (const char c : bytes) {
+        *out++ = table[static_cast<unsigned char>(c)];
+    }
+    return s;
+}
+
+} // namespace
+
+ScreenBitmap::ScreenBitmap(int width, int height)
+    : image_(width > 0 ? width : 1, height > 0 ? height : 1, QImage::Format_RGB32)
+{
+    image_.fill(Qt::black);
+    setTestFont(16, false, 16);
+    dirty_ = QRect();
+}
+
+void ScreenBitmap::setTestFont(int fontSize, bool bold, int lineH)
+{
+    font_ = testFont(fontSize, bold);
+    // A glyph missing from the test font is drawn as the font's own empty
+    // box, one cell wide, never borrowed from a font with another advance.
+    font_.setStyleStrategy(QFont::StyleStrategy(font_.styleStrategy() | QFont::NoFontMerging));
+    const QFontMetrics metrics(font_);
+    ascent_ = metrics.ascent();
+    cellH_ = fontSize;
+    charW_ = metrics.horizontalAdvance(QLatin1Char('0'));
+    lineH_ = lineH;
+}
+
+int ScreenBitmap::outtext(std::string_view text, uint32_t colour, int x, int y)
+{
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) {
+        text = text.substr(0, nul);
+    }
+    if (text.empty()) {
+        return charW_;
+    }
+    QPainter painter(&image_);
+    painter.setFont(font_);
+    painter.setPen(toColor(colour));
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t crlf = text.find("\r\n", pos);
+        const std::size_t end = crlf == std::string_view::npos ? text.size() : crlf;
+        const std::string_view line = text.substr(pos, end - pos);
+        if (!line.empty()) {
+            painter.drawText(QPoint(x, y + ascent_), decodeLine(line));
+            // A cell's glyph may reach a little past it (bold, accents).
+            markDirty(QRect(x - charW_, y - 2, int(line.size() + 2) * charW_, cellH_ + 4));
+        }
+        if (crlf == std::string_view::npos) {
+            break;
+        }
+        pos = crlf + 2;
+        y += lineH_;
+        x = 0;
+    }
+    return charW_;
+}
+
+void ScreenBitmap::DispRect(uint32_t colour, int left, int top, int right, int bottom)
+{
+    if (right <= left || bottom <= top) {
+        return;
+    }
+    const QRect r(QPoint(left, top), QPoint(right - 1, bottom - 1));
+    QPainter painter(&image_);
+    painter.fillRect(r, toColor(colour));
+    markDirty(r);
+}
+
+void ScreenBitmap::copyImage(const QImage& picture, int left, int top)
+{
+    if (picture.isNull()) {
+        return;
+    }
+    QPainter painter(&image_);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(left, top), picture);
+    markDirty(QRect(QPoint(left, top), picture.size()));
+}
+
+QRect ScreenBitmap::takeDirty()
+{
+    const QRect r = dirty_;
+    dirty_ = QRect();
+    return r;
+}
+
+void ScreenBitmap::markDirty(const QRect& r)
+{
+    dirty_ |= r.intersected(image_.rect());
+}
+
+QColor ScreenBitmap::toColor(uint32_t packed)
+{
+    return QColor(int(packed & 0xFF), int((packed >> 8) & 0xFF), int((packed >> 16) & 0xFF));
+}
+
+} // namespace qd

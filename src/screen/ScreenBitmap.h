@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QRect>
+
+#include <cstdint>
+#include <string_view>
+
+namespace qd {
+
+// screen_bmp: the off-screen picture of the question screen, as large as the
+// window. Everything the question screen shows apart from the window's own
+// controls is drawn here and copied to the window by its paint handler.
+// Colours are packed 0x00BBGGRR.
+class ScreenBitmap
+{
+public:
+    ScreenBitmap(int width, int height);
+
+    // The test font and the line step. Until this is called texts are drawn
+    // in a 16-pixel cell with a 16-pixel line step.
+    void setTestFont(int fontSize, bool bold, int lineH);
+
+    // Draws a code page 1251 text whose lines are separated by CR LF; (x, y)
+    // is the top-left corner of the first line's first character cell.
+    // Every later line starts at x = 0, line_h further down. A CR or LF that
+    // is not part of a pair takes one cell like any other byte. Only glyph
+    // pixels are painted; the text ends at its first NUL byte. Returns
+    // char_w.
+    int outtext(std::string_view text, uint32_t colour, int x, int y);
+
+    // Fills left <= x < right, top <= y < bottom.
+    void DispRect(uint32_t colour, int left, int top, int right, int bottom);
+
+    // Copies an image unchanged to (left, top); what falls outside is cut.
+    void copyImage(const QImage& picture, int left, int top);
+
+    int charWidth() const { return charW_; }
+    int lineHeight() const { return lineH_; }
+    const QImage& image() const { return image_; }
+    QSize size() const { return image_.size(); }
+
+    // The area changed since the last call (empty when nothing was drawn),
+    // so that a repaint can copy only what changed.
+    QRect takeDirty();
+
+    static QColor toColor(uint32_t packed);
+
+private:
+    void markDirty(const QRect& r);
+
+    QImage image_;
+    QFont font_;
+    int ascent_ = 0;
+    int cellH_ = 16;
+    int charW_ = 0;
+    int lineH_ = 16;
+    QRect dirty_;
+};
+
+} // namespace qd
