@@ -1,0 +1,106 @@
+#include "screen/QuestionScreen.h"
+
+#include "screen/PictureLoader.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace qd {
+
+namespace {
+
+// Picture questions hang 10 pixels below the window's top edge.
+constexpr int kPictureTop = 10;
+
+} // namespace
+
+QuestionScreen::QuestionScreen(const TestModel& model, int width, int height,
+                               std::filesystem::path pictureDir)
+    : model_(model), pictureDir_(std::move(pictureDir)), bitmap_(width, height)
+{
+    bitmap_.setTestFont(model.font_size, model.font_bold != 0, model.line_h);
+}
+
+int QuestionScreen::displayQuestion(int q)
+{
+    const Question& question = model_.stq.at(std::size_t(q));
+    paintHold_ = false;
+    picture_ = QImage();
+    pictureRect_ = QRect();
+    bitmap_.DispRect(colour::silver, 0, 0, width(), height());
+
+    int pic_dy = 0;
+    if (question.graph != 0) {
+        auto loaded = loadQuestionPicture(pictureDir_, q + 1);
+        if (auto* f = std::get_if<Fault>(&loaded)) {
+            pictureFault(*f);
+        } else {
+            picture_ = std::get<QImage>(std::move(loaded));
+            // Centred; the quotient truncates toward zero, so a picture
+            // wider than the window hangs out by half the excess each side.
+            const int left = (width() - picture_.width()) / 2;
+            pictureRect_ = QRect(left, kPictureTop, picture_.width(), picture_.height());
+            pic_dy = picture_.height() + 10;
+        }
+    }
+
+    bitmap_.outtext(question.text, colour::blue, question.indent, pic_dy);
+    paintHold_ = !picture_.isNull();
+    return pic_dy;
+}
+
+void QuestionScreen::drawAnswers(int q, int whiteTop, const uint32_t* col3)
+{
+    const Question& question = model_.stq.at(std::size_t(q));
+    if (whiteTop != kNoAnswerArea) {
+        bitmap_.DispRect(colour::white, 0, whiteTop, width(), height());
+    }
+    switch (question.type) {
+    case 1:
+    case 2:
+    case 3: {
+        const int n = std::min({question.nans, int(question.ans.size()), kMaxAnswers});
+        for (int j = 0; j < n; ++j) {
+            const AnswerSlot& slot = question.ans[std::size_t(j)];
+            if (question.type == 3) {
+                bitmap_.DispRect(colour::blue, slot.left - model_.char_w, slot.top, slot.left,
+                                 slot.bottom);
+            }
+            bitmap_.outtext(slot.str, col3[j], slot.left, slot.top);
+        }
+        break;
+    }
+    case 4:
+    case 6:
+        for (const Column& column : question.col) {
+            const int n = std::min({int(column.nrow), int(column.cell.size()), kMaxAnswers});
+            for (int j = 0; j < n; ++j) {
+                const AnswerSlot& slot = column.cell[std::size_t(j)];
+                bitmap_.outtext(slot.str, col3[j], slot.left, slot.top);
+            }
+        }
+        break;
+    default: // typed answers: nothing to draw
+        break;
+    }
+}
+
+void QuestionScreen::drawOption(const AnswerSlot& slot, uint32_t colour)
+{
+    bitmap_.outtext(slot.str, colour, slot.left, slot.top);
+}
+
+void QuestionScreen::fillRect(uint32_t colour, int left, int top, int right, int bottom)
+{
+    bitmap_.DispRect(colour, left, top, right, bottom);
+}
+
+void QuestionScreen::capturePicture()
+{
+    // ImageJPG shows the picture unscaled at pictureRect_; that is what the
+    // window shows there, so the picture itself is the capture.
+    bitmap_.copyImage(picture_, pictureRect_.left(), pictureRect_.top());
+    paintHold_ = false;
+}
+
+} // namespace qd
