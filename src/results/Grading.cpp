@@ -1,0 +1,78 @@
+#include "results/Grading.h"
+
+#include "definition/Cp1251.h"
+#include "results/ReportFile.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace qd {
+
+bool everyPointEarned(const RunState& st)
+{
+    return st.nrighta.empty() && st.n_unasked == 0;
+}
+
+int percentOf(float score, int32_t max_score)
+{
+    if (max_score < 1) {
+        return 0;
+    }
+    return int(100.0 * double(score) / double(max_score) + 0.5);
+}
+
+std::string gradeText(const TestModel& model, int percent, uint32_t seconds, bool allEarned)
+{
+    const char* grade = "Незадовільно";
+    if (model.by_time == 1) {
+        if (allEarned) {
+            if (seconds <= uint32_t(model.t_exc)) {
+                grade = "Відмінно";
+            } else if (seconds <= uint32_t(model.t_good)) {
+                grade = "Добре";
+            } else if (seconds <= uint32_t(model.t_sat)) {
+                grade = "Задовільно";
+            }
+        }
+    } else if (percent >= model.pc_exc) {
+        grade = "Відмінно";
+    } else if (percent >= model.pc_good) {
+        grade = "Добре";
+    } else if (percent >= model.pc_sat) {
+        grade = "Задовільно";
+    }
+    return toCp1251(grade);
+}
+
+ResultsSummary ShowRez(const TestModel& model, const RunState& st, const Clock& clock,
+                       ReportFile& report, bool linkActive)
+{
+    ResultsSummary r;
+    r.testName = model.test_name;
+    char points[64];
+    std::snprintf(points, sizeof points, "%.2f", double(st.score));
+    r.points = points;
+    r.maxScore = st.max_score;
+    r.percent = percentOf(st.score, st.max_score);
+    const uint32_t seconds = (clock.ticks() - st.tick_test) / 1000u;
+    r.minutes = seconds / 60;
+    r.seconds = seconds % 60;
+    r.everyPointEarned = everyPointEarned(st);
+    r.grade = gradeText(model, r.percent, seconds, r.everyPointEarned);
+    if (st.n_done < model.nq_ask) {
+        r.grade = toCp1251("Тест не завершено!");
+    }
+    report.write_rez(st, r.percent, seconds, r.grade, linkActive);
+    if (!r.everyPointEarned) {
+        std::vector<int32_t> wrong = st.nrighta;
+        std::sort(wrong.begin(), wrong.end());
+        for (int32_t n : wrong) {
+            char entry[32];
+            std::snprintf(entry, sizeof entry, "%3d, ", n);
+            r.wrongList += entry;
+        }
+    }
+    return r;
+}
+
+} // namespace qd
