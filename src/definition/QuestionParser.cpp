@@ -191,9 +191,11 @@ Status QuestionReader::answerEntry(Question& q, int n, const std::string& K)
 // The options of a question: every "<" with the next ">" behind it.
 Status QuestionReader::options(Question& q, int n, std::string_view body)
 {
-    if (std::count(body.begin(), body.end(), '<') != std::count(body.begin(), body.end(), '>')) {
+    const auto opening = std::count(body.begin(), body.end(), '<');
+    if (opening != std::count(body.begin(), body.end(), '>')) {
         return fault("В вопросе %d разное количество знаков '<' и '>'!", n);
     }
+    q.ans.reserve(std::size_t(std::min<std::ptrdiff_t>(opening, kMaxAnswers)));
     std::size_t pos = 0;
     while (true) {
         const std::size_t lt = body.find('<', pos);
@@ -493,6 +495,7 @@ Status ByColumns(Question& q, int n)
         Column& col = q.col[std::size_t(k)];
         const std::vector<int>& members = columns[std::size_t(k)];
         col.nrow = int16_t(members.size());
+        col.cell.reserve(members.size());
         for (int i : members) {
             col.cell.push_back(q.ans[std::size_t(i)]);
         }
