@@ -22,6 +22,17 @@ public:
     // far (answeredCount, whether the last one was fully right, the score).
     virtual void progress(int answeredCount, bool lastRight, float score) = 0;
 
+    // Every scored question, the last one included, right after it is
+    // scored: the same fields, kept for the next message without sending
+    // anything. The final message carries those of the last question
+    // answered, which no progress() call reports.
+    virtual void answered(int answeredCount, bool lastRight, float score)
+    {
+        (void)answeredCount;
+        (void)lastRight;
+        (void)score;
+    }
+
     // The results are shown: the verdict with the finished report.
     virtual void finished(int percent, const std::string& grade) = 0;
 };

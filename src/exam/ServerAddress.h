@@ -1,0 +1,23 @@
+#pragma once
+
+#include "definition/Fault.h"
+
+#include <filesystem>
+#include <string>
+
+namespace qd {
+
+// The exam server's address, from IPaddress.txt in the working directory: a
+// numeric address as plain text. The first 128 bytes of the file are read;
+// the address ends at the first zero byte, blank, tab, CR or LF (an editor
+// ends the line with a line break) and keeps at most 127 bytes.
+inline constexpr const char* kServerAddressFile = "IPaddress.txt";
+inline constexpr std::size_t kServerAddressSize = 128;
+
+// Reads the address into `serverAddress`, which is cleared first, so that
+// nothing of an earlier, longer address survives a retry. A file that
+// cannot be opened gives the (not fatal) fault "Программа проведения
+// экзамена не запущена!\nНе удается получить IP адрес.\n".
+Status ReadServerIP(const std::filesystem::path& dir, std::string& serverAddress);
+
+} // namespace qd

@@ -1,0 +1,353 @@
+// The exam link against a real TCP peer: a fake exam server on 127.0.0.1.
+#include "definition/Cp1251.h"
+#include "exam/ExamLink.h"
+#include "exam/ServerReply.h"
+#include "results/ReportFile.h"
+
+#include "EventWait.h"
+#include "FakeExamServer.h"
+#include "ModelBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace qd;
+using qd::test::FakeExamServer;
+using qd::test::waitFor;
+
+namespace {
+
+const std::string kFaulty = toCp1251("Сбойное сообщение от программы проведения экзамена!\n");
+const std::string kNoConnection =
+    toCp1251("Не вдається встановити зв'язок\nіз програмою проведення іспиту!\n");
+
+// What the link asked of its window.
+struct Seen
+{
+    int connected = 0;
+    int titlePage = 0;
+    int untick = 0;
+    std::vector<int> refused;
+    std::vector<std::string> messages;
+};
+
+class ExamLinkTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { qd::test::ensureCoreApplication(); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(server.listen());
+        writeAddress("127.0.0.1\r\n");
+        link.setPort(server.port());
+        link.setHostName("lab-pc-07");
+        QObject::connect(&link, &ExamLink::connected, [this] { ++seen.connected; });
+        QObject::connect(&link, &ExamLink::returnToTitlePage, [this] { ++seen.titlePage; });
+        QObject::connect(&link, &ExamLink::untickExamBox, [this] { ++seen.untick; });
+        QObject::connect(&link, &ExamLink::refused, [this](int c) { seen.refused.push_back(c); });
+        QObject::connect(&link, &ExamLink::showMessage,
+                         [this](const std::string& m) { seen.messages.push_back(m); });
+    }
+
+    void writeAddress(const std::string& text)
+    {
+        std::ofstream(path() / "IPaddress.txt", std::ios::binary | std::ios::trunc) << text;
+    }
+    std::filesystem::path path() const { return dir.path().toStdString(); }
+
+    // Registers `name` and waits for the grant.
+    void registerAndGrant(const std::string& name)
+    {
+        ASSERT_TRUE(link.open(name));
+        ASSERT_TRUE(waitFor([&] { return link.examPermitted(); }));
+        ASSERT_TRUE(link.linkActive());
+    }
+
+    // Waits until the server holds `n` messages and the link has handled
+    // every reply.
+    bool receivedAndSettled(std::size_t n)
+    {
+        return waitFor([&] { return server.received().size() >= n && !link.awaitingReply(); });
+    }
+
+    QTemporaryDir dir;
+    FakeExamServer server;
+    ExamLink link{path()};
+    Seen seen;
+};
+
+std::string report(std::size_t n)
+{
+    std::string r(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) {
+        r[i] = char(i * 31 + 1);
+    }
+    return r;
+}
+
+} // namespace
+
+TEST_F(ExamLinkTest, RegistersAndReportsProgressAndTheFinalMessage)
+{
+    const std::string name = toCp1251("Петренко П.І.");
+    registerAndGrant(name);
+    ASSERT_EQ(server.received().size(), 1u);
+    ExamMessage registration;
+    registration.hostName = "lab-pc-07";
+    registration.studentName = name;
+    EXPECT_EQ(server.received()[0].bytes, registration.bytes());
+    EXPECT_EQ(seen.connected, 1);
+    EXPECT_TRUE(seen.messages.empty());
+
+    // Two questions of three: progress after the first and second, then
+    // the last one answered and the results.
+    link.answered(1, true, 1.0f);
+    link.progress(1, true, 1.0f);
+    link.answered(2, false, 1.5f);
+    link.progress(2, false, 1.5f);
+    link.answered(3, true, 2.5f);
+    link.sendFinal(83, toCp1251("Добре"), report(1000));
+    ASSERT_TRUE(receivedAndSettled(4));
+
+    const auto& r = server.received();
+    EXPECT_EQ(r[1].fields.kind, 1);
+    EXPECT_EQ(r[1].fields.answeredCount, 1);
+    EXPECT_EQ(r[1].fields.lastRight, 1);
+    EXPECT_EQ(r[1].fields.scoreValue, 1.0f);
+    EXPECT_EQ(r[2].fields.answeredCount, 2);
+    EXPECT_EQ(r[2].fields.lastRight, 0);
+    EXPECT_EQ(r[2].fields.scoreValue, 1.5f);
+    ASSERT_EQ(r[3].bytes.size(), 1163u);
+    EXPECT_TRUE(r[3].checks);
+    EXPECT_EQ(r[3].fields.kind, 2);
+    EXPECT_EQ(r[3].fields.answeredCount, 3); // the last question answered
+    EXPECT_EQ(r[3].fields.lastRight, 1);
+    EXPECT_EQ(r[3].fields.scoreValue, 83.0f);
+    EXPECT_EQ(r[3].fields.gradeText, toCp1251("Добре"));
+    EXPECT_EQ(r[3].report, report(1000));
+    for (const auto& m : r) {
+        EXPECT_TRUE(m.checks);
+        EXPECT_EQ(m.fields.studentName, name);
+        EXPECT_EQ(m.connection, 1);
+    }
+
+    link.startTimerCloseSocket();
+    EXPECT_TRUE(link.linkActive()); // only after 100 ms
+    ASSERT_TRUE(waitFor([&] { return link.idle() && !server.clientConnected(); }));
+    EXPECT_FALSE(link.linkActive());
+    EXPECT_EQ(server.connections(), 1); // closed for good: no reconnection
+}
+
+TEST_F(ExamLinkTest, EachRefusalReturnsToTheTitlePage)
+{
+    struct Case
+    {
+        int16_t code;
+        bool untick;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {-1, true, "У Вас немає дозволу на проходження\nекзаменаційного тестування!\n"},
+        {-2, false,
+         "Ваші дані відсутні в БД!\nПеревірте правильність написання прізвища та ініціалів.\n"},
+        {-3, true, "Тестування студента Ivanov I. вже проводиться!\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        seen = {};
+        server.push(FakeExamServer::verdict(c.code));
+        ASSERT_TRUE(link.open("Ivanov I."));
+        ASSERT_TRUE(waitFor([&] { return seen.titlePage == 1; }));
+        EXPECT_EQ(seen.refused, std::vector<int>{c.code});
+        EXPECT_EQ(seen.untick, c.untick ? 1 : 0);
+        EXPECT_EQ(seen.messages, std::vector<std::string>{toCp1251(c.message)});
+        EXPECT_FALSE(link.linkActive());
+        EXPECT_FALSE(link.examPermitted());
+        // The link is dropped for good: no reconnection follows.
+        ASSERT_TRUE(waitFor([&] { return !server.clientConnected(); }));
+        qd::test::runEventsFor(50);
+        EXPECT_TRUE(link.idle());
+    }
+    EXPECT_EQ(server.connections(), 3);
+
+    // The student corrects the name; it is registered on a fresh connection.
+    registerAndGrant("Ivanov I.I.");
+    EXPECT_EQ(server.connections(), 4);
+    EXPECT_EQ(server.received().back().fields.studentName, "Ivanov I.I.");
+    EXPECT_EQ(server.received().back().fields.kind, 0);
+}
+
+TEST_F(ExamLinkTest, ServerHangingUpMakesTheClientReconnectAndResend)
+{
+    registerAndGrant("Ivanov");
+    // The server takes the progress message and drops the connection.
+    server.push(FakeExamServer::hangUp());
+    link.answered(1, true, 2.0f);
+    link.progress(1, true, 2.0f);
+    ASSERT_TRUE(receivedAndSettled(3));
+    const auto& r = server.received();
+    EXPECT_EQ(server.connections(), 2);
+    EXPECT_EQ(seen.connected, 2);
+    EXPECT_EQ(r[2].connection, 2);
+    EXPECT_EQ(r[2].bytes, r[1].bytes); // the current message, not a registration
+    EXPECT_EQ(r[2].fields.kind, 1);
+    EXPECT_TRUE(link.linkActive());
+    EXPECT_TRUE(seen.messages.empty());
+}
+
+TEST_F(ExamLinkTest, EveryRepeatAfterTheResultsCarriesTheReport)
+{
+    registerAndGrant("Ivanov");
+    // After the final message: a faulty reply, a request to send again and
+    // a dropped connection each make the client repeat it whole.
+    std::string faulty = ServerReply::encode(1, 0);
+    faulty[1] = char(faulty[1] ^ 0x10);
+    server.push(FakeExamServer::raw(faulty));
+    server.push(FakeExamServer::verdict(0, 0));
+    server.push(FakeExamServer::hangUp());
+    link.sendFinal(100, toCp1251("Відмінно"), report(300));
+    ASSERT_TRUE(receivedAndSettled(5));
+    const auto& r = server.received();
+    ASSERT_EQ(r.size(), 5u);
+    for (std::size_t i = 1; i < 5; ++i) {
+        EXPECT_EQ(r[i].bytes.size(), 463u) << i;
+        EXPECT_EQ(r[i].report, report(300)) << i;
+        EXPECT_EQ(r[i].bytes, link.sendBuffer()) << i;
+    }
+    EXPECT_EQ(r[4].connection, 2);
+    EXPECT_EQ(seen.messages, std::vector<std::string>{kFaulty});
+}
+
+TEST_F(ExamLinkTest, RepliesAreFramedAcrossReads)
+{
+    // A request to repeat and the grant in one write: both are handled.
+    server.push(FakeExamServer::raw(ServerReply::encode(0, 0) + ServerReply::encode(1, 0)));
+    server.push(FakeExamServer::silence()); // the repeated registration
+    registerAndGrant("Ivanov");
+    ASSERT_TRUE(waitFor([&] { return server.received().size() == 2; }));
+    EXPECT_EQ(server.received()[1].bytes, server.received()[0].bytes);
+
+    // A refusal in two writes acts once it is whole.
+    server.setFallback(FakeExamServer::silence());
+    link.progress(1, true, 1.0f);
+    ASSERT_TRUE(waitFor([&] { return server.received().size() == 3; }));
+    const std::string refusal = ServerReply::encode(1, -2);
+    server.sendNow(refusal.substr(0, 3));
+    qd::test::runEventsFor(100);
+    EXPECT_TRUE(link.linkActive());
+    EXPECT_TRUE(link.awaitingReply());
+    server.sendNow(refusal.substr(3));
+    ASSERT_TRUE(waitFor([&] { return seen.titlePage == 1; }));
+    EXPECT_EQ(seen.refused, std::vector<int>{-2});
+    EXPECT_EQ(seen.untick, 0);
+}
+
+TEST_F(ExamLinkTest, WhatCameWithAFaultyReplyIsDropped)
+{
+    std::string faulty = ServerReply::encode(1, 0);
+    faulty[6] = char(faulty[6] ^ 0x80);
+    // The refusal behind the faulty reply is not trusted; the repeated
+    // registration is answered properly.
+    server.push(FakeExamServer::raw(faulty + ServerReply::encode(1, -1)));
+    server.push(FakeExamServer::verdict(0));
+    registerAndGrant("Ivanov");
+    ASSERT_TRUE(receivedAndSettled(2));
+    EXPECT_EQ(seen.messages, std::vector<std::string>{kFaulty});
+    EXPECT_EQ(seen.titlePage, 0);
+    EXPECT_TRUE(link.linkActive());
+    ASSERT_EQ(server.received().size(), 2u);
+    EXPECT_EQ(server.received()[1].bytes, server.received()[0].bytes);
+}
+
+TEST_F(ExamLinkTest, NoServerGivesTheConnectionMessageAndTheTitlePageAgain)
+{
+    link.setPort(FakeExamServer::unusedPort());
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        ASSERT_TRUE(link.open("Ivanov"));
+        EXPECT_EQ(seen.titlePage, attempt - 1); // the outcome comes as an event
+        ASSERT_TRUE(waitFor([&] { return seen.titlePage == attempt; }));
+        EXPECT_EQ(seen.messages.back(), kNoConnection);
+        EXPECT_EQ(seen.untick, 0); // the box stays ticked
+        EXPECT_FALSE(link.linkActive());
+        EXPECT_TRUE(link.idle());
+    }
+    EXPECT_EQ(seen.messages.size(), 2u);
+    EXPECT_EQ(seen.connected, 0);
+}
+
+TEST_F(ExamLinkTest, MissingAddressFileStopsBeforeConnecting)
+{
+    std::filesystem::remove(path() / "IPaddress.txt");
+    EXPECT_FALSE(link.open("Ivanov"));
+    EXPECT_EQ(seen.messages, std::vector<std::string>{toCp1251(
+                                 "Программа проведения экзамена не запущена!\n"
+                                 "Не удается получить IP адрес.\n")});
+    EXPECT_EQ(seen.untick, 1);
+    qd::test::runEventsFor(100);
+    EXPECT_EQ(server.connections(), 0);
+    EXPECT_TRUE(link.idle());
+}
+
+TEST_F(ExamLinkTest, FinalMessageCarriesTheReportFileByteForByte)
+{
+    const std::filesystem::path home = path() / "home";
+    std::filesystem::create_directories(home);
+    setenv("HOME", home.c_str(), 1);
+    TestModel model = qdtest::modelOf({});
+    model.test_name = toCp1251("Гази");
+    qdtest::FixedClock clock;
+    ReportFile file;
+    ASSERT_FALSE(file.create_df(model, toCp1251("Петренко П.І."), clock, path()));
+    RunState st;
+    file.write_rez(st, 0, 61, toCp1251("Тест не завершено!"), true);
+    link.setReport(&file);
+
+    registerAndGrant(toCp1251("Петренко П.І."));
+    link.finished(0, toCp1251("Тест не завершено!"));
+    ASSERT_TRUE(receivedAndSettled(2));
+
+    std::ifstream in(file.path(), std::ios::binary);
+    std::stringstream onDisk;
+    onDisk << in.rdbuf();
+    ASSERT_GT(onDisk.str().size(), 200u);
+    const auto& last = server.received().back();
+    EXPECT_TRUE(last.checks);
+    EXPECT_EQ(last.report, onDisk.str());
+    EXPECT_EQ(last.bytes.size(), onDisk.str().size() + 163);
+}
+
+TEST_F(ExamLinkTest, ResultsWithoutAReportSendAnEmptyOne)
+{
+    registerAndGrant("Ivanov");
+    link.finished(0, toCp1251("Тест не завершено!")); // no report file
+    ASSERT_TRUE(receivedAndSettled(2));
+    const auto& last = server.received().back();
+    EXPECT_EQ(last.bytes.size(), 163u);
+    EXPECT_TRUE(last.checks);
+    EXPECT_EQ(last.fields.kind, 2);
+    EXPECT_EQ(last.fields.gradeText, toCp1251("Тест не завершено!"));
+    EXPECT_TRUE(last.report.empty());
+}
+
+TEST_F(ExamLinkTest, NothingIsSentWithoutAnActiveLink)
+{
+    link.progress(1, true, 1.0f);
+    link.finished(50, "x");
+    registerAndGrant("Ivanov");
+    link.OnTimerCloseSocket();
+    link.progress(2, true, 2.0f);
+    link.finished(50, "x");
+    ASSERT_TRUE(waitFor([&] { return !server.clientConnected(); }));
+    qd::test::runEventsFor(50);
+    ASSERT_EQ(server.received().size(), 1u);
+    EXPECT_EQ(server.received()[0].fields.kind, 0);
+}
