@@ -1,6 +1,7 @@
 #include "SessionFixture.h"
 
 #include "definition/Cp1251.h"
+#include "run/ExamHooks.h"
 
 #include <QTemporaryDir>
 
@@ -466,4 +467,55 @@ TEST(SessionHover, QuestionChangeForgetsTheLastOptionAndTypedQuestionsIgnoreTheP
     rig.session->OnMouseMove(20, 20);
     EXPECT_TRUE(rig.view.take().empty());
     EXPECT_FALSE(rig.view.hand);
+}
+
+// ---- The exam link's seam -------------------------------------------------------
+
+namespace {
+
+struct RecordingLink : qd::ExamHooks
+{
+    bool admit = true;
+    std::vector<std::string> calls;
+    bool open(const std::string& name) override
+    {
+        calls.push_back("open " + name);
+        return admit;
+    }
+    void progress(int answered, bool lastRight, float score) override
+    {
+        calls.push_back("progress " + std::to_string(answered) + (lastRight ? " right " : " wrong ") +
+                        std::to_string(int(score)));
+    }
+    void finished(int percent, const std::string& grade) override
+    {
+        calls.push_back("finished " + std::to_string(percent) + " " + grade);
+    }
+};
+
+} // namespace
+
+TEST(SessionExam, LinkOpensAtTheButtonHearsEveryLaterQuestionAndTheVerdict)
+{
+    Rig rig(fixture::model({fixture::choice(1, 3, {1}, 1), fixture::choice(1, 3, {1}, 1)}));
+    QTemporaryDir dir;
+    rig.model.rez_dir = dir.path().toStdString();
+    RecordingLink link;
+    rig.session->setExamHooks(&link);
+
+    link.admit = false; // the server address cannot be read: title page
+    rig.session->OnClickBegin("S", true);
+    EXPECT_EQ(rig.session->phase(), TestSession::Phase::TitlePage);
+    EXPECT_FALSE(rig.view.waitTimer);
+
+    link.admit = true;
+    rig.session->OnClickBegin("S", true);
+    rig.session->setLinkActive(true);
+    rig.session->setExamPermitted(true);
+    ASSERT_FALSE(rig.session->OnTimerWaitServer());
+    rig.press(0, 0);
+    ASSERT_FALSE(rig.session->next_q());
+    ASSERT_FALSE(rig.session->next_q());
+    EXPECT_EQ(link.calls, (std::vector<std::string>{"open S", "open S", "progress 1 right 1",
+                                                    "finished 50 " + qd::toCp1251("Незадовільно")}));
 }
