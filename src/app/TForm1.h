@@ -1,0 +1,139 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include <cstdint>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTextEdit;
+class QTimer;
+
+namespace qd {
+
+class QuestionScreen;
+
+// The main window: the title page, the question screen's controls and the
+// status strip. A thin shell: it shows what it is told and reports clicks,
+// presses, moves, key presses and timer ticks through its signals; the test
+// session decides what they mean. Controls carry their design names as
+// object names.
+class TForm1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+
+    // Start-up, once per window: the window takes the screen area (its width
+    // W and height H) and the title page is scaled to W, with the
+    // narrow-screen layout below a width of 650 pixels.
+    void placeOnScreen(const QRect& area);
+    // The title page of a loaded test (names in code page 1251).
+    void showTitlePage(const std::string& discName, const std::string& testName);
+
+    // The off-screen picture that paints the question screen.
+    void setScreen(QuestionScreen* screen) { screen_ = screen; }
+
+    // What the session asks of the window.
+    void showQuestionScreen();
+    void clearNameBox();
+    void setWaitTimer(bool running);
+    void setQuestionTimer(bool running);
+    void showPicture(const QImage& picture, const QRect& where);
+    void hidePicture();
+    void repaintScreen(); // OnPaint called after screen_bmp changed
+    void setHandCursor(bool hand);
+    void setQuestionCount(int n);
+    void setQuestionNumber(int n);
+    void setAnswerColour(uint32_t colour);
+    void setScoreText(const std::string& text);
+    void setProgress(int value, int maximum);
+    void setMinutesLeft(int minutes);
+    void setAnswerBox(bool shown, bool focus);
+    // The results take over: progress 0, question timer stopped, window hidden.
+    void hideForResults();
+
+    // What the student entered (code page 1251).
+    std::string studentName() const;
+    bool examChecked() const;
+    std::string answerText() const;
+
+signals:
+    void beginClicked();
+    void readyClicked();
+    void waitTimerTicked();
+    void questionTimerTicked();
+    void mouseMoved(int x, int y);
+    void mousePressed(int x, int y);
+    void answerTextChanged(const QString& text);
+    void examClicked();
+    void closeRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildTitlePage();
+    void buildQuestionControls();
+    void alignControls();
+    void scaleTo(int w);
+    void applyNarrowScreen();
+    void placeStatusStrip();
+    bool paintsScreen() const;
+
+    QuestionScreen* screen_ = nullptr;
+    bool questionScreen_ = false;
+
+    QLabel* Zast = nullptr;
+    QLabel* ImageJPG = nullptr;
+    QGroupBox* GroupBoxA = nullptr;
+    QLabel* LAcad = nullptr;
+    QLabel* PrName = nullptr;
+    QGroupBox* GroupBoxZ = nullptr;
+    QLabel* LNameD = nullptr;
+    QTextEdit* MDiscipline = nullptr;
+    QLabel* LTestName = nullptr;
+    QTextEdit* MTestName = nullptr;
+    QLabel* LEnterName = nullptr;
+    QComboBox* EditStName = nullptr;
+    QCheckBox* CB_ExamTest = nullptr;
+    QPushButton* BeginTest = nullptr;
+    QLabel* LAvtor = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* Edit = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Smarks = nullptr;
+    QLabel* L_tend = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLabel* N_quest = nullptr;
+    QLabel* I_quest = nullptr;
+    QFrame* Answer = nullptr;
+    QPushButton* Ready = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QTimer* Timer = nullptr;
+    QTimer* TimerWaitServer = nullptr;
+};
+
+} // namespace qd

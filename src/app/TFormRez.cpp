@@ -1,0 +1,157 @@
+#include "app/TFormRez.h"
+
+#include "definition/Cp1251.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace qd {
+
+namespace {
+
+constexpr int kWidth = 526;
+constexpr int kHeight = 470;
+// Down to the grade line: what shows when every point was earned.
+constexpr int kShortHeight = 210;
+
+QString text(const std::string& cp1251)
+{
+    QString s = QString::fromStdString(fromCp1251(cp1251));
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return s;
+}
+
+void setColours(QWidget* w, QPalette::ColorRole textRole, const QColor& text,
+                QPalette::ColorRole backRole = QPalette::NoRole, const QColor& back = QColor())
+{
+    QPalette p = w->palette();
+    p.setColor(textRole, text);
+    if (backRole != QPalette::NoRole) {
+        p.setColor(backRole, back);
+    }
+    w->setPalette(p);
+}
+
+QFont font(int px, bool bold)
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("Liberation Sans")});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(px);
+    f.setBold(bold);
+    return f;
+}
+
+QLabel* word(const QString& s)
+{
+    auto* l = new QLabel(s);
+    l->setFont(font(18, false));
+    setColours(l, QPalette::WindowText, Qt::black);
+    return l;
+}
+
+QLabel* value(const char* name)
+{
+    auto* l = new QLabel;
+    l->setObjectName(QString::fromLatin1(name));
+    l->setFont(font(20, true));
+    setColours(l, QPalette::WindowText, QColor(255, 0, 0));
+    return l;
+}
+
+// One line of words and values, left to right, at a fixed place.
+QWidget* line(QWidget* parent, int top, std::initializer_list<QWidget*> parts)
+{
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    for (QWidget* w : parts) {
+        layout->addWidget(w);
+    }
+    layout->addStretch();
+    row->setGeometry(10, top, kWidth - 20, 30);
+    return row;
+}
+
+QTextEdit* memo(QWidget* parent, const char* name, const QRect& where)
+{
+    auto* m = new QTextEdit(parent);
+    m->setObjectName(QString::fromLatin1(name));
+    m->setReadOnly(true);
+    m->setFont(font(18, true));
+    m->setGeometry(where);
+    return m;
+}
+
+} // namespace
+
+TFormRez::TFormRez(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("FormRez"));
+    setWindowTitle(QStringLiteral("Результати тестування"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kWidth, kHeight);
+
+    auto* testCaption = word(QStringLiteral("Назва тесту:"));
+    testCaption->setParent(this);
+    testCaption->setGeometry(10, 6, kWidth - 20, 24);
+    TestName = memo(this, "TestName", QRect(10, 32, kWidth - 20, 56));
+    setColours(TestName, QPalette::Text, QColor(0, 0, 255));
+
+    Smarks = value("Smarks");
+    Max_marks = value("Max_marks");
+    line(this, 96,
+         {word(QStringLiteral("Ви набрали ")), Smarks, word(QStringLiteral("балів з ")), Max_marks,
+          word(QStringLiteral("можливих,"))});
+    Percent = value("Percent");
+    Minute = value("Minute");
+    Second = value("Second");
+    line(this, 128,
+         {word(QStringLiteral("або")), Percent, word(QStringLiteral(" %    за ")), Minute,
+          word(QStringLiteral("хв")), Second, word(QStringLiteral("с"))});
+    Mark = value("Mark");
+    line(this, 160, {word(QStringLiteral("Оцінка:")), Mark});
+
+    NotRight = word(QStringLiteral("Неправильні відповіді на питання:"));
+    NotRight->setObjectName(QStringLiteral("NotRight"));
+    NotRight->setParent(this);
+    NotRight->setGeometry(10, 212, kWidth - 20, 24);
+    NotRigtAns = memo(this, "NotRigtAns", QRect(10, 240, kWidth - 20, kHeight - 250));
+    setColours(NotRigtAns, QPalette::Text, QColor(255, 255, 0), QPalette::Base,
+               QColor(64, 64, 64));
+
+    TimerCloseSocket = new QTimer(this);
+    TimerCloseSocket->setObjectName(QStringLiteral("TimerCloseSocket"));
+}
+
+void TFormRez::showResults(const ResultsSummary& results)
+{
+    TestName->clear();
+    TestName->setPlainText(text(results.testName));
+    Smarks->setText(text(results.points));
+    Max_marks->setText(QString::number(results.maxScore));
+    Percent->setText(QString::number(results.percent));
+    Minute->setText(QString::number(results.minutes));
+    Second->setText(QString::number(results.seconds));
+    Mark->setText(text(results.grade));
+    if (results.everyPointEarned) {
+        NotRight->hide();
+        NotRigtAns->hide();
+        setFixedHeight(kShortHeight);
+    } else {
+        NotRigtAns->setPlainText(text(results.wrongList));
+    }
+    show();
+}
+
+void TFormRez::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    emit closeRequested();
+}
+
+} // namespace qd

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "run/SessionView.h"
+
+#include <QWidget>
+
+class QLabel;
+class QTextEdit;
+class QTimer;
+
+namespace qd {
+
+// The results window: points, percentage, time, grade and the questions
+// answered wrongly. Hidden until the test ends; closing it ends the program.
+class TFormRez : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TFormRez(QWidget* parent = nullptr);
+
+    // Fills the fields and shows the window; when every point was earned it
+    // is cut to 210 pixels, down to the grade, without the wrong-answer list.
+    void showResults(const ResultsSummary& results);
+
+    // Closes the exam connection 100 ms after the results (stopped until
+    // then).
+    QTimer* closeSocketTimer() const { return TimerCloseSocket; }
+
+signals:
+    void closeRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QTextEdit* TestName = nullptr;
+    QLabel* Smarks = nullptr;
+    QLabel* Max_marks = nullptr;
+    QLabel* Percent = nullptr;
+    QLabel* Minute = nullptr;
+    QLabel* Second = nullptr;
+    QLabel* Mark = nullptr;
+    QLabel* NotRight = nullptr;
+    QTextEdit* NotRigtAns = nullptr;
+    QTimer* TimerCloseSocket = nullptr;
+};
+
+} // namespace qd

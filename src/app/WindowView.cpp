@@ -1,0 +1,123 @@
+#include "app/WindowView.h"
+
+#include "app/MessageReporter.h"
+#include "app/TForm1.h"
+#include "app/TFormRez.h"
+
+#include <QApplication>
+
+#include <utility>
+
+namespace qd {
+
+WindowView::WindowView(const TestModel& model, TForm1& form, TFormRez& results,
+                       const MessageReporter& reporter, std::filesystem::path pictureDir)
+    : QuestionScreen(model, form.width(), form.height(), std::move(pictureDir)), form_(form),
+      results_(results), reporter_(reporter)
+{
+    form_.setScreen(this);
+}
+
+WindowView::~WindowView()
+{
+    form_.setScreen(nullptr);
+}
+
+void WindowView::message(const std::string& text)
+{
+    reporter_.error(text, false);
+}
+
+void WindowView::beep()
+{
+    QApplication::beep();
+}
+
+void WindowView::clearNameBox()
+{
+    form_.clearNameBox();
+}
+
+void WindowView::setWaitTimer(bool running)
+{
+    form_.setWaitTimer(running);
+}
+
+void WindowView::setQuestionTimer(bool running)
+{
+    form_.setQuestionTimer(running);
+}
+
+void WindowView::showQuestionScreen()
+{
+    form_.showQuestionScreen();
+}
+
+int WindowView::displayQuestion(int q)
+{
+    const int pic_dy = QuestionScreen::displayQuestion(q);
+    if (picture().isNull()) {
+        form_.hidePicture();
+    } else {
+        form_.showPicture(picture(), pictureRect());
+    }
+    return pic_dy;
+}
+
+void WindowView::repaint()
+{
+    form_.repaintScreen();
+}
+
+void WindowView::setHandCursor(bool hand)
+{
+    form_.setHandCursor(hand);
+}
+
+void WindowView::setQuestionCount(int n)
+{
+    form_.setQuestionCount(n);
+}
+
+void WindowView::setQuestionNumber(int n)
+{
+    form_.setQuestionNumber(n);
+}
+
+void WindowView::setAnswerColour(uint32_t colour)
+{
+    form_.setAnswerColour(colour);
+}
+
+void WindowView::setScoreText(const std::string& text)
+{
+    form_.setScoreText(text);
+}
+
+void WindowView::setProgress(int value, int maximum)
+{
+    form_.setProgress(value, maximum);
+}
+
+void WindowView::setMinutesLeft(int minutes)
+{
+    form_.setMinutesLeft(minutes);
+}
+
+void WindowView::setAnswerBox(bool shown, bool focus)
+{
+    form_.setAnswerBox(shown, focus);
+}
+
+void WindowView::showResults(const ResultsSummary& results)
+{
+    form_.hideForResults();
+    results_.showResults(results);
+}
+
+void WindowView::pictureFault(const Fault& fault)
+{
+    reporter_.error(fault, true);
+}
+
+} // namespace qd

@@ -1,0 +1,281 @@
+#include "app/TForm1.h"
+
+#include "definition/Cp1251.h"
+#include "definition/TestLoader.h"
+#include "screen/TestFont.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <variant>
+
+namespace {
+
+template <typename T = QWidget>
+T* child(const QWidget& form, const char* name)
+{
+    T* w = form.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+QRect bounds(const QWidget& form, const char* name)
+{
+    QWidget* w = child(form, name);
+    return w ? w->geometry() : QRect();
+}
+
+int points(const QWidget& form, const char* name)
+{
+    QWidget* w = child(form, name);
+    return w ? w->font().pointSize() : 0;
+}
+
+TEST(TForm1, TitlePageShowsTheDemoTest)
+{
+    const std::filesystem::path demo = std::filesystem::path(QUIZDESK_SOURCE_DIR) / "examples/demo";
+    auto loaded = qd::loadTestDir(demo, qd::WindowGeometry{0, 0, 1024, 768}, qd::testFontCharWidth);
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<qd::TestModel>>(loaded));
+    const auto& model = *std::get<std::unique_ptr<qd::TestModel>>(loaded);
+
+    qd::TForm1 form;
+    form.placeOnScreen(QRect(0, 0, 1024, 768));
+    form.showTitlePage(model.disc_name, model.test_name);
+
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Програма QUIZDESK"));
+    EXPECT_EQ(child<QTextEdit>(form, "MDiscipline")->toPlainText().trimmed(),
+              QStringLiteral("Географія України"));
+    EXPECT_EQ(child<QTextEdit>(form, "MTestName")->toPlainText().trimmed(),
+              QStringLiteral("Демонстраційний тест"));
+    EXPECT_TRUE(child<QTextEdit>(form, "MDiscipline")->isReadOnly());
+    EXPECT_EQ(child<QLabel>(form, "LNameD")->text(), QStringLiteral("Найменування дисципліни:"));
+    EXPECT_EQ(child<QLabel>(form, "LTestName")->text(), QStringLiteral("Назва тесту:"));
+    EXPECT_EQ(child<QLabel>(form, "LEnterName")->text(),
+              QStringLiteral("Введіть Ваші прізвище та ім'я:"));
+    EXPECT_EQ(child<QCheckBox>(form, "CB_ExamTest")->text(),
+              QStringLiteral("Екзаменаційне тестування"));
+    EXPECT_EQ(child<QPushButton>(form, "BeginTest")->text(), QStringLiteral("Почати тестування"));
+    EXPECT_TRUE(child<QComboBox>(form, "EditStName")->isEditable());
+    for (const char* name : {"LAcad", "PrName", "LAvtor"}) {
+        EXPECT_FALSE(child<QLabel>(form, name)->text().isEmpty()) << name;
+    }
+    // The title picture, decoded from the program's resources.
+    const QLabel* zast = child<QLabel>(form, "Zast");
+    EXPECT_EQ(zast->pixmap().size(), QSize(600, 300));
+    EXPECT_EQ(zast->geometry(), QRect(0, 0, 1024, 768));
+
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_TRUE(child(form, "GroupBoxA")->isVisible());
+    EXPECT_TRUE(child(form, "GroupBoxZ")->isVisible());
+    for (const char* hidden : {"GroupBox1", "GroupBox3", "ImageJPG"}) {
+        EXPECT_FALSE(child(form, hidden)->isVisible()) << hidden;
+    }
+    EXPECT_EQ(bounds(form, "GroupBoxA"), QRect(0, 0, 1024, 90));
+    EXPECT_EQ(bounds(form, "GroupBoxZ"), QRect(0, 768 - 228, 1024, 228));
+    EXPECT_FALSE(child<QTimer>(form, "Timer")->isActive());
+    EXPECT_FALSE(child<QTimer>(form, "TimerWaitServer")->isActive());
+}
+
+// The scaled title page and the status strip at a screen width: the values
+// every screen shares, then those of a normal and of a narrow screen.
+struct Scaled
+{
+    int w;
+    bool narrow;
+};
+
+class TForm1Scaling : public ::testing::TestWithParam<Scaled>
+{};
+
+TEST_P(TForm1Scaling, FollowsTheScalingAndNarrowScreenTables)
+{
+    const int w = GetParam().w;
+    const bool narrow = GetParam().narrow;
+    const int h = 480;
+    qd::TForm1 form;
+    form.placeOnScreen(QRect(0, 0, w, h));
+    auto s = [w](int design) { return w * design / 800; };
+
+    EXPECT_EQ(form.size(), QSize(w, h));
+    EXPECT_EQ(bounds(form, "GroupBox1").width(), w);
+    EXPECT_EQ(bounds(form, "GroupBox1").top(), h - 100);
+    EXPECT_EQ(bounds(form, "MDiscipline").left(), s(8));
+    EXPECT_EQ(bounds(form, "MDiscipline").width(), s(380));
+    EXPECT_EQ(bounds(form, "LNameD").left(), s(80));
+    EXPECT_EQ(bounds(form, "EditStName").left(), s(32));
+    EXPECT_EQ(bounds(form, "EditStName").width(), s(345));
+    EXPECT_EQ(bounds(form, "LEnterName").left(), s(72));
+    EXPECT_EQ(bounds(form, "MTestName").left(), s(400));
+    EXPECT_EQ(bounds(form, "MTestName").width(), s(380));
+    EXPECT_EQ(bounds(form, "LTestName").left(), s(552));
+    EXPECT_EQ(bounds(form, "BeginTest").left(), s(496));
+    EXPECT_EQ(bounds(form, "BeginTest").width(), s(225));
+    // Placed after scaling.
+    EXPECT_EQ(bounds(form, "CB_ExamTest").left(), s(496));
+    EXPECT_EQ(bounds(form, "CB_ExamTest").width(), s(225));
+    const QRect box2 = bounds(form, "GroupBox2");
+    for (const char* name : {"Label4", "Label6", "Label7"}) {
+        EXPECT_EQ(bounds(form, name).left(), box2.left() + box2.width() + 10) << name;
+    }
+    const QRect box3 = bounds(form, "GroupBox3");
+    EXPECT_EQ(box3, QRect(0, h - 100 - 50, w, 50));
+    const QRect label5 = bounds(form, "Label5");
+    EXPECT_EQ(label5.topLeft(), QPoint(5, 10));
+    EXPECT_EQ(bounds(form, "Edit").left(), 5 + label5.width() + 5);
+    EXPECT_EQ(bounds(form, "Edit").top(), 10);
+    EXPECT_EQ(bounds(form, "Edit").width(), w - label5.width() - 20);
+
+    const int d = narrow ? 1 : 0;
+    EXPECT_EQ(box2.left(), 325 - 64 * d);
+    EXPECT_EQ(bounds(form, "ProgressBar").left(), 561 - 60 * d);
+    EXPECT_EQ(bounds(form, "Label8").left(), 650 - 100 * d);
+    EXPECT_EQ(bounds(form, "L_tend").left(), 610 - 100 * d);
+    EXPECT_EQ(bounds(form, "Smarks").left(), 551 - 100 * d);
+    EXPECT_EQ(bounds(form, "Ready"), QRect(807 - 200 * d, 20 + 25 * d, 139, 60 - 15 * d));
+    EXPECT_EQ(bounds(form, "GroupBoxZ").height(), 228 - 40 * d);
+    EXPECT_EQ(bounds(form, "GroupBoxZ").bottom(), h - 1);
+    EXPECT_EQ(bounds(form, "MTestName").height(), 80 - 20 * d);
+    EXPECT_EQ(bounds(form, "MDiscipline").height(), 80 - 20 * d);
+    EXPECT_EQ(bounds(form, "EditStName").top(), 158 - 30 * d);
+    EXPECT_EQ(bounds(form, "LEnterName").top(), 128 - 20 * d);
+    EXPECT_EQ(bounds(form, "BeginTest").top(), 158 - 30 * d);
+    for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label6", "Label7", "Label8",
+                             "Ready", "MTestName", "LNameD", "MDiscipline", "LEnterName", "LAvtor",
+                             "LTestName"}) {
+        EXPECT_EQ(points(form, name) == 8, narrow) << name;
+    }
+    EXPECT_EQ(points(form, "BeginTest") == 14, narrow);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, TForm1Scaling,
+                         ::testing::Values(Scaled{640, true}, Scaled{649, true}, Scaled{650, false},
+                                           Scaled{1024, false}),
+                         [](const auto& info) { return "W" + std::to_string(info.param.w); });
+
+TEST(TForm1, AnswerBoxTakesAtMost127Characters)
+{
+    qd::TForm1 form;
+    form.placeOnScreen(QRect(0, 0, 800, 600));
+    form.setAnswerBox(true, true);
+    auto* edit = child<QLineEdit>(form, "Edit");
+    QTest::keyClicks(edit, QString(200, QLatin1Char('x')));
+    EXPECT_EQ(edit->text().size(), 127);
+    EXPECT_EQ(form.answerText(), std::string(127, 'x'));
+}
+
+TEST(TForm1, EnterPressesNextQuestionOnlyWhileItIsShown)
+{
+    qd::TForm1 form;
+    form.placeOnScreen(QRect(0, 0, 1024, 600));
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QSignalSpy ready(&form, &qd::TForm1::readyClicked);
+    QTest::keyClick(&form, Qt::Key_Return);
+    EXPECT_EQ(ready.count(), 0); // the title page
+
+    form.showQuestionScreen();
+    form.setAnswerBox(true, true);
+    auto* edit = child<QLineEdit>(form, "Edit");
+    QTest::keyClicks(edit, QStringLiteral("A21; B32"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(ready.count(), 1);
+    QTest::keyClick(&form, Qt::Key_Enter);
+    EXPECT_EQ(ready.count(), 2);
+    EXPECT_EQ(form.answerText(), "A21; B32");
+    edit->setText(QStringLiteral("Говерла"));
+    EXPECT_EQ(form.answerText(), qd::toCp1251("Говерла"));
+    // A new typed question clears the box.
+    form.setAnswerBox(true, false);
+    EXPECT_TRUE(edit->text().isEmpty());
+}
+
+TEST(TForm1, EveryButtonPressAndTheSecondPressOfADoubleClickArePresses)
+{
+    qd::TForm1 form;
+    form.placeOnScreen(QRect(0, 0, 1024, 600));
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.showQuestionScreen();
+    QSignalSpy presses(&form, &qd::TForm1::mousePressed);
+    QSignalSpy moves(&form, &qd::TForm1::mouseMoved);
+    const QPoint p(120, 200);
+    for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        QTest::mousePress(&form, b, Qt::ShiftModifier, p);
+        QTest::mouseRelease(&form, b, Qt::ShiftModifier, p);
+    }
+    QTest::mouseDClick(&form, Qt::LeftButton, Qt::NoModifier, p);
+    ASSERT_EQ(presses.count(), 4);
+    EXPECT_EQ(presses.at(3).at(0).toInt(), 120);
+    EXPECT_EQ(presses.at(3).at(1).toInt(), 200);
+    QTest::mouseMove(&form, QPoint(130, 210));
+    ASSERT_GE(moves.count(), 1);
+    EXPECT_EQ(moves.last().at(0).toInt(), 130);
+
+    // Presses on the window's own controls are theirs.
+    const QRect strip = bounds(form, "GroupBox1");
+    QTest::mouseClick(child(form, "GroupBox1"), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(presses.count(), 4);
+    EXPECT_GT(strip.height(), 0);
+}
+
+TEST(TForm1, CloseIsARequestTheWindowDoesNotGrantByItself)
+{
+    qd::TForm1 form;
+    form.placeOnScreen(QRect(0, 0, 800, 600));
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QSignalSpy close(&form, &qd::TForm1::closeRequested);
+    EXPECT_FALSE(form.close());
+    EXPECT_EQ(close.count(), 1);
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST(TForm1, StatusStripShowsWhatItIsTold)
+{
+    qd::TForm1 form;
+    form.placeOnScreen(QRect(0, 0, 1024, 600));
+    form.setQuestionCount(12);
+    form.setQuestionNumber(3);
+    form.setScoreText("7.50");
+    form.setMinutesLeft(-1);
+    form.setProgress(7, 120);
+    form.setAnswerColour(0x8000);
+    EXPECT_EQ(child<QLabel>(form, "N_quest")->text(), QStringLiteral("12"));
+    EXPECT_EQ(child<QLabel>(form, "I_quest")->text(), QStringLiteral("3"));
+    EXPECT_EQ(child<QLabel>(form, "Smarks")->text(), QStringLiteral("7.50"));
+    EXPECT_EQ(child<QLabel>(form, "L_tend")->text(), QStringLiteral("-1"));
+    EXPECT_EQ(child<QProgressBar>(form, "ProgressBar")->value(), 7);
+    EXPECT_EQ(child<QProgressBar>(form, "ProgressBar")->maximum(), 120);
+    EXPECT_EQ(child(form, "Answer")->palette().color(QPalette::Window), QColor(0, 128, 0));
+    form.setAnswerColour(0xFF);
+    EXPECT_EQ(child(form, "Answer")->palette().color(QPalette::Window), QColor(255, 0, 0));
+
+    form.setHandCursor(true);
+    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
+    form.setHandCursor(false);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+
+    form.setWaitTimer(true);
+    EXPECT_TRUE(child<QTimer>(form, "TimerWaitServer")->isActive());
+    EXPECT_EQ(child<QTimer>(form, "TimerWaitServer")->interval(), 100);
+    form.setQuestionTimer(true);
+    EXPECT_EQ(child<QTimer>(form, "Timer")->interval(), 50);
+    form.hideForResults();
+    EXPECT_FALSE(child<QTimer>(form, "Timer")->isActive());
+    EXPECT_EQ(child<QProgressBar>(form, "ProgressBar")->value(), 0);
+}
+
+} // namespace

@@ -1,0 +1,85 @@
+#include "app/TFormRez.h"
+
+#include "definition/Cp1251.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+template <typename T = QWidget>
+T* child(const QWidget& w, const char* name)
+{
+    T* c = w.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+
+qd::ResultsSummary summary()
+{
+    qd::ResultsSummary r;
+    r.testName = qd::toCp1251(" Демонстраційний тест\r\n(/home/student/demo)");
+    r.points = "7.50";
+    r.maxScore = 10;
+    r.percent = 75;
+    r.minutes = 62;
+    r.seconds = 5;
+    r.grade = qd::toCp1251("Добре");
+    r.wrongList = "  3,   7,  12, ";
+    return r;
+}
+
+TEST(TFormRez, ShowsTheResultsWithTheWrongAnswers)
+{
+    qd::TFormRez rez;
+    EXPECT_FALSE(rez.isVisible());
+    EXPECT_EQ(rez.windowTitle(), QStringLiteral("Результати тестування"));
+    rez.showResults(summary());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&rez));
+    EXPECT_EQ(child<QTextEdit>(rez, "TestName")->toPlainText(),
+              QStringLiteral(" Демонстраційний тест\n(/home/student/demo)"));
+    EXPECT_EQ(child<QLabel>(rez, "Smarks")->text(), QStringLiteral("7.50"));
+    EXPECT_EQ(child<QLabel>(rez, "Max_marks")->text(), QStringLiteral("10"));
+    EXPECT_EQ(child<QLabel>(rez, "Percent")->text(), QStringLiteral("75"));
+    EXPECT_EQ(child<QLabel>(rez, "Minute")->text(), QStringLiteral("62"));
+    EXPECT_EQ(child<QLabel>(rez, "Second")->text(), QStringLiteral("5"));
+    EXPECT_EQ(child<QLabel>(rez, "Mark")->text(), QStringLiteral("Добре"));
+    EXPECT_TRUE(child(rez, "NotRight")->isVisible());
+    EXPECT_TRUE(child(rez, "NotRigtAns")->isVisible());
+    EXPECT_EQ(child<QTextEdit>(rez, "NotRigtAns")->toPlainText(), QStringLiteral("  3,   7,  12, "));
+    EXPECT_EQ(rez.size(), QSize(526, 470));
+    // Everything down to the grade fits in the short window.
+    EXPECT_LE(child(rez, "Mark")->mapTo(&rez, QPoint(0, child(rez, "Mark")->height())).y(), 210);
+}
+
+TEST(TFormRez, EveryPointEarnedCutsTheWindowTo210Pixels)
+{
+    qd::ResultsSummary r = summary();
+    r.points = "10.00";
+    r.percent = 100;
+    r.grade = qd::toCp1251("Відмінно");
+    r.everyPointEarned = true;
+    r.wrongList.clear();
+    qd::TFormRez rez;
+    rez.showResults(r);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&rez));
+    EXPECT_EQ(rez.height(), 210);
+    EXPECT_FALSE(child(rez, "NotRight")->isVisible());
+    EXPECT_FALSE(child(rez, "NotRigtAns")->isVisible());
+    EXPECT_EQ(child<QLabel>(rez, "Mark")->text(), QStringLiteral("Відмінно"));
+}
+
+TEST(TFormRez, ClosingItAsksToEndTheProgram)
+{
+    qd::TFormRez rez;
+    rez.showResults(summary());
+    QSignalSpy closing(&rez, &qd::TFormRez::closeRequested);
+    rez.close();
+    EXPECT_EQ(closing.count(), 1);
+}
+
+} // namespace
