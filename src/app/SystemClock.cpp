@@ -1,0 +1,30 @@
+#include "app/SystemClock.h"
+
+#include "run/ManualClock.h"
+
+#include <QDateTime>
+
+#include <chrono>
+
+namespace qd {
+
+uint32_t SystemClock::ticks() const
+{
+    using namespace std::chrono;
+    return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+LocalTime SystemClock::now() const
+{
+    const QDateTime t = QDateTime::currentDateTime();
+    const QDate d = t.date();
+    const QTime h = t.time();
+    return {d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second()};
+}
+
+uint32_t SystemClock::calendarSeconds() const
+{
+    return uint32_t(ManualClock::secondsOf(now()));
+}
+
+} // namespace qd
