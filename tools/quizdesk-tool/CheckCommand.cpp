@@ -1,0 +1,35 @@
+// quizdesk-tool check [DIR]: loads the test as the program's start-up does
+// and says so in one line, or shows the first fault as the program would.
+
+#include "Subcommands.h"
+#include "ToolSupport.h"
+
+namespace qdtool {
+
+int runCheck(const QStringList& args)
+{
+    CommandLine cl(args, QStringLiteral("Loads the test in DIR exactly as QuizDesk's start-up does.\n"
+                                        "Prints a summary, or the program's own fault message (exit 1)."));
+    addLoadOptions(cl.parser());
+    if (auto done = cl.parse(1)) {
+        return *done;
+    }
+    QString error;
+    const auto options = readLoadOptions(cl.parser(), &error);
+    if (!options) {
+        return cl.usageError(error);
+    }
+    CharWidthSource charWidth(options->charW);
+    const auto model = loadOrReport(*options, charWidth);
+    if (!model) {
+        return kExitFault;
+    }
+    writeOut(QStringLiteral("OK: questions %1, sections %2, asked %3\n")
+                 .arg(model->nq_total)
+                 .arg(model->nsect)
+                 .arg(model->nq_ask)
+                 .toUtf8());
+    return kExitOk;
+}
+
+} // namespace qdtool

@@ -1,0 +1,350 @@
+// quizdesk-tool run [DIR] --script FILE: the examiner's dry run. The test is
+// loaded and drawn as the program's start-up does it, then a student's
+// session is played from a script through the same engine objects the
+// window drives, on a virtual clock; the results are printed as the results
+// window shows them, so that an answer key can be checked against a known
+// answer sheet before the exam.
+
+#include "DryRunScript.h"
+#include "DryRunView.h"
+#include "Subcommands.h"
+#include "ToolSupport.h"
+
+#include "definition/Cp1251.h"
+#include "results/ReportFile.h"
+#include "run/ManualClock.h"
+#include "run/RunStart.h"
+#include "run/TestSession.h"
+#include "screen/PictureLoader.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QGuiApplication>
+
+#include <filesystem>
+#include <memory>
+
+namespace qdtool {
+
+namespace {
+
+// What the answer box accepts.
+constexpr int kAnswerBoxLimit = 127;
+
+qd::LocalTime localTimeOf(const QDateTime& t)
+{
+    qd::LocalTime r;
+    r.year = t.date().year();
+    r.month = t.date().month();
+    r.day = t.date().day();
+    r.hour = t.time().hour();
+    r.minute = t.time().minute();
+    r.second = t.time().second();
+    return r;
+}
+
+// One played session: the clock, the view and the session, and the event
+// loop that the window's timers would make.
+class DryRun
+{
+public:
+    DryRun(qd::TestModel& model, qd::RunState state, qd::ManualClock& clock, const LoadOptions& options,
+           const std::filesystem::path& dir)
+        : m_clock(clock),
+          m_view(model, options.window.width, options.window.height, dir),
+          m_session(model, std::move(state), clock, m_view, m_report, dir)
+    {
+    }
+
+    // Plays the actions; false when a fatal fault ended the program (it is
+    // printed already).
+    bool play(const std::vector<ScriptAction>& actions)
+    {
+        for (const ScriptAction& a : actions) {
+            if (!perform(a)) {
+                return false;
+            }
+            if (m_ended) {
+                return true;
+            }
+        }
+        // The student closes the window when nothing else happens.
+        if (!m_view.results) {
+            close();
+        }
+        return true;
+    }
+
+    void printResults() const
+    {
+        if (!m_view.results) {
+            return; // the program ended on the title page
+        }
+        const qd::ResultsSummary& r = *m_view.results;
+        QByteArray out;
+        out += "points " + QByteArray::fromStdString(r.points) + '\n';
+        out += "max " + QByteArray::number(r.maxScore) + '\n';
+        out += "percent " + QByteArray::number(r.percent) + '\n';
+        out += "minutes " + QByteArray::number(r.minutes) + '\n';
+        out += "seconds " + QByteArray::number(r.seconds) + '\n';
+        out += "grade " + QByteArray::fromStdString(qd::fromCp1251(r.grade)) + '\n';
+        if (!r.everyPointEarned) {
+            out += "wrong " + QByteArray::fromStdString(qd::fromCp1251(r.wrongList)) + '\n';
+        }
+        if (m_report.path().empty()) {
+            out += "report none\n";
+        } else {
+            const std::filesystem::path p = std::filesystem::absolute(m_report.path());
+            out += "report " + QByteArray::fromStdString(p.string()) + '\n';
+        }
+        writeOut(out);
+    }
+
+private:
+    bool fatal(const qd::Status& status)
+    {
+        if (status) {
+            printFault(*status);
+            return true;
+        }
+        if (m_view.fatal) {
+            printFault(*m_view.fatal);
+            return true;
+        }
+        return false;
+    }
+
+    bool perform(const ScriptAction& a)
+    {
+        switch (a.kind) {
+        case ScriptAction::Name:
+            m_view.nameBox = qd::toCp1251(a.text.toStdString());
+            return true;
+        case ScriptAction::Begin:
+            // The button is on the title page only.
+            if (m_session.phase() != qd::TestSession::Phase::TitlePage) {
+                return true;
+            }
+            m_session.OnClickBegin(m_view.nameBox, false);
+            if (m_view.waitTimer.running) {
+                return pass(m_view.waitTimer.next - m_view.now);
+            }
+            return true;
+        case ScriptAction::Press:
+        case ScriptAction::Marker:
+            return pressOption(a.a, a.b, a.kind == ScriptAction::Marker);
+        case ScriptAction::Click:
+            if (m_view.reachesScreen(a.a, a.b)) {
+                m_session.OnMouseDown(a.a, a.b);
+            }
+            return true;
+        case ScriptAction::Move:
+            if (m_view.reachesScreen(a.a, a.b)) {
+                m_session.OnMouseMove(a.a, a.b);
+            }
+            return true;
+        case ScriptAction::Type:
+            if (m_view.answerBox && m_session.phase() == qd::TestSession::Phase::Question) {
+                std::string text = qd::toCp1251(a.text.toStdString());
+                if (text.size() > std::size_t(kAnswerBoxLimit)) {
+                    text.resize(std::size_t(kAnswerBoxLimit));
+                }
+                m_session.setAnswerText(text);
+            }
+            return true;
+        case ScriptAction::Wait:
+            return pass(a.ms);
+        case ScriptAction::Next:
+            if (m_session.phase() != qd::TestSession::Phase::Question) {
+                return true; // "Наст. питання" is on the question screen
+            }
+            return !fatal(m_session.OnClickReady());
+        case ScriptAction::Close:
+            close();
+            return true;
+        }
+        return true;
+    }
+
+    // A press on an option's text (its middle) or in its marker cell, at the
+    // pixel the student would use; whatever the window's hit test makes of
+    // that pixel happens.
+    bool pressOption(int col, int row, bool marker)
+    {
+        if (m_session.phase() != qd::TestSession::Phase::Question) {
+            return true;
+        }
+        const qd::TestModel& model = m_session.model();
+        const qd::Question& q = model.stq[std::size_t(m_session.state().cur_q)];
+        if (q.type == 5 || q.graph == 2) {
+            return true;
+        }
+        const qd::AnswerSlot* slot = nullptr;
+        if (q.type == 4 || q.type == 6) {
+            if (col < q.ncol && col < int(q.col.size()) && row < q.col[std::size_t(col)].nrow) {
+                slot = &q.col[std::size_t(col)].cell[std::size_t(row)];
+            }
+        } else if (col == 0 && row < q.nans && row < int(q.ans.size())) {
+            slot = &q.ans[std::size_t(row)];
+        }
+        if (slot == nullptr) {
+            return true; // nothing of the window is there
+        }
+        const int x = marker ? slot->left - model.char_w / 2 : (slot->left + slot->right) / 2;
+        const int y = (slot->top + slot->bottom) / 2;
+        if (m_view.reachesScreen(x, y)) {
+            m_session.OnMouseDown(x, y);
+        }
+        return true;
+    }
+
+    void close()
+    {
+        if (m_session.OnCloseMain() == qd::TestSession::CloseReply::EndProgram) {
+            m_ended = true;
+        }
+    }
+
+    // Lets `ms` of virtual time pass, firing the timers as they fall due.
+    bool pass(uint64_t ms)
+    {
+        const uint64_t end = m_view.now + ms;
+        for (;;) {
+            DryRunView::Timer* due = nullptr;
+            for (DryRunView::Timer* t : {&m_view.waitTimer, &m_view.questionTimer}) {
+                if (t->running && t->next <= end && (due == nullptr || t->next < due->next)) {
+                    due = t;
+                }
+            }
+            if (due == nullptr) {
+                break;
+            }
+            m_clock.advance(uint32_t(due->next - m_view.now));
+            m_view.now = due->next;
+            due->next += due->period;
+            const qd::Status s = due == &m_view.waitTimer ? m_session.OnTimerWaitServer()
+                                                          : m_session.OnTimer();
+            if (fatal(s)) {
+                return false;
+            }
+        }
+        m_clock.advance(uint32_t(end - m_view.now));
+        m_view.now = end;
+        return true;
+    }
+
+    qd::ManualClock& m_clock;
+    qd::ReportFile m_report;
+    DryRunView m_view;
+    qd::TestSession m_session;
+    bool m_ended = false;
+};
+
+} // namespace
+
+int runRun(const QStringList& args)
+{
+    CommandLine cl(args,
+                   QStringLiteral("Plays a student's session on the test in DIR from a script, on a "
+                                  "virtual clock, and prints\nthe messages shown, the results and "
+                                  "the report's path."));
+    addLoadOptions(cl.parser());
+    const QCommandLineOption scriptOption(QStringLiteral("script"),
+                                          QStringLiteral("The student's actions, one a line."),
+                                          QStringLiteral("FILE"));
+    const QCommandLineOption seedOption(
+        QStringLiteral("seed"),
+        QStringLiteral("Draw the questions and answer orders from seed S (0 to 4294967295) "
+                       "instead of the clock."),
+        QStringLiteral("S"));
+    const QCommandLineOption nowOption(
+        QStringLiteral("now"),
+        QStringLiteral("The local time at which the virtual clock starts (default: now)."),
+        QStringLiteral("YYYY-MM-DD HH:MM:SS"));
+    cl.parser().addOption(scriptOption);
+    cl.parser().addOption(seedOption);
+    cl.parser().addOption(nowOption);
+    if (auto done = cl.parse(1)) {
+        return *done;
+    }
+    QString error;
+    const auto options = readLoadOptions(cl.parser(), &error);
+    if (!options) {
+        return cl.usageError(error);
+    }
+    if (!cl.parser().isSet(scriptOption)) {
+        return cl.usageError(QStringLiteral("--script FILE is required"));
+    }
+    std::optional<uint32_t> seed;
+    if (cl.parser().isSet(seedOption)) {
+        const QString text = cl.parser().value(seedOption);
+        const auto v = parseNumber(text, 0, UINT32_MAX);
+        if (!v) {
+            return cl.usageError(
+                QStringLiteral("--seed wants a whole number from 0 to 4294967295, not \"%1\"").arg(text));
+        }
+        seed = uint32_t(*v);
+    }
+    QDateTime start = QDateTime::currentDateTime();
+    if (cl.parser().isSet(nowOption)) {
+        const QString text = cl.parser().value(nowOption);
+        start = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!start.isValid()) {
+            return cl.usageError(
+                QStringLiteral("--now wants a local time as \"YYYY-MM-DD HH:MM:SS\", not \"%1\"").arg(text));
+        }
+    }
+
+    const QString scriptPath = cl.parser().value(scriptOption);
+    QFile scriptFile(scriptPath);
+    if (!scriptFile.open(QIODevice::ReadOnly)) {
+        printError(QStringLiteral("cannot read the script %1: %2").arg(scriptPath, scriptFile.errorString()));
+        return kExitUsage;
+    }
+    auto parsed = parseScript(scriptFile.readAll());
+    if (auto* e = std::get_if<ScriptError>(&parsed)) {
+        printError(QStringLiteral("%1:%2: %3").arg(scriptPath).arg(e->line).arg(e->message));
+        return kExitUsage;
+    }
+    const auto& actions = std::get<std::vector<ScriptAction>>(parsed);
+
+    // The question screen draws text in the test font, which needs a
+    // QGuiApplication even when char_w is given.
+    std::unique_ptr<QGuiApplication> app;
+    int argc = 1;
+    char arg0[] = "quizdesk-tool";
+    char* argv[] = {arg0, nullptr};
+    if (!QGuiApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
+
+    qd::ManualClock clock(localTimeOf(start));
+    CharWidthSource charWidth(options->charW);
+    const auto model = loadOrReport(*options, charWidth);
+    if (!model) {
+        return kExitFault;
+    }
+    const std::filesystem::path dir =
+        std::filesystem::canonical(QFile::encodeName(options->dir).toStdString());
+    qd::RunState state;
+    if (qd::Status s = qd::prepareRun(*model, state, seed.value_or(clock.calendarSeconds()))) {
+        printFault(*s);
+        return kExitFault;
+    }
+    if (qd::Status s = qd::checkPictures(*model, qd::questionsAsked(*model, state), dir)) {
+        printFault(*s);
+        return kExitFault;
+    }
+
+    DryRun run(*model, std::move(state), clock, *options, dir);
+    if (!run.play(actions)) {
+        return kExitFault;
+    }
+    run.printResults();
+    return kExitOk;
+}
+
+} // namespace qdtool

@@ -1,0 +1,135 @@
+#include "DryRunScript.h"
+
+#include <QList>
+#include <QRegularExpression>
+#include <QStringConverter>
+#include <QStringDecoder>
+
+namespace qdtool {
+
+namespace {
+
+// A day of test time is far more than any test allows (600 minutes).
+constexpr uint64_t kMaxWaitMs = 100000ull * 1000ull;
+
+struct Keyword
+{
+    const char* word;
+    ScriptAction::Kind kind;
+    enum Args { None, Rest, TwoCounts, TwoInts, Seconds } args;
+};
+
+const Keyword kKeywords[] = {
+    {"name", ScriptAction::Name, Keyword::Rest},
+    {"begin", ScriptAction::Begin, Keyword::None},
+    {"press", ScriptAction::Press, Keyword::TwoCounts},
+    {"marker", ScriptAction::Marker, Keyword::TwoCounts},
+    {"click", ScriptAction::Click, Keyword::TwoInts},
+    {"move", ScriptAction::Move, Keyword::TwoInts},
+    {"type", ScriptAction::Type, Keyword::Rest},
+    {"wait", ScriptAction::Wait, Keyword::Seconds},
+    {"next", ScriptAction::Next, Keyword::None},
+    {"close", ScriptAction::Close, Keyword::None},
+};
+
+// Whole numbers that fit a pixel coordinate or a row with room to spare;
+// larger ones are typing errors, not positions.
+bool readInt(const QString& s, bool allowNegative, int& out)
+{
+    static const QRegularExpression re(QStringLiteral("^-?[0-9]{1,7}$"));
+    if (!re.match(s).hasMatch() || (!allowNegative && s.startsWith(QLatin1Char('-')))) {
+        return false;
+    }
+    out = s.toInt();
+    return true;
+}
+
+bool readSeconds(const QString& s, uint64_t& ms)
+{
+    static const QRegularExpression re(QStringLiteral("^([0-9]{1,9})(?:\\.([0-9]{1,3}))?$"));
+    const QRegularExpressionMatch m = re.match(s);
+    if (!m.hasMatch()) {
+        return false;
+    }
+    QString frac = m.captured(2);
+    while (frac.size() < 3) {
+        frac += QLatin1Char('0');
+    }
+    ms = m.captured(1).toULongLong() * 1000ull + frac.toULongLong();
+    return ms <= kMaxWaitMs;
+}
+
+} // namespace
+
+std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArray& utf8)
+{
+    std::vector<ScriptAction> actions;
+    const QList<QByteArray> lines = utf8.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int lineNo = int(i) + 1;
+        QByteArray raw = lines[i];
+        if (raw.endsWith('\r')) {
+            raw.chop(1);
+        }
+        QStringDecoder decode(QStringConverter::Utf8);
+        const QString line = decode(raw);
+        if (decode.hasError()) {
+            return ScriptError{lineNo, QStringLiteral("the line is not UTF-8 text")};
+        }
+        if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#'))) {
+            continue;
+        }
+        const qsizetype space = line.indexOf(QLatin1Char(' '));
+        const QString word = space < 0 ? line : line.left(space);
+        const QString rest = space < 0 ? QString() : line.mid(space + 1);
+        const Keyword* kw = nullptr;
+        for (const Keyword& k : kKeywords) {
+            if (word == QLatin1String(k.word)) {
+                kw = &k;
+            }
+        }
+        if (kw == nullptr) {
+            return ScriptError{lineNo, QStringLiteral("unknown action \"%1\" (name, begin, press, "
+                                                      "marker, click, move, type, wait, next, close)")
+                                           .arg(word)};
+        }
+        ScriptAction a;
+        a.kind = kw->kind;
+        a.line = lineNo;
+        const QStringList args = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        switch (kw->args) {
+        case Keyword::None:
+            if (!args.isEmpty()) {
+                return ScriptError{lineNo, QStringLiteral("\"%1\" takes nothing after it").arg(word)};
+            }
+            break;
+        case Keyword::Rest:
+            a.text = rest;
+            break;
+        case Keyword::TwoCounts:
+        case Keyword::TwoInts: {
+            const bool counts = kw->args == Keyword::TwoCounts;
+            if (args.size() != 2 || !readInt(args[0], !counts, a.a) ||
+                !readInt(args[1], !counts, a.b)) {
+                return ScriptError{
+                    lineNo, counts ? QStringLiteral("\"%1\" wants a column and a row, two whole "
+                                                    "numbers from 0: %1 C R")
+                                         .arg(word)
+                                   : QStringLiteral("\"%1\" wants two whole pixel coordinates: %1 X Y")
+                                         .arg(word)};
+            }
+            break;
+        }
+        case Keyword::Seconds:
+            if (args.size() != 1 || !readSeconds(args[0], a.ms)) {
+                return ScriptError{lineNo, QStringLiteral("\"wait\" wants seconds from 0 to 100000, "
+                                                          "at most three decimals: wait S")};
+            }
+            break;
+        }
+        actions.push_back(a);
+    }
+    return actions;
+}
+
+} // namespace qdtool

@@ -1,0 +1,184 @@
+// quizdesk-tool scramble / unscramble: turns a test file between its plain
+// and scrambled forms. The result replaces the file (or goes to -o OUT)
+// atomically: a failure never leaves a half-written test file behind.
+
+#include "Subcommands.h"
+#include "ToolSupport.h"
+
+#include "definition/Scrambler.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstring>
+#include <string>
+
+namespace qdtool {
+
+namespace {
+
+enum class Direction { Scramble, Unscramble };
+
+const QString kKind = QStringLiteral("kind");
+const QString kOutput = QStringLiteral("output");
+const QString kSeed = QStringLiteral("seed");
+
+// The file's kind decides the leading characters and the decoder's extra
+// draw: from --kind, or else from the file's name as the program knows it.
+std::optional<qd::FileKind> kindOf(const QCommandLineParser& parser, const QString& file, QString* error)
+{
+    QString name;
+    if (parser.isSet(kKind)) {
+        name = parser.value(kKind);
+        if (name == QLatin1String("questions")) {
+            return qd::FileKind::Questions;
+        }
+        if (name == QLatin1String("answers")) {
+            return qd::FileKind::Answers;
+        }
+        *error = QStringLiteral("--kind is questions or answers, not \"%1\"").arg(name);
+        return std::nullopt;
+    }
+    name = QFileInfo(file).fileName().toLower();
+    if (name == QLatin1String("voprosi.txt")) {
+        return qd::FileKind::Questions;
+    }
+    if (name == QLatin1String("otveti.txt")) {
+        return qd::FileKind::Answers;
+    }
+    *error = QStringLiteral("cannot tell whether \"%1\" holds questions or answers: "
+                            "name it voprosi.txt or otveti.txt, or give --kind")
+                 .arg(file);
+    return std::nullopt;
+}
+
+std::optional<std::string> readWhole(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        printError(QStringLiteral("cannot read \"%1\": %2").arg(path, f.errorString()));
+        return std::nullopt;
+    }
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        printError(QStringLiteral("cannot read \"%1\": %2").arg(path, f.errorString()));
+        return std::nullopt;
+    }
+    return bytes.toStdString();
+}
+
+bool writeAtomically(const QString& path, const std::string& bytes)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) ||
+        !f.commit()) {
+        printError(QStringLiteral("cannot write \"%1\": %2").arg(path, f.errorString()));
+        return false;
+    }
+    return true;
+}
+
+QString kindName(qd::FileKind kind)
+{
+    return kind == qd::FileKind::Questions ? QStringLiteral("questions") : QStringLiteral("answers");
+}
+
+int convert(const QStringList& args, Direction direction)
+{
+    const bool scrambling = direction == Direction::Scramble;
+    CommandLine cl(args, scrambling
+                             ? QStringLiteral("Scrambles a plain test file with seed S (0 to 65535).")
+                             : QStringLiteral("Turns a scrambled test file back into plain text."));
+    QCommandLineParser& parser = cl.parser();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("voprosi.txt or otveti.txt."));
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("o"), kOutput},
+                                        QStringLiteral("Write the result to OUT instead of replacing FILE."),
+                                        QStringLiteral("OUT")));
+    parser.addOption(QCommandLineOption(kKind,
+                                        QStringLiteral("questions or answers (default: from FILE's name)."),
+                                        QStringLiteral("KIND")));
+    if (scrambling) {
+        parser.addOption(QCommandLineOption(kSeed, QStringLiteral("The seed, 0 to 65535."), QStringLiteral("S")));
+    }
+    if (auto done = cl.parse(1)) {
+        return *done;
+    }
+    if (parser.positionalArguments().isEmpty()) {
+        return cl.usageError(QStringLiteral("which file?"));
+    }
+    const QString file = parser.positionalArguments().constFirst();
+    const QString out = parser.isSet(kOutput) ? parser.value(kOutput) : file;
+    QString error;
+    const auto kind = kindOf(parser, file, &error);
+    if (!kind) {
+        return cl.usageError(error);
+    }
+    uint16_t seed = 0;
+    if (scrambling) {
+        const auto v = parser.isSet(kSeed) ? parseNumber(parser.value(kSeed), 0, 65535) : std::nullopt;
+        if (!v) {
+            return cl.usageError(parser.isSet(kSeed)
+                                     ? QStringLiteral("--seed wants a whole number from 0 to 65535, not \"%1\"")
+                                           .arg(parser.value(kSeed))
+                                     : QStringLiteral("scrambling needs --seed"));
+        }
+        seed = uint16_t(*v);
+    }
+
+    const auto content = readWhole(file);
+    if (!content) {
+        return kExitFault;
+    }
+    std::string result;
+    if (scrambling) {
+        if (qd::isScrambled(*content)) {
+            printError(QStringLiteral("\"%1\" is scrambled already").arg(file));
+            return kExitFault;
+        }
+        // The scrambled form keeps its seed where the two leading characters
+        // stood; any other two characters would be lost.
+        const char* lead = qd::leadingChars(*kind);
+        if (content->size() < 2 || std::memcmp(content->data(), lead, 2) != 0) {
+            printError(QStringLiteral("\"%1\" does not begin with \"%2\" as a plain %3 file must; "
+                                      "scrambling it would lose its first two characters")
+                           .arg(file, fromTestText(lead), kindName(*kind)));
+            return kExitFault;
+        }
+        result = qd::scramble(*content, *kind, seed);
+    } else {
+        if (!qd::isScrambled(*content)) {
+            printError(QStringLiteral("\"%1\" is not scrambled").arg(file));
+            return kExitFault;
+        }
+        if (content->size() < qd::kScrambleHeader) {
+            printError(QStringLiteral("\"%1\" is damaged: it ends before its seed").arg(file));
+            return kExitFault;
+        }
+        seed = uint16_t((unsigned char)(*content)[4] | ((unsigned char)(*content)[5] << 8));
+        result = qd::unscramble(*content, *kind);
+    }
+    if (!writeAtomically(out, result)) {
+        return kExitFault;
+    }
+    writeOut(QStringLiteral("%1: %2 %3 file, seed %4\n")
+                 .arg(out, scrambling ? QStringLiteral("scrambled") : QStringLiteral("unscrambled"),
+                      kindName(*kind))
+                 .arg(seed)
+                 .toUtf8());
+    return kExitOk;
+}
+
+} // namespace
+
+int runScramble(const QStringList& args)
+{
+    return convert(args, Direction::Scramble);
+}
+
+int runUnscramble(const QStringList& args)
+{
+    return convert(args, Direction::Unscramble);
+}
+
+} // namespace qdtool

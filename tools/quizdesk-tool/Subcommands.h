@@ -1,0 +1,16 @@
+#pragma once
+
+// The subcommands of quizdesk-tool. Each takes its own arguments, args[0]
+// being the subcommand's name, and returns the process exit code.
+
+#include <QStringList>
+
+namespace qdtool {
+
+int runCheck(const QStringList& args);
+int runDump(const QStringList& args);
+int runScramble(const QStringList& args);
+int runUnscramble(const QStringList& args);
+int runRun(const QStringList& args);
+
+} // namespace qdtool

@@ -1,0 +1,211 @@
+#include "ToolSupport.h"
+
+#include "definition/Cp1251.h"
+#include "screen/TestFont.h"
+
+#include <QFile>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace qdtool {
+
+void writeOut(const QByteArray& utf8)
+{
+    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), stdout);
+    std::fflush(stdout);
+}
+
+void writeErr(const QByteArray& utf8)
+{
+    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), stderr);
+    std::fflush(stderr);
+}
+
+QString fromTestText(std::string_view cp1251)
+{
+    return QString::fromStdString(qd::fromCp1251(cp1251));
+}
+
+void printFault(const qd::Fault& fault)
+{
+    QByteArray text = QByteArray::fromStdString(qd::fromCp1251(fault.message));
+    if (!text.endsWith('\n')) {
+        text.append('\n');
+    }
+    writeErr(text);
+}
+
+void printError(const QString& message)
+{
+    writeErr("quizdesk-tool: " + message.toUtf8() + '\n');
+}
+
+void keepQtQuiet()
+{
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) {
+            writeErr("quizdesk-tool: Qt: " + message.toUtf8() + '\n');
+        }
+    });
+}
+
+CommandLine::CommandLine(const QStringList& args, const QString& description)
+    : m_args(args)
+{
+    m_parser.setApplicationDescription(description);
+}
+
+QString CommandLine::help() const
+{
+    QString text = m_parser.helpText();
+    text.replace(QStringLiteral("<executable_name>"), m_args.value(0));
+    return text;
+}
+
+int CommandLine::usageError(const QString& message) const
+{
+    printError(message);
+    writeErr(help().toUtf8());
+    return kExitUsage;
+}
+
+std::optional<int> CommandLine::parse(int maxPositional)
+{
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Show this help."));
+    m_parser.addOption(helpOption);
+    if (!m_parser.parse(m_args)) {
+        return usageError(m_parser.errorText());
+    }
+    if (m_parser.isSet(helpOption)) {
+        writeOut(help().toUtf8());
+        return kExitOk;
+    }
+    const QStringList positional = m_parser.positionalArguments();
+    if (positional.size() > maxPositional) {
+        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(positional.at(maxPositional)));
+    }
+    return std::nullopt;
+}
+
+std::optional<qint64> parseNumber(const QString& text, qint64 lo, qint64 hi)
+{
+    // Digits only: no sign, no blanks, no base prefixes.
+    if (text.isEmpty() || text.size() > 18) {
+        return std::nullopt;
+    }
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return std::nullopt;
+        }
+    }
+    const qint64 v = text.toLongLong();
+    if (v < lo || v > hi) {
+        return std::nullopt;
+    }
+    return v;
+}
+
+namespace {
+
+const QString kWidth = QStringLiteral("width");
+const QString kHeight = QStringLiteral("height");
+const QString kCharW = QStringLiteral("char-w");
+
+// Generous bounds: a screen is never wider than this, a character never
+// wider than a quarter of that.
+constexpr qint64 kMaxWindowSide = 100000;
+constexpr qint64 kMaxCharW = 1000;
+
+} // namespace
+
+void addLoadOptions(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("DIR"),
+                                 QStringLiteral("Directory holding voprosi.txt and otveti.txt (default: .)."),
+                                 QStringLiteral("[DIR]"));
+    parser.addOption(QCommandLineOption(kWidth, QStringLiteral("Window width in pixels (default 1024)."),
+                                        QStringLiteral("W")));
+    parser.addOption(QCommandLineOption(kHeight, QStringLiteral("Window height in pixels (default 768)."),
+                                        QStringLiteral("H")));
+    parser.addOption(QCommandLineOption(
+        kCharW, QStringLiteral("Character width in pixels instead of measuring the test font."),
+        QStringLiteral("N")));
+}
+
+std::optional<LoadOptions> readLoadOptions(const QCommandLineParser& parser, QString* error)
+{
+    LoadOptions options;
+    if (!parser.positionalArguments().isEmpty()) {
+        options.dir = parser.positionalArguments().constFirst();
+    }
+    struct Field
+    {
+        const QString& name;
+        qint64 max;
+        int* target;
+    };
+    int charW = 0;
+    const Field fields[] = {
+        {kWidth, kMaxWindowSide, &options.window.width},
+        {kHeight, kMaxWindowSide, &options.window.height},
+        {kCharW, kMaxCharW, &charW},
+    };
+    for (const Field& f : fields) {
+        if (!parser.isSet(f.name)) {
+            continue;
+        }
+        const QString text = parser.value(f.name);
+        const auto v = parseNumber(text, 1, f.max);
+        if (!v) {
+            *error = QStringLiteral("--%1 wants a whole number from 1 to %2, not \"%3\"")
+                         .arg(f.name)
+                         .arg(f.max)
+                         .arg(text);
+            return std::nullopt;
+        }
+        *f.target = int(*v);
+    }
+    if (parser.isSet(kCharW)) {
+        options.charW = charW;
+    }
+    return options;
+}
+
+CharWidthSource::CharWidthSource(std::optional<int> fixed)
+    : m_fixed(fixed)
+    , m_argv{const_cast<char*>("quizdesk-tool"), nullptr}
+{
+}
+
+CharWidthSource::~CharWidthSource() = default;
+
+int CharWidthSource::operator()(int fontSize, bool bold)
+{
+    if (m_fixed) {
+        return *m_fixed;
+    }
+    if (!QGuiApplication::instance()) {
+        // The tool needs fonts, not a screen.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        m_app = std::make_unique<QGuiApplication>(m_argc, m_argv);
+    }
+    return qd::testFontCharWidth(fontSize, bold);
+}
+
+std::unique_ptr<qd::TestModel> loadOrReport(const LoadOptions& options, CharWidthSource& charWidth)
+{
+    qd::LoadResult result = qd::loadTestDir(
+        QFile::encodeName(options.dir).toStdString(), options.window,
+        [&charWidth](int fontSize, bool bold) { return charWidth(fontSize, bold); });
+    if (auto* fault = std::get_if<qd::Fault>(&result)) {
+        printFault(*fault);
+        return nullptr;
+    }
+    return std::move(std::get<std::unique_ptr<qd::TestModel>>(result));
+}
+
+} // namespace qdtool

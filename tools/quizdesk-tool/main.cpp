@@ -1,0 +1,70 @@
+// quizdesk-tool: the examiner's companion to QuizDesk. It loads a test
+// exactly as the program's start-up does (check, dump) and turns test files
+// between their plain and scrambled forms (scramble, unscramble).
+
+#include "Subcommands.h"
+#include "ToolSupport.h"
+
+#include <QString>
+
+#include <iterator>
+
+namespace {
+
+struct Subcommand
+{
+    const char* name;
+    const char* synopsis;
+    int (*run)(const QStringList& args);
+};
+
+// Add a subcommand here: its name, its one-line synopsis and its entry point.
+const Subcommand kSubcommands[] = {
+    {"check", "check [DIR] [--width W] [--height H] [--char-w N]", qdtool::runCheck},
+    {"dump", "dump [DIR] [--seed S] [--width W] [--height H] [--char-w N]", qdtool::runDump},
+    {"scramble", "scramble FILE --seed S [-o OUT] [--kind questions|answers]", qdtool::runScramble},
+    {"unscramble", "unscramble FILE [-o OUT] [--kind questions|answers]", qdtool::runUnscramble},
+    {"run", "run [DIR] --script FILE [--seed S] [--now \"YYYY-MM-DD HH:MM:SS\"] [--width W] [--height H] [--char-w N]", qdtool::runRun},
+};
+
+QByteArray usage()
+{
+    QByteArray text = "usage: quizdesk-tool COMMAND [ARGS]\n\ncommands:\n";
+    for (const Subcommand& s : kSubcommands) {
+        text += QByteArray("  ") + s.synopsis + '\n';
+    }
+    text += "\n'quizdesk-tool COMMAND --help' describes a command.\n"
+            "Exit codes: 0 success, 1 the test or a file is at fault, 2 bad usage.\n";
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qdtool::keepQtQuiet();
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        args << QString::fromLocal8Bit(argv[i]);
+    }
+    if (args.isEmpty()) {
+        qdtool::writeErr(usage());
+        return qdtool::kExitUsage;
+    }
+    const QString command = args.constFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
+        command == QLatin1String("help")) {
+        qdtool::writeOut(usage());
+        return qdtool::kExitOk;
+    }
+    for (const Subcommand& s : kSubcommands) {
+        if (command == QLatin1String(s.name)) {
+            // QCommandLineParser takes the first entry as the program's name.
+            args.first() = QStringLiteral("quizdesk-tool ") + command;
+            return s.run(args);
+        }
+    }
+    qdtool::printError(QStringLiteral("unknown command \"%1\"").arg(command));
+    qdtool::writeErr(usage());
+    return qdtool::kExitUsage;
+}
