@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all setup configure build run test fuzz bench clean
+.PHONY: all setup configure build run test fuzz bench demo-files clean
 
 all: build
 
@@ -36,6 +36,10 @@ fuzz: setup
 
 bench: build
 	bash bench/run.sh $(BUILD)
+
+# The demo's scrambled voprosi.txt/otveti.txt, made again from examples/demo/source.
+demo-files: build
+	bash scripts/demo-files.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)
