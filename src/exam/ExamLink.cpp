@@ -42,6 +42,16 @@ ExamLink::~ExamLink()
     // The socket goes down with this object: no event of it may reach the
     // handlers any more.
     m_socket->disconnect(this);
+    // The program may end right after the results (their window closed at
+    // once): what is still queued of the final message goes out first,
+    // within a bounded wait.
+    if (m_socket->bytesToWrite() > 0) {
+        if (m_socket->state() == QAbstractSocket::ConnectedState) {
+            m_socket->waitForBytesWritten(kFlushOnExitMs);
+        } else if (m_socket->state() == QAbstractSocket::ClosingState) {
+            m_socket->waitForDisconnected(kFlushOnExitMs);
+        }
+    }
     m_socket->abort();
 }
 
@@ -93,6 +103,9 @@ void ExamLink::finished(int percent, const std::string& grade)
         }
     }
     sendFinal(percent, grade, report);
+    // As the results window: the link closes once the message has had its
+    // 100 ms to go out.
+    startTimerCloseSocket();
 }
 
 void ExamLink::sendFinal(int percent, std::string_view grade, std::string_view report)
@@ -117,6 +130,7 @@ void ExamLink::SendInf(bool withReport)
     // The connection queues what the platform does not take at once; the
     // outcome of a send shows only as a socket event.
     m_socket->write(bytes.data(), qint64(bytes.size()));
+    m_socket->flush(); // hand the platform what it takes now, without waiting
     ++m_unanswered;
 }
 

@@ -40,6 +40,7 @@ class ExamLink : public QObject, public ExamHooks
 public:
     static constexpr quint16 kPort = 1023;
     static constexpr int kCloseDelayMs = 100;
+    static constexpr int kFlushOnExitMs = 2000;
 
     // `workDir` holds IPaddress.txt. The message's host name is taken from
     // the platform here, once (all zero when it does not fit its field).
@@ -63,10 +64,11 @@ public:
     void answered(int answeredCount, bool lastRight, float score) override;
     // Sends the progress message while the link is active.
     void progress(int answeredCount, bool lastRight, float score) override;
-    // Sends the final message with the report while the link is active.
+    // While the link is active: sends the final message with the report and
+    // starts the closing timer (startTimerCloseSocket).
     void finished(int percent, const std::string& grade) override;
 
-    // The final message from the report's bytes themselves.
+    // The final message from the report's bytes themselves (no closing).
     void sendFinal(int percent, std::string_view grade, std::string_view report);
 
     // Hands the current message (withReport: the final message) to the

@@ -323,6 +323,9 @@ TEST_F(ExamLinkTest, FinalMessageCarriesTheReportFileByteForByte)
     EXPECT_TRUE(last.checks);
     EXPECT_EQ(last.report, onDisk.str());
     EXPECT_EQ(last.bytes.size(), onDisk.str().size() + 163);
+    // Then the link closes, as after the results.
+    ASSERT_TRUE(waitFor([&] { return link.idle() && !server.clientConnected(); }));
+    EXPECT_EQ(server.connections(), 1);
 }
 
 TEST_F(ExamLinkTest, ResultsWithoutAReportSendAnEmptyOne)
