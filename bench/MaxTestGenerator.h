@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace qdbench {
+
+// A test at the limits: 5000 questions of every type and picture mode
+// (options in columns, 50-option questions, long multi-line stems, typed
+// keys), both files scrambled, several megabytes. Deterministic.
+struct GeneratedTest
+{
+    std::string voprosi;
+    std::string otveti;
+};
+
+GeneratedTest generateMaxTest();
+
+// Writes voprosi.txt and otveti.txt into dir; false on failure.
+bool writeTest(const GeneratedTest& test, const std::string& dir);
+
+} // namespace qdbench

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Benchmarks of the load on the generated maximal test, and the peak memory
+# of `quizdesk-tool check` on it.
+#   bench/run.sh BUILD_DIR
+# Aims: decoding at 600 MB/s or more, a whole load well under 200 ms, the
+# check under 64 MB of peak memory.
+set -euo pipefail
+
+build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+echo "== generated maximal test"
+"$build/bench/quizdesk_maxtest" "$work"
+
+echo "== benchmarks"
+"$build/bench/quizdesk_bench" --benchmark_min_time=1
+
+echo "== peak memory of quizdesk-tool check --char-w 8"
+if [ -x /usr/bin/time ]; then
+  /usr/bin/time -v "$build/tools/quizdesk-tool" check --char-w 8 "$work" 2>"$work/time.txt"
+  kb=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$work/time.txt")
+else
+  # Without GNU time: the tool as a child of python3, measured by getrusage.
+  kb=$(python3 -c '
+import resource, subprocess, sys
+subprocess.run(sys.argv[1:], check=True)
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' \
+    "$build/tools/quizdesk-tool" check --char-w 8 "$work")
+  kb=${kb##*$'\n'}
+fi
+echo "peak memory: $((kb / 1024)) MB ($kb kB)"
