@@ -89,6 +89,15 @@ void TestSession::OnClickBegin(const std::string& name, bool exam)
     m_view.setWaitTimer(true);
 }
 
+void TestSession::returnToTitlePage()
+{
+    if (m_phase != Phase::Waiting) {
+        return; // during the test the link is dropped and the test goes on
+    }
+    m_view.setWaitTimer(false);
+    m_phase = Phase::TitlePage;
+}
+
 Status TestSession::OnTimerWaitServer()
 {
     if (m_phase != Phase::Waiting) {
@@ -260,6 +269,9 @@ Status TestSession::next_q()
     m_view.setAnswerColour(m_rs.answer_colour);
 
     m_rs.n_done += 1;
+    if (m_exam != nullptr) {
+        m_exam->answered(m_rs.n_done, m_rs.answer_colour == colour::statusGreen, m_rs.score);
+    }
     m_rs.resetResponse();
     m_view.setScoreText(twoDecimals(m_rs.score));
 

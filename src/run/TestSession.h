@@ -41,6 +41,9 @@ public:
     void setLinkActive(bool on) { m_linkActive = on; }
     void setExamPermitted(bool on) { m_examPermitted = on; }
     bool linkActive() const { return m_linkActive; }
+    // The link was abandoned (refused, unreachable): a start wait ends and
+    // the title page is usable again. During the test nothing changes here.
+    void returnToTitlePage();
 
     // "Почати тестування": the name box's text (code page 1251) and the
     // examination check box.

@@ -482,6 +482,11 @@ struct RecordingLink : qd::ExamHooks
         calls.push_back("open " + name);
         return admit;
     }
+    void answered(int answered, bool lastRight, float score) override
+    {
+        calls.push_back("answered " + std::to_string(answered) + (lastRight ? " right " : " wrong ") +
+                        std::to_string(int(score)));
+    }
     void progress(int answered, bool lastRight, float score) override
     {
         calls.push_back("progress " + std::to_string(answered) + (lastRight ? " right " : " wrong ") +
@@ -516,6 +521,23 @@ TEST(SessionExam, LinkOpensAtTheButtonHearsEveryLaterQuestionAndTheVerdict)
     rig.press(0, 0);
     ASSERT_FALSE(rig.session->next_q());
     ASSERT_FALSE(rig.session->next_q());
-    EXPECT_EQ(link.calls, (std::vector<std::string>{"open S", "open S", "progress 1 right 1",
-                                                    "finished 50 " + qd::toCp1251("Незадовільно")}));
+    EXPECT_EQ(link.calls,
+              (std::vector<std::string>{"open S", "open S", "answered 1 right 1", "progress 1 right 1",
+                                        "answered 2 wrong 1",
+                                        "finished 50 " + qd::toCp1251("Незадовільно")}));
+}
+
+TEST(SessionExam, AbandonedLinkReturnsTheStartWaitToTheTitlePage)
+{
+    Rig rig(fixture::model({fixture::choice(1, 3, {1}, 1)}));
+    rig.session->OnClickBegin("S", true);
+    ASSERT_TRUE(rig.view.waitTimer);
+    rig.session->returnToTitlePage();
+    EXPECT_EQ(rig.session->phase(), TestSession::Phase::TitlePage);
+    EXPECT_FALSE(rig.view.waitTimer);
+    rig.session->OnClickBegin("", false); // usable again
+    EXPECT_EQ(rig.session->phase(), TestSession::Phase::Waiting);
+    ASSERT_FALSE(rig.session->OnTimerWaitServer());
+    rig.session->returnToTitlePage(); // the test goes on
+    EXPECT_EQ(rig.session->phase(), TestSession::Phase::Question);
 }
