@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 #include <numeric>
 #include <string>
 #include <string_view>
@@ -75,6 +76,7 @@ private:
     Status typedText(Question& q, int n, const Slashes& sl);
     Status typedKeys(Question& q, int n, const Slashes& sl);
 
+    int searchForward(const std::string& key);
     int lastO() const { return int(O.size()) - 1; }
 
     TestModel& m;
@@ -84,6 +86,7 @@ private:
     int pV = 0;
     int pO = 0;
     int pB = 0;
+    std::map<std::string, int> missingFrom; // key -> offset it is known missing from
 };
 
 Status QuestionReader::question(Question& q, int n)
@@ -276,16 +279,35 @@ Status QuestionReader::correctAnswers(Question& q, int n)
 // positions where they were (and the points 0).
 void QuestionReader::singleChoice(Question& q)
 {
-    const int behindType = findBehind(O, pO, std::to_string(q.type), lastO());
+    const int behindType = searchForward(std::to_string(q.type));
     if (behindType >= 0) {
         q.rans[0] = readInt(O.substr(std::size_t(behindType)));
         pO = behindType;
     }
     q.nrans = 1;
-    const int behindOption = copyInt(O, pO, std::to_string(q.rans[0]), lastO(), q.mark);
+    const int behindOption = searchForward(std::to_string(q.rans[0]));
     if (behindOption >= 0) {
+        q.mark = readInt(O.substr(std::size_t(behindOption)));
         pO = pB = behindOption;
     }
+}
+
+// The offset behind the next `key` from pO, or -1. A search that failed
+// from some offset fails from every later one, so it is not repeated: the
+// keys that can be missing are few ("0" for an option that is no number,
+// the saturated values), and without this every such entry of a long file
+// would scan the rest of it again.
+int QuestionReader::searchForward(const std::string& key)
+{
+    const auto missing = missingFrom.find(key);
+    if (missing != missingFrom.end() && pO >= missing->second) {
+        return -1;
+    }
+    const int behind = findBehind(O, pO, key, lastO());
+    if (behind < 0) {
+        missingFrom[key] = pO;
+    }
+    return behind;
 }
 
 // Types 2 and 3: the correct options (in order, for type 3).
