@@ -4,10 +4,15 @@
 #include "Subcommands.h"
 #include "ToolSupport.h"
 
+#include "app/TestRandom.h"
+#include "run/Selection.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace qdtool {
 
@@ -16,16 +21,26 @@ namespace {
 // ===== The run's draws for --seed ===========================================
 // With --seed the random source is seeded with S where start-up would take
 // the clock, then random_q and random_ans run on the model; the result is
-// every entry of i_r that random_q wrote. The run engine's selection is not
-// part of the build yet, so --seed is refused until it is plugged in here:
-// set kCanDraw and fill drawRun.
-constexpr bool kCanDraw = false;
+// every entry of i_r that random_q wrote.
 
-QJsonArray drawRun(qd::TestModel& model, uint32_t seed)
+std::optional<QJsonArray> drawRun(qd::TestModel& model, uint32_t seed)
 {
-    Q_UNUSED(model);
-    Q_UNUSED(seed);
-    return {};
+    qd::TestRandom random;
+    random.seed(seed);
+    std::vector<int32_t> i_r;
+    qd::Status s = qd::random_q(model, random, i_r);
+    if (!s) {
+        s = qd::random_ans(model, random);
+    }
+    if (s) {
+        printFault(*s);
+        return std::nullopt;
+    }
+    QJsonArray drawn;
+    for (int32_t q : i_r) {
+        drawn.append(q);
+    }
+    return drawn;
 }
 // ============================================================================
 
@@ -58,10 +73,6 @@ int runDump(const QStringList& args)
             return cl.usageError(
                 QStringLiteral("--seed wants a whole number from 0 to 4294967295, not \"%1\"").arg(text));
         }
-        if (!kCanDraw) {
-            return cl.usageError(QStringLiteral(
-                "--seed is not available yet: this build has no question selection to draw with"));
-        }
         seed = uint32_t(*v);
     }
 
@@ -72,7 +83,11 @@ int runDump(const QStringList& args)
     }
     QJsonArray drawn;
     if (seed) {
-        drawn = drawRun(*model, *seed);
+        const auto run = drawRun(*model, *seed);
+        if (!run) {
+            return kExitFault;
+        }
+        drawn = *run;
     }
     QJsonObject json = modelToJson(*model);
     if (seed) {
