@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs the load fuzzer for a bounded time and fails on any crash, leak,
+# sanitizer report or broken invariant.
+#   tests/fuzz/run.sh BUILD_DIR SECONDS
+# The working corpus lives in BUILD_DIR/fuzz-corpus and grows from run to
+# run; it is seeded from the demo test and the minimal fixture.
+set -euo pipefail
+
+build=$(cd "${1:?usage: run.sh BUILD_DIR SECONDS}" && pwd)
+seconds=${2:?usage: run.sh BUILD_DIR SECONDS}
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+fuzzer=$build/tests/fuzz/quizdesk_fuzz_load
+corpus=$build/fuzz-corpus
+artifacts=$build/fuzz-artifacts
+mkdir -p "$corpus" "$artifacts"
+
+# A seed: the window byte, voprosi.txt, the separator, otveti.txt.
+seed() {
+  local name=$1 window=$2 dir=$3
+  {
+    printf "\\x$(printf %02x "$window")"
+    cat "$dir/voprosi.txt"
+    printf '\000\377QD\377\000'
+    cat "$dir/otveti.txt"
+  } >"$corpus/seed-$name"
+}
+seed demo 0 "$root/examples/demo"
+seed demo-narrow 1 "$root/examples/demo"
+seed demo-plain 0 "$root/examples/demo/source"
+seed minimal 0 "$root/tests/fixtures/minimal"
+seed minimal-narrow 3 "$root/tests/fixtures/minimal"
+
+"$fuzzer" "$corpus" \
+  -max_total_time="$seconds" \
+  -max_len=16384 \
+  -timeout=10 \
+  -rss_limit_mb=2048 \
+  -dict="$here/load.dict" \
+  -artifact_prefix="$artifacts/" \
+  -print_final_stats=1
+echo "fuzz: $seconds s without a fault"
