@@ -18,7 +18,10 @@ int percentOf(float score, int32_t max_score)
     if (max_score < 1) {
         return 0;
     }
-    return int(100.0 * double(score) / double(max_score) + 0.5);
+    // Marks can make the ratio exceed any int (a huge score over a total
+    // kept small by negative marks): saturate rather than overflow.
+    const double p = 100.0 * double(score) / double(max_score) + 0.5;
+    return int(std::clamp(p, double(INT32_MIN), double(INT32_MAX)));
 }
 
 std::string gradeText(const TestModel& model, int percent, uint32_t seconds, bool allEarned)

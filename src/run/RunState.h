@@ -2,6 +2,7 @@
 
 #include "definition/TestModel.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -52,6 +53,13 @@ struct RunState
     bool answer_shown = false;                  // no question scored yet
 
     RunState() { resetResponse(); }
+
+    // Adds a question's full marks to max_score. A mark may be as large as
+    // 2^31 - 1 (or negative), so the total saturates instead of overflowing.
+    void addMaxScore(int32_t mark)
+    {
+        max_score = int32_t(std::clamp<int64_t>(int64_t(max_score) + mark, INT32_MIN, INT32_MAX));
+    }
 
     // Appends to picks (an ordering question's moves); refused (false) once
     // all kMaxAnswers entries are in use, so the response never overruns.

@@ -72,7 +72,7 @@ Status fsmarks(const TestModel& model, RunState& st, std::string_view typed, Rep
     }
     st.answer_shown = true;
     st.score += p;
-    st.max_score += q.mark;
+    st.addMaxScore(q.mark);
     report.write_1q(model, st, p);
     if (points) {
         *points = p;
@@ -172,7 +172,7 @@ Status fsmarks5(const TestModel& model, RunState& st, float& points)
 void skip_unasked(const TestModel& model, RunState& st)
 {
     for (int p = st.n_done; p < model.nq_ask; ++p) {
-        st.max_score += model.stq[std::size_t(st.i_r[std::size_t(p)])].mark;
+        st.addMaxScore(model.stq[std::size_t(st.i_r[std::size_t(p)])].mark);
         ++st.n_unasked;
     }
     st.n_done = std::max(st.n_done, model.nq_ask);

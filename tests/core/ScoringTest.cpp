@@ -1,6 +1,7 @@
 #include "run/Scoring.h"
 
 #include "definition/Cp1251.h"
+#include "results/Grading.h"
 #include "results/ReportFile.h"
 #include "../support/ModelBuilder.h"
 
@@ -233,4 +234,27 @@ TEST(RunStatePicks, StopAppendingWhenFull)
     EXPECT_FALSE(st.appendPick(99));
     EXPECT_EQ(st.n_picks, kMaxAnswers);
     EXPECT_EQ(st.picks[kMaxAnswers - 1], kMaxAnswers - 1);
+}
+
+TEST(Fsmarks, HugeMarksSaturateTheTotals)
+{
+    // Marks up to 2^31 - 1 load; the totals must not overflow.
+    const int32_t big = INT32_MAX;
+    TestModel m = modelOf({choice(1, 2, {1}, big), choice(1, 2, {1}, big), choice(1, 2, {1}, big)});
+    RunState st;
+    st.i_r = {0, 1, 2};
+    ReportFile none;
+    for (int q = 0; q < 2; ++q) {
+        st.cur_q = q;
+        st.n_picks = 1;
+        st.picks[0] = 0;
+        ASSERT_FALSE(fsmarks(m, st, "", none));
+        st.n_done = q + 1;
+    }
+    EXPECT_EQ(st.max_score, INT32_MAX);
+    skip_unasked(m, st);
+    EXPECT_EQ(st.max_score, INT32_MAX);
+    EXPECT_EQ(percentOf(st.score, st.max_score), 200);
+    // A total kept small by a negative mark cannot overflow the percentage.
+    EXPECT_EQ(percentOf(1e13f, 1), INT32_MAX);
 }
