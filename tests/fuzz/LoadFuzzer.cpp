@@ -5,6 +5,7 @@
 
 #include "FuzzInput.h"
 #include "ModelInvariants.h"
+#include "SessionDriver.h"
 
 #include "definition/TestLoader.h"
 
@@ -25,7 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         std::fprintf(stderr, "loaded model breaks an invariant: %s\n", broken);
         std::abort();
     }
-    // A session driver replaying in.actions (press, type, next, wait) over
-    // the loaded model goes here.
+    qdfuzz::playSession(**model, in.actions);
     return 0;
 }

@@ -173,7 +173,9 @@ private:
             if (!(points >= 0.0f)) {
                 broken("negative points", q, points, mark);
             }
-            if (double(points) > double(std::max(mark, 0)) + 0.001) {
+            // Points are floats: a mark beyond 2^24 is itself rounded when it
+            // becomes points, so compare against the mark as a float.
+            if (double(points) > double(float(std::max(mark, 0))) + 0.001) {
                 broken("points above the mark", q, points, mark);
             }
         }

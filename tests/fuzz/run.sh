@@ -30,6 +30,20 @@ seed demo-narrow 1 "$root/examples/demo"
 seed demo-plain 0 "$root/examples/demo/source"
 seed minimal 0 "$root/tests/fixtures/minimal"
 seed minimal-narrow 3 "$root/tests/fixtures/minimal"
+# Sessions: the same files followed by the separator and the actions of a
+# student (presses, typing, timer ticks, "Наст. питання"; SessionDriver.h).
+session() {
+  local name=$1 window=$2 dir=$3
+  seed "$name" "$window" "$dir"
+  {
+    printf '\000\377QD\377\000'
+    head -c 2048 "$dir/voprosi.txt" | cksum | cut -c1-4
+    printf '\000\001\002\001\001\000\201\000\003\005\000\000\001\006\050\005'
+    printf '\004\007Hoverla\005\001\001\003\001\002\004\005\006\377\207\020\005'
+  } >>"$corpus/seed-$name"
+}
+session demo-session 0 "$root/examples/demo/source"
+session minimal-session 2 "$root/tests/fixtures/minimal"
 
 "$fuzzer" "$corpus" \
   -max_total_time="$seconds" \
