@@ -227,6 +227,9 @@ void TForm1::buildQuestionControls()
     GroupBox3 = new QGroupBox(this);
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
     GroupBox3->resize(kDesignWidth, kAnswerStripHeight);
+    // The strips are panels of the form: they cover the question screen
+    // under them with the form's own background.
+    GroupBox3->setAutoFillBackground(true);
     GroupBox3->hide();
     keepMouse(GroupBox3);
     Label5 = label(GroupBox3, "Label5", QStringLiteral("Введіть відповідь:"), 5, 10, strip, kBlack);
@@ -240,6 +243,7 @@ void TForm1::buildQuestionControls()
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->resize(kDesignWidth, kStatusHeight);
+    GroupBox1->setAutoFillBackground(true);
     GroupBox1->hide();
     keepMouse(GroupBox1);
     Label1 = label(GroupBox1, "Label1", QStringLiteral("Кількість питань у  тесті:"), 20, 10, strip,

@@ -1,17 +1,18 @@
 // QuizDesk: the student's testing window. Starts in the working directory,
 // which holds the test; reads no command line.
 #include "app/MessageReporter.h"
+#include "app/QuizDeskApp.h"
 #include "app/StartUp.h"
 #include "app/SystemClock.h"
 #include "app/TForm1.h"
 #include "app/TFormRez.h"
-#include "app/WindowView.h"
 
 #include <QApplication>
 #include <QScreen>
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 int main(int argc, char** argv)
 {
@@ -25,17 +26,16 @@ int main(int argc, char** argv)
     // The platform's full-screen client area: the primary screen without
     // its panels.
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    const qd::SystemClock clock;
+    qd::SystemClock clock;
     auto run = qd::startUp(form, reporter, dir, area, clock.calendarSeconds());
     if (!run) {
         return 0;
     }
-    // screen_bmp, as large as the window, in the test's font.
-    qd::WindowView view(*run->model, form, results, reporter, dir);
-
-    // On the title page closing the window ends the program at once.
-    QObject::connect(&form, &qd::TForm1::closeRequested, &app, [] { QCoreApplication::exit(0); });
-    QObject::connect(&results, &qd::TFormRez::closeRequested, &app,
+    // From here on the window only forwards what the student does to the
+    // test session; closing the main window on the title page, or the
+    // results window, ends the program.
+    qd::QuizDeskApp quizDesk(std::move(*run), form, results, reporter, clock, dir);
+    QObject::connect(&quizDesk, &qd::QuizDeskApp::programEnded, &app,
                      [] { QCoreApplication::exit(0); });
 
     form.show();

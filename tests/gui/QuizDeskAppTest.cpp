@@ -1,0 +1,422 @@
+// The program's window driven as a student drives it: synthetic mouse and
+// key events on the real TForm1, through the wiring to the test session.
+// The demo test runs with its draws switched off, so questions and options
+// come in file order; HOME is a temporary directory, where the report goes.
+#include "app/QuizDeskApp.h"
+
+#include "app/MessageReporter.h"
+#include "app/TForm1.h"
+#include "app/TFormRez.h"
+#include "definition/Cp1251.h"
+#include "run/ManualClock.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kDemo = fs::path(QUIZDESK_SOURCE_DIR) / "examples" / "demo";
+constexpr int kW = 1024;
+constexpr int kH = 768;
+const QRgb kBlack = qRgb(0, 0, 0);
+const QRgb kBlue = qRgb(0, 0, 255);
+const QRgb kRed = qRgb(255, 0, 0);
+const QRgb kWhite = qRgb(255, 255, 255);
+
+std::string readFile(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The demo's plain answers file with its three "in random order" switches
+// (the last three header lines) turned off.
+std::string answersInFileOrder()
+{
+    std::string text = readFile(kDemo / "source" / "otveti.txt");
+    std::size_t pos = 0;
+    for (int line = 1; line <= 20; ++line) {
+        const std::size_t end = text.find("\r\n", pos);
+        if (line >= 18) {
+            EXPECT_EQ(text[end - 1], '1') << "header line " << line;
+            text[end - 1] = '0';
+        }
+        pos = end + 2;
+    }
+    return text;
+}
+
+// Key presses carrying any text, Cyrillic included (QTest::keyClicks takes
+// ASCII only).
+void typeText(QWidget* w, const QString& text)
+{
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Press, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+struct QuizDeskAppTest : ::testing::Test
+{
+    QTemporaryDir tmp;
+    QByteArray savedHome = qgetenv("HOME");
+    std::vector<std::pair<std::string, bool>> reports; // text (UTF-8), fatal
+    qd::MessageReporter reporter{[this] {
+        qd::MessageReporter::Actions a;
+        a.box = [this](const QString&, const QString& text) {
+            reports.emplace_back(text.toStdString(), false);
+        };
+        a.exit = [this](int) { reports.back().second = true; };
+        return a;
+    }()};
+    qd::ManualClock clock{qd::LocalTime{2026, 12, 7, 10, 5, 9}};
+    qd::TForm1 form;
+    qd::TFormRez results;
+    std::unique_ptr<qd::QuizDeskApp> app;
+
+    fs::path dir() const { return fs::path(tmp.path().toStdString()) / "demo"; }
+    fs::path home() const { return fs::path(tmp.path().toStdString()) / "home"; }
+
+    void SetUp() override
+    {
+        fs::create_directories(dir());
+        fs::create_directories(home());
+        qputenv("HOME", QByteArray::fromStdString(home().string()));
+        fs::copy_file(kDemo / "source" / "voprosi.txt", dir() / "voprosi.txt");
+        std::ofstream(dir() / "otveti.txt", std::ios::binary) << answersInFileOrder();
+        for (const char* picture : {"7.jpg", "8.bmp", "9.jpg"}) {
+            fs::copy_file(kDemo / picture, dir() / picture);
+        }
+        auto run = qd::startUp(form, reporter, dir(), QRect(0, 0, kW, kH), 1);
+        ASSERT_TRUE(run.has_value());
+        app = std::make_unique<qd::QuizDeskApp>(std::move(*run), form, results, reporter, clock,
+                                                dir());
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+
+    void TearDown() override { qputenv("HOME", savedHome); }
+
+    template <typename T = QWidget>
+    T* child(const QWidget& w, const char* name)
+    {
+        T* c = w.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+
+    qd::TestSession& session() { return app->session(); }
+    int current() { return session().state().cur_q + 1; } // the question's number
+
+    // Types the name and presses "Почати тестування"; the start wait's
+    // timer then shows the first question.
+    void begin(const QString& name)
+    {
+        typeText(child<QComboBox>(form, "EditStName")->lineEdit(), name);
+        QTest::mouseClick(child(form, "BeginTest"), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this] { return session().phase() == qd::TestSession::Phase::Question; }, 2000));
+    }
+
+    void next() { QTest::mouseClick(child(form, "Ready"), Qt::LeftButton); }
+    void nextUntil(int number)
+    {
+        while (current() != number && session().phase() == qd::TestSession::Phase::Question) {
+            next();
+        }
+        ASSERT_EQ(current(), number);
+    }
+
+    // Where an option stands on the screen, on its text and in its marker
+    // cell.
+    QRect textRect(int col, int row)
+    {
+        const qd::AnswerSlot& s = session().slotAt(col, row);
+        return QRect(QPoint(s.left, s.top), QPoint(s.right - 1, s.bottom - 1));
+    }
+    QPoint onText(int col, int row) { return textRect(col, row).center(); }
+    QPoint onMarker(int row)
+    {
+        const QRect r = textRect(0, row);
+        return QPoint(r.left() - session().model().char_w / 2, r.center().y());
+    }
+
+    void press(QPoint p, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QTest::mousePress(&form, button, Qt::NoModifier, p);
+        QTest::mouseRelease(&form, button, Qt::NoModifier, p);
+    }
+
+    // The one colour an option's text shows in the window (0 if it shows
+    // none or several).
+    QRgb ink(int col, int row)
+    {
+        const QImage shown = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect r = textRect(col, row);
+        std::set<QRgb> colours;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = r.left(); x <= r.right(); ++x) {
+                if (shown.pixel(x, y) != kWhite) {
+                    colours.insert(shown.pixel(x, y));
+                }
+            }
+        }
+        return colours.size() == 1 ? *colours.begin() : 0;
+    }
+    QRgb markerColour(int row)
+    {
+        const QImage shown = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return shown.pixel(onMarker(row));
+    }
+
+    QString resultsText(const char* name)
+    {
+        if (auto* l = results.findChild<QLabel*>(QString::fromLatin1(name))) {
+            return l->text();
+        }
+        return child<QTextEdit>(results, name)->toPlainText();
+    }
+    std::string report()
+    {
+        const fs::path dirOfReports = home() / "REZ_TEST";
+        if (!fs::exists(dirOfReports)) {
+            return {};
+        }
+        for (const auto& f : fs::directory_iterator(dirOfReports)) {
+            return qd::fromCp1251(readFile(f.path()));
+        }
+        return {};
+    }
+};
+
+TEST_F(QuizDeskAppTest, HoverTurnsAnOptionBlueWithTheHandCursorAndBack)
+{
+    begin(QStringLiteral("Петренко"));
+    ASSERT_EQ(current(), 1);
+    EXPECT_EQ(ink(0, 0), kBlack);
+    QTest::mouseMove(&form, onText(0, 0));
+    EXPECT_EQ(ink(0, 0), kBlue);
+    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
+    // Straight to the next option: the first goes back to black.
+    QTest::mouseMove(&form, onText(0, 1));
+    EXPECT_EQ(ink(0, 0), kBlack);
+    EXPECT_EQ(ink(0, 1), kBlue);
+    // Off every option: black again, the arrow back.
+    QTest::mouseMove(&form, QPoint(kW - 20, 300));
+    EXPECT_EQ(ink(0, 1), kBlack);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+    // The marker cell is no hover target.
+    QTest::mouseMove(&form, onMarker(0));
+    EXPECT_EQ(ink(0, 0), kBlack);
+    // A chosen option stays red under the pointer and after it.
+    press(onText(0, 0));
+    QTest::mouseMove(&form, onText(0, 1));
+    QTest::mouseMove(&form, onText(0, 0));
+    EXPECT_EQ(ink(0, 0), kRed);
+    QTest::mouseMove(&form, QPoint(kW - 20, 300));
+    EXPECT_EQ(ink(0, 0), kRed);
+}
+
+TEST_F(QuizDeskAppTest, PressesTurnOptionsRedOnEveryMouseAnsweredType)
+{
+    begin(QStringLiteral("Петренко"));
+
+    // 1, single choice: any button chooses; another press moves the choice.
+    ASSERT_EQ(current(), 1);
+    press(onText(0, 2), Qt::RightButton);
+    EXPECT_EQ(ink(0, 2), kRed);
+    press(onText(0, 0));
+    EXPECT_EQ(ink(0, 0), kRed);
+    EXPECT_EQ(ink(0, 2), kBlack);
+    next();
+
+    // 2, multiple choice: presses toggle; a double click toggles twice.
+    ASSERT_EQ(current(), 2);
+    press(onText(0, 0));
+    press(onMarker(3), Qt::MiddleButton); // the marker cell chooses too
+    // As the window system delivers it: press, release, double click,
+    // release.
+    QSignalSpy presses(&form, &qd::TForm1::mousePressed);
+    QTest::mouseDClick(form.windowHandle(), Qt::LeftButton, Qt::NoModifier, onText(0, 1));
+    EXPECT_EQ(presses.count(), 2);
+    EXPECT_EQ(ink(0, 0), kRed);
+    EXPECT_EQ(ink(0, 3), kRed);
+    EXPECT_EQ(ink(0, 1), kBlack);
+    press(onText(0, 0));
+    EXPECT_EQ(ink(0, 0), kBlack);
+    next();
+
+    // 3, ordering: blue bars; a bar press turns it red, a text press then
+    // moves that option to the bar's place, red.
+    ASSERT_EQ(current(), 3);
+    const std::string moved = session().slotAt(0, 3).str;
+    EXPECT_EQ(markerColour(2), kBlue);
+    press(onMarker(2));
+    EXPECT_EQ(markerColour(2), kRed);
+    press(onText(0, 3));
+    EXPECT_EQ(session().slotAt(0, 2).str, moved);
+    EXPECT_EQ(ink(0, 2), kRed);
+    EXPECT_EQ(ink(0, 3), kBlack);
+    EXPECT_EQ(markerColour(2), kBlue);
+    next();
+
+    // 4, matching: a row of the first column, then its cells; another row
+    // shows its own cells.
+    ASSERT_EQ(current(), 4);
+    press(onText(1, 0)); // no row chosen yet: nothing
+    EXPECT_EQ(ink(1, 0), kBlack);
+    press(onText(0, 1));
+    press(onText(1, 0));
+    press(onText(1, 2));
+    EXPECT_EQ(ink(0, 1), kRed);
+    EXPECT_EQ(ink(1, 0), kRed);
+    EXPECT_EQ(ink(1, 2), kRed);
+    press(onText(0, 2));
+    EXPECT_EQ(ink(0, 1), kBlack);
+    EXPECT_EQ(ink(0, 2), kRed);
+    EXPECT_EQ(ink(1, 0), kBlack);
+    EXPECT_EQ(ink(1, 2), kBlack);
+    press(onText(0, 1));
+    EXPECT_EQ(ink(1, 0), kRed);
+    EXPECT_EQ(ink(1, 2), kRed);
+
+    // 6, one match per column: another cell of a column moves the choice.
+    nextUntil(6);
+    press(onText(0, 2));
+    press(onText(1, 0));
+    press(onText(2, 1));
+    EXPECT_EQ(ink(0, 2), kRed);
+    EXPECT_EQ(ink(1, 0), kRed);
+    EXPECT_EQ(ink(2, 1), kRed);
+    press(onText(1, 2));
+    EXPECT_EQ(ink(1, 0), kBlack);
+    EXPECT_EQ(ink(1, 2), kRed);
+    next();
+
+    // 7, single choice under a picture: the options stand lower by the
+    // picture's height and 10 pixels.
+    ASSERT_EQ(current(), 7);
+    EXPECT_GT(session().state().pic_dy, 0);
+    // The picture is copied into screen_bmp at the question timer's tick.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !app->view().paintHold(); }, 2000));
+    press(onText(0, 1));
+    EXPECT_EQ(ink(0, 1), kRed);
+}
+
+TEST_F(QuizDeskAppTest, TypedAnswerGoesThroughTheAnswerBoxAndEnter)
+{
+    begin(QStringLiteral("Петренко"));
+    auto* edit = child<QLineEdit>(form, "Edit");
+    EXPECT_FALSE(edit->isVisible());
+    nextUntil(5);
+    EXPECT_TRUE(edit->isVisible());
+    typeText(edit, QStringLiteral(" гОВерла "));
+    QTest::keyClick(edit, Qt::Key_Return);
+    ASSERT_EQ(current(), 6);
+    EXPECT_FLOAT_EQ(session().lastPoints(), 2.0f);
+    EXPECT_FALSE(edit->isVisible());
+    // A later typed question clears the box; its answer is scored alone.
+    nextUntil(9);
+    EXPECT_TRUE(edit->isVisible());
+    EXPECT_TRUE(edit->text().isEmpty());
+    typeText(edit, QStringLiteral("А21; Б32; В13"));
+    QTest::keyClick(edit, Qt::Key_Enter);
+    ASSERT_EQ(current(), 10);
+    EXPECT_FLOAT_EQ(session().lastPoints(), 3.0f);
+}
+
+TEST_F(QuizDeskAppTest, ClosingOnTheTitlePageEndsTheProgram)
+{
+    QSignalSpy ended(app.get(), &qd::QuizDeskApp::programEnded);
+    form.close();
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_FALSE(results.isVisible());
+    EXPECT_FALSE(fs::exists(home() / "REZ_TEST"));
+}
+
+TEST_F(QuizDeskAppTest, ClosingDuringTheTestShowsTheResultsOnce)
+{
+    QSignalSpy ended(app.get(), &qd::QuizDeskApp::programEnded);
+    begin(QStringLiteral("Петренко"));
+    press(onText(0, 0));
+    next();
+    clock.advance(65'000);
+    form.close();
+    EXPECT_EQ(ended.count(), 0);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&results));
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(child<QTimer>(form, "Timer")->isActive());
+    // Question 2, open when the window was closed, is not scored.
+    EXPECT_EQ(resultsText("Smarks"), QStringLiteral("2.00"));
+    EXPECT_EQ(resultsText("Max_marks"), QStringLiteral("2"));
+    EXPECT_EQ(resultsText("Percent"), QStringLiteral("100"));
+    EXPECT_EQ(resultsText("Minute"), QStringLiteral("1"));
+    EXPECT_EQ(resultsText("Second"), QStringLiteral("5"));
+    EXPECT_EQ(resultsText("Mark"), QStringLiteral("Тест не завершено!"));
+    EXPECT_EQ(results.height(), 210);
+
+    form.close();
+    const std::string text = report();
+    EXPECT_NE(text.find("Оцінка: Тест не завершено!"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Всього балів"), text.rfind("Всього балів")) << text;
+
+    results.close();
+    EXPECT_EQ(ended.count(), 1);
+}
+
+TEST_F(QuizDeskAppTest, ResultsWindowAfterARunWithoutAnAnswer)
+{
+    begin(QStringLiteral("Петренко"));
+    for (int i = 0; i < 12; ++i) {
+        clock.advance(10'000);
+        next();
+    }
+    ASSERT_EQ(session().phase(), qd::TestSession::Phase::Finished);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&results));
+    EXPECT_EQ(resultsText("Smarks"), QStringLiteral("0.00"));
+    EXPECT_EQ(resultsText("Max_marks"), QStringLiteral("27"));
+    EXPECT_EQ(resultsText("Percent"), QStringLiteral("0"));
+    EXPECT_EQ(resultsText("Minute"), QStringLiteral("2"));
+    EXPECT_EQ(resultsText("Second"), QStringLiteral("0"));
+    EXPECT_EQ(resultsText("Mark"), QStringLiteral("Незадовільно"));
+    EXPECT_EQ(resultsText("NotRigtAns"),
+              QStringLiteral("  1,   2,   3,   4,   5,   6,   7,   8,   9,  10,  11,  12, "));
+    EXPECT_EQ(results.height(), 470);
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(QuizDeskAppTest, AFatalFaultOfTheRunStopsBothTimersBeforeItsBox)
+{
+    begin(QStringLiteral("Петренко"));
+    nextUntil(5);
+    // The box itself takes no more than 127 characters; the engine still
+    // refuses a longer answer should one ever reach it.
+    emit form.answerTextChanged(QString(128, QLatin1Char('x')));
+    next();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].first, "Переполнение буфера для Edit->Text!");
+    EXPECT_TRUE(reports[0].second);
+    EXPECT_FALSE(child<QTimer>(form, "Timer")->isActive());
+    EXPECT_FALSE(child<QTimer>(form, "TimerWaitServer")->isActive());
+}
+
+} // namespace
