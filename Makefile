@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 # Tests, benchmarks and tools draw without a display; `make run` uses the real one.
 HEADLESS   := QT_QPA_PLATFORM=offscreen
 
-.PHONY: all setup configure build run test fuzz bench demo-files clean
+.PHONY: all setup configure build run test fuzz bench demo-files screenshots clean
 
 all: build
 
@@ -41,6 +41,10 @@ bench: build
 # The demo's scrambled voprosi.txt/otveti.txt, made again from examples/demo/source.
 demo-files: build
 	bash scripts/demo-files.sh $(BUILD)
+
+# The pictures of the windows in docs/screenshots, drawn off screen.
+screenshots: build
+	$(HEADLESS) $(BUILD)/tools/quizdesk-screenshots examples/demo docs/screenshots
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)

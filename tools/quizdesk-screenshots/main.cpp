@@ -1,0 +1,216 @@
+// quizdesk-screenshots TESTDIR OUTDIR: the pictures of the program's windows
+// for the documentation. The real windows run the test in TESTDIR through
+// the test session, off screen, on a fixed draw and a virtual clock; each
+// screen is grabbed as the window paints it and saved as a PNG in OUTDIR:
+// the title page, one screen of every kind of question (answered part way,
+// one option under the pointer) and the results window.
+#include "app/MessageReporter.h"
+#include "app/QuizDeskApp.h"
+#include "app/StartUp.h"
+#include "app/TForm1.h"
+#include "app/TFormRez.h"
+#include "definition/Cp1251.h"
+#include "run/ManualClock.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace {
+
+constexpr int kWidth = 1024;
+constexpr int kHeight = 768;
+// The draw of the demo test that these pictures show.
+constexpr uint32_t kSeed = 7;
+
+class Shooter
+{
+public:
+    Shooter(qd::TestSession& session, qd::TForm1& form, qd::ManualClock& clock, QDir out)
+        : session_(session), form_(form), clock_(clock), out_(std::move(out))
+    {}
+
+    bool save(QWidget& window, const char* name)
+    {
+        const QString path = out_.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+        if (!window.grab().save(path)) {
+            std::fprintf(stderr, "quizdesk-screenshots: cannot write %s\n", qPrintable(path));
+            return false;
+        }
+        std::printf("%s\n", qPrintable(path));
+        return true;
+    }
+
+    // The middle of an option's text and of its marker cell, on the screen.
+    QPoint text(int col, int row) const
+    {
+        const qd::AnswerSlot& s = session_.slotAt(col, row);
+        return QPoint(s.left + (s.right - s.left) / 2, s.top + (s.bottom - s.top) / 2);
+    }
+    QPoint marker(int row) const
+    {
+        const qd::AnswerSlot& s = session_.slotAt(0, row);
+        return QPoint(s.left - session_.model().char_w / 2, s.top + (s.bottom - s.top) / 2);
+    }
+    void press(QPoint p) { session_.OnMouseDown(p.x(), p.y()); }
+    void hover(QPoint p) { session_.OnMouseMove(p.x(), p.y()); }
+    void type(const char* utf8)
+    {
+        form_.findChild<QLineEdit*>(QStringLiteral("Edit"))->setText(QString::fromUtf8(utf8));
+    }
+
+    // Answers the question on the screen part way, as a student would be
+    // caught in the middle of it, and names its picture; "" once a question
+    // of its kind has been shown.
+    std::string answerPartWay()
+    {
+        const qd::Question& q = session_.model().stq[std::size_t(session_.state().cur_q)];
+        std::string name;
+        if (q.graph == 2) {
+            name = "picture-typed";
+            type("А21; Б32; В13");
+        } else if (q.graph == 1 && q.type == 1) {
+            name = "picture";
+            press(text(0, 2));
+            hover(text(0, 0));
+        } else {
+            switch (q.type) {
+            case 1:
+                name = "single-choice";
+                press(text(0, 1));
+                hover(text(0, 3));
+                break;
+            case 2:
+                name = "multiple-choice";
+                press(text(0, 2));
+                press(text(0, 4));
+                hover(text(0, 0));
+                break;
+            case 3:
+                name = "ordering";
+                press(marker(0)); // a place picked, then the option moved there
+                press(text(0, 3));
+                press(marker(1));
+                hover(text(0, 2));
+                break;
+            case 4:
+                name = "matching";
+                press(text(0, 1));
+                press(text(1, 0));
+                press(text(1, 1));
+                hover(text(1, 2));
+                break;
+            case 5:
+                name = "typed";
+                type("Говерла");
+                break;
+            case 6:
+                name = "matching-columns";
+                press(text(0, 0));
+                press(text(1, 2));
+                press(text(2, 0));
+                hover(text(1, 1));
+                break;
+            default:
+                break;
+            }
+        }
+        if (!shown_.insert(name).second) {
+            return {};
+        }
+        return name;
+    }
+
+    // Through every question of the run; false when a picture could not be
+    // written.
+    bool questions()
+    {
+        int number = 2;
+        while (session_.phase() == qd::TestSession::Phase::Question) {
+            session_.OnTimer(); // the question's picture goes into screen_bmp
+            const std::string name = answerPartWay();
+            if (!name.empty()) {
+                char file[64];
+                std::snprintf(file, sizeof file, "%02d-%s", number++, name.c_str());
+                if (!save(form_, file)) {
+                    return false;
+                }
+            }
+            clock_.advance(21'000);
+            if (qd::Status s = session_.OnClickReady()) {
+                std::fprintf(stderr, "quizdesk-screenshots: %s\n",
+                             qd::fromCp1251(s->message).c_str());
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    qd::TestSession& session_;
+    qd::TForm1& form_;
+    qd::ManualClock& clock_;
+    QDir out_;
+    std::set<std::string> shown_;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: quizdesk-screenshots TESTDIR OUTDIR\n");
+        return 2;
+    }
+    const std::filesystem::path testDir = argv[1];
+    QDir out(QString::fromLocal8Bit(argv[2]));
+    if (!out.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "quizdesk-screenshots: cannot create %s\n", argv[2]);
+        return 1;
+    }
+    // The run's report goes to a home of its own, thrown away afterwards.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+
+    int failed = 0;
+    qd::MessageReporter::Actions actions;
+    actions.box = [&failed](const QString&, const QString& text) {
+        std::fprintf(stderr, "quizdesk-screenshots: %s\n", qPrintable(text));
+        failed = 1;
+    };
+    actions.exit = [](int) { std::exit(1); };
+    const qd::MessageReporter reporter(actions);
+    qd::TForm1 form;
+    qd::TFormRez results;
+    qd::ManualClock clock(qd::LocalTime{2026, 12, 7, 10, 5, 9});
+    auto run = qd::startUp(form, reporter, testDir, QRect(0, 0, kWidth, kHeight), kSeed);
+    if (!run) {
+        return 1;
+    }
+    qd::QuizDeskApp app(std::move(*run), form, results, reporter, clock, testDir);
+    Shooter shooter(app.session(), form, clock, out);
+    form.show();
+
+    form.findChild<QComboBox*>(QStringLiteral("EditStName"))
+        ->setEditText(QStringLiteral("Петренко П.І."));
+    if (!shooter.save(form, "01-title")) {
+        return 1;
+    }
+    app.session().OnClickBegin(form.studentName(), false);
+    app.session().OnTimerWaitServer();
+    if (!shooter.questions() || !shooter.save(results, "10-results")) {
+        return 1;
+    }
+    return failed;
+}
