@@ -3,8 +3,10 @@
 // session is played from a script through the same engine objects the
 // window drives, on a virtual clock; the results are printed as the results
 // window shows them, so that an answer key can be checked against a known
-// answer sheet before the exam.
+// answer sheet before the exam. In examination mode the session registers
+// with a real exam server, through the same link object as the window.
 
+#include "DryRunExam.h"
 #include "DryRunScript.h"
 #include "DryRunView.h"
 #include "Subcommands.h"
@@ -43,16 +45,17 @@ qd::LocalTime localTimeOf(const QDateTime& t)
     return r;
 }
 
-// One played session: the clock, the view and the session, and the event
-// loop that the window's timers would make.
+// One played session: the clock, the view and the session, the event loop
+// that the window's timers would make, and the exam link on the real one.
 class DryRun
 {
 public:
     DryRun(qd::TestModel& model, qd::RunState state, qd::ManualClock& clock, const LoadOptions& options,
-           const std::filesystem::path& dir)
+           const std::filesystem::path& dir, quint16 examPort)
         : m_clock(clock),
           m_view(model, options.window.width, options.window.height, dir),
-          m_session(model, std::move(state), clock, m_view, m_report, dir)
+          m_session(model, std::move(state), clock, m_view, m_report, dir),
+          m_exam(dir, examPort, m_session, m_view, m_report)
     {
     }
 
@@ -60,19 +63,13 @@ public:
     // printed already).
     bool play(const std::vector<ScriptAction>& actions)
     {
-        for (const ScriptAction& a : actions) {
-            if (!perform(a)) {
-                return false;
-            }
-            if (m_ended) {
-                return true;
-            }
+        const bool ok = playActions(actions);
+        // As the results window: the final message goes out and the link
+        // closes before the program ends.
+        if (m_view.results) {
+            m_exam.finish();
         }
-        // The student closes the window when nothing else happens.
-        if (!m_view.results) {
-            close();
-        }
-        return true;
+        return ok;
     }
 
     void printResults() const
@@ -101,6 +98,28 @@ public:
     }
 
 private:
+    bool playActions(const std::vector<ScriptAction>& actions)
+    {
+        for (const ScriptAction& a : actions) {
+            DryRunExam::processPending();
+            if (!perform(a)) {
+                return false;
+            }
+            // Whatever the line sent is answered before the next line, so
+            // that a script plays the same way every time.
+            m_exam.settle();
+            if (m_ended) {
+                return true;
+            }
+        }
+        // The student closes the window when nothing else happens.
+        if (!m_view.results) {
+            close();
+            m_exam.settle();
+        }
+        return true;
+    }
+
     bool fatal(const qd::Status& status)
     {
         if (status) {
@@ -120,12 +139,19 @@ private:
         case ScriptAction::Name:
             m_view.nameBox = qd::toCp1251(a.text.toStdString());
             return true;
+        case ScriptAction::Exam:
+            if (titlePageShown()) {
+                m_exam.CB_ExamTestClick();
+            }
+            return true;
         case ScriptAction::Begin:
             // The button is on the title page only.
-            if (m_session.phase() != qd::TestSession::Phase::TitlePage) {
+            if (m_session.phase() != qd::TestSession::Phase::TitlePage ||
+                !m_exam.titleControlsEnabled()) {
                 return true;
             }
-            m_session.OnClickBegin(m_view.nameBox, false);
+            m_session.OnClickBegin(m_view.nameBox, m_exam.checked());
+            m_exam.afterBegin();
             if (m_view.waitTimer.running) {
                 return pass(m_view.waitTimer.next - m_view.now);
             }
@@ -198,6 +224,12 @@ private:
         return true;
     }
 
+    bool titlePageShown() const
+    {
+        const auto phase = m_session.phase();
+        return phase == qd::TestSession::Phase::TitlePage || phase == qd::TestSession::Phase::Waiting;
+    }
+
     void close()
     {
         if (m_session.OnCloseMain() == qd::TestSession::CloseReply::EndProgram) {
@@ -237,6 +269,7 @@ private:
     qd::ReportFile m_report;
     DryRunView m_view;
     qd::TestSession m_session;
+    DryRunExam m_exam;
     bool m_ended = false;
 };
 
@@ -263,7 +296,12 @@ int runRun(const QStringList& args)
         QStringLiteral("YYYY-MM-DD HH:MM:SS"));
     cl.parser().addOption(scriptOption);
     cl.parser().addOption(seedOption);
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("The exam server's port in examination mode (default 1023)."),
+        QStringLiteral("P"));
     cl.parser().addOption(nowOption);
+    cl.parser().addOption(portOption);
     if (auto done = cl.parse(1)) {
         return *done;
     }
@@ -293,6 +331,17 @@ int runRun(const QStringList& args)
             return cl.usageError(
                 QStringLiteral("--now wants a local time as \"YYYY-MM-DD HH:MM:SS\", not \"%1\"").arg(text));
         }
+    }
+
+    quint16 examPort = qd::ExamLink::kPort;
+    if (cl.parser().isSet(portOption)) {
+        const QString text = cl.parser().value(portOption);
+        const auto v = parseNumber(text, 1, 65535);
+        if (!v) {
+            return cl.usageError(
+                QStringLiteral("--port wants a whole number from 1 to 65535, not \"%1\"").arg(text));
+        }
+        examPort = quint16(*v);
     }
 
     const QString scriptPath = cl.parser().value(scriptOption);
@@ -339,7 +388,7 @@ int runRun(const QStringList& args)
         return kExitFault;
     }
 
-    DryRun run(*model, std::move(state), clock, *options, dir);
+    DryRun run(*model, std::move(state), clock, *options, dir, examPort);
     if (!run.play(actions)) {
         return kExitFault;
     }

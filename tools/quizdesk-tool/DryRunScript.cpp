@@ -21,6 +21,7 @@ struct Keyword
 
 const Keyword kKeywords[] = {
     {"name", ScriptAction::Name, Keyword::Rest},
+    {"exam", ScriptAction::Exam, Keyword::None},
     {"begin", ScriptAction::Begin, Keyword::None},
     {"press", ScriptAction::Press, Keyword::TwoCounts},
     {"marker", ScriptAction::Marker, Keyword::TwoCounts},
@@ -89,7 +90,7 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
             }
         }
         if (kw == nullptr) {
-            return ScriptError{lineNo, QStringLiteral("unknown action \"%1\" (name, begin, press, "
+            return ScriptError{lineNo, QStringLiteral("unknown action \"%1\" (name, exam, begin, press, "
                                                       "marker, click, move, type, wait, next, close)")
                                            .arg(word)};
         }

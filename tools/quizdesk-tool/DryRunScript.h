@@ -15,7 +15,7 @@ namespace qdtool {
 
 struct ScriptAction
 {
-    enum Kind { Name, Begin, Press, Marker, Click, Move, Type, Wait, Next, Close };
+    enum Kind { Name, Exam, Begin, Press, Marker, Click, Move, Type, Wait, Next, Close };
 
     Kind kind = Begin;
     int line = 0;     // 1-based line of the script

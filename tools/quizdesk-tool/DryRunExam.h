@@ -1,0 +1,74 @@
+#pragma once
+
+// The examination side of a dry run: the check box "Екзаменаційне
+// тестування" with its student list, the title page's two controls, and the
+// exam link itself, which connects for real to the exam server. Its events
+// are handled on the real event loop in bounded waits, so that a script
+// plays the same way every time; the virtual clock does not move meanwhile.
+
+#include "exam/ExamLink.h"
+#include "exam/StudentList.h"
+
+#include <QtGlobal>
+
+#include <filesystem>
+#include <functional>
+
+namespace qd {
+class ReportFile;
+class TestSession;
+} // namespace qd
+
+namespace qdtool {
+
+class DryRunView;
+
+class DryRunExam
+{
+public:
+    // The longest the run waits for a verdict after "Почати тестування",
+    // for the reply to a message, and for the link to close at the end.
+    static constexpr int kVerdictWaitMs = 10000;
+    static constexpr int kReplyWaitMs = 5000;
+    static constexpr int kCloseWaitMs = 5000;
+
+    // `workDir` holds students.dbf and IPaddress.txt; `report` is the
+    // session's report, whose bytes the final message carries.
+    DryRunExam(const std::filesystem::path& workDir, quint16 port, qd::TestSession& session,
+               DryRunView& view, const qd::ReportFile& report);
+
+    bool checked() const { return m_checked; }
+    // CB_ExamTest and BeginTest: disabled while the link is being opened,
+    // enabled again when it is given up.
+    bool titleControlsEnabled() const { return m_controlsEnabled; }
+    // A click on the check box: it ticks or unticks, and students.dbf is
+    // read again (a file that cannot be read is reported). The names only
+    // fill the name box's list, which a script does not use.
+    void CB_ExamTestClick();
+    // After the begin button: in examination mode with the start wait
+    // running, the title page's controls are disabled and the run waits for
+    // the verdict (or for the link to be given up).
+    void afterBegin();
+    // After every script line: while a message is on its way (a reconnection
+    // included), lets its reply be handled.
+    void settle();
+    // Before the program ends after the results: the final message goes out
+    // and the link closes, as the results window lets it.
+    void finish();
+    // Events that came in between (a late verdict).
+    static void processPending();
+
+private:
+    // Runs the event loop until `done` holds or `timeoutMs` has passed.
+    static void runUntil(const std::function<bool()>& done, int timeoutMs);
+
+    qd::TestSession& m_session;
+    DryRunView& m_view;
+    std::filesystem::path m_workDir;
+    qd::ExamLink m_link;
+    qd::StudentList m_students;
+    bool m_checked = false;
+    bool m_controlsEnabled = true;
+};
+
+} // namespace qdtool
