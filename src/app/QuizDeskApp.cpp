@@ -16,11 +16,13 @@ QuizDeskApp::QuizDeskApp(StartedTest run, TForm1& form, TFormRez& results,
       form_(form),
       reporter_(reporter),
       view_(*model_, form, results, reporter, dir),
-      session_(*model_, std::move(run.state), clock, view_, report_, dir)
+      session_(*model_, std::move(run.state), clock, view_, report_, dir),
+      dir_(dir),
+      link_(dir)
 {
     TestSession* s = &session_;
-    connect(&form, &TForm1::beginClicked, this,
-            [this, s] { s->OnClickBegin(form_.studentName(), form_.examChecked()); });
+    connect(&form, &TForm1::beginClicked, this, &QuizDeskApp::OnClickBegin);
+    connect(&form, &TForm1::examClicked, this, &QuizDeskApp::CB_ExamTestClick);
     connect(&form, &TForm1::waitTimerTicked, this, [this, s] { check(s->OnTimerWaitServer()); });
     connect(&form, &TForm1::questionTimerTicked, this, [this, s] { check(s->OnTimer()); });
     connect(&form, &TForm1::readyClicked, this, [this, s] { check(s->OnClickReady()); });
@@ -34,9 +36,54 @@ QuizDeskApp::QuizDeskApp(StartedTest run, TForm1& form, TFormRez& results,
         }
     });
     connect(&results, &TFormRez::closeRequested, this, &QuizDeskApp::programEnded);
+    connectExamLink();
 }
 
 QuizDeskApp::~QuizDeskApp() = default;
+
+void QuizDeskApp::connectExamLink()
+{
+    // The session sends the progress and final messages through the link
+    // itself and closes it 100 ms after the results; the final message
+    // carries the session's report.
+    link_.setReport(&report_);
+    session_.setExamHooks(&link_);
+    TestSession* s = &session_;
+    connect(&link_, &ExamLink::linkActiveChanged, this, [s](bool on) { s->setLinkActive(on); });
+    connect(&link_, &ExamLink::examPermittedChanged, this,
+            [s](bool on) { s->setExamPermitted(on); });
+    connect(&link_, &ExamLink::connected, this, [this] { form_.showExamLinkUp(); });
+    // Within one event these come in this order: the title page, the box,
+    // the message.
+    connect(&link_, &ExamLink::returnToTitlePage, this, [this, s] {
+        form_.setTitleControlsEnabled(true);
+        s->returnToTitlePage();
+    });
+    connect(&link_, &ExamLink::untickExamBox, this, [this] { form_.untickExamBox(); });
+    connect(&link_, &ExamLink::showMessage, this,
+            [this](const std::string& text) { reporter_.error(text, false); });
+}
+
+void QuizDeskApp::OnClickBegin()
+{
+    const bool exam = form_.examChecked();
+    // In examination mode the session opens the link itself; while it is
+    // being opened the title page cannot start another attempt.
+    session_.OnClickBegin(form_.studentName(), exam);
+    if (exam && session_.phase() == TestSession::Phase::Waiting) {
+        form_.setTitleControlsEnabled(false);
+    }
+}
+
+void QuizDeskApp::CB_ExamTestClick()
+{
+    // Ticking or unticking, the table is read again and all its names are
+    // appended; after a failed read those of the last good one.
+    if (Status s = students_.ReadDBF(dir_)) {
+        reporter_.error(*s, false);
+    }
+    form_.appendStudentNames(students_.names());
+}
 
 void QuizDeskApp::check(Status fault)
 {

@@ -2,6 +2,8 @@
 
 #include "app/StartUp.h"
 #include "app/WindowView.h"
+#include "exam/ExamLink.h"
+#include "exam/StudentList.h"
 #include "results/ReportFile.h"
 #include "run/TestSession.h"
 
@@ -21,6 +23,10 @@ class TFormRez;
 // to the session; the windows hold no test logic. A fatal fault of the
 // session stops both timers (no tick may enter the session while the box is
 // up) and goes to the reporter, which ends the program.
+//
+// In examination mode the app's exam link carries the session's messages to
+// the exam server; what the link asks of the window (the title page again,
+// the check box unticked, a message, the aqua status strip) is done here.
 class QuizDeskApp : public QObject
 {
     Q_OBJECT
@@ -36,6 +42,7 @@ public:
     TestSession& session() { return session_; }
     WindowView& view() { return view_; }
     const ReportFile& report() const { return report_; }
+    ExamLink& examLink() { return link_; }
 
 signals:
     // The program is over: the main window closed before the test began, or
@@ -44,6 +51,9 @@ signals:
 
 private:
     void check(Status fault);
+    void connectExamLink();
+    void OnClickBegin();
+    void CB_ExamTestClick();
 
     std::unique_ptr<TestModel> model_;
     TForm1& form_;
@@ -51,6 +61,11 @@ private:
     WindowView view_;
     ReportFile report_;
     TestSession session_;
+    std::filesystem::path dir_;
+    StudentList students_;
+    // Declared last: it goes first, handing the platform what is left of
+    // the final message before the session and the report go.
+    ExamLink link_;
 };
 
 } // namespace qd

@@ -546,6 +546,35 @@ bool TForm1::examChecked() const
     return CB_ExamTest->isChecked();
 }
 
+void TForm1::appendStudentNames(const std::vector<std::string>& names)
+{
+    // Filling the list changes neither the choice nor what has been typed
+    // (a first item would otherwise become the current text).
+    const int chosen = EditStName->currentIndex();
+    const QString typed = EditStName->currentText();
+    for (const std::string& name : names) {
+        EditStName->addItem(QString::fromStdString(fromCp1251(name)));
+    }
+    EditStName->setCurrentIndex(chosen);
+    EditStName->setEditText(typed);
+}
+
+void TForm1::setTitleControlsEnabled(bool enabled)
+{
+    CB_ExamTest->setEnabled(enabled);
+    BeginTest->setEnabled(enabled);
+}
+
+void TForm1::untickExamBox()
+{
+    CB_ExamTest->setChecked(false);
+}
+
+void TForm1::showExamLinkUp()
+{
+    setTextColour(GroupBox1, QPalette::Window, kAqua);
+}
+
 std::string TForm1::answerText() const
 {
     return toCp1251(Edit->text().toStdString());
