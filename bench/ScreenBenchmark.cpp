@@ -114,15 +114,20 @@ struct Screen
     }
 };
 
+// Made on first use and released by main() while the application still
+// exists: widgets must not outlive it.
+std::unique_ptr<Screen> g_screen;
+
 Screen& screen()
 {
-    static Screen s;
-    static const bool started = s.start();
-    if (!started) {
-        std::fprintf(stderr, "the 50-option question did not load\n");
-        std::exit(1);
+    if (!g_screen) {
+        g_screen = std::make_unique<Screen>();
+        if (!g_screen->start()) {
+            std::fprintf(stderr, "the 50-option question did not load\n");
+            std::exit(1);
+        }
     }
-    return s;
+    return *g_screen;
 }
 
 // What showing the question draws: the screen with its stem, then the
@@ -177,5 +182,6 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    g_screen.reset();
     return 0;
 }
