@@ -16,10 +16,7 @@ uint32_t SystemClock::ticks() const
 
 LocalTime SystemClock::now() const
 {
-    const QDateTime t = QDateTime::currentDateTime();
-    const QDate d = t.date();
-    const QTime h = t.time();
-    return {d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second()};
+    return localTimeOf(QDateTime::currentDateTime());
 }
 
 uint32_t SystemClock::calendarSeconds() const

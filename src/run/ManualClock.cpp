@@ -18,6 +18,13 @@ QDateTime naive(const LocalTime& t)
 
 } // namespace
 
+LocalTime localTimeOf(const QDateTime& t)
+{
+    const QDate d = t.date();
+    const QTime h = t.time();
+    return {d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second()};
+}
+
 ManualClock::ManualClock(const LocalTime& start, uint32_t startTicks)
     : m_start(start), m_startTicks(startTicks)
 {
@@ -30,15 +37,7 @@ void ManualClock::advance(uint32_t ms)
 
 LocalTime ManualClock::now() const
 {
-    const QDateTime t = naive(m_start).addSecs(qint64(m_elapsed / 1000));
-    LocalTime r;
-    r.year = t.date().year();
-    r.month = t.date().month();
-    r.day = t.date().day();
-    r.hour = t.time().hour();
-    r.minute = t.time().minute();
-    r.second = t.time().second();
-    return r;
+    return localTimeOf(naive(m_start).addSecs(qint64(m_elapsed / 1000)));
 }
 
 uint32_t ManualClock::calendarSeconds() const

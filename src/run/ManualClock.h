@@ -4,7 +4,12 @@
 
 #include <cstdint>
 
+class QDateTime;
+
 namespace qd {
+
+// The calendar fields of a date and time as it reads.
+LocalTime localTimeOf(const QDateTime& t);
 
 // A clock that moves only when told to: the examiner's dry run plays a
 // session on it, and the tests drive the flow's time rules with it. The tick

@@ -33,18 +33,6 @@ namespace {
 // What the answer box accepts.
 constexpr int kAnswerBoxLimit = 127;
 
-qd::LocalTime localTimeOf(const QDateTime& t)
-{
-    qd::LocalTime r;
-    r.year = t.date().year();
-    r.month = t.date().month();
-    r.day = t.date().day();
-    r.hour = t.time().hour();
-    r.minute = t.time().minute();
-    r.second = t.time().second();
-    return r;
-}
-
 // One played session: the clock, the view and the session, the event loop
 // that the window's timers would make, and the exam link on the real one.
 class DryRun
@@ -314,14 +302,8 @@ int runRun(const QStringList& args)
         return cl.usageError(QStringLiteral("--script FILE is required"));
     }
     std::optional<uint32_t> seed;
-    if (cl.parser().isSet(seedOption)) {
-        const QString text = cl.parser().value(seedOption);
-        const auto v = parseNumber(text, 0, UINT32_MAX);
-        if (!v) {
-            return cl.usageError(
-                QStringLiteral("--seed wants a whole number from 0 to 4294967295, not \"%1\"").arg(text));
-        }
-        seed = uint32_t(*v);
+    if (QString seedError; !readSeedOption(cl.parser(), seedOption, seed, &seedError)) {
+        return cl.usageError(seedError);
     }
     QDateTime start = QDateTime::currentDateTime();
     if (cl.parser().isSet(nowOption)) {
@@ -370,7 +352,7 @@ int runRun(const QStringList& args)
         app = std::make_unique<QGuiApplication>(argc, argv);
     }
 
-    qd::ManualClock clock(localTimeOf(start));
+    qd::ManualClock clock(qd::localTimeOf(start));
     CharWidthSource charWidth(options->charW);
     const auto model = loadOrReport(*options, charWidth);
     if (!model) {

@@ -66,14 +66,8 @@ int runDump(const QStringList& args)
         return cl.usageError(error);
     }
     std::optional<uint32_t> seed;
-    if (cl.parser().isSet(seedOption)) {
-        const QString text = cl.parser().value(seedOption);
-        const auto v = parseNumber(text, 0, UINT32_MAX);
-        if (!v) {
-            return cl.usageError(
-                QStringLiteral("--seed wants a whole number from 0 to 4294967295, not \"%1\"").arg(text));
-        }
-        seed = uint32_t(*v);
+    if (QString seedError; !readSeedOption(cl.parser(), seedOption, seed, &seedError)) {
+        return cl.usageError(seedError);
     }
 
     CharWidthSource charWidth(options->charW);

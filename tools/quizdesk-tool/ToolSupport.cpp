@@ -89,6 +89,22 @@ std::optional<int> CommandLine::parse(int maxPositional)
     return std::nullopt;
 }
 
+bool readSeedOption(const QCommandLineParser& parser, const QCommandLineOption& option,
+                    std::optional<uint32_t>& seed, QString* error)
+{
+    if (!parser.isSet(option)) {
+        return true;
+    }
+    const QString text = parser.value(option);
+    const auto v = parseNumber(text, 0, UINT32_MAX);
+    if (!v) {
+        *error = QStringLiteral("--seed wants a whole number from 0 to 4294967295, not \"%1\"").arg(text);
+        return false;
+    }
+    seed = uint32_t(*v);
+    return true;
+}
+
 std::optional<qint64> parseNumber(const QString& text, qint64 lo, qint64 hi)
 {
     // Digits only: no sign, no blanks, no base prefixes.

@@ -72,6 +72,12 @@ private:
 // A whole decimal number in lo..hi; nullopt for anything else.
 std::optional<qint64> parseNumber(const QString& text, qint64 lo, qint64 hi);
 
+// The run's draws seeded from S instead of the clock: --seed S with S in
+// 0..4294967295 (dump and run). Returns false with the message in *error on
+// a bad value; `seed` stays empty when the option is not given.
+bool readSeedOption(const QCommandLineParser& parser, const QCommandLineOption& option,
+                    std::optional<uint32_t>& seed, QString* error);
+
 // The load of the program's start-up: which directory, the window it would
 // have, and char_w (measured from the test font unless given).
 struct LoadOptions
