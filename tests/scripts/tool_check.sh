@@ -61,6 +61,14 @@ run "$tool" check "$dir" --char-w 8
 expect_rc "short scrambled otveti" 1
 [ "$err" = "Наименование дисциплины задано не верно!" ] || fail "short scrambled otveti: '$err'"
 
+# Every picture question's picture is checked, not only those of one draw:
+# without 2.jpg and 2.bmp the program's own message.
+dir=$work/nopicture && mkdir -p "$dir"
+cp "$minimal"/*.txt "$dir"/
+run "$tool" check "$dir" --char-w 8
+expect_rc "missing picture" 1
+[ "$err" = "Не удалось загрузить файл 2.jpg либо 2.bmp!" ] || fail "missing picture: '$err'"
+
 # Missing files: the questions file is reported first, even when both miss.
 dir=$work/missing && mkdir -p "$dir"
 run "$tool" check "$dir" --char-w 8

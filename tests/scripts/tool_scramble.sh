@@ -25,6 +25,7 @@ cp "$dir/VOPROSI.TXT" "$work/scrambled-voprosi"
 load=$work/load && mkdir -p "$load"
 cp "$dir/VOPROSI.TXT" "$load/voprosi.txt"
 cp "$dir/Otveti.Txt" "$load/otveti.txt"
+cp "$minimal/2.bmp" "$load"/
 run "$tool" check "$load" --char-w 8
 expect_rc "check scrambled" 0
 [ "$out" = "OK: questions 2, sections 1, asked 2" ] || fail "check scrambled: '$out'"

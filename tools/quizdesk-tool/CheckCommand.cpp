@@ -1,8 +1,16 @@
 // quizdesk-tool check [DIR]: loads the test as the program's start-up does
 // and says so in one line, or shows the first fault as the program would.
+// Beyond one run's questions, it checks the picture of every picture
+// question, so that no draw can lead a student to a missing file.
 
 #include "Subcommands.h"
 #include "ToolSupport.h"
+
+#include "screen/PictureLoader.h"
+
+#include <QFile>
+
+#include <numeric>
 
 namespace qdtool {
 
@@ -22,6 +30,13 @@ int runCheck(const QStringList& args)
     CharWidthSource charWidth(options->charW);
     const auto model = loadOrReport(*options, charWidth);
     if (!model) {
+        return kExitFault;
+    }
+    std::vector<int> everyQuestion(std::size_t(model->nq_total));
+    std::iota(everyQuestion.begin(), everyQuestion.end(), 0);
+    const std::filesystem::path dir = QFile::encodeName(options->dir).toStdString();
+    if (const qd::Status s = qd::checkPictures(*model, everyQuestion, dir)) {
+        printFault(*s);
         return kExitFault;
     }
     writeOut(QStringLiteral("OK: questions %1, sections %2, asked %3\n")
