@@ -5,6 +5,7 @@
 #include "results/ReportFile.h"
 #include "run/MatchScoring.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace qd {
@@ -64,6 +65,9 @@ Status fsmarks(const TestModel& model, RunState& st, std::string_view typed, Rep
     if (!(p >= 0.0f)) { // negative, or not a number
         p = 0.0f;
     }
+    // Nor more than the mark: a negative mark would turn the penalty for
+    // surplus picks into a bonus.
+    p = std::min(p, float(std::max(q.mark, 0)));
     if (std::fabs(double(q.mark) - double(p)) < 0.001) {
         st.answer_colour = colour::statusGreen;
     } else {

@@ -258,3 +258,16 @@ TEST(Fsmarks, HugeMarksSaturateTheTotals)
     // A total kept small by a negative mark cannot overflow the percentage.
     EXPECT_EQ(percentOf(1e13f, 1), INT32_MAX);
 }
+
+TEST(Fsmarks, PointsNeverExceedTheMark)
+{
+    // Type 2 with a negative mark: the surplus pick's penalty (-unit) would
+    // be a bonus. The points stay 0 and the question is not right.
+    Scored s = scoreOne(choice(2, 3, {1}, -3), [](RunState& st) { picks(st, {1, 2}); });
+    EXPECT_EQ(s.points, 0.0f);
+    EXPECT_EQ(s.st.nrighta, std::vector<int32_t>{1});
+    // Three thirds of 1 make exactly the mark, not a rounding above it.
+    Scored t = scoreOne(choice(2, 3, {1, 2, 3}, 1), [](RunState& st) { picks(st, {0, 1, 2}); });
+    EXPECT_LE(t.points, 1.0f);
+    EXPECT_TRUE(t.st.nrighta.empty());
+}
