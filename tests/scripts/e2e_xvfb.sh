@@ -28,9 +28,13 @@ xvfb_pid=
 app_pid=
 holder_pid=
 cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-  [ -n "$holder_pid" ] && kill "$holder_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  # Under errexit a kill of a process that has already ended would stop the
+  # clean-up half way and leave Xvfb running.
+  set +e
+  local pid
+  for pid in "$app_pid" "$holder_pid" "$xvfb_pid"; do
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  done
   wait 2>/dev/null
   rm -rf "$work"
 }
@@ -57,7 +61,9 @@ within() {
 
 # ---- The X server, on a free display number it picks itself; no key
 # repeats however long a key stays down on a busy machine.
-Xvfb -r -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# Its output goes to files: a server holding the test's own output open would
+# keep ctest waiting even after the test has ended.
+Xvfb -r -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 within 10 test -s "$work/display" || { cat "$work/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
