@@ -6,7 +6,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTextEdit>
-#include <QTimer>
 
 namespace qd {
 
@@ -123,9 +122,6 @@ TFormRez::TFormRez(QWidget* parent) : QWidget(parent)
     NotRigtAns = memo(this, "NotRigtAns", QRect(10, 240, kWidth - 20, kHeight - 250));
     setColours(NotRigtAns, QPalette::Text, QColor(255, 255, 0), QPalette::Base,
                QColor(64, 64, 64));
-
-    TimerCloseSocket = new QTimer(this);
-    TimerCloseSocket->setObjectName(QStringLiteral("TimerCloseSocket"));
 }
 
 void TFormRez::showResults(const ResultsSummary& results)

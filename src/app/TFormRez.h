@@ -6,7 +6,6 @@
 
 class QLabel;
 class QTextEdit;
-class QTimer;
 
 namespace qd {
 
@@ -22,10 +21,6 @@ public:
     // Fills the fields and shows the window; when every point was earned it
     // is cut to 210 pixels, down to the grade, without the wrong-answer list.
     void showResults(const ResultsSummary& results);
-
-    // Closes the exam connection 100 ms after the results (stopped until
-    // then).
-    QTimer* closeSocketTimer() const { return TimerCloseSocket; }
 
 signals:
     void closeRequested();
@@ -43,7 +38,6 @@ private:
     QLabel* Mark = nullptr;
     QLabel* NotRight = nullptr;
     QTextEdit* NotRigtAns = nullptr;
-    QTimer* TimerCloseSocket = nullptr;
 };
 
 } // namespace qd

@@ -50,7 +50,6 @@ struct RunState
     uint32_t tick_quest = 0;
 
     uint32_t answer_colour = colour::statusRed; // the status shape `Answer`
-    bool answer_shown = false;                  // no question scored yet
 
     RunState() { resetResponse(); }
 

@@ -74,7 +74,6 @@ Status fsmarks(const TestModel& model, RunState& st, std::string_view typed, Rep
         st.answer_colour = colour::statusRed;
         st.nrighta.push_back(st.cur_q + 1);
     }
-    st.answer_shown = true;
     st.score += p;
     st.addMaxScore(q.mark);
     report.write_1q(model, st, p);
