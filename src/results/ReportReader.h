@@ -1,0 +1,82 @@
+#pragma once
+
+#include "definition/Fault.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace qd {
+
+// Reading back the results reports that ReportFile writes: the examiner's
+// analysis of a folder of them, and any program that receives a report's
+// bytes (the exam server gets them inside the final message). The reader
+// works on the bytes alone (code page 1251), so both can share it.
+
+// One line of a scored question.
+struct ReportRow
+{
+    int32_t question = 0;   // the question's number in the test file
+    std::string pointsText; // the points as written ("%.2f")
+    double points = 0.0;
+    std::string answer;     // the answer column as written, without its LF
+};
+
+struct ParsedReport
+{
+    // The date line.
+    int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+    std::string disc_name;
+    std::string test_name; // without the directory line
+    std::string directory; // the directory the test ran from (between the brackets)
+    std::string st_name;
+    // The grading criteria: thresholds of Задовільно, Добре, Відмінно in
+    // seconds (byTime) or percent.
+    bool byTime = false;
+    int32_t criteria[3] = {0, 0, 0};
+    bool headerComplete = false; // the heading line of the question rows was read
+    std::string header;          // the bytes of the header as written (rows 1 to 10)
+
+    std::vector<ReportRow> rows; // in asking order
+
+    // The closing rows. Without them (the program was killed during the
+    // test, or the file was cut) the report is unfinished: its rows are
+    // those read up to the last whole line.
+    bool finished = false;
+    std::string scoreText; // as written ("%.2f")
+    double score = 0.0;
+    int32_t max_score = 0;
+    int32_t percent = 0;
+    int32_t minutes = 0;
+    int32_t seconds = 0;
+    std::string grade; // code page 1251, as written
+
+    uint32_t elapsedSeconds() const { return uint32_t(minutes) * 60u + uint32_t(seconds); }
+};
+
+// A report's bytes larger than this are not taken for a report: the largest
+// test (5000 questions, answer columns of 127 bytes) writes well under 1 MB.
+constexpr std::size_t kMaxReportBytes = 8u << 20;
+
+// Parses a report. A file that does not begin like a report, or whose lines
+// stop following the report's layout, is a fault naming the line (1-based)
+// and what was expected there; a report that merely stops early is read as
+// far as it goes and comes back unfinished.
+std::variant<ParsedReport, Fault> readReport(std::string_view bytes);
+
+// The option numbers in the answer column of a choice question (types 1
+// and 2): "%2d," per chosen option, in the order chosen. Nullopt when the
+// column is not such a list.
+std::optional<std::vector<int32_t>> choiceNumbers(std::string_view answer);
+
+// A question row exactly as ReportFile writes it, with its LF.
+std::string formatReportRow(int32_t question, double points, std::string_view answer);
+
+// The three closing rows exactly as ReportFile writes them.
+std::string formatClosingRows(double score, int32_t max_score, int32_t percent,
+                              uint32_t seconds, std::string_view grade);
+
+} // namespace qd

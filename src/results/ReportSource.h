@@ -1,0 +1,59 @@
+#pragma once
+
+#include "definition/Fault.h"
+#include "results/ReportReader.h"
+
+#include <filesystem>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace qd {
+
+// A report as a source gives it: a name that tells the examiner where it
+// came from, and the parsed report or why it is not one.
+struct SourcedReport
+{
+    std::string name; // UTF-8
+    std::variant<ParsedReport, Fault> report;
+};
+
+// Where the reports of an exam come from. The analysis works on the parsed
+// reports only, so a new source (the exam server's journal) is one more
+// implementation of this interface.
+class ReportSource
+{
+public:
+    virtual ~ReportSource() = default;
+
+    // Every report of the source, in a stable order. A fault of the whole
+    // source (a folder that cannot be read) comes back as a Fault; a single
+    // unreadable or foreign entry is a SourcedReport holding its Fault.
+    virtual std::variant<std::vector<SourcedReport>, Fault> reports() = 0;
+};
+
+// The reports in a folder (typically a REZ_TEST folder collected from the
+// lab computers) and its subfolders: every regular file, in the order of
+// its path relative to the folder (its name), read and parsed. Bounded:
+// at most kMaxFiles files are read, a file over kMaxReportBytes is not.
+class ReportFolder : public ReportSource
+{
+public:
+    static constexpr std::size_t kMaxFiles = 100000;
+
+    explicit ReportFolder(std::filesystem::path folder);
+
+    std::variant<std::vector<SourcedReport>, Fault> reports() override;
+
+    const std::filesystem::path& folder() const { return m_folder; }
+
+private:
+    std::filesystem::path m_folder;
+};
+
+// A file's bytes, at most `limit` of them; nullopt with the reason in
+// *error when it cannot be read or is larger.
+std::optional<std::string> readFileBounded(const std::filesystem::path& path, std::size_t limit,
+                                           std::string* error);
+
+} // namespace qd
