@@ -1,0 +1,276 @@
+#include "results/Rescore.h"
+
+#include "definition/Cp1251.h"
+#include "results/Grading.h"
+#include "results/ReportFile.h"
+#include "run/RunState.h"
+#include "run/Scoring.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace qd {
+
+namespace {
+
+Fault doesNotFit(const ReportRow& row, std::string_view why)
+{
+    return Fault{"question " + std::to_string(row.question) + ": " + std::string(why)};
+}
+
+// Matching columns ("%d," entries, each row opened by " L:" with the row's
+// label): the rows in the order written, each with its label and numbers.
+struct MatchRow
+{
+    char label = 0;
+    std::vector<int32_t> numbers;
+};
+
+std::optional<std::vector<MatchRow>> matchRows(std::string_view text)
+{
+    std::vector<MatchRow> rows;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == ' ' && i + 2 < text.size() && text[i + 2] == ':') {
+            rows.push_back(MatchRow{text[i + 1], {}});
+            i += 3;
+        } else if (rows.empty()) {
+            return std::nullopt;
+        }
+        const std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 10) {
+            ++i;
+        }
+        if (i == start || i >= text.size() || text[i] != ',') {
+            return std::nullopt;
+        }
+        rows.back().numbers.push_back(int32_t(std::stol(std::string(text.substr(start, i - start)))));
+        ++i;
+    }
+    return rows;
+}
+
+// The group of the first column whose label is `label` and that expects
+// something (only such rows are written), not yet taken by an earlier row.
+int groupOf(const Question& q, char label, const std::vector<bool>& taken)
+{
+    const int rows = q.col.empty() ? 0 : std::min<int>(q.col[0].nrow, int(q.grp.size()));
+    for (int g = 0; g < rows; ++g) {
+        if (!taken[std::size_t(g)] && q.grp[std::size_t(g)].lbl == label && q.grp[std::size_t(g)].cnt != 0) {
+            return g;
+        }
+    }
+    return -1;
+}
+
+// Puts the response of one row into `st` as the window would hold it when
+// the question ends, and the typed text into `typed`. Numbers are those of
+// the test file, which are the shown positions + 1 of a model as loaded.
+Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, std::string& typed)
+{
+    st.resetResponse();
+    typed.clear();
+    if (answerTyped(q) && q.type != 1 && q.type != 2) {
+        typed = row.answer; // the typed text, as written
+        return std::nullopt;
+    }
+    switch (q.type) {
+    case 1:
+    case 2: {
+        const auto numbers = choiceNumbers(row.answer);
+        if (!numbers || numbers->size() > std::size_t(kMaxAnswers) || (q.type == 1 && q.graph != 2 && numbers->size() > 1)) {
+            return doesNotFit(row, "the answer is not a list of option numbers");
+        }
+        if (q.graph == 2) {
+            // The typed numbers as read from the box; an unreadable text
+            // left the column empty and earns nothing again.
+            for (std::size_t i = 0; i < numbers->size(); ++i) {
+                typed += (i ? "," : "") + std::to_string((*numbers)[i]);
+            }
+            return std::nullopt;
+        }
+        st.n_picks = q.type == 1 ? 1 : 0;
+        if (q.type == 1) {
+            st.picks[0] = numbers->empty() ? -2 : (*numbers)[0] - 1;
+        } else {
+            st.n_picks = int32_t(numbers->size());
+            for (std::size_t i = 0; i < numbers->size(); ++i) {
+                st.picks[i] = (*numbers)[i] - 1;
+            }
+        }
+        for (int i = 0; i < st.n_picks; ++i) {
+            const int32_t p = st.picks[std::size_t(i)];
+            if ((p < 0 || p >= q.nans) && !(q.type == 1 && p == -2)) {
+                return doesNotFit(row, "an option number outside the question");
+            }
+        }
+        return std::nullopt;
+    }
+    case 3: {
+        // "%d," per filled place; the filled places are taken as the first.
+        const auto numbers = choiceNumbers(row.answer);
+        if (!numbers || numbers->size() > std::size_t(q.nans)) {
+            return doesNotFit(row, "the answer is not an order of the options");
+        }
+        for (std::size_t j = 0; j < numbers->size(); ++j) {
+            const int32_t n = (*numbers)[j];
+            if (n < 0 || n > q.nans) {
+                return doesNotFit(row, "an option number outside the question");
+            }
+            st.order3[j] = n;
+            st.col3[j] = colour::red;
+        }
+        return std::nullopt;
+    }
+    case 4:
+    case 6: {
+        const auto rows = matchRows(row.answer);
+        if (!rows || q.col.size() < 2) {
+            return doesNotFit(row, "the answer is not a matching of the columns");
+        }
+        const int firstRows = q.col[0].nrow;
+        const int k = q.ncol - 1;
+        std::vector<bool> taken(std::size_t(std::max(firstRows, 0)), false);
+        if (q.type == 4) {
+            st.rows4.assign(std::size_t(firstRows), {});
+        } else {
+            for (auto& r : st.grid6) {
+                r.fill(-1);
+            }
+        }
+        for (const MatchRow& m : *rows) {
+            const int g = groupOf(q, m.label, taken);
+            if (g < 0) {
+                return doesNotFit(row, "a row label that no row of the question has");
+            }
+            taken[std::size_t(g)] = true;
+            if (q.type == 4) {
+                if (m.numbers.size() > std::size_t(q.col[1].nrow)) {
+                    return doesNotFit(row, "more matches than the second column has cells");
+                }
+                auto& rec = st.rows4[std::size_t(g)];
+                rec[0] = int32_t(m.numbers.size());
+                for (std::size_t i = 0; i < m.numbers.size(); ++i) {
+                    if (m.numbers[i] < 1 || m.numbers[i] > q.col[1].nrow) {
+                        return doesNotFit(row, "a cell number outside the second column");
+                    }
+                    rec[i + 1] = m.numbers[i] - 1;
+                }
+            } else {
+                if (int(m.numbers.size()) != k) {
+                    return doesNotFit(row, "a row without one entry for every further column");
+                }
+                for (int c = 0; c < k; ++c) {
+                    const int32_t v = m.numbers[std::size_t(c)];
+                    if (v < 0 || v > q.col[std::size_t(c) + 1].nrow) {
+                        return doesNotFit(row, "a cell number outside its column");
+                    }
+                    st.grid6[std::size_t(g)][std::size_t(c)] = v - 1; // 0: none, -1
+                }
+            }
+        }
+        return std::nullopt;
+    }
+    default:
+        return doesNotFit(row, "a question of an unknown type");
+    }
+}
+
+std::string twoDecimals(double v)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", v);
+    return text;
+}
+
+} // namespace
+
+std::variant<RescoredReport, Fault> rescoreReport(const TestModel& model, const ParsedReport& report)
+{
+    RescoredReport out;
+    RunState st;
+    ReportFile none; // fsmarks writes its line nowhere
+    std::vector<bool> asked(std::size_t(model.nq_total), false);
+    int64_t askedMarks = 0;
+    for (const ReportRow& row : report.rows) {
+        if (row.question < 1 || row.question > model.nq_total) {
+            return doesNotFit(row, "not in the test");
+        }
+        const Question& q = model.stq[std::size_t(row.question - 1)];
+        st.cur_q = row.question - 1;
+        std::string typed;
+        if (Status f = rebuildResponse(q, row, st, typed)) {
+            return *f;
+        }
+        float points = 0.0f;
+        if (Status f = fsmarks(model, st, typed, none, &points)) {
+            return doesNotFit(row, f->message); // the engine's own message
+        }
+        out.points.push_back(points);
+        asked[std::size_t(row.question - 1)] = true;
+        askedMarks += q.mark;
+        st.n_done += 1;
+    }
+
+    const std::string unfinished = toCp1251("Тест не завершено!");
+    const bool stopped = !report.finished || report.grade == unfinished;
+    // A test ended by its time limit counts the marks of the questions it
+    // did not ask. Those are the questions missing from the report when
+    // every question is asked; otherwise the report's maximum tells their
+    // sum, as long as the marks of the questions it holds did not change.
+    if (!stopped && int(report.rows.size()) < model.nq_ask) {
+        st.n_unasked = model.nq_ask - int(report.rows.size());
+        if (model.nq_ask == model.nq_total) {
+            for (int i = 0; i < model.nq_total; ++i) {
+                if (!asked[std::size_t(i)]) {
+                    st.addMaxScore(model.stq[std::size_t(i)].mark);
+                }
+            }
+        } else {
+            st.addMaxScore(int32_t(std::clamp<int64_t>(int64_t(report.max_score) - askedMarks, 0, INT32_MAX)));
+        }
+    }
+
+    out.score = st.score;
+    out.scoreText = twoDecimals(double(st.score));
+    out.max_score = st.max_score;
+    out.percent = percentOf(st.score, st.max_score);
+    out.grade = stopped ? unfinished
+                        : gradeText(model, out.percent, report.elapsedSeconds(), everyPointEarned(st));
+    out.wrong = st.nrighta;
+    std::sort(out.wrong.begin(), out.wrong.end());
+    return out;
+}
+
+bool rescoreChanges(const ParsedReport& report, const RescoredReport& rescored)
+{
+    if (!report.finished) {
+        for (std::size_t i = 0; i < report.rows.size() && i < rescored.points.size(); ++i) {
+            if (report.rows[i].pointsText != twoDecimals(double(rescored.points[i]))) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return report.scoreText != rescored.scoreText || report.percent != rescored.percent ||
+           report.grade != rescored.grade;
+}
+
+std::string correctedReport(const ParsedReport& report, const RescoredReport& rescored)
+{
+    std::string out = report.header;
+    if (!report.headerComplete) {
+        return out;
+    }
+    for (std::size_t i = 0; i < report.rows.size(); ++i) {
+        const double points = i < rescored.points.size() ? double(rescored.points[i]) : report.rows[i].points;
+        out += formatReportRow(report.rows[i].question, points, report.rows[i].answer);
+    }
+    if (report.finished) {
+        out += formatClosingRows(double(rescored.score), rescored.max_score, rescored.percent,
+                                 report.elapsedSeconds(), rescored.grade);
+    }
+    return out;
+}
+
+} // namespace qd
