@@ -12,5 +12,8 @@ int runDump(const QStringList& args);
 int runScramble(const QStringList& args);
 int runUnscramble(const QStringList& args);
 int runRun(const QStringList& args);
+int runStats(const QStringList& args);
+int runRescore(const QStringList& args);
+int runResults(const QStringList& args);
 
 } // namespace qdtool

@@ -1,6 +1,8 @@
 // quizdesk-tool: the examiner's companion to QuizDesk. It loads a test
-// exactly as the program's start-up does (check, dump) and turns test files
-// between their plain and scrambled forms (scramble, unscramble).
+// exactly as the program's start-up does (check, dump), turns test files
+// between their plain and scrambled forms (scramble, unscramble), plays a
+// student's session (run) and, after the exam, analyses the students'
+// reports (stats, rescore, results).
 
 #include "Subcommands.h"
 #include "ToolSupport.h"
@@ -25,6 +27,9 @@ const Subcommand kSubcommands[] = {
     {"scramble", "scramble FILE --seed S [-o OUT] [--kind questions|answers]", qdtool::runScramble},
     {"unscramble", "unscramble FILE [-o OUT] [--kind questions|answers]", qdtool::runUnscramble},
     {"run", "run [DIR] --script FILE [--seed S] [--now \"YYYY-MM-DD HH:MM:SS\"] [--port P] [--width W] [--height H] [--char-w N]", qdtool::runRun},
+    {"stats", "stats [DIR] --reports FOLDER [--csv | --json]", qdtool::runStats},
+    {"rescore", "rescore [DIR] --reports FOLDER [--write OUT]", qdtool::runRescore},
+    {"results", "results [DIR] --reports FOLDER --html OUT.html", qdtool::runResults},
 };
 
 QByteArray usage()

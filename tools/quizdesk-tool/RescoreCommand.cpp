@@ -1,0 +1,157 @@
+// quizdesk-tool rescore [DIR] --reports FOLDER [--write OUT]: every stored
+// answer scored again with the test in DIR (typically with a corrected
+// otveti.txt) by the engine's own scoring, and the students whose points,
+// percentage or grade change listed; --write keeps corrected copies.
+
+#include "ReportsInput.h"
+#include "StatsOutput.h"
+#include "Subcommands.h"
+#include "ToolSupport.h"
+
+#include "results/Rescore.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
+namespace qdtool {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Writes `bytes` to `path` through a temporary file renamed over it, so that
+// a failure never leaves half a report. The folders on the way are made.
+bool writeWhole(const fs::path& path, const std::string& bytes, QString* error)
+{
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    if (ec) {
+        *error = QString::fromStdString(ec.message());
+        return false;
+    }
+    const fs::path temp = path.string() + ".part";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            *error = QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC));
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int runRescore(const QStringList& args)
+{
+    CommandLine cl(args,
+                   QStringLiteral(
+                       "Scores every answer of the reports in FOLDER again with the test in DIR\n"
+                       "(typically with a corrected otveti.txt), through the same scoring as the\n"
+                       "program, and lists the students whose points, percentage or grade change:\n"
+                       "  NAME (FILE): points OLD → NEW, percent OLD → NEW, grade OLD → NEW\n"
+                       "then how many of the reports changed. --write OUT writes corrected copies\n"
+                       "of all the reports into OUT under the same names; the originals are never\n"
+                       "overwritten. The questions and options must be those of the exam: only\n"
+                       "keys and marks may differ. Exit 1 when a report could not be rescored."));
+    addReportsOptions(cl.parser());
+    const QCommandLineOption writeOption(
+        QStringLiteral("write"), QStringLiteral("Write corrected copies of the reports into folder OUT."),
+        QStringLiteral("OUT"));
+    cl.parser().addOption(writeOption);
+    if (auto done = cl.parse(1)) {
+        return *done;
+    }
+    std::optional<fs::path> out;
+    const fs::path folder = QFile::encodeName(reportsFolder(cl.parser())).toStdString();
+    if (cl.parser().isSet(writeOption)) {
+        out = fs::path(QFile::encodeName(cl.parser().value(writeOption)).toStdString());
+        std::error_code ec1, ec2;
+        if (fs::weakly_canonical(*out, ec1) == fs::weakly_canonical(folder, ec2)) {
+            return cl.usageError(QStringLiteral("--write must name another folder than --reports: "
+                                                "the original reports are never overwritten"));
+        }
+    }
+    int exit = kExitOk;
+    const auto exam = loadExamReports(cl, &exit);
+    if (!exam) {
+        return exit;
+    }
+
+    QByteArray listing;
+    int changed = 0;
+    int failed = 0;
+    for (std::size_t i = 0; i < exam->reports.size(); ++i) {
+        const qd::ParsedReport& report = exam->report(i);
+        const QString name = QString::fromStdString(exam->reports[i].name);
+        auto result = qd::rescoreReport(*exam->model, report);
+        if (auto* fault = std::get_if<qd::Fault>(&result)) {
+            printError(QStringLiteral("%1: cannot be rescored: %2").arg(name, fromTestText(fault->message)));
+            ++failed;
+            continue;
+        }
+        const qd::RescoredReport& r = std::get<qd::RescoredReport>(result);
+        if (qd::rescoreChanges(report, r)) {
+            ++changed;
+            QString line = QStringLiteral("%1 (%2): ").arg(fromTestText(report.st_name), name);
+            if (report.finished) {
+                line += QStringLiteral("points %1 → %2, percent %3 → %4, grade %5 → %6")
+                            .arg(QString::fromStdString(report.scoreText), QString::fromStdString(r.scoreText))
+                            .arg(report.percent)
+                            .arg(r.percent)
+                            .arg(gradeName(report.grade), gradeName(r.grade));
+            } else {
+                double before = 0.0;
+                for (const qd::ReportRow& row : report.rows) {
+                    before += row.points;
+                }
+                line += QStringLiteral("unfinished, points so far %1 → %2")
+                            .arg(QString::number(before, 'f', 2), QString::fromStdString(r.scoreText));
+            }
+            listing += line.toUtf8() + '\n';
+        }
+        if (out) {
+            const fs::path source = folder / exam->reports[i].name;
+            const fs::path target = *out / exam->reports[i].name;
+            std::error_code ec;
+            if (fs::exists(target, ec) && fs::equivalent(target, source, ec)) {
+                printError(QStringLiteral("%1: not written: it is the original").arg(name));
+                ++failed;
+                continue;
+            }
+            QString error;
+            if (!writeWhole(target, qd::correctedReport(report, r), &error)) {
+                printError(QStringLiteral("%1: cannot write %2: %3")
+                               .arg(name, QFile::decodeName(target.c_str()), error));
+                ++failed;
+            }
+        }
+    }
+    listing += QStringLiteral("%1 of %2 reports change\n").arg(changed).arg(exam->reports.size()).toUtf8();
+    writeOut(listing);
+    return failed ? kExitFault : kExitOk;
+}
+
+} // namespace qdtool

@@ -1,0 +1,71 @@
+// quizdesk-tool stats [DIR] --reports FOLDER: the item analysis of an exam
+// from the students' reports, with the test in DIR for each question's mark
+// and type.
+
+#include "ReportsInput.h"
+#include "StatsOutput.h"
+#include "Subcommands.h"
+#include "ToolSupport.h"
+
+namespace qdtool {
+
+int runStats(const QStringList& args)
+{
+    CommandLine cl(
+        args,
+        QStringLiteral(
+            "Item analysis of an exam: the test in DIR, the students' reports in FOLDER.\n"
+            "\n"
+            "Per question: sat (students asked it), facility (mean points / mark, %), sd\n"
+            "(of its points), discrimination (100 x the correlation of its points with the\n"
+            "rest of the test: the student's total points less this question's, over the\n"
+            "students who sat it), efficiency (100 x that covariance over the largest the\n"
+            "same values allow, both sorted alike), flags (efficiency<15%, discrimination<0,\n"
+            "facility>95%, facility<5%) and, for choice questions, how often each option\n"
+            "(its number in the test file) was chosen.\n"
+            "For the test: students, mean, median, sd and sem of the percentages, Cronbach's\n"
+            "alpha (KR-20 for 0/1 questions) over the questions every student sat, the\n"
+            "grades.\n"
+            "Variances and standard deviations divide by n - 1. A question a student was\n"
+            "not asked is missing for that student, not zero. Undefined values (too few\n"
+            "students, no spread) show as \"-\" (null in JSON, empty in CSV).\n"
+            "Reports cut short (no totals) are not counted; files that are not reports of\n"
+            "this test are named on stderr and skipped.\n"
+            "\n"
+            "--json keys: students, mean, median, sd, alpha, sem, grades {grade: count},\n"
+            "questions [{question, sat, facility, sd, discrimination, efficiency, flags,\n"
+            "options {option: times} or null}]. --csv: one line per question."));
+    addReportsOptions(cl.parser());
+    const QCommandLineOption csvOption(QStringLiteral("csv"), QStringLiteral("The question table as CSV."));
+    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Everything as JSON."));
+    cl.parser().addOption(csvOption);
+    cl.parser().addOption(jsonOption);
+    if (auto done = cl.parse(1)) {
+        return *done;
+    }
+    if (cl.parser().isSet(csvOption) && cl.parser().isSet(jsonOption)) {
+        return cl.usageError(QStringLiteral("--csv and --json exclude each other"));
+    }
+    int exit = kExitOk;
+    const auto exam = loadExamReports(cl, &exit);
+    if (!exam) {
+        return exit;
+    }
+    for (std::size_t i = 0; i < exam->reports.size(); ++i) {
+        if (!exam->report(i).finished) {
+            printError(QStringLiteral("%1: unfinished (the report stops before its totals): not counted")
+                           .arg(QString::fromStdString(exam->reports[i].name)));
+        }
+    }
+    const qd::TestStats stats = qd::analyseReports(*exam->model, exam->finished());
+    if (cl.parser().isSet(jsonOption)) {
+        writeOut(statsJson(stats));
+    } else if (cl.parser().isSet(csvOption)) {
+        writeOut(statsCsv(stats));
+    } else {
+        writeOut(statsTable(stats));
+    }
+    return kExitOk;
+}
+
+} // namespace qdtool
