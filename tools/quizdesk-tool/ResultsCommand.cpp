@@ -32,6 +32,20 @@ QString testText(const std::string& cp1251)
     return esc(fromTestText(cp1251));
 }
 
+// Names in the order of the Ukrainian alphabet (Russian letters among
+// them), the same on every machine whatever its locale: the page is made
+// again by make example-reports and must come out the same.
+QList<int> alphabetKey(const QString& name)
+{
+    static const QString alphabet = QStringLiteral("АБВГҐДЕЁЄЖЗИІЇЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ");
+    QList<int> key;
+    for (const QChar c : name.toUpper()) {
+        const int at = alphabet.indexOf(c);
+        key << (at >= 0 ? 0x10000 + at : int(c.unicode()));
+    }
+    return key;
+}
+
 // Ten bars of ten points each (the last one takes 100 too).
 QString histogram(const std::vector<const qd::ParsedReport*>& finished)
 {
@@ -104,6 +118,7 @@ table { border-collapse: collapse; width: 100%; }
 th, td { border: 1px solid #bbb; padding: 1.2mm 2mm; text-align: right; }
 th { background: #eee; }
 td.text, th.text { text-align: left; }
+td.date { white-space: nowrap; }
 tr { break-inside: avoid; }
 tr.flagged td { background: #fde8e8; }
 tr.unfinished td { color: #777; font-style: italic; }
@@ -190,9 +205,11 @@ int runResults(const QStringList& args)
     for (std::size_t i = 0; i < order.size(); ++i) {
         order[i] = i;
     }
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return fromTestText(exam->report(a).st_name).localeAwareCompare(fromTestText(exam->report(b).st_name)) < 0;
-    });
+    std::vector<QList<int>> keys;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        keys.push_back(alphabetKey(fromTestText(exam->report(i).st_name)));
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
     html += QStringLiteral("<h2>Gradebook</h2>\n<table>\n<thead><tr><th>#</th><th class=\"text\">Student</th>"
                            "<th class=\"text\">Date</th><th>Points</th><th>Max</th><th>%</th><th>Time</th>"
                            "<th class=\"text\">Grade</th></tr></thead>\n<tbody>\n");
@@ -206,7 +223,7 @@ int runResults(const QStringList& args)
                                  .arg(r.hour, 2, 10, QLatin1Char('0'))
                                  .arg(r.minute, 2, 10, QLatin1Char('0'));
         if (r.finished) {
-            html += QStringLiteral("<tr><td>%1</td><td class=\"text\">%2</td><td class=\"text\">%3</td><td>%4</td>"
+            html += QStringLiteral("<tr><td>%1</td><td class=\"text\">%2</td><td class=\"text date\">%3</td><td>%4</td>"
                                    "<td>%5</td><td>%6</td><td>%7:%8</td><td class=\"text\">%9</td></tr>\n")
                         .arg(++n)
                         .arg(testText(r.st_name), date, QString::fromStdString(r.scoreText))
@@ -221,7 +238,7 @@ int runResults(const QStringList& args)
                 sofar += row.points;
             }
             html += QStringLiteral("<tr class=\"unfinished\"><td>%1</td><td class=\"text\">%2</td>"
-                                   "<td class=\"text\">%3</td><td>%4</td><td></td><td></td><td></td>"
+                                   "<td class=\"text date\">%3</td><td>%4</td><td></td><td></td><td></td>"
                                    "<td class=\"text\">report stops after %5 questions</td></tr>\n")
                         .arg(++n)
                         .arg(testText(r.st_name), date, QString::number(sofar, 'f', 2))
