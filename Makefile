@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 # Tests, benchmarks and tools draw without a display; `make run` uses the real one.
 HEADLESS   := QT_QPA_PLATFORM=offscreen
 
-.PHONY: all setup configure build run test fuzz bench demo-files screenshots clean
+.PHONY: all setup configure build run test fuzz bench demo-files example-reports screenshots clean
 
 all: build
 
@@ -42,9 +42,16 @@ bench: build
 demo-files: build
 	bash scripts/demo-files.sh $(BUILD)
 
-# The pictures of the windows in docs/screenshots, drawn off screen.
+# The example exam's reports in examples/analysis, made again by dry runs of
+# its answer sheets, and its results page.
+example-reports: build
+	bash scripts/example-reports.sh $(BUILD)
+
+# The pictures of the windows in docs/screenshots, drawn off screen, and the
+# example exam's results page as headless Chromium shows it.
 screenshots: build
 	$(HEADLESS) $(BUILD)/tools/quizdesk-screenshots examples/demo docs/screenshots
+	bash scripts/results-screenshot.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)
