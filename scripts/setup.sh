@@ -12,6 +12,7 @@ packages=(
   fonts-liberation2 fontconfig
   clang lld libclang-rt-14-dev
   xvfb xauth xdotool x11-utils
+  chromium
 )
 
 missing=()
