@@ -3,13 +3,13 @@
 #include "definition/Cp1251.h"
 #include "definition/Scrambler.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace qdbench {
 
 namespace {
 
-constexpr int kQuestions = 5000;
 constexpr std::size_t kColumnWidth = 26;
 
 // The plain texts are built in UTF-8 and converted once at the end.
@@ -159,14 +159,16 @@ private:
     }
 };
 
-std::string header()
+std::string header(int questions, int asked, const std::string& sections)
 {
+    const std::string n = std::to_string(questions);
+    const int nsect = int(std::count(sections.begin(), sections.end(), ',')) + 1;
     return "Назва дисципліни: Граничний тест#\r\n"
-           "Назва тесту: 5000 питань усіх типів#\r\n"
-           "Кількість питань: 5000\r\n"
-           "Кількість розділів: 5\r\n"
-           "Перші питання розділів:1,1001,2001,3001,4001\r\n"
-           "Задавати: 100\r\n"
+           "Назва тесту: " + n + " питань усіх типів#\r\n"
+           "Кількість питань: " + n + "\r\n"
+           "Кількість розділів: " + std::to_string(nsect) + "\r\n"
+           "Перші питання розділів:" + sections + "\r\n"
+           "Задавати: " + std::to_string(asked) + "\r\n"
            "Розмір шрифту: 16\r\n"
            "Жирний: 0\r\n"
            "Секунд на питання: 60\r\n"
@@ -187,9 +189,19 @@ std::string header()
 
 GeneratedTest generateMaxTest()
 {
+    return generateTest(5000, 100);
+}
+
+GeneratedTest generateTest(int questions, int asked)
+{
+    // One section per thousand questions.
+    std::string sections = "1";
+    for (int first = 1001; first <= questions; first += 1000) {
+        sections += "," + std::to_string(first);
+    }
     Builder b;
-    b.o = header();
-    for (int n = 1; n <= kQuestions; ++n) {
+    b.o = header(questions, asked, sections);
+    for (int n = 1; n <= questions; ++n) {
         b.question(n);
     }
     b.o += "Розкладка: 2\r\nРезультати: REZ_BENCH\r\n";

@@ -15,6 +15,11 @@ struct GeneratedTest
 
 GeneratedTest generateMaxTest();
 
+// The same kinds of question, `questions` of them in sections of a
+// thousand, `asked` asked in a run; scrambled likewise. The maximal test is
+// generateTest(5000, 100).
+GeneratedTest generateTest(int questions, int asked);
+
 // Writes voprosi.txt and otveti.txt into dir; false on failure.
 bool writeTest(const GeneratedTest& test, const std::string& dir);
 
