@@ -54,6 +54,9 @@ std::optional<double> sampleSd(const std::vector<double>& v)
 
 std::optional<std::string> reportMisfit(const TestModel& model, const ParsedReport& report)
 {
+    if (!report.headerComplete) {
+        return std::string("a report cut short before its first question");
+    }
     if (report.disc_name != model.disc_name || report.test_name != model.test_name) {
         return std::string("a report of another test");
     }

@@ -64,8 +64,8 @@ struct TestStats
     std::vector<QuestionStats> questions; // every question of the test, in file order
 };
 
-// Why a report cannot be counted with this test: it is of another test
-// (its discipline or test name differ), names a question the test does not
+// Why a report cannot be counted with this test: it stops inside its
+// header, it is of another test (its discipline or test name differ), names a question the test does not
 // have, or names one twice. Nullopt: it fits.
 std::optional<std::string> reportMisfit(const TestModel& model, const ParsedReport& report);
 

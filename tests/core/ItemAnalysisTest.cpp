@@ -185,6 +185,7 @@ TEST_F(ItemAnalysisTest, MisfitReports)
     model.disc_name = "d";
     model.test_name = "t";
     ParsedReport r = reports[0];
+    r.headerComplete = true;
     r.disc_name = "d";
     r.test_name = "t";
     EXPECT_EQ(reportMisfit(model, r), std::nullopt);
@@ -194,4 +195,6 @@ TEST_F(ItemAnalysisTest, MisfitReports)
     EXPECT_EQ(reportMisfit(model, r), "question 2 is there twice");
     r.test_name = "other";
     EXPECT_EQ(reportMisfit(model, r), "a report of another test");
+    r.headerComplete = false;
+    EXPECT_EQ(reportMisfit(model, r), "a report cut short before its first question");
 }
