@@ -40,7 +40,13 @@ echo "== after-exam analysis: 5000 reports of a 100-question test"
 "$build/bench/quizdesk_stats_bench" --benchmark_min_time=1
 mkdir -p "$work/exam"
 "$build/bench/quizdesk_reports" "$work/exam"
-start=$(date +%s%N)
-"$build/tools/quizdesk-tool" stats "$work/exam" --reports "$work/exam/reports" --char-w 8 --json >/dev/null
-end=$(date +%s%N)
-echo "quizdesk-tool stats, 5000 report files: $(((end - start) / 1000000)) ms"
+# As an examiner runs it (the test font measured, which starts Qt's font
+# system), and with the character width given.
+for extra in "" "--char-w 8"; do
+  start=$(date +%s%N)
+  # shellcheck disable=SC2086
+  QT_QPA_PLATFORM=offscreen "$build/tools/quizdesk-tool" stats "$work/exam" --reports "$work/exam/reports" \
+    --json $extra >/dev/null
+  end=$(date +%s%N)
+  echo "quizdesk-tool stats ${extra:+$extra }over 5000 report files: $(((end - start) / 1000000)) ms"
+done

@@ -21,8 +21,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The demo test with the slip in its key.
-test=$work/wrong-key
-mkdir -p "$test"
+mkdir -p "$work/wrong-key"
+test=$(cd "$work/wrong-key" && pwd -P) # as the report names it
 cp "$root/examples/demo/source/voprosi.txt" "$root"/examples/demo/*.jpg "$root"/examples/demo/*.bmp "$test/"
 LC_ALL=C sed 's/^7) 1 1 1/7) 1 2 1/' "$root/examples/demo/source/otveti.txt" >"$test/otveti.txt"
 if cmp -s "$test/otveti.txt" "$root/examples/demo/source/otveti.txt"; then
