@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 namespace qdbench {
 
@@ -18,6 +20,7 @@ class Builder
 public:
     std::string v; // voprosi.txt
     std::string o; // otveti.txt
+    std::vector<int> pictures; // numbers of the questions with a picture
 
     void question(int n)
     {
@@ -68,6 +71,9 @@ private:
             }
         }
         v += picture ? "#&\r\n" : "#\r\n";
+        if (picture) {
+            pictures.push_back(n);
+        }
         const std::string mark = std::to_string(n % 9 + 1);
         if (type == 1) {
             o += std::to_string(n) + ") 1 " + std::to_string(n % count + 1) + " " + mark + "\r\n";
@@ -110,6 +116,7 @@ private:
     {
         stem(n, 4);
         v += "#&\r\n";
+        pictures.push_back(n);
         o += std::to_string(n) + ") 6 / ";
         for (int g = 0; g < 8; ++g) {
             o += (g ? "; " : "") + label(g) + std::to_string((n + g) % 9 + 1) + std::to_string(g + 1) +
@@ -123,6 +130,7 @@ private:
     {
         stem(n, 4);
         v += "#&\r\n";
+        pictures.push_back(n);
         o += std::to_string(n) + ") 4 / А: 1,2; Б: 3; В: 4,5,6 / 3\r\n";
     }
 
@@ -131,6 +139,7 @@ private:
     {
         stem(n, 4);
         v += "#&\r\n";
+        pictures.push_back(n);
         o += std::to_string(n) + ") 3 / 4,1,3,2,5 / 5\r\n";
     }
 
@@ -206,12 +215,24 @@ GeneratedTest generateTest(int questions, int asked)
     }
     b.o += "Розкладка: 2\r\nРезультати: REZ_BENCH\r\n";
     return {qd::scramble(qd::toCp1251(b.v), qd::FileKind::Questions, 4321),
-            qd::scramble(qd::toCp1251(b.o), qd::FileKind::Answers, 1234)};
+            qd::scramble(qd::toCp1251(b.o), qd::FileKind::Answers, 1234), std::move(b.pictures)};
 }
 
 bool writeTest(const GeneratedTest& test, const std::string& dir)
 {
-    for (const auto& [name, bytes] : {std::pair{"/voprosi.txt", &test.voprosi}, {"/otveti.txt", &test.otveti}}) {
+    // The smallest picture a question can show: a white 1 x 1 bitmap.
+    static const std::string bmp = [] {
+        const unsigned char bytes[] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0,
+                                       0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0x13, 0x0B,
+                                       0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 0};
+        return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    }();
+    std::vector<std::pair<std::string, const std::string*>> files = {{"/voprosi.txt", &test.voprosi},
+                                                                     {"/otveti.txt", &test.otveti}};
+    for (int n : test.pictures) {
+        files.emplace_back("/" + std::to_string(n) + ".bmp", &bmp);
+    }
+    for (const auto& [name, bytes] : files) {
         std::ofstream f(dir + name, std::ios::binary | std::ios::trunc);
         f.write(bytes->data(), std::streamsize(bytes->size()));
         if (!f) {

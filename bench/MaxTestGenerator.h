@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace qdbench {
 
@@ -11,6 +12,7 @@ struct GeneratedTest
 {
     std::string voprosi;
     std::string otveti;
+    std::vector<int> pictures; // the questions with a picture (#&)
 };
 
 GeneratedTest generateMaxTest();
@@ -20,7 +22,9 @@ GeneratedTest generateMaxTest();
 // generateTest(5000, 100).
 GeneratedTest generateTest(int questions, int asked);
 
-// Writes voprosi.txt and otveti.txt into dir; false on failure.
+// Writes voprosi.txt, otveti.txt and a tiny N.bmp for every picture
+// question into dir, so that the test passes quizdesk-tool check; false
+// on failure.
 bool writeTest(const GeneratedTest& test, const std::string& dir);
 
 } // namespace qdbench
