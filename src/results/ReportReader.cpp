@@ -372,6 +372,32 @@ std::optional<std::vector<int32_t>> choiceNumbers(std::string_view answer)
     return out;
 }
 
+std::optional<std::vector<MatchingRow>> matchingRows(std::string_view text)
+{
+    std::vector<MatchingRow> rows;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == ' ' && i + 2 < text.size() && text[i + 2] == ':') {
+            rows.push_back(MatchingRow{text[i + 1], {}});
+            i += 3;
+        } else if (rows.empty()) {
+            return std::nullopt;
+        }
+        const std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            ++i;
+        }
+        int32_t v = 0;
+        if (i == start || i >= text.size() || text[i] != ',' ||
+            std::from_chars(text.data() + start, text.data() + i, v).ec != std::errc()) {
+            return std::nullopt;
+        }
+        rows.back().numbers.push_back(v);
+        ++i; // the comma
+    }
+    return rows;
+}
+
 namespace {
 
 template <typename... Args>

@@ -67,10 +67,32 @@ constexpr std::size_t kMaxReportBytes = 8u << 20;
 // far as it goes and comes back unfinished.
 std::variant<ParsedReport, Fault> readReport(std::string_view bytes);
 
-// The option numbers in the answer column of a choice question (types 1
-// and 2): "%2d," per chosen option, in the order chosen. Nullopt when the
-// column is not such a list.
+// The answer column by the question's type (the report does not name the
+// type; the test does):
+//  - types 1 and 2: "%2d," per chosen option, its number in the test file,
+//    in the order chosen (choiceNumbers); typed from a picture, the numbers
+//    read from the box;
+//  - type 3 with the mouse: "%d," per filled place, the option's number in
+//    the file or 0 for an empty place (choiceNumbers reads it too);
+//  - types 4 and 6 with the mouse: per row of the first column " L:" with
+//    the row's label, then "%d," per matched cell (type 4) or per further
+//    column, 0 for none (type 6) (matchingRows);
+//  - type 5, and types 3, 4 and 6 typed from a picture: the typed text.
+
+// The numbers of a "%d," list. Nullopt when the column is not such a list.
 std::optional<std::vector<int32_t>> choiceNumbers(std::string_view answer);
+
+// One row of a matching: its label and its numbers.
+struct MatchingRow
+{
+    char label = 0;
+    std::vector<int32_t> numbers;
+    bool operator==(const MatchingRow&) const = default;
+};
+
+// The rows of a matching column, in the order written. Nullopt when the
+// column is not one.
+std::optional<std::vector<MatchingRow>> matchingRows(std::string_view answer);
 
 // A question row exactly as ReportFile writes it, with its LF.
 std::string formatReportRow(int32_t question, double points, std::string_view answer);

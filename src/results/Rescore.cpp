@@ -18,38 +18,6 @@ Fault doesNotFit(const ReportRow& row, std::string_view why)
     return Fault{"question " + std::to_string(row.question) + ": " + std::string(why)};
 }
 
-// Matching columns ("%d," entries, each row opened by " L:" with the row's
-// label): the rows in the order written, each with its label and numbers.
-struct MatchRow
-{
-    char label = 0;
-    std::vector<int32_t> numbers;
-};
-
-std::optional<std::vector<MatchRow>> matchRows(std::string_view text)
-{
-    std::vector<MatchRow> rows;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (text[i] == ' ' && i + 2 < text.size() && text[i + 2] == ':') {
-            rows.push_back(MatchRow{text[i + 1], {}});
-            i += 3;
-        } else if (rows.empty()) {
-            return std::nullopt;
-        }
-        const std::size_t start = i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 10) {
-            ++i;
-        }
-        if (i == start || i >= text.size() || text[i] != ',') {
-            return std::nullopt;
-        }
-        rows.back().numbers.push_back(int32_t(std::stol(std::string(text.substr(start, i - start)))));
-        ++i;
-    }
-    return rows;
-}
-
 // The group of the first column whose label is `label` and that expects
 // something (only such rows are written), not yet taken by an earlier row.
 int groupOf(const Question& q, char label, const std::vector<bool>& taken)
@@ -124,7 +92,7 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
     }
     case 4:
     case 6: {
-        const auto rows = matchRows(row.answer);
+        const auto rows = matchingRows(row.answer);
         if (!rows || q.col.size() < 2) {
             return doesNotFit(row, "the answer is not a matching of the columns");
         }
@@ -138,7 +106,7 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
                 r.fill(-1);
             }
         }
-        for (const MatchRow& m : *rows) {
+        for (const MatchingRow& m : *rows) {
             const int g = groupOf(q, m.label, taken);
             if (g < 0) {
                 return doesNotFit(row, "a row label that no row of the question has");

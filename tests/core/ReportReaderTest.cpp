@@ -179,6 +179,25 @@ TEST(ReportReaderTest, ChoiceNumbers)
     }
 }
 
+TEST(ReportReaderTest, MatchingRows)
+{
+    using Rows = std::vector<MatchingRow>;
+    const auto rows = matchingRows(toCp1251(" А:2,3, Б:1, В:0,2,"));
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 3u);
+    EXPECT_EQ((*rows)[0].label, toCp1251("А")[0]);
+    EXPECT_EQ((*rows)[0].numbers, (std::vector<int32_t>{2, 3}));
+    EXPECT_EQ((*rows)[1].numbers, (std::vector<int32_t>{1}));
+    EXPECT_EQ((*rows)[2].numbers, (std::vector<int32_t>{0, 2}));
+    EXPECT_EQ(matchingRows(""), Rows{});
+    // A label may be any byte, a digit or a colon too.
+    ASSERT_TRUE(matchingRows(" 1:2, ::1,"));
+    EXPECT_EQ((*matchingRows(" 1:2, ::1,"))[1].label, ':');
+    for (const char* bad : {"2,", " А:", " А:2", " А:x,", " А:2,,", "А:2,", " А:99999999999,"}) {
+        EXPECT_EQ(matchingRows(toCp1251(bad)), std::nullopt) << bad;
+    }
+}
+
 // A folder collected from the lab: reports in subfolders, a foreign file,
 // a cut-short report; each comes back by its name, in name order.
 TEST(ReportReaderTest, FolderNamesEveryFile)
