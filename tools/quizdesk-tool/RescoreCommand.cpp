@@ -75,7 +75,12 @@ int runRescore(const QStringList& args)
                        "then how many of the reports changed. --write OUT writes corrected copies\n"
                        "of all the reports into OUT under the same names; the originals are never\n"
                        "overwritten. The questions and options must be those of the exam: only\n"
-                       "keys and marks may differ. Exit 1 when a report could not be rescored."));
+                       "keys and marks may differ. An ordering or a matching answered with the\n"
+                       "mouse is rescored from what its report line shows (the line keeps no gap\n"
+                       "between filled places and no row whose group expected nothing). When the\n"
+                       "test time ran out, the marks of the questions left unasked come from the\n"
+                       "test when it asks every question, else from the report's maximum.\n"
+                       "Exit 1 when a report could not be rescored."));
     addReportsOptions(cl.parser());
     const QCommandLineOption writeOption(
         QStringLiteral("write"), QStringLiteral("Write corrected copies of the reports into folder OUT."),

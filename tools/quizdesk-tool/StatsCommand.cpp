@@ -34,7 +34,10 @@ int runStats(const QStringList& args)
             "\n"
             "--json keys: students, mean, median, sd, alpha, sem, grades {grade: count},\n"
             "questions [{question, sat, facility, sd, discrimination, efficiency, flags,\n"
-            "options {option: times} or null}]. --csv: one line per question."));
+            "options {option: times} or null}]. mean, median, sd and sem are in percent of\n"
+            "the maximum (as the reports), facility, discrimination and efficiency in\n"
+            "percent, a question's sd in points, alpha a fraction; JSON keeps four\n"
+            "decimals. --csv: one line per question."));
     addReportsOptions(cl.parser());
     const QCommandLineOption csvOption(QStringLiteral("csv"), QStringLiteral("The question table as CSV."));
     const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Everything as JSON."));
