@@ -69,8 +69,8 @@ public:
     virtual void setScoreText(const std::string& text) = 0; // Smarks
     virtual void setProgress(int value, int maximum) = 0;
     virtual void setMinutesLeft(int minutes) = 0;     // L_tend
-    // The typed-answer strip: shown (cleared) for typed questions; focus on
-    // later questions.
+    // The typed-answer strip: shown (cleared) for typed questions, with the
+    // keyboard focus.
     virtual void setAnswerBox(bool shown, bool focus) = 0;
 
     // The end of the test.

@@ -167,7 +167,9 @@ void TestSession::showQuestion(bool first)
     }
     m_answerBox = typedAnswer(q);
     m_editText.clear();
-    m_view.setAnswerBox(m_answerBox, m_answerBox && !first);
+    // The box takes the focus on the first question too: what the student
+    // types first belongs in it.
+    m_view.setAnswerBox(m_answerBox, m_answerBox);
     if (!first) {
         m_view.repaint();
         if (m_examMode && m_linkActive && m_exam != nullptr) {

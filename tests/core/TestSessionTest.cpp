@@ -267,6 +267,21 @@ TEST(SessionScreen, AnswersMoveBelowThePictureAndOrderingOnesOneCharacterRight)
     EXPECT_TRUE(rig.session->answerBoxShown());
 }
 
+// What the student types first goes into the answer box, on the first
+// question as on every later one.
+TEST(SessionScreen, TypedQuestionsGiveTheAnswerBoxTheFocusFromTheFirstOn)
+{
+    Rig rig(fixture::model(
+        {fixture::typed("x", 1), fixture::choice(1, 3, {1}, 1), fixture::typed("y", 1)}));
+    rig.session->OnClickBegin("", false);
+    (void)rig.session->OnTimerWaitServer();
+    EXPECT_TRUE(contains(rig.view.take(), "box shown focus"));
+    ASSERT_FALSE(rig.session->next_q());
+    EXPECT_TRUE(contains(rig.view.take(), "box hidden"));
+    ASSERT_FALSE(rig.session->next_q());
+    EXPECT_TRUE(contains(rig.view.take(), "box shown focus"));
+}
+
 TEST(SessionMouse, HitTestBoundsAndMarkerCell)
 {
     // Two columns one blank apart: the earlier column wins where they touch.
