@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTextEdit>
+#include <QTimer>
 
 namespace qd {
 
@@ -92,7 +93,11 @@ TFormRez::TFormRez(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("FormRez"));
     setWindowTitle(QStringLiteral("Результати тестування"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    // A fixed dialog frame: a title and a close button, nothing to minimise
+    // or enlarge it with. The main window is hidden by now, so a minimised
+    // results window would leave the student no window at all.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kWidth, kHeight);
 
     auto* testCaption = word(QStringLiteral("Назва тесту:"));
@@ -142,6 +147,23 @@ void TFormRez::showResults(const ResultsSummary& results)
         NotRigtAns->setPlainText(text(results.wrongList));
     }
     show();
+}
+
+void TFormRez::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Some window managers minimise or enlarge a window whatever its frame
+    // asks for: the results window, the only one the program has left, comes
+    // straight back as it was.
+    const Qt::WindowStates away = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (event->type() == QEvent::WindowStateChange && (windowState() & away) != 0) {
+        QTimer::singleShot(0, this, [this] {
+            setWindowState(Qt::WindowNoState);
+            show();
+            raise();
+            activateWindow();
+        });
+    }
 }
 
 void TFormRez::closeEvent(QCloseEvent* event)

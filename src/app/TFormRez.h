@@ -26,6 +26,7 @@ signals:
     void closeRequested();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextEdit>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,41 @@ TEST(TFormRez, EveryPointEarnedCutsTheWindowTo210Pixels)
     EXPECT_FALSE(child(rez, "NotRight")->isVisible());
     EXPECT_FALSE(child(rez, "NotRigtAns")->isVisible());
     EXPECT_EQ(child<QLabel>(rez, "Mark")->text(), QStringLiteral("Відмінно"));
+}
+
+TEST(TFormRez, AFixedDialogFrameWithoutMinimiseOrMaximise)
+{
+    qd::TFormRez rez;
+    rez.showResults(summary());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&rez));
+    const Qt::WindowFlags flags = rez.windowHandle()->flags();
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog);
+    // Only the hints asked for: without CustomizeWindowHint the platform adds
+    // its own, minimise and maximise among them.
+    EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    for (Qt::WindowType hint : {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint,
+                                Qt::WindowFullscreenButtonHint}) {
+        EXPECT_FALSE(flags.testFlag(hint)) << std::hex << hint;
+    }
+    EXPECT_EQ(rez.minimumSize(), rez.maximumSize());
+}
+
+// Whatever a window manager offers, the results window is not lost to a
+// minimise, nor blown up to the whole screen.
+TEST(TFormRez, ComesBackWhenMinimisedOrEnlarged)
+{
+    for (Qt::WindowState state : {Qt::WindowMinimized, Qt::WindowMaximized, Qt::WindowFullScreen}) {
+        qd::TFormRez rez;
+        rez.showResults(summary());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&rez));
+        rez.setWindowState(state);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rez.windowState() == Qt::WindowNoState; }, 2000))
+            << state;
+        EXPECT_TRUE(rez.isVisible());
+        EXPECT_EQ(rez.size(), QSize(526, 470));
+    }
 }
 
 TEST(TFormRez, ClosingItAsksToEndTheProgram)
