@@ -39,6 +39,14 @@ constexpr int kStatusHeight = 100;
 constexpr int kAnswerStripHeight = 50;
 // The typed answer is kept in a 128-byte buffer: 127 characters and its NUL.
 constexpr int kMaxAnswerLength = 127;
+// Below this width the narrow-screen layout applies.
+constexpr int kNarrowWidth = 650;
+// Room kept between a moved control and a panel's edge, and between
+// neighbours.
+constexpr int kEdgeGap = 8;
+constexpr int kGap = 4;
+// The question time bar is not shortened below this.
+constexpr int kMinBarWidth = 60;
 
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
@@ -82,6 +90,24 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int left, 
     l->move(left, top);
     l->adjustSize();
     return l;
+}
+
+// Keeps room for the widest text a label of changing contents shows, so
+// that a longer text does not run into its neighbour.
+void reserveWidth(QLabel* l, const QString& widest)
+{
+    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(widest));
+    l->adjustSize();
+}
+
+bool sharesRows(const QWidget* a, const QWidget* b)
+{
+    return a->y() < b->y() + b->height() && b->y() < a->y() + a->height();
+}
+
+int rightOf(const QWidget* w)
+{
+    return w->x() + w->width();
 }
 
 void setPointSize(QWidget* w, int points)
@@ -158,8 +184,11 @@ void TForm1::buildTitlePage()
     ImageJPG->hide();
     keepMouse(ImageJPG);
 
+    // The panels are opaque: on a low screen the title picture lies behind
+    // them, not over the texts.
     GroupBoxA = new QGroupBox(this);
     GroupBoxA->setObjectName(QStringLiteral("GroupBoxA"));
+    GroupBoxA->setAutoFillBackground(true);
     keepMouse(GroupBoxA);
     LAcad = label(GroupBoxA, "LAcad", QStringLiteral("Центр комп'ютерного тестування знань"), 0, 8,
                   serif(28), kBlack);
@@ -172,6 +201,7 @@ void TForm1::buildTitlePage()
     GroupBoxZ = new QGroupBox(this);
     GroupBoxZ->setObjectName(QStringLiteral("GroupBoxZ"));
     GroupBoxZ->resize(kDesignWidth, kTitlePanelHeight);
+    GroupBoxZ->setAutoFillBackground(true);
     keepMouse(GroupBoxZ);
     const QFont caption = pixelFont(17, true);
     LNameD = label(GroupBoxZ, "LNameD", QStringLiteral("Найменування дисципліни:"), 98, 10,
@@ -213,6 +243,8 @@ void TForm1::buildTitlePage()
     BeginTest->setObjectName(QStringLiteral("BeginTest"));
     BeginTest->setFont(serif(27));
     BeginTest->setGeometry(610, 158, 282, 40);
+    // Enter on the focused button presses it, as Space does.
+    BeginTest->setAutoDefault(true);
     connect(BeginTest, &QPushButton::clicked, this, &TForm1::beginClicked);
 
     LAvtor = label(GroupBoxZ, "LAvtor", QStringLiteral("Розробка: команда QuizDesk, 2026"), 0, 0,
@@ -257,7 +289,9 @@ void TForm1::buildQuestionControls()
                    kBlack);
     Label4 = label(GroupBox1, "Label4", QStringLiteral("Набрано балів:"), 394, 69, strip, kBlack);
     Smarks = label(GroupBox1, "Smarks", QStringLiteral("0"), 551, 69, strip, kBlue);
+    reserveWidth(Smarks, QStringLiteral("000.00"));
     L_tend = label(GroupBox1, "L_tend", QStringLiteral("000"), 610, 39, strip, kBlue);
+    reserveWidth(L_tend, QStringLiteral("000"));
     Label8 = label(GroupBox1, "Label8", QStringLiteral("хв"), 650, 39, strip, kBlack);
 
     GroupBox2 = new QGroupBox(GroupBox1);
@@ -297,7 +331,7 @@ void TForm1::alignControls()
     GroupBoxA->setGeometry(0, 0, w, kHeaderHeight);
     LAcad->setGeometry(0, LAcad->y(), w, LAcad->height());
     PrName->setGeometry(0, PrName->y(), w, PrName->height());
-    GroupBoxZ->setGeometry(0, h - GroupBoxZ->height(), GroupBoxZ->width(), GroupBoxZ->height());
+    GroupBoxZ->setGeometry(0, h - GroupBoxZ->height(), w, GroupBoxZ->height());
     const int avtorH = LAvtor->sizeHint().height();
     LAvtor->setGeometry(2, GroupBoxZ->height() - avtorH - 2, GroupBoxZ->width() - 4, avtorH);
     GroupBox1->setGeometry(0, h - kStatusHeight, GroupBox1->width(), kStatusHeight);
@@ -307,14 +341,17 @@ void TForm1::placeOnScreen(const QRect& area)
 {
     const int w = area.width();
     const int h = area.height();
-    move(area.topLeft());
+    // The client area itself: a window manager's frame goes around it.
+    setGeometry(area);
     setFixedSize(w, h);
     alignControls();
     scaleTo(w);
-    if (w < 650) {
+    if (w < kNarrowWidth) {
         applyNarrowScreen();
     }
     placeStatusStrip();
+    fitTitlePanel();
+    fitStatusStrip();
 }
 
 // Design positions scaled to the width: the product first, then the
@@ -334,17 +371,7 @@ void TForm1::scaleTo(int w)
 
 void TForm1::applyNarrowScreen()
 {
-    for (QLabel* l : {Label1, Label2, Label3, Label4, Label6, Label7, Label8}) {
-        setPointSize(l, 8);
-    }
-    moveBy(GroupBox2, -64, 0);
-    moveBy(ProgressBar, -60, 0);
-    for (QLabel* l : {Label8, L_tend, Smarks}) {
-        moveBy(l, -100, 0);
-    }
-    moveBy(Ready, -200, 25);
-    setPointSize(Ready, 8);
-    Ready->resize(Ready->width(), Ready->height() - 15);
+    applyNarrowStrip();
     setPointSize(MTestName, 8);
     GroupBoxZ->resize(GroupBoxZ->width(), GroupBoxZ->height() - 40);
     MTestName->resize(MTestName->width(), MTestName->height() - 20);
@@ -359,6 +386,112 @@ void TForm1::applyNarrowScreen()
     setPointSize(BeginTest, 14);
     moveBy(BeginTest, 0, -30);
     alignControls(); // the title panel stays on the bottom edge
+}
+
+// The status strip's part of the narrow-screen layout: smaller captions,
+// the values and the button moved left.
+void TForm1::applyNarrowStrip()
+{
+    for (QLabel* l : {Label1, Label2, Label3, Label4, Label6, Label7, Label8}) {
+        setPointSize(l, 8);
+    }
+    moveBy(GroupBox2, -64, 0);
+    moveBy(ProgressBar, -60, 0);
+    for (QLabel* l : {Label8, L_tend, Smarks}) {
+        moveBy(l, -100, 0);
+    }
+    moveBy(Ready, -200, 25);
+    setPointSize(Ready, 8);
+    Ready->resize(Ready->width(), Ready->height() - 15);
+    narrowStrip_ = true;
+}
+
+// The design positions suit a window of about 950 pixels or more. On a
+// narrower one a control that would stand partly off the window, covered by
+// another or too narrow for its caption is moved (or widened); all the others
+// keep the places the layout tables give them.
+void TForm1::fitTitlePanel()
+{
+    const int panelW = GroupBoxZ->width();
+    // A button or check box as wide as its caption needs, inside the panel.
+    auto fit = [panelW](QWidget* w) {
+        const int need = std::min(w->sizeHint().width(), panelW - 2 * kEdgeGap);
+        if (w->width() < need) {
+            w->resize(need, w->height());
+        }
+        if (rightOf(w) > panelW - kEdgeGap) {
+            w->move(std::max(kEdgeGap, panelW - kEdgeGap - w->width()), w->y());
+        }
+    };
+    fit(BeginTest);
+    // The check box keeps standing over the button, as wide and as far left.
+    CB_ExamTest->setGeometry(BeginTest->x(), CB_ExamTest->y(), BeginTest->width(),
+                             CB_ExamTest->height());
+    fit(CB_ExamTest);
+    // The narrow layout lifts the button to the check box's row: the check
+    // box goes just above it.
+    if (CB_ExamTest->geometry().intersects(BeginTest->geometry())) {
+        CB_ExamTest->move(CB_ExamTest->x(), BeginTest->y() - kGap - CB_ExamTest->height());
+    }
+}
+
+// "Наст. питання" at its design left of 807 is off a window narrower than
+// about 950 pixels. It goes to the strip's right edge; what it would cover
+// there gives way: the time bar ends before it, the values follow their
+// captions. Where even that leaves no room, the strip takes its narrow-screen
+// layout (smaller captions) and is fitted again.
+void TForm1::fitStatusStrip()
+{
+    const std::vector<QWidget*> parts = {Label4, Label6, Label7, Smarks,
+                                         L_tend, Label8, ProgressBar, Ready};
+    std::vector<QRect> design;
+    for (QWidget* w : parts) {
+        design.push_back(w->geometry());
+    }
+    if (settleStatusStrip() || narrowStrip_) {
+        return;
+    }
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        parts[i]->setGeometry(design[i]);
+    }
+    applyNarrowStrip();
+    placeStatusStrip();
+    settleStatusStrip();
+}
+
+bool TForm1::settleStatusStrip()
+{
+    const int right = GroupBox1->width() - kEdgeGap;
+    const std::vector<QWidget*> others = {Label1, Label2, Label3, GroupBox2, Label4, Label6,
+                                          Label7, Smarks, L_tend, Label8, ProgressBar};
+    auto covered = [this](const QWidget* w) {
+        return w->geometry().intersects(Ready->geometry().adjusted(-kGap, 0, kGap, 0));
+    };
+    auto clear = [&] {
+        return rightOf(Ready) <= right && rightOf(ProgressBar) <= right &&
+               std::none_of(others.begin(), others.end(), covered);
+    };
+    if (clear()) {
+        return true;
+    }
+    if (rightOf(Ready) > right) {
+        Ready->move(right - Ready->width(), Ready->y());
+    }
+    int barRight = right;
+    if (sharesRows(ProgressBar, Ready)) {
+        barRight = std::min(barRight, Ready->x() - kGap);
+    }
+    if (rightOf(ProgressBar) > barRight) {
+        ProgressBar->resize(std::max(0, barRight - ProgressBar->x()), ProgressBar->height());
+    }
+    if (covered(L_tend) || covered(Label8)) {
+        L_tend->move(rightOf(Label7) + 2 * kGap, L_tend->y());
+        Label8->move(rightOf(L_tend) + kGap, Label8->y());
+    }
+    if (covered(Smarks)) {
+        Smarks->move(rightOf(Label4) + 2 * kGap, Smarks->y());
+    }
+    return clear() && ProgressBar->width() >= kMinBarWidth;
 }
 
 void TForm1::placeStatusStrip()

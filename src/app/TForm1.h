@@ -34,9 +34,11 @@ class TForm1 : public QWidget
 public:
     explicit TForm1(QWidget* parent = nullptr);
 
-    // Start-up, once per window: the window takes the screen area (its width
-    // W and height H) and the title page is scaled to W, with the
-    // narrow-screen layout below a width of 650 pixels.
+    // Start-up, once per window: the window's client area takes `area` (its
+    // width W and height H; a window manager's frame goes around it) and the
+    // title page is scaled to W, with the narrow-screen layout below a width
+    // of 650 pixels. Controls that would then be cut off or covered are
+    // moved within their panels.
     void placeOnScreen(const QRect& area);
     // The title page of a loaded test (names in code page 1251).
     void showTitlePage(const std::string& discName, const std::string& testName);
@@ -103,11 +105,16 @@ private:
     void alignControls();
     void scaleTo(int w);
     void applyNarrowScreen();
+    void applyNarrowStrip();
     void placeStatusStrip();
+    void fitTitlePanel();
+    void fitStatusStrip();
+    bool settleStatusStrip();
     bool paintsScreen() const;
 
     QuestionScreen* screen_ = nullptr;
     bool questionScreen_ = false;
+    bool narrowStrip_ = false;
 
     QLabel* Zast = nullptr;
     QLabel* ImageJPG = nullptr;

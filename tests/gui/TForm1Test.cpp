@@ -4,6 +4,7 @@
 #include "definition/TestLoader.h"
 #include "screen/TestFont.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -20,6 +21,7 @@
 
 #include <filesystem>
 #include <variant>
+#include <vector>
 
 namespace {
 
@@ -90,11 +92,15 @@ TEST(TForm1, TitlePageShowsTheDemoTest)
 }
 
 // The scaled title page and the status strip at a screen width: the values
-// every screen shares, then those of a normal and of a narrow screen.
+// every screen shares, then those of a normal and of a narrow screen. The
+// status strip takes its narrow layout on a screen too narrow for it at full
+// size; the controls fitted into the window (the buttons, the check box, the
+// values beside the button) are checked by the layout test below.
 struct Scaled
 {
     int w;
     bool narrow;
+    bool narrowStrip;
 };
 
 class TForm1Scaling : public ::testing::TestWithParam<Scaled>
@@ -104,6 +110,8 @@ TEST_P(TForm1Scaling, FollowsTheScalingAndNarrowScreenTables)
 {
     const int w = GetParam().w;
     const bool narrow = GetParam().narrow;
+    const bool narrowStrip = GetParam().narrowStrip;
+    const bool fitted = w < 950;
     const int h = 480;
     qd::TForm1 form;
     form.placeOnScreen(QRect(0, 0, w, h));
@@ -121,11 +129,13 @@ TEST_P(TForm1Scaling, FollowsTheScalingAndNarrowScreenTables)
     EXPECT_EQ(bounds(form, "MTestName").left(), s(400));
     EXPECT_EQ(bounds(form, "MTestName").width(), s(380));
     EXPECT_EQ(bounds(form, "LTestName").left(), s(552));
-    EXPECT_EQ(bounds(form, "BeginTest").left(), s(496));
-    EXPECT_EQ(bounds(form, "BeginTest").width(), s(225));
-    // Placed after scaling.
-    EXPECT_EQ(bounds(form, "CB_ExamTest").left(), s(496));
-    EXPECT_EQ(bounds(form, "CB_ExamTest").width(), s(225));
+    if (!fitted) {
+        EXPECT_EQ(bounds(form, "BeginTest").left(), s(496));
+        EXPECT_EQ(bounds(form, "BeginTest").width(), s(225));
+    }
+    // Placed after scaling, over the button.
+    EXPECT_EQ(bounds(form, "CB_ExamTest").left(), bounds(form, "BeginTest").left());
+    EXPECT_GE(bounds(form, "CB_ExamTest").width(), bounds(form, "BeginTest").width());
     const QRect box2 = bounds(form, "GroupBox2");
     for (const char* name : {"Label4", "Label6", "Label7"}) {
         EXPECT_EQ(bounds(form, name).left(), box2.left() + box2.width() + 10) << name;
@@ -139,12 +149,17 @@ TEST_P(TForm1Scaling, FollowsTheScalingAndNarrowScreenTables)
     EXPECT_EQ(bounds(form, "Edit").width(), w - label5.width() - 20);
 
     const int d = narrow ? 1 : 0;
-    EXPECT_EQ(box2.left(), 325 - 64 * d);
-    EXPECT_EQ(bounds(form, "ProgressBar").left(), 561 - 60 * d);
-    EXPECT_EQ(bounds(form, "Label8").left(), 650 - 100 * d);
-    EXPECT_EQ(bounds(form, "L_tend").left(), 610 - 100 * d);
-    EXPECT_EQ(bounds(form, "Smarks").left(), 551 - 100 * d);
-    EXPECT_EQ(bounds(form, "Ready"), QRect(807 - 200 * d, 20 + 25 * d, 139, 60 - 15 * d));
+    const int ds = narrowStrip ? 1 : 0;
+    EXPECT_EQ(box2.left(), 325 - 64 * ds);
+    EXPECT_EQ(bounds(form, "ProgressBar").left(), 561 - 60 * ds);
+    if (!fitted) {
+        EXPECT_EQ(bounds(form, "Label8").left(), 650 - 100 * ds);
+        EXPECT_EQ(bounds(form, "L_tend").left(), 610 - 100 * ds);
+        EXPECT_EQ(bounds(form, "Smarks").left(), 551 - 100 * ds);
+        EXPECT_EQ(bounds(form, "Ready"), QRect(807 - 200 * ds, 20 + 25 * ds, 139, 60 - 15 * ds));
+    }
+    EXPECT_EQ(bounds(form, "Ready").size(), QSize(139, 60 - 15 * ds));
+    EXPECT_EQ(bounds(form, "Ready").top(), 20 + 25 * ds);
     EXPECT_EQ(bounds(form, "GroupBoxZ").height(), 228 - 40 * d);
     EXPECT_EQ(bounds(form, "GroupBoxZ").bottom(), h - 1);
     EXPECT_EQ(bounds(form, "MTestName").height(), 80 - 20 * d);
@@ -153,7 +168,10 @@ TEST_P(TForm1Scaling, FollowsTheScalingAndNarrowScreenTables)
     EXPECT_EQ(bounds(form, "LEnterName").top(), 128 - 20 * d);
     EXPECT_EQ(bounds(form, "BeginTest").top(), 158 - 30 * d);
     for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label6", "Label7", "Label8",
-                             "Ready", "MTestName", "LNameD", "MDiscipline", "LEnterName", "LAvtor",
+                              "Ready"}) {
+        EXPECT_EQ(points(form, name) == 8, narrowStrip) << name;
+    }
+    for (const char* name : {"MTestName", "LNameD", "MDiscipline", "LEnterName", "LAvtor",
                              "LTestName"}) {
         EXPECT_EQ(points(form, name) == 8, narrow) << name;
     }
@@ -161,9 +179,123 @@ TEST_P(TForm1Scaling, FollowsTheScalingAndNarrowScreenTables)
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, TForm1Scaling,
-                         ::testing::Values(Scaled{640, true}, Scaled{649, true}, Scaled{650, false},
-                                           Scaled{1024, false}),
+                         ::testing::Values(Scaled{640, true, true}, Scaled{649, true, true},
+                                           Scaled{650, false, true}, Scaled{800, false, false},
+                                           Scaled{1024, false, false}, Scaled{1280, false, false}),
                          [](const auto& info) { return "W" + std::to_string(info.param.w); });
+
+// What a control shows must fit it: a button's or a check box's caption, a
+// label's text. Boxes of any contents and the time bar have no such need.
+bool captionFits(const QWidget* w)
+{
+    const bool captioned = qobject_cast<const QLabel*>(w) != nullptr ||
+                           qobject_cast<const QAbstractButton*>(w) != nullptr;
+    return !captioned || w->width() >= w->sizeHint().width();
+}
+
+// Every control of the title page, the answer strip and the status strip
+// lies wholly inside its panel (and so inside the window), covers none of
+// its neighbours and is wide enough for its caption; the status strip with
+// the widest values it shows in a run.
+class TForm1Layout : public ::testing::TestWithParam<QSize>
+{};
+
+TEST_P(TForm1Layout, NoControlIsCutOrCovered)
+{
+    const QSize size = GetParam();
+    qd::TForm1 form;
+    form.placeOnScreen(QRect(QPoint(0, 0), size));
+    form.showTitlePage("Discipline", "Test");
+    form.setQuestionCount(5000);
+    form.setQuestionNumber(5000);
+    form.setScoreText("999.99");
+    form.setMinutesLeft(600);
+    const QRect window(QPoint(0, 0), size);
+    for (const char* panelName : {"GroupBoxA", "GroupBoxZ", "GroupBox3", "GroupBox1", "GroupBox2"}) {
+        const QWidget* panel = child(form, panelName);
+        ASSERT_NE(panel, nullptr);
+        const QRect inWindow(panel->mapTo(&form, QPoint(0, 0)), panel->size());
+        EXPECT_TRUE(window.contains(inWindow)) << panelName << " at " << size.width();
+        std::vector<const QWidget*> parts;
+        for (const QWidget* c : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!c->objectName().isEmpty() && !c->objectName().startsWith(QLatin1String("qt_"))) {
+                parts.push_back(c);
+            }
+        }
+        ASSERT_FALSE(parts.empty()) << panelName;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const QWidget* a = parts[i];
+            const std::string name = a->objectName().toStdString();
+            EXPECT_TRUE(panel->rect().contains(a->geometry()))
+                << name << " " << a->geometry().x() << "," << a->geometry().y() << " "
+                << a->width() << "x" << a->height() << " out of " << panelName << " at "
+                << size.width();
+            EXPECT_TRUE(captionFits(a)) << name << " is cut at " << size.width();
+            for (std::size_t j = i + 1; j < parts.size(); ++j) {
+                EXPECT_FALSE(a->geometry().intersects(parts[j]->geometry()))
+                    << name << " and " << parts[j]->objectName().toStdString() << " at "
+                    << size.width();
+            }
+        }
+    }
+    EXPECT_GE(bounds(form, "ProgressBar").width(), 60);
+}
+
+// Lab screens of 640 x 480, 800 x 600 and 1024 x 768, each without and with
+// a window manager's frame, 150 % scaling of 1024 and 1280 pixels, and the
+// narrow-screen threshold.
+INSTANTIATE_TEST_SUITE_P(Screens, TForm1Layout,
+                         ::testing::Values(QSize(640, 480), QSize(638, 457), QSize(649, 480),
+                                           QSize(650, 480), QSize(683, 512), QSize(700, 500),
+                                           QSize(760, 560), QSize(798, 577), QSize(800, 600),
+                                           QSize(853, 640), QSize(900, 700), QSize(950, 700),
+                                           QSize(1022, 745), QSize(1024, 768), QSize(1280, 1024)),
+                         [](const auto& info) {
+                             return std::to_string(info.param.width()) + "x" +
+                                    std::to_string(info.param.height());
+                         });
+
+// Where a panel leaves a control's place free, the panel's own background
+// shows, not the title picture behind it: the panels look the same with the
+// picture and without it.
+TEST(TForm1, PanelsHideTheTitlePictureBehindThem)
+{
+    qd::TForm1 form;
+    form.placeOnScreen(QRect(0, 0, 800, 400)); // the picture reaches into both panels
+    form.showTitlePage("Discipline", "Test");
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QImage withPicture = form.grab().toImage();
+    child(form, "Zast")->hide();
+    const QImage without = form.grab().toImage();
+    const QRect picture(QPoint((800 - 600) / 2, (400 - 300) / 2), QSize(600, 300));
+    for (const char* panelName : {"GroupBoxA", "GroupBoxZ"}) {
+        const QRect shared = bounds(form, panelName).intersected(picture);
+        ASSERT_FALSE(shared.isEmpty()) << panelName;
+        int differ = 0;
+        for (int x = shared.left(); x <= shared.right(); ++x) {
+            for (int y = shared.top(); y <= shared.bottom(); ++y) {
+                differ += withPicture.pixel(x, y) != without.pixel(x, y) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(differ, 0) << panelName;
+    }
+}
+
+TEST(TForm1, EnterOnTheFocusedBeginButtonPressesIt)
+{
+    qd::TForm1 form;
+    form.placeOnScreen(QRect(0, 0, 1024, 768));
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QSignalSpy begin(&form, &qd::TForm1::beginClicked);
+    auto* button = child<QPushButton>(form, "BeginTest");
+    button->setFocus();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        QTest::keyClick(button, key);
+    }
+    EXPECT_EQ(begin.count(), 3);
+}
 
 TEST(TForm1, AnswerBoxTakesAtMost127Characters)
 {
