@@ -1,5 +1,6 @@
 // QuizDesk: the student's testing window. Starts in the working directory,
 // which holds the test; reads no command line.
+#include "app/Desktop.h"
 #include "app/MessageReporter.h"
 #include "app/QuizDeskApp.h"
 #include "app/StartUp.h"
@@ -23,14 +24,17 @@ int main(int argc, char** argv)
 
     std::error_code ec;
     const std::filesystem::path dir = std::filesystem::current_path(ec);
-    // The platform's full-screen client area: the primary screen without
-    // its panels.
+    // The primary screen without its panels holds the whole window, the
+    // window manager's title bar and borders included.
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect client = area.marginsRemoved(qd::windowFrameMargins(form));
     qd::SystemClock clock;
-    auto run = qd::startUp(form, reporter, dir, area, clock.calendarSeconds());
+    auto run = qd::startUp(form, reporter, dir, client, clock.calendarSeconds());
     if (!run) {
         return 0;
     }
+    // The student types in the test's language from the first key on.
+    qd::selectKeyboardLayout(run->model->kb_layout);
     // From here on the window only forwards what the student does to the
     // test session; closing the main window on the title page, or the
     // results window, ends the program.
