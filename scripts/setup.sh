@@ -11,7 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fontconfig
   clang lld libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils
+  libx11-dev
+  xvfb xauth xdotool x11-utils openbox x11-xkb-utils xkb-data
   chromium
 )
 

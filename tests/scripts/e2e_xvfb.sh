@@ -1,9 +1,20 @@
 #!/usr/bin/env bash
-# End to end: the real quizdesk binary on a real X server (Xvfb), driven with
-# xdotool as a student drives it. The name is entered, "Почати тестування"
-# clicked, every question of the demo test answered right (options clicked
-# at their pixels, typed answers entered, "Наст. питання" clicked or Enter
-# pressed), the results window closed; then the report file is checked.
+# End to end: the real quizdesk binary on a real X server (Xvfb) under a real
+# window manager (openbox), driven with xdotool as a student drives it.
+#
+# On lab screens of 640 x 480 and 800 x 600 the whole framed window (title
+# bar and borders included) lies inside the screen, "Почати тестування" and
+# "Наст. питання" work where the layout puts them, and the status strip's
+# last row shows; closing the main window shows the results in a fixed
+# dialog frame that cannot be minimised.
+#
+# On 1024 x 768 the whole demo is taken: the name is entered, "Почати
+# тестування" clicked, every question of the demo test answered right
+# (options clicked at their pixels, typed answers entered, "Наст. питання"
+# clicked or Enter pressed), the results window closed; then the report file
+# is checked. The keyboard has the groups us, ru, ua: the test's layout
+# (Ukrainian) is locked while the program runs and the student's group comes
+# back when it ends; a keyboard without that group is left alone.
 #
 # Texts go into the boxes by the clipboard and Ctrl+V: xdotool types a
 # Cyrillic letter by binding a key to it at that very moment, and on a busy
@@ -12,12 +23,12 @@
 # The demo runs from a temporary copy with its draws switched off, so that
 # questions and options come in file order; their pixels come from the
 # examiner's tool (`quizdesk-tool dump`, the same load as the program's) and
-# the window's geometry (at 0,0, as large as the screen).
+# the window's client area (inside the frame).
 source "$(dirname "$0")/common.bash" "$@"
 
 program=$build/src/quizdesk
 assist=$build/tests/x11_assist
-for need in Xvfb xdotool perl iconv; do
+for need in Xvfb openbox setxkbmap xprop xdotool perl iconv; do
   command -v "$need" >/dev/null || { echo "FAIL: $need is missing (make setup installs it)" >&2; exit 1; }
 done
 for need in "$program" "$assist" "$tool"; do
@@ -25,6 +36,7 @@ for need in "$program" "$assist" "$tool"; do
 done
 
 xvfb_pid=
+wm_pid=
 app_pid=
 holder_pid=
 cleanup() {
@@ -32,7 +44,7 @@ cleanup() {
   # clean-up half way and leave Xvfb running.
   set +e
   local pid
-  for pid in "$app_pid" "$holder_pid" "$xvfb_pid"; do
+  for pid in "$app_pid" "$holder_pid" "$wm_pid" "$xvfb_pid"; do
     [ -n "$pid" ] && kill "$pid" 2>/dev/null
   done
   wait 2>/dev/null
@@ -59,26 +71,146 @@ within() {
   return 1
 }
 
-# ---- The X server, on a free display number it picks itself; no key
-# repeats however long a key stays down on a busy machine.
-# Its output goes to files: a server holding the test's own output open would
+# ---- The X server of SW x SH, on a free display number it picks itself; no
+# key repeats however long a key stays down on a busy machine; no reset when
+# its last client goes (which would forget the keyboard's groups); the keyboard
+# with the groups LAYOUTS in the student's group GROUP; a window manager.
+# Output goes to files: a server holding the test's own output open would
 # keep ctest waiting even after the test has ended.
-Xvfb -r -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-within 10 test -s "$work/display" || { cat "$work/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
-read -r W H < <(xdotool getdisplaygeometry)
+start_desktop() { # start_desktop SW SH LAYOUTS GROUP
+  Xvfb -r -noreset -displayfd 3 -screen 0 "$1x$2x24" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  within 10 test -s "$work/display" || { cat "$work/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n1 "$work/display")"
+  : >"$work/display"
+  read -r SW SH < <(xdotool getdisplaygeometry)
+  setxkbmap -layout "$3" || { echo "FAIL: setxkbmap -layout $3" >&2; exit 1; }
+  [ "$("$assist" group "$4")" = "$4" ] || { echo "FAIL: keyboard group $4" >&2; exit 1; }
+  openbox --sm-disable --config-file /dev/null >"$work/wm.log" 2>&1 &
+  wm_pid=$!
+  within 10 wm_up ||
+    { cat "$work/wm.log" >&2; echo "FAIL: the window manager did not start" >&2; exit 1; }
+}
+wm_up() { xprop -root -notype _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+stop_desktop() {
+  local pid
+  for pid in "$wm_pid" "$xvfb_pid"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  wm_pid=
+  xvfb_pid=
+}
 
-# ---- The test, in file order, and HOME for the report.
-dir=$work/demo
+# start_program DIR: QuizDesk on the test in DIR; sets win, the client area
+# (CX CY W H, on the screen) and the frame around it (FX FY FW FH).
+start_program() {
+  (cd "$1" && HOME=$home QT_QPA_PLATFORM=xcb exec timeout 120 "$program") \
+    >"$work/app.out" 2>&1 &
+  app_pid=$!
+  within 20 xdotool search --onlyvisible --name QUIZDESK >/dev/null ||
+    { echo "FAIL: no main window; program said: $(cat "$work/app.out")" >&2; exit 1; }
+  win=$(xdotool search --onlyvisible --name QUIZDESK | head -n1)
+  # The window manager frames the window once it is mapped.
+  within 10 framed "$win" || fail "the window manager did not frame the main window"
+  read -r _ CX CY W H < <("$assist" geometry "$win" | grep '^client')
+  read -r _ FX FY FW FH < <("$assist" geometry "$win" | grep '^frame')
+}
+framed() {
+  local g
+  g=$("$assist" geometry "$1") &&
+    [ "$(sed -n 's/^client //p' <<<"$g")" != "$(sed -n 's/^frame //p' <<<"$g")" ]
+}
+
+# inside_screen WHAT: the frame FX FY FW FH lies wholly on the screen.
+inside_screen() {
+  [ "$FX" -ge 0 ] && [ "$FY" -ge 0 ] && [ $((FX + FW)) -le "$SW" ] && [ $((FY + FH)) -le "$SH" ] ||
+    fail "$1: the framed window $FX,$FY ${FW}x$FH is not inside the screen ${SW}x$SH"
+}
+
+# The results window: a fixed size, a frame asked for with a title and a
+# close button but nothing to minimise or maximise it (Motif hints: flags,
+# functions, decorations; minimise 0x8 and maximise 0x10 among the functions,
+# 0x20 and 0x40 among the decorations). A window manager may offer a minimise
+# all the same (openbox does): the window comes back at once.
+check_results_window() {
+  local results hints flags functions decorations
+  results=$(xdotool search --onlyvisible --name 'Результати тестування' | head -n1)
+  hints=$(xprop -id "$results" _MOTIF_WM_HINTS | sed -n 's/.* = //p')
+  IFS=', ' read -r flags functions decorations _ <<<"$hints"
+  { [ $((flags & 3)) = 3 ] && [ $((functions & 0x18)) = 0 ] && [ $((functions & 0x20)) != 0 ] &&
+    [ $((decorations & 0x60)) = 0 ]; } || fail "results window frame: Motif hints $hints"
+  xprop -id "$results" WM_NORMAL_HINTS | grep -q 'minimum size: 526 by' ||
+    fail "results window: not of a fixed size"
+  xdotool windowminimize "$results"
+  within 5 eval 'xwininfo -id "$results" | grep -q IsViewable' || fail "a minimised results window stays away"
+}
+
+click_at() { xdotool mousemove $((CX + $1)) $((CY + $2)) click 1; }
+
+# The colour RRGGBB at X, Y of the client area, as the screen shows it.
+colour_at() { "$assist" pixel $((CX + $1)) $((CY + $2)); }
+
 home=$work/home
-mkdir -p "$dir" "$home"
+mkdir -p "$home"
+# The demo with its draws switched off: questions and options in file order.
+dir=$work/demo
+mkdir -p "$dir"
 cp "$src"/examples/demo/source/voprosi.txt "$src"/examples/demo/source/otveti.txt "$dir"/
 cp "$src"/examples/demo/*.jpg "$src"/examples/demo/*.bmp "$dir"/
 # Header lines 18 to 20: sections, questions and options in random order.
 LC_ALL=C sed -i '18,20s/1\r$/0\r/' "$dir/otveti.txt"
 [ "$(LC_ALL=C sed -n '18,20p' "$dir/otveti.txt" | grep -c $': 0\r$')" = 3 ] ||
   { echo "FAIL: the demo's random switches were not found" >&2; exit 1; }
+
+# ---- Lab screens. For each: the screen, the keyboard (without the test's
+# Ukrainian group on the smaller one, with it on the other), and where the
+# layout puts "Почати тестування" (its centre from the title page's top
+# edge), "Наст. питання" and the shape Answer (their centres from the status
+# strip's top edge) in the client area of that width (the frame takes 2
+# pixels of the screen's width).
+#   SW  SH  layouts  group  begin      ready     answer  group while running
+lab_screens=(
+  "640 480 us,ru 1 484,148 560,67 286,79 1"
+  "800 600 us,ru,ua 0 616,178 720,50 350,79 2"
+)
+for screen in "${lab_screens[@]}"; do
+  read -r sw sh layouts group begin ready answer running <<<"$screen"
+  start_desktop "$sw" "$sh" "$layouts" "$group"
+  start_program "$dir"
+  inside_screen "${sw}x$sh"
+  [ "$H" -lt "$SH" ] || fail "${sw}x$sh: no title bar above the window"
+  [ "$("$assist" group)" = "$running" ] || fail "${sw}x$sh: keyboard group $("$assist" group), expected $running"
+  "$assist" shot "$work/title-$sw.ppm"
+  # The title panel is 188 pixels high on a narrow screen, else 228.
+  panel=$((sw < 650 ? 188 : 228))
+  click_at "${begin%,*}" $((H - panel + ${begin#*,}))
+  # The status strip shows the shape Answer, white until the first score.
+  within 10 eval '[ "$(colour_at "${answer%,*}" $((H - 100 + ${answer#*,})))" = FFFFFF ]' ||
+    fail "${sw}x$sh: no test started by \"Почати тестування\", or the shape Answer is not on the screen"
+  # No answer: the first question is wrong, the shape turns red.
+  click_at "${ready%,*}" $((H - 100 + ${ready#*,}))
+  within 5 eval '[ "$(colour_at "${answer%,*}" $((H - 100 + ${answer#*,})))" = FF0000 ]' ||
+    fail "${sw}x$sh: \"Наст. питання\" did not score the question (Answer $(colour_at "${answer%,*}" $((H - 100 + ${answer#*,}))))"
+  "$assist" shot "$work/question-$sw.ppm"
+  "$assist" close "$win"
+  within 10 eval 'xdotool search --onlyvisible --name "Результати тестування" >/dev/null' ||
+    fail "${sw}x$sh: no results window"
+  check_results_window
+  "$assist" close "$(xdotool search --onlyvisible --name 'Результати тестування' | head -n1)"
+  within 10 eval '! running "$app_pid"' || fail "${sw}x$sh: the program did not end"
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=
+  [ "$("$assist" group)" = "$group" ] || fail "${sw}x$sh: the student's keyboard group did not come back"
+  stop_desktop
+done
+
+# ---- The whole demo on 1024 x 768, the student's keyboard in its Russian
+# group.
+start_desktop 1024 768 us,ru,ua 1
+start_program "$dir"
+inside_screen "1024x768"
+[ "$("$assist" group)" = 2 ] || fail "the test's Ukrainian keyboard group is not locked"
 
 # ---- Where every option stands: "Q C R X Y MX" per option (question
 # number, column, row; a point on its text and in its marker cell).
@@ -131,7 +263,6 @@ while read -r q c r x y mx; do
 done <"$work/points"
 
 # ---- The student.
-click_at() { xdotool mousemove "$1" "$2" click 1; }
 press() { # press Q C R: the option's text
   [ -n "${on_text["$1 $2 $3"]:-}" ] || { fail "no option $*"; return; }
   # shellcheck disable=SC2086
@@ -153,14 +284,6 @@ enter_text() { # enter_text TEXT: into the box with the keyboard focus
   holder_pid=
 }
 type_answer() { enter_text "$1"; xdotool key Return; }
-
-(cd "$dir" && HOME=$home QT_QPA_PLATFORM=xcb exec timeout 120 "$program") \
-  >"$work/app.out" 2>&1 &
-app_pid=$!
-within 20 xdotool search --onlyvisible --name QUIZDESK >/dev/null ||
-  { echo "FAIL: no main window; program said: $(cat "$work/app.out")" >&2; exit 1; }
-[ "$(xdotool search --onlyvisible --name QUIZDESK getwindowgeometry %1 | sed -n 's/ *Geometry: //p')" = "${W}x$H" ] ||
-  fail "the main window does not fill the screen"
 
 # The title page: the name box and the button, where the layout scales them.
 click_at $((W * 32 / 800 + W * 345 / 800 / 2)) $((H - 228 + 158 + 33 / 2))
@@ -191,6 +314,7 @@ next_question
 results=
 find_results() { results=$(xdotool search --onlyvisible --name 'Результати тестування' | head -n1); [ -n "$results" ]; }
 within 10 find_results || { echo "FAIL: no results window" >&2; exit 1; }
+check_results_window
 "$assist" close "$results"
 within 10 eval '! running "$app_pid"' || fail "the program did not end when its results were closed"
 set +e
@@ -199,6 +323,7 @@ rc=$?
 set -e
 app_pid=
 [ "$rc" -eq 0 ] || fail "exit code $rc; program said: $(cat "$work/app.out")"
+[ "$("$assist" group)" = 1 ] || fail "the student's keyboard group did not come back"
 
 # ---- The report.
 files=("$reports"/*.txt)
