@@ -1,12 +1,17 @@
 #include "app/TFormRez.h"
 
+#include "app/Desktop.h"
 #include "definition/Cp1251.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace qd {
 
@@ -145,6 +150,17 @@ void TFormRez::showResults(const ResultsSummary& results)
         setFixedHeight(kShortHeight);
     } else {
         NotRigtAns->setPlainText(text(results.wrongList));
+        // On a low screen (640 x 480 under a title bar) the framed window
+        // would reach below the screen: the wrong-answer list is shortened
+        // (it scrolls) so that the whole frame fits.
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen != nullptr) {
+            const QMargins frame = windowFrameMargins(*this);
+            const int room = screen->availableGeometry().height() - frame.top() - frame.bottom();
+            const int height = std::clamp(room, kShortHeight + 60, kHeight);
+            NotRigtAns->resize(NotRigtAns->width(), height - 250);
+            setFixedHeight(height);
+        }
     }
     show();
 }
