@@ -122,11 +122,18 @@ framed() {
     [ "$(sed -n 's/^client //p' <<<"$g")" != "$(sed -n 's/^frame //p' <<<"$g")" ]
 }
 
-# inside_screen WHAT: the frame FX FY FW FH lies wholly on the screen.
+# inside_screen WHAT: the frame FX FY FW FH lies wholly on the screen, as
+# wide as the screen.
 inside_screen() {
   [ "$FX" -ge 0 ] && [ "$FY" -ge 0 ] && [ $((FX + FW)) -le "$SW" ] && [ $((FY + FH)) -le "$SH" ] ||
     fail "$1: the framed window $FX,$FY ${FW}x$FH is not inside the screen ${SW}x$SH"
+  [ "$FW" = "$SW" ] || fail "$1: the framed window is $FW pixels wide, the screen $SW"
 }
+
+# What the screen showed, kept in the build directory to be looked at.
+screens=$build/e2e-screens
+mkdir -p "$screens"
+shot() { "$assist" shot "$screens/$1.ppm" || fail "screenshot $1"; }
 
 # The results window: a fixed size, a frame asked for with a title and a
 # close button but nothing to minimise or maximise it (Motif hints: flags,
@@ -142,6 +149,9 @@ check_results_window() {
     [ $((decorations & 0x60)) = 0 ]; } || fail "results window frame: Motif hints $hints"
   xprop -id "$results" WM_NORMAL_HINTS | grep -q 'minimum size: 526 by' ||
     fail "results window: not of a fixed size"
+  read -r _ FX FY FW FH < <("$assist" geometry "$results" | grep '^frame')
+  [ "$FX" -ge 0 ] && [ "$FY" -ge 0 ] && [ $((FX + FW)) -le "$SW" ] && [ $((FY + FH)) -le "$SH" ] ||
+    fail "results window: the framed window $FX,$FY ${FW}x$FH is not inside the screen ${SW}x$SH"
   xdotool windowminimize "$results"
   within 5 eval 'xwininfo -id "$results" | grep -q IsViewable' || fail "a minimised results window stays away"
 }
@@ -181,7 +191,7 @@ for screen in "${lab_screens[@]}"; do
   inside_screen "${sw}x$sh"
   [ "$H" -lt "$SH" ] || fail "${sw}x$sh: no title bar above the window"
   [ "$("$assist" group)" = "$running" ] || fail "${sw}x$sh: keyboard group $("$assist" group), expected $running"
-  "$assist" shot "$work/title-$sw.ppm"
+  shot "title-${sw}x$sh"
   # The title panel is 188 pixels high on a narrow screen, else 228.
   panel=$((sw < 650 ? 188 : 228))
   click_at "${begin%,*}" $((H - panel + ${begin#*,}))
@@ -192,10 +202,11 @@ for screen in "${lab_screens[@]}"; do
   click_at "${ready%,*}" $((H - 100 + ${ready#*,}))
   within 5 eval '[ "$(colour_at "${answer%,*}" $((H - 100 + ${answer#*,})))" = FF0000 ]' ||
     fail "${sw}x$sh: \"Наст. питання\" did not score the question (Answer $(colour_at "${answer%,*}" $((H - 100 + ${answer#*,}))))"
-  "$assist" shot "$work/question-$sw.ppm"
+  shot "question-${sw}x$sh"
   "$assist" close "$win"
   within 10 eval 'xdotool search --onlyvisible --name "Результати тестування" >/dev/null' ||
     fail "${sw}x$sh: no results window"
+  shot "results-${sw}x$sh"
   check_results_window
   "$assist" close "$(xdotool search --onlyvisible --name 'Результати тестування' | head -n1)"
   within 10 eval '! running "$app_pid"' || fail "${sw}x$sh: the program did not end"
