@@ -27,6 +27,9 @@ int main(int argc, char** argv)
     // The primary screen without its panels holds the whole window, the
     // window manager's title bar and borders included.
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    // Asked for its frame, the window manager must see the window as it will
+    // be shown: of a fixed size (it draws no resize handle then).
+    form.setFixedSize(area.size());
     const QRect client = area.marginsRemoved(qd::windowFrameMargins(form));
     qd::SystemClock clock;
     auto run = qd::startUp(form, reporter, dir, client, clock.calendarSeconds());

@@ -122,12 +122,12 @@ framed() {
     [ "$(sed -n 's/^client //p' <<<"$g")" != "$(sed -n 's/^frame //p' <<<"$g")" ]
 }
 
-# inside_screen WHAT: the frame FX FY FW FH lies wholly on the screen, as
-# wide as the screen.
+# inside_screen WHAT: the frame FX FY FW FH lies wholly on the screen and
+# takes all of it (the window manager leaves no panel).
 inside_screen() {
   [ "$FX" -ge 0 ] && [ "$FY" -ge 0 ] && [ $((FX + FW)) -le "$SW" ] && [ $((FY + FH)) -le "$SH" ] ||
     fail "$1: the framed window $FX,$FY ${FW}x$FH is not inside the screen ${SW}x$SH"
-  [ "$FW" = "$SW" ] || fail "$1: the framed window is $FW pixels wide, the screen $SW"
+  [ "${FW}x$FH" = "${SW}x$SH" ] || fail "$1: the framed window is ${FW}x$FH, the screen ${SW}x$SH"
 }
 
 # What the screen showed, kept in the build directory to be looked at.
