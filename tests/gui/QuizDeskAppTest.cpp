@@ -10,6 +10,7 @@
 #include "definition/Cp1251.h"
 #include "run/ManualClock.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -23,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -108,6 +110,7 @@ struct QuizDeskAppTest : ::testing::Test
         }
         auto run = qd::startUp(form, reporter, dir(), QRect(0, 0, kW, kH), 1);
         ASSERT_TRUE(run.has_value());
+        arrange(*run);
         app = std::make_unique<qd::QuizDeskApp>(std::move(*run), form, results, reporter, clock,
                                                 dir());
         form.show();
@@ -115,6 +118,9 @@ struct QuizDeskAppTest : ::testing::Test
     }
 
     void TearDown() override { qputenv("HOME", savedHome); }
+
+    // A test's changes to the run before the window takes it over.
+    virtual void arrange(qd::StartedTest&) {}
 
     template <typename T = QWidget>
     T* child(const QWidget& w, const char* name)
@@ -342,6 +348,33 @@ TEST_F(QuizDeskAppTest, TypedAnswerGoesThroughTheAnswerBoxAndEnter)
     QTest::keyClick(edit, Qt::Key_Enter);
     ASSERT_EQ(current(), 10);
     EXPECT_FLOAT_EQ(session().lastPoints(), 3.0f);
+}
+
+// The run asks the typed question 5 first.
+struct TypedFirstQuestion : QuizDeskAppTest
+{
+    void arrange(qd::StartedTest& run) override
+    {
+        std::vector<int>& order = run.state.i_r;
+        ASSERT_GT(order.size(), 4u);
+        std::rotate(order.begin(), order.begin() + 4, order.end());
+    }
+};
+
+// The keys the student presses first, sent to the window as the keyboard
+// sends them, land in the answer box.
+TEST_F(TypedFirstQuestion, TheAnswerBoxHasTheFocusOnTheFirstQuestion)
+{
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    begin(QStringLiteral("Петренко"));
+    ASSERT_EQ(current(), 5);
+    ASSERT_TRUE(child(form, "Edit")->isVisible());
+    for (char c : std::string("abc")) {
+        QTest::keyClick(form.windowHandle(), c);
+    }
+    EXPECT_EQ(form.answerText(), "abc");
+    EXPECT_EQ(QApplication::focusWidget(), child(form, "Edit"));
 }
 
 TEST_F(QuizDeskAppTest, ClosingOnTheTitlePageEndsTheProgram)
