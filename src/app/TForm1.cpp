@@ -350,8 +350,10 @@ void TForm1::placeOnScreen(const QRect& area)
         applyNarrowScreen();
     }
     placeStatusStrip();
-    fitTitlePanel();
+    // The strip first: fitting it places the check box over the button
+    // again, which the title panel's fitting then settles.
     fitStatusStrip();
+    fitTitlePanel();
 }
 
 // Design positions scaled to the width: the product first, then the
