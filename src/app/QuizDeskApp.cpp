@@ -18,7 +18,7 @@ QuizDeskApp::QuizDeskApp(StartedTest run, TForm1& form, TFormRez& results,
       view_(*model_, form, results, reporter, dir),
       session_(*model_, std::move(run.state), clock, view_, report_, dir),
       dir_(dir),
-      link_(dir)
+      link_(dir, clock)
 {
     TestSession* s = &session_;
     connect(&form, &TForm1::beginClicked, this, &QuizDeskApp::OnClickBegin);

@@ -5,9 +5,12 @@
 #include "run/ExamHooks.h"
 
 #include <QAbstractSocket>
+#include <QHostAddress>
 #include <QObject>
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +19,7 @@ class QTimer;
 
 namespace qd {
 
+class Clock;
 class ReportFile;
 
 // The link to the exam server in examination mode: one non-blocking TCP
@@ -28,11 +32,31 @@ class ReportFile;
 // connect event sets linkActive and sends the current message (the
 // registration at first); a reply grants (examPermitted), asks again or
 // refuses (back to the title page). A connection that ends while linkActive
-// is set is opened again at once and the current message sent again. A
-// refused connection drops the link with a message; other socket errors
-// pass silently and the start wait goes on. After the results,
-// startTimerCloseSocket() closes the link 100 ms later, once the final
-// message has been handed to the connection.
+// is set is opened again and the current message sent again. A refused
+// connection drops the link with a message; other socket errors pass
+// silently and the connection is tried again. After the results,
+// startTimerCloseSocket() closes the link 100 ms later, once the server has
+// answered the final message.
+//
+// A hostile or broken server must not trap the student, burn the CPU or eat
+// the memory, so every way of waiting is bounded (times on the injected
+// clock):
+// - an address that is not a numeric one is refused at once, with the
+//   message of a refused connection;
+// - the registration has kGiveUpMs to be granted, the final message as long
+//   to be answered; then the link is given up with that message;
+// - a connection that ends before anything checked on it is opened again at
+//   once the first time, then after a delay that doubles up to
+//   kBackoffMaxMs; one connection attempt lasts kConnectLimitMs at most;
+// - a reply asking again (or not checking) repeats the message at once the
+//   first time, then at most every kResendGapMs; meanwhile nothing more is
+//   read, so a flooding server is held back by the connection itself;
+// - the box about a faulty reply is shown once per message, and
+//   kDamagedLimit faulty replies in a row give the link up;
+// - at most one message waits behind the one being written: a repeat
+//   replaces it;
+// - the link's messages are never stacked: one asked for while another is
+//   shown follows it.
 class ExamLink : public QObject, public ExamHooks
 {
     Q_OBJECT
@@ -41,10 +65,21 @@ public:
     static constexpr quint16 kPort = 1023;
     static constexpr int kCloseDelayMs = 100;
     static constexpr int kFlushOnExitMs = 2000;
+    static constexpr uint32_t kGiveUpMs = 10000;
+    static constexpr uint32_t kConnectLimitMs = 5000;
+    static constexpr uint32_t kResendGapMs = 250;
+    static constexpr uint32_t kBackoffFirstMs = 250;
+    static constexpr uint32_t kBackoffMaxMs = 4000;
+    static constexpr int kDamagedLimit = 10;
+    // How often the link looks at the clock while something is due.
+    static constexpr int kWakeMs = 25;
+    // What the socket holds of received bytes before it stops reading.
+    static constexpr qint64 kReadBufferSize = 4096;
 
-    // `workDir` holds IPaddress.txt. The message's host name is taken from
-    // the platform here, once (all zero when it does not fit its field).
-    explicit ExamLink(std::filesystem::path workDir, QObject* parent = nullptr);
+    // `workDir` holds IPaddress.txt; `clock` times the link's limits and
+    // must outlive it. The message's host name is taken from the platform
+    // here, once (all zero when it does not fit its field).
+    ExamLink(std::filesystem::path workDir, const Clock& clock, QObject* parent = nullptr);
     ~ExamLink() override;
 
     // The server's port (tests use an ephemeral one); set before open().
@@ -65,7 +100,9 @@ public:
     // Sends the progress message while the link is active.
     void progress(int answeredCount, bool lastRight, float score) override;
     // While the link is active: sends the final message with the report and
-    // starts the closing timer (startTimerCloseSocket).
+    // starts the closing timer (startTimerCloseSocket). Unanswered after
+    // kGiveUpMs, the link is given up with the message of a refused
+    // connection (the report stays on disk).
     void finished(int percent, const std::string& grade) override;
 
     // The final message from the report's bytes themselves (no closing).
@@ -79,9 +116,14 @@ public:
     // Drops the link: asks for the title page (returnToTitlePage), clears
     // linkActive, closes the socket.
     void GoToBegin();
-    // The results window's closing timer: OnTimerCloseSocket after 100 ms.
+    // The results window's closing timer: OnTimerCloseSocket after 100 ms
+    // closes the link, or, while the final message waits for its answer,
+    // lets the answer close it.
     void startTimerCloseSocket();
     void OnTimerCloseSocket();
+    // Looks at the clock: the limits, a delayed connection attempt, a
+    // delayed repeat. A timer calls it every kWakeMs while anything is due.
+    void OnTimerLink();
 
     bool linkActive() const { return m_linkActive; }
     bool examPermitted() const { return m_examPermitted; }
@@ -94,6 +136,14 @@ public:
     bool awaitingReply() const;
     // No link, no connection, nothing pending.
     bool idle() const;
+    // A repeat of the message is put off until its turn (kResendGapMs).
+    bool repeatPending() const { return m_resendAt.has_value(); }
+    // Bytes waiting to go out: what the connection still holds and the
+    // message queued behind it.
+    qint64 sendQueueBytes() const;
+    // The address text is one the link can connect to: a numeric address,
+    // neither multicast nor broadcast (never looked up as a name).
+    static std::optional<QHostAddress> usableAddress(std::string_view text);
 
 signals:
     // The connect event: linkActive is set and the message sent. The window
@@ -114,29 +164,61 @@ private:
     void ClientDisconnect();
     void ClientRead();
     void ClientError(QAbstractSocket::SocketError error);
+    void ClientWritten();
 
+    uint32_t now() const;
     void scheduleConnect();
+    void scheduleReconnect();
     void connectNow();
+    void connectionLost();
+    void requestResend();
+    void resendNow();
+    void newMessage();
+    void closeNow();
+    void giveUp();
+    void tell(const std::string& text);
+    void updateWake();
+    bool mayRead() const;
     // False when the rest of what has been received must be dropped.
     bool handleRecord(const std::string& record);
     void setLinkActive(bool on);
     void setExamPermitted(bool on);
 
     std::filesystem::path m_workDir;
+    const Clock& m_clock;
     quint16 m_port = kPort;
     const ReportFile* m_report = nullptr;
     QTcpSocket* m_socket = nullptr;
     QTimer* m_closeTimer = nullptr;
+    QTimer* m_wakeTimer = nullptr;
 
     ExamMessage m_message;
     std::string m_serverAddress;
+    QHostAddress m_address;
     std::string m_sendBuffer;
+    std::string m_queued; // the message waiting behind the one being written
     ReplyFramer m_framer;
     bool m_linkActive = false;
     bool m_examPermitted = false;
     bool m_connectQueued = false;
     bool m_reading = false;
     int m_unanswered = 0; // messages on this connection not yet answered
+
+    // Limits, as clock ticks when the wait began.
+    std::optional<uint32_t> m_registering; // open() until the grant
+    std::optional<uint32_t> m_finalPending; // the final message until answered
+    std::optional<uint32_t> m_connecting;   // the current connection attempt
+    std::optional<uint32_t> m_reconnectAt;  // a delayed connection attempt
+    std::optional<uint32_t> m_resendAt;     // a delayed repeat
+    bool m_closeDue = false;      // the results' closing time has come
+    int m_failedConnections = 0;  // in a row, with nothing that checked
+    std::optional<uint32_t> m_lastResend; // of the current message
+    int m_damagedInARow = 0;
+    uint64_t m_messageNo = 0;      // counts the messages (not their repeats)
+    uint64_t m_answeredNo = 0;     // the message that got its first verdict
+    uint64_t m_faultShownFor = 0;  // the message whose faulty reply was told
+    bool m_telling = false;
+    std::optional<std::string> m_tellLater;
 };
 
 } // namespace qd

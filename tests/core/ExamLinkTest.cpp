@@ -3,6 +3,7 @@
 #include "exam/ExamLink.h"
 #include "exam/ServerReply.h"
 #include "results/ReportFile.h"
+#include "run/ManualClock.h"
 
 #include "EventWait.h"
 #include "FakeExamServer.h"
@@ -79,9 +80,23 @@ protected:
         return waitFor([&] { return server.received().size() >= n && !link.awaitingReply(); });
     }
 
+    // Waits for `done` while the link's clock moves on by kWakeMs at every
+    // look, about ten times as fast as real time.
+    bool waitAdvancing(const std::function<bool()>& done)
+    {
+        return waitFor([&] {
+            if (done()) {
+                return true;
+            }
+            clock.advance(ExamLink::kWakeMs);
+            return false;
+        });
+    }
+
     QTemporaryDir dir;
     FakeExamServer server;
-    ExamLink link{path()};
+    ManualClock clock;
+    ExamLink link{path(), clock};
     Seen seen;
 };
 
@@ -215,7 +230,8 @@ TEST_F(ExamLinkTest, EveryRepeatAfterTheResultsCarriesTheReport)
     server.push(FakeExamServer::verdict(0, 0));
     server.push(FakeExamServer::hangUp());
     link.sendFinal(100, toCp1251("Відмінно"), report(300));
-    ASSERT_TRUE(receivedAndSettled(5));
+    // The second repeat waits for its turn (kResendGapMs).
+    ASSERT_TRUE(waitAdvancing([&] { return server.received().size() >= 5 && !link.awaitingReply(); }));
     const auto& r = server.received();
     ASSERT_EQ(r.size(), 5u);
     for (std::size_t i = 1; i < 5; ++i) {
@@ -353,4 +369,228 @@ TEST_F(ExamLinkTest, NothingIsSentWithoutAnActiveLink)
     qd::test::runEventsFor(50);
     ASSERT_EQ(server.received().size(), 1u);
     EXPECT_EQ(server.received()[0].fields.kind, 0);
+}
+
+// ---- Broken and hostile servers -------------------------------------------
+
+namespace {
+
+// A grant with one bit flipped: its checksum fails.
+std::string damaged()
+{
+    std::string r = ServerReply::encode(1, 0);
+    r[3] = char(r[3] ^ 0x10);
+    return r;
+}
+
+} // namespace
+
+TEST_F(ExamLinkTest, DamagedRepliesForeverAreToldOnceAndGiveTheLinkUp)
+{
+    server.setFallback(FakeExamServer::raw(damaged()));
+    ASSERT_TRUE(link.open("Ivanov"));
+    // The first repeat goes at once, the next only when its turn has come
+    // on the clock: however fast the server answers, no more arrives.
+    ASSERT_TRUE(waitFor([&] { return server.received().size() >= 2 && link.repeatPending(); }));
+    qd::test::runEventsFor(200);
+    EXPECT_EQ(server.received().size(), 2u);
+    EXPECT_EQ(seen.messages, std::vector<std::string>{kFaulty});
+
+    // One repeat per kResendGapMs, told no more, until the tenth damaged
+    // reply in a row gives the link up.
+    uint32_t elapsed = 0;
+    while (seen.titlePage == 0 && elapsed < ExamLink::kGiveUpMs) {
+        const std::size_t sent = server.received().size();
+        clock.advance(ExamLink::kResendGapMs);
+        elapsed += ExamLink::kResendGapMs;
+        ASSERT_TRUE(waitFor([&] {
+            return server.received().size() > sent && (link.repeatPending() || seen.titlePage > 0);
+        }));
+    }
+    EXPECT_EQ(elapsed, (ExamLink::kDamagedLimit - 2) * ExamLink::kResendGapMs);
+    EXPECT_EQ(server.received().size(), std::size_t(ExamLink::kDamagedLimit));
+    for (const auto& r : server.received()) {
+        EXPECT_EQ(r.bytes, server.received()[0].bytes);
+    }
+    EXPECT_EQ(seen.messages, (std::vector<std::string>{kFaulty, kNoConnection}));
+    EXPECT_EQ(seen.titlePage, 1);
+    EXPECT_EQ(seen.untick, 0);
+    EXPECT_TRUE(link.idle());
+    EXPECT_FALSE(link.examPermitted());
+    // Given up for good.
+    clock.advance(ExamLink::kGiveUpMs);
+    qd::test::runEventsFor(100);
+    EXPECT_EQ(server.connections(), 1);
+    EXPECT_EQ(seen.messages.size(), 2u);
+}
+
+TEST_F(ExamLinkTest, DuringTheTestAFaultyReplyIsToldOncePerMessage)
+{
+    registerAndGrant("Ivanov");
+    // The first progress message: two damaged replies, then its answer.
+    server.push(FakeExamServer::raw(damaged()));
+    server.push(FakeExamServer::raw(damaged()));
+    server.push(FakeExamServer::verdict(0));
+    link.progress(1, true, 1.0f);
+    ASSERT_TRUE(waitAdvancing([&] { return server.received().size() == 4 && !link.awaitingReply(); }));
+    EXPECT_EQ(seen.messages, std::vector<std::string>{kFaulty});
+    // The second: damaged replies from now on. Its box is its own, and the
+    // earlier ones do not count towards the ten in a row.
+    server.setFallback(FakeExamServer::raw(damaged()));
+    link.progress(2, true, 2.0f);
+    ASSERT_TRUE(waitAdvancing([&] { return seen.titlePage > 0; }));
+    EXPECT_EQ(server.received().size(), 4u + std::size_t(ExamLink::kDamagedLimit));
+    EXPECT_EQ(seen.messages, (std::vector<std::string>{kFaulty, kFaulty, kNoConnection}));
+    EXPECT_FALSE(link.linkActive()); // nothing more is sent during this test
+    link.progress(3, true, 3.0f);
+    qd::test::runEventsFor(50);
+    EXPECT_EQ(server.received().size(), 4u + std::size_t(ExamLink::kDamagedLimit));
+}
+
+TEST_F(ExamLinkTest, AMessageAskedForWhileOneIsShownFollowsIt)
+{
+    server.setFallback(FakeExamServer::raw(damaged()));
+    // The window's box runs an event loop until the student closes it: the
+    // student leaves the first one up while the time limit passes.
+    int depth = 0;
+    int deepest = 0;
+    QObject::connect(&link, &ExamLink::showMessage, [&](const std::string&) {
+        deepest = std::max(deepest, ++depth);
+        if (seen.messages.size() == 1) {
+            clock.advance(ExamLink::kGiveUpMs);
+            qd::test::runEventsFor(200);
+        }
+        --depth;
+    });
+    ASSERT_TRUE(link.open("Ivanov"));
+    ASSERT_TRUE(waitFor([&] { return seen.messages.size() == 2; }));
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(seen.messages, (std::vector<std::string>{kFaulty, kNoConnection}));
+    EXPECT_EQ(seen.titlePage, 1);
+    qd::test::runEventsFor(50);
+    EXPECT_EQ(seen.messages.size(), 2u);
+}
+
+TEST_F(ExamLinkTest, AServerThatClosesAtOnceIsTriedLaterAndLaterThenGivenUp)
+{
+    server.setCloseOnAccept(true);
+    ASSERT_TRUE(link.open("Ivanov"));
+    // Again at once the first time, then not before the clock says so.
+    ASSERT_TRUE(waitFor([&] { return server.connections() == 2 && !link.awaitingReply(); }));
+    qd::test::runEventsFor(200);
+    EXPECT_EQ(server.connections(), 2);
+    // The delay doubles up to kBackoffMaxMs.
+    uint32_t elapsed = 0;
+    int n = 2;
+    for (uint32_t delay : {250u, 500u, 1000u, 2000u, 4000u}) {
+        SCOPED_TRACE(delay);
+        ASSERT_LE(delay, ExamLink::kBackoffMaxMs);
+        clock.advance(delay - 1);
+        qd::test::runEventsFor(60);
+        EXPECT_EQ(server.connections(), n);
+        clock.advance(1);
+        elapsed += delay;
+        ++n;
+        ASSERT_TRUE(waitFor([&] { return server.connections() == n && !link.awaitingReply(); }));
+    }
+    // Before the test the registration has kGiveUpMs.
+    EXPECT_TRUE(seen.messages.empty());
+    clock.advance(ExamLink::kGiveUpMs - elapsed - 1);
+    qd::test::runEventsFor(60);
+    EXPECT_EQ(seen.titlePage, 0);
+    clock.advance(1);
+    ASSERT_TRUE(waitFor([&] { return seen.titlePage == 1; }));
+    EXPECT_EQ(seen.messages, std::vector<std::string>{kNoConnection});
+    EXPECT_EQ(seen.untick, 0);
+    EXPECT_TRUE(link.idle());
+    clock.advance(ExamLink::kGiveUpMs);
+    qd::test::runEventsFor(100);
+    EXPECT_EQ(server.connections(), n);
+}
+
+TEST_F(ExamLinkTest, AFinalMessageNeverAnsweredIsToldAfterTheTimeLimit)
+{
+    registerAndGrant("Ivanov");
+    // The server goes bad during the test: it closes every connection at
+    // once. The link keeps trying, ever more slowly, and the test goes on.
+    server.setCloseOnAccept(true);
+    server.hangUpNow();
+    ASSERT_TRUE(waitFor([&] { return server.connections() == 2 && !link.awaitingReply(); }));
+    link.answered(3, true, 3.0f);
+    link.finished(100, toCp1251("Відмінно"));
+    qd::test::runEventsFor(200); // past the 100 ms of the closing timer
+    EXPECT_TRUE(link.linkActive());
+    EXPECT_TRUE(seen.messages.empty());
+    clock.advance(ExamLink::kGiveUpMs - 1);
+    qd::test::runEventsFor(60);
+    EXPECT_TRUE(seen.messages.empty());
+    clock.advance(1);
+    ASSERT_TRUE(waitFor([&] { return !seen.messages.empty(); }));
+    EXPECT_EQ(seen.messages, std::vector<std::string>{kNoConnection});
+    EXPECT_TRUE(link.idle());
+    EXPECT_LE(server.connections(), 4);
+}
+
+TEST_F(ExamLinkTest, AServerThatNeverAnswersIsGivenUpAfterTheTimeLimit)
+{
+    server.setFallback(FakeExamServer::silence());
+    ASSERT_TRUE(link.open("Ivanov"));
+    ASSERT_TRUE(waitFor([&] { return server.received().size() == 1; }));
+    clock.advance(ExamLink::kGiveUpMs - 1);
+    qd::test::runEventsFor(60);
+    EXPECT_TRUE(seen.messages.empty());
+    EXPECT_TRUE(link.linkActive());
+    clock.advance(1);
+    ASSERT_TRUE(waitFor([&] { return seen.titlePage == 1; }));
+    EXPECT_EQ(seen.messages, std::vector<std::string>{kNoConnection});
+    EXPECT_EQ(seen.untick, 0);
+    EXPECT_TRUE(link.idle());
+    ASSERT_TRUE(waitFor([&] { return !server.clientConnected(); }));
+    EXPECT_EQ(server.received().size(), 1u);
+}
+
+TEST_F(ExamLinkTest, AnUnusableAddressIsToldAtOnce)
+{
+    const char* const cases[] = {"junk\r\n", "", "\r\n", "exam-server.invalid", "999.1.1.1",
+                                 "127.0.0.1.5", "224.0.0.1", "255.255.255.255"};
+    for (const char* text : cases) {
+        SCOPED_TRACE(text);
+        seen = {};
+        writeAddress(text);
+        EXPECT_FALSE(link.open("Ivanov"));
+        EXPECT_EQ(seen.messages, std::vector<std::string>{kNoConnection});
+        EXPECT_EQ(seen.untick, 0);
+        EXPECT_TRUE(link.idle());
+    }
+    qd::test::runEventsFor(100);
+    EXPECT_EQ(server.connections(), 0);
+    EXPECT_EQ(seen.messages.size(), 1u);
+}
+
+TEST_F(ExamLinkTest, AServerThatFloodsRequestsAndNeverReadsHasNoHoldOnTheClient)
+{
+    registerAndGrant("Ivanov");
+    // From the next connection on the server never reads and answers with
+    // requests to send again as fast as the client takes them.
+    server.setFlood(ServerReply::encode(0, 0));
+    server.hangUpNow();
+    ASSERT_TRUE(waitFor([&] { return server.connections() == 2 && link.repeatPending(); }));
+    // While a repeat waits for its turn nothing is read: the flood stops
+    // once the connection is full.
+    qd::test::runEventsFor(300);
+    const qint64 flooded = server.floodWritten();
+    qd::test::runEventsFor(500);
+    EXPECT_LT(server.floodWritten() - flooded, qint64(1) << 20);
+
+    // A big final message stays partly in the connection; each repeat
+    // replaces the one waiting behind it instead of queueing another.
+    const std::string big = report(4 << 20);
+    link.sendFinal(100, toCp1251("Відмінно"), big);
+    const qint64 message = qint64(big.size()) + 163;
+    for (int i = 0; i < 20; ++i) {
+        clock.advance(ExamLink::kResendGapMs);
+        qd::test::runEventsFor(30);
+        ASSERT_LE(link.sendQueueBytes(), 2 * message) << i;
+    }
+    EXPECT_TRUE(link.linkActive());
 }

@@ -78,8 +78,22 @@ void FakeExamServer::accept()
     while (QTcpSocket* c = m_server->nextPendingConnection()) {
         // One client at a time, as one testing computer.
         hangUpNow();
-        m_client = c;
         ++m_connections;
+        if (m_closeOnAccept) {
+            c->abort();
+            c->deleteLater();
+            continue;
+        }
+        if (!m_flood.empty()) {
+            // Never read: the socket takes one byte from the platform and
+            // no more, so what the client sends stays in the connection.
+            c->setReadBufferSize(1);
+            connect(c, &QTcpSocket::bytesWritten, this, [this, c] { floodMore(c); });
+            connect(c, &QTcpSocket::disconnected, c, &QObject::deleteLater);
+            floodMore(c);
+            continue;
+        }
+        m_client = c;
         connect(c, &QTcpSocket::readyRead, this, &FakeExamServer::readClient);
         connect(c, &QTcpSocket::disconnected, this, [this, c] {
             if (m_client == c) {
@@ -88,6 +102,21 @@ void FakeExamServer::accept()
             }
             c->deleteLater();
         });
+    }
+}
+
+void FakeExamServer::floodMore(QTcpSocket* c)
+{
+    // Keeps about 64 KiB of replies queued: the flood goes as fast as the
+    // client takes it, and no faster.
+    constexpr qint64 kChunk = 64 * 1024;
+    while (c->state() == QAbstractSocket::ConnectedState && c->bytesToWrite() < kChunk) {
+        std::string chunk;
+        while (qint64(chunk.size()) < kChunk) {
+            chunk += m_flood;
+        }
+        c->write(chunk.data(), qint64(chunk.size()));
+        m_floodWritten += qint64(chunk.size());
     }
 }
 

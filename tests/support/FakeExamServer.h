@@ -63,6 +63,15 @@ public:
     void push(Step step) { m_script.push_back(std::move(step)); }
     // What answers a message when the script has run out (a grant at first).
     void setFallback(Step step) { m_fallback = std::move(step); }
+    // Broken servers. Every connection accepted from now on is closed at
+    // once, before anything is read.
+    void setCloseOnAccept(bool on) { m_closeOnAccept = on; }
+    // Every connection accepted from now on is never read (the client's
+    // messages pile up in the connection) and gets `reply` written again
+    // and again for as long as the client takes it. Empty: off.
+    void setFlood(std::string reply) { m_flood = std::move(reply); }
+    // Bytes of the flood handed to the connections so far.
+    qint64 floodWritten() const { return m_floodWritten; }
 
     const std::vector<Received>& received() const { return m_received; }
     int connections() const { return m_connections; }
@@ -78,6 +87,7 @@ private:
     void accept();
     void readClient();
     void frame();
+    void floodMore(QTcpSocket* c);
 
     QTcpServer* m_server = nullptr;
     QTcpSocket* m_client = nullptr;
@@ -86,6 +96,9 @@ private:
     Step m_fallback;
     std::vector<Received> m_received;
     int m_connections = 0;
+    bool m_closeOnAccept = false;
+    std::string m_flood;
+    qint64 m_floodWritten = 0;
 };
 
 } // namespace qd::test

@@ -14,7 +14,7 @@ namespace qdtool {
 
 DryRunExam::DryRunExam(const std::filesystem::path& workDir, quint16 port, qd::TestSession& session,
                        DryRunView& view, const qd::ReportFile& report)
-    : m_session(session), m_view(view), m_workDir(workDir), m_link(workDir)
+    : m_session(session), m_view(view), m_workDir(workDir), m_link(workDir, m_linkClock)
 {
     m_link.setPort(port);
     m_link.setReport(&report);
@@ -54,8 +54,7 @@ void DryRunExam::afterBegin()
         return;
     }
     m_controlsEnabled = false;
-    // No verdict in time: the run goes on while the start wait goes on, as
-    // for a student who waits.
+    // Until the verdict or the link's giving up (its own time limit).
     runUntil([this] { return m_link.examPermitted() || m_link.idle(); }, kVerdictWaitMs);
 }
 

@@ -5,7 +5,10 @@
 // exam link itself, which connects for real to the exam server. Its events
 // are handled on the real event loop in bounded waits, so that a script
 // plays the same way every time; the virtual clock does not move meanwhile.
+// The link's own limits (the registration's, the back-off, the repeats) run
+// on the machine's clock, as in the program.
 
+#include "app/SystemClock.h"
 #include "exam/ExamLink.h"
 #include "exam/StudentList.h"
 
@@ -26,11 +29,14 @@ class DryRunView;
 class DryRunExam
 {
 public:
-    // The longest the run waits for a verdict after "Почати тестування",
-    // for the reply to a message, and for the link to close at the end.
-    static constexpr int kVerdictWaitMs = 10000;
+    // After "Почати тестування" the run waits for the verdict or for the
+    // link to give up, which it does within its own limit; after the
+    // results, for the final message's answer or its giving up. The margin
+    // only keeps a broken link from hanging the run. The reply to a message
+    // during the test is waited for kReplyWaitMs at most.
+    static constexpr int kVerdictWaitMs = int(qd::ExamLink::kGiveUpMs) + 5000;
     static constexpr int kReplyWaitMs = 5000;
-    static constexpr int kCloseWaitMs = 5000;
+    static constexpr int kCloseWaitMs = int(qd::ExamLink::kGiveUpMs) + 5000;
 
     // `workDir` holds students.dbf and IPaddress.txt; `report` is the
     // session's report, whose bytes the final message carries.
@@ -65,6 +71,7 @@ private:
     qd::TestSession& m_session;
     DryRunView& m_view;
     std::filesystem::path m_workDir;
+    qd::SystemClock m_linkClock;
     qd::ExamLink m_link;
     qd::StudentList m_students;
     bool m_checked = false;
