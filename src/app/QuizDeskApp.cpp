@@ -77,12 +77,14 @@ void QuizDeskApp::OnClickBegin()
 
 void QuizDeskApp::CB_ExamTestClick()
 {
-    // Ticking or unticking, the table is read again and all its names are
-    // appended; after a failed read those of the last good one.
+    // Ticking or unticking, the table is read again and its names replace
+    // the list (appending them again on every click made a big table cost
+    // seconds and megabytes per click); after a failed read those of the
+    // last good one.
     if (Status s = students_.ReadDBF(dir_)) {
         reporter_.error(*s, false);
     }
-    form_.appendStudentNames(students_.names());
+    form_.setStudentNames(students_.names());
 }
 
 void QuizDeskApp::check(Status fault)

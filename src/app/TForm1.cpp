@@ -681,16 +681,20 @@ bool TForm1::examChecked() const
     return CB_ExamTest->isChecked();
 }
 
-void TForm1::appendStudentNames(const std::vector<std::string>& names)
+void TForm1::setStudentNames(const std::vector<std::string>& names)
 {
     // Filling the list changes neither the choice nor what has been typed
     // (a first item would otherwise become the current text).
     const int chosen = EditStName->currentIndex();
     const QString typed = EditStName->currentText();
+    QStringList items;
+    items.reserve(qsizetype(names.size()));
     for (const std::string& name : names) {
-        EditStName->addItem(QString::fromStdString(fromCp1251(name)));
+        items.append(QString::fromStdString(fromCp1251(name)));
     }
-    EditStName->setCurrentIndex(chosen);
+    EditStName->clear();
+    EditStName->addItems(items);
+    EditStName->setCurrentIndex(chosen < EditStName->count() ? chosen : -1);
     EditStName->setEditText(typed);
 }
 

@@ -65,12 +65,12 @@ public:
     // The results take over: progress 0, question timer stopped, window hidden.
     void hideForResults();
 
-    // Examination mode. The student list's names (code page 1251) are
-    // appended to the name box's list, keeping what is typed there; the check
+    // Examination mode. The student list's names (code page 1251) replace
+    // the name box's list, keeping what is typed there; the check
     // box and the begin button are greyed out while the link is being
     // opened; a refusal unticks the box; the status strip turns aqua once the
     // link is up and stays so.
-    void appendStudentNames(const std::vector<std::string>& names);
+    void setStudentNames(const std::vector<std::string>& names);
     void setTitleControlsEnabled(bool enabled);
     void untickExamBox();
     void showExamLinkUp();

@@ -9,6 +9,7 @@
 #include "app/TForm1.h"
 #include "app/TFormRez.h"
 #include "definition/Cp1251.h"
+#include "exam/ServerReply.h"
 #include "run/ManualClock.h"
 
 #include "EventWait.h"
@@ -26,6 +27,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace {
@@ -70,9 +72,21 @@ struct QuizDeskAppExamTest : ::testing::Test
     QTemporaryDir tmp;
     QByteArray savedHome = qgetenv("HOME");
     std::vector<std::string> messages; // UTF-8, in the order shown
+    // While a box is up: what the student does before closing it (the real
+    // box runs an event loop until then), and how many boxes are up.
+    std::function<void()> whileShown;
+    int boxesUp = 0;
+    int mostBoxesUp = 0;
     qd::MessageReporter reporter{[this] {
         qd::MessageReporter::Actions a;
-        a.box = [this](const QString&, const QString& text) { messages.push_back(text.toStdString()); };
+        a.box = [this](const QString&, const QString& text) {
+            messages.push_back(text.toStdString());
+            mostBoxesUp = std::max(mostBoxesUp, ++boxesUp);
+            if (whileShown) {
+                whileShown();
+            }
+            --boxesUp;
+        };
         a.exit = [](int) { ADD_FAILURE() << "a fatal message"; };
         return a;
     }()};
@@ -168,16 +182,21 @@ struct QuizDeskAppExamTest : ::testing::Test
 
 TEST_F(QuizDeskAppExamTest, RegistersReportsEachQuestionButTheLastAndSendsTheReport)
 {
-    // Every click on the box, ticking or unticking, appends the whole list.
+    // Every click on the box, ticking or unticking, reads the list again and
+    // replaces the names (a big table must not grow the box by itself on
+    // every click).
     clickExamBox();
     EXPECT_TRUE(examBox()->isChecked());
     EXPECT_EQ(nameBox()->count(), 2);
     EXPECT_TRUE(nameBox()->currentText().isEmpty()); // nothing typed for the student
     clickExamBox();
     EXPECT_FALSE(examBox()->isChecked());
+    std::ofstream(dir() / "students.dbf", std::ios::binary | std::ios::trunc)
+        << studentTable({"Бондар Т.", "Коваль І.", "Шевчук О."});
     clickExamBox();
-    ASSERT_EQ(nameBox()->count(), 6);
-    EXPECT_EQ(nameBox()->itemText(5), QStringLiteral("Коваль І."));
+    ASSERT_EQ(nameBox()->count(), 3);
+    EXPECT_EQ(nameBox()->itemText(0), QStringLiteral("Бондар Т."));
+    EXPECT_EQ(nameBox()->itemText(2), QStringLiteral("Шевчук О."));
 
     nameBox()->setCurrentIndex(1);
     pressBegin();
@@ -315,12 +334,11 @@ TEST_F(QuizDeskAppExamTest, MissingFilesAreReportedAndTheTitlePageStaysUsable)
     clickExamBox();
     EXPECT_EQ(nameBox()->count(), 2);
     fs::remove(dir() / "students.dbf");
-    // Without the table every click tells so; the last names are appended
-    // again.
+    // Without the table every click tells so; the last names stay.
     clickExamBox();
     clickExamBox();
     EXPECT_TRUE(examBox()->isChecked());
-    EXPECT_EQ(nameBox()->count(), 6);
+    EXPECT_EQ(nameBox()->count(), 2);
     const std::string noTable = "Не удается открыть файл students.dbf!";
     EXPECT_EQ(messages, (std::vector<std::string>{noTable, noTable}));
 
@@ -332,6 +350,110 @@ TEST_F(QuizDeskAppExamTest, MissingFilesAreReportedAndTheTitlePageStaysUsable)
     EXPECT_FALSE(examBox()->isChecked());
     expectTitlePageWaiting();
     EXPECT_EQ(server.connections(), 0);
+}
+
+
+// ---- Broken and hostile servers: the student is never trapped ------------
+
+// Lets the link's clock run on in steps of `stepMs` (with a moment of real
+// time for the sockets after each) until `done` holds or `totalMs` passed.
+// Returns the clock time it took.
+template <typename Done>
+uint32_t advanceUntil(qd::ManualClock& clock, uint32_t stepMs, uint32_t totalMs, Done done)
+{
+    uint32_t t = 0;
+    while (!done() && t < totalMs) {
+        clock.advance(stepMs);
+        t += stepMs;
+        qd::test::runEventsFor(20);
+    }
+    return t;
+}
+
+TEST_F(QuizDeskAppExamTest, DamagedRepliesForeverShowOneBoxThenTheTitlePageAgain)
+{
+    std::string damaged = qd::ServerReply::encode(1, 0);
+    damaged[3] = char(damaged[3] ^ 0x10);
+    server.setFallback(FakeExamServer::raw(damaged));
+    // The student leaves the box up a while, then closes it.
+    whileShown = [] { qd::test::runEventsFor(100); };
+    beginExam();
+    const uint32_t took = advanceUntil(clock, 50, qd::ExamLink::kGiveUpMs,
+                                       [&] { return titlePageUsable() && messages.size() == 2; });
+    EXPECT_LE(took, qd::ExamLink::kGiveUpMs);
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"Сбойное сообщение от программы проведения экзамена!\n", kNoLink}));
+    EXPECT_EQ(mostBoxesUp, 1);
+    EXPECT_TRUE(examBox()->isChecked());
+    expectTitlePageWaiting();
+    EXPECT_EQ(server.received().size(), std::size_t(qd::ExamLink::kDamagedLimit));
+    // The title page works: unticked, the test starts.
+    clickExamBox();
+    pressBegin();
+    ASSERT_TRUE(questionShown());
+    EXPECT_EQ(messages.size(), 2u);
+}
+
+TEST_F(QuizDeskAppExamTest, ASilentOrClosingServerGivesTheTitlePageBackAfterTheTimeLimit)
+{
+    for (const bool closes : {false, true}) {
+        SCOPED_TRACE(closes ? "closes at once" : "never answers");
+        messages.clear();
+        server.setFallback(FakeExamServer::silence());
+        server.setCloseOnAccept(closes);
+        const int before = server.connections();
+        beginExam();
+        ASSERT_TRUE(qd::test::waitFor([&] { return server.connections() > before; }));
+        const uint32_t waited = advanceUntil(clock, 100, qd::ExamLink::kGiveUpMs - 100,
+                                             [&] { return titlePageUsable(); });
+        EXPECT_EQ(waited, qd::ExamLink::kGiveUpMs - 100);
+        EXPECT_FALSE(titlePageUsable());
+        EXPECT_TRUE(messages.empty());
+        advanceUntil(clock, 100, 200, [&] { return titlePageUsable(); });
+        ASSERT_TRUE(backOnTheTitlePage(1));
+        EXPECT_EQ(messages, std::vector<std::string>{kNoLink});
+        EXPECT_TRUE(examBox()->isChecked());
+        expectTitlePageWaiting();
+        // A few attempts, never a storm.
+        EXPECT_LE(server.connections() - before, closes ? 8 : 1);
+    }
+}
+
+TEST_F(QuizDeskAppExamTest, AnUnusableAddressIsToldAtOnce)
+{
+    std::ofstream(dir() / "IPaddress.txt", std::ios::binary | std::ios::trunc) << "exam-server\r\n";
+    beginExam();
+    EXPECT_EQ(messages, std::vector<std::string>{kNoLink});
+    EXPECT_TRUE(examBox()->isChecked());
+    expectTitlePageWaiting();
+    qd::test::runEventsFor(100);
+    EXPECT_EQ(server.connections(), 0);
+}
+
+TEST_F(QuizDeskAppExamTest, AServerLostDuringTheTestLeavesTheTestAndItsReport)
+{
+    beginExam();
+    ASSERT_TRUE(questionShown());
+    // From now on every connection is closed at once.
+    server.setCloseOnAccept(true);
+    server.hangUpNow();
+    choose(0);
+    next();
+    next();
+    choose(0);
+    next();
+    ASSERT_EQ(session().phase(), Phase::Finished);
+    const fs::path reportFile = app->report().path();
+    ASSERT_FALSE(reportFile.empty());
+    EXPECT_TRUE(messages.empty());
+    // The final message never gets through: the student is told once the
+    // time limit has passed; the report stays on disk.
+    advanceUntil(clock, 100, qd::ExamLink::kGiveUpMs + 200, [&] { return !messages.empty(); });
+    ASSERT_TRUE(qd::test::waitFor([&] { return !messages.empty(); }));
+    EXPECT_EQ(messages, std::vector<std::string>{kNoLink});
+    EXPECT_TRUE(app->examLink().idle());
+    EXPECT_GT(fs::file_size(reportFile), 0u);
+    EXPECT_LE(server.connections(), 8);
 }
 
 } // namespace
