@@ -50,3 +50,5 @@ for extra in "" "--char-w 8"; do
   end=$(date +%s%N)
   echo "quizdesk-tool stats ${extra:+$extra }over 5000 report files: $(((end - start) / 1000000)) ms"
 done
+echo "== the exam link against broken exam servers"
+bash "$(dirname "$0")/exam_link_faults.sh" "$build"

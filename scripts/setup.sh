@@ -14,6 +14,7 @@ packages=(
   libx11-dev
   xvfb xauth xdotool x11-utils openbox x11-xkb-utils xkb-data
   chromium
+  time
 )
 
 missing=()

@@ -79,6 +79,7 @@ void FakeExamServer::accept()
         // One client at a time, as one testing computer.
         hangUpNow();
         ++m_connections;
+        emit connectionAccepted();
         if (m_closeOnAccept) {
             c->abort();
             c->deleteLater();
@@ -170,6 +171,9 @@ void FakeExamServer::frame()
         }
         if (!step.reply.empty()) {
             m_client->write(step.reply.data(), qint64(step.reply.size()));
+        }
+        if (step.vanish) {
+            m_closeOnAccept = true;
         }
         if (step.hangUp) {
             hangUpNow();

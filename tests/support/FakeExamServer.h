@@ -37,16 +37,19 @@ public:
 
     // What the server does with one received message: write `reply` (any
     // bytes: several replies, a part of one, a damaged one; empty: none),
-    // then close the connection if `hangUp`.
+    // then close the connection if `hangUp`; with `vanish` also every later
+    // connection at once (setCloseOnAccept).
     struct Step
     {
         std::string reply;
         bool hangUp = false;
+        bool vanish = false;
     };
     static Step verdict(int16_t code, uint8_t accepted = 1);
     static Step raw(std::string bytes) { return Step{std::move(bytes), false}; }
     static Step silence() { return Step{}; }
     static Step hangUp() { return Step{{}, true}; }
+    static Step vanish() { return Step{{}, true, true}; }
 
     explicit FakeExamServer(QObject* parent = nullptr);
 
@@ -82,6 +85,7 @@ public:
 
 signals:
     void messageReceived();
+    void connectionAccepted();
 
 private:
     void accept();

@@ -5,12 +5,17 @@
 // and writes one line per message to the log. It ends by itself after --lifetime seconds, so that a failed test
 // never leaves it behind.
 //
-//   fake_exam_server --log FILE [--report FILE] [--lifetime S] [STEP...]
+//   fake_exam_server --log FILE [--report FILE] [--lifetime S]
+//                    [--fallback STEP] [--close-on-accept] [--flood STEP] [STEP...]
 //   fake_exam_server --unused-port     (prints a port where nothing listens)
 //
 // Steps: grant, code:N (a verdict), again (accepted 0), flip (a grant with
 // one bit flipped), silent (no reply), hangup (no reply, the connection
-// closed).
+// closed), vanish (hangup, and every later connection closed at once).
+// Broken servers: --fallback answers every message after the steps (grant
+// unless given), --close-on-accept closes every connection at once,
+// --flood never reads and sends that step's reply over and over;
+// --accepts FILE gets a line per connection accepted.
 
 #include "FakeExamServer.h"
 
@@ -47,6 +52,9 @@ std::optional<FakeExamServer::Step> parseStep(const QString& word)
     }
     if (word == QLatin1String("hangup")) {
         return FakeExamServer::hangUp();
+    }
+    if (word == QLatin1String("vanish")) {
+        return FakeExamServer::vanish();
     }
     if (word.startsWith(QLatin1String("code:"))) {
         bool ok = false;
@@ -111,7 +119,19 @@ int main(int argc, char** argv)
                                             QStringLiteral("S"), QStringLiteral("30"));
     const QCommandLineOption unusedOption(QStringLiteral("unused-port"),
                                           QStringLiteral("Print a port where nothing listens."));
-    parser.addOptions({logOption, reportOption, lifetimeOption, unusedOption});
+    const QCommandLineOption acceptsOption(QStringLiteral("accepts"),
+                                           QStringLiteral("A line per connection accepted."),
+                                           QStringLiteral("FILE"));
+    const QCommandLineOption fallbackOption(QStringLiteral("fallback"),
+                                            QStringLiteral("The reply once the steps run out."),
+                                            QStringLiteral("STEP"));
+    const QCommandLineOption closeOption(QStringLiteral("close-on-accept"),
+                                         QStringLiteral("Close every connection at once."));
+    const QCommandLineOption floodOption(QStringLiteral("flood"),
+                                         QStringLiteral("Never read; send this reply over and over."),
+                                         QStringLiteral("STEP"));
+    parser.addOptions({logOption, reportOption, lifetimeOption, unusedOption, fallbackOption,
+                       closeOption, floodOption, acceptsOption});
     parser.addPositionalArgument(QStringLiteral("steps"), QStringLiteral("The replies, in order."));
     parser.process(app);
 
@@ -121,6 +141,22 @@ int main(int argc, char** argv)
     }
 
     FakeExamServer server;
+    for (const QCommandLineOption* o : {&fallbackOption, &floodOption}) {
+        if (!parser.isSet(*o)) {
+            continue;
+        }
+        const auto step = parseStep(parser.value(*o));
+        if (!step || (o == &floodOption && step->reply.empty())) {
+            std::fprintf(stderr, "not a reply: %s\n", qPrintable(parser.value(*o)));
+            return 2;
+        }
+        if (o == &fallbackOption) {
+            server.setFallback(*step);
+        } else {
+            server.setFlood(step->reply);
+        }
+    }
+    server.setCloseOnAccept(parser.isSet(closeOption));
     for (const QString& word : parser.positionalArguments()) {
         const auto step = parseStep(word);
         if (!step) {
@@ -135,6 +171,17 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString reportPath = parser.value(reportOption);
+    QFile accepts(parser.value(acceptsOption));
+    if (parser.isSet(acceptsOption) &&
+        !accepts.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(accepts.fileName()));
+        return 2;
+    }
+    QObject::connect(&server, &FakeExamServer::connectionAccepted, [&] {
+        if (accepts.isOpen()) {
+            accepts.write("accept " + QByteArray::number(server.connections()) + '\n');
+        }
+    });
 
     QObject::connect(&server, &FakeExamServer::messageReceived, [&] {
         const FakeExamServer::Received& r = server.received().back();
