@@ -29,11 +29,13 @@ run: build
 test: build
 	cd $(BUILD) && $(HEADLESS) ctest --output-on-failure -j $(JOBS)
 
-# libFuzzer over the whole load (clang, ASan, UBSan), bounded in time.
+# libFuzzer over the whole load and over the exam link's input (clang, ASan,
+# UBSan), each bounded in time.
 fuzz: setup
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DQUIZDESK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	bash tests/fuzz/run_exam.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	$(HEADLESS) bash bench/run.sh $(BUILD)

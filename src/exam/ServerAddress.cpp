@@ -8,6 +8,14 @@
 
 namespace qd {
 
+std::string serverAddressOf(std::string_view head)
+{
+    const std::string_view text = head.substr(0, kServerAddressSize);
+    const std::size_t end = std::min(text.find_first_of(std::string_view(" \t\r\n\0", 5)),
+                                     kServerAddressSize - 1);
+    return std::string(text.substr(0, end));
+}
+
 Status ReadServerIP(const std::filesystem::path& dir, std::string& serverAddress)
 {
     serverAddress.clear();
@@ -17,10 +25,7 @@ Status ReadServerIP(const std::filesystem::path& dir, std::string& serverAddress
                               "Не удается получить IP адрес.\n")};
     }
     const QByteArray head = f.read(qint64(kServerAddressSize));
-    const std::string_view text(head.constData(), std::size_t(head.size()));
-    const std::size_t end = std::min(text.find_first_of(std::string_view(" \t\r\n\0", 5)),
-                                     kServerAddressSize - 1);
-    serverAddress.assign(text.substr(0, end));
+    serverAddress = serverAddressOf(std::string_view(head.constData(), std::size_t(head.size())));
     return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace qd {
 
@@ -13,6 +14,10 @@ namespace qd {
 // ends the line with a line break) and keeps at most 127 bytes.
 inline constexpr const char* kServerAddressFile = "IPaddress.txt";
 inline constexpr std::size_t kServerAddressSize = 128;
+
+// The address in the first bytes of the file (at most kServerAddressSize
+// of them are looked at).
+std::string serverAddressOf(std::string_view head);
 
 // Reads the address into `serverAddress`, which is cleared first, so that
 // nothing of an earlier, longer address survives a retry. A file that
