@@ -19,6 +19,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -692,8 +693,10 @@ void TForm1::setStudentNames(const std::vector<std::string>& names)
     for (const std::string& name : names) {
         items.append(QString::fromStdString(fromCp1251(name)));
     }
-    EditStName->clear();
-    EditStName->addItems(items);
+    // A whole new model at once (the box deletes the one it owned): a big
+    // table costs one pass, where adding the names one by one costs
+    // seconds.
+    EditStName->setModel(new QStringListModel(items, EditStName));
     EditStName->setCurrentIndex(chosen < EditStName->count() ? chosen : -1);
     EditStName->setEditText(typed);
 }
