@@ -52,3 +52,6 @@ for extra in "" "--char-w 8"; do
 done
 echo "== the exam link against broken exam servers"
 bash "$(dirname "$0")/exam_link_faults.sh" "$build"
+
+echo "== a click on the exam check box with 1,000,000 students in students.dbf"
+QT_QPA_PLATFORM=offscreen "$build/bench/quizdesk_namelist_bench"
