@@ -187,7 +187,13 @@ void ExamLink::newMessage()
 {
     ++m_messageNo;
     m_lastResend.reset();
-    m_resendAt.reset();
+    // A repeat put off for the old message is not due any more; what was
+    // left unread for it is read now (nothing else would wake the reading:
+    // the socket has stopped taking bytes).
+    if (m_resendAt) {
+        m_resendAt.reset();
+        QMetaObject::invokeMethod(this, &ExamLink::ClientRead, Qt::QueuedConnection);
+    }
 }
 
 void ExamLink::SendInf(bool withReport)
