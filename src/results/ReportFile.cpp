@@ -3,12 +3,14 @@
 #include "definition/Cp1251.h"
 #include "definition/TextRoutines.h"
 
-#include <QDir>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +20,9 @@ namespace {
 
 // The working directory as the test name's second line holds it.
 constexpr std::size_t kDirBytes = 128;
+
+// A write interrupted by a signal is tried again, a bounded number of times.
+constexpr int kMaxInterruptions = 1000;
 
 // printf-style formatting of a report row whose format is written in UTF-8
 // here and is code page 1251 in the file. Floats go in as doubles.
@@ -41,25 +46,61 @@ std::filesystem::path nativeName(std::string_view cp1251)
     return std::filesystem::path(fromCp1251(cp1251));
 }
 
-// Creates `dir` (one level, like the platform's directory creation). True
-// when it was created or already exists.
-bool makeDir(const std::filesystem::path& dir)
+bool isUtf8(std::string_view bytes)
 {
-    return ::mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    // The decoding runs when its result is taken, not before.
+    const QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return !decoder.hasError();
 }
 
-std::filesystem::path reportDir(const TestModel& model, const std::filesystem::path& workDir)
+// The working directory for the report's test name line, in code page 1251.
+// A name that is not UTF-8 comes from elsewhere, most likely a Windows
+// machine, and is kept byte for byte rather than turned into question marks.
+std::string directoryText(const std::filesystem::path& dir)
 {
-    if (!model.rez_dir.empty()) {
-        const std::filesystem::path dir = workDir / nativeName(model.rez_dir);
-        if (makeDir(dir)) {
-            return dir;
-        }
+    const std::string& bytes = dir.native();
+    std::string text = isUtf8(bytes) ? toCp1251(bytes) : bytes;
+    text.resize(std::min(text.size(), kDirBytes));
+    return text;
+}
+
+// The home directory as the system gives it, byte for byte: $HOME, else the
+// password database's entry. No round trip through Unicode, so that a home
+// whose name is not UTF-8 is still found.
+std::filesystem::path homeDir()
+{
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        return std::filesystem::path(home);
     }
-    const std::filesystem::path dir =
-        std::filesystem::path(QDir::homePath().toStdString()) / "REZ_TEST";
-    makeDir(dir); // a failure shows when the file cannot be created
-    return dir;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
+        return std::filesystem::path(pw->pw_dir);
+    }
+    return std::filesystem::path("/");
+}
+
+// Creates `dir` (one level, like the platform's directory creation). A
+// failure shows when the file cannot be created in it.
+void makeDir(const std::filesystem::path& dir)
+{
+    (void)::mkdir(dir.c_str(), 0777);
+}
+
+// Writes all of `bytes`; false on any failure (the file is then cut).
+bool writeAll(int fd, std::string_view bytes)
+{
+    int interruptions = 0;
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR && ++interruptions < kMaxInterruptions) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(std::size_t(n));
+    }
+    return true;
 }
 
 } // namespace
@@ -77,21 +118,72 @@ void ReportFile::close()
     }
 }
 
-void ReportFile::put(std::string_view bytes)
+// Creates the report exclusively in `dir`: the student's name, or the first
+// of "name (2)", "name (3)", ... that is free. O_EXCL also refuses a
+// symbolic link of the name, dangling or not, so nothing planted in the
+// folder redirects the report. False when the folder will not take a file.
+bool ReportFile::createIn(const std::filesystem::path& dir)
 {
-    if (m_fd < 0) {
+    for (int n = 1; n <= kMaxNumberedNames; ++n) {
+        std::string name = m_name;
+        if (n > 1) {
+            name += " (" + std::to_string(n) + ")";
+        }
+        const std::filesystem::path path = dir / nativeName(name + ".txt");
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            m_fd = fd;
+            m_path = path;
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
+}
+
+// The file in use is cut: it stops being the report. Once per run the
+// report so far goes whole into a new file in the fall-back folder, which
+// takes the later writes; when that is where the report was already, or
+// that copy fails too, there is no file holding the whole report.
+void ReportFile::writeFailed()
+{
+    m_writeFailed = true;
+    close();
+    m_path.clear();
+    if (m_inFallbackDir) {
         return;
     }
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return; // write errors are not reported
-        }
-        bytes.remove_prefix(std::size_t(n));
+    m_inFallbackDir = true;
+    makeDir(m_fallbackDir);
+    if (!createIn(m_fallbackDir)) {
+        return;
     }
+    if (!writeAll(m_fd, m_text)) {
+        close();
+        m_path.clear();
+    }
+}
+
+void ReportFile::put(std::string_view bytes)
+{
+    if (!m_named) {
+        return;
+    }
+    m_text.append(bytes);
+    if (m_fd >= 0 && !writeAll(m_fd, bytes)) {
+        writeFailed();
+    }
+}
+
+Status ReportFile::takeWriteFault()
+{
+    if (!m_writeFailed || m_faultTaken) {
+        return std::nullopt;
+    }
+    m_faultTaken = true;
+    return fault("Не удалось записать файл результатов!");
 }
 
 Status ReportFile::create_df(TestModel& model, std::string_view st_name, const Clock& clock,
@@ -99,10 +191,13 @@ Status ReportFile::create_df(TestModel& model, std::string_view st_name, const C
 {
     close();
     m_path.clear();
+    m_text.clear();
+    m_named = false;
+    m_inFallbackDir = false;
+    m_writeFailed = false;
+    m_faultTaken = false;
 
-    std::string dir = toCp1251(workDir.string());
-    dir.resize(std::min(dir.size(), kDirBytes));
-    model.test_name += "\r\n(" + dir + ")";
+    model.test_name += "\r\n(" + directoryText(workDir) + ")";
 
     std::string name(st_name);
     name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
@@ -110,15 +205,26 @@ Status ReportFile::create_df(TestModel& model, std::string_view st_name, const C
         return std::nullopt; // no report for a nameless run
     }
     del_harm(name);
-    name += ".txt";
+    m_name = name;
+    m_named = true;
 
-    const std::filesystem::path path = reportDir(model, workDir) / nativeName(name);
-    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (m_fd < 0) {
-        return fault("Не удалось создать файл результатов!");
+    // The results folder of the test when it takes the file, else the
+    // fall-back folder, as for a folder that cannot be made.
+    m_fallbackDir = homeDir() / "REZ_TEST";
+    bool created = false;
+    if (!model.rez_dir.empty()) {
+        const std::filesystem::path dir = workDir / nativeName(model.rez_dir);
+        makeDir(dir);
+        created = createIn(dir);
     }
-    m_path = path;
+    if (!created) {
+        m_inFallbackDir = true;
+        makeDir(m_fallbackDir);
+        created = createIn(m_fallbackDir);
+    }
 
+    // The report is kept in memory even without a file: the exam server
+    // still receives it whole.
     const LocalTime t = clock.now();
     put(row("Дата: %2d.%2d.%d   Час: %2d.%2d.%2d\n", t.day, t.month, t.year, t.hour, t.minute,
             t.second));
@@ -137,12 +243,15 @@ Status ReportFile::create_df(TestModel& model, std::string_view st_name, const C
             byTime ? model.t_exc : model.pc_exc, after));
     put(toCp1251("\n\nРезультати тестування:\n"));
     put(toCp1251("№ питання  Кількість балів  Відповідь\n"));
+    if (!created) {
+        return fault("Не удалось создать файл результатов!");
+    }
     return std::nullopt;
 }
 
 void ReportFile::write_1q(const TestModel& model, const RunState& st, float points)
 {
-    if (m_fd < 0) {
+    if (!m_named) {
         return;
     }
     put(row("  %4d          %.2f       ", st.cur_q + 1, double(points)));
@@ -177,28 +286,20 @@ void ReportFile::write_rez(const RunState& st, int percent, uint32_t seconds, st
     put(row("або %d відсотків за час %d хвилин %d секунд.\n", percent, int(seconds / 60),
             int(seconds % 60)));
     put(toCp1251("Оцінка: ") + std::string(grade) + "\n");
+    // The test is over: the report must be on the disk, not in a cache that
+    // a power cut loses. A flush that fails is a failed write. At most two
+    // rounds: the file in use, then once the fall-back copy.
+    while (m_fd >= 0 && ::fsync(m_fd) != 0) {
+        writeFailed();
+    }
     if (!linkActive) {
         return;
     }
-    m_sendLength = 0;
-    if (m_fd >= 0) {
-        const off_t end = ::lseek(m_fd, 0, SEEK_END);
-        m_sendLength = end > 0 ? int32_t(end) : 0;
-    }
+    // From memory: the same bytes as the file when every write went well,
+    // and still the whole report when one did not.
+    m_sendLength = int32_t(m_text.size());
     m_send.assign(std::size_t(kSendHeader + m_sendLength + kSendTail), '\0');
-    int32_t done = 0;
-    while (done < m_sendLength) {
-        const ssize_t n = ::pread(m_fd, m_send.data() + kSendHeader + done,
-                                  std::size_t(m_sendLength - done), off_t(done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        done += int32_t(n);
-    }
-    m_sendLength = done;
+    std::copy(m_text.begin(), m_text.end(), m_send.begin() + kSendHeader);
 }
 
 } // namespace qd

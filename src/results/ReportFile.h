@@ -16,6 +16,13 @@ namespace qd {
 // created when the test starts, one line per scored question, the totals at
 // the end. Every write goes straight to the file descriptor (no buffering),
 // so a run that is killed keeps every finished question's line.
+//
+// The whole report is also kept in memory (about a megabyte at most),
+// so that a write that fails (a full disk, a file-size limit, an I/O error)
+// loses nothing: the report so far is written again, whole, to a new file in
+// the fall-back folder ~/REZ_TEST, and the run goes on there. A file that is
+// known to be cut is never named as the report, and the exam server always
+// receives the whole report from memory.
 class ReportFile
 {
 public:
@@ -25,16 +32,21 @@ public:
     ReportFile& operator=(const ReportFile&) = delete;
 
     // Begins the report. Appends CR LF "(" working directory ")" to
-    // model.test_name (the directory converted to code page 1251, a missing
-    // character as "?", at most 128 bytes). The file name is st_name (code
-    // page 1251) without blanks, made harmless by del_harm, plus ".txt",
-    // stored under its UTF-8 form. A name that is empty without blanks gives
-    // no report and no message. The directory is model.rez_dir (relative to
-    // workDir) when it exists or can be created, else REZ_TEST in the home
-    // directory ($HOME), created when missing. An existing file is emptied.
-    // Then writes the date (from `clock`), the names, the grading criteria
-    // and the headings. The returned fault "Не удалось создать файл
-    // результатов!" is not fatal: the test runs without a report.
+    // model.test_name (a UTF-8 directory converted to code page 1251, a
+    // missing character as "?"; a directory whose name is not UTF-8 as its
+    // bytes, most likely code page 1251 already; at most 128 bytes). The
+    // file name is st_name (code page 1251) without blanks, made harmless by
+    // del_harm, plus ".txt", stored under its UTF-8 form. A name that is
+    // empty without blanks gives no report and no message. The folder is
+    // model.rez_dir (relative to workDir), made when missing; when the file
+    // cannot be created there (no such folder, a regular file, no
+    // permission, a read-only file system), REZ_TEST in the home directory
+    // ($HOME, taken as bytes). An existing report is never replaced nor a
+    // symbolic link followed: the file is created exclusively, and a name
+    // that is taken gets " (2)", " (3)", ... before ".txt". Then writes the
+    // date (from `clock`), the names, the grading criteria and the headings.
+    // The returned fault "Не удалось создать файл результатов!" (no folder
+    // would take the file) is not fatal: the test runs without a report file.
     Status create_df(TestModel& model, std::string_view st_name, const Clock& clock,
                      const std::filesystem::path& workDir);
 
@@ -46,11 +58,16 @@ public:
     // report.
     void write_1q(const TestModel& model, const RunState& st, float points);
 
-    // The closing rows: points, percentage and time, grade (code page 1251).
-    // With `linkActive` the whole report is then read back into the send
+    // The closing rows: points, percentage and time, grade (code page 1251);
+    // then the file is flushed to the disk (fsync), which can fail as a write
+    // does. With `linkActive` the whole report is then put into the send
     // buffer of the final exam message (no report: an empty one).
     void write_rez(const RunState& st, int percent, uint32_t seconds, std::string_view grade,
                    bool linkActive);
+
+    // "Не удалось записать файл результатов!" once, after the first write
+    // that failed (the caller shows it, not fatal); nothing otherwise.
+    Status takeWriteFault();
 
     // The final exam message's buffer: kSendHeader bytes of room for the
     // message fields, the report's bytes, kSendTail spare bytes; and the
@@ -61,14 +78,28 @@ public:
     int32_t sendLength() const { return m_sendLength; }
 
     bool isOpen() const { return m_fd >= 0; }
-    const std::filesystem::path& path() const { return m_path; } // empty: none
+    // The file that holds the whole report so far; empty when there is none
+    // (no name, no folder would take it, or every copy was cut).
+    const std::filesystem::path& path() const { return m_path; }
     void close();
+
+    // Files of one name that are tried before the folder counts as unusable.
+    static constexpr int kMaxNumberedNames = 999;
 
 private:
     void put(std::string_view bytes);
+    void writeFailed();
+    bool createIn(const std::filesystem::path& dir);
 
     int m_fd = -1;
     std::filesystem::path m_path;
+    std::filesystem::path m_fallbackDir;
+    bool m_inFallbackDir = false;
+    std::string m_name;  // code page 1251, without ".txt"
+    bool m_named = false; // a report exists for this run (in memory at least)
+    std::string m_text;  // every byte of the report so far
+    bool m_writeFailed = false;
+    bool m_faultTaken = false;
     std::string m_send;
     int32_t m_sendLength = 0;
 };

@@ -106,8 +106,12 @@ Status TestSession::OnTimerWaitServer()
     if (m_examMode && !(m_linkActive && m_examPermitted)) {
         return std::nullopt;
     }
-    if (Status s = m_report.create_df(m_model, m_rs.st_name, m_clock, m_workDir)) {
-        // Not fatal: the test runs without a report.
+    // Not fatal: the test runs without a report file, or with its copy.
+    Status s = m_report.create_df(m_model, m_rs.st_name, m_clock, m_workDir);
+    if (!s) {
+        s = m_report.takeWriteFault();
+    }
+    if (s) {
         m_view.setWaitTimer(false);
         m_view.message(s->message);
     }
@@ -276,6 +280,16 @@ Status TestSession::next_q()
     }
     m_rs.resetResponse();
     m_view.setScoreText(twoDecimals(m_rs.score));
+    if (Status s = m_report.takeWriteFault()) {
+        // No tick may score a question under the box; the next question's
+        // time starts when it is shown, after the box.
+        m_view.setQuestionTimer(false);
+        m_view.message(s->message);
+        if (m_phase != Phase::Question) {
+            return std::nullopt; // the run ended while the box was up
+        }
+        m_view.setQuestionTimer(true);
+    }
 
     // The test time is enforced here, when a question ends: the questions
     // left count with their marks and earn nothing.
@@ -299,6 +313,9 @@ Status TestSession::ShowRez()
         m_exam->finished(results.percent, results.grade);
     }
     m_view.showResults(results);
+    if (Status s = m_report.takeWriteFault()) {
+        m_view.message(s->message);
+    }
     return std::nullopt;
 }
 

@@ -40,9 +40,13 @@ public:
         return r;
     }
 
+    // Whether the question timer ran while each message was up.
+    std::vector<bool> questionTimerAtMessage;
+
     void message(const std::string& text) override
     {
         messages.push_back(text);
+        questionTimerAtMessage.push_back(questionTimer);
         log.push_back("message");
     }
     void beep() override { log.push_back("beep"); }

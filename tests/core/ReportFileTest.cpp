@@ -2,6 +2,7 @@
 
 #include "definition/Cp1251.h"
 #include "run/Scoring.h"
+#include "../support/FileSizeLimit.h"
 #include "../support/ModelBuilder.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,19 @@
 #include <fstream>
 #include <sstream>
 
+#include <chrono>
+#include <functional>
+#include <optional>
+
+#include <poll.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace qd;
 using qdtest::choice;
+using qdtest::FileSizeLimit;
 using qdtest::modelOf;
 namespace fs = std::filesystem;
 
@@ -162,7 +174,7 @@ TEST_F(ReportFileTest, ResultsDirectory)
     again.rez_dir = "results";
     ReportFile second;
     ASSERT_FALSE(second.create_df(again, "a", clock, work));
-    EXPECT_EQ(second.path(), work / "results" / "a.txt");
+    EXPECT_EQ(second.path(), work / "results" / "a (2).txt");
 
     // One that cannot be created falls back to the home directory.
     TestModel deep = modelOf({});
@@ -172,21 +184,263 @@ TEST_F(ReportFileTest, ResultsDirectory)
     EXPECT_EQ(third.path(), home / "REZ_TEST" / "a.txt");
 }
 
-TEST_F(ReportFileTest, ARunAgainEmptiesTheReport)
+TEST_F(ReportFileTest, AnExistingReportIsNeverReplaced)
 {
+    // Both names share their first 20 bytes, so both give the same file
+    // name; a second run by the same student gives it again.
+    const char* names[] = {"Константинопольський А.В.", "Константинопольський Б.Г.",
+                           "Константинопольський А.В."};
+    const char* files[] = {"Константинопольський.txt", "Константинопольський (2).txt",
+                           "Константинопольський (3).txt"};
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3; ++i) {
+        TestModel m = model;
+        ReportFile r;
+        ASSERT_FALSE(r.create_df(m, toCp1251(names[i]), clock, work));
+        EXPECT_EQ(r.path(), home / "REZ_TEST" / files[i]) << i;
+        texts.push_back(slurp(r.path()));
+    }
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(slurp(home / "REZ_TEST" / files[i]), texts[std::size_t(i)]) << i;
+        EXPECT_NE(texts[std::size_t(i)].find(toCp1251(names[i])), std::string::npos) << i;
+    }
+}
+
+TEST_F(ReportFileTest, ALinkPlantedUnderTheReportsNameIsNotFollowed)
+{
+    const fs::path dir = home / "REZ_TEST";
+    fs::create_directories(dir);
+    const fs::path target = root / "elsewhere.txt";
+    std::ofstream(target) << "keep";
+    fs::create_symlink(target, dir / "a.txt");
+    fs::create_symlink(root / "nothing-here.txt", dir / "a (2).txt"); // dangling
+
     ASSERT_FALSE(report.create_df(model, "a", clock, work));
-    RunState st;
+    EXPECT_EQ(report.path(), dir / "a (3).txt");
+    EXPECT_FALSE(fs::is_symlink(report.path()));
+    EXPECT_EQ(slurp(target), "keep");
+    EXPECT_FALSE(fs::exists(root / "nothing-here.txt"));
+}
+
+TEST_F(ReportFileTest, AResultsFolderThatTakesNoFileFallsBackToTheHomeFolder)
+{
+    std::ofstream(work / "plain-file") << "x";
+    const struct
+    {
+        const char* rez_dir;
+        const char* why;
+    } cases[] = {
+        {"plain-file", "a regular file"},
+        {"/proc", "a file system that takes no files, even from root"},
+        {"no/such/dir", "a folder that cannot be made"},
+    };
+    for (const auto& c : cases) {
+        TestModel m = model;
+        m.rez_dir = c.rez_dir;
+        ReportFile r;
+        EXPECT_FALSE(r.create_df(m, "a", clock, work)) << c.why;
+        EXPECT_TRUE(r.isOpen()) << c.why;
+        EXPECT_EQ(r.path().parent_path(), home / "REZ_TEST") << c.why;
+        EXPECT_NE(slurp(r.path()).find(toCp1251("Результати тестування")), std::string::npos)
+            << c.why;
+    }
+}
+
+TEST_F(ReportFileTest, AHomeAndAWorkingDirectoryWhoseNamesAreNotUtf8)
+{
+    // Code page 1251 bytes, as a folder copied from a Windows machine has.
+    const fs::path oddHome = root / "\xe4\xee\xec";     // "дом"
+    const fs::path oddWork = root / "\xf2\xe5\xf1\xf2"; // "тест"
+    fs::create_directories(oddHome);
+    fs::create_directories(oddWork);
+    // QTemporaryDir removes through Unicode names and would leave these.
+    struct RemoveAll
+    {
+        std::vector<fs::path> paths;
+        ~RemoveAll()
+        {
+            for (const fs::path& p : paths) {
+                std::error_code ec;
+                fs::remove_all(p, ec);
+            }
+        }
+    } cleanUp{{oddHome, oddWork}};
+    setenv("HOME", oddHome.c_str(), 1);
+    ASSERT_FALSE(report.create_df(model, "a", clock, oddWork));
+    EXPECT_EQ(report.path(), oddHome / "REZ_TEST" / "a.txt");
+    EXPECT_TRUE(fs::is_regular_file(oddHome / "REZ_TEST" / "a.txt"));
+    // The test name's second line holds the directory's own bytes.
+    EXPECT_EQ(model.test_name, toCp1251("Гази") + "\r\n(" + oddWork.string() + ")");
+}
+
+namespace {
+
+// The steps of a run after create_df: two answered questions and the end.
+void playRun(ReportFile& r, const TestModel& m, RunState& st)
+{
     st.n_picks = 1;
     st.picks[0] = 0;
-    report.write_1q(model, st, 1.0f);
-    report.close();
-    const std::size_t first = slurp(home / "REZ_TEST" / "a.txt").size();
-    TestModel m = modelOf({choice(2, 4, {1, 3}, 2)});
-    m.disc_name = model.disc_name;
-    m.test_name = toCp1251("Гази");
-    ReportFile again;
-    ASSERT_FALSE(again.create_df(m, "a", clock, work));
-    EXPECT_LT(slurp(home / "REZ_TEST" / "a.txt").size(), first);
+    st.cur_q = 0;
+    r.write_1q(m, st, 1.0f);
+    st.cur_q = 1;
+    r.write_1q(m, st, 0.0f);
+    r.write_rez(st, 25, 61, toCp1251("Незадовільно"), true);
+}
+
+} // namespace
+
+TEST_F(ReportFileTest, AWriteThatFailsIsToldAndTheWholeReportStillTravels)
+{
+    // The report as a run with room for it writes it.
+    TestModel m1 = model;
+    ReportFile reference;
+    RunState st;
+    ASSERT_FALSE(reference.create_df(m1, "a", clock, work));
+    playRun(reference, m1, st);
+    const std::string whole = slurp(reference.path());
+    ASSERT_EQ(reference.sendBuffer().substr(155, whole.size()), whole);
+    EXPECT_FALSE(reference.takeWriteFault());
+    fs::remove(reference.path());
+
+    // The same run where the file may not grow past its headings and a few
+    // bytes: it is already in the fall-back folder, so no copy can help.
+    TestModel m2 = model;
+    ASSERT_FALSE(report.create_df(m2, "a", clock, work));
+    const fs::path file = report.path();
+    const std::size_t head = slurp(file).size();
+    {
+        FileSizeLimit limit(head + 10);
+        RunState st2;
+        playRun(report, m2, st2);
+    }
+    const Status f = report.takeWriteFault();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->message, toCp1251("Не удалось записать файл результатов!"));
+    EXPECT_FALSE(report.takeWriteFault()); // told once
+    EXPECT_TRUE(report.path().empty());   // the cut file is not the report
+    EXPECT_FALSE(report.isOpen());
+    // The cut file stays as it is; nothing else was written.
+    EXPECT_EQ(slurp(file), whole.substr(0, head + 10));
+    EXPECT_EQ(std::distance(fs::directory_iterator(home / "REZ_TEST"), fs::directory_iterator()), 1);
+    // The exam server still receives the whole report.
+    ASSERT_EQ(report.sendLength(), int32_t(whole.size()));
+    EXPECT_EQ(report.sendBuffer().substr(155, whole.size()), whole);
+}
+
+namespace {
+
+// Runs `body` in a child process that mounts a tmpfs of `size` (a mount
+// option such as "4k") on `mountPoint` in a mount namespace of its own: the
+// mount goes with the child, however it ends. Returns what the body says
+// (empty: all went as expected), or nullopt when this machine gives no
+// mount namespace (not root).
+std::optional<std::string> onSmallTmpfs(const fs::path& mountPoint, const std::string& size,
+                                        const std::function<std::string()>& body)
+{
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return "pipe";
+    }
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        return "fork";
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        std::string verdict = "\x01";
+        const std::string options = "size=" + size;
+        if (::unshare(CLONE_NEWNS) == 0 &&
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+            ::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, options.c_str()) == 0) {
+            verdict = body();
+        }
+        std::size_t done = 0;
+        while (done < verdict.size()) {
+            const ssize_t n = ::write(fds[1], verdict.data() + done, verdict.size() - done);
+            if (n <= 0) {
+                break;
+            }
+            done += std::size_t(n);
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string verdict;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd p{fds[0], POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) {
+            ::kill(pid, SIGKILL);
+            verdict = "the child did not finish in 30 s";
+            break;
+        }
+        char buf[512];
+        const ssize_t n = ::read(fds[0], buf, sizeof buf);
+        if (n <= 0) {
+            break;
+        }
+        verdict.append(buf, std::size_t(n));
+    }
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (verdict == "\x01") {
+        return std::nullopt;
+    }
+    return verdict;
+}
+
+} // namespace
+
+TEST_F(ReportFileTest, AFullResultsFolderMovesTheWholeReportToTheFallBackFolder)
+{
+    // The results folder is a tmpfs of one page: the report fills it in the
+    // middle of the run.
+    const fs::path small = root / "small";
+    fs::create_directories(small);
+    const auto verdict = onSmallTmpfs(small, "4k", [&]() -> std::string {
+        TestModel m = model;
+        m.rez_dir = small.string();
+        ReportFile r;
+        if (r.create_df(m, "a", clock, work)) {
+            return "create_df failed";
+        }
+        if (r.path() != small / "a.txt") {
+            return "not in the results folder: " + r.path().string();
+        }
+        const TestModel typed = modelOf({qdtest::text("x", 1)});
+        RunState st;
+        st.ans_text = std::string(127, 'y');
+        for (int i = 0; i < 40; ++i) { // 40 lines of 155 bytes
+            r.write_1q(typed, st, 0.5f);
+        }
+        const Status f = r.takeWriteFault();
+        if (!f || f->message != toCp1251("Не удалось записать файл результатов!")) {
+            return "no write fault";
+        }
+        if (r.path() != home / "REZ_TEST" / "a.txt") {
+            return "the copy is at '" + r.path().string() + "'";
+        }
+        r.write_rez(st, 0, 0, "x", true);
+        const std::string whole = r.sendBuffer().substr(155, std::size_t(r.sendLength()));
+        if (whole.size() < 40 * 155) {
+            return "the report in memory is short";
+        }
+        if (slurp(r.path()) != whole) {
+            return "the copy is not the whole report";
+        }
+        const std::string cut = slurp(small / "a.txt");
+        if (cut.size() >= whole.size() || whole.compare(0, cut.size(), cut) != 0) {
+            return "the full folder's file is not a cut copy";
+        }
+        return {};
+    });
+    if (!verdict) {
+        GTEST_SKIP() << "no mount namespace here (needs root)";
+    }
+    EXPECT_EQ(*verdict, "");
 }
 
 TEST_F(ReportFileTest, FileThatCannotBeCreated)

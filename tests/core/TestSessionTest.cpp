@@ -1,4 +1,5 @@
 #include "SessionFixture.h"
+#include "../support/FileSizeLimit.h"
 
 #include "definition/Cp1251.h"
 #include "run/ExamHooks.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 using fixture::Rig;
@@ -234,6 +236,42 @@ TEST(SessionClose, AfterTheLastQuestionACloseRequestChangesNothing)
     ASSERT_EQ(rig.view.results, 1);
     EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::KeepOpen);
     EXPECT_EQ(rig.view.results, 1);
+}
+
+// ---- The report -------------------------------------------------------------
+
+TEST(SessionReport, AWriteThatFailsIsToldOnceWithTheQuestionTimerStopped)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
+    Rig rig(fixture::model({fixture::choice(1, 3, {1}, 1), fixture::choice(1, 3, {1}, 1),
+                            fixture::choice(1, 3, {1}, 1)}));
+    rig.session->OnClickBegin("a", false);
+    ASSERT_FALSE(rig.session->OnTimerWaitServer());
+    ASSERT_FALSE(rig.report.path().empty());
+    EXPECT_TRUE(rig.view.messages.empty());
+    {
+        // The file may not grow any more: the first question's line fails.
+        qdtest::FileSizeLimit limit(std::filesystem::file_size(rig.report.path()));
+        rig.press(0, 0);
+        ASSERT_FALSE(rig.session->next_q());
+        ASSERT_EQ(rig.view.messages.size(), 1u);
+        EXPECT_EQ(rig.view.messages[0], qd::toCp1251("Не удалось записать файл результатов!"));
+        // No tick may score a question under the box; the next question
+        // runs its time again afterwards.
+        EXPECT_FALSE(rig.view.questionTimerAtMessage[0]);
+        EXPECT_TRUE(rig.view.questionTimer);
+        EXPECT_EQ(rig.session->state().n_done, 1);
+        EXPECT_EQ(rig.session->phase(), TestSession::Phase::Question);
+        ASSERT_FALSE(rig.session->next_q());
+        ASSERT_FALSE(rig.session->next_q());
+    }
+    EXPECT_EQ(rig.view.results, 1);
+    EXPECT_EQ(rig.view.messages.size(), 1u); // told once
+    EXPECT_TRUE(rig.report.path().empty()); // no whole copy: same folder
+    qputenv("HOME", savedHome);
 }
 
 // ---- Screen geometry of the answers ----------------------------------------

@@ -45,6 +45,7 @@ HOME=$home run "$tool" run "$src/examples/demo" --script "$src/examples/dryrun/c
   --now "$now" --char-w 10
 seeded=$out
 seconds=$(TZ=UTC date -d "$now" +%s)
+rm -rf "$home" && mkdir -p "$home" # the first report is kept: the same name again gets " (2)"
 HOME=$home run "$tool" run "$src/examples/demo" --script "$src/examples/dryrun/closed.script" \
   --now "$now" --char-w 10 --seed "$seconds"
 [ "$out" = "$seeded" ] || fail "default seed: '$seeded' against '$out'"
