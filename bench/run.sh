@@ -55,3 +55,6 @@ bash "$(dirname "$0")/exam_link_faults.sh" "$build"
 
 echo "== a click on the exam check box with 1,000,000 students in students.dbf"
 QT_QPA_PLATFORM=offscreen "$build/bench/quizdesk_namelist_bench"
+
+echo "== peak memory of loading the crafted pictures (the bombs among them)"
+bash "$(dirname "$0")/picture_peak.sh" "$build"

@@ -12,14 +12,39 @@
 
 namespace qd {
 
-// Decodes a JPEG through libjpeg-turbo. Data that is not one whole valid
-// JPEG (truncated, corrupt, an unsupported colour model, an absurd size)
-// gives a null image; it never ends the program.
+// The largest picture a question may show: no screen the program runs on is
+// wider or higher than kMaxPictureSide, and kMaxPicturePixels (32 Mi, more
+// than an 8K screen) keeps the decoded picture at 128 MB, 4 bytes a pixel.
+// Anything larger is refused from its header, before a byte of it is
+// decoded, so that a forged header cannot ask for gigabytes.
+constexpr int kMaxPictureSide = 16384;
+constexpr long long kMaxPicturePixels = 32LL << 20;
+bool pictureSizeAllowed(long long width, long long height);
+
+// libjpeg's own working memory: a progressive or multi-scan JPEG keeps all
+// its coefficients while it is read; one that needs more is refused.
+constexpr long kMaxJpegMemory = 64L << 20;
+// Scans of one JPEG: encoders write about ten; each scan of a progressive
+// picture costs a pass over all its coefficients.
+constexpr int kMaxJpegScans = 100;
+
+// Decodes a JPEG through libjpeg-turbo into a 32-bit RGB picture. Colour,
+// greyscale and CMYK (Adobe's inverted or plain) pictures are converted. A
+// picture that decodes completely is taken even when libjpeg warns about
+// it (stray bytes before a marker, a missing end marker); one whose data
+// ends before its last pixel row, an error, a size beyond the limits above
+// or too many scans give a null image. It never ends the program.
 QImage decodeJpeg(const QByteArray& bytes);
+
+// Decodes a Windows bitmap (bottom-up or top-down) into a 32-bit RGB
+// picture; a null image when it is broken or beyond the size limits.
+QImage decodeBmp(const QByteArray& bytes);
 
 // The picture of question `number` (1-based, as in the test file): the file
 // "<number>.jpg" in dir, or, when that cannot be loaded for any reason,
 // "<number>.bmp". Neither: "Не удалось загрузить файл %d.jpg либо %d.bmp!".
+// Paths are used as bytes: a directory whose name is not UTF-8 works. Only
+// regular files are read, streamed rather than read whole.
 std::variant<QImage, Fault> loadQuestionPicture(const std::filesystem::path& dir, int number);
 
 // Loads the picture of every picture question among questionIndexes (record

@@ -7,13 +7,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <vector>
+
+#include <jpeglib.h>
+#include <sys/stat.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const fs::path kDemo = fs::path(QUIZDESK_SOURCE_DIR) / "examples" / "demo";
+const fs::path kPictures = fs::path(QUIZDESK_SOURCE_DIR) / "tests" / "fixtures" / "pictures";
 
 QByteArray bytesOf(const fs::path& file)
 {
@@ -34,6 +42,47 @@ struct PictureDir : ::testing::Test
     QTemporaryDir tmp;
     fs::path dir() const { return fs::path(tmp.path().toStdString()); }
 };
+
+// A whole mid-grey JPEG of w x h pixels, baseline.
+QByteArray greyJpeg(int w, int h)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = JDIMENSION(w);
+    cinfo.image_height = JDIMENSION(h);
+    cinfo.input_components = 1;
+    cinfo.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(w), 128);
+    JSAMPROW rows[1] = {row.data()};
+    while (cinfo.next_scanline < cinfo.image_height) {
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return bytes;
+}
+
+// The colours of the left and right halves (sampled a quarter in).
+std::pair<QColor, QColor> halves(const QImage& image)
+{
+    const int y = image.height() / 2;
+    return {image.pixelColor(image.width() / 4, y), image.pixelColor(image.width() * 3 / 4, y)};
+}
+
+bool near(const QColor& a, const QColor& b)
+{
+    return std::abs(a.red() - b.red()) <= 24 && std::abs(a.green() - b.green()) <= 24 &&
+           std::abs(a.blue() - b.blue()) <= 24;
+}
 
 TEST(DecodeJpeg, DecodesAWholeJpegToItsSizeAndColours)
 {
@@ -68,6 +117,108 @@ TEST(DecodeJpeg, BrokenDataIsAFailureNotAnExit)
     };
     for (const QByteArray& bytes : cases) {
         EXPECT_TRUE(qd::decodeJpeg(bytes).isNull()) << bytes.size();
+    }
+}
+
+TEST(DecodeJpeg, APictureBeyondAnyScreenIsRefused)
+{
+    // The bombs: a few hundred bytes of progressive JPEG claiming 27,000 and
+    // 60,000 pixels a side. Refused from the header (bench/picture_bomb.sh
+    // measures what loading them costs).
+    for (const char* bomb : {"bomb-27000.jpg", "bomb-60000.jpg"}) {
+        EXPECT_TRUE(qd::decodeJpeg(bytesOf(kPictures / bomb)).isNull()) << bomb;
+    }
+    // Whole pictures at and past the limits: a side of 16,384 pixels, an
+    // area of 32 Mi pixels.
+    const struct
+    {
+        int w, h;
+        bool taken;
+    } cases[] = {
+        {16384, 1, true}, {16385, 1, false}, {1, 16385, false}, {8192, 4097, false},
+    };
+    for (const auto& c : cases) {
+        const QImage image = qd::decodeJpeg(greyJpeg(c.w, c.h));
+        EXPECT_EQ(!image.isNull(), c.taken) << c.w << " x " << c.h;
+        if (c.taken) {
+            EXPECT_EQ(image.size(), QSize(c.w, c.h));
+        }
+    }
+}
+
+TEST(DecodeJpeg, AWholePictureIsTakenDespiteWarningsOneCutShortIsNot)
+{
+    // Blue over yellow, 64 x 48, side by side.
+    for (const char* whole : {"stray-bytes.jpg", "no-end-marker.jpg"}) {
+        const QImage image = qd::decodeJpeg(bytesOf(kPictures / whole));
+        ASSERT_FALSE(image.isNull()) << whole;
+        EXPECT_EQ(image.size(), QSize(64, 48)) << whole;
+        const auto [left, right] = halves(image);
+        EXPECT_TRUE(near(left, QColor(0, 0, 255))) << whole << " " << left.name().toStdString();
+        EXPECT_TRUE(near(right, QColor(255, 255, 0))) << whole << " " << right.name().toStdString();
+    }
+    EXPECT_TRUE(qd::decodeJpeg(bytesOf(kPictures / "cut-progressive.jpg")).isNull());
+    // A valid file of 190 scans: more passes than any encoder asks for.
+    EXPECT_TRUE(qd::decodeJpeg(bytesOf(kPictures / "many-scans.jpg")).isNull());
+}
+
+TEST(DecodeJpeg, GreyAndCmykPicturesAreConverted)
+{
+    const struct
+    {
+        const char* file;
+        QColor left, right;
+    } cases[] = {
+        {"grey.jpg", QColor(0, 0, 0), QColor(255, 255, 255)},
+        {"cmyk.jpg", QColor(255, 0, 0), QColor(0, 0, 255)}, // Adobe's inverted inks
+        {"ycck.jpg", QColor(255, 0, 0), QColor(0, 0, 255)},
+    };
+    for (const auto& c : cases) {
+        const QImage image = qd::decodeJpeg(bytesOf(kPictures / c.file));
+        ASSERT_FALSE(image.isNull()) << c.file;
+        EXPECT_EQ(image.format(), QImage::Format_RGB32) << c.file;
+        EXPECT_EQ(image.size(), QSize(32, 16)) << c.file;
+        const auto [left, right] = halves(image);
+        EXPECT_TRUE(near(left, c.left)) << c.file << " " << left.name().toStdString();
+        EXPECT_TRUE(near(right, c.right)) << c.file << " " << right.name().toStdString();
+    }
+}
+
+TEST(DecodeBmp, ATopDownBitmapIsTakenTheRightWayUp)
+{
+    const QImage image = qd::decodeBmp(bytesOf(kPictures / "top-down.bmp"));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(6, 4));
+    EXPECT_EQ(image.pixelColor(2, 0), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(2, 3), QColor(Qt::blue));
+}
+
+TEST_F(PictureDir, AFolderWhoseNameIsNotUtf8)
+{
+    // Code page 1251 bytes, as a folder copied from a Windows machine has.
+    const fs::path odd = dir() / "\xea\xe0\xf2"; // "кат"
+    fs::create_directories(odd);
+    fs::copy_file(kDemo / "7.jpg", odd / "7.jpg");
+    fs::copy_file(kPictures / "top-down.bmp", odd / "8.bmp");
+    auto seven = qd::loadQuestionPicture(odd, 7);
+    auto eight = qd::loadQuestionPicture(odd, 8);
+    ASSERT_TRUE(std::holds_alternative<QImage>(seven));
+    ASSERT_TRUE(std::holds_alternative<QImage>(eight));
+    EXPECT_EQ(std::get<QImage>(eight).size(), QSize(6, 4));
+    fs::remove_all(odd); // QTemporaryDir removes through Unicode names
+}
+
+TEST_F(PictureDir, OnlyRegularFilesAreRead)
+{
+    // A pipe under the picture's name would block the window forever.
+    ASSERT_EQ(::mkfifo((dir() / "3.jpg").c_str(), 0600), 0);
+    fs::copy_file(kPictures / "top-down.bmp", dir() / "3.bmp");
+    fs::create_directory(dir() / "4.jpg");
+    fs::copy_file(kPictures / "top-down.bmp", dir() / "4.bmp");
+    for (int n : {3, 4}) {
+        auto picture = qd::loadQuestionPicture(dir(), n);
+        ASSERT_TRUE(std::holds_alternative<QImage>(picture)) << n;
+        EXPECT_EQ(std::get<QImage>(picture).size(), QSize(6, 4)) << n;
     }
 }
 
