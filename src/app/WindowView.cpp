@@ -117,6 +117,10 @@ void WindowView::showResults(const ResultsSummary& results)
 
 void WindowView::pictureFault(const Fault& fault)
 {
+    // Fatal like every fault of the run: the box runs its own event loop,
+    // where a tick would score a question the student never saw.
+    form_.setWaitTimer(false);
+    form_.setQuestionTimer(false);
     reporter_.error(fault, true);
 }
 

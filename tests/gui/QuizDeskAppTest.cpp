@@ -82,10 +82,13 @@ struct QuizDeskAppTest : ::testing::Test
     QTemporaryDir tmp;
     QByteArray savedHome = qgetenv("HOME");
     std::vector<std::pair<std::string, bool>> reports; // text (UTF-8), fatal
+    std::vector<bool> timersAtBox; // whether either timer ran while a box was up
     qd::MessageReporter reporter{[this] {
         qd::MessageReporter::Actions a;
         a.box = [this](const QString&, const QString& text) {
             reports.emplace_back(text.toStdString(), false);
+            timersAtBox.push_back(form.findChild<QTimer*>(QStringLiteral("Timer"))->isActive() ||
+                                  form.findChild<QTimer*>(QStringLiteral("TimerWaitServer"))->isActive());
         };
         a.exit = [this](int) { reports.back().second = true; };
         return a;
@@ -450,6 +453,18 @@ TEST_F(QuizDeskAppTest, AFatalFaultOfTheRunStopsBothTimersBeforeItsBox)
     EXPECT_TRUE(reports[0].second);
     EXPECT_FALSE(child<QTimer>(form, "Timer")->isActive());
     EXPECT_FALSE(child<QTimer>(form, "TimerWaitServer")->isActive());
+}
+
+TEST_F(QuizDeskAppTest, APictureThatVanishedStopsBothTimersBeforeItsBox)
+{
+    begin(QStringLiteral("Петренко"));
+    // Start-up found the picture; it goes before its question is shown.
+    fs::remove(dir() / "7.jpg");
+    nextUntil(7);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].first, "Не удалось загрузить файл 7.jpg либо 7.bmp!");
+    EXPECT_TRUE(reports[0].second);
+    EXPECT_FALSE(timersAtBox[0]);
 }
 
 } // namespace
