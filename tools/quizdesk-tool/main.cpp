@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <csignal>
 #include <iterator>
 
 namespace {
@@ -47,10 +48,12 @@ QByteArray usage()
 
 int main(int argc, char** argv)
 {
+    // A file-size limit fails a write (reported) instead of ending the tool.
+    std::signal(SIGXFSZ, SIG_IGN);
     qdtool::keepQtQuiet();
     QStringList args;
     for (int i = 1; i < argc; ++i) {
-        args << QString::fromLocal8Bit(argv[i]);
+        args << qdtool::argumentText(argv[i]); // paths keep their bytes
     }
     if (args.isEmpty()) {
         qdtool::writeErr(usage());
