@@ -8,8 +8,6 @@
 
 #include "screen/PictureLoader.h"
 
-#include <QFile>
-
 #include <numeric>
 
 namespace qdtool {
@@ -34,7 +32,7 @@ int runCheck(const QStringList& args)
     }
     std::vector<int> everyQuestion(std::size_t(model->nq_total));
     std::iota(everyQuestion.begin(), everyQuestion.end(), 0);
-    const std::filesystem::path dir = QFile::encodeName(options->dir).toStdString();
+    const std::filesystem::path dir = pathOf(options->dir);
     if (const qd::Status s = qd::checkPictures(*model, everyQuestion, dir)) {
         printFault(*s);
         return kExitFault;

@@ -359,7 +359,7 @@ int runRun(const QStringList& args)
         return kExitFault;
     }
     const std::filesystem::path dir =
-        std::filesystem::canonical(QFile::encodeName(options->dir).toStdString());
+        std::filesystem::canonical(pathOf(options->dir));
     qd::RunState state;
     if (qd::Status s = qd::prepareRun(*model, state, seed.value_or(clock.calendarSeconds()))) {
         printFault(*s);

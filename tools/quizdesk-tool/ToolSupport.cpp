@@ -3,8 +3,8 @@
 #include "definition/Cp1251.h"
 #include "screen/TestFont.h"
 
-#include <QFile>
 #include <QGuiApplication>
+#include <QStringDecoder>
 
 #include <cstdio>
 
@@ -25,6 +25,48 @@ void writeErr(const QByteArray& utf8)
 QString fromTestText(std::string_view cp1251)
 {
     return QString::fromStdString(qd::fromCp1251(cp1251));
+}
+
+QString argumentText(const char* arg)
+{
+    const QByteArrayView bytes(arg);
+    QString text;
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        const qsizetype length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (length > 0 && i + length <= bytes.size()) {
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            const QString decoded = utf8.decode(bytes.sliced(i, length));
+            if (!utf8.hasError()) {
+                text += decoded;
+                i += length;
+                continue;
+            }
+        }
+        text += QChar(char16_t(0xDC00 + c));
+        ++i;
+    }
+    return text;
+}
+
+std::filesystem::path pathOf(const QString& argument)
+{
+    std::string bytes;
+    QString run; // characters to encode as UTF-8
+    for (qsizetype i = 0; i < argument.size(); ++i) {
+        const char16_t u = argument.at(i).unicode();
+        const bool paired = i > 0 && argument.at(i - 1).isHighSurrogate();
+        if (u >= 0xDC80 && u <= 0xDCFF && !paired) {
+            bytes += run.toUtf8().toStdString();
+            run.clear();
+            bytes += char(u - 0xDC00);
+        } else {
+            run += argument.at(i);
+        }
+    }
+    bytes += run.toUtf8().toStdString();
+    return std::filesystem::path(bytes);
 }
 
 void printFault(const qd::Fault& fault)
@@ -215,7 +257,7 @@ int CharWidthSource::operator()(int fontSize, bool bold)
 std::unique_ptr<qd::TestModel> loadOrReport(const LoadOptions& options, CharWidthSource& charWidth)
 {
     qd::LoadResult result = qd::loadTestDir(
-        QFile::encodeName(options.dir).toStdString(), options.window,
+        pathOf(options.dir), options.window,
         [&charWidth](int fontSize, bool bold) { return charWidth(fontSize, bold); });
     if (auto* fault = std::get_if<qd::Fault>(&result)) {
         printFault(*fault);

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -31,6 +32,13 @@ enum Exit : int {
 void writeOut(const QByteArray& utf8);
 void writeErr(const QByteArray& utf8);
 QString fromTestText(std::string_view cp1251);
+
+// A command-line argument as text, without losing a byte: UTF-8 is decoded,
+// and every byte that is not part of valid UTF-8 (a folder named in code
+// page 1251, say) becomes the lone surrogate U+DC80 + (byte - 0x80), which
+// valid UTF-8 never yields. pathOf turns such a text back into the bytes.
+QString argumentText(const char* arg);
+std::filesystem::path pathOf(const QString& argument);
 
 // A fault as the program shows it: its text, then a line break unless the
 // text already ends with one. On stderr.
