@@ -88,6 +88,22 @@ void cmykRow(const JSAMPLE* in, QRgb* out, JDIMENSION width, bool inverted)
     }
 }
 
+// What decoding the picture holds at once, from its header: the picture
+// (4 bytes a pixel) and, when its scans must all be read before the first
+// row comes out, the coefficients of every component.
+long long memoryNeeded(j_decompress_ptr cinfo)
+{
+    long long bytes = 4LL * cinfo->image_width * cinfo->image_height;
+    if (jpeg_has_multiple_scans(cinfo)) {
+        for (int c = 0; c < cinfo->num_components; ++c) {
+            const jpeg_component_info& comp = cinfo->comp_info[c];
+            bytes += (long long)comp.width_in_blocks * comp.height_in_blocks * DCTSIZE2 *
+                     (long long)sizeof(JCOEF);
+        }
+    }
+    return bytes;
+}
+
 // Where the JPEG comes from: bytes in memory or an open file.
 struct JpegSource
 {
@@ -120,7 +136,8 @@ bool decodeInto(jpeg_decompress_struct& cinfo, ErrorManager& errors, const JpegS
     }
     jpeg_read_header(&cinfo, TRUE);
     // Refused on the header's word alone: nothing is allocated for it yet.
-    if (!pictureSizeAllowed(cinfo.image_width, cinfo.image_height)) {
+    if (!pictureSizeAllowed(cinfo.image_width, cinfo.image_height) ||
+        memoryNeeded(&cinfo) > kMaxPictureMemory) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }

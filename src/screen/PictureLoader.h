@@ -21,8 +21,11 @@ constexpr int kMaxPictureSide = 16384;
 constexpr long long kMaxPicturePixels = 32LL << 20;
 bool pictureSizeAllowed(long long width, long long height);
 
-// libjpeg's own working memory: a progressive or multi-scan JPEG keeps all
-// its coefficients while it is read; one that needs more is refused.
+// A progressive or multi-scan JPEG keeps all its coefficients (2 bytes a
+// sample) while its scans are read: with the decoded picture they may take
+// at most kMaxPictureMemory, decided from the header too. libjpeg's own
+// working memory is capped at kMaxJpegMemory besides.
+constexpr long long kMaxPictureMemory = 160LL << 20;
 constexpr long kMaxJpegMemory = 64L << 20;
 // Scans of one JPEG: encoders write about ten; each scan of a progressive
 // picture costs a pass over all its coefficients.
