@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs the load fuzzer for a bounded time and fails on any crash, leak,
-# sanitizer report or broken invariant.
+# Runs the load fuzzer (and the picture fuzzer, below) for a bounded time and
+# fails on any crash, leak, sanitizer report or broken invariant.
 #   tests/fuzz/run.sh BUILD_DIR SECONDS
 # The working corpus lives in BUILD_DIR/fuzz-corpus and grows from run to
 # run; it is seeded from the demo test and the minimal fixture.
@@ -53,4 +53,26 @@ session minimal-session 2 "$root/tests/fixtures/minimal"
   -dict="$here/load.dict" \
   -artifact_prefix="$artifacts/" \
   -print_final_stats=1
+# The picture loader: arbitrary bytes as a JPEG and as a bitmap, seeded from
+# the tests' pictures, for half the time (at least 10 s). 256 MB is ample
+# for any picture the loader takes (160 MB at most), so a picture bomb that
+# gets past its limits shows as a failure; ASan's quarantine is kept small
+# so that freed pictures do not count against it.
+picture_fuzzer=$build/tests/fuzz/quizdesk_fuzz_picture
+picture_corpus=$build/fuzz-corpus-picture
+mkdir -p "$picture_corpus"
+cp "$root"/tests/fixtures/pictures/*.jpg "$root"/tests/fixtures/pictures/*.bmp \
+  "$root"/tests/fixtures/minimal/*.bmp "$root"/examples/demo/*.jpg "$root"/examples/demo/*.bmp \
+  "$picture_corpus"/
+picture_seconds=$((seconds / 2 > 10 ? seconds / 2 : 10))
+ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=16" "$picture_fuzzer" "$picture_corpus" \
+  -max_total_time="$picture_seconds" \
+  -max_len=65536 \
+  -timeout=10 \
+  -rss_limit_mb=256 \
+  -malloc_limit_mb=256 \
+  -artifact_prefix="$artifacts/picture-" \
+  -print_final_stats=1
+echo "fuzz: pictures $picture_seconds s without a fault"
+
 echo "fuzz: $seconds s without a fault"
