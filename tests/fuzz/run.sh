@@ -71,6 +71,7 @@ ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=16" "$picture_fu
   -timeout=10 \
   -rss_limit_mb=256 \
   -malloc_limit_mb=256 \
+  -dict="$here/picture.dict" \
   -artifact_prefix="$artifacts/picture-" \
   -print_final_stats=1
 echo "fuzz: pictures $picture_seconds s without a fault"
