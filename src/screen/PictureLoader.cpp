@@ -195,8 +195,21 @@ QImage decodeBmpFrom(QIODevice& device)
     reader.setDecideFormatFromContent(false);
     // A top-down bitmap states a negative height.
     const QSize size = reader.size();
-    if (size.width() <= 0 || size.height() == 0 ||
-        !pictureSizeAllowed(size.width(), std::llabs(size.height()))) {
+    const long long width = size.width();
+    const long long height = std::llabs(size.height());
+    if (width <= 0 || height == 0 || !pictureSizeAllowed(width, height)) {
+        return {};
+    }
+    // Read in its own format, then converted unless that is 32-bit RGB
+    // already; an unknown format counts as the worst, 4 bytes and a copy.
+    const QImage::Format format = reader.imageFormat();
+    long long bytesPerPixel = 8;
+    if (format == QImage::Format_RGB32) {
+        bytesPerPixel = 4;
+    } else if (format != QImage::Format_Invalid) {
+        bytesPerPixel = (QImage::toPixelFormat(format).bitsPerPixel() + 7) / 8 + 4;
+    }
+    if (bytesPerPixel * width * height > kMaxPictureMemory) {
         return {};
     }
     QImage image = reader.read();

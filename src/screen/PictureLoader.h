@@ -21,11 +21,13 @@ constexpr int kMaxPictureSide = 16384;
 constexpr long long kMaxPicturePixels = 32LL << 20;
 bool pictureSizeAllowed(long long width, long long height);
 
-// A progressive or multi-scan JPEG keeps all its coefficients (2 bytes a
-// sample) while its scans are read: with the decoded picture they may take
-// at most kMaxPictureMemory, decided from the header too. libjpeg's own
-// working memory is capped at kMaxJpegMemory besides.
-constexpr long long kMaxPictureMemory = 160LL << 20;
+// What decoding one picture may hold at once, decided from its header too:
+// the decoded picture (4 bytes a pixel) and, for a progressive or
+// multi-scan JPEG, all its coefficients (2 bytes a sample), kept while its
+// scans are read; for a bitmap, the picture in its own format and its
+// conversion. A picture of kMaxPicturePixels fits when nothing else is
+// needed. libjpeg's own working memory is capped at kMaxJpegMemory besides.
+constexpr long long kMaxPictureMemory = 128LL << 20;
 constexpr long kMaxJpegMemory = 64L << 20;
 // Scans of one JPEG: encoders write about ten; each scan of a progressive
 // picture costs a pass over all its coefficients.

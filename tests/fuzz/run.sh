@@ -55,7 +55,7 @@ session minimal-session 2 "$root/tests/fixtures/minimal"
   -print_final_stats=1
 # The picture loader: arbitrary bytes as a JPEG and as a bitmap, seeded from
 # the tests' pictures, for half the time (at least 10 s). 256 MB is ample
-# for any picture the loader takes (160 MB at most), so a picture bomb that
+# for any picture the loader takes (128 MB at most), so a picture bomb that
 # gets past its limits shows as a failure; ASan's quarantine is kept small
 # so that freed pictures do not count against it.
 picture_fuzzer=$build/tests/fuzz/quizdesk_fuzz_picture

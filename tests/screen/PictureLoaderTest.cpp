@@ -184,6 +184,13 @@ TEST(DecodeJpeg, GreyAndCmykPicturesAreConverted)
     }
 }
 
+TEST(DecodeBmp, ABitmapThatWouldNeedMoreThanTheMemoryBudgetIsRefused)
+{
+    // 64 bytes of run-length bitmap, 8,192 x 4,096 pixels: within the size
+    // limits, but 160 MB to read as 8-bit and convert.
+    EXPECT_TRUE(qd::decodeBmp(bytesOf(kPictures / "bomb-rle8.bmp")).isNull());
+}
+
 TEST(DecodeBmp, ATopDownBitmapIsTakenTheRightWayUp)
 {
     const QImage image = qd::decodeBmp(bytesOf(kPictures / "top-down.bmp"));

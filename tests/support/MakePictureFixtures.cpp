@@ -163,6 +163,34 @@ Bytes topDownBmp(int w, int h)
     return b;
 }
 
+// An 8-bit run-length bitmap of w x h whose data is only its end code: a
+// few dozen bytes for a picture of any size.
+Bytes rle8Bomb(int w, int h)
+{
+    Bytes b = {'B', 'M'};
+    const int palette = 2 * 4;
+    const int data = 2;
+    put32(b, 54 + palette + data);
+    put32(b, 0);
+    put32(b, 54 + palette);
+    put32(b, 40);
+    put32(b, w);
+    put32(b, h);
+    put16(b, 1);
+    put16(b, 8);
+    put32(b, 1); // BI_RLE8
+    put32(b, data);
+    put32(b, 2835);
+    put32(b, 2835);
+    put32(b, 2); // colours used
+    put32(b, 0);
+    for (const unsigned char grey : {0, 255}) {
+        b.insert(b.end(), {grey, grey, grey, 0});
+    }
+    b.insert(b.end(), {0x00, 0x01}); // end of bitmap
+    return b;
+}
+
 void save(const std::string& dir, const char* name, const Bytes& b)
 {
     std::ofstream out(dir + "/" + name, std::ios::binary);
@@ -230,5 +258,8 @@ int main(int argc, char** argv)
 
     // A bitmap stored top-down.
     save(dir, "top-down.bmp", topDownBmp(6, 4));
+    // A run-length bitmap of 8,192 x 4,096 pixels in 64 bytes: within the
+    // size limits, but read as 8-bit and converted it needs 160 MB.
+    save(dir, "bomb-rle8.bmp", rle8Bomb(8192, 4096));
     return 0;
 }
