@@ -18,4 +18,12 @@ inline uint32_t Crc32(std::string_view bytes)
     return Crc32(bytes.data(), bytes.size());
 }
 
+// The register start value: Crc32(data) == Crc32Update(kCrc32Start, data).
+constexpr uint32_t kCrc32Start = 0xFFFFFFFFu;
+
+// Carries a register on over more bytes, so that a receiver checks a long
+// message as it arrives instead of again from its first byte:
+// Crc32Update(Crc32(a), b) == Crc32(a + b).
+uint32_t Crc32Update(uint32_t reg, const void* data, std::size_t length);
+
 } // namespace qd
