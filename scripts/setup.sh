@@ -15,6 +15,8 @@ packages=(
   xvfb xauth xdotool x11-utils openbox x11-xkb-utils xkb-data
   chromium
   time
+  libqt6sql6-sqlite libqt6sql6-psql qt6-httpserver-dev qt6-websockets-dev
+  libxlsxwriter-dev postgresql
 )
 
 missing=()

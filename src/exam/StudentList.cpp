@@ -11,6 +11,15 @@ namespace qd {
 std::vector<std::string> StudentList::parse(std::string_view file)
 {
     std::vector<std::string> names;
+    for (Record& r : parseRecords(file)) {
+        names.push_back(std::move(r.name));
+    }
+    return names;
+}
+
+std::vector<StudentList::Record> StudentList::parseRecords(std::string_view file)
+{
+    std::vector<Record> names;
     if (file.size() < kCountAt + 4) {
         return names;
     }
@@ -27,7 +36,9 @@ std::vector<std::string> StudentList::parse(std::string_view file)
         }
         const std::size_t end = std::min(file.size(), nameAt - kNameAt + kRecordSize);
         const std::string_view field = file.substr(nameAt, end - nameAt);
-        names.emplace_back(field.substr(0, field.find('\0')));
+        const std::size_t recordAt = nameAt - kNameAt;
+        names.push_back(Record{std::string(field.substr(0, field.find('\0'))),
+                               file[recordAt] == '*'});
     }
     return names;
 }

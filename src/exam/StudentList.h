@@ -36,6 +36,16 @@ public:
     // there), a name without a zero byte ends with its record.
     static std::vector<std::string> parse(std::string_view file);
 
+    // A record as the exam server reads it: the name as above and whether
+    // the record carries dBASE's deletion mark ('*' in its first byte),
+    // which the client does not look at.
+    struct Record
+    {
+        std::string name;
+        bool deleted = false;
+    };
+    static std::vector<Record> parseRecords(std::string_view file);
+
 private:
     std::vector<std::string> m_names;
 };

@@ -90,3 +90,17 @@ TEST(StudentList, UnreadableFileKeepsTheLastNames)
     EXPECT_TRUE(list.ReadDBF(path));
     EXPECT_EQ(list.names(), read);
 }
+
+TEST(StudentList, RecordsCarryTheDeletionMark)
+{
+    std::string file = table(3, {"Bondar T.", "Koval I.", "Shevchenko T."});
+    file[456 + 92] = '*'; // the second record is marked deleted
+    const auto records = StudentList::parseRecords(file);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_FALSE(records[0].deleted);
+    EXPECT_TRUE(records[1].deleted);
+    EXPECT_EQ(records[1].name, "Koval I.");
+    EXPECT_FALSE(records[2].deleted);
+    // The client's list ignores the mark.
+    EXPECT_EQ(StudentList::parse(file).size(), 3u);
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "definition/Fault.h"
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <string>
+#include <vector>
+
+namespace qd::server {
+
+// Times in the journal are local calendar seconds (qd::Clock's
+// calendarSeconds): the exam, its window and the exports all speak the lab's
+// local time.
+
+enum class SittingState { Open, Finished, Released };
+
+const char* stateName(SittingState s);
+
+// One granted examination of one student on one computer.
+struct Sitting
+{
+    int64_t id = 0;
+    std::string student;  // UTF-8, as the client sent it
+    std::string computer; // the client's host name, UTF-8
+    std::string address;  // the peer's address
+    std::string server;   // the server (lab) that opened it
+    SittingState state = SittingState::Open;
+    int answered = 0;
+    bool lastRight = false;
+    double score = 0.0;   // points so far
+    int percent = -1;     // finished: the percentage the client sent
+    std::string grade;    // finished: the grade text, UTF-8
+    int64_t started = 0;
+    int64_t lastSeen = 0;
+    int64_t finished = 0; // 0 while open
+    bool hasReport = false;
+};
+
+// A question row of a finished sitting's report.
+struct AnswerRow
+{
+    int64_t sitting = 0;
+    int question = 0;
+    double points = 0.0;
+    std::string answer; // the raw answer column, UTF-8
+};
+
+// A refusal or an odd event.
+struct Incident
+{
+    int64_t id = 0;
+    int64_t at = 0;
+    std::string server;
+    std::string kind; // a short tag: not-on-roster, no-permission, ...
+    std::string student;
+    std::string computer;
+    std::string address;
+    std::string detail; // UTF-8, for the examiner
+    std::string bytes;  // a message that never completed, as it came
+};
+
+// Where sittings, reports and incidents are kept. Writes are grouped: the
+// server opens a batch, applies a turn's worth of events and commits it
+// before any reply to them leaves. A failed statement fails the batch: its
+// commit rolls everything back and reports the fault, and no reply claims
+// what was not stored.
+class Journal
+{
+public:
+    virtual ~Journal() = default;
+
+    virtual Status begin() = 0;
+    virtual Status commit() = 0;
+    virtual void rollback() = 0;
+    virtual bool inBatch() const = 0;
+
+    // The student's open sitting.
+    virtual std::optional<Sitting> openSitting(const std::string& student) = 0;
+    // The student's latest sitting, open or closed.
+    virtual std::optional<Sitting> latestSitting(const std::string& student) = 0;
+    // Open sittings on a computer (host name and address).
+    virtual std::vector<Sitting> openOnComputer(const std::string& computer,
+                                                const std::string& address) = 0;
+    virtual int finishedCount(const std::string& student) = 0;
+
+    // Opens a sitting; nullopt when the student has an open sitting already
+    // (the journal's own constraint decides, so that servers sharing the
+    // journal cannot both open one) or the statement failed.
+    virtual std::optional<int64_t> insertSitting(const Sitting& s) = 0;
+    virtual void progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
+                          const std::string& address) = 0;
+    virtual void touch(int64_t id, int64_t now, const std::string& address) = 0;
+    // Closes an open sitting as finished with its report (raw bytes, code
+    // page 1251) and the report's question rows.
+    virtual void finish(int64_t id, int answered, bool lastRight, int percent,
+                        const std::string& grade, const std::string& report,
+                        const std::vector<AnswerRow>& rows, int64_t now) = 0;
+    virtual void addIncident(const Incident& incident) = 0;
+
+    // Outside the server's batches (the commands): closes the student's open
+    // sitting as released; false when there is none.
+    virtual std::variant<bool, Fault> release(const std::string& student, int64_t now) = 0;
+
+    // Reading, for the board and the commands.
+    virtual std::variant<std::vector<Sitting>, Fault> sittings() = 0;
+    virtual std::variant<std::vector<Incident>, Fault> incidents(int limit) = 0;
+    // The reports of a student's finished sittings, oldest first.
+    virtual std::variant<std::vector<std::string>, Fault> reports(const std::string& student) = 0;
+    virtual std::variant<std::vector<AnswerRow>, Fault> answers() = 0;
+};
+
+} // namespace qd::server

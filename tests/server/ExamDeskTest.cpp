@@ -1,0 +1,273 @@
+#include "Rules.h"
+#include "SqlJournal.h"
+
+#include "definition/Cp1251.h"
+#include "run/ManualClock.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace qd;
+using namespace qd::server;
+
+namespace {
+
+// A roster table: each name laid into a 92-byte record; a name starting
+// with '*' is marked deleted.
+std::string table(const std::vector<std::string>& names)
+{
+    std::string file(456, '\0');
+    file[4] = char(names.size());
+    for (const std::string& n : names) {
+        const bool deleted = n[0] == '*';
+        std::string record = std::string(deleted ? "*" : " ") + "0001" +
+                             toCp1251(deleted ? n.substr(1) : n);
+        record.resize(92, '\0');
+        file += record;
+    }
+    return file;
+}
+
+std::string readFile(const std::string& path)
+{
+    QFile f(QString::fromStdString(path));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path;
+    const QByteArray b = f.readAll();
+    return std::string(b.constData(), std::size_t(b.size()));
+}
+
+const std::string& sampleReport()
+{
+    static const std::string r = readFile(std::string(QUIZDESK_SOURCE_DIR) +
+                                          "/examples/analysis/reports/БондаренкоОленаВасил.txt");
+    return r;
+}
+
+struct Desk : ::testing::Test
+{
+    QTemporaryDir dir;
+    ManualClock clock{LocalTime{2026, 12, 7, 10, 0, 0}};
+    Roster roster;
+    std::unique_ptr<SqlJournal> journal;
+    std::unique_ptr<ExamDesk> desk;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        roster.loadBytes(table({"Бондар Т.", "Коваль І.", "*Лисенко М.", "Мельник А."}));
+        auto j = SqlJournal::open(dir.filePath("j.sqlite").toStdString(), "lab-1");
+        ASSERT_TRUE(std::holds_alternative<std::unique_ptr<SqlJournal>>(j))
+            << std::get<Fault>(j).message;
+        journal = std::move(std::get<std::unique_ptr<SqlJournal>>(j));
+        desk = std::make_unique<ExamDesk>(*journal, clock, roster, RuleOptions{});
+    }
+
+    // One message in its own batch, committed: the server's way.
+    int send(int16_t kind, const char* name, const char* host = "pc-01",
+             const char* address = "10.0.0.1", const std::string& report = {}, int answered = 0,
+             float score = 0.0f)
+    {
+        Arrival a;
+        a.fields.kind = kind;
+        a.fields.studentName = toCp1251(name);
+        a.fields.hostName = host;
+        a.fields.answeredCount = int16_t(answered);
+        a.fields.lastRight = 1;
+        a.fields.scoreValue = score;
+        a.fields.gradeText = kind == ExamMessage::Final ? toCp1251("Відмінно") : "";
+        a.report = report;
+        a.address = address;
+        EXPECT_FALSE(journal->begin());
+        const int code = desk->handle(a);
+        EXPECT_FALSE(journal->commit());
+        return code;
+    }
+
+    std::vector<Sitting> sittings() { return std::get<std::vector<Sitting>>(journal->sittings()); }
+    std::vector<Incident> incidents()
+    {
+        return std::get<std::vector<Incident>>(journal->incidents(1000));
+    }
+};
+
+} // namespace
+
+TEST_F(Desk, ASittingRunsFromGrantToItsStoredReport)
+{
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    clock.advance(30000);
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 1, 2.0f), 0);
+    auto s = sittings();
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].state, SittingState::Open);
+    EXPECT_EQ(s[0].student, "Бондар Т.");
+    EXPECT_EQ(s[0].computer, "pc-01");
+    EXPECT_EQ(s[0].answered, 1);
+    EXPECT_DOUBLE_EQ(s[0].score, 2.0);
+    EXPECT_EQ(s[0].lastSeen - s[0].started, 30);
+
+    EXPECT_EQ(send(ExamMessage::Final, "Бондар Т.", "pc-01", "10.0.0.1", sampleReport(), 12, 96.0f),
+              0);
+    s = sittings();
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].state, SittingState::Finished);
+    EXPECT_EQ(s[0].percent, 96);
+    EXPECT_EQ(s[0].grade, "Відмінно");
+    const auto reports = std::get<std::vector<std::string>>(journal->reports("Бондар Т."));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], sampleReport());
+    const auto rows = std::get<std::vector<AnswerRow>>(journal->answers());
+    ASSERT_EQ(rows.size(), 12u);
+    EXPECT_EQ(rows[0].question, 1);
+    EXPECT_DOUBLE_EQ(rows[0].points, 2.0);
+    EXPECT_EQ(rows[1].answer, " говерла"); // the column as written
+
+    // The final message again (its reply was lost), and the 163-byte record
+    // a reconnecting client may send without the report: answered, stored
+    // once, the report kept.
+    EXPECT_EQ(send(ExamMessage::Final, "Бондар Т.", "pc-01", "10.0.0.1", sampleReport(), 12, 96.0f),
+              0);
+    EXPECT_EQ(send(ExamMessage::Final, "Бондар Т.", "pc-01", "10.0.0.1", {}, 12, 96.0f), 0);
+    EXPECT_EQ(std::get<std::vector<std::string>>(journal->reports("Бондар Т.")), reports);
+    EXPECT_EQ(std::get<std::vector<AnswerRow>>(journal->answers()).size(), 12u);
+    // Sat already: refused, and not a sitting.
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), -1);
+    EXPECT_EQ(sittings().size(), 1u);
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 3), -1);
+}
+
+TEST_F(Desk, TheSameComputerContinuesItsSittingAndNoOtherMay)
+{
+    EXPECT_EQ(send(ExamMessage::Registration, "Коваль І."), 0);
+    // A repeated registration, and a progress message on a new connection
+    // without one: the same sitting.
+    EXPECT_EQ(send(ExamMessage::Registration, "Коваль І."), 0);
+    EXPECT_EQ(send(ExamMessage::Progress, "Коваль І.", "pc-01", "10.0.0.1", {}, 2), 0);
+    // Another computer, by name or by address.
+    EXPECT_EQ(send(ExamMessage::Registration, "Коваль І.", "pc-02", "10.0.0.2"), -3);
+    EXPECT_EQ(send(ExamMessage::Progress, "Коваль І.", "pc-01", "10.0.0.9", {}, 2), -3);
+    EXPECT_EQ(send(ExamMessage::Final, "Коваль І.", "pc-02", "10.0.0.2", sampleReport()), -3);
+    const auto s = sittings();
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].answered, 2);
+    EXPECT_EQ(s[0].state, SittingState::Open);
+    EXPECT_EQ(incidents().size(), 3u);
+    EXPECT_EQ(incidents()[0].kind, "two-computers");
+
+    // One computer used for a second student: granted, and noted.
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    EXPECT_EQ(incidents().back().kind, "computer-reused");
+}
+
+TEST_F(Desk, EveryRefusalHasItsCodeAndItsIncident)
+{
+    RuleOptions o;
+    o.deny.insert(toCp1251("Мельник А."));
+    o.from = parseLocalTime("2026-12-07 09:00");
+    o.until = parseLocalTime("2026-12-07T11:30:00");
+    o.allow.push_back(QHostAddress::parseSubnet(QStringLiteral("10.0.0.0/24")));
+    desk->setOptions(o);
+    struct Case
+    {
+        const char* name;
+        const char* address;
+        uint32_t laterMs;
+        int code;
+        const char* kind;
+    } cases[] = {
+        {"Бондар", "10.0.0.1", 0, -2, "not-on-roster"},        // a name not listed
+        {"Бондар Т. ", "10.0.0.1", 0, -2, "not-on-roster"},    // compared exactly
+        {"Лисенко М.", "10.0.0.1", 0, -1, "no-permission"},    // deletion mark
+        {"Мельник А.", "10.0.0.1", 0, -1, "no-permission"},    // deny list
+        {"Бондар Т.", "10.0.1.1", 0, -1, "no-permission"},     // outside 10.0.0.0/24
+        {"Бондар Т.", "10.0.0.1", 5401000, -1, "no-permission"}, // after 11:30
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        clock.advance(c.laterMs);
+        const std::size_t before = incidents().size();
+        EXPECT_EQ(send(ExamMessage::Registration, c.name, "pc-01", c.address), c.code);
+        ASSERT_EQ(incidents().size(), before + 1);
+        EXPECT_EQ(incidents().back().kind, c.kind);
+        EXPECT_EQ(incidents().back().address, c.address);
+    }
+    EXPECT_TRUE(sittings().empty());
+
+    // Before the window opens.
+    ManualClock early{LocalTime{2026, 12, 7, 8, 59, 59}};
+    ExamDesk before(*journal, early, roster, o);
+    Arrival a;
+    a.fields.studentName = toCp1251("Коваль І.");
+    a.address = "10.0.0.1";
+    ASSERT_FALSE(journal->begin());
+    EXPECT_EQ(before.handle(a), -1);
+    ASSERT_FALSE(journal->commit());
+    // Inside it, from an allowed address: granted.
+    ManualClock inTime{LocalTime{2026, 12, 7, 11, 30, 0}};
+    ExamDesk inside(*journal, inTime, roster, o);
+    EXPECT_EQ(inside.handle(a), 0); // outside a batch: the statements commit on their own
+    EXPECT_EQ(sittings().size(), 1u);
+}
+
+TEST_F(Desk, RetakesAllowMoreSittings)
+{
+    RuleOptions o;
+    o.retakes = 1;
+    desk->setOptions(o);
+    for (int sitting = 0; sitting < 2; ++sitting) {
+        EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+        EXPECT_EQ(send(ExamMessage::Final, "Бондар Т.", "pc-01", "10.0.0.1", sampleReport()), 0);
+    }
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), -1);
+    EXPECT_EQ(sittings().size(), 2u);
+    EXPECT_EQ(std::get<std::vector<std::string>>(journal->reports("Бондар Т.")).size(), 2u);
+}
+
+TEST_F(Desk, AReleasedStudentMovesToAnotherComputer)
+{
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    EXPECT_EQ(std::get<bool>(journal->release("Бондар Т.", 100)), true);
+    EXPECT_EQ(std::get<bool>(journal->release("Бондар Т.", 100)), false);
+    // The released computer's client goes on: refused, it opens nothing.
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 4), -1);
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т.", "pc-02", "10.0.0.2"), 0);
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 5), -3);
+    const auto s = sittings();
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].state, SittingState::Released);
+    EXPECT_EQ(s[1].state, SittingState::Open);
+    EXPECT_EQ(s[1].computer, "pc-02");
+}
+
+TEST_F(Desk, TheJournalItselfAllowsOneOpenSittingAStudent)
+{
+    // Two servers on one journal: the constraint, not either's memory.
+    auto other = SqlJournal::open(dir.filePath("j.sqlite").toStdString(), "lab-2");
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<SqlJournal>>(other));
+    SqlJournal& lab2 = *std::get<std::unique_ptr<SqlJournal>>(other);
+    Sitting s;
+    s.student = "Бондар Т.";
+    s.computer = "pc-01";
+    s.address = "10.0.0.1";
+    ASSERT_TRUE(journal->insertSitting(s));
+    s.computer = "pc-77";
+    EXPECT_FALSE(lab2.insertSitting(s));
+    ASSERT_FALSE(lab2.begin());
+    ExamDesk desk2(lab2, clock, roster, RuleOptions{});
+    Arrival a;
+    a.fields.studentName = toCp1251("Бондар Т.");
+    a.fields.hostName = "pc-77";
+    a.address = "10.1.0.7";
+    EXPECT_EQ(desk2.handle(a), -3);
+    ASSERT_FALSE(lab2.commit());
+    ASSERT_EQ(sittings().size(), 1u);
+    EXPECT_EQ(sittings()[0].server, "lab-1");
+    EXPECT_EQ(incidents().back().server, "lab-2");
+}
