@@ -1,0 +1,315 @@
+#include "Views.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+
+namespace qd::server {
+
+namespace {
+
+QString qs(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+std::string points(double v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    return buf;
+}
+
+// One CSV field: quoted when it holds the separator, a quote or a line end.
+std::string field(const std::string& v, char separator)
+{
+    if (v.find_first_of(std::string("\"\r\n") + separator) == std::string::npos) {
+        return v;
+    }
+    std::string out = "\"";
+    for (char ch : v) {
+        out += ch;
+        if (ch == '"') {
+            out += '"';
+        }
+    }
+    return out + "\"";
+}
+
+std::string row(const std::vector<std::string>& fields, char separator)
+{
+    std::string out;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) {
+            out += separator;
+        }
+        out += field(fields[i], separator);
+    }
+    return out + "\r\n";
+}
+
+std::vector<std::string> sittingFields(const Sitting& s)
+{
+    const bool closed = s.state != SittingState::Open;
+    return {s.student,
+            s.computer,
+            isoLocal(s.started),
+            closed ? isoLocal(s.finished) : std::string(),
+            closed ? std::to_string(s.finished - s.started) : std::string(),
+            stateName(s.state),
+            s.percent >= 0 && s.state == SittingState::Finished ? std::to_string(s.percent)
+                                                                : std::string(),
+            s.state == SittingState::Finished ? s.grade : std::string()};
+}
+
+const std::vector<std::string> kSittingHeader = {"student", "computer", "started", "finished",
+                                                 "duration", "state", "percent", "grade"};
+
+// The matrix: finished sittings by questions asked anywhere.
+struct Matrix
+{
+    std::vector<int> questions;
+    std::vector<const Sitting*> rows;
+    std::map<std::pair<int64_t, int>, double> cells;
+};
+
+Matrix matrixOf(const std::vector<Sitting>& sittings, const std::vector<AnswerRow>& answers)
+{
+    Matrix m;
+    std::set<int> qs;
+    for (const AnswerRow& a : answers) {
+        qs.insert(a.question);
+        m.cells[{a.sitting, a.question}] = a.points;
+    }
+    m.questions.assign(qs.begin(), qs.end());
+    for (const Sitting& s : sittings) {
+        if (s.state == SittingState::Finished) {
+            m.rows.push_back(&s);
+        }
+    }
+    return m;
+}
+
+} // namespace
+
+std::string stateKey(const Sitting& s, int64_t now)
+{
+    switch (s.state) {
+    case SittingState::Finished:
+        return "finished";
+    case SittingState::Released:
+        return "released";
+    case SittingState::Open:
+        break;
+    }
+    if (now - s.lastSeen > kSilentAfterSeconds) {
+        return "silent";
+    }
+    return s.answered == 0 ? "waiting" : "answering";
+}
+
+std::string stateText(const Sitting& s, int64_t now)
+{
+    const std::string key = stateKey(s, now);
+    if (key == "finished") {
+        return "finished: " + std::to_string(s.percent) + "% " + s.grade;
+    }
+    if (key == "silent") {
+        return "silent for " + std::to_string(now - s.lastSeen) + " s";
+    }
+    if (key == "waiting") {
+        return "waiting for the first answer";
+    }
+    if (key == "answering") {
+        return "question " + std::to_string(s.answered) + " answered";
+    }
+    return key;
+}
+
+std::string isoLocal(int64_t seconds)
+{
+    if (seconds == 0) {
+        return {};
+    }
+    // Calendar seconds count the local calendar as written (no zone).
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC)
+        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
+        .toStdString();
+}
+
+QByteArray sittingsJson(const std::vector<Sitting>& sittings, int64_t now)
+{
+    QJsonArray out;
+    for (const Sitting& s : sittings) {
+        QJsonObject o;
+        o[QStringLiteral("id")] = qint64(s.id);
+        o[QStringLiteral("student")] = qs(s.student);
+        o[QStringLiteral("computer")] = qs(s.computer);
+        o[QStringLiteral("address")] = qs(s.address);
+        o[QStringLiteral("server")] = qs(s.server);
+        o[QStringLiteral("state")] = qs(stateKey(s, now));
+        o[QStringLiteral("stateText")] = qs(stateText(s, now));
+        o[QStringLiteral("answered")] = s.answered;
+        o[QStringLiteral("lastRight")] = s.lastRight;
+        // Points while the test runs; the percentage comes with the end.
+        o[QStringLiteral("score")] = s.score;
+        o[QStringLiteral("percent")] =
+            s.state == SittingState::Finished ? QJsonValue(s.percent) : QJsonValue();
+        o[QStringLiteral("grade")] =
+            s.state == SittingState::Finished ? QJsonValue(qs(s.grade)) : QJsonValue();
+        o[QStringLiteral("started")] = qs(isoLocal(s.started));
+        o[QStringLiteral("lastSeen")] = qs(isoLocal(s.lastSeen));
+        o[QStringLiteral("finished")] =
+            s.finished ? QJsonValue(qs(isoLocal(s.finished))) : QJsonValue();
+        out.append(o);
+    }
+    return QJsonDocument(out).toJson(QJsonDocument::Compact);
+}
+
+QByteArray incidentsJson(const std::vector<Incident>& incidents)
+{
+    QJsonArray out;
+    for (const Incident& i : incidents) {
+        QJsonObject o;
+        o[QStringLiteral("id")] = qint64(i.id);
+        o[QStringLiteral("at")] = qs(isoLocal(i.at));
+        o[QStringLiteral("server")] = qs(i.server);
+        o[QStringLiteral("kind")] = qs(i.kind);
+        o[QStringLiteral("student")] = qs(i.student);
+        o[QStringLiteral("computer")] = qs(i.computer);
+        o[QStringLiteral("address")] = qs(i.address);
+        o[QStringLiteral("detail")] = qs(i.detail);
+        o[QStringLiteral("bytes")] = qint64(i.bytes.size());
+        out.append(o);
+    }
+    return QJsonDocument(out).toJson(QJsonDocument::Compact);
+}
+
+std::string statusTable(const std::vector<Sitting>& sittings, int64_t now)
+{
+    const std::vector<std::string> header = {"student", "computer", "address", "state",
+                                             "score", "started", "last seen"};
+    std::vector<std::vector<std::string>> rows;
+    for (const Sitting& s : sittings) {
+        rows.push_back({s.student, s.computer, s.address, stateText(s, now), points(s.score),
+                        isoLocal(s.started), isoLocal(s.lastSeen)});
+    }
+    // Columns as wide as their widest cell, in characters.
+    std::vector<qsizetype> width(header.size(), 0);
+    const auto len = [](const std::string& t) { return qs(t).size(); };
+    for (std::size_t c = 0; c < header.size(); ++c) {
+        width[c] = len(header[c]);
+        for (const auto& r : rows) {
+            width[c] = std::max(width[c], len(r[c]));
+        }
+    }
+    std::string out;
+    const auto line = [&](const std::vector<std::string>& r) {
+        for (std::size_t c = 0; c < r.size(); ++c) {
+            out += r[c];
+            if (c + 1 < r.size()) {
+                out += std::string(std::size_t(width[c] - len(r[c]) + 2), ' ');
+            }
+        }
+        out += '\n';
+    };
+    line(header);
+    for (const auto& r : rows) {
+        line(r);
+    }
+    return out;
+}
+
+std::string sittingsCsv(const std::vector<Sitting>& sittings, char separator)
+{
+    std::string out = row(kSittingHeader, separator);
+    for (const Sitting& s : sittings) {
+        out += row(sittingFields(s), separator);
+    }
+    return out;
+}
+
+std::string matrixCsv(const std::vector<Sitting>& sittings, const std::vector<AnswerRow>& answers,
+                      char separator)
+{
+    const Matrix m = matrixOf(sittings, answers);
+    std::vector<std::string> header = {"student", "computer"};
+    for (int q : m.questions) {
+        header.push_back(std::to_string(q));
+    }
+    std::string out = row(header, separator);
+    for (const Sitting* s : m.rows) {
+        std::vector<std::string> r = {s->student, s->computer};
+        for (int q : m.questions) {
+            const auto it = m.cells.find({s->id, q});
+            r.push_back(it == m.cells.end() ? std::string() : points(it->second));
+        }
+        out += row(r, separator);
+    }
+    return out;
+}
+
+Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
+                 const std::vector<AnswerRow>& answers, bool matrix)
+{
+    lxw_workbook* book = workbook_new(path.c_str());
+    if (book == nullptr) {
+        return Fault{"cannot create " + path};
+    }
+    lxw_worksheet* sheet = workbook_add_worksheet(book, matrix ? "answers" : "sittings");
+    lxw_format* bold = workbook_add_format(book);
+    format_set_bold(bold);
+    const auto text = [&](int r, int c, const std::string& v, lxw_format* f = nullptr) {
+        worksheet_write_string(sheet, lxw_row_t(r), lxw_col_t(c), v.c_str(), f);
+    };
+    if (matrix) {
+        const Matrix m = matrixOf(sittings, answers);
+        text(0, 0, "student", bold);
+        text(0, 1, "computer", bold);
+        for (std::size_t i = 0; i < m.questions.size(); ++i) {
+            worksheet_write_number(sheet, 0, lxw_col_t(2 + i), m.questions[i], bold);
+        }
+        for (std::size_t r = 0; r < m.rows.size(); ++r) {
+            text(int(r + 1), 0, m.rows[r]->student);
+            text(int(r + 1), 1, m.rows[r]->computer);
+            for (std::size_t i = 0; i < m.questions.size(); ++i) {
+                const auto it = m.cells.find({m.rows[r]->id, m.questions[i]});
+                if (it != m.cells.end()) {
+                    worksheet_write_number(sheet, lxw_row_t(r + 1), lxw_col_t(2 + i), it->second,
+                                           nullptr);
+                }
+            }
+        }
+    } else {
+        for (std::size_t c = 0; c < kSittingHeader.size(); ++c) {
+            text(0, int(c), kSittingHeader[c], bold);
+        }
+        for (std::size_t r = 0; r < sittings.size(); ++r) {
+            const auto f = sittingFields(sittings[r]);
+            for (std::size_t c = 0; c < f.size(); ++c) {
+                // Numbers as numbers, so the spreadsheet can sum them.
+                if ((c == 4 || c == 6) && !f[c].empty()) {
+                    worksheet_write_number(sheet, lxw_row_t(r + 1), lxw_col_t(c),
+                                           std::stod(f[c]), nullptr);
+                } else {
+                    text(int(r + 1), int(c), f[c]);
+                }
+            }
+        }
+    }
+    const lxw_error e = workbook_close(book);
+    if (e != LXW_NO_ERROR) {
+        return Fault{"cannot write " + path + ": " + lxw_strerror(e)};
+    }
+    return std::nullopt;
+}
+
+} // namespace qd::server

@@ -1,0 +1,512 @@
+// quizdesk-examd: the exam server and its commands on the journal.
+//
+//   quizdesk-examd serve [--listen ADDR] [--port P] [--roster FILE] [--db DB]
+//                        [--http ADDR:PORT | --no-http] [--name NAME]
+//                        [--deny FILE] [--from T] [--until T] [--allow CIDR]... [--retakes N]
+//   quizdesk-examd status [--watch] [--db DB]
+//   quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]
+//   quizdesk-examd report NAME [--all] [--db DB]
+//   quizdesk-examd release NAME [--db DB]
+//   quizdesk-examd incidents [--db DB]
+//
+// Exit codes: 0 done, 1 a failure (or nothing to show), 2 bad usage.
+
+#include "Board.h"
+#include "ExamServer.h"
+#include "Rules.h"
+#include "SqlJournal.h"
+#include "Views.h"
+
+#include "app/SystemClock.h"
+#include "definition/Cp1251.h"
+#include "results/ReportSource.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHostInfo>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace qd;
+using namespace qd::server;
+
+namespace {
+
+const char* kUsage =
+    "usage: quizdesk-examd serve [--listen ADDR] [--port P] [--roster FILE] [--db DB]\n"
+    "                            [--http ADDR:PORT | --no-http] [--name NAME] [--deny FILE]\n"
+    "                            [--from \"YYYY-MM-DD HH:MM\"] [--until \"YYYY-MM-DD HH:MM\"]\n"
+    "                            [--allow CIDR]... [--retakes N]\n"
+    "       quizdesk-examd status [--watch] [--db DB]\n"
+    "       quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]\n"
+    "       quizdesk-examd report NAME [--all] [--db DB]\n"
+    "       quizdesk-examd release NAME [--db DB]\n"
+    "       quizdesk-examd incidents [--db DB]\n"
+    "DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT]/DB\n";
+
+struct Args
+{
+    std::string command;
+    std::vector<std::string> positional;
+    std::map<std::string, std::vector<std::string>> values;
+    std::set<std::string> flags;
+
+    std::string value(const std::string& name, const std::string& fallback = {}) const
+    {
+        const auto it = values.find(name);
+        return it == values.end() || it->second.empty() ? fallback : it->second.back();
+    }
+    bool has(const std::string& name) const { return values.count(name) != 0; }
+};
+
+const std::set<std::string> kValueOptions = {"--listen", "--port",  "--roster", "--db",
+                                             "--http",   "--deny",  "--from",   "--until",
+                                             "--allow",  "--retakes", "--format", "-o",
+                                             "--name"};
+const std::set<std::string> kFlags = {"--no-http", "--watch", "--matrix", "--all"};
+
+int usage(const std::string& why)
+{
+    if (!why.empty()) {
+        std::fprintf(stderr, "quizdesk-examd: %s\n", why.c_str());
+    }
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+std::optional<Args> parse(int argc, char** argv, std::string* error)
+{
+    Args a;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+            std::string value;
+            bool inlineValue = false;
+            if (const auto eq = arg.find('='); eq != std::string::npos && arg.rfind("--", 0) == 0) {
+                value = arg.substr(eq + 1);
+                arg = arg.substr(0, eq);
+                inlineValue = true;
+            }
+            if (kFlags.count(arg) != 0 && !inlineValue) {
+                a.flags.insert(arg);
+            } else if (kValueOptions.count(arg) != 0) {
+                if (!inlineValue) {
+                    if (i + 1 >= argc) {
+                        *error = arg + " needs a value";
+                        return std::nullopt;
+                    }
+                    value = argv[++i];
+                }
+                a.values[arg].push_back(value);
+            } else {
+                *error = "unknown option " + arg;
+                return std::nullopt;
+            }
+        } else if (a.command.empty()) {
+            a.command = arg;
+        } else {
+            a.positional.push_back(arg);
+        }
+    }
+    return a;
+}
+
+std::unique_ptr<SqlJournal> openJournal(const Args& a, const std::string& server)
+{
+    auto j = SqlJournal::open(a.value("--db", "quizdesk-exam.sqlite"), server);
+    if (auto* f = std::get_if<Fault>(&j)) {
+        std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
+        return nullptr;
+    }
+    return std::move(std::get<std::unique_ptr<SqlJournal>>(j));
+}
+
+template <typename T>
+bool take(std::variant<T, Fault>&& v, T& out)
+{
+    if (auto* f = std::get_if<Fault>(&v)) {
+        std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
+        return false;
+    }
+    out = std::move(std::get<T>(v));
+    return true;
+}
+
+bool writeAll(const std::string& bytes, const std::string& path)
+{
+    if (path.empty() || path == "-") {
+        return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
+               std::fflush(stdout) == 0;
+    }
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !f.flush()) {
+        std::fprintf(stderr, "quizdesk-examd: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// ---- the signals that end the server: a byte through a pipe wakes the loop.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char b = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &b, 1);
+}
+
+int serve(const Args& a, QCoreApplication& app)
+{
+    if (!a.positional.empty()) {
+        return usage("serve takes no argument");
+    }
+    SystemClock clock;
+    RuleOptions rules;
+    if (a.has("--retakes")) {
+        bool ok = false;
+        rules.retakes = QString::fromStdString(a.value("--retakes")).toInt(&ok);
+        if (!ok || rules.retakes < 0) {
+            return usage("--retakes takes a count");
+        }
+    }
+    for (const char* opt : {"--from", "--until"}) {
+        if (a.has(opt)) {
+            const auto t = parseLocalTime(a.value(opt));
+            if (!t) {
+                return usage(std::string(opt) + " takes \"YYYY-MM-DD HH:MM[:SS]\" (local time)");
+            }
+            (std::string(opt) == "--from" ? rules.from : rules.until) = t;
+        }
+    }
+    if (const auto it = a.values.find("--allow"); it != a.values.end()) {
+        for (const std::string& cidr : it->second) {
+            const auto range = QHostAddress::parseSubnet(QString::fromStdString(cidr));
+            if (range.first.isNull()) {
+                return usage("--allow takes an address range such as 10.1.2.0/24: " + cidr);
+            }
+            rules.allow.push_back(range);
+        }
+    }
+    const std::string denyPath = a.value("--deny");
+    if (!denyPath.empty()) {
+        std::string error;
+        const auto bytes = readFileBounded(denyPath, 16u << 20, &error);
+        if (!bytes) {
+            std::fprintf(stderr, "quizdesk-examd: cannot read %s: %s\n", denyPath.c_str(),
+                         error.c_str());
+            return 1;
+        }
+        rules.deny = parseDenyList(*bytes);
+    }
+    quint16 port = 1023;
+    if (a.has("--port")) {
+        bool ok = false;
+        const uint p = QString::fromStdString(a.value("--port")).toUInt(&ok);
+        if (!ok || p > 65535) {
+            return usage("--port takes 0 to 65535");
+        }
+        port = quint16(p);
+    }
+    QHostAddress listenAddress(QHostAddress::Any);
+    if (a.has("--listen") && !listenAddress.setAddress(QString::fromStdString(a.value("--listen")))) {
+        return usage("--listen takes an address");
+    }
+    QHostAddress httpAddress(QHostAddress::LocalHost);
+    quint16 httpPort = 8023;
+    const bool http = a.flags.count("--no-http") == 0;
+    if (http && a.has("--http")) {
+        const QString spec = QString::fromStdString(a.value("--http"));
+        const qsizetype colon = spec.lastIndexOf(QLatin1Char(':'));
+        bool ok = false;
+        const uint p = spec.mid(colon + 1).toUInt(&ok);
+        if (colon <= 0 || !ok || p > 65535 ||
+            !httpAddress.setAddress(spec.left(colon).remove(QLatin1Char('[')).remove(QLatin1Char(']')))) {
+            return usage("--http takes ADDR:PORT");
+        }
+        httpPort = quint16(p);
+    }
+
+    const std::string name = a.value("--name", QHostInfo::localHostName().toStdString());
+    auto journal = openJournal(a, name);
+    if (!journal) {
+        return 1;
+    }
+    const std::filesystem::path rosterPath = a.value("--roster", "students.dbf");
+    Roster roster;
+    if (Status f = roster.load(rosterPath)) {
+        std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
+        return 1;
+    }
+    ExamDesk desk(*journal, clock, roster, rules);
+    ExamServer server(*journal, desk, clock);
+    QObject::connect(&server, &ExamServer::journalFault, [](const QString& m) {
+        std::fprintf(stderr, "quizdesk-examd: %s (the clients are asked to send again)\n",
+                     qPrintable(m));
+    });
+
+    // systemd hands the listening socket over as descriptor 3.
+    QString error;
+    const char* listenPid = std::getenv("LISTEN_PID");
+    const char* listenFds = std::getenv("LISTEN_FDS");
+    if (listenPid && listenFds && std::strtol(listenPid, nullptr, 10) == long(::getpid()) &&
+        std::atoi(listenFds) >= 1) {
+        ::unsetenv("LISTEN_PID");
+        ::unsetenv("LISTEN_FDS");
+        ::unsetenv("LISTEN_FDNAMES");
+        if (!server.adopt(3, &error)) {
+            std::fprintf(stderr, "quizdesk-examd: cannot take the socket from systemd: %s\n",
+                         qPrintable(error));
+            return 1;
+        }
+    } else if (!server.listen(listenAddress, port, &error)) {
+        std::fprintf(stderr, "quizdesk-examd: cannot listen on %s port %u: %s\n",
+                     qPrintable(listenAddress.toString()), unsigned(port), qPrintable(error));
+        return 1;
+    }
+
+    std::unique_ptr<SqlJournal> boardJournal;
+    std::unique_ptr<Board> board;
+    if (http) {
+        boardJournal = openJournal(a, name);
+        if (!boardJournal) {
+            return 1;
+        }
+        board = std::make_unique<Board>(*boardJournal, clock);
+        httpPort = board->listen(httpAddress, httpPort);
+        if (httpPort == 0) {
+            std::fprintf(stderr, "quizdesk-examd: cannot serve the board on %s\n",
+                         a.value("--http", "127.0.0.1:8023").c_str());
+            return 1;
+        }
+    }
+
+    // The roster is read again within seconds of a change, whether written
+    // in place or replaced by a rename.
+    Roster::Stamp stamp = Roster::stampOf(rosterPath);
+    QTimer rosterWatch;
+    QObject::connect(&rosterWatch, &QTimer::timeout, [&] {
+        const Roster::Stamp now = Roster::stampOf(rosterPath);
+        if (now == stamp) {
+            return;
+        }
+        stamp = now;
+        if (Status f = roster.load(rosterPath)) {
+            std::fprintf(stderr, "quizdesk-examd: %s (the previous roster stays)\n",
+                         f->message.c_str());
+        } else {
+            std::fprintf(stderr, "quizdesk-examd: roster read again: %zu students\n",
+                         roster.size());
+        }
+    });
+    rosterWatch.start(1000);
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {
+        std::perror("quizdesk-examd: socketpair");
+        return 1;
+    }
+    QSocketNotifier stopper(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopper, &QSocketNotifier::activated, [&] {
+        char b;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &b, 1);
+        stopper.setEnabled(false);
+        server.stop();
+        app.quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::printf("quizdesk-examd: listening on %s port %u, %zu students on the roster\n",
+                qPrintable(server.address().toString()), unsigned(server.port()), roster.size());
+    if (board) {
+        std::printf("quizdesk-examd: board on http://%s:%u/\n",
+                    qPrintable(httpAddress.toString()), unsigned(httpPort));
+    }
+    std::fflush(stdout);
+    const int rc = app.exec();
+    server.stop();
+    return rc;
+}
+
+int status(const Args& a)
+{
+    auto journal = openJournal(a, {});
+    if (!journal) {
+        return 1;
+    }
+    SystemClock clock;
+    const bool watch = a.flags.count("--watch") != 0;
+    // --watch redraws until interrupted; bounded to a day so that a
+    // forgotten terminal does not keep it forever.
+    for (int round = 0; round < (watch ? 86400 : 1); ++round) {
+        std::vector<Sitting> s;
+        if (!take(journal->sittings(), s)) {
+            return 1;
+        }
+        std::string out = statusTable(s, int64_t(clock.calendarSeconds()));
+        if (watch) {
+            out = "\x1b[H\x1b[2J" + out; // home and clear: the table redrawn in place
+        }
+        if (!writeAll(out, {})) {
+            return 1;
+        }
+        if (watch) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
+    }
+    return 0;
+}
+
+int exportCommand(const Args& a)
+{
+    const std::string format = a.value("--format", "csv");
+    if (format != "csv" && format != "csv-1251" && format != "xlsx") {
+        return usage("--format takes csv, csv-1251 or xlsx");
+    }
+    const std::string out = a.value("-o");
+    if (format == "xlsx" && (out.empty() || out == "-")) {
+        return usage("xlsx needs -o FILE");
+    }
+    auto journal = openJournal(a, {});
+    if (!journal) {
+        return 1;
+    }
+    std::vector<Sitting> s;
+    std::vector<AnswerRow> answers;
+    const bool matrix = a.flags.count("--matrix") != 0;
+    if (!take(journal->sittings(), s) || (matrix && !take(journal->answers(), answers))) {
+        return 1;
+    }
+    if (format == "xlsx") {
+        if (Status f = writeXlsx(out, s, answers, matrix)) {
+            std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    const char sep = format == "csv" ? ',' : ';';
+    std::string text = matrix ? matrixCsv(s, answers, sep) : sittingsCsv(s, sep);
+    if (format == "csv-1251") {
+        text = toCp1251(text);
+    }
+    return writeAll(text, out) ? 0 : 1;
+}
+
+int report(const Args& a)
+{
+    if (a.positional.size() != 1) {
+        return usage("report takes one NAME");
+    }
+    auto journal = openJournal(a, {});
+    if (!journal) {
+        return 1;
+    }
+    std::vector<std::string> reports;
+    if (!take(journal->reports(a.positional[0]), reports)) {
+        return 1;
+    }
+    if (reports.empty()) {
+        std::fprintf(stderr, "quizdesk-examd: no report of %s\n", a.positional[0].c_str());
+        return 1;
+    }
+    std::string out;
+    if (a.flags.count("--all") != 0) {
+        for (const std::string& r : reports) {
+            out += fromCp1251(r);
+        }
+    } else {
+        out = fromCp1251(reports.back());
+    }
+    return writeAll(out, {}) ? 0 : 1;
+}
+
+int release(const Args& a)
+{
+    if (a.positional.size() != 1) {
+        return usage("release takes one NAME");
+    }
+    auto journal = openJournal(a, {});
+    if (!journal) {
+        return 1;
+    }
+    SystemClock clock;
+    bool any = false;
+    if (!take(journal->release(a.positional[0], int64_t(clock.calendarSeconds())), any)) {
+        return 1;
+    }
+    if (!any) {
+        std::fprintf(stderr, "quizdesk-examd: %s has no open sitting\n", a.positional[0].c_str());
+        return 1;
+    }
+    std::printf("released %s\n", a.positional[0].c_str());
+    return 0;
+}
+
+int incidents(const Args& a)
+{
+    auto journal = openJournal(a, {});
+    if (!journal) {
+        return 1;
+    }
+    std::vector<Incident> list;
+    if (!take(journal->incidents(1000000), list)) {
+        return 1;
+    }
+    std::string out;
+    for (const Incident& i : list) {
+        out += isoLocal(i.at) + "  " + i.kind + "  " + i.student + "  " + i.computer + "  " +
+               i.address + "  " + i.detail;
+        if (!i.bytes.empty()) {
+            out += "  (" + std::to_string(i.bytes.size()) + " bytes kept)";
+        }
+        out += "  [" + i.server + "]\n";
+    }
+    return writeAll(out, {}) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    std::string error;
+    const auto args = parse(argc, argv, &error);
+    if (!args) {
+        return usage(error);
+    }
+    const std::string& c = args->command;
+    if (c == "serve") {
+        return serve(*args, app);
+    }
+    if (c == "status") {
+        return status(*args);
+    }
+    if (c == "export") {
+        return exportCommand(*args);
+    }
+    if (c == "report") {
+        return report(*args);
+    }
+    if (c == "release") {
+        return release(*args);
+    }
+    if (c == "incidents") {
+        return incidents(*args);
+    }
+    return usage(c.empty() ? "" : "unknown command " + c);
+}
