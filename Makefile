@@ -36,6 +36,7 @@ fuzz: setup
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 	bash tests/fuzz/run_exam.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	bash tests/fuzz/run_framing.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	$(HEADLESS) bash bench/run.sh $(BUILD)

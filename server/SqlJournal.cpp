@@ -63,19 +63,6 @@ QByteArray bytesOf(const std::string& b)
 
 } // namespace
 
-const char* stateName(SittingState s)
-{
-    switch (s) {
-    case SittingState::Open:
-        return "open";
-    case SittingState::Finished:
-        return "finished";
-    case SittingState::Released:
-        return "released";
-    }
-    return "open";
-}
-
 SqlJournal::SqlJournal(QString connection, bool postgres, std::string server)
     : m_connection(std::move(connection)), m_postgres(postgres), m_server(std::move(server))
 {

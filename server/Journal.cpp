@@ -1,0 +1,18 @@
+#include "Journal.h"
+
+namespace qd::server {
+
+const char* stateName(SittingState s)
+{
+    switch (s) {
+    case SittingState::Open:
+        return "open";
+    case SittingState::Finished:
+        return "finished";
+    case SittingState::Released:
+        return "released";
+    }
+    return "open";
+}
+
+} // namespace qd::server

@@ -1,0 +1,138 @@
+#pragma once
+
+// A journal in memory for the framing fuzzer: the same interface as the SQL
+// one, with the one-open-sitting rule kept by hand, so that the registration
+// rules run on every message without a database per input.
+
+#include "Journal.h"
+
+#include <map>
+
+namespace qdfuzz {
+
+using namespace qd::server;
+
+class MemoryJournal : public Journal
+{
+public:
+    qd::Status begin() override { m_batch = true; return std::nullopt; }
+    qd::Status commit() override { m_batch = false; return std::nullopt; }
+    void rollback() override { m_batch = false; }
+    bool inBatch() const override { return m_batch; }
+
+    std::optional<Sitting> openSitting(const std::string& student) override
+    {
+        for (const auto& [id, s] : m_sittings) {
+            if (s.student == student && s.state == SittingState::Open) {
+                return s;
+            }
+        }
+        return std::nullopt;
+    }
+    std::optional<Sitting> latestSitting(const std::string& student) override
+    {
+        std::optional<Sitting> last;
+        for (const auto& [id, s] : m_sittings) {
+            if (s.student == student) {
+                last = s;
+            }
+        }
+        return last;
+    }
+    std::vector<Sitting> openOnComputer(const std::string& computer,
+                                        const std::string& address) override
+    {
+        std::vector<Sitting> out;
+        for (const auto& [id, s] : m_sittings) {
+            if (s.computer == computer && s.address == address && s.state == SittingState::Open) {
+                out.push_back(s);
+            }
+        }
+        return out;
+    }
+    int finishedCount(const std::string& student) override
+    {
+        int n = 0;
+        for (const auto& [id, s] : m_sittings) {
+            n += s.student == student && s.state == SittingState::Finished;
+        }
+        return n;
+    }
+    std::optional<int64_t> insertSitting(const Sitting& s) override
+    {
+        if (openSitting(s.student)) {
+            return std::nullopt;
+        }
+        Sitting copy = s;
+        copy.id = ++m_lastId;
+        m_sittings[copy.id] = copy;
+        return copy.id;
+    }
+    void progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
+                  const std::string&) override
+    {
+        Sitting& s = m_sittings.at(id);
+        s.answered = answered;
+        s.lastRight = lastRight;
+        s.score = score;
+        s.lastSeen = now;
+    }
+    void touch(int64_t id, int64_t now, const std::string&) override
+    {
+        m_sittings.at(id).lastSeen = now;
+    }
+    void finish(int64_t id, int answered, bool, int percent, const std::string& grade,
+                const std::string& report, const std::vector<AnswerRow>& rows,
+                int64_t now) override
+    {
+        Sitting& s = m_sittings.at(id);
+        if (s.state != SittingState::Open) {
+            std::abort(); // a closed sitting is never finished again
+        }
+        s.state = SittingState::Finished;
+        s.answered = answered;
+        s.percent = percent;
+        s.grade = grade;
+        s.finished = now;
+        s.hasReport = true;
+        m_reports[id] = report;
+        m_rows += rows.size();
+    }
+    void addIncident(const Incident&) override { ++m_incidents; }
+    std::variant<bool, qd::Fault> release(const std::string& student, int64_t now) override
+    {
+        for (auto& [id, s] : m_sittings) {
+            if (s.student == student && s.state == SittingState::Open) {
+                s.state = SittingState::Released;
+                s.finished = now;
+                return true;
+            }
+        }
+        return false;
+    }
+    std::variant<std::vector<Sitting>, qd::Fault> sittings() override { return std::vector<Sitting>{}; }
+    std::variant<std::vector<Incident>, qd::Fault> incidents(int) override
+    {
+        return std::vector<Incident>{};
+    }
+    std::variant<std::vector<std::string>, qd::Fault> reports(const std::string&) override
+    {
+        return std::vector<std::string>{};
+    }
+    std::variant<std::vector<AnswerRow>, qd::Fault> answers() override
+    {
+        return std::vector<AnswerRow>{};
+    }
+
+    std::size_t size() const { return m_sittings.size(); }
+
+private:
+    bool m_batch = false;
+    int64_t m_lastId = 0;
+    std::map<int64_t, Sitting> m_sittings;
+    std::map<int64_t, std::string> m_reports;
+    std::size_t m_rows = 0;
+    std::size_t m_incidents = 0;
+};
+
+} // namespace qdfuzz
