@@ -58,3 +58,6 @@ QT_QPA_PLATFORM=offscreen "$build/bench/quizdesk_namelist_bench"
 
 echo "== peak memory of loading the crafted pictures (the bombs among them)"
 bash "$(dirname "$0")/picture_peak.sh" "$build"
+
+echo "== the exam server under load (N = 50, 1000, 5000; a SIGKILL in the middle)"
+bash "$(dirname "$0")/server_load.sh" "$build"

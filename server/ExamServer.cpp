@@ -42,6 +42,9 @@ ExamServer::~ExamServer()
 
 bool ExamServer::listen(const QHostAddress& address, quint16 port, QString* error)
 {
+    // Connections the kernel completes before they are accepted: a lab (or
+    // a benchmark of thousands) connecting at once must not overflow it.
+    m_listener->setListenBacklogSize(4096);
     if (!m_listener->listen(address, port)) {
         *error = m_listener->errorString();
         if (m_listener->serverError() == QAbstractSocket::SocketAccessError) {

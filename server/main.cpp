@@ -33,6 +33,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -235,6 +236,14 @@ int serve(const Args& a, QCoreApplication& app)
             return usage("--http takes ADDR:PORT");
         }
         httpPort = quint16(p);
+    }
+
+    // One descriptor a connection: thousands of students need more than the
+    // usual soft limit of 1024, as far as the hard limit allows.
+    struct rlimit files {};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
     }
 
     const std::string name = a.value("--name", QHostInfo::localHostName().toStdString());
