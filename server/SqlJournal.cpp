@@ -183,10 +183,19 @@ Status SqlJournal::createSchema()
 
 QSqlQuery& SqlJournal::query(const char* sql)
 {
+    // After a failure the statements are prepared afresh (outside a batch,
+    // whose statements may still be in use): one that could not be
+    // prepared, or that went stale, must not stay broken for good.
+    if (m_resetQueries && !m_inBatch) {
+        m_queries.clear();
+        m_resetQueries = false;
+    }
     auto it = m_queries.find(sql);
     if (it == m_queries.end()) {
         auto q = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_connection, false));
-        q->prepare(QString::fromLatin1(sql));
+        if (!q->prepare(QString::fromLatin1(sql))) {
+            m_resetQueries = true;
+        }
         it = m_queries.emplace(sql, std::move(q)).first;
     }
     it->second->finish();
@@ -198,6 +207,7 @@ bool SqlJournal::run(QSqlQuery& q)
     if (q.exec()) {
         return true;
     }
+    m_resetQueries = true;
     if (m_inBatch && !m_batchFailed) {
         m_batchFailed = true;
         m_batchError = q.lastError().text();

@@ -67,6 +67,7 @@ private:
     std::string m_server;
     bool m_inBatch = false;
     bool m_batchFailed = false;
+    bool m_resetQueries = false;
     QString m_batchError;
     std::map<const char*, std::unique_ptr<QSqlQuery>> m_queries;
 };

@@ -1,0 +1,204 @@
+#include "ExamServer.h"
+#include "Rules.h"
+#include "SqlJournal.h"
+
+#include "definition/Cp1251.h"
+#include "exam/ServerReply.h"
+#include "run/ManualClock.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+using namespace qd;
+using namespace qd::server;
+
+namespace {
+
+QCoreApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "ExamServerTest";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication a(argc, argv);
+    return a;
+}
+
+// Runs the event loop until `done` holds, at most 5 s.
+bool runUntil(const std::function<bool()>& done)
+{
+    const QDeadlineTimer deadline(5000);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+ExamMessage message(int16_t kind)
+{
+    ExamMessage m;
+    m.hostName = "pc-01";
+    m.studentName = toCp1251("Бондар Т.");
+    m.kind = kind;
+    return m;
+}
+
+struct Server : ::testing::Test
+{
+    QTemporaryDir dir;
+    ManualClock clock{LocalTime{2026, 12, 7, 10, 0, 0}};
+    Roster roster;
+    std::unique_ptr<SqlJournal> journal;
+    std::unique_ptr<ExamDesk> desk;
+    std::unique_ptr<ExamServer> server;
+    QTcpSocket client;
+    std::string replies;
+
+    void SetUp() override
+    {
+        app();
+        std::string table(456, '\0');
+        table[4] = 1;
+        std::string record = " 0001" + toCp1251("Бондар Т.");
+        record.resize(92, '\0');
+        roster.loadBytes(table + record);
+        auto j = SqlJournal::open(dir.filePath("j.sqlite").toStdString(), "lab");
+        ASSERT_TRUE(std::holds_alternative<std::unique_ptr<SqlJournal>>(j));
+        journal = std::move(std::get<std::unique_ptr<SqlJournal>>(j));
+        desk = std::make_unique<ExamDesk>(*journal, clock, roster, RuleOptions{});
+        server = std::make_unique<ExamServer>(*journal, *desk, clock);
+        QString error;
+        ASSERT_TRUE(server->listen(QHostAddress::LocalHost, 0, &error)) << error.toStdString();
+        QObject::connect(&client, &QTcpSocket::readyRead,
+                         [this] { replies += client.readAll().toStdString(); });
+        client.connectToHost(QHostAddress::LocalHost, server->port());
+        ASSERT_TRUE(runUntil([&] {
+            return client.state() == QAbstractSocket::ConnectedState &&
+                   server->connectionCount() == 1;
+        }));
+    }
+
+    void send(const std::string& bytes)
+    {
+        client.write(bytes.data(), qint64(bytes.size()));
+        client.flush();
+    }
+
+    std::vector<Incident> incidents() { return std::get<std::vector<Incident>>(journal->incidents(100)); }
+    std::vector<Sitting> sittings() { return std::get<std::vector<Sitting>>(journal->sittings()); }
+};
+
+} // namespace
+
+TEST_F(Server, AFinalMessageSplitOverManyReadsIsAnsweredOnceAndStored)
+{
+    send(message(ExamMessage::Registration).bytes());
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 7; }));
+    EXPECT_EQ(replies, ServerReply::encode(1, 0));
+
+    // A report that holds the trailer's bytes, sent a few bytes at a time.
+    const std::string report = std::string(3000, 'r') + "\xE9\xC3\x17\x5A" + "tail\n";
+    const std::string final = message(ExamMessage::Final).finalMessage(report);
+    for (std::size_t at = 0; at < final.size(); at += 997) {
+        send(final.substr(at, 997));
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 14; }));
+    EXPECT_EQ(replies.substr(7), ServerReply::encode(1, 0));
+    const auto stored = std::get<std::vector<std::string>>(journal->reports("Бондар Т."));
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0], report);
+}
+
+TEST_F(Server, ADamagedMessageIsAskedAgainAndTenInARowDropThePeer)
+{
+    std::string bad = message(ExamMessage::Registration).bytes();
+    bad[80] = char(bad[80] ^ 1);
+    send(bad);
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 7; }));
+    EXPECT_EQ(replies, ServerReply::encode(0, 0));
+    EXPECT_TRUE(sittings().empty());
+
+    // The client sends again after each reply: eight more are asked again,
+    // the tenth in a row is not answered.
+    for (std::size_t i = 2; i <= 9; ++i) {
+        send(bad);
+        ASSERT_TRUE(runUntil([&] { return replies.size() == i * 7; }));
+    }
+    send(bad);
+    ASSERT_TRUE(runUntil([&] { return client.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(replies.size(), 9u * 7u);
+    EXPECT_EQ(replies.find(ServerReply::encode(1, 0)), std::string::npos);
+    ASSERT_TRUE(runUntil([&] { return !incidents().empty(); }));
+    EXPECT_EQ(incidents().back().kind, "dropped");
+    EXPECT_NE(incidents().back().detail.find("damaged"), std::string::npos);
+}
+
+TEST_F(Server, AForeignKindDropsThePeerWithAnIncident)
+{
+    send(message(5).bytes());
+    ASSERT_TRUE(runUntil([&] { return client.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(replies.empty());
+    ASSERT_TRUE(runUntil([&] { return !incidents().empty(); }));
+    EXPECT_EQ(incidents().back().detail, "a message of kind 5");
+}
+
+TEST_F(Server, AFinalMessageThatStallsIsDroppedAfter30sAndKept)
+{
+    send(message(ExamMessage::Registration).bytes());
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 7; }));
+    const std::string part =
+        message(ExamMessage::Final).finalMessage(std::string(500, 'r')).substr(0, 300);
+    send(part);
+    ASSERT_TRUE(runUntil([&] { return server->connectionCount() == 1; }));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+
+    clock.advance(ExamServer::kIdleMs - 1);
+    server->sweep();
+    EXPECT_EQ(server->connectionCount(), 1u);
+    clock.advance(1);
+    server->sweep();
+    EXPECT_EQ(server->connectionCount(), 0u);
+    server->commitNow();
+    const auto list = incidents();
+    ASSERT_FALSE(list.empty());
+    EXPECT_EQ(list.back().kind, "dropped");
+    EXPECT_EQ(list.back().bytes, part);
+    EXPECT_EQ(list.back().student, "Бондар Т.");
+    // The sitting stays open: the report is still on the student's computer.
+    ASSERT_EQ(sittings().size(), 1u);
+    EXPECT_EQ(sittings()[0].state, SittingState::Open);
+}
+
+TEST_F(Server, ABatchWhoseStatementsFailIsAskedAgainNotAnswered)
+{
+    // The table is gone for a moment (another program on the journal): the
+    // batch fails, nothing is stored, and the client is asked to send again
+    // instead of being told it was granted.
+    {
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        raw.setDatabaseName(dir.filePath("j.sqlite"));
+        ASSERT_TRUE(raw.open());
+        QSqlQuery q(raw);
+        ASSERT_TRUE(q.exec(QStringLiteral("ALTER TABLE sittings RENAME TO sittings_away")));
+        send(message(ExamMessage::Registration).bytes());
+        ASSERT_TRUE(runUntil([&] { return replies.size() == 7; }));
+        EXPECT_EQ(replies, ServerReply::encode(0, 0));
+        ASSERT_TRUE(q.exec(QStringLiteral("ALTER TABLE sittings_away RENAME TO sittings")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    EXPECT_TRUE(sittings().empty());
+    // Sent again, it is granted.
+    send(message(ExamMessage::Registration).bytes());
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 14; }));
+    EXPECT_EQ(replies.substr(7), ServerReply::encode(1, 0));
+    EXPECT_EQ(sittings().size(), 1u);
+}
