@@ -44,6 +44,7 @@ struct Stats
 {
     QElapsedTimer clock;
     std::vector<qint64> latencyUs;
+    std::vector<qint64> progressLatencyUs;
     int granted = 0;
     qint64 allGrantedMs = -1;
     int progressReplies = 0;
@@ -78,6 +79,7 @@ public:
         : m_port(port), m_thinkMs(thinkMs), m_stats(stats)
     {
         m_message.hostName = "load-" + std::to_string(index);
+        m_seed = uint64_t(index) + 1;
         m_message.studentName = "student-" + std::to_string(index);
         connect(&m_socket, &QTcpSocket::connected, this, [this] { send(); });
         connect(&m_socket, &QTcpSocket::readyRead, this, [this] { read(); });
@@ -117,7 +119,11 @@ private:
         while (m_buffer.size() >= 7 && !m_done) {
             const qd::ServerReply r = qd::ServerReply::parse(m_buffer);
             m_buffer.erase(0, 7);
-            m_stats.latencyUs.push_back((m_stats.clock.nsecsElapsed() - m_sentAt) / 1000);
+            const qint64 us = (m_stats.clock.nsecsElapsed() - m_sentAt) / 1000;
+            m_stats.latencyUs.push_back(us);
+            if (m_message.kind == qd::ExamMessage::Progress) {
+                m_stats.progressLatencyUs.push_back(us);
+            }
             if (r.accepted == 0) {
                 ++m_stats.again;
                 send();
@@ -167,7 +173,12 @@ private:
             m_message.scoreValue = float(m_message.answeredCount);
         }
         if (m_thinkMs > 0) {
-            QTimer::singleShot(m_thinkMs, this, [this] { send(); });
+            // Students do not answer in step: a think time drawn from half
+            // to one and a half of T spreads the load evenly after the
+            // common start, at N / T messages per second on average.
+            m_seed = m_seed * 6364136223846793005ull + 1442695040888963407ull;
+            const int think = m_thinkMs / 2 + int((m_seed >> 33) % uint64_t(m_thinkMs + 1));
+            QTimer::singleShot(think, this, [this] { send(); });
         } else {
             send();
         }
@@ -185,6 +196,7 @@ private:
     std::string m_buffer;
     qint64 m_sentAt = 0;
     bool m_done = false;
+    uint64_t m_seed = 0;
 };
 
 qint64 percentile(std::vector<qint64> v, double p)
@@ -284,6 +296,9 @@ int main(int argc, char** argv)
     std::printf("reply latency: p50 %.2f ms, p99 %.2f ms (%zu replies)\n",
                 double(percentile(stats.latencyUs, 0.5)) / 1000.0,
                 double(percentile(stats.latencyUs, 0.99)) / 1000.0, stats.latencyUs.size());
+    std::printf("progress reply latency: p50 %.2f ms, p99 %.2f ms\n",
+                double(percentile(stats.progressLatencyUs, 0.5)) / 1000.0,
+                double(percentile(stats.progressLatencyUs, 0.99)) / 1000.0);
     std::printf("run: %lld ms\n", (long long)totalMs);
 
     if (!db.empty() && stats.killed) {
