@@ -222,6 +222,50 @@ damaged=$(printf '%0326d' 0)
 run "$sim" --port "$port" --wait 2 "raw:$damaged"
 [ "$out" = "again" ] || fail "damaged message: $out"
 
+# The roster is read again after a change: replaced by a rename, and
+# written in place.
+# roster_with NAME...: the roster's names plus these.
+roster_with() {
+  perl -MEncode -e '
+    my @names = map { encode("cp1251", decode("UTF-8", $_)) } @ARGV;
+    my $t = "\x03\x7a\x0c\x07" . pack("V", scalar @names);
+    $t .= "\0" x (456 - length $t);
+    for my $n (@names) { my $r = " \0\0\0\0$n"; $t .= $r . "\0" x (92 - length $r); }
+    print $t;' "Бондар Т." "$@"
+}
+# granted_within NAME HOST: registers until granted, at most 5 s.
+granted_within() {
+  local got=
+  for _ in $(seq 25); do
+    got=$("$sim" --port "$port" --host "$2" --name "$1" reg)
+    [ "$got" = "code 0" ] && return 0
+    sleep 0.2
+  done
+  fail "$1 not granted within 5 s of the roster's change: $got"
+}
+run "$sim" --port "$port" --host pc-n --name "Новий Н." reg
+[ "$out" = "code -2" ] || fail "before the roster's change: $out"
+roster_with "Новий Н." >"$work/roster.new"
+mv "$work/roster.new" "$test_dir/students.dbf"
+granted_within "Новий Н." pc-n
+roster_with "Новий Н." "Інший І." >"$work/roster.new"
+cat "$work/roster.new" >"$test_dir/students.dbf"
+granted_within "Інший І." pc-i
+
+# The exports: CSV in code page 1251 with semicolons, XLSX, the matrix.
+run "$examd" export --format csv-1251 --db "$db"
+expect_rc "export csv-1251" 0
+head -1 "$work/.out" | iconv -f CP1251 -t UTF-8 | grep -q '^student;computer;started;finished;duration;state;percent;grade' ||
+  fail "csv-1251: header"
+iconv -f CP1251 -t UTF-8 "$work/.out" | grep -q '^Бондар Т\.;' || fail "csv-1251: no row of Бондар Т."
+run "$examd" export --format xlsx -o "$work/exam.xlsx" --db "$db"
+expect_rc "export xlsx" 0
+[ "$(head -c 2 "$work/exam.xlsx")" = PK ] || fail "xlsx: not a workbook"
+run "$examd" export --matrix --db "$db"
+expect_rc "export --matrix" 0
+[ "$(head -1 <<<"$out")" = $'student,computer,1,2,3\r' ] || fail "matrix header: $(head -1 <<<"$out")"
+grep -q $'^Бондар Т\.,.*,2\.00,2\.00,2\.00\r$' <<<"$out" || fail "matrix: $out"
+
 # SIGTERM: a clean exit 0.
 kill -TERM "$holder_pid"
 set +e
