@@ -1,0 +1,187 @@
+// The program's window in examination mode against the real exam server
+// (quizdesk-examd's logic on the same event loop, its journal in a
+// temporary directory): the grant, the progress, the final report stored
+// byte for byte; a refusal of a student who sits elsewhere with the
+// client's message. The test is the timed fixture (three questions of one
+// right option each).
+#include "app/QuizDeskApp.h"
+
+#include "app/MessageReporter.h"
+#include "app/TForm1.h"
+#include "app/TFormRez.h"
+#include "definition/Cp1251.h"
+#include "run/ManualClock.h"
+
+#include "ExamServer.h"
+#include "Rules.h"
+#include "SqlJournal.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Phase = qd::TestSession::Phase;
+using namespace qd::server;
+
+const fs::path kTimed = fs::path(QUIZDESK_SOURCE_DIR) / "tests" / "fixtures" / "timed";
+
+std::string readFile(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string studentTable(const std::vector<std::string>& names)
+{
+    std::string t(456, '\0');
+    t[4] = char(names.size());
+    for (const std::string& name : names) {
+        std::string record = " 0001" + qd::toCp1251(name);
+        record.resize(92, '\0');
+        t += record;
+    }
+    return t;
+}
+
+struct ExamServerWindowTest : ::testing::Test
+{
+    QTemporaryDir tmp;
+    QByteArray savedHome = qgetenv("HOME");
+    std::vector<std::string> messages;
+    qd::MessageReporter reporter{[this] {
+        qd::MessageReporter::Actions a;
+        a.box = [this](const QString&, const QString& text) { messages.push_back(text.toStdString()); };
+        a.exit = [](int) { ADD_FAILURE() << "a fatal message"; };
+        return a;
+    }()};
+    qd::ManualClock clock{qd::LocalTime{2026, 12, 7, 10, 5, 9}};
+    qd::TForm1 form;
+    qd::TFormRez results;
+    std::unique_ptr<qd::QuizDeskApp> app;
+    // The server's side.
+    qd::ManualClock serverClock{qd::LocalTime{2026, 12, 7, 10, 5, 9}};
+    Roster roster;
+    std::unique_ptr<SqlJournal> journal;
+    std::unique_ptr<ExamDesk> desk;
+    std::unique_ptr<ExamServer> server;
+
+    fs::path dir() const { return fs::path(tmp.path().toStdString()) / "test"; }
+
+    void SetUp() override
+    {
+        fs::create_directories(dir());
+        fs::create_directories(fs::path(tmp.path().toStdString()) / "home");
+        qputenv("HOME", QByteArray::fromStdString(tmp.path().toStdString() + "/home"));
+        for (const char* f : {"voprosi.txt", "otveti.txt"}) {
+            fs::copy_file(kTimed / f, dir() / f);
+        }
+        std::ofstream(dir() / "IPaddress.txt", std::ios::binary) << "127.0.0.1\r\n";
+        const std::string table = studentTable({"Бондар Т.", "Коваль І."});
+        std::ofstream(dir() / "students.dbf", std::ios::binary) << table;
+        roster.loadBytes(table);
+        auto j = SqlJournal::open(tmp.filePath("exam.sqlite").toStdString(), "lab");
+        ASSERT_TRUE(std::holds_alternative<std::unique_ptr<SqlJournal>>(j));
+        journal = std::move(std::get<std::unique_ptr<SqlJournal>>(j));
+        desk = std::make_unique<ExamDesk>(*journal, serverClock, roster, RuleOptions{});
+        server = std::make_unique<ExamServer>(*journal, *desk, serverClock);
+        QString error;
+        ASSERT_TRUE(server->listen(QHostAddress::LocalHost, 0, &error)) << error.toStdString();
+
+        auto run = qd::startUp(form, reporter, dir(), QRect(0, 0, 1024, 768), 1);
+        ASSERT_TRUE(run.has_value());
+        app = std::make_unique<qd::QuizDeskApp>(std::move(*run), form, results, reporter, clock,
+                                                dir());
+        app->examLink().setPort(server->port());
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+
+    void TearDown() override { qputenv("HOME", savedHome); }
+
+    template <typename T = QWidget>
+    T* child(const char* name)
+    {
+        T* c = form.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    qd::TestSession& session() { return app->session(); }
+    void beginExam(int nameIndex)
+    {
+        QTest::mouseClick(child<QCheckBox>("CB_ExamTest"), Qt::LeftButton);
+        child<QComboBox>("EditStName")->setCurrentIndex(nameIndex);
+        QTest::mouseClick(child<QPushButton>("BeginTest"), Qt::LeftButton);
+    }
+    void choose(int row)
+    {
+        const qd::AnswerSlot& s = session().slotAt(0, row);
+        const QPoint p((s.left + s.right) / 2, (s.top + s.bottom) / 2);
+        QTest::mousePress(&form, Qt::LeftButton, Qt::NoModifier, p);
+        QTest::mouseRelease(&form, Qt::LeftButton, Qt::NoModifier, p);
+    }
+    std::vector<Sitting> sittings() { return std::get<std::vector<Sitting>>(journal->sittings()); }
+};
+
+} // namespace
+
+TEST_F(ExamServerWindowTest, ASittingFromTheWindowEndsWithItsReportInTheJournal)
+{
+    beginExam(0);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return session().phase() == Phase::Question; }, 5000));
+    ASSERT_EQ(sittings().size(), 1u);
+    EXPECT_EQ(sittings()[0].student, "Бондар Т.");
+    EXPECT_EQ(sittings()[0].answered, 0);
+
+    choose(0);
+    QTest::mouseClick(child("Ready"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return sittings()[0].answered == 1; }, 5000));
+    EXPECT_TRUE(sittings()[0].lastRight);
+    EXPECT_DOUBLE_EQ(sittings()[0].score, 2.0);
+    QTest::mouseClick(child("Ready"), Qt::LeftButton); // nothing chosen: wrong
+    choose(0);
+    QTest::mouseClick(child("Ready"), Qt::LeftButton);
+    ASSERT_EQ(session().phase(), Phase::Finished);
+
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return sittings()[0].state == SittingState::Finished; }, 5000));
+    const Sitting s = sittings()[0];
+    EXPECT_EQ(s.answered, 3);
+    EXPECT_EQ(s.percent, 67);
+    EXPECT_EQ(s.grade, "Задовільно");
+    const auto reports = std::get<std::vector<std::string>>(journal->reports("Бондар Т."));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], readFile(app->report().path()));
+    EXPECT_EQ(std::get<std::vector<AnswerRow>>(journal->answers()).size(), 3u);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ExamServerWindowTest, AStudentSittingElsewhereIsRefusedWithTheClientsMessage)
+{
+    // Коваль І. sits on another computer already.
+    Sitting elsewhere;
+    elsewhere.student = "Коваль І.";
+    elsewhere.computer = "pc-77";
+    elsewhere.address = "10.0.0.77";
+    ASSERT_TRUE(journal->insertSitting(elsewhere));
+
+    beginExam(1);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !messages.empty(); }, 5000));
+    EXPECT_EQ(messages[0], "Тестування студента Коваль І. вже проводиться!\n");
+    EXPECT_EQ(session().phase(), Phase::TitlePage);
+    EXPECT_FALSE(child<QCheckBox>("CB_ExamTest")->isChecked());
+    ASSERT_EQ(sittings().size(), 1u);
+    EXPECT_EQ(sittings()[0].computer, "pc-77");
+}
