@@ -22,9 +22,20 @@ namespace {
 // The largest roster taken: 92 bytes a record, a million students.
 constexpr std::size_t kMaxRosterBytes = 100u << 20;
 
+// Text for the journal: a zero byte (which a report's answer column may
+// hold) is refused by PostgreSQL's text type, and one message must never
+// fail the batch of everybody's.
 std::string utf8(const std::string& cp1251)
 {
-    return fromCp1251(cp1251);
+    std::string out = fromCp1251(cp1251);
+    std::replace(out.begin(), out.end(), '\0', '?');
+    return out;
+}
+
+// A number from the wire: NaN would be NULL in a NOT NULL column.
+double finite(double v)
+{
+    return std::isfinite(v) ? v : 0.0;
 }
 
 } // namespace
@@ -249,7 +260,7 @@ int16_t ExamDesk::carryOn(const Sitting& s, const Arrival& a)
     const ExamMessage& m = a.fields;
     switch (m.kind) {
     case ExamMessage::Progress:
-        m_journal.progress(s.id, m.answeredCount, m.lastRight != 0, double(m.scoreValue), t,
+        m_journal.progress(s.id, m.answeredCount, m.lastRight != 0, finite(m.scoreValue), t,
                            a.address);
         break;
     case ExamMessage::Final: {
@@ -258,7 +269,8 @@ int16_t ExamDesk::carryOn(const Sitting& s, const Arrival& a)
             const auto parsed = readReport(a.report);
             if (const auto* r = std::get_if<ParsedReport>(&parsed)) {
                 for (const ReportRow& row : r->rows) {
-                    rows.push_back(AnswerRow{s.id, row.question, row.points, utf8(row.answer)});
+                    rows.push_back(
+                        AnswerRow{s.id, row.question, finite(row.points), utf8(row.answer)});
                 }
             } else {
                 incident("report-unreadable", a,

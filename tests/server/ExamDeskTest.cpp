@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -214,6 +215,25 @@ TEST_F(Desk, EveryRefusalHasItsCodeAndItsIncident)
     ExamDesk inside(*journal, inTime, roster, o);
     EXPECT_EQ(inside.handle(a), 0); // outside a batch: the statements commit on their own
     EXPECT_EQ(sittings().size(), 1u);
+}
+
+TEST_F(Desk, OddNumbersAndBytesFromTheWireNeverFailTheBatch)
+{
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    // A score that is not a number, and an answer column holding a zero byte.
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 1,
+                   std::numeric_limits<float>::quiet_NaN()),
+              0);
+    EXPECT_EQ(sittings()[0].answered, 1);
+    std::string report = sampleReport();
+    const std::size_t row = report.find(toCp1251("говерла"));
+    ASSERT_NE(row, std::string::npos);
+    report[row] = '\0';
+    EXPECT_EQ(send(ExamMessage::Final, "Бондар Т.", "pc-01", "10.0.0.1", report, 12,
+                   std::numeric_limits<float>::infinity()),
+              0);
+    EXPECT_EQ(sittings()[0].state, SittingState::Finished);
+    EXPECT_EQ(std::get<std::vector<std::string>>(journal->reports("Бондар Т.")).at(0), report);
 }
 
 TEST_F(Desk, RetakesAllowMoreSittings)
