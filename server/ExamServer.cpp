@@ -27,6 +27,16 @@ ExamServer::ExamServer(Journal& journal, ExamDesk& desk, const Clock& clock, QOb
     // may connect at once.
     m_listener->setMaxPendingConnections(10000);
     connect(m_listener, &QTcpServer::newConnection, this, &ExamServer::accept);
+    // Out of descriptors: stop taking connections for a moment rather than
+    // spin on a queue that cannot be served.
+    connect(m_listener, &QTcpServer::acceptError, this, [this] {
+        m_listener->pauseAccepting();
+        QTimer::singleShot(1000, this, [this] {
+            if (m_listener->isListening()) {
+                m_listener->resumeAccepting();
+            }
+        });
+    });
     connect(m_sweep, &QTimer::timeout, this, &ExamServer::sweep);
     m_sweep->start(1000);
 }
@@ -80,11 +90,16 @@ quint16 ExamServer::port() const
 
 void ExamServer::accept()
 {
-    while (QTcpSocket* s = m_listener->nextPendingConnection()) {
+    while (m_connections.size() < kMaxConnections) {
+        QTcpSocket* s = m_listener->nextPendingConnection();
+        if (s == nullptr) {
+            break;
+        }
         auto c = std::make_unique<Connection>();
         c->socket = s;
         c->address = peerAddress(s->peerAddress());
         c->lastByte = m_clock.ticks();
+        c->connectedAt = c->lastByte;
         // Qt reads no more than this ahead of the framer: a flood waits in
         // the kernel, not in this process.
         s->setReadBufferSize(kReadChunk);
@@ -92,6 +107,9 @@ void ExamServer::accept()
         connect(s, &QTcpSocket::readyRead, this, [this, s] { read(s); });
         connect(s, &QTcpSocket::disconnected, this, [this, s] { gone(s); });
         m_connections.emplace(s, std::move(c));
+    }
+    if (m_connections.size() >= kMaxConnections) {
+        m_listener->pauseAccepting();
     }
 }
 
@@ -192,6 +210,7 @@ void ExamServer::drop(Connection& c, const std::string& why)
     m_desk.incident("dropped", a, why, bytes);
     QTcpSocket* s = c.socket;
     m_connections.erase(s);
+    resumeIfRoom();
     s->disconnect(this);
     s->abort();
     s->deleteLater();
@@ -216,21 +235,36 @@ void ExamServer::gone(QTcpSocket* socket)
         m_desk.incident("dropped", a, "a connection without a message");
     }
     m_connections.erase(it);
+    resumeIfRoom();
     socket->disconnect(this);
     socket->deleteLater();
+}
+
+void ExamServer::resumeIfRoom()
+{
+    if (m_connections.size() < kMaxConnections && m_listener->isListening()) {
+        m_listener->resumeAccepting();
+    }
 }
 
 void ExamServer::sweep()
 {
     const uint32_t now = m_clock.ticks();
     std::vector<Connection*> idle;
+    std::vector<Connection*> mute;
     for (auto& [socket, c] : m_connections) {
         if (c->framer.pending() > 0 && uint32_t(now - c->lastByte) >= uint32_t(kIdleMs)) {
             idle.push_back(c.get());
+        } else if (c->messages == 0 && c->framer.pending() == 0 &&
+                   uint32_t(now - c->connectedAt) >= uint32_t(kIdleMs)) {
+            mute.push_back(c.get());
         }
     }
     for (Connection* c : idle) {
         drop(*c, "a partial message and no further byte for 30 s");
+    }
+    for (Connection* c : mute) {
+        drop(*c, "no message within 30 s of connecting");
     }
 }
 

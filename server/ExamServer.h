@@ -33,6 +33,8 @@ public:
     static constexpr int kIdleMs = 30000;        // a partial message with no further byte
     static constexpr qint64 kReadChunk = 64 * 1024;
     static constexpr int kMaxBatch = 2000;       // messages in one transaction
+    // Connections held at once; beyond it new ones wait in the kernel's queue.
+    static constexpr std::size_t kMaxConnections = 30000;
 
     ExamServer(Journal& journal, ExamDesk& desk, const Clock& clock, QObject* parent = nullptr);
     ~ExamServer() override;
@@ -48,8 +50,9 @@ public:
     void stop();
     // Commits the open batch now and writes its replies.
     void commitNow();
-    // Drops connections whose partial message has waited kIdleMs (the
-    // server runs this every second).
+    // Drops connections whose partial message has waited kIdleMs, and
+    // connections that sent no message at all within kIdleMs of connecting
+    // (a client registers at once) (the server runs this every second).
     void sweep();
 
     std::size_t connectionCount() const { return m_connections.size(); }
@@ -66,6 +69,7 @@ private:
         MessageFramer framer;
         std::string address;
         uint32_t lastByte = 0; // Clock ticks
+        uint32_t connectedAt = 0;
         int messages = 0;
     };
     struct Reply
@@ -79,6 +83,7 @@ private:
     void read(QTcpSocket* socket);
     void gone(QTcpSocket* socket);
     void drop(Connection& c, const std::string& why);
+    void resumeIfRoom();
     void ensureBatch();
     void queue(QTcpSocket* socket, std::string bytes, bool verdict);
     Arrival arrival(const Connection& c, const MessageFramer::Frame& f) const;

@@ -178,6 +178,20 @@ TEST_F(Server, AFinalMessageThatStallsIsDroppedAfter30sAndKept)
     EXPECT_EQ(sittings()[0].state, SittingState::Open);
 }
 
+TEST_F(Server, AConnectionThatSaysNothingIsDroppedAfter30s)
+{
+    clock.advance(ExamServer::kIdleMs - 1);
+    server->sweep();
+    EXPECT_EQ(server->connectionCount(), 1u);
+    clock.advance(1);
+    server->sweep();
+    EXPECT_EQ(server->connectionCount(), 0u);
+    server->commitNow();
+    ASSERT_FALSE(incidents().empty());
+    EXPECT_EQ(incidents().back().detail, "no message within 30 s of connecting");
+    EXPECT_TRUE(runUntil([&] { return client.state() == QAbstractSocket::UnconnectedState; }));
+}
+
 TEST_F(Server, ABatchWhoseStatementsFailIsAskedAgainNotAnswered)
 {
     // The table is gone for a moment (another program on the journal): the
