@@ -30,6 +30,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -122,9 +123,18 @@ std::optional<Args> parse(int argc, char** argv, std::string* error)
     return a;
 }
 
-std::unique_ptr<SqlJournal> openJournal(const Args& a, const std::string& server)
+// The commands read a journal that a server made: a SQLite file that is
+// not there is a mistake (another folder), not an empty exam.
+std::unique_ptr<SqlJournal> openJournal(const Args& a, const std::string& server,
+                                        bool create = false)
 {
-    auto j = SqlJournal::open(a.value("--db", "quizdesk-exam.sqlite"), server);
+    const std::string spec = a.value("--db", "quizdesk-exam.sqlite");
+    if (!create && spec.rfind("postgres", 0) != 0 && !std::filesystem::exists(spec)) {
+        std::fprintf(stderr, "quizdesk-examd: no journal %s here (--db names it)\n",
+                     spec.c_str());
+        return nullptr;
+    }
+    auto j = SqlJournal::open(spec, server);
     if (auto* f = std::get_if<Fault>(&j)) {
         std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
         return nullptr;
@@ -247,7 +257,7 @@ int serve(const Args& a, QCoreApplication& app)
     }
 
     const std::string name = a.value("--name", QHostInfo::localHostName().toStdString());
-    auto journal = openJournal(a, name);
+    auto journal = openJournal(a, name, true);
     if (!journal) {
         return 1;
     }

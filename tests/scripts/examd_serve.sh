@@ -266,6 +266,11 @@ expect_rc "export --matrix" 0
 [ "$(head -1 <<<"$out")" = $'student,computer,1,2,3\r' ] || fail "matrix header: $(head -1 <<<"$out")"
 grep -q $'^Бондар Т\.,.*,2\.00,2\.00,2\.00\r$' <<<"$out" || fail "matrix: $out"
 
+# A command on a journal that is not there says so and makes none.
+run "$examd" status --db "$work/none.sqlite"
+expect_rc "status without a journal" 1
+[ ! -e "$work/none.sqlite" ] || fail "status made a journal"
+
 # SIGTERM: a clean exit 0.
 kill -TERM "$holder_pid"
 set +e
