@@ -13,6 +13,7 @@
 #include "run/ManualClock.h"
 
 #include "ExamServer.h"
+#include "exam/ExamLink.h"
 #include "Rules.h"
 #include "SqlJournal.h"
 
@@ -165,6 +166,39 @@ TEST_F(ExamServerWindowTest, ASittingFromTheWindowEndsWithItsReportInTheJournal)
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0], readFile(app->report().path()));
     EXPECT_EQ(std::get<std::vector<AnswerRow>>(journal->answers()).size(), 3u);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ExamServerWindowTest, TheServerGoneAndBackMidTestTheSittingContinues)
+{
+    int connects = 0;
+    QObject::connect(&app->examLink(), &qd::ExamLink::connected, [&] { ++connects; });
+    beginExam(0);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return session().phase() == Phase::Question; }, 5000));
+    choose(0);
+    QTest::mouseClick(child("Ready"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return sittings()[0].answered == 1; }, 5000));
+
+    // The server goes away with its connections (as a killed one does) and
+    // a new one takes the port on the same journal: the client connects
+    // again at once and sends its current message again.
+    const quint16 port = server->port();
+    server.reset();
+    server = std::make_unique<ExamServer>(*journal, *desk, serverClock);
+    QString error;
+    ASSERT_TRUE(server->listen(QHostAddress::LocalHost, port, &error)) << error.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connects == 2; }, 5000));
+
+    QTest::mouseClick(child("Ready"), Qt::LeftButton);
+    choose(0);
+    QTest::mouseClick(child("Ready"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return sittings()[0].state == SittingState::Finished; }, 5000));
+    ASSERT_EQ(sittings().size(), 1u);
+    EXPECT_EQ(sittings()[0].answered, 3);
+    const auto reports = std::get<std::vector<std::string>>(journal->reports("Бондар Т."));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], readFile(app->report().path()));
     EXPECT_TRUE(messages.empty());
 }
 
