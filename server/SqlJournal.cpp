@@ -80,12 +80,12 @@ SqlJournal::~SqlJournal()
     QSqlDatabase::removeDatabase(m_connection);
 }
 
-std::variant<std::unique_ptr<SqlJournal>, Fault> SqlJournal::open(const std::string& spec,
+std::variant<std::unique_ptr<SqlJournal>, Fault> SqlJournal::open(const std::string& location,
                                                                     const std::string& server)
 {
     static QAtomicInt counter;
     const QString name = QStringLiteral("journal-%1").arg(counter.fetchAndAddOrdered(1));
-    const QString text = qs(spec);
+    const QString text = qs(location);
     const bool postgres = text.startsWith(QLatin1String("postgresql://")) ||
                           text.startsWith(QLatin1String("postgres://"));
     std::unique_ptr<SqlJournal> j(new SqlJournal(name, postgres, server));
@@ -118,7 +118,7 @@ std::variant<std::unique_ptr<SqlJournal>, Fault> SqlJournal::open(const std::str
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         }
         if (!db.open()) {
-            return Fault{"cannot open the journal " + spec + ": " +
+            return Fault{"cannot open the journal " + location + ": " +
                          db.lastError().text().toStdString()};
         }
     }

@@ -19,9 +19,9 @@ namespace qd::server {
 class SqlJournal : public Journal
 {
 public:
-    // Opens (and if need be creates) the journal named by `spec`; a fault
+    // Opens (and if need be creates) the journal named by `location`; a fault
     // names what failed. `server` tags what this process writes.
-    static std::variant<std::unique_ptr<SqlJournal>, Fault> open(const std::string& spec,
+    static std::variant<std::unique_ptr<SqlJournal>, Fault> open(const std::string& location,
                                                                    const std::string& server);
     ~SqlJournal() override;
 

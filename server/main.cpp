@@ -128,13 +128,13 @@ std::optional<Args> parse(int argc, char** argv, std::string* error)
 std::unique_ptr<SqlJournal> openJournal(const Args& a, const std::string& server,
                                         bool create = false)
 {
-    const std::string spec = a.value("--db", "quizdesk-exam.sqlite");
-    if (!create && spec.rfind("postgres", 0) != 0 && !std::filesystem::exists(spec)) {
+    const std::string journal = a.value("--db", "quizdesk-exam.sqlite");
+    if (!create && journal.rfind("postgres", 0) != 0 && !std::filesystem::exists(journal)) {
         std::fprintf(stderr, "quizdesk-examd: no journal %s here (--db names it)\n",
-                     spec.c_str());
+                     journal.c_str());
         return nullptr;
     }
-    auto j = SqlJournal::open(spec, server);
+    auto j = SqlJournal::open(journal, server);
     if (auto* f = std::get_if<Fault>(&j)) {
         std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
         return nullptr;
@@ -237,12 +237,12 @@ int serve(const Args& a, QCoreApplication& app)
     quint16 httpPort = 8023;
     const bool http = a.flags.count("--no-http") == 0;
     if (http && a.has("--http")) {
-        const QString spec = QString::fromStdString(a.value("--http"));
-        const qsizetype colon = spec.lastIndexOf(QLatin1Char(':'));
+        const QString board = QString::fromStdString(a.value("--http"));
+        const qsizetype colon = board.lastIndexOf(QLatin1Char(':'));
         bool ok = false;
-        const uint p = spec.mid(colon + 1).toUInt(&ok);
+        const uint p = board.mid(colon + 1).toUInt(&ok);
         if (colon <= 0 || !ok || p > 65535 ||
-            !httpAddress.setAddress(spec.left(colon).remove(QLatin1Char('[')).remove(QLatin1Char(']')))) {
+            !httpAddress.setAddress(board.left(colon).remove(QLatin1Char('[')).remove(QLatin1Char(']')))) {
             return usage("--http takes ADDR:PORT");
         }
         httpPort = quint16(p);
