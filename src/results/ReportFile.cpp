@@ -1,5 +1,7 @@
 #include "results/ReportFile.h"
 
+#include "results/ReportReader.h"
+
 #include "definition/Cp1251.h"
 #include "definition/TextRoutines.h"
 
@@ -254,8 +256,6 @@ void ReportFile::write_1q(const TestModel& model, const RunState& st, float poin
     if (!m_named) {
         return;
     }
-    put(row("  %4d          %.2f       ", st.cur_q + 1, double(points)));
-
     const Question& q = model.stq[std::size_t(st.cur_q)];
     std::string answer;
     if (q.type == 1 || q.type == 2) {
@@ -275,17 +275,13 @@ void ReportFile::write_1q(const TestModel& model, const RunState& st, float poin
     } else {
         answer = st.ans_text;
     }
-    answer += '\n';
-    put(answer);
+    put(formatReportRow(st.cur_q + 1, double(points), answer));
 }
 
 void ReportFile::write_rez(const RunState& st, int percent, uint32_t seconds, std::string_view grade,
                            bool linkActive)
 {
-    put(row("Всього балів: %.2f з %d можливих\n ", double(st.score), st.max_score));
-    put(row("або %d відсотків за час %d хвилин %d секунд.\n", percent, int(seconds / 60),
-            int(seconds % 60)));
-    put(toCp1251("Оцінка: ") + std::string(grade) + "\n");
+    put(formatClosingRows(double(st.score), st.max_score, percent, seconds, grade));
     // The test is over: the report must be on the disk, not in a cache that
     // a power cut loses. A flush that fails is a failed write. At most two
     // rounds: the file in use, then once the fall-back copy.

@@ -94,10 +94,11 @@ struct MatchingRow
 // column is not one.
 std::optional<std::vector<MatchingRow>> matchingRows(std::string_view answer);
 
-// A question row exactly as ReportFile writes it, with its LF.
+// A question row as the report holds it, with its LF: ReportFile writes
+// it with this, and a rescored copy is written with it too.
 std::string formatReportRow(int32_t question, double points, std::string_view answer);
 
-// The three closing rows exactly as ReportFile writes them.
+// The three closing rows, shared the same way.
 std::string formatClosingRows(double score, int32_t max_score, int32_t percent,
                               uint32_t seconds, std::string_view grade);
 
