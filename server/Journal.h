@@ -93,8 +93,11 @@ public:
                           const std::string& address) = 0;
     virtual void touch(int64_t id, int64_t now, const std::string& address) = 0;
     // Closes an open sitting as finished with its report (raw bytes, code
-    // page 1251) and the report's question rows.
+    // page 1251) and the report's question rows. `score` is the report's
+    // total; without one (no report, or one that does not read) the points
+    // of the last progress message stay.
     virtual void finish(int64_t id, int answered, bool lastRight, int percent,
+                        std::optional<double> score,
                         const std::string& grade, const std::string& report,
                         const std::vector<AnswerRow>& rows, int64_t now) = 0;
     virtual void addIncident(const Incident& incident) = 0;

@@ -265,9 +265,15 @@ int16_t ExamDesk::carryOn(const Sitting& s, const Arrival& a)
         break;
     case ExamMessage::Final: {
         std::vector<AnswerRow> rows;
+        // The final message carries the percentage, not the points: the
+        // points are the report's total, when it has one.
+        std::optional<double> score;
         if (!a.report.empty()) {
             const auto parsed = readReport(a.report);
             if (const auto* r = std::get_if<ParsedReport>(&parsed)) {
+                if (r->finished) {
+                    score = finite(r->score);
+                }
                 for (const ReportRow& row : r->rows) {
                     rows.push_back(
                         AnswerRow{s.id, row.question, finite(row.points), utf8(row.answer)});
@@ -282,7 +288,7 @@ int16_t ExamDesk::carryOn(const Sitting& s, const Arrival& a)
         const float percent = std::isfinite(m.scoreValue)
                                   ? std::clamp(m.scoreValue, -1000000.0f, 1000000.0f)
                                   : 0.0f;
-        m_journal.finish(s.id, m.answeredCount, m.lastRight != 0, int(std::lround(percent)),
+        m_journal.finish(s.id, m.answeredCount, m.lastRight != 0, int(std::lround(percent)), score,
                          utf8(m.gradeText), a.report, rows, t);
         break;
     }

@@ -381,15 +381,16 @@ void SqlJournal::touch(int64_t id, int64_t now, const std::string& address)
 }
 
 void SqlJournal::finish(int64_t id, int answered, bool lastRight, int percent,
-                        const std::string& grade, const std::string& report,
+                        std::optional<double> score, const std::string& grade, const std::string& report,
                         const std::vector<AnswerRow>& rows, int64_t now)
 {
     QSqlQuery& q = query("UPDATE sittings SET state = 'finished', answered = ?, last_right = ?, "
-                         "percent = ?, grade = ?, finished = ?, last_seen = ?, report = ? "
-                         "WHERE id = ? AND state = 'open'");
+                         "percent = ?, score = COALESCE(?, score), grade = ?, finished = ?, "
+                         "last_seen = ?, report = ? WHERE id = ? AND state = 'open'");
     q.addBindValue(answered);
     q.addBindValue(lastRight ? 1 : 0);
     q.addBindValue(percent);
+    q.addBindValue(score ? QVariant(*score) : QVariant(QMetaType::fromType<double>()));
     q.addBindValue(qs(grade));
     q.addBindValue(qlonglong(now));
     q.addBindValue(qlonglong(now));

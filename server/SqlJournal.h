@@ -41,7 +41,8 @@ public:
     void progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
                   const std::string& address) override;
     void touch(int64_t id, int64_t now, const std::string& address) override;
-    void finish(int64_t id, int answered, bool lastRight, int percent, const std::string& grade,
+    void finish(int64_t id, int answered, bool lastRight, int percent,
+                std::optional<double> score, const std::string& grade,
                 const std::string& report, const std::vector<AnswerRow>& rows,
                 int64_t now) override;
     void addIncident(const Incident& incident) override;

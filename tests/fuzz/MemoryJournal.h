@@ -81,7 +81,8 @@ public:
     {
         m_sittings.at(id).lastSeen = now;
     }
-    void finish(int64_t id, int answered, bool, int percent, const std::string& grade,
+    void finish(int64_t id, int answered, bool, int percent, std::optional<double> score,
+                const std::string& grade,
                 const std::string& report, const std::vector<AnswerRow>& rows,
                 int64_t now) override
     {
@@ -92,6 +93,9 @@ public:
         s.state = SittingState::Finished;
         s.answered = answered;
         s.percent = percent;
+        if (score) {
+            s.score = *score;
+        }
         s.grade = grade;
         s.finished = now;
         s.hasReport = true;

@@ -121,6 +121,9 @@ TEST_F(Desk, ASittingRunsFromGrantToItsStoredReport)
     EXPECT_EQ(s[0].state, SittingState::Finished);
     EXPECT_EQ(s[0].percent, 96);
     EXPECT_EQ(s[0].grade, "Відмінно");
+    // The final message carries the percentage; the points are the report's
+    // total, not those of the last progress message.
+    EXPECT_DOUBLE_EQ(s[0].score, 26.0);
     const auto reports = std::get<std::vector<std::string>>(journal->reports("Бондар Т."));
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0], sampleReport());
