@@ -22,7 +22,8 @@ configure: setup $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# QuizDesk reads no command line: it works on the test in its working directory.
+# QuizDesk takes no test on its command line: it works on the test in its
+# working directory.
 run: build
 	cd examples/demo && ../../$(BUILD)/src/quizdesk
 

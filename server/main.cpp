@@ -34,6 +34,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
@@ -54,6 +55,7 @@ const char* kUsage =
     "       quizdesk-examd report NAME [--all] [--db DB]\n"
     "       quizdesk-examd release NAME [--db DB]\n"
     "       quizdesk-examd incidents [--db DB]\n"
+    "       quizdesk-examd --help | --version\n"
     "DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT]/DB\n";
 
 struct Args
@@ -502,6 +504,14 @@ int incidents(const Args& a)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("quizdesk-examd %s\n", QUIZDESK_VERSION);
+        return 0;
+    }
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     QCoreApplication app(argc, argv);
     std::string error;
     const auto args = parse(argc, argv, &error);

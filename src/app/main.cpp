@@ -1,5 +1,5 @@
 // QuizDesk: the student's testing window. Starts in the working directory,
-// which holds the test; reads no command line.
+// which holds the test; the command line only asks for --help or --version.
 #include "app/Desktop.h"
 #include "app/MessageReporter.h"
 #include "app/QuizDeskApp.h"
@@ -11,8 +11,10 @@
 #include <QApplication>
 #include <QScreen>
 
+#include <cstdio>
 #include <csignal>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -21,6 +23,21 @@ int main(int argc, char** argv)
     // A file-size limit must fail the report's write (which keeps the report
     // elsewhere and says so), not end the program in the middle of a test.
     std::signal(SIGXFSZ, SIG_IGN);
+    // The test is always the one in the working directory; the only words
+    // understood are the two every program answers, before any window.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--version") {
+            std::printf("quizdesk %s\n", QUIZDESK_VERSION);
+            return 0;
+        }
+        if (arg == "--help" || arg == "-h") {
+            std::printf("usage: quizdesk [--help | --version]\n\n"
+                        "Runs the test whose voprosi.txt and otveti.txt are in the working\n"
+                        "directory: start it from the test's folder.\n");
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     const qd::MessageReporter reporter;
     qd::TForm1 form;

@@ -39,7 +39,7 @@ QByteArray usage()
     for (const Subcommand& s : kSubcommands) {
         text += QByteArray("  ") + s.synopsis + '\n';
     }
-    text += "\n'quizdesk-tool COMMAND --help' describes a command.\n"
+    text += "\n'quizdesk-tool COMMAND --help' describes a command; --version says the version.\n"
             "Exit codes: 0 success, 1 the test or a file is at fault, 2 bad usage.\n";
     return text;
 }
@@ -63,6 +63,10 @@ int main(int argc, char** argv)
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("help")) {
         qdtool::writeOut(usage());
+        return qdtool::kExitOk;
+    }
+    if (command == QLatin1String("--version")) {
+        qdtool::writeOut("quizdesk-tool " QUIZDESK_VERSION "\n");
         return qdtool::kExitOk;
     }
     for (const Subcommand& s : kSubcommands) {
