@@ -34,12 +34,9 @@ ulimit -n "$(ulimit -Hn)"
 
 # A roster of student-0 ... student-(N-1).
 roster() {
-  perl -e '
-    my $n = shift;
-    my $t = "\x03\x7a\x0c\x07" . pack("V", $n);
-    $t .= "\0" x (456 - length $t);
-    for my $i (0 .. $n - 1) { my $r = " \0\0\0\0student-$i"; $t .= $r . "\0" x (92 - length $r); }
-    print $t;' "$1" >"$work/students.dbf"
+  local names
+  mapfile -t names < <(seq -f 'student-%.0f' 0 $(($1 - 1)))
+  perl "$(dirname "$0")/../tests/support/make_roster.pl" "${names[@]}" >"$work/students.dbf"
 }
 
 # serve: a fresh journal and server; sets $port.

@@ -15,16 +15,8 @@ artifacts=$build/fuzz-artifacts-exam
 mkdir -p "$corpus" "$artifacts"
 
 sep() { printf '\000\377QD\377\000'; }
-# A students.dbf as the tests write it: the count at byte 4, records of 92
-# bytes from byte 456, the name from byte 5 of each (code page 1251).
-table() {
-  perl -MEncode -e '
-    my @names = map { encode("cp1251", decode("UTF-8", $_)) } @ARGV;
-    my $t = "\x03\x7a\x0c\x07" . pack("V", scalar @names);
-    $t .= "\0" x (456 - length $t);
-    for my $n (@names) { my $r = " \0\0\0\0$n"; $t .= $r . "\0" x (92 - length $r); }
-    print $t;' "$@"
-}
+# A students.dbf as the tests write it.
+table() { perl "$(dirname "$0")/../support/make_roster.pl" "$@"; }
 # The replies of the tests: a grant, -2, -1, -3, a request to send again,
 # and a grant with one bit flipped.
 grant='\001\000\000\332\114\174\001'

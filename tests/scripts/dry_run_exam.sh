@@ -27,12 +27,7 @@ trap 'stop_server; rm -rf "$work"' EXIT
 cp -r "$fixtures/timed" "$test_dir"
 rm "$test_dir"/timed.*
 printf '127.0.0.1\r\n' >"$test_dir/IPaddress.txt"
-perl -MEncode -e '
-  my @names = map { encode("cp1251", decode("UTF-8", $_)) } @ARGV;
-  my $t = "\x03\x7a\x0c\x07" . pack("V", scalar @names);
-  $t .= "\0" x (456 - length $t);
-  for my $n (@names) { my $r = " \0\0\0\0$n"; $t .= $r . "\0" x (92 - length $r); }
-  print $t;' "Бондар Т." "Коваль І." >"$test_dir/students.dbf"
+perl "$src/tests/support/make_roster.pl" "Бондар Т." "Коваль І." >"$test_dir/students.dbf"
 
 # The message's host name as the link takes it from the system (none when it
 # does not fit its 64-byte field).

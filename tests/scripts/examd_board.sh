@@ -23,12 +23,7 @@ stop_server() {
 }
 trap 'stop_server; rm -rf "$work"' EXIT
 
-perl -MEncode -e '
-  my @names = map { encode("cp1251", decode("UTF-8", $_)) } @ARGV;
-  my $t = "\x03\x7a\x0c\x07" . pack("V", scalar @names);
-  $t .= "\0" x (456 - length $t);
-  for my $n (@names) { my $r = " \0\0\0\0$n"; $t .= $r . "\0" x (92 - length $r); }
-  print $t;' "Бондар Т." "Коваль І." >"$work/students.dbf"
+perl "$src/tests/support/make_roster.pl" "Бондар Т." "Коваль І." >"$work/students.dbf"
 
 "$examd" serve --port 0 --listen 127.0.0.1 --http 127.0.0.1:0 --roster "$work/students.dbf" \
   --db "$work/exam.sqlite" --name lab-1 >"$work/server.out" 2>"$work/server.err" &

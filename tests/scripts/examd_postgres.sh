@@ -51,12 +51,7 @@ db=postgresql://exam@127.0.0.1:$pgport/postgres
 
 names=("Бондар Т." "Коваль І." "Лисенко М." "Мельник А." "Шевченко Т." "Ткаченко О." "Руденко В."
        "Савченко Д.")
-perl -MEncode -e '
-  my @names = map { encode("cp1251", decode("UTF-8", $_)) } @ARGV;
-  my $t = "\x03\x7a\x0c\x07" . pack("V", scalar @names);
-  $t .= "\0" x (456 - length $t);
-  for my $n (@names) { my $r = " \0\0\0\0$n"; $t .= $r . "\0" x (92 - length $r); }
-  print $t;' "${names[@]}" >"$work/students.dbf"
+perl "$src/tests/support/make_roster.pl" "${names[@]}" >"$work/students.dbf"
 
 # lab N: starts a server; sets port_N and board_N.
 lab() {

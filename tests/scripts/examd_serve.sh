@@ -28,15 +28,7 @@ cp -r "$fixtures/timed" "$test_dir"
 rm "$test_dir"/timed.*
 printf '127.0.0.1\r\n' >"$test_dir/IPaddress.txt"
 # The roster: a name starting with * is a record with the deletion mark.
-perl -MEncode -e '
-  my @names = map { encode("cp1251", decode("UTF-8", $_)) } @ARGV;
-  my $t = "\x03\x7a\x0c\x07" . pack("V", scalar @names);
-  $t .= "\0" x (456 - length $t);
-  for my $n (@names) {
-    my $mark = $n =~ s/^\*// ? "*" : " ";
-    my $r = "$mark\0\0\0\0$n"; $t .= $r . "\0" x (92 - length $r);
-  }
-  print $t;' "Бондар Т." "Коваль І." "*Лисенко М." "Мельник А." "Шевченко Т." "Ткаченко О." \
+perl "$src/tests/support/make_roster.pl" "Бондар Т." "Коваль І." "*Лисенко М." "Мельник А." "Шевченко Т." "Ткаченко О." \
   >"$test_dir/students.dbf"
 printf 'Мельник А.\n' >"$work/deny.txt"
 db=$work/exam.sqlite
@@ -226,12 +218,7 @@ run "$sim" --port "$port" --wait 2 "raw:$damaged"
 # written in place.
 # roster_with NAME...: the roster's names plus these.
 roster_with() {
-  perl -MEncode -e '
-    my @names = map { encode("cp1251", decode("UTF-8", $_)) } @ARGV;
-    my $t = "\x03\x7a\x0c\x07" . pack("V", scalar @names);
-    $t .= "\0" x (456 - length $t);
-    for my $n (@names) { my $r = " \0\0\0\0$n"; $t .= $r . "\0" x (92 - length $r); }
-    print $t;' "Бондар Т." "$@"
+  perl "$src/tests/support/make_roster.pl" "Бондар Т." "$@"
 }
 # granted_within NAME HOST: registers until granted, at most 5 s.
 granted_within() {
