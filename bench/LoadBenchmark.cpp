@@ -29,7 +29,7 @@ void BM_Decoding(benchmark::State& state)
         state.PauseTiming();
         buf = scrambled;
         state.ResumeTiming();
-        qd::decoding(buf, qd::FileKind::Questions, rng);
+        qd::unscramble(buf, qd::FileKind::Questions, rng);
         benchmark::DoNotOptimize(buf.data());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(scrambled.size()));

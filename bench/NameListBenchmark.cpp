@@ -4,7 +4,7 @@
 // is reported as a counter: it must stay flat from click to click. Aim: a
 // click on a million names under 2 s, memory not growing with the clicks.
 
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "exam/StudentList.h"
 
 #include <QApplication>
@@ -50,7 +50,7 @@ long residentKb()
 void BM_ExamBoxClickMillionNames(benchmark::State& state)
 {
     const std::string table = bigTable();
-    qd::TForm1 form;
+    qd::MainWindow form;
     for (auto _ : state) {
         form.setStudentNames(qd::StudentList::parse(table));
     }

@@ -6,8 +6,8 @@
 
 #include "app/MessageReporter.h"
 #include "app/QuizDeskApp.h"
-#include "app/TForm1.h"
-#include "app/TFormRez.h"
+#include "app/MainWindow.h"
+#include "app/ResultsWindow.h"
 #include "definition/Cp1251.h"
 #include "definition/TestLoader.h"
 #include "run/ManualClock.h"
@@ -79,8 +79,8 @@ struct PaintCounter : QObject
 struct Screen
 {
     qd::MessageReporter reporter{qd::MessageReporter::Actions{}};
-    qd::TForm1 form;
-    qd::TFormRez results;
+    qd::MainWindow form;
+    qd::ResultsWindow results;
     qd::ManualClock clock;
     std::unique_ptr<qd::QuizDeskApp> app;
 

@@ -1,15 +1,15 @@
 #include "app/QuizDeskApp.h"
 
 #include "app/MessageReporter.h"
-#include "app/TForm1.h"
-#include "app/TFormRez.h"
+#include "app/MainWindow.h"
+#include "app/ResultsWindow.h"
 #include "definition/Cp1251.h"
 
 #include <utility>
 
 namespace qd {
 
-QuizDeskApp::QuizDeskApp(StartedTest run, TForm1& form, TFormRez& results,
+QuizDeskApp::QuizDeskApp(StartedTest run, MainWindow& form, ResultsWindow& results,
                          const MessageReporter& reporter, Clock& clock,
                          const std::filesystem::path& dir)
     : model_(std::move(run.model)),
@@ -21,21 +21,22 @@ QuizDeskApp::QuizDeskApp(StartedTest run, TForm1& form, TFormRez& results,
       link_(dir, clock)
 {
     TestSession* s = &session_;
-    connect(&form, &TForm1::beginClicked, this, &QuizDeskApp::OnClickBegin);
-    connect(&form, &TForm1::examClicked, this, &QuizDeskApp::CB_ExamTestClick);
-    connect(&form, &TForm1::waitTimerTicked, this, [this, s] { check(s->OnTimerWaitServer()); });
-    connect(&form, &TForm1::questionTimerTicked, this, [this, s] { check(s->OnTimer()); });
-    connect(&form, &TForm1::readyClicked, this, [this, s] { check(s->OnClickReady()); });
-    connect(&form, &TForm1::mouseMoved, this, [s](int x, int y) { s->OnMouseMove(x, y); });
-    connect(&form, &TForm1::mousePressed, this, [s](int x, int y) { s->OnMouseDown(x, y); });
-    connect(&form, &TForm1::answerTextChanged, this,
+    connect(&form, &MainWindow::beginClicked, this, &QuizDeskApp::OnClickBegin);
+    connect(&form, &MainWindow::examClicked, this, &QuizDeskApp::CB_ExamTestClick);
+    connect(&form, &MainWindow::waitTimerTicked, this,
+            [this, s] { check(s->OnTimerWaitServer()); });
+    connect(&form, &MainWindow::questionTimerTicked, this, [this, s] { check(s->OnTimer()); });
+    connect(&form, &MainWindow::readyClicked, this, [this, s] { check(s->OnClickReady()); });
+    connect(&form, &MainWindow::mouseMoved, this, [s](int x, int y) { s->OnMouseMove(x, y); });
+    connect(&form, &MainWindow::mousePressed, this, [s](int x, int y) { s->OnMouseDown(x, y); });
+    connect(&form, &MainWindow::answerTextChanged, this,
             [s](const QString& text) { s->setAnswerText(toCp1251(text.toStdString())); });
-    connect(&form, &TForm1::closeRequested, this, [this, s] {
+    connect(&form, &MainWindow::closeRequested, this, [this, s] {
         if (s->OnCloseMain() == TestSession::CloseReply::EndProgram) {
             emit programEnded();
         }
     });
-    connect(&results, &TFormRez::closeRequested, this, &QuizDeskApp::programEnded);
+    connect(&results, &ResultsWindow::closeRequested, this, &QuizDeskApp::programEnded);
     connectExamLink();
 }
 
@@ -81,7 +82,7 @@ void QuizDeskApp::CB_ExamTestClick()
     // the list (appending them again on every click made a big table cost
     // seconds and megabytes per click); after a failed read those of the
     // last good one.
-    if (Status s = students_.ReadDBF(dir_)) {
+    if (Status s = students_.load(dir_)) {
         reporter_.error(*s, false);
     }
     form_.setStudentNames(students_.names());

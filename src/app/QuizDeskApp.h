@@ -15,8 +15,8 @@ namespace qd {
 
 class Clock;
 class MessageReporter;
-class TForm1;
-class TFormRez;
+class MainWindow;
+class ResultsWindow;
 
 // The program after its start-up: the test session with the window as its
 // view. Every click, press, move, key and tick of the windows goes straight
@@ -35,8 +35,8 @@ public:
     // `run` is what startUp returned; the windows, the reporter and the
     // clock must outlive this object. `dir` is the working directory the
     // test was loaded from.
-    QuizDeskApp(StartedTest run, TForm1& form, TFormRez& results, const MessageReporter& reporter,
-                Clock& clock, const std::filesystem::path& dir);
+    QuizDeskApp(StartedTest run, MainWindow& form, ResultsWindow& results,
+                const MessageReporter& reporter, Clock& clock, const std::filesystem::path& dir);
     ~QuizDeskApp() override;
 
     TestSession& session() { return session_; }
@@ -56,7 +56,7 @@ private:
     void CB_ExamTestClick();
 
     std::unique_ptr<TestModel> model_;
-    TForm1& form_;
+    MainWindow& form_;
     const MessageReporter& reporter_;
     WindowView view_;
     ReportFile report_;

@@ -1,7 +1,7 @@
 #include "app/StartUp.h"
 
 #include "app/MessageReporter.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "definition/TestLoader.h"
 #include "run/RunStart.h"
 #include "screen/PictureLoader.h"
@@ -11,7 +11,7 @@
 
 namespace qd {
 
-std::optional<StartedTest> startUp(TForm1& form, const MessageReporter& reporter,
+std::optional<StartedTest> startUp(MainWindow& form, const MessageReporter& reporter,
                                    const std::filesystem::path& dir, const QRect& screenArea,
                                    uint32_t seed)
 {

@@ -13,7 +13,7 @@
 namespace qd {
 
 class MessageReporter;
-class TForm1;
+class MainWindow;
 
 // What start-up hands to the test run: the loaded test and the run's draws.
 struct StartedTest
@@ -32,7 +32,7 @@ struct StartedTest
 // a student's test; the title page shows the test. The keyboard layout the
 // test asks for is selected by the caller (selectKeyboardLayout).
 // The first fault is reported as fatal; nothing is returned then.
-std::optional<StartedTest> startUp(TForm1& form, const MessageReporter& reporter,
+std::optional<StartedTest> startUp(MainWindow& form, const MessageReporter& reporter,
                                    const std::filesystem::path& dir, const QRect& screenArea,
                                    uint32_t seed);
 

@@ -1,8 +1,8 @@
 #include "app/WindowView.h"
 
 #include "app/MessageReporter.h"
-#include "app/TForm1.h"
-#include "app/TFormRez.h"
+#include "app/MainWindow.h"
+#include "app/ResultsWindow.h"
 
 #include <QApplication>
 
@@ -10,7 +10,7 @@
 
 namespace qd {
 
-WindowView::WindowView(const TestModel& model, TForm1& form, TFormRez& results,
+WindowView::WindowView(const TestModel& model, MainWindow& form, ResultsWindow& results,
                        const MessageReporter& reporter, std::filesystem::path pictureDir)
     : QuestionScreen(model, form.width(), form.height(), std::move(pictureDir)), form_(form),
       results_(results), reporter_(reporter)

@@ -5,8 +5,8 @@
 namespace qd {
 
 class MessageReporter;
-class TForm1;
-class TFormRez;
+class MainWindow;
+class ResultsWindow;
 
 // The session's view in the program: the question screen draws into
 // screen_bmp, the main window and the results window show the rest, the
@@ -14,7 +14,7 @@ class TFormRez;
 class WindowView : public QuestionScreen
 {
 public:
-    WindowView(const TestModel& model, TForm1& form, TFormRez& results,
+    WindowView(const TestModel& model, MainWindow& form, ResultsWindow& results,
                const MessageReporter& reporter, std::filesystem::path pictureDir);
     ~WindowView() override;
 
@@ -40,8 +40,8 @@ protected:
     void pictureFault(const Fault& fault) override;
 
 private:
-    TForm1& form_;
-    TFormRez& results_;
+    MainWindow& form_;
+    ResultsWindow& results_;
     const MessageReporter& reporter_;
 };
 

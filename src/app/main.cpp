@@ -5,8 +5,8 @@
 #include "app/QuizDeskApp.h"
 #include "app/StartUp.h"
 #include "app/SystemClock.h"
-#include "app/TForm1.h"
-#include "app/TFormRez.h"
+#include "app/MainWindow.h"
+#include "app/ResultsWindow.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -40,8 +40,8 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     const qd::MessageReporter reporter;
-    qd::TForm1 form;
-    qd::TFormRez results; // hidden until the test ends
+    qd::MainWindow form;
+    qd::ResultsWindow results; // hidden until the test ends
 
     std::error_code ec;
     const std::filesystem::path dir = std::filesystem::current_path(ec);

@@ -131,7 +131,7 @@ void applyScreenWidth(TestModel& m, int windowWidth)
 
 } // namespace
 
-Status fillmain(TestModel& m, int windowWidth)
+Status parseHeader(TestModel& m, int windowWidth)
 {
     const std::string_view buf = m.bufO;
     int p = 0;
@@ -157,7 +157,7 @@ Status fillmain(TestModel& m, int windowWidth)
     return std::nullopt;
 }
 
-Status fillextra(TestModel& m)
+Status parseExtraSettings(TestModel& m)
 {
     const std::string_view buf = m.bufO;
     const int last = int(buf.size()) - 1;
@@ -174,7 +174,7 @@ Status fillextra(TestModel& m)
     }
     const int behindDir = findBehind(buf, p, ":", last);
     if (behindDir >= 0) {
-        return strcpymy(m.rez_dir, buf.substr(std::size_t(behindDir)));
+        return copyLineWithoutBlanks(m.rez_dir, buf.substr(std::size_t(behindDir)));
     }
     return std::nullopt;
 }

@@ -14,10 +14,10 @@ constexpr int kNarrowWindow = 650;
 // Every setting is checked right after it is read; the first fault is
 // returned. windowWidth decides the narrow-screen font (applied right after
 // the bold flag is read). Fills the settings, nqr and line_h.
-Status fillmain(TestModel& m, int windowWidth);
+Status parseHeader(TestModel& m, int windowWidth);
 
 // Reads the two optional settings behind the last answer entry (from
 // posO_end): the keyboard layout and the results directory.
-Status fillextra(TestModel& m);
+Status parseExtraSettings(TestModel& m);
 
 } // namespace qd

@@ -108,7 +108,7 @@ Status QuestionReader::question(Question& q, int n)
         return st;
     }
     if (q.graph != 2 && (q.type == 4 || q.type == 6)) {
-        if (Status st = ByColumns(q, n)) {
+        if (Status st = sortIntoColumns(q, n)) {
             return st;
         }
     }
@@ -143,7 +143,7 @@ Status QuestionReader::questionText(Question& q, int n, const std::string& K, in
     if (h < 0) {
         return fault("Вопрос %d не заканчивается знаком '#'!", n);
     }
-    const int at = strcmpmy(V.substr(std::size_t(pV)), K, h - pV);
+    const int at = findWithin(V.substr(std::size_t(pV)), K, h - pV);
     if (at < 0) {
         return fault("Неправильная нумерация вопроса %d\n или вопрос %d не заканчивается знаком '#' !", n,
                      n - 1);
@@ -185,7 +185,7 @@ Status QuestionReader::answerEntry(Question& q, int n, const std::string& K)
     }
     pO = behindK;
     const int markAt = behindK - int(K.size());
-    if (n > 1 && ImptyStr(O, pB, markAt - 1)) {
+    if (n > 1 && isBlank(O, pB, markAt - 1)) {
         return fault("Отсутствует количество баллов для %d вопроса!\n", n - 1);
     }
     return std::nullopt;
@@ -318,7 +318,7 @@ Status QuestionReader::choiceList(Question& q, int n, const Slashes& sl)
     if (count == -1) {
         return fault("Переполнение массива rans в вопросе %d!", n);
     }
-    if (count == -2 || !IsDiff(q.rans.data(), count)) {
+    if (count == -2 || !allDifferent(q.rans.data(), count)) {
         return fault("Ответы для вопроса %d оформлены не правильно!", n);
     }
     q.nrans = count;
@@ -365,7 +365,8 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
         if (count == -1) {
             return fault("Переполнение массива numbers в вопросе %d!", n);
         }
-        if ((count == -2 && q.graph == 2) || (q.type == 4 && !IsDiff(grp.numbers.data(), count))) {
+        if ((count == -2 && q.graph == 2) ||
+            (q.type == 4 && !allDifferent(grp.numbers.data(), count))) {
             return fault("Ответы для вопроса %d оформлены не правильно!", n);
         }
         grp.cnt = std::max(count, 0);
@@ -398,7 +399,7 @@ Status QuestionReader::typedText(Question& q, int n, const Slashes& sl)
         return fault("В вопросе %d слишком длинный ответ!", n);
     }
     q.tans = cString(O.substr(std::size_t(sl.open), std::size_t(len)));
-    if (Status st = delsp(q.tans)) {
+    if (Status st = removeBlanks(q.tans)) {
         return st;
     }
     lowerCp1251(q.tans);
@@ -447,12 +448,12 @@ Status QuestionReader::typedKeys(Question& q, int n, const Slashes& sl)
 
 } // namespace
 
-Status fillstq(TestModel& m, int windowBottom)
+Status parseQuestions(TestModel& m, int windowBottom)
 {
     return QuestionReader(m, windowBottom).run();
 }
 
-int IndExtrEl(const int32_t* values, int count, bool largest, int nused, const int32_t* used)
+int indexOfExtreme(const int32_t* values, int count, bool largest, int nused, const int32_t* used)
 {
     if (nused >= count) {
         return -1;
@@ -475,7 +476,7 @@ int IndExtrEl(const int32_t* values, int count, bool largest, int nused, const i
     return best;
 }
 
-Status ByColumns(Question& q, int n)
+Status sortIntoColumns(Question& q, int n)
 {
     const int count = q.nans;
     std::array<int32_t, kMaxAnswers> left{};
@@ -493,7 +494,7 @@ Status ByColumns(Question& q, int n)
         // of its "<" (an option over lines ended by a bare LF, whose width
         // the layout does not measure): otherwise nothing would ever be
         // placed and the loop would not end.
-        const int first = IndExtrEl(left.data(), count, false, nused, used.data());
+        const int first = indexOfExtreme(left.data(), count, false, nused, used.data());
         int32_t edge = q.ans[std::size_t(first)].col2;
         std::vector<int>& members = columns.emplace_back();
         for (int i = 0; i < count; ++i) {

@@ -13,15 +13,15 @@ namespace qd {
 // Needs the header, line_h and char_w. windowBottom (the window's top plus
 // its height) is where a type-5 question's answer area starts: off-screen.
 // Sets posO_end behind the last entry. Returns the first fault.
-Status fillstq(TestModel& m, int windowBottom);
+Status parseQuestions(TestModel& m, int windowBottom);
 
 // Puts the options of matching question q (number n, types 4 and 6) into
 // columns by their horizontal place on the grid and fills col and ncol.
-Status ByColumns(Question& q, int n);
+Status sortIntoColumns(Question& q, int n);
 
 // Index of the smallest (or, with `largest`, the largest) of the first
 // `count` values among the indexes not listed in used[0 .. nused-1]; ties go
 // to the lowest index; -1 when every index is used.
-int IndExtrEl(const int32_t* values, int count, bool largest, int nused, const int32_t* used);
+int indexOfExtreme(const int32_t* values, int count, bool largest, int nused, const int32_t* used);
 
 } // namespace qd

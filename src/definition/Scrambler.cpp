@@ -193,7 +193,7 @@ bool isScrambled(const std::string& buf)
     return buf.size() >= 4 && std::memcmp(buf.data(), kMagic, 4) == 0;
 }
 
-void decoding(std::string& buf, FileKind kind, TestRandom& rng)
+void unscramble(std::string& buf, FileKind kind, TestRandom& rng)
 {
     if (!isScrambled(buf)) {
         return;
@@ -227,7 +227,7 @@ std::string unscramble(const std::string& scrambled, FileKind kind)
 {
     std::string buf = scrambled;
     TestRandom rng;
-    decoding(buf, kind, rng);
+    unscramble(buf, kind, rng);
     return isScrambled(buf) ? buf.substr(4) : buf;
 }
 

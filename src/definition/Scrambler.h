@@ -24,9 +24,9 @@ bool isScrambled(const std::string& buf);
 // stays, the seed bytes become the kind's leading characters); a plain text
 // is left as it is. Leaves `rng` where the last draw left it. A file that
 // holds the magic but no seed decodes as an empty scrambled text.
-void decoding(std::string& buf, FileKind kind, TestRandom& rng);
+void unscramble(std::string& buf, FileKind kind, TestRandom& rng);
 
-// The inverse of decoding: turns a plain text (which must begin with the
+// The inverse of unscramble: turns a plain text (which must begin with the
 // kind's leading characters) into a scrambled file with the given seed.
 std::string scramble(const std::string& plain, FileKind kind, uint16_t seed);
 

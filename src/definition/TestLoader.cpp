@@ -78,13 +78,13 @@ LoadResult loadTestBytes(std::string voprosi, std::string otveti, const WindowGe
     auto m = std::make_unique<TestModel>();
     // The file seeds the generator; start-up seeds it again before drawing.
     TestRandom rng;
-    decoding(voprosi, FileKind::Questions, rng);
-    m->bufV = tabtospace(voprosi);
+    unscramble(voprosi, FileKind::Questions, rng);
+    m->bufV = expandTabs(voprosi);
     voprosi = std::string();
-    decoding(otveti, FileKind::Answers, rng);
+    unscramble(otveti, FileKind::Answers, rng);
     m->bufO = std::move(otveti);
 
-    if (Status s = fillmain(*m, window.width)) {
+    if (Status s = parseHeader(*m, window.width)) {
         return *s;
     }
     // Measured after the header: a narrow window changes the font.
@@ -92,10 +92,10 @@ LoadResult loadTestBytes(std::string voprosi, std::string otveti, const WindowGe
     const int64_t bottom = int64_t(window.top) + window.height;
     const int windowBottom = int(std::clamp<int64_t>(bottom, std::numeric_limits<int32_t>::min(),
                                                      std::numeric_limits<int32_t>::max()));
-    if (Status s = fillstq(*m, windowBottom)) {
+    if (Status s = parseQuestions(*m, windowBottom)) {
         return *s;
     }
-    if (Status s = fillextra(*m)) {
+    if (Status s = parseExtraSettings(*m)) {
         return *s;
     }
     return m;

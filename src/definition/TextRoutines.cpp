@@ -23,7 +23,7 @@ Fault tooLong()
 
 } // namespace
 
-std::string tabtospace(std::string_view text)
+std::string expandTabs(std::string_view text)
 {
     std::string out;
     out.reserve(text.size() + 5 * std::size_t(std::count(text.begin(), text.end(), '\t')));
@@ -41,7 +41,7 @@ std::string tabtospace(std::string_view text)
     return out;
 }
 
-int strcmpmy(std::string_view data, std::string_view key, int len)
+int findWithin(std::string_view data, std::string_view key, int len)
 {
     if (len <= 0) {
         return -1;
@@ -60,8 +60,8 @@ int findBehind(std::string_view buf, int from, std::string_view key, int limit)
         return -1;
     }
     const int64_t len = int64_t(limit) - from + 1;
-    const int at = strcmpmy(buf.substr(std::size_t(from)), key,
-                            int(std::min<int64_t>(len, std::numeric_limits<int>::max())));
+    const int at = findWithin(buf.substr(std::size_t(from)), key,
+                              int(std::min<int64_t>(len, std::numeric_limits<int>::max())));
     return at < 0 ? -1 : from + at + int(key.size());
 }
 
@@ -126,7 +126,7 @@ int readnumbers(std::string_view text, int span, int max, int32_t* out)
     }
 }
 
-bool IsDiff(const int32_t* values, int count)
+bool allDifferent(const int32_t* values, int count)
 {
     for (int i = 0; i < count; ++i) {
         for (int j = i + 1; j < count; ++j) {
@@ -138,7 +138,7 @@ bool IsDiff(const int32_t* values, int count)
     return true;
 }
 
-bool ImptyStr(std::string_view text, int from, int to)
+bool isBlank(std::string_view text, int from, int to)
 {
     int i = from;
     while (i <= to && i >= 0 && std::size_t(i) < text.size()
@@ -148,7 +148,7 @@ bool ImptyStr(std::string_view text, int from, int to)
     return i == to + 1;
 }
 
-Status strcpymy(std::string& dst, std::string_view src)
+Status copyLineWithoutBlanks(std::string& dst, std::string_view src)
 {
     const std::size_t lf = src.substr(0, kLineScan).find('\n');
     if (lf == std::string_view::npos || lf == 0) {
@@ -161,10 +161,10 @@ Status strcpymy(std::string& dst, std::string_view src)
         return tooLong();
     }
     dst.assign(line);
-    return delsp(dst);
+    return removeBlanks(dst);
 }
 
-Status delsp(std::string& s)
+Status removeBlanks(std::string& s)
 {
     if (s.size() > kLongestBlankFreeText) {
         return tooLong();
@@ -173,7 +173,7 @@ Status delsp(std::string& s)
     return std::nullopt;
 }
 
-void del_harm(std::string& s)
+void makeFileNameSafe(std::string& s)
 {
     for (char& c : s) {
         switch ((unsigned char)c) {
@@ -197,7 +197,7 @@ void del_harm(std::string& s)
     }
 }
 
-int is(const int32_t* values, int32_t key, int count)
+int indexOf(const int32_t* values, int32_t key, int count)
 {
     for (int i = 0; i < count; ++i) {
         if (values[i] == key) {

@@ -15,12 +15,12 @@ namespace qd {
 
 // Expands tabs to blanks with tab stops every 6 columns (the column counts
 // bytes since the last line feed).
-std::string tabtospace(std::string_view text);
+std::string expandTabs(std::string_view text);
 
 // Offset of the first occurrence of `key` lying wholly within the first
 // `len` bytes of `data` (clipped to the view), or -1. An empty key is found
 // at 0 (when len > 0).
-int strcmpmy(std::string_view data, std::string_view key, int len);
+int findWithin(std::string_view data, std::string_view key, int len);
 
 // Searches `key` in buf[from .. limit] (limit inclusive, clipped to the
 // buffer) and returns the offset just behind it, or -1.
@@ -44,27 +44,27 @@ constexpr int32_t kNumberMarker = int32_t(0xEFEFEFEF);
 int readnumbers(std::string_view text, int span, int max, int32_t* out);
 
 // True when the `count` values are pairwise different.
-bool IsDiff(const int32_t* values, int count);
+bool allDifferent(const int32_t* values, int count);
 
 // True when text[from .. to] holds only blanks, CR and LF (an empty range
 // counts as blank).
-bool ImptyStr(std::string_view text, int from, int to);
+bool isBlank(std::string_view text, int from, int to);
 
 // The rest of the line at the start of `src` (the bytes before its CR LF;
 // nothing when no line feed stands within 255 bytes or it is the first
 // byte), blanks removed, into `dst`. A line of 128 bytes or more is refused
-// with delsp's message before anything is copied.
-Status strcpymy(std::string& dst, std::string_view src);
+// with removeBlanks's message before anything is copied.
+Status copyLineWithoutBlanks(std::string& dst, std::string_view src);
 
 // Removes every blank (0x20) of `s`; a text of 128 bytes or more is refused.
-Status delsp(std::string& s);
+Status removeBlanks(std::string& s);
 
 // Makes a student's name usable as a file name: ".", "\" and "/" become
 // "_", "і" and "І" become Latin "i" and "I", and it is cut to 20 bytes.
-void del_harm(std::string& s);
+void makeFileNameSafe(std::string& s);
 
 // Index of the first entry equal to `key` among the first `count`, or -1.
-int is(const int32_t* values, int32_t key, int count);
+int indexOf(const int32_t* values, int32_t key, int count);
 
 // The bytes a copy holds when it is read back as a C string: up to the
 // first NUL. Texts of the model (names, stem, options, the typed answer)

@@ -105,7 +105,7 @@ std::optional<QHostAddress> ExamLink::usableAddress(std::string_view text)
 bool ExamLink::open(const std::string& studentName)
 {
     m_message.studentName = studentName;
-    if (Status s = ReadServerIP(m_workDir, m_serverAddress)) {
+    if (Status s = readServerAddress(m_workDir, m_serverAddress)) {
         tell(s->message);
         emit untickExamBox();
         return false;
@@ -146,7 +146,7 @@ void ExamLink::progress(int answeredCount, bool lastRight, float score)
     }
     m_message.kind = ExamMessage::Progress;
     newMessage();
-    SendInf(false);
+    sendCurrentMessage(false);
 }
 
 void ExamLink::finished(int percent, const std::string& grade)
@@ -180,7 +180,7 @@ void ExamLink::sendFinal(int percent, std::string_view grade, std::string_view r
     m_message.gradeText = grade;
     m_sendBuffer = m_message.finalMessage(report);
     newMessage();
-    SendInf(true);
+    sendCurrentMessage(true);
 }
 
 void ExamLink::newMessage()
@@ -196,7 +196,7 @@ void ExamLink::newMessage()
     }
 }
 
-void ExamLink::SendInf(bool withReport)
+void ExamLink::sendCurrentMessage(bool withReport)
 {
     if (m_socket->state() != QAbstractSocket::ConnectedState) {
         return;
@@ -240,7 +240,7 @@ qint64 ExamLink::sendQueueBytes() const
     return m_socket->bytesToWrite() + qint64(m_queued.size());
 }
 
-void ExamLink::GoToBegin()
+void ExamLink::dropLink()
 {
     emit returnToTitlePage();
     setLinkActive(false);
@@ -263,7 +263,7 @@ void ExamLink::GoToBegin()
 
 void ExamLink::giveUp()
 {
-    GoToBegin();
+    dropLink();
     tell(toCp1251(kNoConnection));
 }
 
@@ -429,7 +429,7 @@ void ExamLink::ClientConnect()
     setLinkActive(true);
     // The registration, or on a new connection during the test the current
     // message (the final one with its report once it has been built).
-    SendInf(false);
+    sendCurrentMessage(false);
     updateWake();
     emit connected();
 }
@@ -446,7 +446,7 @@ void ExamLink::ClientDisconnect()
 void ExamLink::ClientError(QAbstractSocket::SocketError error)
 {
     if (error == QAbstractSocket::ConnectionRefusedError) {
-        GoToBegin();
+        dropLink();
         tell(toCp1251(kNoConnection));
         return;
     }
@@ -488,7 +488,7 @@ void ExamLink::resendNow()
 {
     m_resendAt.reset();
     m_lastResend = now();
-    SendInf(false);
+    sendCurrentMessage(false);
     updateWake();
     // What came meanwhile was left unread.
     ClientRead();
@@ -576,7 +576,7 @@ bool ExamLink::handleRecord(const std::string& record)
     }
     if (a.goToBegin) {
         emit refused(a.refusedCode);
-        GoToBegin();
+        dropLink();
         if (a.untickExamBox) {
             emit untickExamBox();
         }

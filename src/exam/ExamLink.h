@@ -112,10 +112,10 @@ public:
     // connection; nothing while it is not established. Once the final
     // message has been built every message sent is the final one: a server
     // that asks again gets the report again, not an empty final message.
-    void SendInf(bool withReport);
+    void sendCurrentMessage(bool withReport);
     // Drops the link: asks for the title page (returnToTitlePage), clears
     // linkActive, closes the socket.
-    void GoToBegin();
+    void dropLink();
     // The results window's closing timer: OnTimerCloseSocket after 100 ms
     // closes the link, or, while the final message waits for its answer,
     // lets the answer close it.
@@ -153,7 +153,7 @@ signals:
     void examPermittedChanged(bool permitted);
     // A refusal by the server (-1, -2, -3), before its consequences.
     void refused(int code);
-    // GoToBegin: enable CB_ExamTest and BeginTest, stop the start wait.
+    // dropLink: enable CB_ExamTest and BeginTest, stop the start wait.
     void returnToTitlePage();
     void untickExamBox();
     // A non-fatal message box (code page 1251).

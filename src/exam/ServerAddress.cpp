@@ -16,7 +16,7 @@ std::string serverAddressOf(std::string_view head)
     return std::string(text.substr(0, end));
 }
 
-Status ReadServerIP(const std::filesystem::path& dir, std::string& serverAddress)
+Status readServerAddress(const std::filesystem::path& dir, std::string& serverAddress)
 {
     serverAddress.clear();
     QFile f(dir / kServerAddressFile);

@@ -23,6 +23,6 @@ std::string serverAddressOf(std::string_view head);
 // nothing of an earlier, longer address survives a retry. A file that
 // cannot be opened gives the (not fatal) fault "Программа проведения
 // экзамена не запущена!\nНе удается получить IP адрес.\n".
-Status ReadServerIP(const std::filesystem::path& dir, std::string& serverAddress);
+Status readServerAddress(const std::filesystem::path& dir, std::string& serverAddress);
 
 } // namespace qd

@@ -27,7 +27,7 @@ struct ServerReply
 };
 
 // What the client does about one reply. The caller carries it out in this
-// order: resend the last message; go back to the title page (GoToBegin);
+// order: resend the last message; go back to the title page (dropLink);
 // untick the examination box; show `message`.
 struct ReplyAction
 {

@@ -43,7 +43,7 @@ std::vector<StudentList::Record> StudentList::parseRecords(std::string_view file
     return names;
 }
 
-Status StudentList::ReadDBF(const std::filesystem::path& dir)
+Status StudentList::load(const std::filesystem::path& dir)
 {
     QFile f(dir / kFileName);
     if (!f.open(QIODevice::ReadOnly)) {

@@ -26,7 +26,7 @@ public:
     // Reads students.dbf in `dir` and replaces the names. A file that cannot
     // be opened or read leaves the names of the last successful read and
     // gives the (not fatal) fault "Не удается открыть файл students.dbf!".
-    Status ReadDBF(const std::filesystem::path& dir);
+    Status load(const std::filesystem::path& dir);
 
     const std::vector<std::string>& names() const { return m_names; }
 

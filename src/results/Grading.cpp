@@ -47,8 +47,8 @@ std::string gradeText(const TestModel& model, int percent, uint32_t seconds, boo
     return toCp1251(grade);
 }
 
-ResultsSummary ShowRez(const TestModel& model, const RunState& st, const Clock& clock,
-                       ReportFile& report, bool linkActive)
+ResultsSummary summarizeResults(const TestModel& model, const RunState& st, const Clock& clock,
+                                ReportFile& report, bool linkActive)
 {
     ResultsSummary r;
     r.testName = model.test_name;
@@ -65,7 +65,7 @@ ResultsSummary ShowRez(const TestModel& model, const RunState& st, const Clock& 
     if (st.n_done < model.nq_ask) {
         r.grade = toCp1251("Тест не завершено!");
     }
-    report.write_rez(st, r.percent, seconds, r.grade, linkActive);
+    report.writeClosingRows(st, r.percent, seconds, r.grade, linkActive);
     if (!r.everyPointEarned) {
         std::vector<int32_t> wrong = st.nrighta;
         std::sort(wrong.begin(), wrong.end());

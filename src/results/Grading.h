@@ -29,7 +29,7 @@ std::string gradeText(const TestModel& model, int percent, uint32_t seconds, boo
 // than nq_ask questions were finished), the wrong-answer list ("%3d, " per
 // question, ascending) unless every point was earned; writes the report's
 // closing rows (loading the send buffer with `linkActive`).
-ResultsSummary ShowRez(const TestModel& model, const RunState& st, const Clock& clock,
-                       ReportFile& report, bool linkActive);
+ResultsSummary summarizeResults(const TestModel& model, const RunState& st, const Clock& clock,
+                                ReportFile& report, bool linkActive);
 
 } // namespace qd

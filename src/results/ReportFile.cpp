@@ -188,8 +188,8 @@ Status ReportFile::takeWriteFault()
     return fault("Не удалось записать файл результатов!");
 }
 
-Status ReportFile::create_df(TestModel& model, std::string_view st_name, const Clock& clock,
-                             const std::filesystem::path& workDir)
+Status ReportFile::createReport(TestModel& model, std::string_view st_name, const Clock& clock,
+                                const std::filesystem::path& workDir)
 {
     close();
     m_path.clear();
@@ -206,7 +206,7 @@ Status ReportFile::create_df(TestModel& model, std::string_view st_name, const C
     if (name.empty()) {
         return std::nullopt; // no report for a nameless run
     }
-    del_harm(name);
+    makeFileNameSafe(name);
     m_name = name;
     m_named = true;
 
@@ -251,7 +251,7 @@ Status ReportFile::create_df(TestModel& model, std::string_view st_name, const C
     return std::nullopt;
 }
 
-void ReportFile::write_1q(const TestModel& model, const RunState& st, float points)
+void ReportFile::writeQuestionLine(const TestModel& model, const RunState& st, float points)
 {
     if (!m_named) {
         return;
@@ -278,8 +278,8 @@ void ReportFile::write_1q(const TestModel& model, const RunState& st, float poin
     put(formatReportRow(st.cur_q + 1, double(points), answer));
 }
 
-void ReportFile::write_rez(const RunState& st, int percent, uint32_t seconds, std::string_view grade,
-                           bool linkActive)
+void ReportFile::writeClosingRows(const RunState& st, int percent, uint32_t seconds,
+                                  std::string_view grade, bool linkActive)
 {
     put(formatClosingRows(double(st.score), st.max_score, percent, seconds, grade));
     // The test is over: the report must be on the disk, not in a cache that

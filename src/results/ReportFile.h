@@ -36,7 +36,7 @@ public:
     // missing character as "?"; a directory whose name is not UTF-8 as its
     // bytes, most likely code page 1251 already; at most 128 bytes). The
     // file name is st_name (code page 1251) without blanks, made harmless by
-    // del_harm, plus ".txt", stored under its UTF-8 form. A name that is
+    // makeFileNameSafe, plus ".txt", stored under its UTF-8 form. A name that is
     // empty without blanks gives no report and no message. The folder is
     // model.rez_dir (relative to workDir), made when missing; when the file
     // cannot be created there (no such folder, a regular file, no
@@ -47,8 +47,8 @@ public:
     // date (from `clock`), the names, the grading criteria and the headings.
     // The returned fault "Не удалось создать файл результатов!" (no folder
     // would take the file) is not fatal: the test runs without a report file.
-    Status create_df(TestModel& model, std::string_view st_name, const Clock& clock,
-                     const std::filesystem::path& workDir);
+    Status createReport(TestModel& model, std::string_view st_name, const Clock& clock,
+                        const std::filesystem::path& workDir);
 
     // The line of a scored question: its number (cur_q + 1), its points and
     // the answer column: for types 1 and 2 "%2d," per pick with the option's
@@ -56,14 +56,14 @@ public:
     // themselves), nothing when there is no pick; for the other types
     // ans_text. The line is written whole however long. Nothing without a
     // report.
-    void write_1q(const TestModel& model, const RunState& st, float points);
+    void writeQuestionLine(const TestModel& model, const RunState& st, float points);
 
     // The closing rows: points, percentage and time, grade (code page 1251);
     // then the file is flushed to the disk (fsync), which can fail as a write
     // does. With `linkActive` the whole report is then put into the send
     // buffer of the final exam message (no report: an empty one).
-    void write_rez(const RunState& st, int percent, uint32_t seconds, std::string_view grade,
-                   bool linkActive);
+    void writeClosingRows(const RunState& st, int percent, uint32_t seconds, std::string_view grade,
+                          bool linkActive);
 
     // "Не удалось записать файл результатов!" once, after the first write
     // that failed (the caller shows it, not fatal); nothing otherwise.
@@ -71,7 +71,7 @@ public:
 
     // The final exam message's buffer: kSendHeader bytes of room for the
     // message fields, the report's bytes, kSendTail spare bytes; and the
-    // report's length. Empty until write_rez loads it.
+    // report's length. Empty until writeClosingRows loads it.
     static constexpr int kSendHeader = 155;
     static constexpr int kSendTail = 8;
     const std::string& sendBuffer() const { return m_send; }

@@ -157,7 +157,7 @@ std::variant<RescoredReport, Fault> rescoreReport(const TestModel& model, const 
 {
     RescoredReport out;
     RunState st;
-    ReportFile none; // fsmarks writes its line nowhere
+    ReportFile none; // scoreQuestion writes its line nowhere
     std::vector<bool> asked(std::size_t(model.nq_total), false);
     int64_t askedMarks = 0;
     for (const ReportRow& row : report.rows) {
@@ -171,7 +171,7 @@ std::variant<RescoredReport, Fault> rescoreReport(const TestModel& model, const 
             return *f;
         }
         float points = 0.0f;
-        if (Status f = fsmarks(model, st, typed, none, &points)) {
+        if (Status f = scoreQuestion(model, st, typed, none, &points)) {
             return doesNotFit(row, f->message); // the engine's own message
         }
         out.points.push_back(points);

@@ -13,7 +13,7 @@ namespace qd {
 
 // Scoring a report's answers again with a (corrected) test: every answer
 // column is turned back into the response the window would have held and
-// scored by fsmarks, the very function the window calls, in the report's
+// scored by scoreQuestion, the very function the window calls, in the report's
 // asking order, so the float totals add up as they did in the run.
 //
 // The model must be as loaded, before a run's draws: option and cell orders

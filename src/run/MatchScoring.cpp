@@ -52,11 +52,11 @@ int groupsWithNumbers(const Question& q, int rows)
 
 } // namespace
 
-Status fsmarks4(const TestModel& model, RunState& st, float& points)
+Status scoreMatching(const TestModel& model, RunState& st, float& points)
 {
     const Question& q = model.stq[std::size_t(st.cur_q)];
     if (q.graph != 2) {
-        return fsmarks4n(model, st, points);
+        return scoreMatchingByMouse(model, st, points);
     }
     int typed = 0;
     const std::string t = typedGroups(st.ans_text, typed);
@@ -71,7 +71,7 @@ Status fsmarks4(const TestModel& model, RunState& st, float& points)
             continue; // a typed group always expects numbers
         }
         const float unit = value / float(grp.cnt);
-        const int f = strcmpmy(t, std::string_view(&grp.lbl, 1), int(t.size()));
+        const int f = findWithin(t, std::string_view(&grp.lbl, 1), int(t.size()));
         if (f < 0) {
             continue;
         }
@@ -82,7 +82,7 @@ Status fsmarks4(const TestModel& model, RunState& st, float& points)
             points -= float(h - grp.cnt) * unit;
         }
         for (int i = 0; i < h; ++i) {
-            if (is(grp.numbers.data(), nums[std::size_t(i)], grp.cnt) >= 0) {
+            if (indexOf(grp.numbers.data(), nums[std::size_t(i)], grp.cnt) >= 0) {
                 points += unit;
             }
         }
@@ -90,7 +90,7 @@ Status fsmarks4(const TestModel& model, RunState& st, float& points)
     return std::nullopt;
 }
 
-Status fsmarks4n(const TestModel& model, RunState& st, float& points)
+Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points)
 {
     const Question& q = model.stq[std::size_t(st.cur_q)];
     points = 0.0f;
@@ -136,7 +136,7 @@ Status fsmarks4n(const TestModel& model, RunState& st, float& points)
         }
         for (int i = 0; i < d; ++i) {
             const int32_t pick = row[std::size_t(i) + 1];
-            if (is(grp.numbers.data(), pick, n) >= 0) {
+            if (indexOf(grp.numbers.data(), pick, n) >= 0) {
                 points += unit;
             }
             appendEntry(st.ans_text, i == 0 ? label(grp.lbl, pick) : std::to_string(pick) + ",", full);
@@ -145,11 +145,11 @@ Status fsmarks4n(const TestModel& model, RunState& st, float& points)
     return std::nullopt;
 }
 
-Status fsmarks6(const TestModel& model, RunState& st, float& points)
+Status scoreMatchingColumns(const TestModel& model, RunState& st, float& points)
 {
     const Question& q = model.stq[std::size_t(st.cur_q)];
     if (q.graph != 2) {
-        return fsmarks6n(model, st, points);
+        return scoreMatchingColumnsByMouse(model, st, points);
     }
     int typed = 0;
     const std::string t = typedGroups(st.ans_text, typed);
@@ -182,7 +182,7 @@ Status fsmarks6(const TestModel& model, RunState& st, float& points)
     return std::nullopt;
 }
 
-Status fsmarks6n(const TestModel& model, RunState& st, float& points)
+Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& points)
 {
     const Question& q = model.stq[std::size_t(st.cur_q)];
     points = 0.0f;

@@ -15,10 +15,10 @@ Status prepareRun(TestModel& model, RunState& st, uint32_t seed)
 
     TestRandom random;
     random.seed(seed);
-    if (Status s = random_q(model, random, st.i_r)) {
+    if (Status s = drawQuestions(model, random, st.i_r)) {
         return s;
     }
-    return random_ans(model, random);
+    return shuffleOptions(model, random);
 }
 
 std::vector<int> questionsAsked(const TestModel& model, const RunState& st)

@@ -24,8 +24,8 @@ bool answerTyped(const Question& q)
     return q.graph == 2 || q.type == 5;
 }
 
-Status fsmarks(const TestModel& model, RunState& st, std::string_view typed, ReportFile& report,
-               float* points)
+Status scoreQuestion(const TestModel& model, RunState& st, std::string_view typed,
+                     ReportFile& report, float* points)
 {
     const Question& q = model.stq[std::size_t(st.cur_q)];
     st.ans_text.clear();
@@ -41,19 +41,19 @@ Status fsmarks(const TestModel& model, RunState& st, std::string_view typed, Rep
     switch (q.type) {
     case 1:
     case 2:
-        f = fsmarks1(model, st, p);
+        f = scoreChoice(model, st, p);
         break;
     case 3:
-        f = fsmarks3(model, st, p);
+        f = scoreOrdering(model, st, p);
         break;
     case 4:
-        f = fsmarks4(model, st, p);
+        f = scoreMatching(model, st, p);
         break;
     case 5:
-        f = fsmarks5(model, st, p);
+        f = scoreTypedText(model, st, p);
         break;
     case 6:
-        f = fsmarks6(model, st, p);
+        f = scoreMatchingColumns(model, st, p);
         break;
     default:
         return fault("Тип вопроса %d задан не верно!", st.cur_q + 1);
@@ -76,7 +76,7 @@ Status fsmarks(const TestModel& model, RunState& st, std::string_view typed, Rep
     }
     st.score += p;
     st.addMaxScore(q.mark);
-    report.write_1q(model, st, p);
+    report.writeQuestionLine(model, st, p);
     if (points) {
         *points = p;
     }
@@ -99,7 +99,7 @@ int32_t plusOne(int32_t v)
 
 } // namespace
 
-Status fsmarks1(const TestModel& model, RunState& st, float& points)
+Status scoreChoice(const TestModel& model, RunState& st, float& points)
 {
     const Question& q = model.stq[std::size_t(st.cur_q)];
     if (q.graph == 2) {
@@ -114,14 +114,14 @@ Status fsmarks1(const TestModel& model, RunState& st, float& points)
         points = float(-(st.n_picks - q.nrans)) * unit;
     }
     for (int i = 0; i < st.n_picks && i < kMaxAnswers; ++i) {
-        if (is(q.rans.data(), plusOne(st.picks[std::size_t(i)]), q.nrans) >= 0) {
+        if (indexOf(q.rans.data(), plusOne(st.picks[std::size_t(i)]), q.nrans) >= 0) {
             points += unit;
         }
     }
     return std::nullopt;
 }
 
-Status fsmarks3(const TestModel& model, RunState& st, float& points)
+Status scoreOrdering(const TestModel& model, RunState& st, float& points)
 {
     const Question& q = model.stq[std::size_t(st.cur_q)];
     int placed = 0;
@@ -160,11 +160,11 @@ Status fsmarks3(const TestModel& model, RunState& st, float& points)
     return std::nullopt;
 }
 
-Status fsmarks5(const TestModel& model, RunState& st, float& points)
+Status scoreTypedText(const TestModel& model, RunState& st, float& points)
 {
     const Question& q = model.stq[std::size_t(st.cur_q)];
     std::string w = st.ans_text;
-    if (Status f = delsp(w)) {
+    if (Status f = removeBlanks(w)) {
         return f;
     }
     lowerCp1251(w);

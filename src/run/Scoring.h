@@ -38,8 +38,8 @@ bool answerTyped(const Question& q);
 // Fatal faults: "Переполнение буфера для Edit->Text!" for a typed text of
 // 128 characters or more, "Тип вопроса %d задан не верно!" for an unknown
 // type; nothing is counted then. `points` (optional) receives the points.
-Status fsmarks(const TestModel& model, RunState& st, std::string_view typed, ReportFile& report,
-               float* points = nullptr);
+Status scoreQuestion(const TestModel& model, RunState& st, std::string_view typed,
+                     ReportFile& report, float* points = nullptr);
 
 // The rules by type. Each reads question st.cur_q and the response in `st`
 // (ans_text already holds the typed text) and sets `points`, which may be
@@ -49,7 +49,7 @@ Status fsmarks(const TestModel& model, RunState& st, std::string_view typed, Rep
 // earns a unit. With graph 2 the picks are first read from ans_text as
 // 1-based option numbers of the file (picks, n_picks rewritten; an
 // unreadable list leaves n_picks negative and earns nothing).
-Status fsmarks1(const TestModel& model, RunState& st, float& points);
+Status scoreChoice(const TestModel& model, RunState& st, float& points);
 
 // Type 3: each position holding the expected option earns mark / nrans.
 // With graph 2 order3 is read from ans_text; with the mouse the positions
@@ -57,11 +57,11 @@ Status fsmarks1(const TestModel& model, RunState& st, float& points);
 // as empty (0), and ans_text is rebuilt for the report as "%d," per filled
 // position with the option's file number (0 for an empty one). ans_text
 // holds at most 127 bytes: entries that do not fit are dropped whole.
-Status fsmarks3(const TestModel& model, RunState& st, float& points);
+Status scoreOrdering(const TestModel& model, RunState& st, float& points);
 
 // Type 5: ans_text without blanks, lowered by the code page's rules, equal
 // byte for byte to tans earns the mark, anything else 0.
-Status fsmarks5(const TestModel& model, RunState& st, float& points);
+Status scoreTypedText(const TestModel& model, RunState& st, float& points);
 
 // After the test time has run out when a question ended: every question
 // from position n_done to nq_ask - 1 adds its mark to max_score and nothing

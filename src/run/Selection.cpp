@@ -7,7 +7,7 @@
 
 namespace qd {
 
-Status intermix(int32_t* arr, int n, int nv, TestRandom& random)
+Status drawSample(int32_t* arr, int n, int nv, TestRandom& random)
 {
     if (nv > n) {
         return fault("nv > n in intermix()!\n");
@@ -21,7 +21,7 @@ Status intermix(int32_t* arr, int n, int nv, TestRandom& random)
     return std::nullopt;
 }
 
-Status random_q(const TestModel& model, TestRandom& random, std::vector<int32_t>& i_r)
+Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int32_t>& i_r)
 {
     const int nsect = model.nsect;
     const std::size_t sections = std::size_t(std::max(nsect, 0));
@@ -50,7 +50,7 @@ Status random_q(const TestModel& model, TestRandom& random, std::vector<int32_t>
     std::vector<int32_t> rand_nr(sections);
     std::iota(rand_nr.begin(), rand_nr.end(), 0);
     if (model.rnd_sect == 1) {
-        if (Status f = intermix(rand_nr.data(), nsect, nsect, random)) {
+        if (Status f = drawSample(rand_nr.data(), nsect, nsect, random)) {
             return f;
         }
     }
@@ -62,7 +62,7 @@ Status random_q(const TestModel& model, TestRandom& random, std::vector<int32_t>
         pool.resize(std::size_t(kqr0[u]));
         std::iota(pool.begin(), pool.end(), model.nqr[u] - 1);
         if (model.rnd_quest == 1) {
-            if (Status f = intermix(pool.data(), kqr0[u], kqr[u], random)) {
+            if (Status f = drawSample(pool.data(), kqr0[u], kqr[u], random)) {
                 return f;
             }
         }
@@ -77,13 +77,13 @@ std::vector<int32_t> shuffled(int n, TestRandom& random, Status& f)
 {
     std::vector<int32_t> perm(std::size_t(std::max(n, 0)));
     std::iota(perm.begin(), perm.end(), 0);
-    f = intermix(perm.data(), n, n, random);
+    f = drawSample(perm.data(), n, n, random);
     return perm;
 }
 
 } // namespace
 
-Status random_ans(TestModel& model, TestRandom& random)
+Status shuffleOptions(TestModel& model, TestRandom& random)
 {
     if (model.rnd_ans != 1) {
         return std::nullopt;
@@ -102,7 +102,7 @@ Status random_ans(TestModel& model, TestRandom& random)
             std::copy(perm.begin(), perm.end(), q.ord.begin());
             for (int j = 0; j < q.nrans; ++j) {
                 int32_t& r = q.rans[std::size_t(j)];
-                r = is(perm.data(), r - 1, q.nans) + 1;
+                r = indexOf(perm.data(), r - 1, q.nans) + 1;
             }
         } else if (q.type == 4 || q.type == 6) {
             for (Column& c : q.col) {

@@ -18,7 +18,7 @@ namespace qd {
 // each draw taking an entry out of a working copy whose later entries move
 // up); entries nv..n-1 are left as they were. Exactly nv draws are made.
 // Fault "nv > n in intermix()!\n" when more are asked for than there are.
-Status intermix(int32_t* arr, int n, int nv, TestRandom& random);
+Status drawSample(int32_t* arr, int n, int nv, TestRandom& random);
 
 // The record indexes of the questions of this run in asking order. Every
 // section contributes its share of nq_ask (rounded half up, at least one;
@@ -28,7 +28,7 @@ Status intermix(int32_t* arr, int n, int nv, TestRandom& random);
 // else the section's first ones in file order. The result holds the sum of
 // the sections' draws, which may exceed nq_ask: the run asks only the first
 // nq_ask entries.
-Status random_q(const TestModel& model, TestRandom& random, std::vector<int32_t>& i_r);
+Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int32_t>& i_r);
 
 // With rnd_ans: shuffles the options of every question in record order
 // (drawn or not). Types 1 to 3 get a new `ord`, their slots re-laid and
@@ -36,7 +36,7 @@ Status random_q(const TestModel& model, TestRandom& random, std::vector<int32_t>
 // and 6 get a new `cord` per column and their cells re-laid, their groups
 // stay in file numbering. Typed questions (type 5, graph 2) are skipped:
 // their typed numbers refer to the file's order. Without rnd_ans nothing.
-Status random_ans(TestModel& model, TestRandom& random);
+Status shuffleOptions(TestModel& model, TestRandom& random);
 
 // Reorders `count` slots so that position i shows the slot that stood at
 // perm[i]. Each slot keeps its text, its columns and its height in lines;

@@ -107,7 +107,7 @@ Status TestSession::OnTimerWaitServer()
         return std::nullopt;
     }
     // Not fatal: the test runs without a report file, or with its copy.
-    Status s = m_report.create_df(m_model, m_rs.st_name, m_clock, m_workDir);
+    Status s = m_report.createReport(m_model, m_rs.st_name, m_clock, m_workDir);
     if (!s) {
         s = m_report.takeWriteFault();
     }
@@ -268,7 +268,7 @@ Status TestSession::next_q()
         std::copy_n(m_rs.picks.begin(), q.ncol - 1, m_rs.grid6[std::size_t(m_rs.act_row)].begin());
     }
     float points = 0.0f;
-    if (Status s = fsmarks(m_model, m_rs, m_editText, m_report, &points)) {
+    if (Status s = scoreQuestion(m_model, m_rs, m_editText, m_report, &points)) {
         return s;
     }
     m_lastPoints = points;
@@ -297,18 +297,19 @@ Status TestSession::next_q()
         skip_unasked(m_model, m_rs);
     }
     if (m_rs.n_done > m_model.nq_ask - 1) {
-        return ShowRez();
+        return showResults();
     }
     showQuestion(false);
     return std::nullopt;
 }
 
-Status TestSession::ShowRez()
+Status TestSession::showResults()
 {
     m_phase = Phase::Finished;
     m_view.setProgress(0, m_model.t_quest);
     m_view.setQuestionTimer(false);
-    const ResultsSummary results = qd::ShowRez(m_model, m_rs, m_clock, m_report, m_linkActive);
+    const ResultsSummary results =
+        qd::summarizeResults(m_model, m_rs, m_clock, m_report, m_linkActive);
     if (m_examMode && m_linkActive && m_exam != nullptr) {
         m_exam->finished(results.percent, results.grade);
     }
@@ -328,7 +329,7 @@ TestSession::CloseReply TestSession::OnCloseMain()
     // The results are shown once per run: after the last question the main
     // window is gone already, and a later request changes nothing.
     if (m_closeAttempts == 1 && m_phase == Phase::Question) {
-        ShowRez();
+        showResults();
         m_report.close();
     }
     return CloseReply::KeepOpen;
@@ -354,7 +355,7 @@ const AnswerSlot& TestSession::slotAt(int col, int row) const
     return q.ans[std::size_t(row)];
 }
 
-int TestSession::activans(int x, int y, int& column, bool& marker) const
+int TestSession::hitTest(int x, int y, int& column, bool& marker) const
 {
     marker = false;
     column = -1;
@@ -388,7 +389,7 @@ int TestSession::activans(int x, int y, int& column, bool& marker) const
     return -1;
 }
 
-bool TestSession::IsAnsCh(int col, int k) const
+bool TestSession::isChosen(int col, int k) const
 {
     const Question& q = current();
     switch (q.type) {
@@ -438,7 +439,7 @@ void TestSession::OnMouseMove(int x, int y)
     }
     int column = -1;
     bool marker = false;
-    int row = activans(x, y, column, marker);
+    int row = hitTest(x, y, column, marker);
     if (row != -1 && marker) {
         row = -1; // the marker cell is no hover target
     }
@@ -452,12 +453,12 @@ void TestSession::OnMouseMove(int x, int y)
     } else if (moved) {
         m_view.setHandCursor(true);
         m_rs.cursor_id = kHandCursor;
-        if (!IsAnsCh(column, row)) {
+        if (!isChosen(column, row)) {
             drawCell(column, row, colour::blue);
             drew = true;
         }
     }
-    if (moved && m_rs.hover_row != -1 && !IsAnsCh(m_rs.hover_col, m_rs.hover_row)) {
+    if (moved && m_rs.hover_row != -1 && !isChosen(m_rs.hover_col, m_rs.hover_row)) {
         drawCell(m_rs.hover_col, m_rs.hover_row, colour::black);
         drew = true;
     }
@@ -475,7 +476,7 @@ void TestSession::OnMouseDown(int x, int y)
     }
     int column = -1;
     bool marker = false;
-    const int row = activans(x, y, column, marker);
+    const int row = hitTest(x, y, column, marker);
     if (row == -1) {
         return;
     }

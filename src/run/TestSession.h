@@ -68,9 +68,9 @@ public:
     // Hit test on the answer rectangles as they stand on the screen: the
     // row of the option under (x, y) or -1; its column (0 for types 1 to 3,
     // -1 for no hit) and whether the point is in its marker cell.
-    int activans(int x, int y, int& column, bool& marker) const;
+    int hitTest(int x, int y, int& column, bool& marker) const;
     // Whether cell k of column col belongs to the current response.
-    bool IsAnsCh(int col, int k) const;
+    bool isChosen(int col, int k) const;
 
     Phase phase() const { return m_phase; }
     const RunState& state() const { return m_rs; }
@@ -89,7 +89,7 @@ private:
     void showQuestion(bool first);
     void display();
     void display_ans();
-    Status ShowRez();
+    Status showResults();
 
     bool OnMouseDownTip3(int row, bool marker);
     bool OnMouseDownTip4(int column, int row);

@@ -27,7 +27,7 @@ int QuestionScreen::displayQuestion(int q)
     paintHold_ = false;
     picture_ = QImage();
     pictureRect_ = QRect();
-    bitmap_.DispRect(colour::silver, 0, 0, width(), height());
+    bitmap_.fillRect(colour::silver, 0, 0, width(), height());
 
     int pic_dy = 0;
     if (question.graph != 0) {
@@ -44,7 +44,7 @@ int QuestionScreen::displayQuestion(int q)
         }
     }
 
-    bitmap_.outtext(question.text, colour::blue, question.indent, pic_dy);
+    bitmap_.drawText(question.text, colour::blue, question.indent, pic_dy);
     paintHold_ = !picture_.isNull();
     return pic_dy;
 }
@@ -53,7 +53,7 @@ void QuestionScreen::drawAnswers(int q, int whiteTop, const uint32_t* col3)
 {
     const Question& question = model_.stq.at(std::size_t(q));
     if (whiteTop != kNoAnswerArea) {
-        bitmap_.DispRect(colour::white, 0, whiteTop, width(), height());
+        bitmap_.fillRect(colour::white, 0, whiteTop, width(), height());
     }
     switch (question.type) {
     case 1:
@@ -63,10 +63,10 @@ void QuestionScreen::drawAnswers(int q, int whiteTop, const uint32_t* col3)
         for (int j = 0; j < n; ++j) {
             const AnswerSlot& slot = question.ans[std::size_t(j)];
             if (question.type == 3) {
-                bitmap_.DispRect(colour::blue, slot.left - model_.char_w, slot.top, slot.left,
+                bitmap_.fillRect(colour::blue, slot.left - model_.char_w, slot.top, slot.left,
                                  slot.bottom);
             }
-            bitmap_.outtext(slot.str, col3[j], slot.left, slot.top);
+            bitmap_.drawText(slot.str, col3[j], slot.left, slot.top);
         }
         break;
     }
@@ -76,7 +76,7 @@ void QuestionScreen::drawAnswers(int q, int whiteTop, const uint32_t* col3)
             const int n = std::min({int(column.nrow), int(column.cell.size()), kMaxAnswers});
             for (int j = 0; j < n; ++j) {
                 const AnswerSlot& slot = column.cell[std::size_t(j)];
-                bitmap_.outtext(slot.str, col3[j], slot.left, slot.top);
+                bitmap_.drawText(slot.str, col3[j], slot.left, slot.top);
             }
         }
         break;
@@ -87,12 +87,12 @@ void QuestionScreen::drawAnswers(int q, int whiteTop, const uint32_t* col3)
 
 void QuestionScreen::drawOption(const AnswerSlot& slot, uint32_t colour)
 {
-    bitmap_.outtext(slot.str, colour, slot.left, slot.top);
+    bitmap_.drawText(slot.str, colour, slot.left, slot.top);
 }
 
 void QuestionScreen::fillRect(uint32_t colour, int left, int top, int right, int bottom)
 {
-    bitmap_.DispRect(colour, left, top, right, bottom);
+    bitmap_.fillRect(colour, left, top, right, bottom);
 }
 
 void QuestionScreen::capturePicture()

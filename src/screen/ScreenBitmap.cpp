@@ -71,7 +71,7 @@ void ScreenBitmap::setTestFont(int fontSize, bool bold, int lineH)
     lineH_ = lineH;
 }
 
-int ScreenBitmap::outtext(std::string_view text, uint32_t colour, int x, int y)
+int ScreenBitmap::drawText(std::string_view text, uint32_t colour, int x, int y)
 {
     const std::size_t nul = text.find('\0');
     if (nul != std::string_view::npos) {
@@ -103,7 +103,7 @@ int ScreenBitmap::outtext(std::string_view text, uint32_t colour, int x, int y)
     return charW_;
 }
 
-void ScreenBitmap::DispRect(uint32_t colour, int left, int top, int right, int bottom)
+void ScreenBitmap::fillRect(uint32_t colour, int left, int top, int right, int bottom)
 {
     if (right <= left || bottom <= top) {
         return;

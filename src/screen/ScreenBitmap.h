@@ -28,10 +28,10 @@ public:
     // is not part of a pair takes one cell like any other byte. Only glyph
     // pixels are painted; the text ends at its first NUL byte. Returns
     // char_w.
-    int outtext(std::string_view text, uint32_t colour, int x, int y);
+    int drawText(std::string_view text, uint32_t colour, int x, int y);
 
     // Fills left <= x < right, top <= y < bottom.
-    void DispRect(uint32_t colour, int left, int top, int right, int bottom);
+    void fillRect(uint32_t colour, int left, int top, int right, int bottom);
 
     // Copies an image unchanged to (left, top); what falls outside is cut.
     void copyImage(const QImage& picture, int left, int top);

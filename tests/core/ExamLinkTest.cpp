@@ -322,9 +322,9 @@ TEST_F(ExamLinkTest, FinalMessageCarriesTheReportFileByteForByte)
     model.test_name = toCp1251("Гази");
     qdtest::FixedClock clock;
     ReportFile file;
-    ASSERT_FALSE(file.create_df(model, toCp1251("Петренко П.І."), clock, path()));
+    ASSERT_FALSE(file.createReport(model, toCp1251("Петренко П.І."), clock, path()));
     RunState st;
-    file.write_rez(st, 0, 61, toCp1251("Тест не завершено!"), true);
+    file.writeClosingRows(st, 0, 61, toCp1251("Тест не завершено!"), true);
     link.setReport(&file);
 
     registerAndGrant(toCp1251("Петренко П.І."));

@@ -68,7 +68,7 @@ struct Finished
 
 } // namespace
 
-TEST(ShowRez, TimeAndSortedWrongList)
+TEST(summarizeResults, TimeAndSortedWrongList)
 {
     Finished r;
     r.model = modelOf(std::vector<Question>(12, choice(1, 2, {1}, 1)));
@@ -78,7 +78,7 @@ TEST(ShowRez, TimeAndSortedWrongList)
     r.st.nrighta = {12, 3, 7};
     r.st.tick_test = 4000000000u; // the tick count wraps during the test
     r.clock.tick = r.st.tick_test + 3725999u;
-    const ResultsSummary s = ShowRez(r.model, r.st, r.clock, r.report, false);
+    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
     EXPECT_EQ(s.points, "9.00");
     EXPECT_EQ(s.maxScore, 12);
     EXPECT_EQ(s.percent, 75);
@@ -89,14 +89,14 @@ TEST(ShowRez, TimeAndSortedWrongList)
     EXPECT_EQ(s.wrongList, "  3,   7,  12, ");
 }
 
-TEST(ShowRez, UnfinishedTest)
+TEST(summarizeResults, UnfinishedTest)
 {
     Finished r;
     r.model = modelOf(std::vector<Question>(10, choice(1, 2, {1}, 1)));
     r.st.n_done = 3;
     r.st.score = 3;
     r.st.max_score = 3;
-    const ResultsSummary s = ShowRez(r.model, r.st, r.clock, r.report, false);
+    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
     EXPECT_EQ(s.grade, toCp1251("Тест не завершено!"));
     EXPECT_EQ(s.percent, 100);
     EXPECT_TRUE(s.everyPointEarned);
@@ -105,12 +105,12 @@ TEST(ShowRez, UnfinishedTest)
     // Closed before the first answer: no division by zero.
     Finished none;
     none.model = r.model;
-    const ResultsSummary z = ShowRez(none.model, none.st, none.clock, none.report, false);
+    const ResultsSummary z = summarizeResults(none.model, none.st, none.clock, none.report, false);
     EXPECT_EQ(z.percent, 0);
     EXPECT_EQ(z.grade, toCp1251("Тест не завершено!"));
 }
 
-TEST(ShowRez, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
+TEST(summarizeResults, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
 {
     // Twelve correct options worth 1/12 each: each question's float sum is
     // 0.99999988, yet it is fully right, and so is the whole test.
@@ -125,7 +125,7 @@ TEST(ShowRez, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
         for (int i = 0; i < 12; ++i) {
             r.st.picks[std::size_t(i)] = i;
         }
-        ASSERT_FALSE(fsmarks(r.model, r.st, "", r.report));
+        ASSERT_FALSE(scoreQuestion(r.model, r.st, "", r.report));
     }
     r.st.n_done = 2;
     ASSERT_LT(r.st.score, 2.0f);
@@ -133,14 +133,14 @@ TEST(ShowRez, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
     ASSERT_TRUE(r.st.nrighta.empty());
 
     r.clock.tick = 250000;
-    const ResultsSummary s = ShowRez(r.model, r.st, r.clock, r.report, false);
+    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
     EXPECT_EQ(s.grade, toCp1251("Відмінно"));
     EXPECT_TRUE(s.everyPointEarned);
     EXPECT_EQ(s.wrongList, "");
     EXPECT_EQ(s.percent, 100);
 }
 
-TEST(ShowRez, QuestionsLeftByTheTimeLimitAreNotEarned)
+TEST(summarizeResults, QuestionsLeftByTheTimeLimitAreNotEarned)
 {
     Finished r;
     r.model = modelOf(std::vector<Question>(3, choice(1, 2, {1}, 1)));
@@ -148,10 +148,10 @@ TEST(ShowRez, QuestionsLeftByTheTimeLimitAreNotEarned)
     r.st.i_r = {0, 1, 2};
     r.st.n_picks = 1;
     r.st.picks[0] = 0;
-    ASSERT_FALSE(fsmarks(r.model, r.st, "", r.report));
+    ASSERT_FALSE(scoreQuestion(r.model, r.st, "", r.report));
     r.st.n_done = 1;
     skip_unasked(r.model, r.st);
-    const ResultsSummary s = ShowRez(r.model, r.st, r.clock, r.report, false);
+    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
     EXPECT_EQ(s.grade, toCp1251("Незадовільно")); // graded, not "unfinished"
     EXPECT_EQ(s.maxScore, 3);
     EXPECT_EQ(s.percent, 33);

@@ -9,10 +9,10 @@ using namespace qdtest;
 
 namespace {
 
-Status parseHeader(TestModel& m, const std::string& utf8, int width = 1024)
+Status parseHeaderText(TestModel& m, const std::string& utf8, int width = 1024)
 {
     m.bufO = toCp1251(utf8);
-    return fillmain(m, width);
+    return parseHeader(m, width);
 }
 
 } // namespace
@@ -29,7 +29,7 @@ TEST(HeaderParser, TheExampleHeaderWithAnyLabels)
                                                 "60", "75", "90", "0", "300", "600", "900", "1", "1", "1"});
     for (const std::string& text : {asWritten, otherLabels}) {
         TestModel m;
-        ASSERT_FALSE(parseHeader(m, text));
+        ASSERT_FALSE(parseHeaderText(m, text));
         EXPECT_EQ(m.disc_name, toCp1251(" Хімія"));
         EXPECT_EQ(m.test_name, toCp1251(" Кислоти"));
         EXPECT_EQ(m.nq_total, 10);
@@ -55,7 +55,7 @@ TEST(HeaderParser, TextsMayBeEmptyAndEndAtANulByte)
     TestModel m;
     m.bufO = toCp1251(text);
     m.bufO[m.bufO.find(toCp1251("Кислоти"))] = '\0';
-    ASSERT_FALSE(fillmain(m, 1024));
+    ASSERT_FALSE(parseHeader(m, 1024));
     EXPECT_EQ(m.disc_name, "");
     EXPECT_EQ(m.test_name, " ");
     EXPECT_EQ(m.nq_total, 2);
@@ -73,7 +73,7 @@ TEST(HeaderParser, NarrowWindowsGetASmallerFont)
     };
     for (const Case& c : cases) {
         TestModel m;
-        ASSERT_FALSE(parseHeader(m, headerWith({{6, c.size}, {7, c.bold}}), c.width));
+        ASSERT_FALSE(parseHeaderText(m, headerWith({{6, c.size}, {7, c.bold}}), c.width));
         EXPECT_EQ(m.font_size, c.font_size) << c.width << " " << c.size;
         EXPECT_EQ(m.line_h, c.line_h) << c.width << " " << c.size;
         EXPECT_EQ(m.font_bold, c.font_bold) << c.width << " " << c.size;
@@ -90,7 +90,7 @@ TEST(HeaderParser, SectionListsWithinTheirSpan)
     };
     for (const Case& c : cases) {
         TestModel m;
-        ASSERT_FALSE(parseHeader(m, headerWith({{3, c.nsect}, {4, c.list}}, c.nq))) << c.list;
+        ASSERT_FALSE(parseHeaderText(m, headerWith({{3, c.nsect}, {4, c.list}}, c.nq))) << c.list;
         EXPECT_EQ(m.nqr, c.nqr) << c.list;
     }
 }

@@ -28,7 +28,7 @@ Result rows4(const Question& q, const std::vector<std::vector<int>>& rows)
         std::copy(rows[r].begin(), rows[r].end(), st.rows4[r].begin() + 1);
     }
     Result res;
-    EXPECT_FALSE(fsmarks4(m, st, res.points));
+    EXPECT_FALSE(scoreMatching(m, st, res.points));
     res.text = st.ans_text;
     return res;
 }
@@ -45,7 +45,7 @@ Result grid6(const Question& q, const std::vector<std::vector<int>>& rows)
         std::copy(rows[r].begin(), rows[r].end(), st.grid6[r].begin());
     }
     Result res;
-    EXPECT_FALSE(fsmarks6(m, st, res.points));
+    EXPECT_FALSE(scoreMatchingColumns(m, st, res.points));
     res.text = st.ans_text;
     return res;
 }
@@ -56,7 +56,7 @@ float typed(const Question& q, const std::string& text)
     RunState st;
     st.ans_text = text;
     float points = -99;
-    EXPECT_FALSE(q.type == 4 ? fsmarks4(m, st, points) : fsmarks6(m, st, points));
+    EXPECT_FALSE(q.type == 4 ? scoreMatching(m, st, points) : scoreMatchingColumns(m, st, points));
     return points;
 }
 
@@ -182,7 +182,7 @@ TEST(MatchScoring, PickOutsideItsColumnIsAFault)
     st.rows4[0][0] = 1;
     st.rows4[0][1] = 4;
     float points = 0;
-    const Status f = fsmarks4(m, st, points);
+    const Status f = scoreMatching(m, st, points);
     ASSERT_TRUE(f);
     EXPECT_EQ(f->message, toCp1251("Не правильное обращение к функции RestoreNumb()!"));
 }

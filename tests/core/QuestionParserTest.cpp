@@ -277,7 +277,8 @@ TEST(QuestionParser, IndExtrElSkipsTheUsedIndexes)
         {false, {0, 1, 2, 3, 4}, -1},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(IndExtrEl(values, 5, c.largest, int(c.used.size()), c.used.data()), c.expected)
+        EXPECT_EQ(indexOfExtreme(values, 5, c.largest, int(c.used.size()), c.used.data()),
+                  c.expected)
             << c.largest << " " << c.used.size();
     }
 }

@@ -70,7 +70,7 @@ protected:
 
 TEST_F(ReportFileTest, WholeReportByteForByte)
 {
-    ASSERT_FALSE(report.create_df(model, toCp1251("Петренко П.І."), clock, work));
+    ASSERT_FALSE(report.createReport(model, toCp1251("Петренко П.І."), clock, work));
     const fs::path file = home / "REZ_TEST" / "ПетренкоП_I_.txt";
     EXPECT_EQ(report.path(), file);
 
@@ -83,7 +83,7 @@ TEST_F(ReportFileTest, WholeReportByteForByte)
     st.n_picks = 2;
     st.picks[0] = 3;
     st.picks[1] = 0;
-    ASSERT_FALSE(fsmarks(model, st, "", report));
+    ASSERT_FALSE(scoreQuestion(model, st, "", report));
     // Every finished question's line is on disk at once.
     EXPECT_NE(slurp(file).find("     1          2.00        1, 3,\n"), std::string::npos);
 
@@ -91,8 +91,8 @@ TEST_F(ReportFileTest, WholeReportByteForByte)
     st.resetResponse();
     st.order3[0] = 2, st.order3[1] = 1;
     st.col3[0] = st.col3[1] = colour::red;
-    ASSERT_FALSE(fsmarks(model, st, "", report));
-    report.write_rez(st, 33, 3725, toCp1251("Незадовільно"), false);
+    ASSERT_FALSE(scoreQuestion(model, st, "", report));
+    report.writeClosingRows(st, 33, 3725, toCp1251("Незадовільно"), false);
 
     const std::string dir = work.string();
     const std::string want = toCp1251("Дата:  7.12.2026   Час: 10. 5. 9\n"
@@ -116,9 +116,9 @@ TEST_F(ReportFileTest, WholeReportByteForByte)
 TEST_F(ReportFileTest, TimeCriteriaAndTheSendBuffer)
 {
     model.by_time = 1;
-    ASSERT_FALSE(report.create_df(model, "x", clock, work));
+    ASSERT_FALSE(report.createReport(model, "x", clock, work));
     RunState st;
-    report.write_rez(st, 0, 59, toCp1251("Тест не завершено!"), true);
+    report.writeClosingRows(st, 0, 59, toCp1251("Тест не завершено!"), true);
     const std::string text = slurp(home / "REZ_TEST" / "x.txt");
     EXPECT_NE(text.find(toCp1251("Критерії оцінювання: Задовільно <= 900c, Добре <= 600c, Відмінно <= 300c.")),
               std::string::npos);
@@ -145,7 +145,7 @@ TEST_F(ReportFileTest, FileNames)
     for (const auto& c : cases) {
         TestModel m = model;
         ReportFile r;
-        ASSERT_FALSE(r.create_df(m, toCp1251(c.name), clock, work));
+        ASSERT_FALSE(r.createReport(m, toCp1251(c.name), clock, work));
         EXPECT_EQ(r.path(), home / "REZ_TEST" / c.file) << c.name;
         EXPECT_TRUE(fs::exists(home / "REZ_TEST" / c.file)) << c.name;
     }
@@ -153,13 +153,13 @@ TEST_F(ReportFileTest, FileNames)
 
 TEST_F(ReportFileTest, ANameOfBlanksGivesNoReport)
 {
-    ASSERT_FALSE(report.create_df(model, "   ", clock, work));
+    ASSERT_FALSE(report.createReport(model, "   ", clock, work));
     EXPECT_FALSE(report.isOpen());
     EXPECT_FALSE(fs::exists(home / "REZ_TEST"));
     EXPECT_NE(model.test_name.find("\r\n("), std::string::npos); // still extended
     RunState st;
-    report.write_1q(model, st, 1.0f);
-    report.write_rez(st, 0, 0, "x", true);
+    report.writeQuestionLine(model, st, 1.0f);
+    report.writeClosingRows(st, 0, 0, "x", true);
     EXPECT_EQ(report.sendLength(), 0);
     EXPECT_EQ(report.sendBuffer().size(), 163u);
 }
@@ -168,19 +168,19 @@ TEST_F(ReportFileTest, ResultsDirectory)
 {
     // A relative setting is made in the working directory, or used there.
     model.rez_dir = "results";
-    ASSERT_FALSE(report.create_df(model, "a", clock, work));
+    ASSERT_FALSE(report.createReport(model, "a", clock, work));
     EXPECT_EQ(report.path(), work / "results" / "a.txt");
     TestModel again = modelOf({});
     again.rez_dir = "results";
     ReportFile second;
-    ASSERT_FALSE(second.create_df(again, "a", clock, work));
+    ASSERT_FALSE(second.createReport(again, "a", clock, work));
     EXPECT_EQ(second.path(), work / "results" / "a (2).txt");
 
     // One that cannot be created falls back to the home directory.
     TestModel deep = modelOf({});
     deep.rez_dir = "no/such/dir";
     ReportFile third;
-    ASSERT_FALSE(third.create_df(deep, "a", clock, work));
+    ASSERT_FALSE(third.createReport(deep, "a", clock, work));
     EXPECT_EQ(third.path(), home / "REZ_TEST" / "a.txt");
 }
 
@@ -196,7 +196,7 @@ TEST_F(ReportFileTest, AnExistingReportIsNeverReplaced)
     for (int i = 0; i < 3; ++i) {
         TestModel m = model;
         ReportFile r;
-        ASSERT_FALSE(r.create_df(m, toCp1251(names[i]), clock, work));
+        ASSERT_FALSE(r.createReport(m, toCp1251(names[i]), clock, work));
         EXPECT_EQ(r.path(), home / "REZ_TEST" / files[i]) << i;
         texts.push_back(slurp(r.path()));
     }
@@ -215,7 +215,7 @@ TEST_F(ReportFileTest, ALinkPlantedUnderTheReportsNameIsNotFollowed)
     fs::create_symlink(target, dir / "a.txt");
     fs::create_symlink(root / "nothing-here.txt", dir / "a (2).txt"); // dangling
 
-    ASSERT_FALSE(report.create_df(model, "a", clock, work));
+    ASSERT_FALSE(report.createReport(model, "a", clock, work));
     EXPECT_EQ(report.path(), dir / "a (3).txt");
     EXPECT_FALSE(fs::is_symlink(report.path()));
     EXPECT_EQ(slurp(target), "keep");
@@ -238,7 +238,7 @@ TEST_F(ReportFileTest, AResultsFolderThatTakesNoFileFallsBackToTheHomeFolder)
         TestModel m = model;
         m.rez_dir = c.rez_dir;
         ReportFile r;
-        EXPECT_FALSE(r.create_df(m, "a", clock, work)) << c.why;
+        EXPECT_FALSE(r.createReport(m, "a", clock, work)) << c.why;
         EXPECT_TRUE(r.isOpen()) << c.why;
         EXPECT_EQ(r.path().parent_path(), home / "REZ_TEST") << c.why;
         EXPECT_NE(slurp(r.path()).find(toCp1251("Результати тестування")), std::string::npos)
@@ -266,7 +266,7 @@ TEST_F(ReportFileTest, AHomeAndAWorkingDirectoryWhoseNamesAreNotUtf8)
         }
     } cleanUp{{oddHome, oddWork}};
     setenv("HOME", oddHome.c_str(), 1);
-    ASSERT_FALSE(report.create_df(model, "a", clock, oddWork));
+    ASSERT_FALSE(report.createReport(model, "a", clock, oddWork));
     EXPECT_EQ(report.path(), oddHome / "REZ_TEST" / "a.txt");
     EXPECT_TRUE(fs::is_regular_file(oddHome / "REZ_TEST" / "a.txt"));
     // The test name's second line holds the directory's own bytes.
@@ -275,16 +275,16 @@ TEST_F(ReportFileTest, AHomeAndAWorkingDirectoryWhoseNamesAreNotUtf8)
 
 namespace {
 
-// The steps of a run after create_df: two answered questions and the end.
+// The steps of a run after createReport: two answered questions and the end.
 void playRun(ReportFile& r, const TestModel& m, RunState& st)
 {
     st.n_picks = 1;
     st.picks[0] = 0;
     st.cur_q = 0;
-    r.write_1q(m, st, 1.0f);
+    r.writeQuestionLine(m, st, 1.0f);
     st.cur_q = 1;
-    r.write_1q(m, st, 0.0f);
-    r.write_rez(st, 25, 61, toCp1251("Незадовільно"), true);
+    r.writeQuestionLine(m, st, 0.0f);
+    r.writeClosingRows(st, 25, 61, toCp1251("Незадовільно"), true);
 }
 
 } // namespace
@@ -295,7 +295,7 @@ TEST_F(ReportFileTest, AWriteThatFailsIsToldAndTheWholeReportStillTravels)
     TestModel m1 = model;
     ReportFile reference;
     RunState st;
-    ASSERT_FALSE(reference.create_df(m1, "a", clock, work));
+    ASSERT_FALSE(reference.createReport(m1, "a", clock, work));
     playRun(reference, m1, st);
     const std::string whole = slurp(reference.path());
     ASSERT_EQ(reference.sendBuffer().substr(155, whole.size()), whole);
@@ -305,7 +305,7 @@ TEST_F(ReportFileTest, AWriteThatFailsIsToldAndTheWholeReportStillTravels)
     // The same run where the file may not grow past its headings and a few
     // bytes: it is already in the fall-back folder, so no copy can help.
     TestModel m2 = model;
-    ASSERT_FALSE(report.create_df(m2, "a", clock, work));
+    ASSERT_FALSE(report.createReport(m2, "a", clock, work));
     const fs::path file = report.path();
     const std::size_t head = slurp(file).size();
     {
@@ -404,8 +404,8 @@ TEST_F(ReportFileTest, AFullResultsFolderMovesTheWholeReportToTheFallBackFolder)
         TestModel m = model;
         m.rez_dir = small.string();
         ReportFile r;
-        if (r.create_df(m, "a", clock, work)) {
-            return "create_df failed";
+        if (r.createReport(m, "a", clock, work)) {
+            return "createReport failed";
         }
         if (r.path() != small / "a.txt") {
             return "not in the results folder: " + r.path().string();
@@ -414,7 +414,7 @@ TEST_F(ReportFileTest, AFullResultsFolderMovesTheWholeReportToTheFallBackFolder)
         RunState st;
         st.ans_text = std::string(127, 'y');
         for (int i = 0; i < 40; ++i) { // 40 lines of 155 bytes
-            r.write_1q(typed, st, 0.5f);
+            r.writeQuestionLine(typed, st, 0.5f);
         }
         const Status f = r.takeWriteFault();
         if (!f || f->message != toCp1251("Не удалось записать файл результатов!")) {
@@ -423,7 +423,7 @@ TEST_F(ReportFileTest, AFullResultsFolderMovesTheWholeReportToTheFallBackFolder)
         if (r.path() != home / "REZ_TEST" / "a.txt") {
             return "the copy is at '" + r.path().string() + "'";
         }
-        r.write_rez(st, 0, 0, "x", true);
+        r.writeClosingRows(st, 0, 0, "x", true);
         const std::string whole = r.sendBuffer().substr(155, std::size_t(r.sendLength()));
         if (whole.size() < 40 * 155) {
             return "the report in memory is short";
@@ -447,7 +447,7 @@ TEST_F(ReportFileTest, FileThatCannotBeCreated)
 {
     // HOME/REZ_TEST is a file: the directory cannot be made nor written in.
     std::ofstream(home / "REZ_TEST") << "x";
-    const Status f = report.create_df(model, "a", clock, work);
+    const Status f = report.createReport(model, "a", clock, work);
     ASSERT_TRUE(f);
     EXPECT_EQ(f->message, toCp1251("Не удалось создать файл результатов!"));
     EXPECT_FALSE(report.isOpen());
@@ -457,7 +457,7 @@ TEST_F(ReportFileTest, WorkingDirectoryInCodePageAndBounded)
 {
     const fs::path odd = root / "каталог_日本";
     fs::create_directories(odd);
-    ASSERT_FALSE(report.create_df(model, "", clock, odd));
+    ASSERT_FALSE(report.createReport(model, "", clock, odd));
     EXPECT_EQ(model.test_name, toCp1251("Гази\r\n(" + root.string() + "/каталог_?" "?)"));
 
     fs::path deep = root;
@@ -465,20 +465,20 @@ TEST_F(ReportFileTest, WorkingDirectoryInCodePageAndBounded)
         deep /= "abcdefghij";
     }
     TestModel m = modelOf({});
-    ASSERT_FALSE(report.create_df(m, "", clock, deep));
+    ASSERT_FALSE(report.createReport(m, "", clock, deep));
     EXPECT_EQ(m.test_name, "\r\n(" + deep.string().substr(0, 128) + ")");
 }
 
 TEST_F(ReportFileTest, AnswerColumns)
 {
-    ASSERT_FALSE(report.create_df(model, "a", clock, work));
+    ASSERT_FALSE(report.createReport(model, "a", clock, work));
     const std::size_t head = slurp(home / "REZ_TEST" / "a.txt").size();
     RunState st;
     std::string want;
 
     // No answer: the column stays empty.
     st.n_picks = 1;
-    report.write_1q(model, st, 0.0f);
+    report.writeQuestionLine(model, st, 0.0f);
     want += "     1          0.00       \n";
 
     // Typed option numbers are the file's numbers already; a question
@@ -486,7 +486,7 @@ TEST_F(ReportFileTest, AnswerColumns)
     Question typed = choice(2, 0, {1, 3}, 2, 2);
     typed.ord.fill(0);
     TestModel tm = modelOf({typed});
-    ASSERT_FALSE(fsmarks(tm, st, "3, 1", report));
+    ASSERT_FALSE(scoreQuestion(tm, st, "3, 1", report));
     want += "     1          2.00        3, 1,\n";
 
     // 50 picks: the line is written whole, however long.
@@ -499,13 +499,13 @@ TEST_F(ReportFileTest, AnswerColumns)
         std::snprintf(e, sizeof e, "%2d,", 50 - i);
         column += e;
     }
-    report.write_1q(wide, st, 0.0f);
+    report.writeQuestionLine(wide, st, 0.0f);
     want += "     1          0.00       " + column + "\n";
 
     // A typed text of 127 characters.
     TestModel text = modelOf({qdtest::text("x", 1)});
     st.ans_text = std::string(127, 'y');
-    report.write_1q(text, st, 0.5f);
+    report.writeQuestionLine(text, st, 0.5f);
     want += "     1          0.50       " + std::string(127, 'y') + "\n";
 
     EXPECT_EQ(slurp(home / "REZ_TEST" / "a.txt").substr(head), want);

@@ -32,7 +32,7 @@ Scored scoreOne(const Question& q, const std::function<void(RunState&)>& respond
     s.st.n_picks = q.type == 1 || q.type == 3 ? 1 : 0;
     respond(s.st);
     ReportFile none;
-    const Status f = fsmarks(m, s.st, toCp1251(typed), none, &s.points);
+    const Status f = scoreQuestion(m, s.st, toCp1251(typed), none, &s.points);
     EXPECT_FALSE(f) << (f ? f->message : "");
     return s;
 }
@@ -192,8 +192,8 @@ TEST(Fsmarks, Faults)
     TestModel m = modelOf({qdtest::text("a", 1)});
     RunState st;
     ReportFile none;
-    EXPECT_FALSE(fsmarks(m, st, std::string(127, 'a'), none));
-    const Status f = fsmarks(m, st, std::string(128, 'a'), none);
+    EXPECT_FALSE(scoreQuestion(m, st, std::string(127, 'a'), none));
+    const Status f = scoreQuestion(m, st, std::string(128, 'a'), none);
     ASSERT_TRUE(f);
     EXPECT_EQ(f->message, toCp1251("Переполнение буфера для Edit->Text!"));
     EXPECT_EQ(st.max_score, 1); // the refused one counted nothing
@@ -202,11 +202,11 @@ TEST(Fsmarks, Faults)
     m = modelOf({choice(1, 2, {1}, 1)});
     st = RunState();
     st.n_picks = 1;
-    EXPECT_FALSE(fsmarks(m, st, std::string(300, 'a'), none));
+    EXPECT_FALSE(scoreQuestion(m, st, std::string(300, 'a'), none));
     EXPECT_EQ(st.ans_text, "");
 
     m.stq[0].type = 7;
-    const Status t = fsmarks(m, st, "", none);
+    const Status t = scoreQuestion(m, st, "", none);
     ASSERT_TRUE(t);
     EXPECT_EQ(t->message, toCp1251("Тип вопроса 1 задан не верно!"));
 }
@@ -248,7 +248,7 @@ TEST(Fsmarks, HugeMarksSaturateTheTotals)
         st.cur_q = q;
         st.n_picks = 1;
         st.picks[0] = 0;
-        ASSERT_FALSE(fsmarks(m, st, "", none));
+        ASSERT_FALSE(scoreQuestion(m, st, "", none));
         st.n_done = q + 1;
     }
     EXPECT_EQ(st.max_score, INT32_MAX);

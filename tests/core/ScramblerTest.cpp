@@ -23,8 +23,8 @@ TEST(Scrambler, DecodesKnownFiles)
     std::string answers = bytes({0x76, 0x5E, 0xDF, 0x01, 0x01, 0x00, 0xDB, 0x9B, 0x1B});
     std::string questions = bytes({0x76, 0x5E, 0xDF, 0x01, 0x01, 0x00, 0x16, 0xD4, 0xC5});
     TestRandom rng;
-    decoding(answers, FileKind::Answers, rng);
-    decoding(questions, FileKind::Questions, rng);
+    unscramble(answers, FileKind::Answers, rng);
+    unscramble(questions, FileKind::Questions, rng);
     EXPECT_EQ(answers, bytes({0x76, 0x5E, 0xDF, 0x01, 0xCD, 0xE0, 'a', 'b', 'c'}));
     EXPECT_EQ(questions, bytes({0x76, 0x5E, 0xDF, 0x01, '1', ')', 'a', 'b', 'c'}));
 }
@@ -33,7 +33,7 @@ TEST(Scrambler, PlainTextIsLeftAlone)
 {
     std::string plain = "1) abc#";
     TestRandom rng;
-    decoding(plain, FileKind::Questions, rng);
+    unscramble(plain, FileKind::Questions, rng);
     EXPECT_EQ(plain, "1) abc#");
 }
 
@@ -42,7 +42,7 @@ TEST(Scrambler, MagicWithoutSeedIsAnEmptyText)
     for (std::size_t len : {4u, 5u}) {
         std::string buf = bytes({0x76, 0x5E, 0xDF, 0x01, 0x07}).substr(0, len);
         TestRandom rng;
-        decoding(buf, FileKind::Answers, rng);
+        unscramble(buf, FileKind::Answers, rng);
         EXPECT_EQ(buf, bytes({0x76, 0x5E, 0xDF, 0x01}));
     }
 }
@@ -68,7 +68,7 @@ TEST(Scrambler, LeavesTheGeneratorAfterTheLastDraw)
     std::string plain = "1)" + std::string(40, 'x');
     std::string buf = scramble(plain, FileKind::Questions, 99);
     TestRandom rng;
-    decoding(buf, FileKind::Questions, rng);
+    unscramble(buf, FileKind::Questions, rng);
     TestRandom ref;
     ref.seed(99);
     for (int i = 0; i < 1 + 2 * 40; ++i) {
@@ -100,7 +100,7 @@ TEST(Scrambler, DecodesAsThePlainLoopDoesAtAnyLength)
         expected[4] = char(0xCD);
         expected[5] = char(0xE0);
         TestRandom rng;
-        decoding(file, FileKind::Answers, rng);
+        unscramble(file, FileKind::Answers, rng);
         EXPECT_EQ(file, expected) << len;
         EXPECT_EQ(rng.state(), ref.state()) << len;
     }

@@ -44,7 +44,7 @@ TEST(Intermix, SeedOneGivesTheKnownPermutation)
     TestRandom r;
     r.seed(1);
     int32_t a[] = {0, 1, 2, 3, 4};
-    ASSERT_FALSE(intermix(a, 5, 5, r));
+    ASSERT_FALSE(drawSample(a, 5, 5, r));
     EXPECT_EQ(std::vector<int32_t>(a, a + 5), (std::vector<int32_t>{4, 0, 3, 1, 2}));
     EXPECT_EQ(r.state(), stateAfter(1, 5));
 }
@@ -55,7 +55,7 @@ TEST(Intermix, PartialSampleLeavesTheTailAsItWas)
     TestRandom r;
     r.seed(19);
     int32_t a[] = {10, 20, 30, 40};
-    ASSERT_FALSE(intermix(a, 4, 2, r));
+    ASSERT_FALSE(drawSample(a, 4, 2, r));
     EXPECT_EQ(std::vector<int32_t>(a, a + 4), (std::vector<int32_t>{30, 10, 30, 40}));
     EXPECT_EQ(r.state(), stateAfter(19, 2));
 }
@@ -65,11 +65,11 @@ TEST(Intermix, NothingAskedDrawsNothingAndTooManyIsAFault)
     TestRandom r;
     r.seed(3);
     int32_t a[] = {7, 8};
-    ASSERT_FALSE(intermix(a, 2, 0, r));
+    ASSERT_FALSE(drawSample(a, 2, 0, r));
     EXPECT_EQ(r.state(), stateAfter(3, 0));
     EXPECT_EQ(a[0], 7);
 
-    const Status f = intermix(a, 2, 3, r);
+    const Status f = drawSample(a, 2, 3, r);
     ASSERT_TRUE(f);
     EXPECT_EQ(f->message, "nv > n in intermix()!\n");
 }
@@ -96,7 +96,7 @@ TEST(RandomQ, SectionSharesWithoutRandomness)
         TestRandom r;
         r.seed(5);
         std::vector<int32_t> i_r;
-        ASSERT_FALSE(random_q(sectioned(c.total, c.nqr, c.ask), r, i_r));
+        ASSERT_FALSE(drawQuestions(sectioned(c.total, c.nqr, c.ask), r, i_r));
         EXPECT_EQ(i_r, c.i_r) << c.total << " questions, ask " << c.ask;
         EXPECT_EQ(r.state(), stateAfter(5, 0));
     }
@@ -109,13 +109,13 @@ TEST(RandomQ, DrawsSectionsFirstThenEachBlock)
     TestRandom r;
     r.seed(1);
     std::vector<int32_t> i_r;
-    ASSERT_FALSE(random_q(sectioned(5, {1, 4}, 5, 1, 1), r, i_r));
+    ASSERT_FALSE(drawQuestions(sectioned(5, {1, 4}, 5, 1, 1), r, i_r));
     EXPECT_EQ(i_r, (std::vector<int32_t>{3, 4, 0, 2, 1}));
     EXPECT_EQ(r.state(), stateAfter(1, 2 + 2 + 3));
 
     // Sections of 3, 4, 3 asking 5: 3 section draws, then 2 per block.
     r.seed(7);
-    ASSERT_FALSE(random_q(sectioned(10, {1, 4, 8}, 5, 1, 1), r, i_r));
+    ASSERT_FALSE(drawQuestions(sectioned(10, {1, 4, 8}, 5, 1, 1), r, i_r));
     EXPECT_EQ(i_r, (std::vector<int32_t>{6, 3, 0, 1, 8, 9}));
     EXPECT_EQ(r.state(), stateAfter(7, 3 + 6));
 }
@@ -129,7 +129,7 @@ TEST(RandomAns, RenumbersTheCorrectOptionToItsShownPosition)
     const std::string third = m.stq[0].ans[2].str;
     TestRandom r;
     r.seed(19);
-    ASSERT_FALSE(random_ans(m, r));
+    ASSERT_FALSE(shuffleOptions(m, r));
     const Question& q = m.stq[0];
     EXPECT_EQ(std::vector<int32_t>(q.ord.begin(), q.ord.begin() + 4), (std::vector<int32_t>{2, 0, 3, 1}));
     EXPECT_EQ(q.rans[0], 1);
@@ -149,7 +149,7 @@ TEST(RandomAns, ShufflesEveryColumnAndKeepsTheGroups)
     const std::vector<Column> before = m.stq[0].col;
     TestRandom r;
     r.seed(11);
-    ASSERT_FALSE(random_ans(m, r));
+    ASSERT_FALSE(shuffleOptions(m, r));
     const Question& q = m.stq[0];
     for (std::size_t c = 0; c < q.col.size(); ++c) {
         const Column& col = q.col[c];
@@ -167,7 +167,7 @@ TEST(RandomAns, ShufflesEveryColumnAndKeepsTheGroups)
 
     TestModel off = modelOf({choice(1, 4, {3}, 1)});
     r.seed(11);
-    ASSERT_FALSE(random_ans(off, r));
+    ASSERT_FALSE(shuffleOptions(off, r));
     EXPECT_EQ(off.stq[0].ord[0], 0);
     EXPECT_EQ(r.state(), stateAfter(11, 0));
 }

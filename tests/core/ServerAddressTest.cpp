@@ -46,7 +46,7 @@ TEST(ServerAddress, EndsAtTheFirstBlankOrLineBreakAndKeepsNoOlderTail)
     std::string address = "stale";
     for (const Case& c : cases) {
         writeFile(file, c.text);
-        EXPECT_FALSE(ReadServerIP(path, address));
+        EXPECT_FALSE(readServerAddress(path, address));
         EXPECT_EQ(address, c.address) << c.text;
     }
 }
@@ -56,7 +56,7 @@ TEST(ServerAddress, MissingFileIsReportedAndLeavesNoAddress)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     std::string address = "10.0.0.1";
-    const Status s = ReadServerIP(dir.path().toStdString(), address);
+    const Status s = readServerAddress(dir.path().toStdString(), address);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->message, toCp1251("Программа проведения экзамена не запущена!\n"
                                    "Не удается получить IP адрес.\n"));

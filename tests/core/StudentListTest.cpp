@@ -73,7 +73,7 @@ TEST(StudentList, UnreadableFileKeepsTheLastNames)
     const std::filesystem::path path = dir.path().toStdString();
     StudentList list;
 
-    const Status missing = list.ReadDBF(path);
+    const Status missing = list.load(path);
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing->message, toCp1251("Не удается открыть файл students.dbf!"));
     EXPECT_TRUE(list.names().empty());
@@ -82,12 +82,12 @@ TEST(StudentList, UnreadableFileKeepsTheLastNames)
         std::ofstream out(path / "students.dbf", std::ios::binary);
         out << table(2, {"Ivanov I.", "Petrov P."});
     }
-    EXPECT_FALSE(list.ReadDBF(path));
+    EXPECT_FALSE(list.load(path));
     const std::vector<std::string> read = {"Ivanov I.", "Petrov P."};
     EXPECT_EQ(list.names(), read);
 
     std::filesystem::remove(path / "students.dbf");
-    EXPECT_TRUE(list.ReadDBF(path));
+    EXPECT_TRUE(list.load(path));
     EXPECT_EQ(list.names(), read);
 }
 

@@ -341,7 +341,7 @@ TEST(SessionMouse, HitTestBoundsAndMarkerCell)
     for (const Case& c : cases) {
         int column = 7;
         bool marker = true;
-        EXPECT_EQ(rig.session->activans(c.x, c.y, column, marker), c.row) << c.x << "," << c.y;
+        EXPECT_EQ(rig.session->hitTest(c.x, c.y, column, marker), c.row) << c.x << "," << c.y;
         EXPECT_EQ(column, c.column) << c.x << "," << c.y;
         EXPECT_EQ(marker, c.marker) << c.x << "," << c.y;
     }

@@ -9,19 +9,19 @@ using namespace qd;
 
 TEST(TextRoutines, TabsExpandToStopsOfSix)
 {
-    EXPECT_EQ(tabtospace("a\tb"), "a     b");
-    EXPECT_EQ(tabtospace("abcde\tX"), "abcde X");
-    EXPECT_EQ(tabtospace("abcdef\tX"), "abcdef      X");
-    EXPECT_EQ(tabtospace("xy\r\n\tZ"), "xy\r\n      Z");
+    EXPECT_EQ(expandTabs("a\tb"), "a     b");
+    EXPECT_EQ(expandTabs("abcde\tX"), "abcde X");
+    EXPECT_EQ(expandTabs("abcdef\tX"), "abcdef      X");
+    EXPECT_EQ(expandTabs("xy\r\n\tZ"), "xy\r\n      Z");
 }
 
 TEST(TextRoutines, SearchStaysWithinLengthAndBuffer)
 {
-    EXPECT_EQ(strcmpmy("abcabc", "ca", 6), 2);
-    EXPECT_EQ(strcmpmy("abcabc", "ca", 3), -1); // must lie wholly within len
-    EXPECT_EQ(strcmpmy("abc", "c", 1000), 2);   // len beyond the buffer
-    EXPECT_EQ(strcmpmy("abc", "", 3), 0);
-    EXPECT_EQ(strcmpmy("abc", "a", 0), -1);
+    EXPECT_EQ(findWithin("abcabc", "ca", 6), 2);
+    EXPECT_EQ(findWithin("abcabc", "ca", 3), -1); // must lie wholly within len
+    EXPECT_EQ(findWithin("abc", "c", 1000), 2);   // len beyond the buffer
+    EXPECT_EQ(findWithin("abc", "", 3), 0);
+    EXPECT_EQ(findWithin("abc", "a", 0), -1);
     EXPECT_EQ(findBehind("x: 12", 0, ":", 100), 2);
     EXPECT_EQ(findBehind("x: 12", 2, ":", 100), -1);
 }
@@ -79,25 +79,25 @@ TEST(TextRoutines, ReadNumbers)
 
 TEST(TextRoutines, BlankRangesAndDistinctValues)
 {
-    EXPECT_TRUE(ImptyStr("a \r\n b", 1, 4));
-    EXPECT_FALSE(ImptyStr("a \r\n b", 1, 5));
-    EXPECT_TRUE(ImptyStr("ab", 1, 0)); // empty range
-    EXPECT_FALSE(ImptyStr(" ", 0, 5)); // a range past the buffer is not blank
+    EXPECT_TRUE(isBlank("a \r\n b", 1, 4));
+    EXPECT_FALSE(isBlank("a \r\n b", 1, 5));
+    EXPECT_TRUE(isBlank("ab", 1, 0)); // empty range
+    EXPECT_FALSE(isBlank(" ", 0, 5)); // a range past the buffer is not blank
     const int32_t v[] = {1, 2, 3, 2};
-    EXPECT_TRUE(IsDiff(v, 3));
-    EXPECT_FALSE(IsDiff(v, 4));
-    EXPECT_EQ(is(v, 2, 4), 1);
-    EXPECT_EQ(is(v, 9, 4), -1);
+    EXPECT_TRUE(allDifferent(v, 3));
+    EXPECT_FALSE(allDifferent(v, 4));
+    EXPECT_EQ(indexOf(v, 2, 4), 1);
+    EXPECT_EQ(indexOf(v, 9, 4), -1);
 }
 
 TEST(TextRoutines, BlankRemovalRefusesLongTexts)
 {
     std::string s(127, 'x');
     s[5] = ' ';
-    EXPECT_FALSE(delsp(s).has_value());
+    EXPECT_FALSE(removeBlanks(s).has_value());
     EXPECT_EQ(s.size(), 126u);
     std::string t(128, 'x');
-    const Status st = delsp(t);
+    const Status st = removeBlanks(t);
     ASSERT_TRUE(st.has_value());
     EXPECT_EQ(st->message, toCp1251("В функции delsp() сишком длинная строка!"));
 }
@@ -105,28 +105,28 @@ TEST(TextRoutines, BlankRemovalRefusesLongTexts)
 TEST(TextRoutines, RestOfLineCopiesWithoutItsLineEnd)
 {
     std::string dst;
-    EXPECT_FALSE(strcpymy(dst, " D:\\Rez dir \r\nnext").has_value());
+    EXPECT_FALSE(copyLineWithoutBlanks(dst, " D:\\Rez dir \r\nnext").has_value());
     EXPECT_EQ(dst, "D:\\Rezdir");
     dst.clear();
-    EXPECT_FALSE(strcpymy(dst, "no line end").has_value());
+    EXPECT_FALSE(copyLineWithoutBlanks(dst, "no line end").has_value());
     EXPECT_EQ(dst, "");
     // A 200-byte line is refused before anything is copied.
     const std::string longLine = std::string(200, 'a') + "\r\n";
-    EXPECT_TRUE(strcpymy(dst, longLine).has_value());
+    EXPECT_TRUE(copyLineWithoutBlanks(dst, longLine).has_value());
     EXPECT_EQ(dst, "");
     // No line feed within 255 bytes: nothing.
-    EXPECT_FALSE(strcpymy(dst, std::string(300, 'a') + "\r\n").has_value());
+    EXPECT_FALSE(copyLineWithoutBlanks(dst, std::string(300, 'a') + "\r\n").has_value());
 }
 
 TEST(TextRoutines, FileNameCleaning)
 {
     std::string s = toCp1251("Іванов І.І.");
-    del_harm(s);
+    makeFileNameSafe(s);
     EXPECT_EQ(s, toCp1251("Iванов I_I_"));
     std::string t(30, 'a');
-    del_harm(t);
+    makeFileNameSafe(t);
     EXPECT_EQ(t.size(), 20u);
     std::string u = "a/b\\c";
-    del_harm(u);
+    makeFileNameSafe(u);
     EXPECT_EQ(u, "a_b_c");
 }

@@ -7,8 +7,8 @@
 #include "app/QuizDeskApp.h"
 
 #include "app/MessageReporter.h"
-#include "app/TForm1.h"
-#include "app/TFormRez.h"
+#include "app/MainWindow.h"
+#include "app/ResultsWindow.h"
 #include "definition/Cp1251.h"
 #include "run/ManualClock.h"
 
@@ -69,8 +69,8 @@ struct ExamServerWindowTest : ::testing::Test
         return a;
     }()};
     qd::ManualClock clock{qd::LocalTime{2026, 12, 7, 10, 5, 9}};
-    qd::TForm1 form;
-    qd::TFormRez results;
+    qd::MainWindow form;
+    qd::ResultsWindow results;
     std::unique_ptr<qd::QuizDeskApp> app;
     // The server's side.
     qd::ManualClock serverClock{qd::LocalTime{2026, 12, 7, 10, 5, 9}};

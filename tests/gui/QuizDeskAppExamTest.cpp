@@ -1,13 +1,13 @@
 // The program's window in examination mode against a real TCP peer: a fake
-// exam server on 127.0.0.1, driven by clicks on the real TForm1 through the
+// exam server on 127.0.0.1, driven by clicks on the real MainWindow through the
 // wiring to the session and the exam link. The test is the timed fixture
 // (three questions of one right option each, in file order); HOME is a
 // temporary directory, where the report goes.
 #include "app/QuizDeskApp.h"
 
 #include "app/MessageReporter.h"
-#include "app/TForm1.h"
-#include "app/TFormRez.h"
+#include "app/MainWindow.h"
+#include "app/ResultsWindow.h"
 #include "definition/Cp1251.h"
 #include "exam/ServerReply.h"
 #include "run/ManualClock.h"
@@ -91,8 +91,8 @@ struct QuizDeskAppExamTest : ::testing::Test
         return a;
     }()};
     qd::ManualClock clock{qd::LocalTime{2026, 12, 7, 10, 5, 9}};
-    qd::TForm1 form;
-    qd::TFormRez results;
+    qd::MainWindow form;
+    qd::ResultsWindow results;
     FakeExamServer server;
     std::unique_ptr<qd::QuizDeskApp> app;
 

@@ -1,12 +1,12 @@
 // The program's window driven as a student drives it: synthetic mouse and
-// key events on the real TForm1, through the wiring to the test session.
+// key events on the real MainWindow, through the wiring to the test session.
 // The demo test runs with its draws switched off, so questions and options
 // come in file order; HOME is a temporary directory, where the report goes.
 #include "app/QuizDeskApp.h"
 
 #include "app/MessageReporter.h"
-#include "app/TForm1.h"
-#include "app/TFormRez.h"
+#include "app/MainWindow.h"
+#include "app/ResultsWindow.h"
 #include "definition/Cp1251.h"
 #include "run/ManualClock.h"
 
@@ -94,8 +94,8 @@ struct QuizDeskAppTest : ::testing::Test
         return a;
     }()};
     qd::ManualClock clock{qd::LocalTime{2026, 12, 7, 10, 5, 9}};
-    qd::TForm1 form;
-    qd::TFormRez results;
+    qd::MainWindow form;
+    qd::ResultsWindow results;
     std::unique_ptr<qd::QuizDeskApp> app;
 
     fs::path dir() const { return fs::path(tmp.path().toStdString()) / "demo"; }
@@ -264,7 +264,7 @@ TEST_F(QuizDeskAppTest, PressesTurnOptionsRedOnEveryMouseAnsweredType)
     press(onMarker(3), Qt::MiddleButton); // the marker cell chooses too
     // As the window system delivers it: press, release, double click,
     // release.
-    QSignalSpy presses(&form, &qd::TForm1::mousePressed);
+    QSignalSpy presses(&form, &qd::MainWindow::mousePressed);
     QTest::mouseDClick(form.windowHandle(), Qt::LeftButton, Qt::NoModifier, onText(0, 1));
     EXPECT_EQ(presses.count(), 2);
     EXPECT_EQ(ink(0, 0), kRed);

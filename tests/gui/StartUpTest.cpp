@@ -1,7 +1,7 @@
 #include "app/StartUp.h"
 
 #include "app/MessageReporter.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "definition/Cp1251.h"
 
 #include <QTemporaryDir>
@@ -45,7 +45,7 @@ struct StartUpTest : ::testing::Test
             fs::copy_file(kDemo / name, dir() / name);
         }
     }
-    QString discipline(const qd::TForm1& form) const
+    QString discipline(const qd::MainWindow& form) const
     {
         return form.findChild<QTextEdit*>(QStringLiteral("MDiscipline"))->toPlainText();
     }
@@ -54,7 +54,7 @@ struct StartUpTest : ::testing::Test
 TEST_F(StartUpTest, MissingQuestionsFileIsTheOnlyMessageAndIsFatal)
 {
     Reports reports;
-    qd::TForm1 form;
+    qd::MainWindow form;
     const auto run = qd::startUp(form, reports.reporter(), dir(), QRect(0, 0, 1024, 768), 1);
     EXPECT_FALSE(run.has_value());
     ASSERT_EQ(reports.shown.size(), 1u);
@@ -68,7 +68,7 @@ TEST_F(StartUpTest, AMissingPictureStopsTheProgramBeforeTheTitlePage)
     // Every demo question is asked, question 8 among them: no 8.bmp.
     copyDemo({"voprosi.txt", "otveti.txt", "7.jpg", "9.jpg"});
     Reports reports;
-    qd::TForm1 form;
+    qd::MainWindow form;
     const auto run = qd::startUp(form, reports.reporter(), dir(), QRect(0, 0, 1024, 768), 1);
     EXPECT_FALSE(run.has_value());
     ASSERT_EQ(reports.shown.size(), 1u);
@@ -80,7 +80,7 @@ TEST_F(StartUpTest, AMissingPictureStopsTheProgramBeforeTheTitlePage)
 TEST_F(StartUpTest, DemoTestReachesItsTitlePageWithTheRunDrawn)
 {
     Reports reports;
-    qd::TForm1 form;
+    qd::MainWindow form;
     const auto run = qd::startUp(form, reports.reporter(), kDemo, QRect(0, 0, 640, 480), 1917);
     ASSERT_TRUE(run.has_value());
     EXPECT_TRUE(reports.shown.empty());

@@ -1,8 +1,8 @@
 #include "app/WindowView.h"
 
 #include "app/MessageReporter.h"
-#include "app/TForm1.h"
-#include "app/TFormRez.h"
+#include "app/MainWindow.h"
+#include "app/ResultsWindow.h"
 #include "definition/Cp1251.h"
 #include "definition/TestLoader.h"
 #include "screen/TestFont.h"
@@ -36,8 +36,8 @@ struct WindowViewTest : ::testing::Test
         a.exit = [this](int) { reports.back().second = true; };
         return a;
     }()};
-    qd::TForm1 form;
-    qd::TFormRez results;
+    qd::MainWindow form;
+    qd::ResultsWindow results;
 
     void SetUp() override
     {

@@ -20,7 +20,7 @@ ScreenBitmap whiteBitmap(int fontSize = kFont, bool bold = false)
 {
     ScreenBitmap b(320, 120);
     b.setTestFont(fontSize, bold, kLineH);
-    b.DispRect(colour::white, 0, 0, 320, 120);
+    b.fillRect(colour::white, 0, 0, 320, 120);
     return b;
 }
 
@@ -59,10 +59,10 @@ TEST(ScreenBitmap, LinesBreakOnlyAtCrLfAndLaterLinesStartAtTheLeftEdge)
     };
     for (const auto& c : cases) {
         ScreenBitmap drawn = whiteBitmap();
-        drawn.outtext(c.text, colour::black, c.x, c.y);
+        drawn.drawText(c.text, colour::black, c.x, c.y);
         ScreenBitmap expected = whiteBitmap();
         for (const auto& [text, x, y] : c.lines) {
-            expected.outtext(text, colour::black, x, y);
+            expected.drawText(text, colour::black, x, y);
         }
         EXPECT_EQ(drawn.image(), expected.image()) << c.text;
         EXPECT_LT(countPixels(drawn.image(), qRgb(255, 255, 255)), 320 * 120) << c.text;
@@ -74,7 +74,7 @@ TEST(ScreenBitmap, EmptyTextDrawsNothingAndStillGivesCharWidth)
     for (const std::string& text : {std::string(), std::string("\0ab", 3)}) {
         ScreenBitmap b = whiteBitmap();
         b.takeDirty();
-        EXPECT_EQ(b.outtext(text, colour::black, 5, 5), b.charWidth());
+        EXPECT_EQ(b.drawText(text, colour::black, 5, 5), b.charWidth());
         EXPECT_GT(b.charWidth(), 0);
         EXPECT_EQ(countPixels(b.image(), qRgb(255, 255, 255)), 320 * 120);
         EXPECT_TRUE(b.takeDirty().isEmpty());
@@ -87,11 +87,11 @@ TEST(ScreenBitmap, TextSitsInItsCellAndPaintsOnlyGlyphPixels)
     // exactly the text colour, and all of them lie in the text's cells.
     ScreenBitmap b(320, 120);
     b.setTestFont(kFont, false, kLineH);
-    b.DispRect(colour::silver, 0, 0, 160, 120);
-    b.DispRect(colour::white, 160, 0, 320, 120);
+    b.fillRect(colour::silver, 0, 0, 160, 120);
+    b.fillRect(colour::white, 160, 0, 320, 120);
     const std::string text = cp("ЖжЁёЇїІіЄєҐґ Wm_|");
     const int x = 70, y = 30;
-    b.outtext(text, colour::red, x, y);
+    b.drawText(text, colour::red, x, y);
     const int cw = b.charWidth();
     int glyph = 0;
     for (int py = 0; py < 120; ++py) {
@@ -118,14 +118,14 @@ TEST(ScreenBitmap, RedrawInAnotherColourCoversTheTextExactly)
     for (int size : {10, 16, 28}) {
         for (bool bold : {false, true}) {
             ScreenBitmap b = whiteBitmap(size, bold);
-            b.outtext(text, colour::black, 12, 8);
+            b.drawText(text, colour::black, 12, 8);
             const int black = countPixels(b.image(), qRgb(0, 0, 0));
-            b.outtext(text, colour::blue, 12, 8);
+            b.drawText(text, colour::blue, 12, 8);
             EXPECT_EQ(countPixels(b.image(), qRgb(0, 0, 0)), 0) << size << bold;
             EXPECT_EQ(countPixels(b.image(), qRgb(0, 0, 255)), black) << size << bold;
-            b.outtext(text, colour::black, 12, 8);
+            b.drawText(text, colour::black, 12, 8);
             ScreenBitmap once = whiteBitmap(size, bold);
-            once.outtext(text, colour::black, 12, 8);
+            once.drawText(text, colour::black, 12, 8);
             EXPECT_EQ(b.image(), once.image()) << size << bold;
         }
     }
@@ -135,13 +135,13 @@ TEST(ScreenBitmap, EveryByteTakesOneCellOfTheGrid)
 {
     // A byte followed by "I": the "I" lands where it does after a blank.
     ScreenBitmap reference = whiteBitmap();
-    reference.outtext(" I", colour::black, 0, 0);
+    reference.drawText(" I", colour::black, 0, 0);
     const int cw = reference.charWidth();
     const QImage cell = reference.image().copy(cw + 1, 0, cw - 2, kFont);
     for (int byte = 1; byte < 256; ++byte) {
         const std::string text{char(byte), 'I'};
         ScreenBitmap b = whiteBitmap();
-        b.outtext(text, colour::black, 0, 0);
+        b.drawText(text, colour::black, 0, 0);
         EXPECT_EQ(b.image().copy(cw + 1, 0, cw - 2, kFont), cell) << "byte " << byte;
     }
 }
@@ -149,7 +149,7 @@ TEST(ScreenBitmap, EveryByteTakesOneCellOfTheGrid)
 TEST(ScreenBitmap, DispRectFillsLeftAndTopEdgesOnly)
 {
     ScreenBitmap b = whiteBitmap();
-    b.DispRect(colour::red, 3, 4, 10, 8);
+    b.fillRect(colour::red, 3, 4, 10, 8);
     const QImage& img = b.image();
     const QRgb red = qRgb(255, 0, 0);
     EXPECT_EQ(img.pixel(3, 4), red);
@@ -164,11 +164,11 @@ TEST(ScreenBitmap, DispRectFillsLeftAndTopEdgesOnly)
     // bitmap cut the rest.
     for (auto [l, t, r, bo] : {std::tuple{5, 5, 5, 9}, {5, 5, 9, 5}, {9, 5, 5, 9}, {5, 9, 9, 5}}) {
         ScreenBitmap e = whiteBitmap();
-        e.DispRect(colour::blue, l, t, r, bo);
+        e.fillRect(colour::blue, l, t, r, bo);
         EXPECT_EQ(countPixels(e.image(), qRgb(0, 0, 255)), 0);
     }
     ScreenBitmap cut = whiteBitmap();
-    cut.DispRect(colour::blue, -5, -5, 2, 3);
+    cut.fillRect(colour::blue, -5, -5, 2, 3);
     EXPECT_EQ(countPixels(cut.image(), qRgb(0, 0, 255)), 2 * 3);
 }
 
@@ -184,8 +184,8 @@ TEST(ScreenBitmap, DirtyAreaCoversWhatWasDrawn)
 {
     ScreenBitmap b = whiteBitmap();
     b.takeDirty();
-    b.DispRect(colour::red, 10, 10, 20, 20);
-    b.outtext("ab", colour::black, 100, 50);
+    b.fillRect(colour::red, 10, 10, 20, 20);
+    b.drawText("ab", colour::black, 100, 50);
     const QRect dirty = b.takeDirty();
     EXPECT_TRUE(dirty.contains(QRect(10, 10, 10, 10)));
     EXPECT_TRUE(dirty.contains(QRect(100, 50, 2 * b.charWidth(), kFont)));

@@ -7,8 +7,8 @@
 #include "app/MessageReporter.h"
 #include "app/QuizDeskApp.h"
 #include "app/StartUp.h"
-#include "app/TForm1.h"
-#include "app/TFormRez.h"
+#include "app/MainWindow.h"
+#include "app/ResultsWindow.h"
 #include "definition/Cp1251.h"
 #include "run/ManualClock.h"
 
@@ -33,7 +33,7 @@ constexpr uint32_t kSeed = 7;
 class Shooter
 {
 public:
-    Shooter(qd::TestSession& session, qd::TForm1& form, qd::ManualClock& clock, QDir out)
+    Shooter(qd::TestSession& session, qd::MainWindow& form, qd::ManualClock& clock, QDir out)
         : session_(session), form_(form), clock_(clock), out_(std::move(out))
     {}
 
@@ -155,7 +155,7 @@ public:
 
 private:
     qd::TestSession& session_;
-    qd::TForm1& form_;
+    qd::MainWindow& form_;
     qd::ManualClock& clock_;
     QDir out_;
     std::set<std::string> shown_;
@@ -191,8 +191,8 @@ int main(int argc, char** argv)
     };
     actions.exit = [](int) { std::exit(1); };
     const qd::MessageReporter reporter(actions);
-    qd::TForm1 form;
-    qd::TFormRez results;
+    qd::MainWindow form;
+    qd::ResultsWindow results;
     qd::ManualClock clock(qd::LocalTime{2026, 12, 7, 10, 5, 9});
     auto run = qd::startUp(form, reporter, testDir, QRect(0, 0, kWidth, kHeight), kSeed);
     if (!run) {

@@ -43,7 +43,7 @@ void DryRunExam::CB_ExamTestClick()
         return; // the box is greyed out while the link is being opened
     }
     m_checked = !m_checked;
-    if (qd::Status s = m_students.ReadDBF(m_workDir)) {
+    if (qd::Status s = m_students.load(m_workDir)) {
         m_view.message(s->message);
     }
 }

@@ -20,17 +20,17 @@ namespace {
 
 // ===== The run's draws for --seed ===========================================
 // With --seed the random source is seeded with S where start-up would take
-// the clock, then random_q and random_ans run on the model; the result is
-// every entry of i_r that random_q wrote.
+// the clock, then drawQuestions and shuffleOptions run on the model; the result is
+// every entry of i_r that drawQuestions wrote.
 
 std::optional<QJsonArray> drawRun(qd::TestModel& model, uint32_t seed)
 {
     qd::TestRandom random;
     random.seed(seed);
     std::vector<int32_t> i_r;
-    qd::Status s = qd::random_q(model, random, i_r);
+    qd::Status s = qd::drawQuestions(model, random, i_r);
     if (!s) {
-        s = qd::random_ans(model, random);
+        s = qd::shuffleOptions(model, random);
     }
     if (s) {
         printFault(*s);

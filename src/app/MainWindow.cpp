@@ -1,4 +1,4 @@
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 
 #include "definition/Cp1251.h"
 #include "screen/PictureLoader.h"
@@ -145,7 +145,7 @@ void keepMouse(QWidget* w)
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent)
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Програма QUIZDESK"));
@@ -160,17 +160,17 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(50);
-    connect(Timer, &QTimer::timeout, this, &TForm1::questionTimerTicked);
+    connect(Timer, &QTimer::timeout, this, &MainWindow::questionTimerTicked);
     TimerWaitServer = new QTimer(this);
     TimerWaitServer->setObjectName(QStringLiteral("TimerWaitServer"));
     TimerWaitServer->setInterval(100);
-    connect(TimerWaitServer, &QTimer::timeout, this, &TForm1::waitTimerTicked);
+    connect(TimerWaitServer, &QTimer::timeout, this, &MainWindow::waitTimerTicked);
 
     alignControls();
     placeStatusStrip();
 }
 
-void TForm1::buildTitlePage()
+void MainWindow::buildTitlePage()
 {
     Zast = new QLabel(this);
     Zast->setObjectName(QStringLiteral("Zast"));
@@ -238,7 +238,7 @@ void TForm1::buildTitlePage()
     setTextColour(CB_ExamTest, QPalette::Window, kAqua);
     setTextColour(CB_ExamTest, QPalette::WindowText, kBlack);
     CB_ExamTest->setGeometry(630, 128, 120, 21);
-    connect(CB_ExamTest, &QCheckBox::clicked, this, &TForm1::examClicked);
+    connect(CB_ExamTest, &QCheckBox::clicked, this, &MainWindow::examClicked);
 
     BeginTest = new QPushButton(QStringLiteral("Почати тестування"), GroupBoxZ);
     BeginTest->setObjectName(QStringLiteral("BeginTest"));
@@ -246,14 +246,14 @@ void TForm1::buildTitlePage()
     BeginTest->setGeometry(610, 158, 282, 40);
     // Enter on the focused button presses it, as Space does.
     BeginTest->setAutoDefault(true);
-    connect(BeginTest, &QPushButton::clicked, this, &TForm1::beginClicked);
+    connect(BeginTest, &QPushButton::clicked, this, &MainWindow::beginClicked);
 
     LAvtor = label(GroupBoxZ, "LAvtor", QStringLiteral("Розробка: команда QuizDesk, 2026"), 0, 0,
                    pixelFont(16, true, true), kBlue);
     LAvtor->setAlignment(Qt::AlignCenter);
 }
 
-void TForm1::buildQuestionControls()
+void MainWindow::buildQuestionControls()
 {
     const QFont strip = pixelFont(17, true);
 
@@ -271,7 +271,7 @@ void TForm1::buildQuestionControls()
     Edit->setFont(strip);
     Edit->setMaxLength(kMaxAnswerLength);
     setTextColour(Edit, QPalette::Text, kRed);
-    connect(Edit, &QLineEdit::textChanged, this, &TForm1::answerTextChanged);
+    connect(Edit, &QLineEdit::textChanged, this, &MainWindow::answerTextChanged);
 
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -311,7 +311,7 @@ void TForm1::buildQuestionControls()
     Ready->setObjectName(QStringLiteral("Ready"));
     Ready->setFont(strip);
     Ready->setGeometry(807, 20, 139, 60);
-    connect(Ready, &QPushButton::clicked, this, &TForm1::readyClicked);
+    connect(Ready, &QPushButton::clicked, this, &MainWindow::readyClicked);
 
     ProgressBar = new QProgressBar(GroupBox1);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
@@ -323,7 +323,7 @@ void TForm1::buildQuestionControls()
 
 // The aligned controls follow the client area: the header on top, the title
 // panel and the status strip at the bottom, the title picture behind all.
-void TForm1::alignControls()
+void MainWindow::alignControls()
 {
     const int w = width();
     const int h = height();
@@ -338,7 +338,7 @@ void TForm1::alignControls()
     GroupBox1->setGeometry(0, h - kStatusHeight, GroupBox1->width(), kStatusHeight);
 }
 
-void TForm1::placeOnScreen(const QRect& area)
+void MainWindow::placeOnScreen(const QRect& area)
 {
     const int w = area.width();
     const int h = area.height();
@@ -359,7 +359,7 @@ void TForm1::placeOnScreen(const QRect& area)
 
 // Design positions scaled to the width: the product first, then the
 // truncated quotient.
-void TForm1::scaleTo(int w)
+void MainWindow::scaleTo(int w)
 {
     auto s = [w](int design) { return w * design / kDesignWidth; };
     GroupBox1->resize(w, GroupBox1->height());
@@ -372,7 +372,7 @@ void TForm1::scaleTo(int w)
     BeginTest->setGeometry(s(496), BeginTest->y(), s(225), BeginTest->height());
 }
 
-void TForm1::applyNarrowScreen()
+void MainWindow::applyNarrowScreen()
 {
     applyNarrowStrip();
     setPointSize(MTestName, 8);
@@ -393,7 +393,7 @@ void TForm1::applyNarrowScreen()
 
 // The status strip's part of the narrow-screen layout: smaller captions,
 // the values and the button moved left.
-void TForm1::applyNarrowStrip()
+void MainWindow::applyNarrowStrip()
 {
     for (QLabel* l : {Label1, Label2, Label3, Label4, Label6, Label7, Label8}) {
         setPointSize(l, 8);
@@ -413,7 +413,7 @@ void TForm1::applyNarrowStrip()
 // narrower one a control that would stand partly off the window, covered by
 // another or too narrow for its caption is moved (or widened); all the others
 // keep the places the layout tables give them.
-void TForm1::fitTitlePanel()
+void MainWindow::fitTitlePanel()
 {
     const int panelW = GroupBoxZ->width();
     // A button or check box as wide as its caption needs, inside the panel.
@@ -443,7 +443,7 @@ void TForm1::fitTitlePanel()
 // there gives way: the time bar ends before it, the values follow their
 // captions. Where even that leaves no room, the strip takes its narrow-screen
 // layout (smaller captions) and is fitted again.
-void TForm1::fitStatusStrip()
+void MainWindow::fitStatusStrip()
 {
     const std::vector<QWidget*> parts = {Label4, Label6, Label7, Smarks,
                                          L_tend, Label8, ProgressBar, Ready};
@@ -462,7 +462,7 @@ void TForm1::fitStatusStrip()
     settleStatusStrip();
 }
 
-bool TForm1::settleStatusStrip()
+bool MainWindow::settleStatusStrip()
 {
     const int right = GroupBox1->width() - kEdgeGap;
     const std::vector<QWidget*> others = {Label1, Label2, Label3, GroupBox2, Label4, Label6,
@@ -497,7 +497,7 @@ bool TForm1::settleStatusStrip()
     return clear() && ProgressBar->width() >= kMinBarWidth;
 }
 
-void TForm1::placeStatusStrip()
+void MainWindow::placeStatusStrip()
 {
     CB_ExamTest->setGeometry(BeginTest->x(), CB_ExamTest->y(), BeginTest->width(),
                              CB_ExamTest->height());
@@ -512,7 +512,7 @@ void TForm1::placeStatusStrip()
                       GroupBox3->width() - Label5->width() - 20, Edit->sizeHint().height());
 }
 
-void TForm1::showTitlePage(const std::string& discName, const std::string& testName)
+void MainWindow::showTitlePage(const std::string& discName, const std::string& testName)
 {
     Zast->setGeometry(0, 0, width(), height());
     GroupBox1->hide();
@@ -531,7 +531,7 @@ void TForm1::showTitlePage(const std::string& discName, const std::string& testN
     }
 }
 
-void TForm1::showQuestionScreen()
+void MainWindow::showQuestionScreen()
 {
     Zast->hide();
     GroupBoxZ->hide();
@@ -541,13 +541,13 @@ void TForm1::showQuestionScreen()
     update();
 }
 
-void TForm1::clearNameBox()
+void MainWindow::clearNameBox()
 {
     EditStName->clear();
     EditStName->clearEditText();
 }
 
-void TForm1::setWaitTimer(bool running)
+void MainWindow::setWaitTimer(bool running)
 {
     if (running) {
         TimerWaitServer->start();
@@ -556,7 +556,7 @@ void TForm1::setWaitTimer(bool running)
     }
 }
 
-void TForm1::setQuestionTimer(bool running)
+void MainWindow::setQuestionTimer(bool running)
 {
     if (running) {
         Timer->start();
@@ -565,7 +565,7 @@ void TForm1::setQuestionTimer(bool running)
     }
 }
 
-void TForm1::showPicture(const QImage& picture, const QRect& where)
+void MainWindow::showPicture(const QImage& picture, const QRect& where)
 {
     ImageJPG->setPixmap(QPixmap::fromImage(picture));
     ImageJPG->setGeometry(where);
@@ -574,19 +574,19 @@ void TForm1::showPicture(const QImage& picture, const QRect& where)
     ImageJPG->lower();
 }
 
-void TForm1::hidePicture()
+void MainWindow::hidePicture()
 {
     ImageJPG->setEnabled(false);
     ImageJPG->hide();
     ImageJPG->clear();
 }
 
-bool TForm1::paintsScreen() const
+bool MainWindow::paintsScreen() const
 {
     return screen_ != nullptr && questionScreen_ && !screen_->paintHold();
 }
 
-void TForm1::repaintScreen()
+void MainWindow::repaintScreen()
 {
     if (!paintsScreen()) {
         return; // what was drawn stays marked until painting is allowed
@@ -597,7 +597,7 @@ void TForm1::repaintScreen()
     }
 }
 
-void TForm1::paintEvent(QPaintEvent* event)
+void MainWindow::paintEvent(QPaintEvent* event)
 {
     if (!paintsScreen()) {
         return; // the title page, or a picture awaiting its capture
@@ -608,7 +608,7 @@ void TForm1::paintEvent(QPaintEvent* event)
     painter.drawImage(r.topLeft(), screen_->image(), r);
 }
 
-void TForm1::setHandCursor(bool hand)
+void MainWindow::setHandCursor(bool hand)
 {
     if (hand) {
         setCursor(Qt::PointingHandCursor);
@@ -617,42 +617,42 @@ void TForm1::setHandCursor(bool hand)
     }
 }
 
-void TForm1::setQuestionCount(int n)
+void MainWindow::setQuestionCount(int n)
 {
     N_quest->setText(QString::number(n));
     N_quest->adjustSize();
 }
 
-void TForm1::setQuestionNumber(int n)
+void MainWindow::setQuestionNumber(int n)
 {
     I_quest->setText(QString::number(n));
     I_quest->adjustSize();
 }
 
-void TForm1::setAnswerColour(uint32_t colour)
+void MainWindow::setAnswerColour(uint32_t colour)
 {
     setTextColour(Answer, QPalette::Window, ScreenBitmap::toColor(colour));
 }
 
-void TForm1::setScoreText(const std::string& text)
+void MainWindow::setScoreText(const std::string& text)
 {
     Smarks->setText(QString::fromStdString(fromCp1251(text)));
     Smarks->adjustSize();
 }
 
-void TForm1::setProgress(int value, int maximum)
+void MainWindow::setProgress(int value, int maximum)
 {
     ProgressBar->setMaximum(maximum);
     ProgressBar->setValue(std::clamp(value, ProgressBar->minimum(), maximum));
 }
 
-void TForm1::setMinutesLeft(int minutes)
+void MainWindow::setMinutesLeft(int minutes)
 {
     L_tend->setText(QString::number(minutes));
     L_tend->adjustSize();
 }
 
-void TForm1::setAnswerBox(bool shown, bool focus)
+void MainWindow::setAnswerBox(bool shown, bool focus)
 {
     if (!shown) {
         GroupBox3->hide();
@@ -665,24 +665,24 @@ void TForm1::setAnswerBox(bool shown, bool focus)
     }
 }
 
-void TForm1::hideForResults()
+void MainWindow::hideForResults()
 {
     ProgressBar->setValue(0);
     Timer->stop();
     hide();
 }
 
-std::string TForm1::studentName() const
+std::string MainWindow::studentName() const
 {
     return toCp1251(EditStName->currentText().toStdString());
 }
 
-bool TForm1::examChecked() const
+bool MainWindow::examChecked() const
 {
     return CB_ExamTest->isChecked();
 }
 
-void TForm1::setStudentNames(const std::vector<std::string>& names)
+void MainWindow::setStudentNames(const std::vector<std::string>& names)
 {
     // Filling the list changes neither the choice nor what has been typed
     // (a first item would otherwise become the current text).
@@ -701,48 +701,48 @@ void TForm1::setStudentNames(const std::vector<std::string>& names)
     EditStName->setEditText(typed);
 }
 
-void TForm1::setTitleControlsEnabled(bool enabled)
+void MainWindow::setTitleControlsEnabled(bool enabled)
 {
     CB_ExamTest->setEnabled(enabled);
     BeginTest->setEnabled(enabled);
 }
 
-void TForm1::untickExamBox()
+void MainWindow::untickExamBox()
 {
     CB_ExamTest->setChecked(false);
 }
 
-void TForm1::showExamLinkUp()
+void MainWindow::showExamLinkUp()
 {
     setTextColour(GroupBox1, QPalette::Window, kAqua);
 }
 
-std::string TForm1::answerText() const
+std::string MainWindow::answerText() const
 {
     return toCp1251(Edit->text().toStdString());
 }
 
-void TForm1::mouseMoveEvent(QMouseEvent* event)
+void MainWindow::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
     emit mouseMoved(p.x(), p.y());
 }
 
-void TForm1::mousePressEvent(QMouseEvent* event)
+void MainWindow::mousePressEvent(QMouseEvent* event)
 {
     // Every button, with any modifier, chooses alike.
     const QPoint p = event->position().toPoint();
     emit mousePressed(p.x(), p.y());
 }
 
-void TForm1::mouseDoubleClickEvent(QMouseEvent* event)
+void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The second press of a double click is a press like the first; the
     // double click itself means nothing.
     mousePressEvent(event);
 }
 
-void TForm1::keyPressEvent(QKeyEvent* event)
+void MainWindow::keyPressEvent(QKeyEvent* event)
 {
     // "Наст. питання" is the default button: Enter presses it wherever the
     // focus is (the answer box passes Enter on), while it is on the screen.
@@ -754,7 +754,7 @@ void TForm1::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     // The window never closes by itself: the session decides between ending
     // the program and ending the test early.

@@ -1,4 +1,4 @@
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 
 #include "definition/Cp1251.h"
 #include "definition/TestLoader.h"
@@ -45,14 +45,14 @@ int points(const QWidget& form, const char* name)
     return w ? w->font().pointSize() : 0;
 }
 
-TEST(TForm1, TitlePageShowsTheDemoTest)
+TEST(MainWindow, TitlePageShowsTheDemoTest)
 {
     const std::filesystem::path demo = std::filesystem::path(QUIZDESK_SOURCE_DIR) / "examples/demo";
     auto loaded = qd::loadTestDir(demo, qd::WindowGeometry{0, 0, 1024, 768}, qd::testFontCharWidth);
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<qd::TestModel>>(loaded));
     const auto& model = *std::get<std::unique_ptr<qd::TestModel>>(loaded);
 
-    qd::TForm1 form;
+    qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, 1024, 768));
     form.showTitlePage(model.disc_name, model.test_name);
 
@@ -113,7 +113,7 @@ TEST_P(TForm1Scaling, FollowsTheScalingAndNarrowScreenTables)
     const bool narrowStrip = GetParam().narrowStrip;
     const bool fitted = w < 950;
     const int h = 480;
-    qd::TForm1 form;
+    qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, w, h));
     auto s = [w](int design) { return w * design / 800; };
 
@@ -203,7 +203,7 @@ class TForm1Layout : public ::testing::TestWithParam<QSize>
 TEST_P(TForm1Layout, NoControlIsCutOrCovered)
 {
     const QSize size = GetParam();
-    qd::TForm1 form;
+    qd::MainWindow form;
     form.placeOnScreen(QRect(QPoint(0, 0), size));
     form.showTitlePage("Discipline", "Test");
     form.setQuestionCount(5000);
@@ -258,9 +258,9 @@ INSTANTIATE_TEST_SUITE_P(Screens, TForm1Layout,
 // Where a panel leaves a control's place free, the panel's own background
 // shows, not the title picture behind it: the panels look the same with the
 // picture and without it.
-TEST(TForm1, PanelsHideTheTitlePictureBehindThem)
+TEST(MainWindow, PanelsHideTheTitlePictureBehindThem)
 {
-    qd::TForm1 form;
+    qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, 800, 400)); // the picture reaches into both panels
     form.showTitlePage("Discipline", "Test");
     form.show();
@@ -282,13 +282,13 @@ TEST(TForm1, PanelsHideTheTitlePictureBehindThem)
     }
 }
 
-TEST(TForm1, EnterOnTheFocusedBeginButtonPressesIt)
+TEST(MainWindow, EnterOnTheFocusedBeginButtonPressesIt)
 {
-    qd::TForm1 form;
+    qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, 1024, 768));
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    QSignalSpy begin(&form, &qd::TForm1::beginClicked);
+    QSignalSpy begin(&form, &qd::MainWindow::beginClicked);
     auto* button = child<QPushButton>(form, "BeginTest");
     button->setFocus();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
@@ -297,9 +297,9 @@ TEST(TForm1, EnterOnTheFocusedBeginButtonPressesIt)
     EXPECT_EQ(begin.count(), 3);
 }
 
-TEST(TForm1, AnswerBoxTakesAtMost127Characters)
+TEST(MainWindow, AnswerBoxTakesAtMost127Characters)
 {
-    qd::TForm1 form;
+    qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, 800, 600));
     form.setAnswerBox(true, true);
     auto* edit = child<QLineEdit>(form, "Edit");
@@ -308,13 +308,13 @@ TEST(TForm1, AnswerBoxTakesAtMost127Characters)
     EXPECT_EQ(form.answerText(), std::string(127, 'x'));
 }
 
-TEST(TForm1, EnterPressesNextQuestionOnlyWhileItIsShown)
+TEST(MainWindow, EnterPressesNextQuestionOnlyWhileItIsShown)
 {
-    qd::TForm1 form;
+    qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, 1024, 600));
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    QSignalSpy ready(&form, &qd::TForm1::readyClicked);
+    QSignalSpy ready(&form, &qd::MainWindow::readyClicked);
     QTest::keyClick(&form, Qt::Key_Return);
     EXPECT_EQ(ready.count(), 0); // the title page
 
@@ -334,15 +334,15 @@ TEST(TForm1, EnterPressesNextQuestionOnlyWhileItIsShown)
     EXPECT_TRUE(edit->text().isEmpty());
 }
 
-TEST(TForm1, EveryButtonPressAndTheSecondPressOfADoubleClickArePresses)
+TEST(MainWindow, EveryButtonPressAndTheSecondPressOfADoubleClickArePresses)
 {
-    qd::TForm1 form;
+    qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, 1024, 600));
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     form.showQuestionScreen();
-    QSignalSpy presses(&form, &qd::TForm1::mousePressed);
-    QSignalSpy moves(&form, &qd::TForm1::mouseMoved);
+    QSignalSpy presses(&form, &qd::MainWindow::mousePressed);
+    QSignalSpy moves(&form, &qd::MainWindow::mouseMoved);
     const QPoint p(120, 200);
     for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
         QTest::mousePress(&form, b, Qt::ShiftModifier, p);
@@ -363,21 +363,21 @@ TEST(TForm1, EveryButtonPressAndTheSecondPressOfADoubleClickArePresses)
     EXPECT_GT(strip.height(), 0);
 }
 
-TEST(TForm1, CloseIsARequestTheWindowDoesNotGrantByItself)
+TEST(MainWindow, CloseIsARequestTheWindowDoesNotGrantByItself)
 {
-    qd::TForm1 form;
+    qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, 800, 600));
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    QSignalSpy close(&form, &qd::TForm1::closeRequested);
+    QSignalSpy close(&form, &qd::MainWindow::closeRequested);
     EXPECT_FALSE(form.close());
     EXPECT_EQ(close.count(), 1);
     EXPECT_TRUE(form.isVisible());
 }
 
-TEST(TForm1, StatusStripShowsWhatItIsTold)
+TEST(MainWindow, StatusStripShowsWhatItIsTold)
 {
-    qd::TForm1 form;
+    qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, 1024, 600));
     form.setQuestionCount(12);
     form.setQuestionNumber(3);

@@ -1,4 +1,4 @@
-#include "app/TFormRez.h"
+#include "app/ResultsWindow.h"
 
 #include "definition/Cp1251.h"
 
@@ -34,9 +34,9 @@ qd::ResultsSummary summary()
     return r;
 }
 
-TEST(TFormRez, ShowsTheResultsWithTheWrongAnswers)
+TEST(ResultsWindow, ShowsTheResultsWithTheWrongAnswers)
 {
-    qd::TFormRez rez;
+    qd::ResultsWindow rez;
     EXPECT_FALSE(rez.isVisible());
     EXPECT_EQ(rez.windowTitle(), QStringLiteral("Результати тестування"));
     rez.showResults(summary());
@@ -57,7 +57,7 @@ TEST(TFormRez, ShowsTheResultsWithTheWrongAnswers)
     EXPECT_LE(child(rez, "Mark")->mapTo(&rez, QPoint(0, child(rez, "Mark")->height())).y(), 210);
 }
 
-TEST(TFormRez, EveryPointEarnedCutsTheWindowTo210Pixels)
+TEST(ResultsWindow, EveryPointEarnedCutsTheWindowTo210Pixels)
 {
     qd::ResultsSummary r = summary();
     r.points = "10.00";
@@ -65,7 +65,7 @@ TEST(TFormRez, EveryPointEarnedCutsTheWindowTo210Pixels)
     r.grade = qd::toCp1251("Відмінно");
     r.everyPointEarned = true;
     r.wrongList.clear();
-    qd::TFormRez rez;
+    qd::ResultsWindow rez;
     rez.showResults(r);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rez));
     EXPECT_EQ(rez.height(), 210);
@@ -74,9 +74,9 @@ TEST(TFormRez, EveryPointEarnedCutsTheWindowTo210Pixels)
     EXPECT_EQ(child<QLabel>(rez, "Mark")->text(), QStringLiteral("Відмінно"));
 }
 
-TEST(TFormRez, AFixedDialogFrameWithoutMinimiseOrMaximise)
+TEST(ResultsWindow, AFixedDialogFrameWithoutMinimiseOrMaximise)
 {
-    qd::TFormRez rez;
+    qd::ResultsWindow rez;
     rez.showResults(summary());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rez));
     const Qt::WindowFlags flags = rez.windowHandle()->flags();
@@ -95,10 +95,10 @@ TEST(TFormRez, AFixedDialogFrameWithoutMinimiseOrMaximise)
 
 // Whatever a window manager offers, the results window is not lost to a
 // minimise, nor blown up to the whole screen.
-TEST(TFormRez, ComesBackWhenMinimisedOrEnlarged)
+TEST(ResultsWindow, ComesBackWhenMinimisedOrEnlarged)
 {
     for (Qt::WindowState state : {Qt::WindowMinimized, Qt::WindowMaximized, Qt::WindowFullScreen}) {
-        qd::TFormRez rez;
+        qd::ResultsWindow rez;
         rez.showResults(summary());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&rez));
         rez.setWindowState(state);
@@ -109,11 +109,11 @@ TEST(TFormRez, ComesBackWhenMinimisedOrEnlarged)
     }
 }
 
-TEST(TFormRez, ClosingItAsksToEndTheProgram)
+TEST(ResultsWindow, ClosingItAsksToEndTheProgram)
 {
-    qd::TFormRez rez;
+    qd::ResultsWindow rez;
     rez.showResults(summary());
-    QSignalSpy closing(&rez, &qd::TFormRez::closeRequested);
+    QSignalSpy closing(&rez, &qd::ResultsWindow::closeRequested);
     rez.close();
     EXPECT_EQ(closing.count(), 1);
 }

@@ -1,4 +1,4 @@
-#include "app/TFormRez.h"
+#include "app/ResultsWindow.h"
 
 #include "app/Desktop.h"
 #include "definition/Cp1251.h"
@@ -94,7 +94,7 @@ QTextEdit* memo(QWidget* parent, const char* name, const QRect& where)
 
 } // namespace
 
-TFormRez::TFormRez(QWidget* parent) : QWidget(parent)
+ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("FormRez"));
     setWindowTitle(QStringLiteral("Результати тестування"));
@@ -134,7 +134,7 @@ TFormRez::TFormRez(QWidget* parent) : QWidget(parent)
                QColor(64, 64, 64));
 }
 
-void TFormRez::showResults(const ResultsSummary& results)
+void ResultsWindow::showResults(const ResultsSummary& results)
 {
     TestName->clear();
     TestName->setPlainText(text(results.testName));
@@ -165,7 +165,7 @@ void TFormRez::showResults(const ResultsSummary& results)
     show();
 }
 
-void TFormRez::changeEvent(QEvent* event)
+void ResultsWindow::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     // Some window managers minimise or enlarge a window whatever its frame
@@ -182,7 +182,7 @@ void TFormRez::changeEvent(QEvent* event)
     }
 }
 
-void TFormRez::closeEvent(QCloseEvent* event)
+void ResultsWindow::closeEvent(QCloseEvent* event)
 {
     event->accept();
     emit closeRequested();

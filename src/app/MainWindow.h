@@ -27,12 +27,12 @@ class QuestionScreen;
 // presses, moves, key presses and timer ticks through its signals; the test
 // session decides what they mean. Controls carry their design names as
 // object names.
-class TForm1 : public QWidget
+class MainWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    explicit MainWindow(QWidget* parent = nullptr);
 
     // Start-up, once per window: the window's client area takes `area` (its
     // width W and height H; a window manager's frame goes around it) and the

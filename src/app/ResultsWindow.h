@@ -11,12 +11,12 @@ namespace qd {
 
 // The results window: points, percentage, time, grade and the questions
 // answered wrongly. Hidden until the test ends; closing it ends the program.
-class TFormRez : public QWidget
+class ResultsWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TFormRez(QWidget* parent = nullptr);
+    explicit ResultsWindow(QWidget* parent = nullptr);
 
     // Fills the fields and shows the window; when every point was earned it
     // is cut to 210 pixels, down to the grade, without the wrong-answer list.
