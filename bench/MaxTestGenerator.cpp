@@ -171,11 +171,11 @@ private:
 std::string header(int questions, int asked, const std::string& sections)
 {
     const std::string n = std::to_string(questions);
-    const int nsect = int(std::count(sections.begin(), sections.end(), ',')) + 1;
+    const int sectionCount = int(std::count(sections.begin(), sections.end(), ',')) + 1;
     return "Назва дисципліни: Граничний тест#\r\n"
            "Назва тесту: " + n + " питань усіх типів#\r\n"
            "Кількість питань: " + n + "\r\n"
-           "Кількість розділів: " + std::to_string(nsect) + "\r\n"
+           "Кількість розділів: " + std::to_string(sectionCount) + "\r\n"
            "Перші питання розділів:" + sections + "\r\n"
            "Задавати: " + std::to_string(asked) + "\r\n"
            "Розмір шрифту: 16\r\n"

@@ -19,30 +19,31 @@ std::string generatedReport(const qd::TestModel& model, int student)
     char date[64];
     std::snprintf(date, sizeof date, "%2d.%2d.%d   ", 7, 12, 2026);
     std::string out = qd::toCp1251("Дата: ") + date + qd::toCp1251("Час: 10. 5. 9\n");
-    out += qd::toCp1251("Найменування дисципліни: ") + model.disc_name;
-    out += qd::toCp1251("\nНазва тесту: ") + model.test_name + "\r\n(/srv/exam)";
+    out += qd::toCp1251("Найменування дисципліни: ") + model.subjectName;
+    out += qd::toCp1251("\nНазва тесту: ") + model.testName + "\r\n(/srv/exam)";
     out += qd::toCp1251("\nПрізвище та ім'я: Студент ") + std::to_string(student);
     out += qd::toCp1251("\nКритерії оцінювання: Задовільно >= 60%, Добре >= 75%, Відмінно >= 90%.");
     out += qd::toCp1251("\n\nРезультати тестування:\n№ питання  Кількість балів  Відповідь\n");
 
-    std::vector<int> order(std::size_t(model.nq_total));
+    std::vector<int> order(std::size_t(model.questionCount));
     std::iota(order.begin(), order.end(), 0);
     std::shuffle(order.begin(), order.end(), rng);
-    order.resize(std::size_t(std::min(model.nq_ask, model.nq_total)));
+    order.resize(std::size_t(std::min(model.askCount, model.questionCount)));
     std::uniform_real_distribution<double> u(0.0, 1.0);
     double score = 0.0;
     int32_t max = 0;
     for (int i : order) {
-        const qd::Question& q = model.stq[std::size_t(i)];
+        const qd::Question& q = model.questions[std::size_t(i)];
         const bool right = u(rng) < ability;
         const double points = right ? q.mark : std::floor(u(rng) * q.mark * 2.0) / 4.0;
         std::string answer;
-        if ((q.type == 1 || q.type == 2) && q.nans > 0) {
+        if ((q.type == 1 || q.type == 2) && q.optionCount > 0) {
             char pick[16];
-            std::snprintf(pick, sizeof pick, "%2d,", right ? q.rans[0] : int(u(rng) * q.nans) + 1);
+            std::snprintf(pick, sizeof pick, "%2d,",
+                          right ? q.correctAnswers[0] : int(u(rng) * q.optionCount) + 1);
             answer = pick;
         } else if (q.type == 5) {
-            answer = right ? q.tans : "x";
+            answer = right ? q.expectedText : "x";
         } else {
             answer = "1,2,3,";
         }

@@ -91,7 +91,7 @@ struct Screen
             qd::loadTestBytes(questionsFile(), answersFile(),
                               qd::WindowGeometry{0, 0, kWidth, kHeight}, qd::testFontCharWidth);
         auto* model = std::get_if<std::unique_ptr<qd::TestModel>>(&loaded);
-        if (model == nullptr || (*model)->stq[0].nans != 50) {
+        if (model == nullptr || (*model)->questions[0].optionCount != 50) {
             return false;
         }
         qd::StartedTest run{std::move(*model), qd::RunState()};
@@ -137,12 +137,12 @@ void BM_Display50Options(benchmark::State& state)
     Screen& s = screen();
     qd::WindowView& view = s.app->view();
     const qd::TestModel& model = s.app->session().model();
-    const int q = s.app->session().state().cur_q;
-    const int whiteTop = model.stq[std::size_t(q)].ans[0].top - model.line_h / 5;
-    const auto& col3 = s.app->session().state().col3;
+    const int q = s.app->session().state().currentQuestion;
+    const int whiteTop = model.questions[std::size_t(q)].options[0].top - model.lineHeight / 5;
+    const auto& placed = s.app->session().state().placed;
     for (auto _ : state) {
         view.displayQuestion(q);
-        view.drawAnswers(q, whiteTop, col3.data());
+        view.drawAnswers(q, whiteTop, placed.data());
         benchmark::DoNotOptimize(view.image().constBits());
     }
 }

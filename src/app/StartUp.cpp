@@ -35,7 +35,7 @@ std::optional<StartedTest> startUp(MainWindow& form, const MessageReporter& repo
         reporter.error(*s, true);
         return std::nullopt;
     }
-    form.showTitlePage(run.model->disc_name, run.model->test_name);
+    form.showTitlePage(run.model->subjectName, run.model->testName);
     return run;
 }
 

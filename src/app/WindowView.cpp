@@ -55,13 +55,13 @@ void WindowView::showQuestionScreen()
 
 int WindowView::displayQuestion(int q)
 {
-    const int pic_dy = QuestionScreen::displayQuestion(q);
+    const int stemTop = QuestionScreen::displayQuestion(q);
     if (picture().isNull()) {
         form_.hidePicture();
     } else {
         form_.showPicture(picture(), pictureRect());
     }
-    return pic_dy;
+    return stemTop;
 }
 
 void WindowView::repaint()

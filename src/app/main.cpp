@@ -58,7 +58,7 @@ int main(int argc, char** argv)
         return 0;
     }
     // The student types in the test's language from the first key on.
-    qd::selectKeyboardLayout(run->model->kb_layout);
+    qd::selectKeyboardLayout(run->model->keyboardLayout);
     // From here on the window only forwards what the student does to the
     // test session; closing the main window on the title page, or the
     // results window, ends the program.

@@ -52,38 +52,39 @@ struct IntItem
 
 // Items 3 to 20 in header order, each with its range and its message.
 const IntItem kItems[] = {
-    {&TestModel::nq_total, 1, kMaxQuestions, nullptr, nullptr,
+    {&TestModel::questionCount, 1, kMaxQuestions, nullptr, nullptr,
      "Общее количество вопросов в тесте должно быть от 1 до 5000!", After::Nothing},
-    {&TestModel::nsect, 1, kMaxQuestions, nullptr, &TestModel::nq_total,
+    {&TestModel::sectionCount, 1, kMaxQuestions, nullptr, &TestModel::questionCount,
      "Количество разделов в тесте задано не верно!", After::SectionList},
-    {&TestModel::nq_ask, 1, kMaxQuestions, nullptr, &TestModel::nq_total,
+    {&TestModel::askCount, 1, kMaxQuestions, nullptr, &TestModel::questionCount,
      "Количество задаваемых вопросов в тесте задано не верно!", After::Nothing},
-    {&TestModel::font_size, 10, 28, nullptr, nullptr, "Размер шрифта задан не верно!", After::Nothing},
-    {&TestModel::font_bold, 0, 1, nullptr, nullptr, "Признак жирности шрифта задан не верно!",
+    {&TestModel::fontSize, 10, 28, nullptr, nullptr, "Размер шрифта задан не верно!",
+     After::Nothing},
+    {&TestModel::fontBold, 0, 1, nullptr, nullptr, "Признак жирности шрифта задан не верно!",
      After::NarrowScreen},
-    {&TestModel::t_quest, 1, 1000, nullptr, nullptr, "Время отводимое на один вопрос задано не верно!",
-     After::Nothing},
-    {&TestModel::t_test, 1, 600, nullptr, nullptr, "Время отводимое на весь тест задано не верно!",
-     After::Nothing},
-    {&TestModel::pc_sat, 5, 100, nullptr, nullptr, "% баллов  для оценки 'удовл' задан не верно!",
-     After::Nothing},
-    {&TestModel::pc_good, 5, 100, &TestModel::pc_sat, nullptr,
+    {&TestModel::questionSeconds, 1, 1000, nullptr, nullptr,
+     "Время отводимое на один вопрос задано не верно!", After::Nothing},
+    {&TestModel::testMinutes, 1, 600, nullptr, nullptr,
+     "Время отводимое на весь тест задано не верно!", After::Nothing},
+    {&TestModel::satisfactoryPercent, 5, 100, nullptr, nullptr,
+     "% баллов  для оценки 'удовл' задан не верно!", After::Nothing},
+    {&TestModel::goodPercent, 5, 100, &TestModel::satisfactoryPercent, nullptr,
      "% баллов  для оценки 'хорошо' задан не верно!", After::Nothing},
-    {&TestModel::pc_exc, 5, 100, &TestModel::pc_good, nullptr,
+    {&TestModel::excellentPercent, 5, 100, &TestModel::goodPercent, nullptr,
      "% баллов  для оценки 'отл' задан не верно!", After::Nothing},
-    {&TestModel::by_time, 0, 1, nullptr, nullptr,
+    {&TestModel::gradeByTime, 0, 1, nullptr, nullptr,
      "Признак выставления отметки по времени задан не верно!", After::Nothing},
-    {&TestModel::t_exc, 5, 10000, nullptr, nullptr, "Время для оценки 'отл' задано не верно!",
-     After::Nothing},
-    {&TestModel::t_good, 5, 10000, &TestModel::t_exc, nullptr, "Время для оценки 'хор' задано не верно!",
-     After::Nothing},
-    {&TestModel::t_sat, 5, 10000, &TestModel::t_good, nullptr, "Время для оценки 'удовл' задано не верно!",
-     After::Nothing},
-    {&TestModel::rnd_sect, 0, 1, nullptr, nullptr, "Признак случайного выбора разделов задан не верно!",
-     After::Nothing},
-    {&TestModel::rnd_quest, 0, 1, nullptr, nullptr,
+    {&TestModel::excellentSeconds, 5, 10000, nullptr, nullptr,
+     "Время для оценки 'отл' задано не верно!", After::Nothing},
+    {&TestModel::goodSeconds, 5, 10000, &TestModel::excellentSeconds, nullptr,
+     "Время для оценки 'хор' задано не верно!", After::Nothing},
+    {&TestModel::satisfactorySeconds, 5, 10000, &TestModel::goodSeconds, nullptr,
+     "Время для оценки 'удовл' задано не верно!", After::Nothing},
+    {&TestModel::randomSectionOrder, 0, 1, nullptr, nullptr,
+     "Признак случайного выбора разделов задан не верно!", After::Nothing},
+    {&TestModel::randomQuestionOrder, 0, 1, nullptr, nullptr,
      "Признак случайного задания вопросов внутри раздела задан не верно!", After::Nothing},
-    {&TestModel::rnd_ans, 0, 1, nullptr, nullptr,
+    {&TestModel::randomOptionOrder, 0, 1, nullptr, nullptr,
      "Признак случайного распределения ответов задан не верно!", After::Nothing},
 };
 
@@ -99,17 +100,19 @@ bool inRange(const TestModel& m, const IntItem& item)
 // stand within 4 bytes per section of the colon.
 Status readSectionList(TestModel& m, std::string_view buf, int& p)
 {
-    m.nqr.assign(std::size_t(m.nsect), 0);
-    const int behindColon = readItem(buf, p, m.nqr[0]);
+    m.sectionStarts.assign(std::size_t(m.sectionCount), 0);
+    const int behindColon = readItem(buf, p, m.sectionStarts[0]);
     int count = 0;
     if (behindColon >= 0) {
-        count = readnumbers(buf.substr(std::size_t(behindColon)), 4 * m.nsect, m.nsect, m.nqr.data());
+        count = readnumbers(buf.substr(std::size_t(behindColon)), 4 * m.sectionCount,
+                            m.sectionCount, m.sectionStarts.data());
     }
-    if (count != m.nsect || m.nqr.front() != 1 || m.nqr.back() > m.nq_total) {
+    if (count != m.sectionCount || m.sectionStarts.front() != 1 ||
+        m.sectionStarts.back() > m.questionCount) {
         return fault("Номера первых вопросов в разделах заданы не верно!");
     }
-    for (int s = 1; s < m.nsect; ++s) {
-        if (m.nqr[std::size_t(s)] <= m.nqr[std::size_t(s) - 1]) {
+    for (int s = 1; s < m.sectionCount; ++s) {
+        if (m.sectionStarts[std::size_t(s)] <= m.sectionStarts[std::size_t(s) - 1]) {
             return fault("Номера первых вопросов в разделах должны возрастать!");
         }
     }
@@ -121,24 +124,24 @@ Status readSectionList(TestModel& m, std::string_view buf, int& p)
 void applyScreenWidth(TestModel& m, int windowWidth)
 {
     if (windowWidth >= kNarrowWindow) {
-        m.line_h = m.font_size;
+        m.lineHeight = m.fontSize;
         return;
     }
-    m.font_size -= 4;
-    m.line_h = m.font_size * 4 / 5;
-    m.font_bold = 0;
+    m.fontSize -= 4;
+    m.lineHeight = m.fontSize * 4 / 5;
+    m.fontBold = 0;
 }
 
 } // namespace
 
 Status parseHeader(TestModel& m, int windowWidth)
 {
-    const std::string_view buf = m.bufO;
+    const std::string_view buf = m.answersText;
     int p = 0;
-    if (!readText(buf, p, m.disc_name)) {
+    if (!readText(buf, p, m.subjectName)) {
         return fault("Наименование дисциплины задано не верно!");
     }
-    if (!readText(buf, p, m.test_name)) {
+    if (!readText(buf, p, m.testName)) {
         return fault("Название теста задано не верно!");
     }
     for (const IntItem& item : kItems) {
@@ -159,9 +162,9 @@ Status parseHeader(TestModel& m, int windowWidth)
 
 Status parseExtraSettings(TestModel& m)
 {
-    const std::string_view buf = m.bufO;
+    const std::string_view buf = m.answersText;
     const int last = int(buf.size()) - 1;
-    int p = m.posO_end;
+    int p = m.answersEnd;
     int32_t layout = 0;
     const int behindLayout = copyInt(buf, p, ":", last, layout);
     if (behindLayout >= 0) {
@@ -169,12 +172,12 @@ Status parseExtraSettings(TestModel& m)
         if (layout < 0 || layout > 2) {
             return fault("Раскладка клавиатуры задана не верно!");
         }
-        m.kb_layout = int16_t(layout);
+        m.keyboardLayout = int16_t(layout);
         p = behindLayout;
     }
     const int behindDir = findBehind(buf, p, ":", last);
     if (behindDir >= 0) {
-        return copyLineWithoutBlanks(m.rez_dir, buf.substr(std::size_t(behindDir)));
+        return copyLineWithoutBlanks(m.reportDir, buf.substr(std::size_t(behindDir)));
     }
     return std::nullopt;
 }

@@ -47,19 +47,19 @@ class QuestionReader
 {
 public:
     QuestionReader(TestModel& m, int windowBottom)
-        : m(m), V(m.bufV), O(m.bufO), windowBottom(windowBottom)
+        : m(m), V(m.questionsText), O(m.answersText), windowBottom(windowBottom)
     {
     }
 
     Status run()
     {
-        m.stq.assign(std::size_t(m.nq_total), Question{});
-        for (int n = 1; n <= m.nq_total; ++n) {
-            if (Status s = question(m.stq[std::size_t(n) - 1], n)) {
+        m.questions.assign(std::size_t(m.questionCount), Question{});
+        for (int n = 1; n <= m.questionCount; ++n) {
+            if (Status s = question(m.questions[std::size_t(n) - 1], n)) {
                 return s;
             }
         }
-        m.posO_end = pO;
+        m.answersEnd = pO;
         return std::nullopt;
     }
 
@@ -102,8 +102,8 @@ Status QuestionReader::question(Question& q, int n)
     }
     if (q.type == 5) {
         // No options: the answer area starts at the window's bottom edge.
-        q.ans.assign(1, AnswerSlot{});
-        q.ans[0].top = windowBottom;
+        q.options.assign(1, AnswerSlot{});
+        q.options[0].top = windowBottom;
     } else if (Status st = options(q, n, V.substr(std::size_t(s), std::size_t(L)))) {
         return st;
     }
@@ -115,21 +115,22 @@ Status QuestionReader::question(Question& q, int n)
     if (Status st = correctAnswers(q, n)) {
         return st;
     }
-    if (n == m.nq_total && q.mark == 0) {
+    if (n == m.questionCount && q.mark == 0) {
         return fault("Отсутствует количество баллов для %d вопроса!\n", n);
     }
     if (q.graph != 2 && (q.type == 1 || q.type == 2)) {
-        for (int i = 0; i < q.nrans; ++i) {
-            if (q.rans[std::size_t(i)] < 1 || q.rans[std::size_t(i)] > q.nans) {
+        for (int i = 0; i < q.correctCount; ++i) {
+            if (q.correctAnswers[std::size_t(i)] < 1 ||
+                q.correctAnswers[std::size_t(i)] > q.optionCount) {
                 return fault("Для вопроса %d ответ задан не верно!", n);
             }
         }
     }
     if (q.type >= 1 && q.type <= 3) {
-        std::iota(q.ord.begin(), q.ord.begin() + q.nans, 0);
+        std::iota(q.displayOrder.begin(), q.displayOrder.begin() + q.optionCount, 0);
     } else {
-        for (Column& c : q.col) {
-            std::iota(c.cord.begin(), c.cord.end(), 0);
+        for (Column& c : q.columns) {
+            std::iota(c.displayOrder.begin(), c.displayOrder.end(), 0);
         }
     }
     return std::nullopt;
@@ -163,7 +164,7 @@ Status QuestionReader::questionText(Question& q, int n, const std::string& K, in
     while (s + after < h && V[std::size_t(s + after)] == ' ') {
         ++after;
     }
-    q.indent = saturate((int64_t(K.size()) + before + after - 1) * m.char_w);
+    q.indent = saturate((int64_t(K.size()) + before + after - 1) * m.charWidth);
     L = h - s;
     pV = h + 1;
     if (L > kMaxTextLength) {
@@ -171,8 +172,8 @@ Status QuestionReader::questionText(Question& q, int n, const std::string& K, in
     }
     const std::string_view body = V.substr(std::size_t(s), std::size_t(L));
     const std::size_t lt = body.find('<');
-    q.lenq = lt == std::string_view::npos ? L : int(lt);
-    q.text = cString(body.substr(0, std::size_t(q.lenq)));
+    q.stemLength = lt == std::string_view::npos ? L : int(lt);
+    q.text = cString(body.substr(0, std::size_t(q.stemLength)));
     return std::nullopt;
 }
 
@@ -198,16 +199,16 @@ Status QuestionReader::options(Question& q, int n, std::string_view body)
     if (opening != std::count(body.begin(), body.end(), '>')) {
         return fault("В вопросе %d разное количество знаков '<' и '>'!", n);
     }
-    q.ans.reserve(std::size_t(std::min<std::ptrdiff_t>(opening, kMaxAnswers)));
+    q.options.reserve(std::size_t(std::min<std::ptrdiff_t>(opening, kMaxAnswers)));
     std::size_t pos = 0;
     while (true) {
         const std::size_t lt = body.find('<', pos);
         if (lt == std::string_view::npos) {
-            if (q.graph != 0 && q.ans.empty()) {
+            if (q.graph != 0 && q.options.empty()) {
                 q.graph = 2; // a picture holds the options: typed answer
                 break;
             }
-            if (q.ans.size() < 2) {
+            if (q.options.size() < 2) {
                 return fault("В вопросе %d не правильно расставлены знаки '<'!", n);
             }
             break;
@@ -216,15 +217,15 @@ Status QuestionReader::options(Question& q, int n, std::string_view body)
         if (gt == std::string_view::npos) {
             return fault("В вопросе %d не правильно расставлены знаки '>'!", n);
         }
-        if (q.ans.size() == std::size_t(kMaxAnswers)) {
+        if (q.options.size() == std::size_t(kMaxAnswers)) {
             return fault("В вопросе %d количество ответов > %d!", n, kMaxAnswers);
         }
-        q.ans.emplace_back();
-        q.ans.back().str = cString(body.substr(lt, gt - lt + 1));
+        q.options.emplace_back();
+        q.options.back().text = cString(body.substr(lt, gt - lt + 1));
         pos = gt + 1;
     }
-    q.nans = int(q.ans.size());
-    fillcoord(q, body.data(), int(body.size()), m.char_w, m.line_h);
+    q.optionCount = int(q.options.size());
+    fillcoord(q, body.data(), int(body.size()), m.charWidth, m.lineHeight);
     return std::nullopt;
 }
 
@@ -281,11 +282,11 @@ void QuestionReader::singleChoice(Question& q)
 {
     const int behindType = searchForward(std::to_string(q.type));
     if (behindType >= 0) {
-        q.rans[0] = readInt(O.substr(std::size_t(behindType)));
+        q.correctAnswers[0] = readInt(O.substr(std::size_t(behindType)));
         pO = behindType;
     }
-    q.nrans = 1;
-    const int behindOption = searchForward(std::to_string(q.rans[0]));
+    q.correctCount = 1;
+    const int behindOption = searchForward(std::to_string(q.correctAnswers[0]));
     if (behindOption >= 0) {
         q.mark = readInt(O.substr(std::size_t(behindOption)));
         pO = pB = behindOption;
@@ -313,16 +314,16 @@ int QuestionReader::searchForward(const std::string& key)
 // Types 2 and 3: the correct options (in order, for type 3).
 Status QuestionReader::choiceList(Question& q, int n, const Slashes& sl)
 {
-    const int count =
-        readnumbers(O.substr(std::size_t(sl.open)), sl.close - sl.open, kMaxAnswers, q.rans.data());
+    const int count = readnumbers(O.substr(std::size_t(sl.open)), sl.close - sl.open, kMaxAnswers,
+                                  q.correctAnswers.data());
     if (count == -1) {
         return fault("Переполнение массива rans в вопросе %d!", n);
     }
-    if (count == -2 || !allDifferent(q.rans.data(), count)) {
+    if (count == -2 || !allDifferent(q.correctAnswers.data(), count)) {
         return fault("Ответы для вопроса %d оформлены не правильно!", n);
     }
-    q.nrans = count;
-    if (q.type == 2 && q.graph != 2 && (q.nrans < 1 || q.nrans > q.nans)) {
+    q.correctCount = count;
+    if (q.type == 2 && q.graph != 2 && (q.correctCount < 1 || q.correctCount > q.optionCount)) {
         return fault("Для вопроса %d ответы заданы не верно!", n);
     }
     return std::nullopt;
@@ -343,22 +344,22 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
     }
     ends.push_back(sl.close);
     const int G = int(ends.size());
-    if (q.graph != 2 && G != q.col[0].nrow) {
+    if (q.graph != 2 && G != q.columns[0].rowCount) {
         return fault("В вопросе %d количество групп правильных ответов не равно количеству строк в первом "
                      "столбце!",
                      n);
     }
-    q.nrans = G;
-    q.grp.assign(std::size_t(G), Group{});
+    q.correctCount = G;
+    q.groups.assign(std::size_t(G), Group{});
     pO = sl.open;
     for (int g = 1; g <= G; ++g) {
-        Group& grp = q.grp[std::size_t(g) - 1];
+        Group& grp = q.groups[std::size_t(g) - 1];
         const int end = ends[std::size_t(g) - 1];
         const int colon = findIn(O, pO, end, ':');
         if (colon < 0) {
             return fault("В ответе на вопрос %d в групе %d нет ':'!", n, g);
         }
-        grp.lbl = O[std::size_t(colon) - 1];
+        grp.label = O[std::size_t(colon) - 1];
         pO = colon + 1;
         const int count =
             readnumbers(O.substr(std::size_t(pO)), end - pO, kMaxGroupNumbers, grp.numbers.data());
@@ -369,20 +370,20 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
             (q.type == 4 && !allDifferent(grp.numbers.data(), count))) {
             return fault("Ответы для вопроса %d оформлены не правильно!", n);
         }
-        grp.cnt = std::max(count, 0);
-        if (q.graph == 2 || grp.cnt == 0) {
+        grp.numberCount = std::max(count, 0);
+        if (q.graph == 2 || grp.numberCount == 0) {
             continue;
         }
-        if (q.type == 4 && grp.cnt > q.col[1].nrow) {
+        if (q.type == 4 && grp.numberCount > q.columns[1].rowCount) {
             return fault("Кол-во правильных ответов > кол-ва строк 2-го столбца в вопросе %d!", n);
         }
-        if (q.type == 6 && grp.cnt != q.ncol - 1) {
+        if (q.type == 6 && grp.numberCount != q.columnCount - 1) {
             return fault("Кол-во правильных ответов для %d группы != кол-ву столбцов-1 в вопросе %d!", g, n);
         }
-        for (int k = 0; k < grp.cnt; ++k) {
+        for (int k = 0; k < grp.numberCount; ++k) {
             const int32_t x = grp.numbers[std::size_t(k)];
-            const bool ok = q.type == 4 ? x >= 1 && x <= q.col[1].nrow
-                                        : x >= 0 && x <= q.col[std::size_t(k) + 1].nrow;
+            const bool ok = q.type == 4 ? x >= 1 && x <= q.columns[1].rowCount
+                                        : x >= 0 && x <= q.columns[std::size_t(k) + 1].rowCount;
             if (!ok) {
                 return fault("В вопросе %d номера правильных ответов для %d группы заданы не верно!", n, g);
             }
@@ -398,11 +399,11 @@ Status QuestionReader::typedText(Question& q, int n, const Slashes& sl)
     if (len > kLongestAnswerText) {
         return fault("В вопросе %d слишком длинный ответ!", n);
     }
-    q.tans = cString(O.substr(std::size_t(sl.open), std::size_t(len)));
-    if (Status st = removeBlanks(q.tans)) {
+    q.expectedText = cString(O.substr(std::size_t(sl.open), std::size_t(len)));
+    if (Status st = removeBlanks(q.expectedText)) {
         return st;
     }
-    lowerCp1251(q.tans);
+    lowerCp1251(q.expectedText);
     return std::nullopt;
 }
 
@@ -418,14 +419,14 @@ Status QuestionReader::typedKeys(Question& q, int n, const Slashes& sl)
             continue;
         }
         if (c == ';') {
-            if (q.sans.empty()) {
+            if (q.acceptedStrings.empty()) {
                 length = key.size();
             } else if (key.size() != length) {
                 return fault("Не правильные ответы в вопросе %d!", n);
             }
-            q.sans.push_back(std::move(key));
+            q.acceptedStrings.push_back(std::move(key));
             key.clear();
-            if (int(q.sans.size()) == kMaxTypedKeys) {
+            if (int(q.acceptedStrings.size()) == kMaxTypedKeys) {
                 return fault("nj > MAXNANS-1 в вопросе %d!", n);
             }
             continue;
@@ -435,14 +436,14 @@ Status QuestionReader::typedKeys(Question& q, int n, const Slashes& sl)
         }
         key.push_back(c);
     }
-    if (q.sans.empty()) {
+    if (q.acceptedStrings.empty()) {
         length = key.size();
     } else if (key.size() != length) {
         return fault("Не правильные ответы в вопросе %d!", n);
     }
-    q.sans.push_back(std::move(key));
-    q.ncol = int(length);
-    q.nrans = int(q.sans.size());
+    q.acceptedStrings.push_back(std::move(key));
+    q.columnCount = int(length);
+    q.correctCount = int(q.acceptedStrings.size());
     return std::nullopt;
 }
 
@@ -478,12 +479,12 @@ int indexOfExtreme(const int32_t* values, int count, bool largest, int nused, co
 
 Status sortIntoColumns(Question& q, int n)
 {
-    const int count = q.nans;
+    const int count = q.optionCount;
     std::array<int32_t, kMaxAnswers> left{};
     std::array<int32_t, kMaxAnswers> used{};
     std::array<bool, kMaxAnswers> assigned{};
     for (int i = 0; i < count; ++i) {
-        left[std::size_t(i)] = q.ans[std::size_t(i)].col1;
+        left[std::size_t(i)] = q.options[std::size_t(i)].startColumn;
     }
     std::vector<std::vector<int>> columns;
     int nused = 0;
@@ -495,34 +496,34 @@ Status sortIntoColumns(Question& q, int n)
         // the layout does not measure): otherwise nothing would ever be
         // placed and the loop would not end.
         const int first = indexOfExtreme(left.data(), count, false, nused, used.data());
-        int32_t edge = q.ans[std::size_t(first)].col2;
+        int32_t edge = q.options[std::size_t(first)].endColumn;
         std::vector<int>& members = columns.emplace_back();
         for (int i = 0; i < count; ++i) {
-            const AnswerSlot& a = q.ans[std::size_t(i)];
-            if (assigned[std::size_t(i)] || (i != first && a.col1 >= edge)) {
+            const AnswerSlot& a = q.options[std::size_t(i)];
+            if (assigned[std::size_t(i)] || (i != first && a.startColumn >= edge)) {
                 continue;
             }
             assigned[std::size_t(i)] = true;
             used[std::size_t(nused++)] = i;
             members.push_back(i);
-            edge = std::max(edge, a.col2);
+            edge = std::max(edge, a.endColumn);
         }
     }
     const int c = int(columns.size());
     if ((q.type == 4 && c != 2) || (q.type == 6 && (c < 2 || c > kMaxColumns))) {
         return fault("Вопрос %d неправильно разбит на колонки!", n);
     }
-    q.ncol = c;
-    q.col.assign(std::size_t(c), Column{});
+    q.columnCount = c;
+    q.columns.assign(std::size_t(c), Column{});
     for (int k = 0; k < c; ++k) {
-        Column& col = q.col[std::size_t(k)];
+        Column& col = q.columns[std::size_t(k)];
         const std::vector<int>& members = columns[std::size_t(k)];
-        col.nrow = int16_t(members.size());
-        col.cell.reserve(members.size());
+        col.rowCount = int16_t(members.size());
+        col.cells.reserve(members.size());
         for (int i : members) {
-            col.cell.push_back(q.ans[std::size_t(i)]);
+            col.cells.push_back(q.options[std::size_t(i)]);
         }
-        col.cord.assign(members.size(), 0);
+        col.displayOrder.assign(members.size(), 0);
     }
     return std::nullopt;
 }

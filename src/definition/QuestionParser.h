@@ -7,16 +7,16 @@
 
 namespace qd {
 
-// Builds the question records from the questions text (bufV) and the answer
-// entries behind the header of the answers text (bufO): for every question
+// Builds the question records from the questions text (questionsText) and the answer
+// entries behind the header of the answers text (answersText): for every question
 // in turn its stem, options, layout, columns, correct answers and points.
-// Needs the header, line_h and char_w. windowBottom (the window's top plus
+// Needs the header, lineHeight and charWidth. windowBottom (the window's top plus
 // its height) is where a type-5 question's answer area starts: off-screen.
-// Sets posO_end behind the last entry. Returns the first fault.
+// Sets answersEnd behind the last entry. Returns the first fault.
 Status parseQuestions(TestModel& m, int windowBottom);
 
 // Puts the options of matching question q (number n, types 4 and 6) into
-// columns by their horizontal place on the grid and fills col and ncol.
+// columns by their horizontal place on the grid and fills col and columnCount.
 Status sortIntoColumns(Question& q, int n);
 
 // Index of the smallest (or, with `largest`, the largest) of the first

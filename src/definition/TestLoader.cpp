@@ -79,16 +79,16 @@ LoadResult loadTestBytes(std::string voprosi, std::string otveti, const WindowGe
     // The file seeds the generator; start-up seeds it again before drawing.
     TestRandom rng;
     unscramble(voprosi, FileKind::Questions, rng);
-    m->bufV = expandTabs(voprosi);
+    m->questionsText = expandTabs(voprosi);
     voprosi = std::string();
     unscramble(otveti, FileKind::Answers, rng);
-    m->bufO = std::move(otveti);
+    m->answersText = std::move(otveti);
 
     if (Status s = parseHeader(*m, window.width)) {
         return *s;
     }
     // Measured after the header: a narrow window changes the font.
-    m->char_w = charWidth(m->font_size, m->font_bold != 0);
+    m->charWidth = charWidth(m->fontSize, m->fontBold != 0);
     const int64_t bottom = int64_t(window.top) + window.height;
     const int windowBottom = int(std::clamp<int64_t>(bottom, std::numeric_limits<int32_t>::min(),
                                                      std::numeric_limits<int32_t>::max()));

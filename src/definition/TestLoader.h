@@ -29,7 +29,7 @@ using LoadResult = std::variant<std::unique_ptr<TestModel>, Fault>;
 
 // The whole load of a test in start-up order: the questions file is read and
 // decoded (tabs expanded) before the answers file; the header is parsed
-// before char_w is measured; then the questions and answers; then the extra
+// before charWidth is measured; then the questions and answers; then the extra
 // settings. Returns the model or the first fault.
 LoadResult loadTestDir(const std::filesystem::path& dir, const WindowGeometry& window,
                        const CharWidthFn& charWidth);

@@ -34,11 +34,11 @@ constexpr uint32_t statusRed = 0xFF;
 // its pixel rectangle relative to the text origin.
 struct AnswerSlot
 {
-    int32_t row1 = 0;
-    int32_t col1 = 0;
-    int32_t row2 = 0;
-    int32_t col2 = 0;
-    std::string str;
+    int32_t startRow = 0;
+    int32_t startColumn = 0;
+    int32_t endRow = 0;
+    int32_t endColumn = 0;
+    std::string text;
     int32_t left = 0;
     int32_t top = 0;
     int32_t right = 0;
@@ -49,78 +49,84 @@ struct AnswerSlot
 // its options in text order, and the display order of its cells.
 struct Column
 {
-    int16_t nrow = 0;
-    std::vector<AnswerSlot> cell; // nrow entries
-    std::vector<int32_t> cord;    // nrow entries; identity after loading
+    int16_t rowCount = 0;
+    std::vector<AnswerSlot> cells;     // rowCount entries
+    std::vector<int32_t> displayOrder; // rowCount entries; identity after loading
 };
 
-// A correct group of a matching question, one per row of the first column.
+// A correct group of a matching question, one per row of the first column:
+// the row's label letter and the numbers it is matched with.
 struct Group
 {
-    char lbl = 0;
-    int32_t cnt = 0;
+    char label = 0;
+    int32_t numberCount = 0;
     std::array<int32_t, kMaxGroupNumbers> numbers{};
 };
 
 struct Question
 {
-    int32_t type = 0;   // 1..6
-    int32_t graph = 0;  // 0 none, 1 picture + options, 2 picture only (typed)
-    int32_t lenq = 0;   // characters of the stem
-    int32_t indent = 0; // pixel x of the stem's first line
-    std::string text;   // the stem
-    int32_t nans = 0;   // options in the text
-    // The nans options in text order. A type-5 question holds one empty slot
-    // whose `top` is the window's bottom edge (its answer area is off-screen).
-    std::vector<AnswerSlot> ans;
-    std::array<int32_t, kMaxAnswers> rans{}; // first nrans used; 1-based
-    std::vector<Column> col;                 // ncol columns (types 4, 6)
-    std::array<int32_t, kMaxAnswers> ord{};  // display order of the options
-    int32_t nrans = 0;
-    std::vector<Group> grp;                  // nrans groups (types 4, 6)
-    std::string tans;                        // type 5: expected text
-    std::vector<std::string> sans;           // typed type 6: answer strings
-    int32_t ncol = 0;
+    int32_t type = 0;        // 1..6
+    int32_t graph = 0;       // 0 none, 1 picture + options, 2 picture only (typed)
+    int32_t stemLength = 0;  // characters of the stem
+    int32_t indent = 0;      // pixel x of the stem's first line
+    std::string text;        // the stem
+    int32_t optionCount = 0; // options in the text
+    // The optionCount options in text order. A type-5 question holds one
+    // empty slot whose `top` is the window's bottom edge (its answer area is
+    // off-screen).
+    std::vector<AnswerSlot> options;
+    std::array<int32_t, kMaxAnswers> correctAnswers{}; // first correctCount used; 1-based
+    std::vector<Column> columns;                       // columnCount columns (types 4, 6)
+    std::array<int32_t, kMaxAnswers> displayOrder{};   // display order of the options
+    // Correct answers of a choice or ordering question, groups of a matching
+    // question, answer strings of a typed type 6.
+    int32_t correctCount = 0;
+    std::vector<Group> groups;                // correctCount groups (types 4, 6)
+    std::string expectedText;                 // type 5: expected text
+    std::vector<std::string> acceptedStrings; // typed type 6: answer strings
+    // Columns of a matching question; for a typed type 6 the length of its
+    // answer strings.
+    int32_t columnCount = 0;
     int32_t mark = 0;
 };
 
 struct TestModel
 {
     // Decoded source texts (not NUL-terminated; size is the length).
-    std::string bufV; // questions, tabs expanded
-    std::string bufO; // answers
-    int32_t posO_end = 0;
+    std::string questionsText; // questions, tabs expanded
+    std::string answersText;   // answers
+    int32_t answersEnd = 0;
 
     // Header settings, in the order the header holds them.
-    std::string disc_name;
-    std::string test_name;
-    int32_t nq_total = 0;
-    int32_t nsect = 0;
-    std::vector<int32_t> nqr;
-    int32_t nq_ask = 0;
-    int32_t font_size = 0;
-    int32_t font_bold = 0;
-    int32_t t_quest = 0;
-    int32_t t_test = 0;
-    int32_t pc_sat = 0;
-    int32_t pc_good = 0;
-    int32_t pc_exc = 0;
-    int32_t by_time = 0;
-    int32_t t_exc = 0;
-    int32_t t_good = 0;
-    int32_t t_sat = 0;
-    int32_t rnd_sect = 0;
-    int32_t rnd_quest = 0;
-    int32_t rnd_ans = 0;
+    std::string subjectName;
+    std::string testName;
+    int32_t questionCount = 0;
+    int32_t sectionCount = 0;
+    std::vector<int32_t> sectionStarts;
+    int32_t askCount = 0;
+    int32_t fontSize = 0;
+    int32_t fontBold = 0;
+    int32_t questionSeconds = 0;
+    int32_t testMinutes = 0;
+    int32_t satisfactoryPercent = 0;
+    int32_t goodPercent = 0;
+    int32_t excellentPercent = 0;
+    int32_t gradeByTime = 0;
+    int32_t excellentSeconds = 0;
+    int32_t goodSeconds = 0;
+    int32_t satisfactorySeconds = 0;
+    int32_t randomSectionOrder = 0;
+    int32_t randomQuestionOrder = 0;
+    int32_t randomOptionOrder = 0;
     // Extra settings behind the last answer entry.
-    int16_t kb_layout = 0;
-    std::string rez_dir;
+    int16_t keyboardLayout = 0;
+    std::string reportDir;
 
     // Display metrics.
-    int32_t line_h = 0;
-    int32_t char_w = 0;
+    int32_t lineHeight = 0;
+    int32_t charWidth = 0;
 
-    std::vector<Question> stq; // nq_total records
+    std::vector<Question> questions; // questionCount records
 };
 
 } // namespace qd

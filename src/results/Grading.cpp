@@ -10,38 +10,38 @@ namespace qd {
 
 bool everyPointEarned(const RunState& st)
 {
-    return st.nrighta.empty() && st.n_unasked == 0;
+    return st.wrongQuestions.empty() && st.unaskedCount == 0;
 }
 
-int percentOf(float score, int32_t max_score)
+int percentOf(float score, int32_t maxScore)
 {
-    if (max_score < 1) {
+    if (maxScore < 1) {
         return 0;
     }
     // Marks can make the ratio exceed any int (a huge score over a total
     // kept small by negative marks): saturate rather than overflow.
-    const double p = 100.0 * double(score) / double(max_score) + 0.5;
+    const double p = 100.0 * double(score) / double(maxScore) + 0.5;
     return int(std::clamp(p, double(INT32_MIN), double(INT32_MAX)));
 }
 
 std::string gradeText(const TestModel& model, int percent, uint32_t seconds, bool allEarned)
 {
     const char* grade = "Незадовільно";
-    if (model.by_time == 1) {
+    if (model.gradeByTime == 1) {
         if (allEarned) {
-            if (seconds <= uint32_t(model.t_exc)) {
+            if (seconds <= uint32_t(model.excellentSeconds)) {
                 grade = "Відмінно";
-            } else if (seconds <= uint32_t(model.t_good)) {
+            } else if (seconds <= uint32_t(model.goodSeconds)) {
                 grade = "Добре";
-            } else if (seconds <= uint32_t(model.t_sat)) {
+            } else if (seconds <= uint32_t(model.satisfactorySeconds)) {
                 grade = "Задовільно";
             }
         }
-    } else if (percent >= model.pc_exc) {
+    } else if (percent >= model.excellentPercent) {
         grade = "Відмінно";
-    } else if (percent >= model.pc_good) {
+    } else if (percent >= model.goodPercent) {
         grade = "Добре";
-    } else if (percent >= model.pc_sat) {
+    } else if (percent >= model.satisfactoryPercent) {
         grade = "Задовільно";
     }
     return toCp1251(grade);
@@ -51,23 +51,23 @@ ResultsSummary summarizeResults(const TestModel& model, const RunState& st, cons
                                 ReportFile& report, bool linkActive)
 {
     ResultsSummary r;
-    r.testName = model.test_name;
+    r.testName = model.testName;
     char points[64];
     std::snprintf(points, sizeof points, "%.2f", double(st.score));
     r.points = points;
-    r.maxScore = st.max_score;
-    r.percent = percentOf(st.score, st.max_score);
-    const uint32_t seconds = (clock.ticks() - st.tick_test) / 1000u;
+    r.maxScore = st.maxScore;
+    r.percent = percentOf(st.score, st.maxScore);
+    const uint32_t seconds = (clock.ticks() - st.testStartTick) / 1000u;
     r.minutes = seconds / 60;
     r.seconds = seconds % 60;
     r.everyPointEarned = everyPointEarned(st);
     r.grade = gradeText(model, r.percent, seconds, r.everyPointEarned);
-    if (st.n_done < model.nq_ask) {
+    if (st.finishedCount < model.askCount) {
         r.grade = toCp1251("Тест не завершено!");
     }
     report.writeClosingRows(st, r.percent, seconds, r.grade, linkActive);
     if (!r.everyPointEarned) {
-        std::vector<int32_t> wrong = st.nrighta;
+        std::vector<int32_t> wrong = st.wrongQuestions;
         std::sort(wrong.begin(), wrong.end());
         for (int32_t n : wrong) {
             char entry[32];

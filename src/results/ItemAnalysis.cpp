@@ -57,12 +57,12 @@ std::optional<std::string> reportMisfit(const TestModel& model, const ParsedRepo
     if (!report.headerComplete) {
         return std::string("a report cut short before its first question");
     }
-    if (report.disc_name != model.disc_name || report.test_name != model.test_name) {
+    if (report.subjectName != model.subjectName || report.testName != model.testName) {
         return std::string("a report of another test");
     }
-    std::vector<bool> seen(std::size_t(std::max(model.nq_total, 0)), false);
+    std::vector<bool> seen(std::size_t(std::max(model.questionCount, 0)), false);
     for (const ReportRow& row : report.rows) {
-        if (row.question < 1 || row.question > model.nq_total) {
+        if (row.question < 1 || row.question > model.questionCount) {
             return "question " + std::to_string(row.question) + " is not in the test";
         }
         if (seen[std::size_t(row.question - 1)]) {
@@ -87,7 +87,7 @@ TestStats analyseReports(const TestModel& model, const std::vector<const ParsedR
         double points;
         const std::string* answer;
     };
-    const std::size_t nq = std::size_t(std::max(model.nq_total, 0));
+    const std::size_t nq = std::size_t(std::max(model.questionCount, 0));
     std::vector<std::vector<Entry>> byQuestion(nq);
     std::vector<double> totals(students, 0.0);
     std::vector<double> percents;
@@ -118,7 +118,7 @@ TestStats analyseReports(const TestModel& model, const std::vector<const ParsedR
     out.questions.reserve(nq);
     std::vector<double> x, y, xs, ys;
     for (std::size_t qi = 0; qi < nq; ++qi) {
-        const Question& q = model.stq[qi];
+        const Question& q = model.questions[qi];
         const auto& entries = byQuestion[qi];
         QuestionStats st;
         st.question = int32_t(qi + 1);
@@ -166,7 +166,7 @@ TestStats analyseReports(const TestModel& model, const std::vector<const ParsedR
         st.choice = q.type == 1 || q.type == 2;
         if (st.choice) {
             if (q.graph != 2) {
-                for (int32_t o = 1; o <= q.nans; ++o) {
+                for (int32_t o = 1; o <= q.optionCount; ++o) {
                     st.options[o] = 0;
                 }
             }

@@ -188,7 +188,7 @@ Status ReportFile::takeWriteFault()
     return fault("Не удалось записать файл результатов!");
 }
 
-Status ReportFile::createReport(TestModel& model, std::string_view st_name, const Clock& clock,
+Status ReportFile::createReport(TestModel& model, std::string_view studentName, const Clock& clock,
                                 const std::filesystem::path& workDir)
 {
     close();
@@ -199,9 +199,9 @@ Status ReportFile::createReport(TestModel& model, std::string_view st_name, cons
     m_writeFailed = false;
     m_faultTaken = false;
 
-    model.test_name += "\r\n(" + directoryText(workDir) + ")";
+    model.testName += "\r\n(" + directoryText(workDir) + ")";
 
-    std::string name(st_name);
+    std::string name(studentName);
     name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
     if (name.empty()) {
         return std::nullopt; // no report for a nameless run
@@ -214,8 +214,8 @@ Status ReportFile::createReport(TestModel& model, std::string_view st_name, cons
     // fall-back folder, as for a folder that cannot be made.
     m_fallbackDir = homeDir() / "REZ_TEST";
     bool created = false;
-    if (!model.rez_dir.empty()) {
-        const std::filesystem::path dir = workDir / nativeName(model.rez_dir);
+    if (!model.reportDir.empty()) {
+        const std::filesystem::path dir = workDir / nativeName(model.reportDir);
         makeDir(dir);
         created = createIn(dir);
     }
@@ -231,18 +231,18 @@ Status ReportFile::createReport(TestModel& model, std::string_view st_name, cons
     put(row("Дата: %2d.%2d.%d   Час: %2d.%2d.%2d\n", t.day, t.month, t.year, t.hour, t.minute,
             t.second));
     put(toCp1251("Найменування дисципліни: "));
-    put(model.disc_name);
+    put(model.subjectName);
     put(toCp1251("\nНазва тесту: "));
-    put(model.test_name);
+    put(model.testName);
     put(toCp1251("\nПрізвище та ім'я: "));
-    put(st_name);
-    const bool byTime = model.by_time == 1;
+    put(studentName);
+    const bool byTime = model.gradeByTime == 1;
     const int before = byTime ? '<' : '>';
     const int after = byTime ? 'c' : '%';
     put(row("\nКритерії оцінювання: Задовільно %c= %2d%c, Добре %c= %2d%c, Відмінно %c= %2d%c.",
-            before, byTime ? model.t_sat : model.pc_sat, after, before,
-            byTime ? model.t_good : model.pc_good, after, before,
-            byTime ? model.t_exc : model.pc_exc, after));
+            before, byTime ? model.satisfactorySeconds : model.satisfactoryPercent, after, before,
+            byTime ? model.goodSeconds : model.goodPercent, after, before,
+            byTime ? model.excellentSeconds : model.excellentPercent, after));
     put(toCp1251("\n\nРезультати тестування:\n"));
     put(toCp1251("№ питання  Кількість балів  Відповідь\n"));
     if (!created) {
@@ -256,32 +256,32 @@ void ReportFile::writeQuestionLine(const TestModel& model, const RunState& st, f
     if (!m_named) {
         return;
     }
-    const Question& q = model.stq[std::size_t(st.cur_q)];
+    const Question& q = model.questions[std::size_t(st.currentQuestion)];
     std::string answer;
     if (q.type == 1 || q.type == 2) {
         // A typed list holds the numbers of the file already; a mouse pick
         // is a shown position, mapped to the file through ord.
         const bool typed = q.graph == 2;
         if (typed || st.picks[0] != -2) {
-            for (int i = 0; i < std::min(st.n_picks, kMaxAnswers); ++i) {
+            for (int i = 0; i < std::min(st.pickCount, kMaxAnswers); ++i) {
                 const int32_t p = st.picks[std::size_t(i)];
                 if (typed) {
                     answer += row("%2d,", int32_t(uint32_t(p) + 1u));
                 } else if (p >= 0 && p < kMaxAnswers) {
-                    answer += row("%2d,", q.ord[std::size_t(p)] + 1);
+                    answer += row("%2d,", q.displayOrder[std::size_t(p)] + 1);
                 }
             }
         }
     } else {
-        answer = st.ans_text;
+        answer = st.answerText;
     }
-    put(formatReportRow(st.cur_q + 1, double(points), answer));
+    put(formatReportRow(st.currentQuestion + 1, double(points), answer));
 }
 
 void ReportFile::writeClosingRows(const RunState& st, int percent, uint32_t seconds,
                                   std::string_view grade, bool linkActive)
 {
-    put(formatClosingRows(double(st.score), st.max_score, percent, seconds, grade));
+    put(formatClosingRows(double(st.score), st.maxScore, percent, seconds, grade));
     // The test is over: the report must be on the disk, not in a cache that
     // a power cut loses. A flush that fails is a failed write. At most two
     // rounds: the file in use, then once the fall-back copy.

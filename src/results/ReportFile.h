@@ -32,13 +32,13 @@ public:
     ReportFile& operator=(const ReportFile&) = delete;
 
     // Begins the report. Appends CR LF "(" working directory ")" to
-    // model.test_name (a UTF-8 directory converted to code page 1251, a
+    // model.testName (a UTF-8 directory converted to code page 1251, a
     // missing character as "?"; a directory whose name is not UTF-8 as its
     // bytes, most likely code page 1251 already; at most 128 bytes). The
-    // file name is st_name (code page 1251) without blanks, made harmless by
+    // file name is studentName (code page 1251) without blanks, made harmless by
     // makeFileNameSafe, plus ".txt", stored under its UTF-8 form. A name that is
     // empty without blanks gives no report and no message. The folder is
-    // model.rez_dir (relative to workDir), made when missing; when the file
+    // model.reportDir (relative to workDir), made when missing; when the file
     // cannot be created there (no such folder, a regular file, no
     // permission, a read-only file system), REZ_TEST in the home directory
     // ($HOME, taken as bytes). An existing report is never replaced nor a
@@ -47,14 +47,14 @@ public:
     // date (from `clock`), the names, the grading criteria and the headings.
     // The returned fault "Не удалось создать файл результатов!" (no folder
     // would take the file) is not fatal: the test runs without a report file.
-    Status createReport(TestModel& model, std::string_view st_name, const Clock& clock,
+    Status createReport(TestModel& model, std::string_view studentName, const Clock& clock,
                         const std::filesystem::path& workDir);
 
-    // The line of a scored question: its number (cur_q + 1), its points and
+    // The line of a scored question: its number (currentQuestion + 1), its points and
     // the answer column: for types 1 and 2 "%2d," per pick with the option's
     // file number (mapped through ord; with graph 2 the typed numbers
     // themselves), nothing when there is no pick; for the other types
-    // ans_text. The line is written whole however long. Nothing without a
+    // answerText. The line is written whole however long. Nothing without a
     // report.
     void writeQuestionLine(const TestModel& model, const RunState& st, float points);
 

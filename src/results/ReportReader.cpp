@@ -220,9 +220,11 @@ bool readHeader(Cursor& c, ParsedReport& r)
     r.second = v[5];
 
     std::string testLine;
-    if (!(c.expect(t.disc, "the discipline line") && c.until(t.test, r.disc_name, "the test name line") &&
+    if (!(c.expect(t.disc, "the discipline line") &&
+          c.until(t.test, r.subjectName, "the test name line") &&
           c.expect(t.test, "the test name line") && c.until(t.name, testLine, "the name line") &&
-          c.expect(t.name, "the name line") && c.until(t.criteria, r.st_name, "the criteria line") &&
+          c.expect(t.name, "the name line") &&
+          c.until(t.criteria, r.studentName, "the criteria line") &&
           c.expect(t.criteria, "the criteria line"))) {
         return false;
     }
@@ -232,7 +234,7 @@ bool readHeader(Cursor& c, ParsedReport& r)
         c.fail(Stop::Mismatch, "the test's directory in brackets");
         return false;
     }
-    r.test_name = testLine.substr(0, dir);
+    r.testName = testLine.substr(0, dir);
     r.directory = testLine.substr(dir + 3, testLine.size() - dir - 4);
 
     char before[3] = {}, after[3] = {};
@@ -277,13 +279,13 @@ bool readClosing(Cursor& c, ParsedReport& r)
     int32_t minutes = 0, seconds = 0;
     std::string grade;
     if (!(c.expect(t.total, "the points line") && c.fixed2(r.scoreText, r.score, "the points") &&
-          c.expect(t.of, "the points line") && c.integer(r.max_score, "the maximum points") &&
+          c.expect(t.of, "the points line") && c.integer(r.maxScore, "the maximum points") &&
           c.expect(t.possible, "the points line") && c.expect(t.percent, "the percentage line") &&
           c.integer(r.percent, "the percentage") && c.expect(t.percentEnd, "the percentage line") &&
           c.integer(minutes, "the minutes") && c.expect(t.minutes, "the percentage line") &&
           c.integer(seconds, "the seconds") && c.expect(t.seconds, "the percentage line") &&
-          c.expect(t.grade, "the grade line") && c.until("\n", grade, "the end of the grade line") &&
-          c.expect("\n", ""))) {
+          c.expect(t.grade, "the grade line") &&
+          c.until("\n", grade, "the end of the grade line") && c.expect("\n", ""))) {
         return false;
     }
     if (minutes < 0 || seconds < 0 || seconds > 59) {
@@ -424,10 +426,10 @@ std::string formatReportRow(int32_t question, double points, std::string_view an
     return row;
 }
 
-std::string formatClosingRows(double score, int32_t max_score, int32_t percent, uint32_t seconds,
+std::string formatClosingRows(double score, int32_t maxScore, int32_t percent, uint32_t seconds,
                               std::string_view grade)
 {
-    std::string rows = format("Всього балів: %.2f з %d можливих\n ", score, max_score);
+    std::string rows = format("Всього балів: %.2f з %d можливих\n ", score, maxScore);
     rows += format("або %d відсотків за час %d хвилин %d секунд.\n", percent, int(seconds / 60),
                    int(seconds % 60));
     rows += toCp1251("Оцінка: ");

@@ -29,10 +29,10 @@ struct ParsedReport
 {
     // The date line.
     int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
-    std::string disc_name;
-    std::string test_name; // without the directory line
+    std::string subjectName;
+    std::string testName; // without the directory line
     std::string directory; // the directory the test ran from (between the brackets)
-    std::string st_name;
+    std::string studentName;
     // The grading criteria: thresholds of Задовільно, Добре, Відмінно in
     // seconds (byTime) or percent.
     bool byTime = false;
@@ -48,7 +48,7 @@ struct ParsedReport
     bool finished = false;
     std::string scoreText; // as written ("%.2f")
     double score = 0.0;
-    int32_t max_score = 0;
+    int32_t maxScore = 0;
     int32_t percent = 0;
     int32_t minutes = 0;
     int32_t seconds = 0;
@@ -99,7 +99,7 @@ std::optional<std::vector<MatchingRow>> matchingRows(std::string_view answer);
 std::string formatReportRow(int32_t question, double points, std::string_view answer);
 
 // The three closing rows, shared the same way.
-std::string formatClosingRows(double score, int32_t max_score, int32_t percent,
+std::string formatClosingRows(double score, int32_t maxScore, int32_t percent,
                               uint32_t seconds, std::string_view grade);
 
 } // namespace qd

@@ -22,9 +22,11 @@ Fault doesNotFit(const ReportRow& row, std::string_view why)
 // something (only such rows are written), not yet taken by an earlier row.
 int groupOf(const Question& q, char label, const std::vector<bool>& taken)
 {
-    const int rows = q.col.empty() ? 0 : std::min<int>(q.col[0].nrow, int(q.grp.size()));
+    const int rows =
+        q.columns.empty() ? 0 : std::min<int>(q.columns[0].rowCount, int(q.groups.size()));
     for (int g = 0; g < rows; ++g) {
-        if (!taken[std::size_t(g)] && q.grp[std::size_t(g)].lbl == label && q.grp[std::size_t(g)].cnt != 0) {
+        if (!taken[std::size_t(g)] && q.groups[std::size_t(g)].label == label &&
+            q.groups[std::size_t(g)].numberCount != 0) {
             return g;
         }
     }
@@ -57,18 +59,18 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
             }
             return std::nullopt;
         }
-        st.n_picks = q.type == 1 ? 1 : 0;
+        st.pickCount = q.type == 1 ? 1 : 0;
         if (q.type == 1) {
             st.picks[0] = numbers->empty() ? -2 : (*numbers)[0] - 1;
         } else {
-            st.n_picks = int32_t(numbers->size());
+            st.pickCount = int32_t(numbers->size());
             for (std::size_t i = 0; i < numbers->size(); ++i) {
                 st.picks[i] = (*numbers)[i] - 1;
             }
         }
-        for (int i = 0; i < st.n_picks; ++i) {
+        for (int i = 0; i < st.pickCount; ++i) {
             const int32_t p = st.picks[std::size_t(i)];
-            if ((p < 0 || p >= q.nans) && !(q.type == 1 && p == -2)) {
+            if ((p < 0 || p >= q.optionCount) && !(q.type == 1 && p == -2)) {
                 return doesNotFit(row, "an option number outside the question");
             }
         }
@@ -77,32 +79,32 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
     case 3: {
         // "%d," per filled place; the filled places are taken as the first.
         const auto numbers = choiceNumbers(row.answer);
-        if (!numbers || numbers->size() > std::size_t(q.nans)) {
+        if (!numbers || numbers->size() > std::size_t(q.optionCount)) {
             return doesNotFit(row, "the answer is not an order of the options");
         }
         for (std::size_t j = 0; j < numbers->size(); ++j) {
             const int32_t n = (*numbers)[j];
-            if (n < 0 || n > q.nans) {
+            if (n < 0 || n > q.optionCount) {
                 return doesNotFit(row, "an option number outside the question");
             }
-            st.order3[j] = n;
-            st.col3[j] = colour::red;
+            st.ordering[j] = n;
+            st.placed[j] = true;
         }
         return std::nullopt;
     }
     case 4:
     case 6: {
         const auto rows = matchingRows(row.answer);
-        if (!rows || q.col.size() < 2) {
+        if (!rows || q.columns.size() < 2) {
             return doesNotFit(row, "the answer is not a matching of the columns");
         }
-        const int firstRows = q.col[0].nrow;
-        const int k = q.ncol - 1;
+        const int firstRows = q.columns[0].rowCount;
+        const int k = q.columnCount - 1;
         std::vector<bool> taken(std::size_t(std::max(firstRows, 0)), false);
         if (q.type == 4) {
-            st.rows4.assign(std::size_t(firstRows), {});
+            st.matchingPicks.assign(std::size_t(firstRows), {});
         } else {
-            for (auto& r : st.grid6) {
+            for (auto& r : st.columnPicks) {
                 r.fill(-1);
             }
         }
@@ -113,13 +115,13 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
             }
             taken[std::size_t(g)] = true;
             if (q.type == 4) {
-                if (m.numbers.size() > std::size_t(q.col[1].nrow)) {
+                if (m.numbers.size() > std::size_t(q.columns[1].rowCount)) {
                     return doesNotFit(row, "more matches than the second column has cells");
                 }
-                auto& rec = st.rows4[std::size_t(g)];
+                auto& rec = st.matchingPicks[std::size_t(g)];
                 rec[0] = int32_t(m.numbers.size());
                 for (std::size_t i = 0; i < m.numbers.size(); ++i) {
-                    if (m.numbers[i] < 1 || m.numbers[i] > q.col[1].nrow) {
+                    if (m.numbers[i] < 1 || m.numbers[i] > q.columns[1].rowCount) {
                         return doesNotFit(row, "a cell number outside the second column");
                     }
                     rec[i + 1] = m.numbers[i] - 1;
@@ -130,10 +132,10 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
                 }
                 for (int c = 0; c < k; ++c) {
                     const int32_t v = m.numbers[std::size_t(c)];
-                    if (v < 0 || v > q.col[std::size_t(c) + 1].nrow) {
+                    if (v < 0 || v > q.columns[std::size_t(c) + 1].rowCount) {
                         return doesNotFit(row, "a cell number outside its column");
                     }
-                    st.grid6[std::size_t(g)][std::size_t(c)] = v - 1; // 0: none, -1
+                    st.columnPicks[std::size_t(g)][std::size_t(c)] = v - 1; // 0: none, -1
                 }
             }
         }
@@ -158,14 +160,14 @@ std::variant<RescoredReport, Fault> rescoreReport(const TestModel& model, const 
     RescoredReport out;
     RunState st;
     ReportFile none; // scoreQuestion writes its line nowhere
-    std::vector<bool> asked(std::size_t(model.nq_total), false);
+    std::vector<bool> asked(std::size_t(model.questionCount), false);
     int64_t askedMarks = 0;
     for (const ReportRow& row : report.rows) {
-        if (row.question < 1 || row.question > model.nq_total) {
+        if (row.question < 1 || row.question > model.questionCount) {
             return doesNotFit(row, "not in the test");
         }
-        const Question& q = model.stq[std::size_t(row.question - 1)];
-        st.cur_q = row.question - 1;
+        const Question& q = model.questions[std::size_t(row.question - 1)];
+        st.currentQuestion = row.question - 1;
         std::string typed;
         if (Status f = rebuildResponse(q, row, st, typed)) {
             return *f;
@@ -177,7 +179,7 @@ std::variant<RescoredReport, Fault> rescoreReport(const TestModel& model, const 
         out.points.push_back(points);
         asked[std::size_t(row.question - 1)] = true;
         askedMarks += q.mark;
-        st.n_done += 1;
+        st.finishedCount += 1;
     }
 
     const std::string unfinished = toCp1251("Тест не завершено!");
@@ -186,26 +188,27 @@ std::variant<RescoredReport, Fault> rescoreReport(const TestModel& model, const 
     // did not ask. Those are the questions missing from the report when
     // every question is asked; otherwise the report's maximum tells their
     // sum, as long as the marks of the questions it holds did not change.
-    if (!stopped && int(report.rows.size()) < model.nq_ask) {
-        st.n_unasked = model.nq_ask - int(report.rows.size());
-        if (model.nq_ask == model.nq_total) {
-            for (int i = 0; i < model.nq_total; ++i) {
+    if (!stopped && int(report.rows.size()) < model.askCount) {
+        st.unaskedCount = model.askCount - int(report.rows.size());
+        if (model.askCount == model.questionCount) {
+            for (int i = 0; i < model.questionCount; ++i) {
                 if (!asked[std::size_t(i)]) {
-                    st.addMaxScore(model.stq[std::size_t(i)].mark);
+                    st.addMaxScore(model.questions[std::size_t(i)].mark);
                 }
             }
         } else {
-            st.addMaxScore(int32_t(std::clamp<int64_t>(int64_t(report.max_score) - askedMarks, 0, INT32_MAX)));
+            st.addMaxScore(
+                int32_t(std::clamp<int64_t>(int64_t(report.maxScore) - askedMarks, 0, INT32_MAX)));
         }
     }
 
     out.score = st.score;
     out.scoreText = twoDecimals(double(st.score));
-    out.max_score = st.max_score;
-    out.percent = percentOf(st.score, st.max_score);
+    out.maxScore = st.maxScore;
+    out.percent = percentOf(st.score, st.maxScore);
     out.grade = stopped ? unfinished
                         : gradeText(model, out.percent, report.elapsedSeconds(), everyPointEarned(st));
-    out.wrong = st.nrighta;
+    out.wrong = st.wrongQuestions;
     std::sort(out.wrong.begin(), out.wrong.end());
     return out;
 }
@@ -235,7 +238,7 @@ std::string correctedReport(const ParsedReport& report, const RescoredReport& re
         out += formatReportRow(report.rows[i].question, points, report.rows[i].answer);
     }
     if (report.finished) {
-        out += formatClosingRows(double(rescored.score), rescored.max_score, rescored.percent,
+        out += formatClosingRows(double(rescored.score), rescored.maxScore, rescored.percent,
                                  report.elapsedSeconds(), rescored.grade);
     }
     return out;

@@ -12,9 +12,9 @@ namespace {
 
 // The typed answer without blanks, and the number of groups typed in it:
 // one per ";", plus the last one when it is not closed by a ";".
-std::string typedGroups(const std::string& ans_text, int& typed)
+std::string typedGroups(const std::string& answerText, int& typed)
 {
-    std::string t = ans_text;
+    std::string t = answerText;
     t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
     typed = int(std::count(t.begin(), t.end(), ';'));
     if (!t.empty() && t.back() != ';') {
@@ -44,8 +44,8 @@ std::string label(char lbl, int32_t first)
 int groupsWithNumbers(const Question& q, int rows)
 {
     int groups = 0;
-    for (int g = 0; g < rows && g < int(q.grp.size()); ++g) {
-        groups += q.grp[std::size_t(g)].cnt != 0 ? 1 : 0;
+    for (int g = 0; g < rows && g < int(q.groups.size()); ++g) {
+        groups += q.groups[std::size_t(g)].numberCount != 0 ? 1 : 0;
     }
     return groups;
 }
@@ -54,35 +54,35 @@ int groupsWithNumbers(const Question& q, int rows)
 
 Status scoreMatching(const TestModel& model, RunState& st, float& points)
 {
-    const Question& q = model.stq[std::size_t(st.cur_q)];
+    const Question& q = model.questions[std::size_t(st.currentQuestion)];
     if (q.graph != 2) {
         return scoreMatchingByMouse(model, st, points);
     }
     int typed = 0;
-    const std::string t = typedGroups(st.ans_text, typed);
-    const float value = float(q.mark) / float(q.nrans);
+    const std::string t = typedGroups(st.answerText, typed);
+    const float value = float(q.mark) / float(q.correctCount);
     points = 0.0f;
-    if (typed > q.nrans) {
-        points = float(-(typed - q.nrans)) * value;
+    if (typed > q.correctCount) {
+        points = float(-(typed - q.correctCount)) * value;
     }
-    for (int g = 0; g < q.nrans && g < int(q.grp.size()); ++g) {
-        const Group& grp = q.grp[std::size_t(g)];
-        if (grp.cnt <= 0) {
+    for (int g = 0; g < q.correctCount && g < int(q.groups.size()); ++g) {
+        const Group& grp = q.groups[std::size_t(g)];
+        if (grp.numberCount <= 0) {
             continue; // a typed group always expects numbers
         }
-        const float unit = value / float(grp.cnt);
-        const int f = findWithin(t, std::string_view(&grp.lbl, 1), int(t.size()));
+        const float unit = value / float(grp.numberCount);
+        const int f = findWithin(t, std::string_view(&grp.label, 1), int(t.size()));
         if (f < 0) {
             continue;
         }
         std::array<int32_t, kMaxGroupNumbers> nums{};
         const int h = readnumbers(std::string_view(t).substr(std::size_t(f) + 1),
                                   groupSpan(t, std::size_t(f)), kMaxGroupNumbers, nums.data());
-        if (h > grp.cnt) {
-            points -= float(h - grp.cnt) * unit;
+        if (h > grp.numberCount) {
+            points -= float(h - grp.numberCount) * unit;
         }
         for (int i = 0; i < h; ++i) {
-            if (indexOf(grp.numbers.data(), nums[std::size_t(i)], grp.cnt) >= 0) {
+            if (indexOf(grp.numbers.data(), nums[std::size_t(i)], grp.numberCount) >= 0) {
                 points += unit;
             }
         }
@@ -92,24 +92,25 @@ Status scoreMatching(const TestModel& model, RunState& st, float& points)
 
 Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points)
 {
-    const Question& q = model.stq[std::size_t(st.cur_q)];
+    const Question& q = model.questions[std::size_t(st.currentQuestion)];
     points = 0.0f;
-    if (q.col.size() < 2) {
+    if (q.columns.size() < 2) {
         return std::nullopt;
     }
-    const Column& first = q.col[0];
-    const Column& second = q.col[1];
-    const int rows = std::min<int>(first.nrow, int(st.rows4.size()));
+    const Column& first = q.columns[0];
+    const Column& second = q.columns[1];
+    const int rows = std::min<int>(first.rowCount, int(st.matchingPicks.size()));
     int answered = 0;
     for (int r = 0; r < rows; ++r) {
-        auto& row = st.rows4[std::size_t(r)];
+        auto& row = st.matchingPicks[std::size_t(r)];
         row[0] = std::clamp(row[0], 0, kMaxAnswers);
-        if (Status f = RestoreNumb(row.data() + 1, row[0], second.nrow, second.cord.data())) {
+        if (Status f =
+                RestoreNumb(row.data() + 1, row[0], second.rowCount, second.displayOrder.data())) {
             return f;
         }
         answered += row[0] != 0 ? 1 : 0;
     }
-    const int groups = groupsWithNumbers(q, first.nrow);
+    const int groups = groupsWithNumbers(q, first.rowCount);
     if (groups == 0) {
         return std::nullopt;
     }
@@ -119,14 +120,14 @@ Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points)
     }
     bool full = false;
     for (int r = 0; r < rows; ++r) {
-        const auto& row = st.rows4[std::size_t(r)];
-        const int32_t g = first.cord[std::size_t(r)];
-        if (g < 0 || g >= int(q.grp.size())) {
+        const auto& row = st.matchingPicks[std::size_t(r)];
+        const int32_t g = first.displayOrder[std::size_t(r)];
+        if (g < 0 || g >= int(q.groups.size())) {
             continue;
         }
-        const Group& grp = q.grp[std::size_t(g)];
+        const Group& grp = q.groups[std::size_t(g)];
         const int d = row[0];
-        const int n = grp.cnt;
+        const int n = grp.numberCount;
         if (d == 0 || n == 0) {
             continue;
         }
@@ -139,7 +140,8 @@ Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points)
             if (indexOf(grp.numbers.data(), pick, n) >= 0) {
                 points += unit;
             }
-            appendEntry(st.ans_text, i == 0 ? label(grp.lbl, pick) : std::to_string(pick) + ",", full);
+            appendEntry(st.answerText, i == 0 ? label(grp.label, pick) : std::to_string(pick) + ",",
+                        full);
         }
     }
     return std::nullopt;
@@ -147,20 +149,20 @@ Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points)
 
 Status scoreMatchingColumns(const TestModel& model, RunState& st, float& points)
 {
-    const Question& q = model.stq[std::size_t(st.cur_q)];
+    const Question& q = model.questions[std::size_t(st.currentQuestion)];
     if (q.graph != 2) {
         return scoreMatchingColumnsByMouse(model, st, points);
     }
     int typed = 0;
-    const std::string t = typedGroups(st.ans_text, typed);
-    const float value = float(q.mark) / float(q.nrans);
-    const float unit = value / float(q.ncol);
+    const std::string t = typedGroups(st.answerText, typed);
+    const float value = float(q.mark) / float(q.correctCount);
+    const float unit = value / float(q.columnCount);
     points = 0.0f;
-    if (typed > q.nrans) {
-        points = float(-(typed - q.nrans)) * value;
+    if (typed > q.correctCount) {
+        points = float(-(typed - q.correctCount)) * value;
     }
-    for (int s = 0; s < q.nrans && s < int(q.sans.size()); ++s) {
-        const std::string& key = q.sans[std::size_t(s)];
+    for (int s = 0; s < q.correctCount && s < int(q.acceptedStrings.size()); ++s) {
+        const std::string& key = q.acceptedStrings[std::size_t(s)];
         if (key.empty()) {
             continue;
         }
@@ -169,10 +171,10 @@ Status scoreMatchingColumns(const TestModel& model, RunState& st, float& points)
             continue;
         }
         const int span = groupSpan(t, f);
-        if (span > q.ncol) {
-            points -= float(span - q.ncol) * value;
+        if (span > q.columnCount) {
+            points -= float(span - q.columnCount) * value;
         }
-        for (int i = 0; i < q.ncol; ++i) {
+        for (int i = 0; i < q.columnCount; ++i) {
             const std::size_t at = f + std::size_t(i);
             if (at < t.size() && std::size_t(i) < key.size() && t[at] == key[std::size_t(i)]) {
                 points += unit;
@@ -184,17 +186,17 @@ Status scoreMatchingColumns(const TestModel& model, RunState& st, float& points)
 
 Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& points)
 {
-    const Question& q = model.stq[std::size_t(st.cur_q)];
+    const Question& q = model.questions[std::size_t(st.currentQuestion)];
     points = 0.0f;
-    const int k = std::min(q.ncol, int(q.col.size())) - 1;
+    const int k = std::min(q.columnCount, int(q.columns.size())) - 1;
     if (k < 1) {
         return std::nullopt;
     }
-    const Column& first = q.col[0];
-    const int rows = std::min<int>(first.nrow, kMaxAnswers);
+    const Column& first = q.columns[0];
+    const int rows = std::min<int>(first.rowCount, kMaxAnswers);
     int answered = 0;
     for (int r = 0; r < rows; ++r) {
-        auto& row = st.grid6[std::size_t(r)];
+        auto& row = st.columnPicks[std::size_t(r)];
         bool any = false;
         for (int c = 0; c < k; ++c) {
             int32_t& v = row[std::size_t(c)];
@@ -202,15 +204,15 @@ Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& 
                 v = 0;
                 continue;
             }
-            const Column& col = q.col[std::size_t(c) + 1];
-            if (Status f = RestoreNumb(&v, 1, col.nrow, col.cord.data())) {
+            const Column& col = q.columns[std::size_t(c) + 1];
+            if (Status f = RestoreNumb(&v, 1, col.rowCount, col.displayOrder.data())) {
                 return f;
             }
             any = true;
         }
         answered += any ? 1 : 0;
     }
-    const int groups = groupsWithNumbers(q, first.nrow);
+    const int groups = groupsWithNumbers(q, first.rowCount);
     if (groups == 0) {
         return std::nullopt;
     }
@@ -221,18 +223,19 @@ Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& 
     }
     bool full = false;
     for (int r = 0; r < rows; ++r) {
-        const auto& row = st.grid6[std::size_t(r)];
-        const int32_t g = first.cord[std::size_t(r)];
-        if (g < 0 || g >= int(q.grp.size()) || q.grp[std::size_t(g)].cnt == 0) {
+        const auto& row = st.columnPicks[std::size_t(r)];
+        const int32_t g = first.displayOrder[std::size_t(r)];
+        if (g < 0 || g >= int(q.groups.size()) || q.groups[std::size_t(g)].numberCount == 0) {
             continue;
         }
-        const Group& grp = q.grp[std::size_t(g)];
+        const Group& grp = q.groups[std::size_t(g)];
         for (int c = 0; c < k; ++c) {
             const int32_t v = row[std::size_t(c)];
             if (v == grp.numbers[std::size_t(c)]) {
                 points += unit;
             }
-            appendEntry(st.ans_text, c == 0 ? label(grp.lbl, v) : std::to_string(v) + ",", full);
+            appendEntry(st.answerText, c == 0 ? label(grp.label, v) : std::to_string(v) + ",",
+                        full);
         }
     }
     return std::nullopt;

@@ -9,27 +9,27 @@ namespace qd {
 // Scoring of the matching questions (types 4 and 6) with partial credit and
 // penalties for surplus answers. The points may come out negative; scoreQuestion
 // records them as 0 and does all the bookkeeping. These functions rewrite
-// the response of the mouse (rows4, grid6) into file numbers in place.
+// the response of the mouse (matchingPicks, columnPicks) into file numbers in place.
 
-// Type 4. With graph 2 the typed text in ans_text ("A1,3;B2", blanks
-// ignored) is scored group by group; otherwise the mouse response rows4 is
+// Type 4. With graph 2 the typed text in answerText ("A1,3;B2", blanks
+// ignored) is scored group by group; otherwise the mouse response matchingPicks is
 // (scoreMatchingByMouse).
 Status scoreMatching(const TestModel& model, RunState& st, float& points);
 
-// Type 4 by mouse: rows4 (per shown row of the first column a count and the
+// Type 4 by mouse: matchingPicks (per shown row of the first column a count and the
 // shown rows of the second column). Appends " %c:" and "%d," per pick to
-// ans_text for the report, in shown row order with file numbers; the text
+// answerText for the report, in shown row order with file numbers; the text
 // stops growing, at a whole entry, before it would pass 127 bytes (a row's
 // label goes together with its first number). Fault of RestoreNumb for a
 // pick outside the second column.
 Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points);
 
-// Type 6. With graph 2 the typed keys in ans_text ("A21;B10", blanks
-// ignored) are compared with sans; otherwise the mouse response grid6 is
+// Type 6. With graph 2 the typed keys in answerText ("A21;B10", blanks
+// ignored) are compared with sans; otherwise the mouse response columnPicks is
 // (scoreMatchingColumnsByMouse).
 Status scoreMatchingColumns(const TestModel& model, RunState& st, float& points);
 
-// Type 6 by mouse: grid6 (per shown row of the first column the shown row
+// Type 6 by mouse: columnPicks (per shown row of the first column the shown row
 // chosen in each further column, -1 none). Appends " %c:" and one "%d," per
 // further column for every row whose group has numbers, bounded like
 // scoreMatchingByMouse.

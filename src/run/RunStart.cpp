@@ -9,13 +9,13 @@ namespace qd {
 
 Status prepareRun(TestModel& model, RunState& st, uint32_t seed)
 {
-    st.nrighta.clear();
-    st.nrighta.reserve(std::size_t(std::max(model.nq_total, 0)));
-    st.i_r.assign(std::size_t(std::max(model.nq_total, 0)), 0);
+    st.wrongQuestions.clear();
+    st.wrongQuestions.reserve(std::size_t(std::max(model.questionCount, 0)));
+    st.askingOrder.assign(std::size_t(std::max(model.questionCount, 0)), 0);
 
     TestRandom random;
     random.seed(seed);
-    if (Status s = drawQuestions(model, random, st.i_r)) {
+    if (Status s = drawQuestions(model, random, st.askingOrder)) {
         return s;
     }
     return shuffleOptions(model, random);
@@ -23,8 +23,8 @@ Status prepareRun(TestModel& model, RunState& st, uint32_t seed)
 
 std::vector<int> questionsAsked(const TestModel& model, const RunState& st)
 {
-    const std::size_t n = std::min(st.i_r.size(), std::size_t(std::max(model.nq_ask, 0)));
-    return std::vector<int>(st.i_r.begin(), st.i_r.begin() + std::ptrdiff_t(n));
+    const std::size_t n = std::min(st.askingOrder.size(), std::size_t(std::max(model.askCount, 0)));
+    return std::vector<int>(st.askingOrder.begin(), st.askingOrder.begin() + std::ptrdiff_t(n));
 }
 
 } // namespace qd

@@ -14,73 +14,74 @@ namespace qd {
 // the timing. Owned by the session for the whole run.
 struct RunState
 {
-    int32_t not_started = 1;
-    std::string st_name;  // at most 49 characters
-    int32_t cur_q = 0;    // record index of the question shown
-    int32_t n_done = 0;   // questions finished
+    int32_t notStarted = 1;
+    std::string studentName;     // at most 49 characters
+    int32_t currentQuestion = 0; // record index of the question shown
+    int32_t finishedCount = 0;   // questions finished
 
     // The response. Shown (0-based) positions of options or cells; -2 empty.
     std::array<int32_t, kMaxAnswers> picks{};
-    int32_t n_picks = 0;
-    int32_t act_row = -1;
+    int32_t pickCount = 0;
+    int32_t activeRow = -1;
     // Type 4: per row of the first column a count and up to 50 picks.
-    std::vector<std::array<int32_t, kMaxAnswers + 1>> rows4;
+    std::vector<std::array<int32_t, kMaxAnswers + 1>> matchingPicks;
     // Type 6: per row, the pick in each of the columns 2 to 10, -1 none.
-    std::array<std::array<int32_t, kMaxColumns - 1>, kMaxAnswers> grid6{};
-    int16_t sel3 = -1;
-    std::array<int32_t, kMaxAnswers> order3{};
-    std::array<uint32_t, kMaxAnswers> col3{};
+    std::array<std::array<int32_t, kMaxColumns - 1>, kMaxAnswers> columnPicks{};
+    int16_t selectedPosition = -1;
+    std::array<int32_t, kMaxAnswers> ordering{};
+    // Ordering: the positions the student has filled (drawn red).
+    std::array<bool, kMaxAnswers> placed{};
 
-    int32_t pic_dy = 0;
-    int32_t cursor_id = -2; // 101 hand, -2 arrow
-    int32_t hover_reset = 1;
-    int32_t hover_row = -1;
-    int32_t hover_col = -1;
+    int32_t stemTop = 0;
+    int32_t cursorShape = -2; // 101 hand, -2 arrow
+    int32_t hoverReset = 1;
+    int32_t hoverRow = -1;
+    int32_t hoverColumn = -1;
 
-    std::string ans_text; // at most 127 characters
+    std::string answerText; // at most 127 characters
     float score = 0.0f;
-    int32_t max_score = 0;
-    std::vector<int32_t> nrighta; // numbers of questions not fully right
+    int32_t maxScore = 0;
+    std::vector<int32_t> wrongQuestions; // numbers of questions not fully right
     // Questions the test time limit left unasked (their marks are counted in
-    // max_score, nothing in score): a run with any is not a full score.
-    int32_t n_unasked = 0;
-    std::vector<int32_t> i_r;     // record indexes in asking order
+    // maxScore, nothing in score): a run with any is not a full score.
+    int32_t unaskedCount = 0;
+    std::vector<int32_t> askingOrder; // record indexes in asking order
 
-    uint32_t tick_test = 0;
-    uint32_t tick_quest = 0;
+    uint32_t testStartTick = 0;
+    uint32_t questionStartTick = 0;
 
-    uint32_t answer_colour = colour::statusRed; // the status shape `Answer`
+    uint32_t answerColour = colour::statusRed; // the status shape `Answer`
 
     RunState() { resetResponse(); }
 
-    // Adds a question's full marks to max_score. A mark may be as large as
+    // Adds a question's full marks to maxScore. A mark may be as large as
     // 2^31 - 1 (or negative), so the total saturates instead of overflowing.
     void addMaxScore(int32_t mark)
     {
-        max_score = int32_t(std::clamp<int64_t>(int64_t(max_score) + mark, INT32_MIN, INT32_MAX));
+        maxScore = int32_t(std::clamp<int64_t>(int64_t(maxScore) + mark, INT32_MIN, INT32_MAX));
     }
 
     // Appends to picks (an ordering question's moves); refused (false) once
     // all kMaxAnswers entries are in use, so the response never overruns.
     bool appendPick(int32_t value)
     {
-        if (n_picks < 0 || n_picks >= kMaxAnswers) {
+        if (pickCount < 0 || pickCount >= kMaxAnswers) {
             return false;
         }
-        picks[std::size_t(n_picks++)] = value;
+        picks[std::size_t(pickCount++)] = value;
         return true;
     }
 
-    // picks to -2, col3 to black, order3 to 1..50, pic_dy 0, hover reset.
+    // picks to -2, no position placed, ordering to 1..50, stemTop 0, hover reset.
     void resetResponse()
     {
         picks.fill(-2);
-        col3.fill(colour::black);
+        placed.fill(false);
         for (int i = 0; i < kMaxAnswers; ++i) {
-            order3[std::size_t(i)] = i + 1;
+            ordering[std::size_t(i)] = i + 1;
         }
-        pic_dy = 0;
-        hover_reset = 1;
+        stemTop = 0;
+        hoverReset = 1;
     }
 };
 

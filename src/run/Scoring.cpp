@@ -27,13 +27,13 @@ bool answerTyped(const Question& q)
 Status scoreQuestion(const TestModel& model, RunState& st, std::string_view typed,
                      ReportFile& report, float* points)
 {
-    const Question& q = model.stq[std::size_t(st.cur_q)];
-    st.ans_text.clear();
+    const Question& q = model.questions[std::size_t(st.currentQuestion)];
+    st.answerText.clear();
     if (answerTyped(q)) {
         if (typed.size() >= kAnsTextCapacity + 1) {
             return fault("Переполнение буфера для Edit->Text!");
         }
-        st.ans_text.assign(typed);
+        st.answerText.assign(typed);
     }
 
     float p = 0.0f;
@@ -56,7 +56,7 @@ Status scoreQuestion(const TestModel& model, RunState& st, std::string_view type
         f = scoreMatchingColumns(model, st, p);
         break;
     default:
-        return fault("Тип вопроса %d задан не верно!", st.cur_q + 1);
+        return fault("Тип вопроса %d задан не верно!", st.currentQuestion + 1);
     }
     if (f) {
         return f;
@@ -69,10 +69,10 @@ Status scoreQuestion(const TestModel& model, RunState& st, std::string_view type
     // surplus picks into a bonus.
     p = std::min(p, float(std::max(q.mark, 0)));
     if (std::fabs(double(q.mark) - double(p)) < 0.001) {
-        st.answer_colour = colour::statusGreen;
+        st.answerColour = colour::statusGreen;
     } else {
-        st.answer_colour = colour::statusRed;
-        st.nrighta.push_back(st.cur_q + 1);
+        st.answerColour = colour::statusRed;
+        st.wrongQuestions.push_back(st.currentQuestion + 1);
     }
     st.score += p;
     st.addMaxScore(q.mark);
@@ -101,20 +101,22 @@ int32_t plusOne(int32_t v)
 
 Status scoreChoice(const TestModel& model, RunState& st, float& points)
 {
-    const Question& q = model.stq[std::size_t(st.cur_q)];
+    const Question& q = model.questions[std::size_t(st.currentQuestion)];
     if (q.graph == 2) {
-        st.n_picks = readnumbers(st.ans_text, int(st.ans_text.size()), kMaxAnswers, st.picks.data());
-        for (int i = 0; i < st.n_picks; ++i) {
+        st.pickCount =
+            readnumbers(st.answerText, int(st.answerText.size()), kMaxAnswers, st.picks.data());
+        for (int i = 0; i < st.pickCount; ++i) {
             st.picks[std::size_t(i)] = minusOne(st.picks[std::size_t(i)]);
         }
     }
-    const float unit = float(q.mark) / float(q.nrans);
+    const float unit = float(q.mark) / float(q.correctCount);
     points = 0.0f;
-    if (st.n_picks > q.nrans) {
-        points = float(-(st.n_picks - q.nrans)) * unit;
+    if (st.pickCount > q.correctCount) {
+        points = float(-(st.pickCount - q.correctCount)) * unit;
     }
-    for (int i = 0; i < st.n_picks && i < kMaxAnswers; ++i) {
-        if (indexOf(q.rans.data(), plusOne(st.picks[std::size_t(i)]), q.nrans) >= 0) {
+    for (int i = 0; i < st.pickCount && i < kMaxAnswers; ++i) {
+        if (indexOf(q.correctAnswers.data(), plusOne(st.picks[std::size_t(i)]), q.correctCount) >=
+            0) {
             points += unit;
         }
     }
@@ -123,37 +125,38 @@ Status scoreChoice(const TestModel& model, RunState& st, float& points)
 
 Status scoreOrdering(const TestModel& model, RunState& st, float& points)
 {
-    const Question& q = model.stq[std::size_t(st.cur_q)];
+    const Question& q = model.questions[std::size_t(st.currentQuestion)];
     int placed = 0;
     if (q.graph == 2) {
-        placed = readnumbers(st.ans_text, int(st.ans_text.size()), kMaxAnswers, st.order3.data());
+        placed =
+            readnumbers(st.answerText, int(st.answerText.size()), kMaxAnswers, st.ordering.data());
     } else {
-        const int nans = std::min(q.nans, kMaxAnswers);
-        for (int j = 0; j < nans; ++j) {
-            if (st.col3[std::size_t(j)] == colour::red) {
+        const int optionCount = std::min(q.optionCount, kMaxAnswers);
+        for (int j = 0; j < optionCount; ++j) {
+            if (st.placed[std::size_t(j)]) {
                 ++placed;
             } else {
-                st.order3[std::size_t(j)] = 0;
+                st.ordering[std::size_t(j)] = 0;
             }
         }
         // The report shows the file numbers of the options in their new
-        // order; at most what ans_text holds, whole entries only.
-        st.ans_text.clear();
+        // order; at most what answerText holds, whole entries only.
+        st.answerText.clear();
         bool full = false;
         for (int j = 0; j < placed; ++j) {
-            const int32_t shown = st.order3[std::size_t(j)];
+            const int32_t shown = st.ordering[std::size_t(j)];
             const int32_t number =
-                shown >= 1 && shown <= kMaxAnswers ? q.ord[std::size_t(shown - 1)] + 1 : 0;
-            appendEntry(st.ans_text, std::to_string(number) + ",", full);
+                shown >= 1 && shown <= kMaxAnswers ? q.displayOrder[std::size_t(shown - 1)] + 1 : 0;
+            appendEntry(st.answerText, std::to_string(number) + ",", full);
         }
     }
-    const float unit = float(q.mark) / float(q.nrans);
+    const float unit = float(q.mark) / float(q.correctCount);
     points = 0.0f;
-    if (placed > q.nrans) {
-        points = float(-(placed - q.nrans)) * unit;
+    if (placed > q.correctCount) {
+        points = float(-(placed - q.correctCount)) * unit;
     }
-    for (int j = 0; j < q.nrans && j < kMaxAnswers; ++j) {
-        if (q.rans[std::size_t(j)] == st.order3[std::size_t(j)]) {
+    for (int j = 0; j < q.correctCount && j < kMaxAnswers; ++j) {
+        if (q.correctAnswers[std::size_t(j)] == st.ordering[std::size_t(j)]) {
             points += unit;
         }
     }
@@ -162,23 +165,23 @@ Status scoreOrdering(const TestModel& model, RunState& st, float& points)
 
 Status scoreTypedText(const TestModel& model, RunState& st, float& points)
 {
-    const Question& q = model.stq[std::size_t(st.cur_q)];
-    std::string w = st.ans_text;
+    const Question& q = model.questions[std::size_t(st.currentQuestion)];
+    std::string w = st.answerText;
     if (Status f = removeBlanks(w)) {
         return f;
     }
     lowerCp1251(w);
-    points = w == q.tans ? float(q.mark) : 0.0f;
+    points = w == q.expectedText ? float(q.mark) : 0.0f;
     return std::nullopt;
 }
 
 void skip_unasked(const TestModel& model, RunState& st)
 {
-    for (int p = st.n_done; p < model.nq_ask; ++p) {
-        st.addMaxScore(model.stq[std::size_t(st.i_r[std::size_t(p)])].mark);
-        ++st.n_unasked;
+    for (int p = st.finishedCount; p < model.askCount; ++p) {
+        st.addMaxScore(model.questions[std::size_t(st.askingOrder[std::size_t(p)])].mark);
+        ++st.unaskedCount;
     }
-    st.n_done = std::max(st.n_done, model.nq_ask);
+    st.finishedCount = std::max(st.finishedCount, model.askCount);
 }
 
 } // namespace qd

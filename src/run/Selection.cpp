@@ -21,25 +21,26 @@ Status drawSample(int32_t* arr, int n, int nv, TestRandom& random)
     return std::nullopt;
 }
 
-Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int32_t>& i_r)
+Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int32_t>& askingOrder)
 {
-    const int nsect = model.nsect;
-    const std::size_t sections = std::size_t(std::max(nsect, 0));
+    const int sectionCount = model.sectionCount;
+    const std::size_t sections = std::size_t(std::max(sectionCount, 0));
     std::vector<int32_t> kqr0(sections);
     std::vector<int32_t> kqr(sections);
     int sum = 0;
-    for (int s = 0; s < nsect; ++s) {
+    for (int s = 0; s < sectionCount; ++s) {
         const std::size_t u = std::size_t(s);
-        kqr0[u] = s + 1 < nsect ? model.nqr[u + 1] - model.nqr[u] : model.nq_total - model.nqr[u] + 1;
+        kqr0[u] = s + 1 < sectionCount ? model.sectionStarts[u + 1] - model.sectionStarts[u]
+                                       : model.questionCount - model.sectionStarts[u] + 1;
         // The proportional share, rounded half up in floating point.
-        kqr[u] = int32_t(double(kqr0[u]) * model.nq_ask / model.nq_total + 0.5);
+        kqr[u] = int32_t(double(kqr0[u]) * model.askCount / model.questionCount + 0.5);
         if (kqr[u] < 1) {
             kqr[u] = 1;
         }
         sum += kqr[u];
     }
-    int left = model.nq_ask - sum;
-    for (int s = 0; s < nsect && left > 0; ++s) {
+    int left = model.askCount - sum;
+    for (int s = 0; s < sectionCount && left > 0; ++s) {
         const std::size_t u = std::size_t(s);
         if (kqr[u] < kqr0[u]) {
             ++kqr[u];
@@ -49,24 +50,25 @@ Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int
 
     std::vector<int32_t> rand_nr(sections);
     std::iota(rand_nr.begin(), rand_nr.end(), 0);
-    if (model.rnd_sect == 1) {
-        if (Status f = drawSample(rand_nr.data(), nsect, nsect, random)) {
+    if (model.randomSectionOrder == 1) {
+        if (Status f = drawSample(rand_nr.data(), sectionCount, sectionCount, random)) {
             return f;
         }
     }
 
-    i_r.clear();
+    askingOrder.clear();
     std::vector<int32_t> pool;
     for (int32_t s : rand_nr) {
         const std::size_t u = std::size_t(s);
         pool.resize(std::size_t(kqr0[u]));
-        std::iota(pool.begin(), pool.end(), model.nqr[u] - 1);
-        if (model.rnd_quest == 1) {
+        std::iota(pool.begin(), pool.end(), model.sectionStarts[u] - 1);
+        if (model.randomQuestionOrder == 1) {
             if (Status f = drawSample(pool.data(), kqr0[u], kqr[u], random)) {
                 return f;
             }
         }
-        i_r.insert(i_r.end(), pool.begin(), pool.begin() + std::min<std::ptrdiff_t>(kqr[u], kqr0[u]));
+        askingOrder.insert(askingOrder.end(), pool.begin(),
+                           pool.begin() + std::min<std::ptrdiff_t>(kqr[u], kqr0[u]));
     }
     return std::nullopt;
 }
@@ -85,52 +87,55 @@ std::vector<int32_t> shuffled(int n, TestRandom& random, Status& f)
 
 Status shuffleOptions(TestModel& model, TestRandom& random)
 {
-    if (model.rnd_ans != 1) {
+    if (model.randomOptionOrder != 1) {
         return std::nullopt;
     }
-    for (Question& q : model.stq) {
+    for (Question& q : model.questions) {
         if (q.type == 5 || q.graph == 2) {
             continue;
         }
         Status f;
         if (q.type >= 1 && q.type <= 3) {
-            const std::vector<int32_t> perm = shuffled(q.nans, random, f);
+            const std::vector<int32_t> perm = shuffled(q.optionCount, random, f);
             if (f) {
                 return f;
             }
-            itermix_ans(q.nans, q.ans.data(), perm.data(), model.char_w, model.line_h);
-            std::copy(perm.begin(), perm.end(), q.ord.begin());
-            for (int j = 0; j < q.nrans; ++j) {
-                int32_t& r = q.rans[std::size_t(j)];
-                r = indexOf(perm.data(), r - 1, q.nans) + 1;
+            itermix_ans(q.optionCount, q.options.data(), perm.data(), model.charWidth,
+                        model.lineHeight);
+            std::copy(perm.begin(), perm.end(), q.displayOrder.begin());
+            for (int j = 0; j < q.correctCount; ++j) {
+                int32_t& r = q.correctAnswers[std::size_t(j)];
+                r = indexOf(perm.data(), r - 1, q.optionCount) + 1;
             }
         } else if (q.type == 4 || q.type == 6) {
-            for (Column& c : q.col) {
-                const std::vector<int32_t> perm = shuffled(c.nrow, random, f);
+            for (Column& c : q.columns) {
+                const std::vector<int32_t> perm = shuffled(c.rowCount, random, f);
                 if (f) {
                     return f;
                 }
-                itermix_ans(c.nrow, c.cell.data(), perm.data(), model.char_w, model.line_h);
-                c.cord = perm;
+                itermix_ans(c.rowCount, c.cells.data(), perm.data(), model.charWidth,
+                            model.lineHeight);
+                c.displayOrder = perm;
             }
         }
     }
     return std::nullopt;
 }
 
-void itermix_ans(int count, AnswerSlot* slots, const int32_t* perm, int char_w, int line_h)
+void itermix_ans(int count, AnswerSlot* slots, const int32_t* perm, int charWidth, int lineHeight)
 {
     std::vector<AnswerSlot> ans_w(std::size_t(std::max(count, 0)));
     for (int i = 0; i < count; ++i) {
         const AnswerSlot& src = slots[perm[i]];
         AnswerSlot& w = ans_w[std::size_t(i)];
-        w.str = src.str;
-        w.col1 = src.col1;
-        w.col2 = src.col2;
-        w.row1 = i == 0 ? slots[0].row1
-                        : slots[i].row1 + ans_w[std::size_t(i - 1)].row2 - slots[i - 1].row2;
-        w.row2 = src.row2 + w.row1 - src.row1;
-        rect(w, char_w, line_h);
+        w.text = src.text;
+        w.startColumn = src.startColumn;
+        w.endColumn = src.endColumn;
+        w.startRow =
+            i == 0 ? slots[0].startRow
+                   : slots[i].startRow + ans_w[std::size_t(i - 1)].endRow - slots[i - 1].endRow;
+        w.endRow = src.endRow + w.startRow - src.startRow;
+        rect(w, charWidth, lineHeight);
     }
     std::move(ans_w.begin(), ans_w.end(), slots);
 }

@@ -21,21 +21,21 @@ namespace qd {
 Status drawSample(int32_t* arr, int n, int nv, TestRandom& random);
 
 // The record indexes of the questions of this run in asking order. Every
-// section contributes its share of nq_ask (rounded half up, at least one;
+// section contributes its share of askCount (rounded half up, at least one;
 // a shortfall is made up one question per section in index order), the
-// sections stand as blocks, in random order with rnd_sect, and inside a
-// block the questions are a random sample in random order with rnd_quest,
+// sections stand as blocks, in random order with randomSectionOrder, and inside a
+// block the questions are a random sample in random order with randomQuestionOrder,
 // else the section's first ones in file order. The result holds the sum of
-// the sections' draws, which may exceed nq_ask: the run asks only the first
-// nq_ask entries.
-Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int32_t>& i_r);
+// the sections' draws, which may exceed askCount: the run asks only the first
+// askCount entries.
+Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int32_t>& askingOrder);
 
-// With rnd_ans: shuffles the options of every question in record order
+// With randomOptionOrder: shuffles the options of every question in record order
 // (drawn or not). Types 1 to 3 get a new `ord`, their slots re-laid and
-// `rans` renumbered to shown positions (a value not found becomes 0); types 4
-// and 6 get a new `cord` per column and their cells re-laid, their groups
+// `correctAnswers` renumbered to shown positions (a value not found becomes 0); types 4
+// and 6 get a new `displayOrder` per column and their cells re-laid, their groups
 // stay in file numbering. Typed questions (type 5, graph 2) are skipped:
-// their typed numbers refer to the file's order. Without rnd_ans nothing.
+// their typed numbers refer to the file's order. Without randomOptionOrder nothing.
 Status shuffleOptions(TestModel& model, TestRandom& random);
 
 // Reorders `count` slots so that position i shows the slot that stood at
@@ -43,7 +43,7 @@ Status shuffleOptions(TestModel& model, TestRandom& random);
 // the gaps in lines between one position's end and the next one's start
 // stay those of the file; the rectangles are computed again. Also used when
 // the student moves an option of an ordering question.
-void itermix_ans(int count, AnswerSlot* slots, const int32_t* perm, int char_w, int line_h);
+void itermix_ans(int count, AnswerSlot* slots, const int32_t* perm, int charWidth, int lineHeight);
 
 // Rewrites `count` 0-based shown positions into 1-based file numbers through
 // the permutation `perm` of `n` entries: v becomes perm[v] + 1. Fault

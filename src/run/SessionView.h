@@ -44,17 +44,17 @@ public:
     // status strip. displayQuestion starts the screen of question q in the
     // off-screen picture: silver background, the picture (loaded and placed,
     // shown by the window itself until capturePicture), the stem in blue at
-    // (indent, pic_dy). Returns pic_dy: 0, or the picture's height + 10.
+    // (indent, stemTop). Returns stemTop: 0, or the picture's height + 10.
     virtual void showQuestionScreen() = 0;
     virtual int displayQuestion(int q) = 0;
     // Draws the answer area of q: white from whiteTop to the bottom (none when
     // it is kNoAnswerArea: a picture-only question), then every option (for
     // types 4 and 6 every cell of every column) at its rectangle in the
-    // colour col3[j] of its index j, and for type 3 a blue marker bar one
+    // red when placed[j] is set for its index j, else black, and for type 3 a blue marker bar one
     // character wide left of each option. The session has already moved the
     // rectangles to screen coordinates.
     static constexpr int kNoAnswerArea = -2147483647 - 1;
-    virtual void drawAnswers(int q, int whiteTop, const uint32_t* col3) = 0;
+    virtual void drawAnswers(int q, int whiteTop, const bool* placed) = 0;
     virtual void drawOption(const AnswerSlot& slot, uint32_t colour) = 0;
     virtual void fillRect(uint32_t colour, int left, int top, int right, int bottom) = 0;
     virtual void repaint() = 0;

@@ -71,7 +71,7 @@ void TestSession::OnClickBegin(const std::string& name, bool exam)
         m_view.clearNameBox();
         return;
     }
-    m_rs.st_name = name;
+    m_rs.studentName = name;
     m_examMode = exam;
     if (exam) {
         if (name.empty()) {
@@ -107,7 +107,7 @@ Status TestSession::OnTimerWaitServer()
         return std::nullopt;
     }
     // Not fatal: the test runs without a report file, or with its copy.
-    Status s = m_report.createReport(m_model, m_rs.st_name, m_clock, m_workDir);
+    Status s = m_report.createReport(m_model, m_rs.studentName, m_clock, m_workDir);
     if (!s) {
         s = m_report.takeWriteFault();
     }
@@ -117,12 +117,12 @@ Status TestSession::OnTimerWaitServer()
     }
     m_view.showQuestionScreen();
     showQuestion(true);
-    m_view.setQuestionCount(m_model.nq_ask);
-    m_view.setProgress(0, m_model.t_quest);
+    m_view.setQuestionCount(m_model.askCount);
+    m_view.setProgress(0, m_model.questionSeconds);
     m_view.setQuestionTimer(true);
     m_view.setWaitTimer(false);
-    m_rs.tick_quest = m_rs.tick_test = m_clock.ticks();
-    m_rs.not_started = 0;
+    m_rs.questionStartTick = m_rs.testStartTick = m_clock.ticks();
+    m_rs.notStarted = 0;
     m_phase = Phase::Question;
     // The window shows the first question at its next paint.
     m_view.repaint();
@@ -133,35 +133,35 @@ Status TestSession::OnTimerWaitServer()
 
 void TestSession::showQuestion(bool first)
 {
-    m_rs.cur_q = m_rs.i_r[std::size_t(m_rs.n_done)];
+    m_rs.currentQuestion = m_rs.askingOrder[std::size_t(m_rs.finishedCount)];
     display();
     if (!first) {
-        m_view.setQuestionNumber(m_rs.n_done + 1);
-        m_rs.tick_quest = m_clock.ticks();
+        m_view.setQuestionNumber(m_rs.finishedCount + 1);
+        m_rs.questionStartTick = m_clock.ticks();
     }
     const Question& q = current();
     switch (q.type) {
     case 1:
     case 3:
-        m_rs.n_picks = 1;
-        m_rs.sel3 = -1;
+        m_rs.pickCount = 1;
+        m_rs.selectedPosition = -1;
         break;
     case 2:
     case 5:
-        m_rs.n_picks = 0;
-        m_rs.act_row = -1;
+        m_rs.pickCount = 0;
+        m_rs.activeRow = -1;
         break;
     case 4: {
-        m_rs.n_picks = 0;
-        m_rs.act_row = -1;
-        const std::size_t rows = q.col.empty() ? 0 : std::size_t(q.col[0].nrow);
-        m_rs.rows4.assign(rows, {});
+        m_rs.pickCount = 0;
+        m_rs.activeRow = -1;
+        const std::size_t rows = q.columns.empty() ? 0 : std::size_t(q.columns[0].rowCount);
+        m_rs.matchingPicks.assign(rows, {});
         break;
     }
     case 6: {
-        m_rs.n_picks = q.ncol - 1;
-        m_rs.act_row = -1;
-        for (auto& row : m_rs.grid6) {
+        m_rs.pickCount = q.columnCount - 1;
+        m_rs.activeRow = -1;
+        for (auto& row : m_rs.columnPicks) {
             row.fill(-1);
         }
         break;
@@ -177,7 +177,8 @@ void TestSession::showQuestion(bool first)
     if (!first) {
         m_view.repaint();
         if (m_examMode && m_linkActive && m_exam != nullptr) {
-            m_exam->progress(m_rs.n_done, m_rs.answer_colour == colour::statusGreen, m_rs.score);
+            m_exam->progress(m_rs.finishedCount, m_rs.answerColour == colour::statusGreen,
+                             m_rs.score);
         }
     }
 }
@@ -185,7 +186,7 @@ void TestSession::showQuestion(bool first)
 void TestSession::display()
 {
     const Question& q = current();
-    m_rs.pic_dy = m_view.displayQuestion(m_rs.cur_q);
+    m_rs.stemTop = m_view.displayQuestion(m_rs.currentQuestion);
     m_picPending = q.graph != 0;
     display_ans();
 }
@@ -199,28 +200,28 @@ void TestSession::display_ans()
 {
     Question& q = current();
     int whiteTop = SessionView::kNoAnswerArea;
-    if (q.graph != 2 && !q.ans.empty()) {
-        whiteTop = q.ans[0].top + m_rs.pic_dy - m_model.line_h / 5;
+    if (q.graph != 2 && !q.options.empty()) {
+        whiteTop = q.options[0].top + m_rs.stemTop - m_model.lineHeight / 5;
     }
     auto place = [&](AnswerSlot& s) {
-        s.top += m_rs.pic_dy;
-        s.bottom += m_rs.pic_dy;
+        s.top += m_rs.stemTop;
+        s.bottom += m_rs.stemTop;
         if (q.type == 3) {
-            s.left += m_model.char_w;
+            s.left += m_model.charWidth;
         }
     };
     if (q.type >= 1 && q.type <= 3) {
-        for (int j = 0; j < q.nans && j < int(q.ans.size()); ++j) {
-            place(q.ans[std::size_t(j)]);
+        for (int j = 0; j < q.optionCount && j < int(q.options.size()); ++j) {
+            place(q.options[std::size_t(j)]);
         }
     } else if (q.type == 4 || q.type == 6) {
-        for (Column& c : q.col) {
-            for (AnswerSlot& s : c.cell) {
+        for (Column& c : q.columns) {
+            for (AnswerSlot& s : c.cells) {
                 place(s);
             }
         }
     }
-    m_view.drawAnswers(m_rs.cur_q, whiteTop, m_rs.col3.data());
+    m_view.drawAnswers(m_rs.currentQuestion, whiteTop, m_rs.placed.data());
 }
 
 Status TestSession::OnTimer()
@@ -234,9 +235,9 @@ Status TestSession::OnTimer()
         m_view.repaint();
     }
     const uint32_t now = m_clock.ticks();
-    const uint32_t q = (now - m_rs.tick_quest) / 1000u;
-    m_view.setProgress(int(std::min<uint32_t>(q, 1000000u)), m_model.t_quest);
-    if (q >= uint32_t(m_model.t_quest)) {
+    const uint32_t q = (now - m_rs.questionStartTick) / 1000u;
+    m_view.setProgress(int(std::min<uint32_t>(q, 1000000u)), m_model.questionSeconds);
+    if (q >= uint32_t(m_model.questionSeconds)) {
         m_view.beep();
         if (Status s = next_q()) {
             return s;
@@ -245,9 +246,9 @@ Status TestSession::OnTimer()
             return std::nullopt;
         }
     }
-    const uint32_t t = (m_clock.ticks() - m_rs.tick_test) / 1000u;
+    const uint32_t t = (m_clock.ticks() - m_rs.testStartTick) / 1000u;
     if (t % 60u == 0) {
-        m_view.setMinutesLeft(m_model.t_test - int(t / 60u));
+        m_view.setMinutesLeft(m_model.testMinutes - int(t / 60u));
     }
     return std::nullopt;
 }
@@ -255,28 +256,29 @@ Status TestSession::OnTimer()
 Status TestSession::next_q()
 {
     m_view.setHandCursor(false);
-    m_rs.cursor_id = kArrowCursor;
-    if (m_phase != Phase::Question || m_rs.n_done >= m_model.nq_ask) {
+    m_rs.cursorShape = kArrowCursor;
+    if (m_phase != Phase::Question || m_rs.finishedCount >= m_model.askCount) {
         return std::nullopt;
     }
     const Question& q = current();
-    if (q.type == 4 && m_rs.act_row >= 0) {
-        auto& rec = m_rs.rows4[std::size_t(m_rs.act_row)];
-        rec[0] = m_rs.n_picks;
-        std::copy_n(m_rs.picks.begin(), m_rs.n_picks, rec.begin() + 1);
-    } else if (q.type == 6 && m_rs.act_row >= 0) {
-        std::copy_n(m_rs.picks.begin(), q.ncol - 1, m_rs.grid6[std::size_t(m_rs.act_row)].begin());
+    if (q.type == 4 && m_rs.activeRow >= 0) {
+        auto& rec = m_rs.matchingPicks[std::size_t(m_rs.activeRow)];
+        rec[0] = m_rs.pickCount;
+        std::copy_n(m_rs.picks.begin(), m_rs.pickCount, rec.begin() + 1);
+    } else if (q.type == 6 && m_rs.activeRow >= 0) {
+        std::copy_n(m_rs.picks.begin(), q.columnCount - 1,
+                    m_rs.columnPicks[std::size_t(m_rs.activeRow)].begin());
     }
     float points = 0.0f;
     if (Status s = scoreQuestion(m_model, m_rs, m_editText, m_report, &points)) {
         return s;
     }
     m_lastPoints = points;
-    m_view.setAnswerColour(m_rs.answer_colour);
+    m_view.setAnswerColour(m_rs.answerColour);
 
-    m_rs.n_done += 1;
+    m_rs.finishedCount += 1;
     if (m_exam != nullptr) {
-        m_exam->answered(m_rs.n_done, m_rs.answer_colour == colour::statusGreen, m_rs.score);
+        m_exam->answered(m_rs.finishedCount, m_rs.answerColour == colour::statusGreen, m_rs.score);
     }
     m_rs.resetResponse();
     m_view.setScoreText(twoDecimals(m_rs.score));
@@ -293,10 +295,10 @@ Status TestSession::next_q()
 
     // The test time is enforced here, when a question ends: the questions
     // left count with their marks and earn nothing.
-    if (m_clock.ticks() - m_rs.tick_test >= uint32_t(m_model.t_test) * 60000u) {
+    if (m_clock.ticks() - m_rs.testStartTick >= uint32_t(m_model.testMinutes) * 60000u) {
         skip_unasked(m_model, m_rs);
     }
-    if (m_rs.n_done > m_model.nq_ask - 1) {
+    if (m_rs.finishedCount > m_model.askCount - 1) {
         return showResults();
     }
     showQuestion(false);
@@ -306,7 +308,7 @@ Status TestSession::next_q()
 Status TestSession::showResults()
 {
     m_phase = Phase::Finished;
-    m_view.setProgress(0, m_model.t_quest);
+    m_view.setProgress(0, m_model.questionSeconds);
     m_view.setQuestionTimer(false);
     const ResultsSummary results =
         qd::summarizeResults(m_model, m_rs, m_clock, m_report, m_linkActive);
@@ -323,7 +325,7 @@ Status TestSession::showResults()
 TestSession::CloseReply TestSession::OnCloseMain()
 {
     ++m_closeAttempts;
-    if (m_rs.not_started != 0) {
+    if (m_rs.notStarted != 0) {
         return CloseReply::EndProgram;
     }
     // The results are shown once per run: after the last question the main
@@ -339,7 +341,7 @@ TestSession::CloseReply TestSession::OnCloseMain()
 
 bool TestSession::mouseGate() const
 {
-    if (m_rs.not_started != 0 || m_phase != Phase::Question) {
+    if (m_rs.notStarted != 0 || m_phase != Phase::Question) {
         return false;
     }
     const Question& q = current();
@@ -350,9 +352,9 @@ const AnswerSlot& TestSession::slotAt(int col, int row) const
 {
     const Question& q = current();
     if (q.type == 4 || q.type == 6) {
-        return q.col[std::size_t(col)].cell[std::size_t(row)];
+        return q.columns[std::size_t(col)].cells[std::size_t(row)];
     }
-    return q.ans[std::size_t(row)];
+    return q.options[std::size_t(row)];
 }
 
 int TestSession::hitTest(int x, int y, int& column, bool& marker) const
@@ -360,13 +362,13 @@ int TestSession::hitTest(int x, int y, int& column, bool& marker) const
     marker = false;
     column = -1;
     const Question& q = current();
-    const int char_w = m_model.char_w;
+    const int charWidth = m_model.charWidth;
     auto hit = [&](const AnswerSlot& s) {
-        return s.left - char_w <= x && x <= s.right && s.top <= y && y <= s.bottom;
+        return s.left - charWidth <= x && x <= s.right && s.top <= y && y <= s.bottom;
     };
     if (q.type >= 1 && q.type <= 3) {
-        for (int j = 0; j < q.nans && j < int(q.ans.size()); ++j) {
-            const AnswerSlot& s = q.ans[std::size_t(j)];
+        for (int j = 0; j < q.optionCount && j < int(q.options.size()); ++j) {
+            const AnswerSlot& s = q.options[std::size_t(j)];
             if (hit(s)) {
                 column = 0;
                 marker = x <= s.left;
@@ -374,10 +376,10 @@ int TestSession::hitTest(int x, int y, int& column, bool& marker) const
             }
         }
     } else if (q.type == 4 || q.type == 6) {
-        for (int c = 0; c < q.ncol && c < int(q.col.size()); ++c) {
-            const Column& col = q.col[std::size_t(c)];
-            for (int j = 0; j < col.nrow && j < int(col.cell.size()); ++j) {
-                const AnswerSlot& s = col.cell[std::size_t(j)];
+        for (int c = 0; c < q.columnCount && c < int(q.columns.size()); ++c) {
+            const Column& col = q.columns[std::size_t(c)];
+            for (int j = 0; j < col.rowCount && j < int(col.cells.size()); ++j) {
+                const AnswerSlot& s = col.cells[std::size_t(j)];
                 if (hit(s)) {
                     column = c;
                     marker = x <= s.left;
@@ -396,18 +398,18 @@ bool TestSession::isChosen(int col, int k) const
     case 1:
     case 2:
     case 3:
-        return among(m_rs.picks.data(), m_rs.n_picks, k);
+        return among(m_rs.picks.data(), m_rs.pickCount, k);
     case 4:
         if (col == 0) {
-            return k == m_rs.act_row;
+            return k == m_rs.activeRow;
         }
         if (col == 1) {
-            return among(m_rs.picks.data(), m_rs.n_picks, k);
+            return among(m_rs.picks.data(), m_rs.pickCount, k);
         }
         return true;
     case 6:
         if (col == 0) {
-            return k == m_rs.act_row;
+            return k == m_rs.activeRow;
         }
         return m_rs.picks[std::size_t(col - 1)] == k;
     default:
@@ -425,7 +427,7 @@ void TestSession::drawCell(int col, int row, uint32_t colour)
 void TestSession::drawMarker(int row, uint32_t colour)
 {
     const AnswerSlot& s = slotAt(0, row);
-    m_view.fillRect(colour, s.left - m_model.char_w, s.top, s.left, s.bottom);
+    m_view.fillRect(colour, s.left - m_model.charWidth, s.top, s.left, s.bottom);
 }
 
 void TestSession::OnMouseMove(int x, int y)
@@ -433,9 +435,9 @@ void TestSession::OnMouseMove(int x, int y)
     if (!mouseGate()) {
         return;
     }
-    if (m_rs.hover_reset != 0) {
-        m_rs.hover_row = m_rs.hover_col = -1;
-        m_rs.hover_reset = 0;
+    if (m_rs.hoverReset != 0) {
+        m_rs.hoverRow = m_rs.hoverColumn = -1;
+        m_rs.hoverReset = 0;
     }
     int column = -1;
     bool marker = false;
@@ -444,26 +446,26 @@ void TestSession::OnMouseMove(int x, int y)
         row = -1; // the marker cell is no hover target
     }
     bool drew = false;
-    const bool moved = column != m_rs.hover_col || row != m_rs.hover_row;
+    const bool moved = column != m_rs.hoverColumn || row != m_rs.hoverRow;
     if (row == -1) {
-        if (m_rs.cursor_id == kHandCursor) {
+        if (m_rs.cursorShape == kHandCursor) {
             m_view.setHandCursor(false);
-            m_rs.cursor_id = kArrowCursor;
+            m_rs.cursorShape = kArrowCursor;
         }
     } else if (moved) {
         m_view.setHandCursor(true);
-        m_rs.cursor_id = kHandCursor;
+        m_rs.cursorShape = kHandCursor;
         if (!isChosen(column, row)) {
             drawCell(column, row, colour::blue);
             drew = true;
         }
     }
-    if (moved && m_rs.hover_row != -1 && !isChosen(m_rs.hover_col, m_rs.hover_row)) {
-        drawCell(m_rs.hover_col, m_rs.hover_row, colour::black);
+    if (moved && m_rs.hoverRow != -1 && !isChosen(m_rs.hoverColumn, m_rs.hoverRow)) {
+        drawCell(m_rs.hoverColumn, m_rs.hoverRow, colour::black);
         drew = true;
     }
-    m_rs.hover_row = row;
-    m_rs.hover_col = column;
+    m_rs.hoverRow = row;
+    m_rs.hoverColumn = column;
     if (drew) {
         m_view.repaint();
     }
@@ -493,13 +495,13 @@ void TestSession::OnMouseDown(int x, int y)
         }
         break;
     case 2:
-        if (!among(m_rs.picks.data(), m_rs.n_picks, row)) {
+        if (!among(m_rs.picks.data(), m_rs.pickCount, row)) {
             drawCell(0, row, colour::red);
-            m_rs.picks[std::size_t(m_rs.n_picks)] = row;
-            m_rs.n_picks += 1;
+            m_rs.picks[std::size_t(m_rs.pickCount)] = row;
+            m_rs.pickCount += 1;
         } else {
             drawCell(0, row, colour::black);
-            removeFirst(m_rs.picks.data(), m_rs.n_picks, row);
+            removeFirst(m_rs.picks.data(), m_rs.pickCount, row);
         }
         drew = true;
         break;
@@ -522,40 +524,41 @@ void TestSession::OnMouseDown(int x, int y)
 
 bool TestSession::OnMouseDownTip3(int row, bool marker)
 {
-    int16_t& sel3 = m_rs.sel3;
+    int16_t& selectedPosition = m_rs.selectedPosition;
     if (marker) {
-        if (sel3 == row) {
+        if (selectedPosition == row) {
             return false;
         }
         drawMarker(row, colour::red);
-        if (sel3 != -1) {
-            drawMarker(sel3, colour::blue);
+        if (selectedPosition != -1) {
+            drawMarker(selectedPosition, colour::blue);
         }
-        sel3 = int16_t(row);
+        selectedPosition = int16_t(row);
         return true;
     }
-    if (sel3 != -1) {
-        std::swap(m_rs.order3[std::size_t(sel3)], m_rs.order3[std::size_t(row)]);
+    if (selectedPosition != -1) {
+        std::swap(m_rs.ordering[std::size_t(selectedPosition)], m_rs.ordering[std::size_t(row)]);
         // Every move is recorded until the list is full; the positions
-        // themselves stay answered through col3, which the scoring reads.
-        m_rs.appendPick(sel3);
+        // themselves stay answered through `placed`, which the scoring reads.
+        m_rs.appendPick(selectedPosition);
         Question& q = current();
         std::array<int32_t, kMaxAnswers> perm{};
         for (int i = 0; i < kMaxAnswers; ++i) {
             perm[std::size_t(i)] = i;
         }
-        perm[std::size_t(sel3)] = row;
-        perm[std::size_t(row)] = sel3;
-        itermix_ans(q.nans, q.ans.data(), perm.data(), m_model.char_w, m_model.line_h);
-        m_rs.col3[std::size_t(sel3)] = colour::red;
+        perm[std::size_t(selectedPosition)] = row;
+        perm[std::size_t(row)] = selectedPosition;
+        itermix_ans(q.optionCount, q.options.data(), perm.data(), m_model.charWidth,
+                    m_model.lineHeight);
+        m_rs.placed[std::size_t(selectedPosition)] = true;
         display_ans();
-        sel3 = -1;
+        selectedPosition = -1;
         return true;
     }
-    if (m_rs.col3[std::size_t(row)] == colour::red) {
+    if (m_rs.placed[std::size_t(row)]) {
         drawCell(0, row, colour::black);
-        m_rs.col3[std::size_t(row)] = colour::black;
-        removeFirst(m_rs.picks.data(), m_rs.n_picks, row);
+        m_rs.placed[std::size_t(row)] = false;
+        removeFirst(m_rs.picks.data(), m_rs.pickCount, row);
     }
     return true;
 }
@@ -563,69 +566,70 @@ bool TestSession::OnMouseDownTip3(int row, bool marker)
 bool TestSession::OnMouseDownTip4(int column, int row)
 {
     if (column == 0) {
-        if (row == m_rs.act_row) {
+        if (row == m_rs.activeRow) {
             return false;
         }
-        if (m_rs.act_row >= 0) {
-            auto& rec = m_rs.rows4[std::size_t(m_rs.act_row)];
-            rec[0] = m_rs.n_picks;
-            std::copy_n(m_rs.picks.begin(), m_rs.n_picks, rec.begin() + 1);
-            drawCell(0, m_rs.act_row, colour::black);
+        if (m_rs.activeRow >= 0) {
+            auto& rec = m_rs.matchingPicks[std::size_t(m_rs.activeRow)];
+            rec[0] = m_rs.pickCount;
+            std::copy_n(m_rs.picks.begin(), m_rs.pickCount, rec.begin() + 1);
+            drawCell(0, m_rs.activeRow, colour::black);
         }
         drawCell(0, row, colour::red);
-        m_rs.act_row = row;
-        for (int i = 0; i < m_rs.n_picks; ++i) {
+        m_rs.activeRow = row;
+        for (int i = 0; i < m_rs.pickCount; ++i) {
             drawCell(1, m_rs.picks[std::size_t(i)], colour::black);
         }
-        const auto& rec = m_rs.rows4[std::size_t(row)];
-        m_rs.n_picks = rec[0];
-        for (int i = 0; i < m_rs.n_picks; ++i) {
+        const auto& rec = m_rs.matchingPicks[std::size_t(row)];
+        m_rs.pickCount = rec[0];
+        for (int i = 0; i < m_rs.pickCount; ++i) {
             m_rs.picks[std::size_t(i)] = rec[std::size_t(i) + 1];
             drawCell(1, m_rs.picks[std::size_t(i)], colour::red);
         }
         return true;
     }
-    if (m_rs.act_row == -1) {
+    if (m_rs.activeRow == -1) {
         return false;
     }
-    if (!among(m_rs.picks.data(), m_rs.n_picks, row)) {
+    if (!among(m_rs.picks.data(), m_rs.pickCount, row)) {
         drawCell(column, row, colour::red);
-        m_rs.picks[std::size_t(m_rs.n_picks)] = row;
-        m_rs.n_picks += 1;
+        m_rs.picks[std::size_t(m_rs.pickCount)] = row;
+        m_rs.pickCount += 1;
     } else {
         drawCell(column, row, colour::black);
-        removeFirst(m_rs.picks.data(), m_rs.n_picks, row);
+        removeFirst(m_rs.picks.data(), m_rs.pickCount, row);
     }
     return true;
 }
 
 bool TestSession::OnMouseDownTip6(int column, int row)
 {
-    const int k = current().ncol - 1;
+    const int k = current().columnCount - 1;
     if (column == 0) {
-        if (row == m_rs.act_row) {
+        if (row == m_rs.activeRow) {
             return false;
         }
-        if (m_rs.act_row >= 0) {
-            std::copy_n(m_rs.picks.begin(), k, m_rs.grid6[std::size_t(m_rs.act_row)].begin());
-            drawCell(0, m_rs.act_row, colour::black);
+        if (m_rs.activeRow >= 0) {
+            std::copy_n(m_rs.picks.begin(), k,
+                        m_rs.columnPicks[std::size_t(m_rs.activeRow)].begin());
+            drawCell(0, m_rs.activeRow, colour::black);
         }
         drawCell(0, row, colour::red);
-        m_rs.act_row = row;
+        m_rs.activeRow = row;
         for (int i = 0; i < k; ++i) {
             if (m_rs.picks[std::size_t(i)] >= 0) {
                 drawCell(i + 1, m_rs.picks[std::size_t(i)], colour::black);
             }
         }
         for (int i = 0; i < k; ++i) {
-            m_rs.picks[std::size_t(i)] = m_rs.grid6[std::size_t(row)][std::size_t(i)];
+            m_rs.picks[std::size_t(i)] = m_rs.columnPicks[std::size_t(row)][std::size_t(i)];
             if (m_rs.picks[std::size_t(i)] >= 0) {
                 drawCell(i + 1, m_rs.picks[std::size_t(i)], colour::red);
             }
         }
         return true;
     }
-    if (m_rs.act_row == -1) {
+    if (m_rs.activeRow == -1) {
         return false;
     }
     int32_t& pick = m_rs.picks[std::size_t(column - 1)];

@@ -81,8 +81,8 @@ public:
     const AnswerSlot& slotAt(int col, int row) const;
 
 private:
-    const Question& current() const { return m_model.stq[std::size_t(m_rs.cur_q)]; }
-    Question& current() { return m_model.stq[std::size_t(m_rs.cur_q)]; }
+    const Question& current() const { return m_model.questions[std::size_t(m_rs.currentQuestion)]; }
+    Question& current() { return m_model.questions[std::size_t(m_rs.currentQuestion)]; }
     bool typedAnswer(const Question& q) const { return q.graph == 2 || q.type == 5; }
     bool mouseGate() const;
 

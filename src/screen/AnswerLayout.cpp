@@ -4,48 +4,49 @@
 
 namespace qd {
 
-void fillcoord(Question& q, const char* block, int len, int char_w, int line_h)
+void fillcoord(Question& q, const char* block, int len, int charWidth, int lineHeight)
 {
-    const int nans = int(q.ans.size()) < q.nans ? int(q.ans.size()) : q.nans;
+    const int optionCount =
+        int(q.options.size()) < q.optionCount ? int(q.options.size()) : q.optionCount;
     int i = 0;
     int line = 0;
     int column = 0;
     bool inside = false; // between an option's "<" and its ">"
-    for (int j = 0; j < len && i < nans; ++j) {
+    for (int j = 0; j < len && i < optionCount; ++j) {
         const char c = block[j];
         if (c == '\n') {
             ++line;
             column = 0;
         }
         if (!inside && c == '<') {
-            q.ans[i].row1 = line + 1;
-            q.ans[i].col1 = column;
+            q.options[i].startRow = line + 1;
+            q.options[i].startColumn = column;
             inside = true;
         } else if (inside && c == '>') {
-            q.ans[i].row2 = line + 1;
-            q.ans[i].col2 = column;
+            q.options[i].endRow = line + 1;
+            q.options[i].endColumn = column;
             inside = false;
             ++i;
         }
         ++column;
     }
-    for (int k = 0; k < nans; ++k) {
-        rect(q.ans[k], char_w, line_h);
+    for (int k = 0; k < optionCount; ++k) {
+        rect(q.options[k], charWidth, lineHeight);
     }
 }
 
-void rect(AnswerSlot& slot, int char_w, int line_h)
+void rect(AnswerSlot& slot, int charWidth, int lineHeight)
 {
-    slot.top = (slot.row1 - 1) * line_h;
-    slot.bottom = slot.row2 * line_h - 2;
-    slot.left = (slot.col1 - 1) * char_w;
-    slot.right = slot.col2 * char_w;
-    if (slot.row2 <= slot.row1) {
+    slot.top = (slot.startRow - 1) * lineHeight;
+    slot.bottom = slot.endRow * lineHeight - 2;
+    slot.left = (slot.startColumn - 1) * charWidth;
+    slot.right = slot.endColumn * charWidth;
+    if (slot.endRow <= slot.startRow) {
         return;
     }
     // Every line that ends in CR LF; the last line ends at col2 already.
     // Later lines are drawn from x = 0, so their extent is their own length.
-    const std::string_view s = slot.str;
+    const std::string_view s = slot.text;
     std::size_t start = 0;
     bool first = true;
     for (std::size_t crlf = s.find("\r\n"); crlf != std::string_view::npos;
@@ -55,10 +56,10 @@ void rect(AnswerSlot& slot, int char_w, int line_h)
             --end;
         }
         const int d = int(end - start);
-        const int extent = first ? slot.col1 + d : d;
-        if (extent > slot.col2) {
-            slot.col2 = extent;
-            slot.right = extent * char_w;
+        const int extent = first ? slot.startColumn + d : d;
+        if (extent > slot.endColumn) {
+            slot.endColumn = extent;
+            slot.right = extent * charWidth;
         }
         first = false;
         start = crlf + 2;

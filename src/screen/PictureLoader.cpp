@@ -313,7 +313,8 @@ Status checkPictures(const TestModel& model, const std::vector<int>& questionInd
                      const std::filesystem::path& dir)
 {
     for (const int q : questionIndexes) {
-        if (q < 0 || q >= int(model.stq.size()) || model.stq[std::size_t(q)].graph == 0) {
+        if (q < 0 || q >= int(model.questions.size()) ||
+            model.questions[std::size_t(q)].graph == 0) {
             continue;
         }
         auto picture = loadQuestionPicture(dir, q + 1);

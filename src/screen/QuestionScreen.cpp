@@ -18,18 +18,18 @@ QuestionScreen::QuestionScreen(const TestModel& model, int width, int height,
                                std::filesystem::path pictureDir)
     : model_(model), pictureDir_(std::move(pictureDir)), bitmap_(width, height)
 {
-    bitmap_.setTestFont(model.font_size, model.font_bold != 0, model.line_h);
+    bitmap_.setTestFont(model.fontSize, model.fontBold != 0, model.lineHeight);
 }
 
 int QuestionScreen::displayQuestion(int q)
 {
-    const Question& question = model_.stq.at(std::size_t(q));
+    const Question& question = model_.questions.at(std::size_t(q));
     paintHold_ = false;
     picture_ = QImage();
     pictureRect_ = QRect();
     bitmap_.fillRect(colour::silver, 0, 0, width(), height());
 
-    int pic_dy = 0;
+    int stemTop = 0;
     if (question.graph != 0) {
         auto loaded = loadQuestionPicture(pictureDir_, q + 1);
         if (auto* f = std::get_if<Fault>(&loaded)) {
@@ -40,18 +40,18 @@ int QuestionScreen::displayQuestion(int q)
             // wider than the window hangs out by half the excess each side.
             const int left = (width() - picture_.width()) / 2;
             pictureRect_ = QRect(left, kPictureTop, picture_.width(), picture_.height());
-            pic_dy = picture_.height() + 10;
+            stemTop = picture_.height() + 10;
         }
     }
 
-    bitmap_.drawText(question.text, colour::blue, question.indent, pic_dy);
+    bitmap_.drawText(question.text, colour::blue, question.indent, stemTop);
     paintHold_ = !picture_.isNull();
-    return pic_dy;
+    return stemTop;
 }
 
-void QuestionScreen::drawAnswers(int q, int whiteTop, const uint32_t* col3)
+void QuestionScreen::drawAnswers(int q, int whiteTop, const bool* placed)
 {
-    const Question& question = model_.stq.at(std::size_t(q));
+    const Question& question = model_.questions.at(std::size_t(q));
     if (whiteTop != kNoAnswerArea) {
         bitmap_.fillRect(colour::white, 0, whiteTop, width(), height());
     }
@@ -59,24 +59,26 @@ void QuestionScreen::drawAnswers(int q, int whiteTop, const uint32_t* col3)
     case 1:
     case 2:
     case 3: {
-        const int n = std::min({question.nans, int(question.ans.size()), kMaxAnswers});
+        const int n = std::min({question.optionCount, int(question.options.size()), kMaxAnswers});
         for (int j = 0; j < n; ++j) {
-            const AnswerSlot& slot = question.ans[std::size_t(j)];
+            const AnswerSlot& slot = question.options[std::size_t(j)];
             if (question.type == 3) {
-                bitmap_.fillRect(colour::blue, slot.left - model_.char_w, slot.top, slot.left,
+                bitmap_.fillRect(colour::blue, slot.left - model_.charWidth, slot.top, slot.left,
                                  slot.bottom);
             }
-            bitmap_.drawText(slot.str, col3[j], slot.left, slot.top);
+            bitmap_.drawText(slot.text, placed[j] ? colour::red : colour::black, slot.left,
+                             slot.top);
         }
         break;
     }
     case 4:
     case 6:
-        for (const Column& column : question.col) {
-            const int n = std::min({int(column.nrow), int(column.cell.size()), kMaxAnswers});
+        for (const Column& column : question.columns) {
+            const int n = std::min({int(column.rowCount), int(column.cells.size()), kMaxAnswers});
             for (int j = 0; j < n; ++j) {
-                const AnswerSlot& slot = column.cell[std::size_t(j)];
-                bitmap_.drawText(slot.str, col3[j], slot.left, slot.top);
+                const AnswerSlot& slot = column.cells[std::size_t(j)];
+                bitmap_.drawText(slot.text, placed[j] ? colour::red : colour::black, slot.left,
+                                 slot.top);
             }
         }
         break;
@@ -87,7 +89,7 @@ void QuestionScreen::drawAnswers(int q, int whiteTop, const uint32_t* col3)
 
 void QuestionScreen::drawOption(const AnswerSlot& slot, uint32_t colour)
 {
-    bitmap_.drawText(slot.str, colour, slot.left, slot.top);
+    bitmap_.drawText(slot.text, colour, slot.left, slot.top);
 }
 
 void QuestionScreen::fillRect(uint32_t colour, int left, int top, int right, int bottom)

@@ -24,7 +24,7 @@ public:
                    std::filesystem::path pictureDir);
 
     int displayQuestion(int q) override;
-    void drawAnswers(int q, int whiteTop, const uint32_t* col3) override;
+    void drawAnswers(int q, int whiteTop, const bool* placed) override;
     void drawOption(const AnswerSlot& slot, uint32_t colour) override;
     void fillRect(uint32_t colour, int left, int top, int right, int bottom) override;
     void capturePicture() override;

@@ -24,10 +24,10 @@ public:
 
     // Draws a code page 1251 text whose lines are separated by CR LF; (x, y)
     // is the top-left corner of the first line's first character cell.
-    // Every later line starts at x = 0, line_h further down. A CR or LF that
+    // Every later line starts at x = 0, lineHeight further down. A CR or LF that
     // is not part of a pair takes one cell like any other byte. Only glyph
     // pixels are painted; the text ends at its first NUL byte. Returns
-    // char_w.
+    // charWidth.
     int drawText(std::string_view text, uint32_t colour, int x, int y);
 
     // Fills left <= x < right, top <= y < bottom.

@@ -11,7 +11,7 @@ namespace qd {
 // exactly. Needs a QGuiApplication.
 QFont testFont(int cellHeight, bool bold);
 
-// The font's character advance in pixels (char_w).
+// The font's character advance in pixels (charWidth).
 int testFontCharWidth(int cellHeight, bool bold);
 
 } // namespace qd

@@ -10,7 +10,7 @@ namespace {
 
 // Lays out `text` (the question text behind its number mark) with options
 // paired as the parser pairs them.
-Question laidOut(const std::string& text, int char_w = 8, int line_h = 16)
+Question laidOut(const std::string& text, int charWidth = 8, int lineHeight = 16)
 {
     Question q;
     std::size_t pos = 0;
@@ -21,12 +21,12 @@ Question laidOut(const std::string& text, int char_w = 8, int line_h = 16)
         }
         const std::size_t gt = text.find('>', lt);
         AnswerSlot slot;
-        slot.str = text.substr(lt, gt - lt + 1);
-        q.ans.push_back(slot);
+        slot.text = text.substr(lt, gt - lt + 1);
+        q.options.push_back(slot);
         pos = gt + 1;
     }
-    q.nans = int(q.ans.size());
-    fillcoord(q, text.data(), int(text.size()), char_w, line_h);
+    q.optionCount = int(q.options.size());
+    fillcoord(q, text.data(), int(text.size()), charWidth, lineHeight);
     return q;
 }
 
@@ -36,10 +36,10 @@ TEST(AnswerLayout, RectOfASingleLineOption)
 {
     // Third line, "<" the fifth character, ">" the twelfth.
     AnswerSlot s;
-    s.row1 = s.row2 = 3;
-    s.col1 = 5;
-    s.col2 = 12;
-    s.str = "<abcdef>";
+    s.startRow = s.endRow = 3;
+    s.startColumn = 5;
+    s.endColumn = 12;
+    s.text = "<abcdef>";
     rect(s, 8, 16);
     EXPECT_EQ(s.left, 32);
     EXPECT_EQ(s.top, 32);
@@ -50,27 +50,27 @@ TEST(AnswerLayout, RectOfASingleLineOption)
 TEST(AnswerLayout, FirstLineCountsFromZeroLaterLinesFromOne)
 {
     const Question q = laidOut(" Stem <a>\r\n  <bb>  <c>");
-    ASSERT_EQ(q.nans, 3);
-    EXPECT_EQ(q.ans[0].row1, 1);
-    EXPECT_EQ(q.ans[0].col1, 6);
-    EXPECT_EQ(q.ans[0].col2, 8);
-    EXPECT_EQ(q.ans[1].row1, 2);
-    EXPECT_EQ(q.ans[1].col1, 3);
-    EXPECT_EQ(q.ans[1].col2, 6);
-    EXPECT_EQ(q.ans[2].col1, 9);
-    EXPECT_EQ(q.ans[2].bottom - q.ans[2].top, 16 - 2);
+    ASSERT_EQ(q.optionCount, 3);
+    EXPECT_EQ(q.options[0].startRow, 1);
+    EXPECT_EQ(q.options[0].startColumn, 6);
+    EXPECT_EQ(q.options[0].endColumn, 8);
+    EXPECT_EQ(q.options[1].startRow, 2);
+    EXPECT_EQ(q.options[1].startColumn, 3);
+    EXPECT_EQ(q.options[1].endColumn, 6);
+    EXPECT_EQ(q.options[2].startColumn, 9);
+    EXPECT_EQ(q.options[2].bottom - q.options[2].top, 16 - 2);
 }
 
 TEST(AnswerLayout, MultiLineOptionWidensToItsWidestLineButNotItsBlanks)
 {
     // The first line runs to column 1 + 9; trailing blanks do not count.
     const Question q = laidOut("Q\r\n<first line     \r\nxx>");
-    ASSERT_EQ(q.nans, 1);
-    const AnswerSlot& a = q.ans[0];
-    EXPECT_EQ(a.row1, 2);
-    EXPECT_EQ(a.row2, 3);
-    EXPECT_EQ(a.col1, 1);
-    EXPECT_EQ(a.col2, 1 + 11);
+    ASSERT_EQ(q.optionCount, 1);
+    const AnswerSlot& a = q.options[0];
+    EXPECT_EQ(a.startRow, 2);
+    EXPECT_EQ(a.endRow, 3);
+    EXPECT_EQ(a.startColumn, 1);
+    EXPECT_EQ(a.endColumn, 1 + 11);
     EXPECT_EQ(a.right, 12 * 8);
     EXPECT_EQ(a.top, 16);
     EXPECT_EQ(a.bottom, 3 * 16 - 2);
@@ -80,11 +80,11 @@ TEST(AnswerLayout, StrayBracketsDoNotShiftLaterOptions)
 {
     const Question clean = laidOut("Is a bigger?\r\n<yes>\r\n<no>");
     const Question stray = laidOut("Is a > b?\r\n<yes>\r\n<no <maybe>");
-    ASSERT_EQ(stray.nans, 2);
-    EXPECT_EQ(stray.ans[0].row1, clean.ans[0].row1);
-    EXPECT_EQ(stray.ans[0].col1, clean.ans[0].col1);
-    EXPECT_EQ(stray.ans[0].col2, clean.ans[0].col2);
-    EXPECT_EQ(stray.ans[1].row1, 3);
-    EXPECT_EQ(stray.ans[1].col1, 1);
-    EXPECT_EQ(stray.ans[1].col2, 11);
+    ASSERT_EQ(stray.optionCount, 2);
+    EXPECT_EQ(stray.options[0].startRow, clean.options[0].startRow);
+    EXPECT_EQ(stray.options[0].startColumn, clean.options[0].startColumn);
+    EXPECT_EQ(stray.options[0].endColumn, clean.options[0].endColumn);
+    EXPECT_EQ(stray.options[1].startRow, 3);
+    EXPECT_EQ(stray.options[1].startColumn, 1);
+    EXPECT_EQ(stray.options[1].endColumn, 11);
 }

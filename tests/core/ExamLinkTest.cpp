@@ -319,7 +319,7 @@ TEST_F(ExamLinkTest, FinalMessageCarriesTheReportFileByteForByte)
     std::filesystem::create_directories(home);
     setenv("HOME", home.c_str(), 1);
     TestModel model = qdtest::modelOf({});
-    model.test_name = toCp1251("Гази");
+    model.testName = toCp1251("Гази");
     qdtest::FixedClock clock;
     ReportFile file;
     ASSERT_FALSE(file.createReport(model, toCp1251("Петренко П.І."), clock, path()));

@@ -28,7 +28,7 @@ TEST(Grading, GradeWords)
 {
     TestModel pc = modelOf({}); // 60 / 75 / 90
     TestModel time = modelOf({}); // 300 / 600 / 900 seconds
-    time.by_time = 1;
+    time.gradeByTime = 1;
     const struct
     {
         const TestModel& m;
@@ -72,12 +72,12 @@ TEST(summarizeResults, TimeAndSortedWrongList)
 {
     Finished r;
     r.model = modelOf(std::vector<Question>(12, choice(1, 2, {1}, 1)));
-    r.st.n_done = 12;
+    r.st.finishedCount = 12;
     r.st.score = 9;
-    r.st.max_score = 12;
-    r.st.nrighta = {12, 3, 7};
-    r.st.tick_test = 4000000000u; // the tick count wraps during the test
-    r.clock.tick = r.st.tick_test + 3725999u;
+    r.st.maxScore = 12;
+    r.st.wrongQuestions = {12, 3, 7};
+    r.st.testStartTick = 4000000000u; // the tick count wraps during the test
+    r.clock.tick = r.st.testStartTick + 3725999u;
     const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
     EXPECT_EQ(s.points, "9.00");
     EXPECT_EQ(s.maxScore, 12);
@@ -93,9 +93,9 @@ TEST(summarizeResults, UnfinishedTest)
 {
     Finished r;
     r.model = modelOf(std::vector<Question>(10, choice(1, 2, {1}, 1)));
-    r.st.n_done = 3;
+    r.st.finishedCount = 3;
     r.st.score = 3;
-    r.st.max_score = 3;
+    r.st.maxScore = 3;
     const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
     EXPECT_EQ(s.grade, toCp1251("Тест не завершено!"));
     EXPECT_EQ(s.percent, 100);
@@ -117,20 +117,20 @@ TEST(summarizeResults, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
     const Question twelve = choice(2, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 1);
     Finished r;
     r.model = modelOf({twelve, twelve});
-    r.model.by_time = 1;
-    r.st.i_r = {0, 1};
+    r.model.gradeByTime = 1;
+    r.st.askingOrder = {0, 1};
     for (int q = 0; q < 2; ++q) {
-        r.st.cur_q = q;
-        r.st.n_picks = 12;
+        r.st.currentQuestion = q;
+        r.st.pickCount = 12;
         for (int i = 0; i < 12; ++i) {
             r.st.picks[std::size_t(i)] = i;
         }
         ASSERT_FALSE(scoreQuestion(r.model, r.st, "", r.report));
     }
-    r.st.n_done = 2;
+    r.st.finishedCount = 2;
     ASSERT_LT(r.st.score, 2.0f);
-    ASSERT_EQ(r.st.max_score, 2);
-    ASSERT_TRUE(r.st.nrighta.empty());
+    ASSERT_EQ(r.st.maxScore, 2);
+    ASSERT_TRUE(r.st.wrongQuestions.empty());
 
     r.clock.tick = 250000;
     const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
@@ -144,12 +144,12 @@ TEST(summarizeResults, QuestionsLeftByTheTimeLimitAreNotEarned)
 {
     Finished r;
     r.model = modelOf(std::vector<Question>(3, choice(1, 2, {1}, 1)));
-    r.model.by_time = 1;
-    r.st.i_r = {0, 1, 2};
-    r.st.n_picks = 1;
+    r.model.gradeByTime = 1;
+    r.st.askingOrder = {0, 1, 2};
+    r.st.pickCount = 1;
     r.st.picks[0] = 0;
     ASSERT_FALSE(scoreQuestion(r.model, r.st, "", r.report));
-    r.st.n_done = 1;
+    r.st.finishedCount = 1;
     skip_unasked(r.model, r.st);
     const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
     EXPECT_EQ(s.grade, toCp1251("Незадовільно")); // graded, not "unfinished"

@@ -11,7 +11,7 @@ namespace {
 
 Status parseHeaderText(TestModel& m, const std::string& utf8, int width = 1024)
 {
-    m.bufO = toCp1251(utf8);
+    m.answersText = toCp1251(utf8);
     return parseHeader(m, width);
 }
 
@@ -30,21 +30,21 @@ TEST(HeaderParser, TheExampleHeaderWithAnyLabels)
     for (const std::string& text : {asWritten, otherLabels}) {
         TestModel m;
         ASSERT_FALSE(parseHeaderText(m, text));
-        EXPECT_EQ(m.disc_name, toCp1251(" Хімія"));
-        EXPECT_EQ(m.test_name, toCp1251(" Кислоти"));
-        EXPECT_EQ(m.nq_total, 10);
-        EXPECT_EQ(m.nsect, 2);
-        EXPECT_EQ(m.nqr, (std::vector<int32_t>{1, 6}));
-        EXPECT_EQ(m.nq_ask, 5);
-        EXPECT_EQ(m.font_size, 16);
-        EXPECT_EQ(m.line_h, 16);
-        EXPECT_EQ(m.font_bold, 0);
-        EXPECT_EQ(m.t_quest, 60);
-        EXPECT_EQ(m.t_test, 10);
-        EXPECT_EQ((std::array{m.pc_sat, m.pc_good, m.pc_exc}), (std::array{60, 75, 90}));
-        EXPECT_EQ(m.by_time, 0);
-        EXPECT_EQ((std::array{m.t_exc, m.t_good, m.t_sat}), (std::array{300, 600, 900}));
-        EXPECT_EQ((std::array{m.rnd_sect, m.rnd_quest, m.rnd_ans}), (std::array{1, 1, 1}));
+        EXPECT_EQ(m.subjectName, toCp1251(" Хімія"));
+        EXPECT_EQ(m.testName, toCp1251(" Кислоти"));
+        EXPECT_EQ(m.questionCount, 10);
+        EXPECT_EQ(m.sectionCount, 2);
+        EXPECT_EQ(m.sectionStarts, (std::vector<int32_t>{1, 6}));
+        EXPECT_EQ(m.askCount, 5);
+        EXPECT_EQ(m.fontSize, 16);
+        EXPECT_EQ(m.lineHeight, 16);
+        EXPECT_EQ(m.fontBold, 0);
+        EXPECT_EQ(m.questionSeconds, 60);
+        EXPECT_EQ(m.testMinutes, 10);
+        EXPECT_EQ((std::array{m.satisfactoryPercent, m.goodPercent, m.excellentPercent}), (std::array{60, 75, 90}));
+        EXPECT_EQ(m.gradeByTime, 0);
+        EXPECT_EQ((std::array{m.excellentSeconds, m.goodSeconds, m.satisfactorySeconds}), (std::array{300, 600, 900}));
+        EXPECT_EQ((std::array{m.randomSectionOrder, m.randomQuestionOrder, m.randomOptionOrder}), (std::array{1, 1, 1}));
     }
 }
 
@@ -53,17 +53,17 @@ TEST(HeaderParser, TextsMayBeEmptyAndEndAtANulByte)
     std::string text = headerText(defaultHeader());
     text.replace(0, text.find('#') + 1, "Дисциплина:#");
     TestModel m;
-    m.bufO = toCp1251(text);
-    m.bufO[m.bufO.find(toCp1251("Кислоти"))] = '\0';
+    m.answersText = toCp1251(text);
+    m.answersText[m.answersText.find(toCp1251("Кислоти"))] = '\0';
     ASSERT_FALSE(parseHeader(m, 1024));
-    EXPECT_EQ(m.disc_name, "");
-    EXPECT_EQ(m.test_name, " ");
-    EXPECT_EQ(m.nq_total, 2);
+    EXPECT_EQ(m.subjectName, "");
+    EXPECT_EQ(m.testName, " ");
+    EXPECT_EQ(m.questionCount, 2);
 }
 
 TEST(HeaderParser, NarrowWindowsGetASmallerFont)
 {
-    struct Case { int width; const char* size; const char* bold; int font_size; int line_h; int font_bold; };
+    struct Case { int width; const char* size; const char* bold; int fontSize; int lineHeight; int fontBold; };
     const Case cases[] = {
         {640, "28", "1", 24, 19, 0},
         {640, "10", "0", 6, 4, 0},
@@ -74,15 +74,15 @@ TEST(HeaderParser, NarrowWindowsGetASmallerFont)
     for (const Case& c : cases) {
         TestModel m;
         ASSERT_FALSE(parseHeaderText(m, headerWith({{6, c.size}, {7, c.bold}}), c.width));
-        EXPECT_EQ(m.font_size, c.font_size) << c.width << " " << c.size;
-        EXPECT_EQ(m.line_h, c.line_h) << c.width << " " << c.size;
-        EXPECT_EQ(m.font_bold, c.font_bold) << c.width << " " << c.size;
+        EXPECT_EQ(m.fontSize, c.fontSize) << c.width << " " << c.size;
+        EXPECT_EQ(m.lineHeight, c.lineHeight) << c.width << " " << c.size;
+        EXPECT_EQ(m.fontBold, c.fontBold) << c.width << " " << c.size;
     }
 }
 
 TEST(HeaderParser, SectionListsWithinTheirSpan)
 {
-    struct Case { int nq; const char* nsect; const char* list; std::vector<int32_t> nqr; };
+    struct Case { int nq; const char* sectionCount; const char* list; std::vector<int32_t> sectionStarts; };
     const Case cases[] = {
         {100, "3", "1, 40, 80", {1, 40, 80}},
         {1000, "2", "1,   1000", {1, 1000}},
@@ -90,14 +90,14 @@ TEST(HeaderParser, SectionListsWithinTheirSpan)
     };
     for (const Case& c : cases) {
         TestModel m;
-        ASSERT_FALSE(parseHeaderText(m, headerWith({{3, c.nsect}, {4, c.list}}, c.nq))) << c.list;
-        EXPECT_EQ(m.nqr, c.nqr) << c.list;
+        ASSERT_FALSE(parseHeaderText(m, headerWith({{3, c.sectionCount}, {4, c.list}}, c.nq))) << c.list;
+        EXPECT_EQ(m.sectionStarts, c.sectionStarts) << c.list;
     }
 }
 
 TEST(HeaderParser, ExtraSettingsBehindTheLastEntry)
 {
-    struct Case { std::string tail; int16_t kb_layout; std::string rez_dir; };
+    struct Case { std::string tail; int16_t keyboardLayout; std::string reportDir; };
     const Case cases[] = {
         {"", 0, ""},
         {"Розкладка: 1\r\n", 1, ""},
@@ -109,7 +109,7 @@ TEST(HeaderParser, ExtraSettingsBehindTheLastEntry)
         const LoadResult r = loadUtf8("1) Q <a> <b>#", headerWith({}, 1) + "1) 1 2 1\r\n" + c.tail);
         const TestModel* m = modelOf(r);
         ASSERT_TRUE(m) << c.tail;
-        EXPECT_EQ(m->kb_layout, c.kb_layout) << c.tail;
-        EXPECT_EQ(m->rez_dir, c.rez_dir) << c.tail;
+        EXPECT_EQ(m->keyboardLayout, c.keyboardLayout) << c.tail;
+        EXPECT_EQ(m->reportDir, c.reportDir) << c.tail;
     }
 }

@@ -175,25 +175,25 @@ TEST_F(ItemAnalysisTest, OneStudentAndNone)
 // A typed choice question (a picture only) lists what was typed.
 TEST_F(ItemAnalysisTest, TypedChoicesListWhatWasTyped)
 {
-    model.stq[1] = choice(1, 4, {2}, 1, 2);
+    model.questions[1] = choice(1, 4, {2}, 1, 2);
     const TestStats s = analyse(4);
     EXPECT_EQ(s.questions[1].options, (std::map<int32_t, int>{{2, 2}, {3, 1}, {4, 1}}));
 }
 
 TEST_F(ItemAnalysisTest, MisfitReports)
 {
-    model.disc_name = "d";
-    model.test_name = "t";
+    model.subjectName = "d";
+    model.testName = "t";
     ParsedReport r = reports[0];
     r.headerComplete = true;
-    r.disc_name = "d";
-    r.test_name = "t";
+    r.subjectName = "d";
+    r.testName = "t";
     EXPECT_EQ(reportMisfit(model, r), std::nullopt);
     r.rows.push_back({7, "", 0, ""});
     EXPECT_EQ(reportMisfit(model, r), "question 7 is not in the test");
     r.rows.back().question = 2;
     EXPECT_EQ(reportMisfit(model, r), "question 2 is there twice");
-    r.test_name = "other";
+    r.testName = "other";
     EXPECT_EQ(reportMisfit(model, r), "a report of another test");
     r.headerComplete = false;
     EXPECT_EQ(reportMisfit(model, r), "a report cut short before its first question");

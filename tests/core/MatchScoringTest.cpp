@@ -18,35 +18,35 @@ struct Result
 };
 
 // Type 4 by mouse: per shown row of the first column, its shown picks.
-Result rows4(const Question& q, const std::vector<std::vector<int>>& rows)
+Result matchingPicks(const Question& q, const std::vector<std::vector<int>>& rows)
 {
     const TestModel m = modelOf({q});
     RunState st;
-    st.rows4.assign(std::size_t(q.col[0].nrow), {});
+    st.matchingPicks.assign(std::size_t(q.columns[0].rowCount), {});
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        st.rows4[r][0] = int32_t(rows[r].size());
-        std::copy(rows[r].begin(), rows[r].end(), st.rows4[r].begin() + 1);
+        st.matchingPicks[r][0] = int32_t(rows[r].size());
+        std::copy(rows[r].begin(), rows[r].end(), st.matchingPicks[r].begin() + 1);
     }
     Result res;
     EXPECT_FALSE(scoreMatching(m, st, res.points));
-    res.text = st.ans_text;
+    res.text = st.answerText;
     return res;
 }
 
 // Type 6 by mouse: per shown row, the shown cell in each further column.
-Result grid6(const Question& q, const std::vector<std::vector<int>>& rows)
+Result columnPicks(const Question& q, const std::vector<std::vector<int>>& rows)
 {
     const TestModel m = modelOf({q});
     RunState st;
-    for (auto& row : st.grid6) {
+    for (auto& row : st.columnPicks) {
         row.fill(-1);
     }
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        std::copy(rows[r].begin(), rows[r].end(), st.grid6[r].begin());
+        std::copy(rows[r].begin(), rows[r].end(), st.columnPicks[r].begin());
     }
     Result res;
     EXPECT_FALSE(scoreMatchingColumns(m, st, res.points));
-    res.text = st.ans_text;
+    res.text = st.answerText;
     return res;
 }
 
@@ -54,7 +54,7 @@ float typed(const Question& q, const std::string& text)
 {
     const TestModel m = modelOf({q});
     RunState st;
-    st.ans_text = text;
+    st.answerText = text;
     float points = -99;
     EXPECT_FALSE(q.type == 4 ? scoreMatching(m, st, points) : scoreMatchingColumns(m, st, points));
     return points;
@@ -74,15 +74,15 @@ TEST(MatchScoring, MouseAnsweredColumns)
         float points;
         const char* text;
     } cases[] = {
-        {"type 4 example", rows4(kType4, {{0, 2}, {1, 3}, {}}), 1, " A:1,3, B:2,4,"},
-        {"type 4 nothing", rows4(kType4, {}), 0, ""},
-        {"type 4 picks in the order chosen", rows4(kType4, {{2, 0}}), 1, " A:3,1,"},
+        {"type 4 example", matchingPicks(kType4, {{0, 2}, {1, 3}, {}}), 1, " A:1,3, B:2,4,"},
+        {"type 4 nothing", matchingPicks(kType4, {}), 0, ""},
+        {"type 4 picks in the order chosen", matchingPicks(kType4, {{2, 0}}), 1, " A:3,1,"},
         // One number expected, all four chosen: a unit minus three.
-        {"type 4 every cell", rows4(kType4, {{}, {0, 1, 2, 3}}), -2, " B:1,2,3,4,"},
-        {"type 6 example", grid6(kType6, {{1, 0}, {0, -1}}), 2, " A:2,1, B:1,0,"},
+        {"type 4 every cell", matchingPicks(kType4, {{}, {0, 1, 2, 3}}), -2, " B:1,2,3,4,"},
+        {"type 6 example", columnPicks(kType6, {{1, 0}, {0, -1}}), 2, " A:2,1, B:1,0,"},
         // An empty row is not answered, yet earns where it expects nothing.
-        {"type 6 empty row", grid6(kType6, {{1, 0}}), 1.5f, " A:2,1, B:0,0,"},
-        {"type 6 too many rows", grid6(columns(6, {3, 2}, {{'A', {1}}, {'B', {}}, {'C', {2}}}, 2),
+        {"type 6 empty row", columnPicks(kType6, {{1, 0}}), 1.5f, " A:2,1, B:0,0,"},
+        {"type 6 too many rows", columnPicks(columns(6, {3, 2}, {{'A', {1}}, {'B', {}}, {'C', {2}}}, 2),
                                        {{0}, {0}, {1}}),
          1, " A:1, C:2,"},
     };
@@ -96,11 +96,11 @@ TEST(MatchScoring, ShuffledColumnsScoreAndReportInFileNumbers)
 {
     // First column shown as C, A, B; second column reversed.
     Question q = kType4;
-    q.col[0].cord = {2, 0, 1};
-    q.col[1].cord = {3, 2, 1, 0};
+    q.columns[0].displayOrder = {2, 0, 1};
+    q.columns[1].displayOrder = {3, 2, 1, 0};
     // A (shown row 1) chose file 1 and 3 (shown 3 and 1); B (row 2) file 2
     // and 4 (shown 2 and 0): the example's matching.
-    const Result r = rows4(q, {{}, {3, 1}, {2, 0}});
+    const Result r = matchingPicks(q, {{}, {3, 1}, {2, 0}});
     EXPECT_FLOAT_EQ(r.points, 1);
     EXPECT_EQ(r.text, " A:1,3, B:2,4,");
 }
@@ -108,7 +108,7 @@ TEST(MatchScoring, ShuffledColumnsScoreAndReportInFileNumbers)
 TEST(MatchScoring, NoGroupWithNumbersScoresZero)
 {
     const Question q = columns(4, {2, 2}, {{'A', {}}, {'B', {}}}, 2);
-    const Result r = rows4(q, {{0}, {1}});
+    const Result r = matchingPicks(q, {{0}, {1}});
     EXPECT_FLOAT_EQ(r.points, 0);
     EXPECT_EQ(r.text, "");
 }
@@ -121,7 +121,7 @@ TEST(MatchScoring, ReportTextStopsAtAWholeEntryWithinItsCapacity)
     std::vector<int> numbers(30);
     std::iota(numbers.begin(), numbers.end(), 1);
     Question q = columns(4, {2, 48}, {{'A', numbers}, {'B', {1}}}, 2);
-    const Result r = rows4(q, {all, {0}});
+    const Result r = matchingPicks(q, {all, {0}});
     std::string want = " A:1,";
     for (int n = 2; n <= 44; ++n) {
         want += std::to_string(n) + ",";
@@ -135,14 +135,14 @@ TEST(MatchScoring, ReportTextStopsAtAWholeEntryWithinItsCapacity)
     Question q6 = columns(6, {49, 2, 2, 2, 2, 2, 2, 2, 2, 2}, {}, 49);
     for (int g = 0; g < 49; ++g) {
         Group grp;
-        grp.lbl = char('A' + g % 26);
-        grp.cnt = 9;
+        grp.label = char('A' + g % 26);
+        grp.numberCount = 9;
         grp.numbers.fill(1);
-        q6.grp.push_back(grp);
+        q6.groups.push_back(grp);
     }
-    q6.nrans = 49;
+    q6.correctCount = 49;
     std::vector<std::vector<int>> rows(49, std::vector<int>(9, 0));
-    const Result r6 = grid6(q6, rows);
+    const Result r6 = columnPicks(q6, rows);
     EXPECT_NEAR(r6.points, 49, 0.001);
     EXPECT_EQ(r6.text.substr(0, 21), " A:1,1,1,1,1,1,1,1,1,");
     EXPECT_EQ(r6.text.size(), 126u); // six whole rows
@@ -178,9 +178,9 @@ TEST(MatchScoring, PickOutsideItsColumnIsAFault)
 {
     const TestModel m = modelOf({kType4});
     RunState st;
-    st.rows4.assign(3, {});
-    st.rows4[0][0] = 1;
-    st.rows4[0][1] = 4;
+    st.matchingPicks.assign(3, {});
+    st.matchingPicks[0][0] = 1;
+    st.matchingPicks[0][1] = 4;
     float points = 0;
     const Status f = scoreMatching(m, st, points);
     ASSERT_TRUE(f);

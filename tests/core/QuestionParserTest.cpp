@@ -21,8 +21,8 @@ std::string withHeader(const std::string& entries, int nq = 1)
 std::vector<std::string> cellTexts(const Column& c)
 {
     std::vector<std::string> out;
-    for (const AnswerSlot& s : c.cell) {
-        out.push_back(fromCp1251(s.str));
+    for (const AnswerSlot& s : c.cells) {
+        out.push_back(fromCp1251(s.text));
     }
     return out;
 }
@@ -36,35 +36,35 @@ TEST(QuestionParser, TheMinimalTwoQuestionTest)
                                        {0, 10, 1024, 768}, [](int, bool) { return kTestCharW; });
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
-    ASSERT_EQ(m->stq.size(), 2u);
-    const Question& q1 = m->stq[0];
+    ASSERT_EQ(m->questions.size(), 2u);
+    const Question& q1 = m->questions[0];
     EXPECT_EQ(q1.type, 1);
     EXPECT_EQ(q1.graph, 0);
     EXPECT_EQ(fromCp1251(q1.text), " Столиця України? ");
-    EXPECT_EQ(q1.lenq, int(q1.text.size()));
+    EXPECT_EQ(q1.stemLength, int(q1.text.size()));
     EXPECT_EQ(q1.indent, (2 + 1 - 1) * kTestCharW);
-    ASSERT_EQ(q1.nans, 2);
-    EXPECT_EQ(fromCp1251(q1.ans[0].str), "<Київ>");
-    EXPECT_EQ(fromCp1251(q1.ans[1].str), "<Львів>");
+    ASSERT_EQ(q1.optionCount, 2);
+    EXPECT_EQ(fromCp1251(q1.options[0].text), "<Київ>");
+    EXPECT_EQ(fromCp1251(q1.options[1].text), "<Львів>");
     // First line: columns are offsets from just behind the mark.
-    EXPECT_EQ(q1.ans[1].col1, 25);
-    EXPECT_EQ(q1.ans[1].col2, 31);
-    EXPECT_EQ(q1.ans[1].left, 24 * kTestCharW);
-    EXPECT_EQ(q1.ans[1].right, 31 * kTestCharW);
-    EXPECT_EQ(q1.nrans, 1);
-    EXPECT_EQ(q1.rans[0], 1);
+    EXPECT_EQ(q1.options[1].startColumn, 25);
+    EXPECT_EQ(q1.options[1].endColumn, 31);
+    EXPECT_EQ(q1.options[1].left, 24 * kTestCharW);
+    EXPECT_EQ(q1.options[1].right, 31 * kTestCharW);
+    EXPECT_EQ(q1.correctCount, 1);
+    EXPECT_EQ(q1.correctAnswers[0], 1);
     EXPECT_EQ(q1.mark, 2);
-    EXPECT_EQ(q1.ord[1], 1);
+    EXPECT_EQ(q1.displayOrder[1], 1);
 
-    const Question& q2 = m->stq[1];
+    const Question& q2 = m->questions[1];
     EXPECT_EQ(q2.type, 5);
     EXPECT_EQ(q2.graph, 1);
-    EXPECT_EQ(q2.nans, 0);
-    ASSERT_EQ(q2.ans.size(), 1u);
-    EXPECT_EQ(q2.ans[0].top, 10 + 768); // the window's bottom edge
-    EXPECT_EQ(fromCp1251(q2.tans), "київ");
+    EXPECT_EQ(q2.optionCount, 0);
+    ASSERT_EQ(q2.options.size(), 1u);
+    EXPECT_EQ(q2.options[0].top, 10 + 768); // the window's bottom edge
+    EXPECT_EQ(fromCp1251(q2.expectedText), "київ");
     EXPECT_EQ(q2.mark, 1);
-    EXPECT_EQ(m->posO_end, int(m->bufO.rfind('/')) + 1); // behind the closing slash
+    EXPECT_EQ(m->answersEnd, int(m->answersText.rfind('/')) + 1); // behind the closing slash
 }
 
 TEST(QuestionParser, IndentCountsTheBlanksAroundTheMark)
@@ -72,14 +72,14 @@ TEST(QuestionParser, IndentCountsTheBlanksAroundTheMark)
     const LoadResult r = loadUtf8("1)Q <a> <b>#\r\n   2)   R <a> <b>#", withHeader("1) 1 1 1\r\n2) 1 1 1", 2));
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
-    EXPECT_EQ(m->stq[0].indent, (2 + 0 + 0 - 1) * kTestCharW);
-    EXPECT_EQ(m->stq[1].indent, (2 + 3 + 3 - 1) * kTestCharW);
-    EXPECT_EQ(fromCp1251(m->stq[1].text), "   R ");
+    EXPECT_EQ(m->questions[0].indent, (2 + 0 + 0 - 1) * kTestCharW);
+    EXPECT_EQ(m->questions[1].indent, (2 + 3 + 3 - 1) * kTestCharW);
+    EXPECT_EQ(fromCp1251(m->questions[1].text), "   R ");
 }
 
 TEST(QuestionParser, PictureMarkAfterTheClosingHash)
 {
-    struct Case { const char* questions; const char* answers; int graph; int nans; const char* message; };
+    struct Case { const char* questions; const char* answers; int graph; int optionCount; const char* message; };
     const Case cases[] = {
         {"1) Q <a> <b>#&", "1) 1 2 1", 1, 2, ""},
         {"1) Q <a> <b>#\r\n&", "1) 1 2 1", 0, 2, ""},
@@ -99,9 +99,9 @@ TEST(QuestionParser, PictureMarkAfterTheClosingHash)
         if (*c.message) {
             continue;
         }
-        const Question& q = std::get<std::unique_ptr<TestModel>>(r)->stq[0];
+        const Question& q = std::get<std::unique_ptr<TestModel>>(r)->questions[0];
         EXPECT_EQ(q.graph, c.graph) << c.questions << " / " << c.answers;
-        EXPECT_EQ(q.nans, c.nans) << c.questions << " / " << c.answers;
+        EXPECT_EQ(q.optionCount, c.optionCount) << c.questions << " / " << c.answers;
     }
 }
 
@@ -110,17 +110,17 @@ TEST(QuestionParser, TypedKeysAndGroupsOfAPictureQuestion)
     const LoadResult r = loadUtf8("1) Q#&\r\n2) R#&", withHeader("1) 6 / a21; b10 / 2\r\n2) 4 / А: 1,3; Б: 2 / 3", 2));
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
-    EXPECT_EQ(m->stq[0].sans, (std::vector<std::string>{"a21", "b10"}));
-    EXPECT_EQ(m->stq[0].ncol, 3);
-    EXPECT_EQ(m->stq[0].nrans, 2);
-    EXPECT_EQ(m->stq[0].mark, 2);
-    const Question& q = m->stq[1];
-    ASSERT_EQ(q.nrans, 2);
-    EXPECT_EQ(q.grp[0].lbl, toCp1251("А")[0]);
-    EXPECT_EQ(q.grp[0].cnt, 2);
-    EXPECT_EQ(q.grp[0].numbers[1], 3);
-    EXPECT_EQ(q.grp[1].lbl, toCp1251("Б")[0]);
-    EXPECT_EQ(q.grp[1].cnt, 1);
+    EXPECT_EQ(m->questions[0].acceptedStrings, (std::vector<std::string>{"a21", "b10"}));
+    EXPECT_EQ(m->questions[0].columnCount, 3);
+    EXPECT_EQ(m->questions[0].correctCount, 2);
+    EXPECT_EQ(m->questions[0].mark, 2);
+    const Question& q = m->questions[1];
+    ASSERT_EQ(q.correctCount, 2);
+    EXPECT_EQ(q.groups[0].label, toCp1251("А")[0]);
+    EXPECT_EQ(q.groups[0].numberCount, 2);
+    EXPECT_EQ(q.groups[0].numbers[1], 3);
+    EXPECT_EQ(q.groups[1].label, toCp1251("Б")[0]);
+    EXPECT_EQ(q.groups[1].numberCount, 1);
     EXPECT_EQ(q.mark, 3);
 }
 
@@ -129,17 +129,17 @@ TEST(QuestionParser, AnOptionOverTwoLinesHoldsBoth)
     const LoadResult r = loadUtf8("1) Q\r\n<перший рядок   \r\n  і другий> <b>#", withHeader("1) 1 2 1"));
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
-    const AnswerSlot& a = m->stq[0].ans[0];
-    EXPECT_EQ(fromCp1251(a.str), "<перший рядок   \r\n  і другий>");
-    EXPECT_EQ(a.row1, 2);
-    EXPECT_EQ(a.row2, 3);
-    EXPECT_EQ(a.col1, 1);
+    const AnswerSlot& a = m->questions[0].options[0];
+    EXPECT_EQ(fromCp1251(a.text), "<перший рядок   \r\n  і другий>");
+    EXPECT_EQ(a.startRow, 2);
+    EXPECT_EQ(a.endRow, 3);
+    EXPECT_EQ(a.startColumn, 1);
     // Widened to its first line without the trailing blanks: 1 + 13.
-    EXPECT_EQ(a.col2, 14);
+    EXPECT_EQ(a.endColumn, 14);
     EXPECT_EQ(a.right, 14 * kTestCharW);
     EXPECT_EQ(a.bottom, 3 * 16 - 2);
-    EXPECT_EQ(fromCp1251(m->stq[0].ans[1].str), "<b>");
-    EXPECT_EQ(m->stq[0].ans[1].row1, 3);
+    EXPECT_EQ(fromCp1251(m->questions[0].options[1].text), "<b>");
+    EXPECT_EQ(m->questions[0].options[1].startRow, 3);
 }
 
 TEST(QuestionParser, ColumnsByPosition)
@@ -168,20 +168,20 @@ TEST(QuestionParser, ColumnsByPosition)
         const LoadResult r = loadUtf8(c.questions, withHeader(c.answers));
         const TestModel* m = modelOf(r);
         ASSERT_TRUE(m) << c.what;
-        const Question& q = m->stq[0];
-        ASSERT_EQ(q.ncol, int(c.columns.size())) << c.what;
+        const Question& q = m->questions[0];
+        ASSERT_EQ(q.columnCount, int(c.columns.size())) << c.what;
         for (std::size_t k = 0; k < c.columns.size(); ++k) {
-            EXPECT_EQ(cellTexts(q.col[k]), c.columns[k]) << c.what << " column " << k;
-            EXPECT_EQ(q.col[k].nrow, int(c.columns[k].size())) << c.what;
+            EXPECT_EQ(cellTexts(q.columns[k]), c.columns[k]) << c.what << " column " << k;
+            EXPECT_EQ(q.columns[k].rowCount, int(c.columns[k].size())) << c.what;
             std::vector<int32_t> identity(c.columns[k].size());
             std::iota(identity.begin(), identity.end(), 0);
-            EXPECT_EQ(q.col[k].cord, identity) << c.what;
+            EXPECT_EQ(q.columns[k].displayOrder, identity) << c.what;
         }
         // Cells are copies of the slots, rectangles included.
-        const AnswerSlot& cell = q.col[0].cell[1];
-        const AnswerSlot& slot = q.ans[c.secondOfFirst];
-        EXPECT_EQ(std::tie(cell.str, cell.left, cell.top, cell.right, cell.bottom),
-                  std::tie(slot.str, slot.left, slot.top, slot.right, slot.bottom))
+        const AnswerSlot& cell = q.columns[0].cells[1];
+        const AnswerSlot& slot = q.options[c.secondOfFirst];
+        EXPECT_EQ(std::tie(cell.text, cell.left, cell.top, cell.right, cell.bottom),
+                  std::tie(slot.text, slot.left, slot.top, slot.right, slot.bottom))
             << c.what;
     }
 }
@@ -194,11 +194,11 @@ TEST(QuestionParser, AnOpeningOptionAlwaysJoinsItsColumn)
     const LoadResult r = loadUtf8("1) M\n        <aaaa\nb>   <x>\n<c>  <y>#", withHeader("1) 6 / 1: 1,1 / 1"));
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
-    const Question& q = m->stq[0];
-    ASSERT_EQ(q.ncol, 3);
-    EXPECT_EQ(cellTexts(q.col[0]), (std::vector<std::string>{"<c>"}));
-    EXPECT_EQ(cellTexts(q.col[1]), (std::vector<std::string>{"<x>", "<y>"}));
-    EXPECT_EQ(cellTexts(q.col[2]), (std::vector<std::string>{"<aaaa\nb>"}));
+    const Question& q = m->questions[0];
+    ASSERT_EQ(q.columnCount, 3);
+    EXPECT_EQ(cellTexts(q.columns[0]), (std::vector<std::string>{"<c>"}));
+    EXPECT_EQ(cellTexts(q.columns[1]), (std::vector<std::string>{"<x>", "<y>"}));
+    EXPECT_EQ(cellTexts(q.columns[2]), (std::vector<std::string>{"<aaaa\nb>"}));
 }
 
 TEST(QuestionParser, StrayBracketsDoNotShiftTheOptions)
@@ -210,17 +210,17 @@ TEST(QuestionParser, StrayBracketsDoNotShiftTheOptions)
     const TestModel* c = modelOf(clean);
     const TestModel* s = modelOf(stray);
     ASSERT_TRUE(c && s);
-    ASSERT_EQ(s->stq[0].nans, 2);
+    ASSERT_EQ(s->questions[0].optionCount, 2);
     for (int k = 0; k < 2; ++k) {
-        const AnswerSlot& a = c->stq[0].ans[std::size_t(k)];
-        const AnswerSlot& b = s->stq[0].ans[std::size_t(k)];
-        EXPECT_EQ(std::tie(b.row1, b.col1, b.row2, b.col2), std::tie(a.row1, a.col1, a.row2, a.col2)) << k;
+        const AnswerSlot& a = c->questions[0].options[std::size_t(k)];
+        const AnswerSlot& b = s->questions[0].options[std::size_t(k)];
+        EXPECT_EQ(std::tie(b.startRow, b.startColumn, b.endRow, b.endColumn), std::tie(a.startRow, a.startColumn, a.endRow, a.endColumn)) << k;
         EXPECT_EQ(std::tie(b.left, b.top, b.right, b.bottom), std::tie(a.left, a.top, a.right, a.bottom)) << k;
     }
-    EXPECT_EQ(s->stq[0].ans[1].str, "<no <maybe>");
-    EXPECT_EQ(s->stq[0].ans[1].left, 0);
-    EXPECT_EQ(s->stq[0].ans[1].right, 11 * kTestCharW);
-    EXPECT_EQ(s->stq[0].ans[1].top, 2 * 16);
+    EXPECT_EQ(s->questions[0].options[1].text, "<no <maybe>");
+    EXPECT_EQ(s->questions[0].options[1].left, 0);
+    EXPECT_EQ(s->questions[0].options[1].right, 11 * kTestCharW);
+    EXPECT_EQ(s->questions[0].options[1].top, 2 * 16);
 }
 
 TEST(QuestionParser, TextsEndAtANulByteWhilePositionsCountEveryByte)
@@ -232,18 +232,18 @@ TEST(QuestionParser, TextsEndAtANulByteWhilePositionsCountEveryByte)
     const LoadResult r = loadTestBytes(questions, answers, {}, [](int, bool) { return kTestCharW; });
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
-    const Question& q = m->stq[0];
+    const Question& q = m->questions[0];
     EXPECT_EQ(q.text, " Stem");
-    EXPECT_EQ(q.lenq, 11);
-    EXPECT_EQ(q.ans[0].str, "<op");
-    EXPECT_EQ(q.ans[1].str, "<b>");
-    EXPECT_EQ(q.ans[1].col1, 21);
+    EXPECT_EQ(q.stemLength, 11);
+    EXPECT_EQ(q.options[0].text, "<op");
+    EXPECT_EQ(q.options[1].text, "<b>");
+    EXPECT_EQ(q.options[1].startColumn, 21);
 
     answers = toCp1251(withHeader("1) 5 / Ab|c / 1"));
     answers[answers.find('|')] = '\0';
     const LoadResult t = loadTestBytes("1) Q#", answers, {}, [](int, bool) { return kTestCharW; });
     ASSERT_TRUE(modelOf(t));
-    EXPECT_EQ(modelOf(t)->stq[0].tans, "ab");
+    EXPECT_EQ(modelOf(t)->questions[0].expectedText, "ab");
 }
 
 TEST(QuestionParser, AMaximalNumberOfQuestions)
@@ -257,11 +257,11 @@ TEST(QuestionParser, AMaximalNumberOfQuestions)
     const LoadResult r = loadUtf8(questions, withHeader(entries, kMaxQuestions));
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
-    ASSERT_EQ(m->stq.size(), std::size_t(kMaxQuestions));
-    EXPECT_EQ(m->stq.back().text, " Q5000 ");
-    EXPECT_EQ(m->stq.back().rans[0], 1);
-    EXPECT_EQ(m->stq.back().mark, 5000);
-    EXPECT_EQ(m->stq[4998].rans[0], 2);
+    ASSERT_EQ(m->questions.size(), std::size_t(kMaxQuestions));
+    EXPECT_EQ(m->questions.back().text, " Q5000 ");
+    EXPECT_EQ(m->questions.back().correctAnswers[0], 1);
+    EXPECT_EQ(m->questions.back().mark, 5000);
+    EXPECT_EQ(m->questions[4998].correctAnswers[0], 2);
 }
 
 TEST(QuestionParser, IndExtrElSkipsTheUsedIndexes)

@@ -13,7 +13,7 @@ class RecordingView : public qd::SessionView
 public:
     std::vector<std::string> log;
     std::vector<std::string> messages;
-    std::map<int, int> picDy; // question -> pic_dy that displayQuestion returns
+    std::map<int, int> picDy; // question -> stemTop that displayQuestion returns
     bool hand = false;
     bool questionTimer = false;
     bool waitTimer = false;
@@ -60,13 +60,13 @@ public:
         auto it = picDy.find(q);
         return it == picDy.end() ? 0 : it->second;
     }
-    void drawAnswers(int q, int whiteTop, const uint32_t*) override
+    void drawAnswers(int q, int whiteTop, const bool*) override
     {
         log.push_back("answers " + std::to_string(q) + " " + std::to_string(whiteTop));
     }
     void drawOption(const qd::AnswerSlot& slot, uint32_t colour) override
     {
-        log.push_back(slot.str + " " + colourName(colour));
+        log.push_back(slot.text + " " + colourName(colour));
     }
     void fillRect(uint32_t colour, int left, int top, int right, int bottom) override
     {

@@ -55,8 +55,8 @@ protected:
         setenv("HOME", home.c_str(), 1);
         clock.time = {2026, 12, 7, 10, 5, 9};
         model = modelOf({choice(2, 4, {1, 3}, 2), choice(3, 4, {1, 2, 3, 4}, 4)});
-        model.disc_name = toCp1251("Хімія");
-        model.test_name = toCp1251("Гази");
+        model.subjectName = toCp1251("Хімія");
+        model.testName = toCp1251("Гази");
     }
 
     QTemporaryDir tmp;
@@ -77,20 +77,20 @@ TEST_F(ReportFileTest, WholeReportByteForByte)
     // Question 1 answered with options 1 and 3 of the file, shown (after
     // shuffling) at positions 3 and 0, in that order.
     RunState st;
-    st.cur_q = 0;
-    model.stq[0].ord = {2, 1, 3, 0};
-    model.stq[0].rans[0] = 4, model.stq[0].rans[1] = 1; // in shown numbering
-    st.n_picks = 2;
+    st.currentQuestion = 0;
+    model.questions[0].displayOrder = {2, 1, 3, 0};
+    model.questions[0].correctAnswers[0] = 4, model.questions[0].correctAnswers[1] = 1; // in shown numbering
+    st.pickCount = 2;
     st.picks[0] = 3;
     st.picks[1] = 0;
     ASSERT_FALSE(scoreQuestion(model, st, "", report));
     // Every finished question's line is on disk at once.
     EXPECT_NE(slurp(file).find("     1          2.00        1, 3,\n"), std::string::npos);
 
-    st.cur_q = 1;
+    st.currentQuestion = 1;
     st.resetResponse();
-    st.order3[0] = 2, st.order3[1] = 1;
-    st.col3[0] = st.col3[1] = colour::red;
+    st.ordering[0] = 2, st.ordering[1] = 1;
+    st.placed[0] = st.placed[1] = true;
     ASSERT_FALSE(scoreQuestion(model, st, "", report));
     report.writeClosingRows(st, 33, 3725, toCp1251("Незадовільно"), false);
 
@@ -109,13 +109,13 @@ TEST_F(ReportFileTest, WholeReportByteForByte)
                                       " або 33 відсотків за час 62 хвилин 5 секунд.\n"
                                       "Оцінка: Незадовільно\n");
     EXPECT_EQ(slurp(file), want);
-    EXPECT_EQ(model.test_name, toCp1251("Гази\r\n(" + dir + ")"));
+    EXPECT_EQ(model.testName, toCp1251("Гази\r\n(" + dir + ")"));
     EXPECT_TRUE(report.sendBuffer().empty()); // no exam link
 }
 
 TEST_F(ReportFileTest, TimeCriteriaAndTheSendBuffer)
 {
-    model.by_time = 1;
+    model.gradeByTime = 1;
     ASSERT_FALSE(report.createReport(model, "x", clock, work));
     RunState st;
     report.writeClosingRows(st, 0, 59, toCp1251("Тест не завершено!"), true);
@@ -156,7 +156,7 @@ TEST_F(ReportFileTest, ANameOfBlanksGivesNoReport)
     ASSERT_FALSE(report.createReport(model, "   ", clock, work));
     EXPECT_FALSE(report.isOpen());
     EXPECT_FALSE(fs::exists(home / "REZ_TEST"));
-    EXPECT_NE(model.test_name.find("\r\n("), std::string::npos); // still extended
+    EXPECT_NE(model.testName.find("\r\n("), std::string::npos); // still extended
     RunState st;
     report.writeQuestionLine(model, st, 1.0f);
     report.writeClosingRows(st, 0, 0, "x", true);
@@ -167,18 +167,18 @@ TEST_F(ReportFileTest, ANameOfBlanksGivesNoReport)
 TEST_F(ReportFileTest, ResultsDirectory)
 {
     // A relative setting is made in the working directory, or used there.
-    model.rez_dir = "results";
+    model.reportDir = "results";
     ASSERT_FALSE(report.createReport(model, "a", clock, work));
     EXPECT_EQ(report.path(), work / "results" / "a.txt");
     TestModel again = modelOf({});
-    again.rez_dir = "results";
+    again.reportDir = "results";
     ReportFile second;
     ASSERT_FALSE(second.createReport(again, "a", clock, work));
     EXPECT_EQ(second.path(), work / "results" / "a (2).txt");
 
     // One that cannot be created falls back to the home directory.
     TestModel deep = modelOf({});
-    deep.rez_dir = "no/such/dir";
+    deep.reportDir = "no/such/dir";
     ReportFile third;
     ASSERT_FALSE(third.createReport(deep, "a", clock, work));
     EXPECT_EQ(third.path(), home / "REZ_TEST" / "a.txt");
@@ -227,7 +227,7 @@ TEST_F(ReportFileTest, AResultsFolderThatTakesNoFileFallsBackToTheHomeFolder)
     std::ofstream(work / "plain-file") << "x";
     const struct
     {
-        const char* rez_dir;
+        const char* reportDir;
         const char* why;
     } cases[] = {
         {"plain-file", "a regular file"},
@@ -236,7 +236,7 @@ TEST_F(ReportFileTest, AResultsFolderThatTakesNoFileFallsBackToTheHomeFolder)
     };
     for (const auto& c : cases) {
         TestModel m = model;
-        m.rez_dir = c.rez_dir;
+        m.reportDir = c.reportDir;
         ReportFile r;
         EXPECT_FALSE(r.createReport(m, "a", clock, work)) << c.why;
         EXPECT_TRUE(r.isOpen()) << c.why;
@@ -270,7 +270,7 @@ TEST_F(ReportFileTest, AHomeAndAWorkingDirectoryWhoseNamesAreNotUtf8)
     EXPECT_EQ(report.path(), oddHome / "REZ_TEST" / "a.txt");
     EXPECT_TRUE(fs::is_regular_file(oddHome / "REZ_TEST" / "a.txt"));
     // The test name's second line holds the directory's own bytes.
-    EXPECT_EQ(model.test_name, toCp1251("Гази") + "\r\n(" + oddWork.string() + ")");
+    EXPECT_EQ(model.testName, toCp1251("Гази") + "\r\n(" + oddWork.string() + ")");
 }
 
 namespace {
@@ -278,11 +278,11 @@ namespace {
 // The steps of a run after createReport: two answered questions and the end.
 void playRun(ReportFile& r, const TestModel& m, RunState& st)
 {
-    st.n_picks = 1;
+    st.pickCount = 1;
     st.picks[0] = 0;
-    st.cur_q = 0;
+    st.currentQuestion = 0;
     r.writeQuestionLine(m, st, 1.0f);
-    st.cur_q = 1;
+    st.currentQuestion = 1;
     r.writeQuestionLine(m, st, 0.0f);
     r.writeClosingRows(st, 25, 61, toCp1251("Незадовільно"), true);
 }
@@ -402,7 +402,7 @@ TEST_F(ReportFileTest, AFullResultsFolderMovesTheWholeReportToTheFallBackFolder)
     fs::create_directories(small);
     const auto verdict = onSmallTmpfs(small, "4k", [&]() -> std::string {
         TestModel m = model;
-        m.rez_dir = small.string();
+        m.reportDir = small.string();
         ReportFile r;
         if (r.createReport(m, "a", clock, work)) {
             return "createReport failed";
@@ -412,7 +412,7 @@ TEST_F(ReportFileTest, AFullResultsFolderMovesTheWholeReportToTheFallBackFolder)
         }
         const TestModel typed = modelOf({qdtest::text("x", 1)});
         RunState st;
-        st.ans_text = std::string(127, 'y');
+        st.answerText = std::string(127, 'y');
         for (int i = 0; i < 40; ++i) { // 40 lines of 155 bytes
             r.writeQuestionLine(typed, st, 0.5f);
         }
@@ -458,7 +458,7 @@ TEST_F(ReportFileTest, WorkingDirectoryInCodePageAndBounded)
     const fs::path odd = root / "каталог_日本";
     fs::create_directories(odd);
     ASSERT_FALSE(report.createReport(model, "", clock, odd));
-    EXPECT_EQ(model.test_name, toCp1251("Гази\r\n(" + root.string() + "/каталог_?" "?)"));
+    EXPECT_EQ(model.testName, toCp1251("Гази\r\n(" + root.string() + "/каталог_?" "?)"));
 
     fs::path deep = root;
     while (deep.string().size() < 200) {
@@ -466,7 +466,7 @@ TEST_F(ReportFileTest, WorkingDirectoryInCodePageAndBounded)
     }
     TestModel m = modelOf({});
     ASSERT_FALSE(report.createReport(m, "", clock, deep));
-    EXPECT_EQ(m.test_name, "\r\n(" + deep.string().substr(0, 128) + ")");
+    EXPECT_EQ(m.testName, "\r\n(" + deep.string().substr(0, 128) + ")");
 }
 
 TEST_F(ReportFileTest, AnswerColumns)
@@ -477,21 +477,21 @@ TEST_F(ReportFileTest, AnswerColumns)
     std::string want;
 
     // No answer: the column stays empty.
-    st.n_picks = 1;
+    st.pickCount = 1;
     report.writeQuestionLine(model, st, 0.0f);
     want += "     1          0.00       \n";
 
     // Typed option numbers are the file's numbers already; a question
     // without options in its text has no display order to map them through.
     Question typed = choice(2, 0, {1, 3}, 2, 2);
-    typed.ord.fill(0);
+    typed.displayOrder.fill(0);
     TestModel tm = modelOf({typed});
     ASSERT_FALSE(scoreQuestion(tm, st, "3, 1", report));
     want += "     1          2.00        3, 1,\n";
 
     // 50 picks: the line is written whole, however long.
     TestModel wide = modelOf({choice(2, 50, {1}, 1)});
-    st.n_picks = 50;
+    st.pickCount = 50;
     std::string column;
     for (int i = 0; i < 50; ++i) {
         st.picks[std::size_t(i)] = 49 - i;
@@ -504,7 +504,7 @@ TEST_F(ReportFileTest, AnswerColumns)
 
     // A typed text of 127 characters.
     TestModel text = modelOf({qdtest::text("x", 1)});
-    st.ans_text = std::string(127, 'y');
+    st.answerText = std::string(127, 'y');
     report.writeQuestionLine(text, st, 0.5f);
     want += "     1          0.50       " + std::string(127, 'y') + "\n";
 

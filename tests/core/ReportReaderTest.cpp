@@ -45,10 +45,10 @@ TEST(ReportReaderTest, ReadsEveryRowOfAFinishedReport)
     const ParsedReport& r = std::get<ParsedReport>(result);
     EXPECT_EQ((std::array{r.day, r.month, r.year, r.hour, r.minute, r.second}),
               (std::array{7, 12, 2026, 10, 5, 9}));
-    EXPECT_EQ(r.disc_name, toCp1251("Хімія"));
-    EXPECT_EQ(r.test_name, toCp1251("Гази"));
+    EXPECT_EQ(r.subjectName, toCp1251("Хімія"));
+    EXPECT_EQ(r.testName, toCp1251("Гази"));
     EXPECT_EQ(r.directory, "/home/lab/test");
-    EXPECT_EQ(r.st_name, toCp1251("Петренко П.І."));
+    EXPECT_EQ(r.studentName, toCp1251("Петренко П.І."));
     EXPECT_FALSE(r.byTime);
     EXPECT_EQ((std::array{r.criteria[0], r.criteria[1], r.criteria[2]}), (std::array{60, 75, 90}));
     ASSERT_TRUE(r.headerComplete);
@@ -72,7 +72,7 @@ TEST(ReportReaderTest, ReadsEveryRowOfAFinishedReport)
 
     EXPECT_TRUE(r.finished);
     EXPECT_EQ(r.scoreText, "13.75");
-    EXPECT_EQ(r.max_score, 26);
+    EXPECT_EQ(r.maxScore, 26);
     EXPECT_EQ(r.percent, 53);
     EXPECT_EQ(r.elapsedSeconds(), 3725u);
     EXPECT_EQ(r.grade, toCp1251("Незадовільно"));
@@ -85,7 +85,7 @@ TEST(ReportReaderTest, WritesBackTheSameBytes)
     for (const ReportRow& row : r.rows) {
         again += formatReportRow(row.question, row.points, row.answer);
     }
-    again += formatClosingRows(r.score, r.max_score, r.percent, r.elapsedSeconds(), r.grade);
+    again += formatClosingRows(r.score, r.maxScore, r.percent, r.elapsedSeconds(), r.grade);
     EXPECT_EQ(again, kReport);
 }
 

@@ -27,7 +27,7 @@ protected:
         for (auto& [q, answer] : rows) {
             r.rows.push_back({q, "0.00", 0.0, answer});
         }
-        r.max_score = max;
+        r.maxScore = max;
         r.grade = toCp1251(grade);
         r.minutes = seconds / 60;
         r.seconds = seconds % 60;
@@ -53,7 +53,7 @@ TEST_F(RescoreTest, EveryAnswerIsScoredAgain)
     // One right and one wrong pick of question 2: 1 + 1 - 1.
     EXPECT_EQ(r.points, (std::vector<float>{1.0f, 2.0f, 1.0f}));
     EXPECT_EQ(r.scoreText, "4.00");
-    EXPECT_EQ(r.max_score, 5);
+    EXPECT_EQ(r.maxScore, 5);
     EXPECT_EQ(r.percent, 80);
     EXPECT_EQ(r.grade, toCp1251("Добре"));
     EXPECT_EQ(r.wrong, (std::vector<int32_t>{2}));
@@ -63,9 +63,9 @@ TEST_F(RescoreTest, EveryAnswerIsScoredAgain)
 // count with their marks, and the run is not a full score.
 TEST_F(RescoreTest, QuestionsLeftByTheTimeLimitCountWithTheirMarks)
 {
-    model.by_time = 1;
+    model.gradeByTime = 1;
     const RescoredReport r = rescore(report({{1, " 1,"}}, 5, "Незадовільно", 250));
-    EXPECT_EQ(r.max_score, 5);
+    EXPECT_EQ(r.maxScore, 5);
     EXPECT_EQ(r.percent, 40);
     EXPECT_EQ(r.grade, toCp1251("Незадовільно")); // full marks on what was asked is not all
 
@@ -80,16 +80,16 @@ TEST_F(RescoreTest, QuestionsLeftByTheTimeLimitCountWithTheirMarks)
 // of those the time limit left.
 TEST_F(RescoreTest, LeftQuestionsOfADrawComeFromTheReportsMaximum)
 {
-    model.nq_ask = 2;
+    model.askCount = 2;
     const RescoredReport r = rescore(report({{3, " 2,"}}, 3, "Незадовільно"));
-    EXPECT_EQ(r.max_score, 3);
+    EXPECT_EQ(r.maxScore, 3);
     EXPECT_EQ(r.percent, 33);
 }
 
 TEST_F(RescoreTest, AnUnfinishedTestStaysUnfinished)
 {
     const RescoredReport closed = rescore(report({{1, " 1,"}}, 2, "Тест не завершено!"));
-    EXPECT_EQ(closed.max_score, 2);
+    EXPECT_EQ(closed.maxScore, 2);
     EXPECT_EQ(closed.percent, 100);
     EXPECT_EQ(closed.grade, toCp1251("Тест не завершено!"));
 
@@ -124,7 +124,7 @@ TEST_F(RescoreTest, AnAnswerThatDoesNotFitTheTestIsAFault)
 
 TEST_F(RescoreTest, TheCorrectedCopyCarriesTheNewPointsAndTotals)
 {
-    model.nq_ask = 1;
+    model.askCount = 1;
     ParsedReport r = report({{1, " 1,"}}, 2, "Незадовільно", 3725);
     r.header = "HEADER\n";
     r.rows[0].pointsText = "0.00";

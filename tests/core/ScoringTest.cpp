@@ -22,14 +22,14 @@ struct Scored
 };
 
 // Scores the only question of a model after `respond` has set the response
-// of the session (picks, col3, order3 ...) and with `typed` in the box.
+// of the session (picks, placed, ordering ...) and with `typed` in the box.
 Scored scoreOne(const Question& q, const std::function<void(RunState&)>& respond,
                 const std::string& typed = "")
 {
     const TestModel m = modelOf({q});
     Scored s;
-    s.st.i_r = {0};
-    s.st.n_picks = q.type == 1 || q.type == 3 ? 1 : 0;
+    s.st.askingOrder = {0};
+    s.st.pickCount = q.type == 1 || q.type == 3 ? 1 : 0;
     respond(s.st);
     ReportFile none;
     const Status f = scoreQuestion(m, s.st, toCp1251(typed), none, &s.points);
@@ -39,9 +39,9 @@ Scored scoreOne(const Question& q, const std::function<void(RunState&)>& respond
 
 void picks(RunState& st, std::initializer_list<int> shown)
 {
-    st.n_picks = 0;
+    st.pickCount = 0;
     for (int p : shown) {
-        st.picks[std::size_t(st.n_picks++)] = p;
+        st.picks[std::size_t(st.pickCount++)] = p;
     }
 }
 
@@ -51,8 +51,8 @@ void placed(RunState& st, std::initializer_list<int> order)
 {
     int j = 0;
     for (int o : order) {
-        st.order3[std::size_t(j)] = o;
-        st.col3[std::size_t(j++)] = colour::red;
+        st.ordering[std::size_t(j)] = o;
+        st.placed[std::size_t(j++)] = true;
     }
 }
 
@@ -78,17 +78,17 @@ TEST(Fsmarks, ChoiceByMouse)
     };
     for (const Case& c : cases) {
         const Scored s = scoreOne(c.q, [&](RunState& st) {
-            st.n_picks = 0;
+            st.pickCount = 0;
             for (int p : c.shown) {
-                st.picks[std::size_t(st.n_picks++)] = p;
+                st.picks[std::size_t(st.pickCount++)] = p;
             }
         });
         EXPECT_FLOAT_EQ(s.points, c.points) << c.what;
         const bool right = c.points == float(c.q.mark);
-        EXPECT_EQ(s.st.answer_colour, right ? colour::statusGreen : colour::statusRed) << c.what;
-        EXPECT_EQ(s.st.nrighta, right ? std::vector<int32_t>{} : std::vector<int32_t>{1}) << c.what;
+        EXPECT_EQ(s.st.answerColour, right ? colour::statusGreen : colour::statusRed) << c.what;
+        EXPECT_EQ(s.st.wrongQuestions, right ? std::vector<int32_t>{} : std::vector<int32_t>{1}) << c.what;
         EXPECT_FLOAT_EQ(s.st.score, c.points);
-        EXPECT_EQ(s.st.max_score, c.q.mark);
+        EXPECT_EQ(s.st.maxScore, c.q.mark);
     }
 }
 
@@ -107,15 +107,15 @@ TEST(Fsmarks, ChoiceByTypedNumbers)
     }
     // The numbers become 0-based picks; an unreadable list leaves none.
     EXPECT_EQ(scoreOne(q, [](RunState&) {}, "1,3").st.picks[1], 2);
-    EXPECT_LT(scoreOne(q, [](RunState&) {}, "1,x").st.n_picks, 0);
+    EXPECT_LT(scoreOne(q, [](RunState&) {}, "1,x").st.pickCount, 0);
 }
 
 TEST(Fsmarks, ThreeThirdsAreFullyRight)
 {
     const Scored s = scoreOne(choice(2, 5, {1, 2, 4}, 1), [](RunState& st) { picks(st, {0, 1, 3}); });
     EXPECT_NEAR(s.points, 1.0f, 0.001);
-    EXPECT_EQ(s.st.answer_colour, colour::statusGreen);
-    EXPECT_TRUE(s.st.nrighta.empty());
+    EXPECT_EQ(s.st.answerColour, colour::statusGreen);
+    EXPECT_TRUE(s.st.wrongQuestions.empty());
 }
 
 TEST(Fsmarks, Ordering)
@@ -123,18 +123,18 @@ TEST(Fsmarks, Ordering)
     const Question q = choice(3, 4, {2, 1, 4, 3}, 4);
     Scored s = scoreOne(q, [](RunState& st) { placed(st, {2, 1, 3, 4}); });
     EXPECT_FLOAT_EQ(s.points, 2);
-    EXPECT_EQ(s.st.ans_text, "2,1,3,4,");
+    EXPECT_EQ(s.st.answerText, "2,1,3,4,");
 
     // Nothing moved: nothing placed, nothing for the report.
     s = scoreOne(q, [](RunState&) {});
     EXPECT_FLOAT_EQ(s.points, 0);
-    EXPECT_EQ(s.st.ans_text, "");
+    EXPECT_EQ(s.st.answerText, "");
 
     // The report shows file numbers: the options were shuffled to 3, 0, 1, 2.
     Question shuffled = q;
-    shuffled.ord[0] = 2, shuffled.ord[1] = 0, shuffled.ord[2] = 1, shuffled.ord[3] = 3;
+    shuffled.displayOrder[0] = 2, shuffled.displayOrder[1] = 0, shuffled.displayOrder[2] = 1, shuffled.displayOrder[3] = 3;
     s = scoreOne(shuffled, [](RunState& st) { placed(st, {2, 1}); });
-    EXPECT_EQ(s.st.ans_text, "1,3,");
+    EXPECT_EQ(s.st.answerText, "1,3,");
     EXPECT_FLOAT_EQ(s.points, 2);
 
     // Typed: a list keeps the credit of the numbers before an unreadable one.
@@ -151,15 +151,15 @@ TEST(Fsmarks, OrderingReportTextKeepsWholeEntriesWithinItsCapacity)
     const Question q = choice(3, 50, {1, 2}, 2);
     const Scored s = scoreOne(q, [](RunState& st) {
         for (int j = 0; j < 50; ++j) {
-            st.order3[std::size_t(j)] = j + 1;
-            st.col3[std::size_t(j)] = colour::red;
+            st.ordering[std::size_t(j)] = j + 1;
+            st.placed[std::size_t(j)] = true;
         }
     });
     std::string whole;
     for (int n = 1; n <= 45; ++n) {
         whole += std::to_string(n) + ",";
     }
-    EXPECT_EQ(s.st.ans_text, whole); // 126 bytes; "46," would pass 127
+    EXPECT_EQ(s.st.answerText, whole); // 126 bytes; "46," would pass 127
     // The 48 surplus positions cost more than the two right ones earn.
     EXPECT_FLOAT_EQ(s.points, 0);
 }
@@ -171,7 +171,7 @@ TEST(Fsmarks, TypedText)
     EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "водород.").points, 0);
     EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "").points, 0);
     // The typed text is the report's answer column.
-    EXPECT_EQ(scoreOne(q, [](RunState&) {}, "Водо род").st.ans_text, toCp1251("Водо род"));
+    EXPECT_EQ(scoreOne(q, [](RunState&) {}, "Водо род").st.answerText, toCp1251("Водо род"));
 }
 
 TEST(Fsmarks, NegativePointsAreRecordedAsZeroAndMarkZeroIsAlwaysRight)
@@ -179,12 +179,12 @@ TEST(Fsmarks, NegativePointsAreRecordedAsZeroAndMarkZeroIsAlwaysRight)
     // Three picks for one correct option: -2 + 0.
     Scored s = scoreOne(choice(2, 4, {1}, 1), [](RunState& st) { picks(st, {1, 2, 3}); });
     EXPECT_FLOAT_EQ(s.points, 0);
-    EXPECT_EQ(s.st.answer_colour, colour::statusRed);
-    EXPECT_EQ(s.st.nrighta, std::vector<int32_t>{1});
+    EXPECT_EQ(s.st.answerColour, colour::statusRed);
+    EXPECT_EQ(s.st.wrongQuestions, std::vector<int32_t>{1});
 
     s = scoreOne(choice(2, 4, {1}, 0), [](RunState& st) { picks(st, {1, 2, 3}); });
-    EXPECT_EQ(s.st.answer_colour, colour::statusGreen);
-    EXPECT_TRUE(s.st.nrighta.empty());
+    EXPECT_EQ(s.st.answerColour, colour::statusGreen);
+    EXPECT_TRUE(s.st.wrongQuestions.empty());
 }
 
 TEST(Fsmarks, Faults)
@@ -196,16 +196,16 @@ TEST(Fsmarks, Faults)
     const Status f = scoreQuestion(m, st, std::string(128, 'a'), none);
     ASSERT_TRUE(f);
     EXPECT_EQ(f->message, toCp1251("Переполнение буфера для Edit->Text!"));
-    EXPECT_EQ(st.max_score, 1); // the refused one counted nothing
+    EXPECT_EQ(st.maxScore, 1); // the refused one counted nothing
 
     // A box that is not shown is not read, whatever it holds.
     m = modelOf({choice(1, 2, {1}, 1)});
     st = RunState();
-    st.n_picks = 1;
+    st.pickCount = 1;
     EXPECT_FALSE(scoreQuestion(m, st, std::string(300, 'a'), none));
-    EXPECT_EQ(st.ans_text, "");
+    EXPECT_EQ(st.answerText, "");
 
-    m.stq[0].type = 7;
+    m.questions[0].type = 7;
     const Status t = scoreQuestion(m, st, "", none);
     ASSERT_TRUE(t);
     EXPECT_EQ(t->message, toCp1251("Тип вопроса 1 задан не верно!"));
@@ -215,24 +215,24 @@ TEST(Fsmarks, UnaskedQuestionsCountTheirMarksOnly)
 {
     TestModel m = modelOf({choice(1, 2, {1}, 2), choice(1, 2, {1}, 3), choice(1, 2, {1}, 4)});
     RunState st;
-    st.i_r = {2, 0, 1};
-    st.n_done = 1;
+    st.askingOrder = {2, 0, 1};
+    st.finishedCount = 1;
     skip_unasked(m, st);
-    EXPECT_EQ(st.max_score, 5);
-    EXPECT_EQ(st.n_unasked, 2);
-    EXPECT_EQ(st.n_done, 3);
-    EXPECT_TRUE(st.nrighta.empty());
+    EXPECT_EQ(st.maxScore, 5);
+    EXPECT_EQ(st.unaskedCount, 2);
+    EXPECT_EQ(st.finishedCount, 3);
+    EXPECT_TRUE(st.wrongQuestions.empty());
 }
 
 TEST(RunStatePicks, StopAppendingWhenFull)
 {
     RunState st;
-    st.n_picks = 0;
+    st.pickCount = 0;
     for (int i = 0; i < kMaxAnswers; ++i) {
         EXPECT_TRUE(st.appendPick(i));
     }
     EXPECT_FALSE(st.appendPick(99));
-    EXPECT_EQ(st.n_picks, kMaxAnswers);
+    EXPECT_EQ(st.pickCount, kMaxAnswers);
     EXPECT_EQ(st.picks[kMaxAnswers - 1], kMaxAnswers - 1);
 }
 
@@ -242,19 +242,19 @@ TEST(Fsmarks, HugeMarksSaturateTheTotals)
     const int32_t big = INT32_MAX;
     TestModel m = modelOf({choice(1, 2, {1}, big), choice(1, 2, {1}, big), choice(1, 2, {1}, big)});
     RunState st;
-    st.i_r = {0, 1, 2};
+    st.askingOrder = {0, 1, 2};
     ReportFile none;
     for (int q = 0; q < 2; ++q) {
-        st.cur_q = q;
-        st.n_picks = 1;
+        st.currentQuestion = q;
+        st.pickCount = 1;
         st.picks[0] = 0;
         ASSERT_FALSE(scoreQuestion(m, st, "", none));
-        st.n_done = q + 1;
+        st.finishedCount = q + 1;
     }
-    EXPECT_EQ(st.max_score, INT32_MAX);
+    EXPECT_EQ(st.maxScore, INT32_MAX);
     skip_unasked(m, st);
-    EXPECT_EQ(st.max_score, INT32_MAX);
-    EXPECT_EQ(percentOf(st.score, st.max_score), 200);
+    EXPECT_EQ(st.maxScore, INT32_MAX);
+    EXPECT_EQ(percentOf(st.score, st.maxScore), 200);
     // A total kept small by a negative mark cannot overflow the percentage.
     EXPECT_EQ(percentOf(1e13f, 1), INT32_MAX);
 }
@@ -265,9 +265,9 @@ TEST(Fsmarks, PointsNeverExceedTheMark)
     // be a bonus. The points stay 0 and the question is not right.
     Scored s = scoreOne(choice(2, 3, {1}, -3), [](RunState& st) { picks(st, {1, 2}); });
     EXPECT_EQ(s.points, 0.0f);
-    EXPECT_EQ(s.st.nrighta, std::vector<int32_t>{1});
+    EXPECT_EQ(s.st.wrongQuestions, std::vector<int32_t>{1});
     // Three thirds of 1 make exactly the mark, not a rounding above it.
     Scored t = scoreOne(choice(2, 3, {1, 2, 3}, 1), [](RunState& st) { picks(st, {0, 1, 2}); });
     EXPECT_LE(t.points, 1.0f);
-    EXPECT_TRUE(t.st.nrighta.empty());
+    EXPECT_TRUE(t.st.wrongQuestions.empty());
 }

@@ -24,16 +24,16 @@ uint64_t stateAfter(uint32_t seed, int n)
     return r.state();
 }
 
-// A model of `total` questions in sections starting at `nqr`.
-TestModel sectioned(int total, std::vector<int32_t> nqr, int ask, int rnd_sect = 0, int rnd_quest = 0)
+// A model of `total` questions in sections starting at `sectionStarts`.
+TestModel sectioned(int total, std::vector<int32_t> sectionStarts, int ask, int randomSectionOrder = 0, int randomQuestionOrder = 0)
 {
     std::vector<Question> qs(std::size_t(total), choice(1, 2, {1}, 1));
     TestModel m = modelOf(qs);
-    m.nsect = int(nqr.size());
-    m.nqr = std::move(nqr);
-    m.nq_ask = ask;
-    m.rnd_sect = rnd_sect;
-    m.rnd_quest = rnd_quest;
+    m.sectionCount = int(sectionStarts.size());
+    m.sectionStarts = std::move(sectionStarts);
+    m.askCount = ask;
+    m.randomSectionOrder = randomSectionOrder;
+    m.randomQuestionOrder = randomQuestionOrder;
     return m;
 }
 
@@ -79,9 +79,9 @@ TEST(RandomQ, SectionSharesWithoutRandomness)
     struct Case
     {
         int total;
-        std::vector<int32_t> nqr;
+        std::vector<int32_t> sectionStarts;
         int ask;
-        std::vector<int32_t> i_r;
+        std::vector<int32_t> askingOrder;
     };
     const Case cases[] = {
         {5, {1}, 5, {0, 1, 2, 3, 4}},
@@ -95,9 +95,9 @@ TEST(RandomQ, SectionSharesWithoutRandomness)
     for (const Case& c : cases) {
         TestRandom r;
         r.seed(5);
-        std::vector<int32_t> i_r;
-        ASSERT_FALSE(drawQuestions(sectioned(c.total, c.nqr, c.ask), r, i_r));
-        EXPECT_EQ(i_r, c.i_r) << c.total << " questions, ask " << c.ask;
+        std::vector<int32_t> askingOrder;
+        ASSERT_FALSE(drawQuestions(sectioned(c.total, c.sectionStarts, c.ask), r, askingOrder));
+        EXPECT_EQ(askingOrder, c.askingOrder) << c.total << " questions, ask " << c.ask;
         EXPECT_EQ(r.state(), stateAfter(5, 0));
     }
 }
@@ -108,15 +108,15 @@ TEST(RandomQ, DrawsSectionsFirstThenEachBlock)
     // first; each block is then a permutation of its section.
     TestRandom r;
     r.seed(1);
-    std::vector<int32_t> i_r;
-    ASSERT_FALSE(drawQuestions(sectioned(5, {1, 4}, 5, 1, 1), r, i_r));
-    EXPECT_EQ(i_r, (std::vector<int32_t>{3, 4, 0, 2, 1}));
+    std::vector<int32_t> askingOrder;
+    ASSERT_FALSE(drawQuestions(sectioned(5, {1, 4}, 5, 1, 1), r, askingOrder));
+    EXPECT_EQ(askingOrder, (std::vector<int32_t>{3, 4, 0, 2, 1}));
     EXPECT_EQ(r.state(), stateAfter(1, 2 + 2 + 3));
 
     // Sections of 3, 4, 3 asking 5: 3 section draws, then 2 per block.
     r.seed(7);
-    ASSERT_FALSE(drawQuestions(sectioned(10, {1, 4, 8}, 5, 1, 1), r, i_r));
-    EXPECT_EQ(i_r, (std::vector<int32_t>{6, 3, 0, 1, 8, 9}));
+    ASSERT_FALSE(drawQuestions(sectioned(10, {1, 4, 8}, 5, 1, 1), r, askingOrder));
+    EXPECT_EQ(askingOrder, (std::vector<int32_t>{6, 3, 0, 1, 8, 9}));
     EXPECT_EQ(r.state(), stateAfter(7, 3 + 6));
 }
 
@@ -125,50 +125,50 @@ TEST(RandomAns, RenumbersTheCorrectOptionToItsShownPosition)
     // Seed 19 shuffles four options to 2, 0, 3, 1: the third option (the
     // correct one) is shown first.
     TestModel m = modelOf({choice(1, 4, {3}, 1), qdtest::text("x", 1), choice(2, 3, {1, 3}, 1, 2)});
-    m.rnd_ans = 1;
-    const std::string third = m.stq[0].ans[2].str;
+    m.randomOptionOrder = 1;
+    const std::string third = m.questions[0].options[2].text;
     TestRandom r;
     r.seed(19);
     ASSERT_FALSE(shuffleOptions(m, r));
-    const Question& q = m.stq[0];
-    EXPECT_EQ(std::vector<int32_t>(q.ord.begin(), q.ord.begin() + 4), (std::vector<int32_t>{2, 0, 3, 1}));
-    EXPECT_EQ(q.rans[0], 1);
-    EXPECT_EQ(q.ans[0].str, third);
-    EXPECT_EQ(q.ans[0].row1, 2);
+    const Question& q = m.questions[0];
+    EXPECT_EQ(std::vector<int32_t>(q.displayOrder.begin(), q.displayOrder.begin() + 4), (std::vector<int32_t>{2, 0, 3, 1}));
+    EXPECT_EQ(q.correctAnswers[0], 1);
+    EXPECT_EQ(q.options[0].text, third);
+    EXPECT_EQ(q.options[0].startRow, 2);
     // Typed questions keep their order and numbers and draw nothing.
-    EXPECT_EQ(m.stq[2].rans[0], 1);
-    EXPECT_EQ(m.stq[2].rans[1], 3);
-    EXPECT_EQ(m.stq[2].ord[1], 1);
+    EXPECT_EQ(m.questions[2].correctAnswers[0], 1);
+    EXPECT_EQ(m.questions[2].correctAnswers[1], 3);
+    EXPECT_EQ(m.questions[2].displayOrder[1], 1);
     EXPECT_EQ(r.state(), stateAfter(19, 4));
 }
 
 TEST(RandomAns, ShufflesEveryColumnAndKeepsTheGroups)
 {
     TestModel m = modelOf({columns(4, {3, 4}, {{'A', {1, 3}}, {'B', {2}}, {'C', {4}}}, 3)});
-    m.rnd_ans = 1;
-    const std::vector<Column> before = m.stq[0].col;
+    m.randomOptionOrder = 1;
+    const std::vector<Column> before = m.questions[0].columns;
     TestRandom r;
     r.seed(11);
     ASSERT_FALSE(shuffleOptions(m, r));
-    const Question& q = m.stq[0];
-    for (std::size_t c = 0; c < q.col.size(); ++c) {
-        const Column& col = q.col[c];
-        std::vector<int32_t> sorted = col.cord;
+    const Question& q = m.questions[0];
+    for (std::size_t c = 0; c < q.columns.size(); ++c) {
+        const Column& col = q.columns[c];
+        std::vector<int32_t> sorted = col.displayOrder;
         std::sort(sorted.begin(), sorted.end());
-        EXPECT_EQ(sorted, before[c].cord); // a permutation of the identity
-        for (std::size_t i = 0; i < col.cell.size(); ++i) {
-            EXPECT_EQ(col.cell[i].str, before[c].cell[std::size_t(col.cord[i])].str);
-            EXPECT_EQ(col.cell[i].row1, before[c].cell[i].row1);
+        EXPECT_EQ(sorted, before[c].displayOrder); // a permutation of the identity
+        for (std::size_t i = 0; i < col.cells.size(); ++i) {
+            EXPECT_EQ(col.cells[i].text, before[c].cells[std::size_t(col.displayOrder[i])].text);
+            EXPECT_EQ(col.cells[i].startRow, before[c].cells[i].startRow);
         }
     }
-    EXPECT_NE(q.col[1].cord, before[1].cord);
-    EXPECT_EQ(q.grp[0].numbers[1], 3);
+    EXPECT_NE(q.columns[1].displayOrder, before[1].displayOrder);
+    EXPECT_EQ(q.groups[0].numbers[1], 3);
     EXPECT_EQ(r.state(), stateAfter(11, 3 + 4));
 
     TestModel off = modelOf({choice(1, 4, {3}, 1)});
     r.seed(11);
     ASSERT_FALSE(shuffleOptions(off, r));
-    EXPECT_EQ(off.stq[0].ord[0], 0);
+    EXPECT_EQ(off.questions[0].displayOrder[0], 0);
     EXPECT_EQ(r.state(), stateAfter(11, 0));
 }
 
@@ -176,23 +176,23 @@ TEST(ItermixAns, KeepsHeightsAndTheGapsOfTheFile)
 {
     // A spans lines 2-3, B line 4, a blank line, C line 6, D line 7.
     AnswerSlot s[4];
-    s[0].row1 = 2, s[0].row2 = 3, s[0].col1 = 1, s[0].col2 = 6, s[0].str = "<a\r\naa>";
-    s[1].row1 = s[1].row2 = 4, s[1].col1 = 1, s[1].col2 = 3, s[1].str = "<b>";
-    s[2].row1 = s[2].row2 = 6, s[2].col1 = 1, s[2].col2 = 3, s[2].str = "<c>";
-    s[3].row1 = s[3].row2 = 7, s[3].col1 = 1, s[3].col2 = 3, s[3].str = "<d>";
+    s[0].startRow = 2, s[0].endRow = 3, s[0].startColumn = 1, s[0].endColumn = 6, s[0].text = "<a\r\naa>";
+    s[1].startRow = s[1].endRow = 4, s[1].startColumn = 1, s[1].endColumn = 3, s[1].text = "<b>";
+    s[2].startRow = s[2].endRow = 6, s[2].startColumn = 1, s[2].endColumn = 3, s[2].text = "<c>";
+    s[3].startRow = s[3].endRow = 7, s[3].startColumn = 1, s[3].endColumn = 3, s[3].text = "<d>";
     const int32_t perm[] = {2, 0, 3, 1};
     itermix_ans(4, s, perm, 8, 16);
     const struct
     {
-        const char* str;
-        int row1, row2;
+        const char* text;
+        int startRow, endRow;
     } want[] = {{"<c>", 2, 2}, {"<a\r\naa>", 3, 4}, {"<d>", 6, 6}, {"<b>", 7, 7}};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(s[i].str, want[i].str);
-        EXPECT_EQ(s[i].row1, want[i].row1) << i;
-        EXPECT_EQ(s[i].row2, want[i].row2) << i;
-        EXPECT_EQ(s[i].top, (want[i].row1 - 1) * 16);
-        EXPECT_EQ(s[i].bottom, want[i].row2 * 16 - 2);
+        EXPECT_EQ(s[i].text, want[i].text);
+        EXPECT_EQ(s[i].startRow, want[i].startRow) << i;
+        EXPECT_EQ(s[i].endRow, want[i].endRow) << i;
+        EXPECT_EQ(s[i].top, (want[i].startRow - 1) * 16);
+        EXPECT_EQ(s[i].bottom, want[i].endRow * 16 - 2);
     }
 }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 // Small hand-made tests for the session: options laid on the grid with
-// char_w 8 and line_h 16, so an option on line r, columns c1..c2 covers
+// charWidth 8 and lineHeight 16, so an option on line r, columns c1..c2 covers
 // x (c1 - 1) * 8 .. c2 * 8 and y (r - 1) * 16 .. r * 16 - 2.
 namespace fixture {
 
@@ -23,29 +23,29 @@ constexpr int kLineH = 16;
 inline qd::AnswerSlot option(int row, int col1, const std::string& text)
 {
     qd::AnswerSlot s;
-    s.row1 = s.row2 = row;
-    s.col1 = col1;
-    s.col2 = col1 + int(text.size()) + 1;
-    s.str = "<" + text + ">";
+    s.startRow = s.endRow = row;
+    s.startColumn = col1;
+    s.endColumn = col1 + int(text.size()) + 1;
+    s.text = "<" + text + ">";
     qd::rect(s, kCharW, kLineH);
     return s;
 }
 
 // Types 1 to 3: options "A", "B", ... one per line from line 2, column 3.
-// `rans` as shown numbers (1-based).
-inline qd::Question choice(int type, int n, std::vector<int> rans, int mark)
+// `correctAnswers` as shown numbers (1-based).
+inline qd::Question choice(int type, int n, std::vector<int> correctAnswers, int mark)
 {
     qd::Question q;
     q.type = type;
     q.text = "Q";
-    q.nans = n;
+    q.optionCount = n;
     for (int i = 0; i < n; ++i) {
-        q.ans.push_back(option(2 + i, 3, std::string(1, char('A' + i))));
-        q.ord[std::size_t(i)] = i;
+        q.options.push_back(option(2 + i, 3, std::string(1, char('A' + i))));
+        q.displayOrder[std::size_t(i)] = i;
     }
-    q.nrans = int(rans.size());
-    for (std::size_t i = 0; i < rans.size(); ++i) {
-        q.rans[i] = rans[i];
+    q.correctCount = int(correctAnswers.size());
+    for (std::size_t i = 0; i < correctAnswers.size(); ++i) {
+        q.correctAnswers[i] = correctAnswers[i];
     }
     q.mark = mark;
     return q;
@@ -59,67 +59,67 @@ inline qd::Question matching(int type, std::vector<int> rows, int mark)
     qd::Question q;
     q.type = type;
     q.text = "M";
-    q.ncol = int(rows.size());
+    q.columnCount = int(rows.size());
     q.mark = mark;
-    q.col.resize(rows.size());
+    q.columns.resize(rows.size());
     int most = 0;
     for (std::size_t c = 0; c < rows.size(); ++c) {
         most = std::max(most, rows[c]);
-        q.col[c].nrow = int16_t(rows[c]);
-        q.col[c].cord.resize(std::size_t(rows[c]));
-        std::iota(q.col[c].cord.begin(), q.col[c].cord.end(), 0);
+        q.columns[c].rowCount = int16_t(rows[c]);
+        q.columns[c].displayOrder.resize(std::size_t(rows[c]));
+        std::iota(q.columns[c].displayOrder.begin(), q.columns[c].displayOrder.end(), 0);
     }
     for (int r = 0; r < most; ++r) {
         for (std::size_t c = 0; c < rows.size(); ++c) {
             if (r < rows[c]) {
                 const std::string text = std::string(1, char('a' + c)) + std::to_string(r);
-                q.ans.push_back(option(2 + r, 3 + 12 * int(c), text));
-                q.col[c].cell.push_back(q.ans.back());
+                q.options.push_back(option(2 + r, 3 + 12 * int(c), text));
+                q.columns[c].cells.push_back(q.options.back());
             }
         }
     }
-    q.nans = int(q.ans.size());
-    q.nrans = rows.empty() ? 0 : rows[0];
-    q.grp.resize(std::size_t(q.nrans));
-    for (int g = 0; g < q.nrans; ++g) {
-        q.grp[std::size_t(g)].lbl = char('A' + g);
+    q.optionCount = int(q.options.size());
+    q.correctCount = rows.empty() ? 0 : rows[0];
+    q.groups.resize(std::size_t(q.correctCount));
+    for (int g = 0; g < q.correctCount; ++g) {
+        q.groups[std::size_t(g)].label = char('A' + g);
     }
     return q;
 }
 
 // Type 5: the answer area lies at the window's bottom edge (768).
-inline qd::Question typed(const std::string& tans, int mark)
+inline qd::Question typed(const std::string& expectedText, int mark)
 {
     qd::Question q;
     q.type = 5;
     q.text = "T";
-    q.tans = tans;
+    q.expectedText = expectedText;
     q.mark = mark;
     qd::AnswerSlot s;
     s.top = s.bottom = 768;
-    q.ans.push_back(s);
+    q.options.push_back(s);
     return q;
 }
 
 inline qd::TestModel model(std::vector<qd::Question> questions)
 {
     qd::TestModel m;
-    m.disc_name = "D";
-    m.test_name = "T";
-    m.nq_total = m.nq_ask = int(questions.size());
-    m.nsect = 1;
-    m.nqr = {1};
-    m.t_quest = 100;
-    m.t_test = 60;
-    m.pc_sat = 60;
-    m.pc_good = 75;
-    m.pc_exc = 90;
-    m.t_exc = 300;
-    m.t_good = 600;
-    m.t_sat = 900;
-    m.char_w = kCharW;
-    m.line_h = kLineH;
-    m.stq = std::move(questions);
+    m.subjectName = "D";
+    m.testName = "T";
+    m.questionCount = m.askCount = int(questions.size());
+    m.sectionCount = 1;
+    m.sectionStarts = {1};
+    m.questionSeconds = 100;
+    m.testMinutes = 60;
+    m.satisfactoryPercent = 60;
+    m.goodPercent = 75;
+    m.excellentPercent = 90;
+    m.excellentSeconds = 300;
+    m.goodSeconds = 600;
+    m.satisfactorySeconds = 900;
+    m.charWidth = kCharW;
+    m.lineHeight = kLineH;
+    m.questions = std::move(questions);
     return m;
 }
 
@@ -131,8 +131,8 @@ struct Rig
         : model(std::move(m)), clock(qd::LocalTime{2026, 12, 7, 10, 0, 0}, startTicks)
     {
         qd::RunState st;
-        st.i_r.resize(std::size_t(model.nq_total));
-        std::iota(st.i_r.begin(), st.i_r.end(), 0);
+        st.askingOrder.resize(std::size_t(model.questionCount));
+        std::iota(st.askingOrder.begin(), st.askingOrder.end(), 0);
         session = std::make_unique<qd::TestSession>(model, std::move(st), clock, view, report,
                                                      std::filesystem::path("/tmp"));
     }

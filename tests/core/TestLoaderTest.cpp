@@ -244,19 +244,19 @@ TEST(TestLoader, ScrambledFilesLoadLikePlainOnes)
     const TestModel* p = modelOf(plain);
     const TestModel* s = modelOf(scrambled);
     ASSERT_TRUE(p && s);
-    EXPECT_EQ(s->disc_name, p->disc_name);
-    EXPECT_EQ(s->kb_layout, 2);
-    EXPECT_EQ(s->rez_dir, "Rez");
-    ASSERT_EQ(s->stq.size(), 2u);
+    EXPECT_EQ(s->subjectName, p->subjectName);
+    EXPECT_EQ(s->keyboardLayout, 2);
+    EXPECT_EQ(s->reportDir, "Rez");
+    ASSERT_EQ(s->questions.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
-        const Question& a = p->stq[i];
-        const Question& b = s->stq[i];
+        const Question& a = p->questions[i];
+        const Question& b = s->questions[i];
         EXPECT_EQ(b.text, a.text);
         EXPECT_EQ(b.indent, a.indent);
-        EXPECT_EQ(b.nans, 2);
-        EXPECT_EQ(b.ans[1].str, a.ans[1].str);
-        EXPECT_EQ(b.ans[1].left, a.ans[1].left);
-        EXPECT_EQ(b.rans[0], a.rans[0]);
+        EXPECT_EQ(b.optionCount, 2);
+        EXPECT_EQ(b.options[1].text, a.options[1].text);
+        EXPECT_EQ(b.options[1].left, a.options[1].left);
+        EXPECT_EQ(b.correctAnswers[0], a.correctAnswers[0]);
         EXPECT_EQ(b.mark, a.mark);
     }
 }
@@ -299,7 +299,7 @@ TEST(TestLoader, CharacterWidthIsMeasuredForTheFontTheHeaderLeaves)
     ASSERT_TRUE(m);
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0], std::make_pair(12, false));
-    EXPECT_EQ(m->char_w, 7);
+    EXPECT_EQ(m->charWidth, 7);
     // The mark "1)" and one blank behind it: (2 + 1 - 1) characters.
-    EXPECT_EQ(m->stq[0].indent, 2 * 7);
+    EXPECT_EQ(m->questions[0].indent, 2 * 7);
 }

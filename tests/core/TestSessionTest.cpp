@@ -24,7 +24,7 @@ bool contains(const std::vector<std::string>& log, const std::string& line)
 std::vector<int> picks(const TestSession& s)
 {
     const qd::RunState& st = s.state();
-    return std::vector<int>(st.picks.begin(), st.picks.begin() + std::max(st.n_picks, 0));
+    return std::vector<int>(st.picks.begin(), st.picks.begin() + std::max(st.pickCount, 0));
 }
 
 } // namespace
@@ -34,14 +34,14 @@ std::vector<int> picks(const TestSession& s)
 TEST(SessionTime, QuestionLimitBeepsAndScoresAtTheFirstTickPastIt)
 {
     qd::TestModel m = fixture::model({fixture::choice(1, 3, {1}, 1), fixture::choice(1, 3, {1}, 1)});
-    m.t_quest = 10;
+    m.questionSeconds = 10;
     Rig rig(std::move(m));
     rig.begin();
     rig.press(0, 0);
     rig.run(9950);
     std::vector<std::string> log = rig.view.take();
     EXPECT_FALSE(contains(log, "beep"));
-    EXPECT_EQ(rig.session->state().n_done, 0);
+    EXPECT_EQ(rig.session->state().finishedCount, 0);
     for (int s = 0; s <= 9; ++s) {
         EXPECT_TRUE(contains(log, "progress " + std::to_string(s) + "/10")) << s;
     }
@@ -53,7 +53,7 @@ TEST(SessionTime, QuestionLimitBeepsAndScoresAtTheFirstTickPastIt)
     EXPECT_EQ(std::find(log.begin(), log.end(), "progress 10/10") + 1, beep);
     EXPECT_TRUE(contains(log, "answer green")); // scored with the pick already made
     EXPECT_TRUE(contains(log, "number 2"));
-    EXPECT_EQ(rig.session->state().n_done, 1);
+    EXPECT_EQ(rig.session->state().finishedCount, 1);
     EXPECT_FLOAT_EQ(rig.session->state().score, 1.0f);
 
     // The next question's time starts at its own display.
@@ -64,8 +64,8 @@ TEST(SessionTime, QuestionLimitBeepsAndScoresAtTheFirstTickPastIt)
 TEST(SessionTime, MinutesLeftChangeAtWholeMinutesAndGoNegative)
 {
     qd::TestModel m = fixture::model({fixture::choice(1, 3, {1}, 1)});
-    m.t_test = 2;
-    m.t_quest = 1000;
+    m.testMinutes = 2;
+    m.questionSeconds = 1000;
     Rig rig(std::move(m));
     rig.begin();
 
@@ -92,8 +92,8 @@ TEST(SessionTime, TestTimeEndsAtTheNextQuestionChangeWithTheMarksLeft)
 {
     qd::TestModel m = fixture::model({fixture::choice(1, 3, {1}, 2), fixture::choice(1, 3, {1}, 2),
                                       fixture::choice(1, 3, {1}, 2)});
-    m.t_test = 1;
-    m.t_quest = 100;
+    m.testMinutes = 1;
+    m.questionSeconds = 100;
     Rig rig(std::move(m));
     rig.begin();
     rig.press(0, 0);
@@ -106,10 +106,10 @@ TEST(SessionTime, TestTimeEndsAtTheNextQuestionChangeWithTheMarksLeft)
 
     const qd::RunState& st = rig.session->state();
     EXPECT_EQ(rig.session->phase(), TestSession::Phase::Finished);
-    EXPECT_EQ(st.n_done, 3);
-    EXPECT_EQ(st.max_score, 6);
+    EXPECT_EQ(st.finishedCount, 3);
+    EXPECT_EQ(st.maxScore, 6);
     EXPECT_FLOAT_EQ(st.score, 4.0f);
-    EXPECT_TRUE(st.nrighta.empty());
+    EXPECT_TRUE(st.wrongQuestions.empty());
     EXPECT_EQ(rig.view.results, 1);
     EXPECT_EQ(rig.view.summary.percent, 67);
     EXPECT_EQ(rig.view.summary.grade, qd::toCp1251("Задовільно"));
@@ -127,7 +127,7 @@ TEST(SessionTime, TestTimeEndsAtTheNextQuestionChangeWithTheMarksLeft)
 TEST(SessionTime, PictureIsCapturedAtTheFirstTickOnly)
 {
     qd::TestModel m = fixture::model({fixture::choice(1, 3, {1}, 1)});
-    m.stq[0].graph = 1;
+    m.questions[0].graph = 1;
     Rig rig(std::move(m));
     rig.begin();
     rig.run(50);
@@ -154,11 +154,11 @@ TEST(SessionBegin, NameOf49CharactersStartsAndOf50IsRefused)
 
     Rig accepted(fixture::model({fixture::choice(1, 3, {1}, 1)}));
     QTemporaryDir dir;
-    accepted.model.rez_dir = dir.path().toStdString();
+    accepted.model.reportDir = dir.path().toStdString();
     accepted.session->OnClickBegin(std::string(49, 'x'), false);
     EXPECT_EQ(accepted.session->phase(), TestSession::Phase::Waiting);
     EXPECT_TRUE(accepted.view.waitTimer);
-    EXPECT_EQ(accepted.session->state().st_name, std::string(49, 'x'));
+    EXPECT_EQ(accepted.session->state().studentName, std::string(49, 'x'));
     EXPECT_TRUE(accepted.view.messages.empty());
 }
 
@@ -175,7 +175,7 @@ TEST(SessionBegin, EmptyNameStartsOnlyOutsideExaminationMode)
     plain.session->OnClickBegin("", false);
     ASSERT_FALSE(plain.session->OnTimerWaitServer());
     EXPECT_EQ(plain.session->phase(), TestSession::Phase::Question);
-    EXPECT_EQ(plain.session->state().not_started, 0);
+    EXPECT_EQ(plain.session->state().notStarted, 0);
     EXPECT_TRUE(plain.view.questionTimer);
     EXPECT_FALSE(plain.view.waitTimer);
     EXPECT_TRUE(contains(plain.view.log, "count 1"));
@@ -185,7 +185,7 @@ TEST(SessionBegin, ExaminationWaitsForTheLinkAndThePermission)
 {
     Rig rig(fixture::model({fixture::choice(1, 3, {1}, 1)}));
     QTemporaryDir dir;
-    rig.model.rez_dir = dir.path().toStdString();
+    rig.model.reportDir = dir.path().toStdString();
     rig.session->OnClickBegin(qd::toCp1251("Іван"), true);
     ASSERT_EQ(rig.session->phase(), TestSession::Phase::Waiting);
     (void)rig.session->OnTimerWaitServer();
@@ -217,7 +217,7 @@ TEST(SessionClose, DuringTheTestTheResultsShowOnce)
     EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::KeepOpen);
     EXPECT_EQ(rig.view.results, 1);
     EXPECT_EQ(rig.view.summary.grade, qd::toCp1251("Тест не завершено!"));
-    EXPECT_EQ(rig.session->state().max_score, 0);
+    EXPECT_EQ(rig.session->state().maxScore, 0);
     EXPECT_EQ(rig.view.summary.percent, 0);
     EXPECT_FALSE(rig.view.questionTimer);
 
@@ -225,7 +225,7 @@ TEST(SessionClose, DuringTheTestTheResultsShowOnce)
     (void)rig.session->next_q();
     rig.run(200000);
     EXPECT_EQ(rig.view.results, 1);
-    EXPECT_EQ(rig.session->state().n_done, 0);
+    EXPECT_EQ(rig.session->state().finishedCount, 0);
 }
 
 TEST(SessionClose, AfterTheLastQuestionACloseRequestChangesNothing)
@@ -263,7 +263,7 @@ TEST(SessionReport, AWriteThatFailsIsToldOnceWithTheQuestionTimerStopped)
         // runs its time again afterwards.
         EXPECT_FALSE(rig.view.questionTimerAtMessage[0]);
         EXPECT_TRUE(rig.view.questionTimer);
-        EXPECT_EQ(rig.session->state().n_done, 1);
+        EXPECT_EQ(rig.session->state().finishedCount, 1);
         EXPECT_EQ(rig.session->phase(), TestSession::Phase::Question);
         ASSERT_FALSE(rig.session->next_q());
         ASSERT_FALSE(rig.session->next_q());
@@ -280,8 +280,8 @@ TEST(SessionScreen, AnswersMoveBelowThePictureAndOrderingOnesOneCharacterRight)
 {
     qd::TestModel m = fixture::model({fixture::choice(1, 3, {1}, 1), fixture::choice(3, 3, {1}, 1),
                                       fixture::choice(2, 3, {1}, 1)});
-    m.stq[0].graph = 1;
-    m.stq[2].graph = 2;
+    m.questions[0].graph = 1;
+    m.questions[2].graph = 2;
     Rig rig(std::move(m));
     rig.view.picDy[0] = 310;
     rig.session->OnClickBegin("", false);
@@ -324,7 +324,7 @@ TEST(SessionMouse, HitTestBoundsAndMarkerCell)
 {
     // Two columns one blank apart: the earlier column wins where they touch.
     qd::TestModel m = fixture::model({fixture::matching(4, {2, 2}, 1)});
-    m.stq[0].col[1].cell[0] = fixture::option(2, 8, "bb");
+    m.questions[0].columns[1].cells[0] = fixture::option(2, 8, "bb");
     Rig rig(std::move(m));
     rig.begin();
     // a0 on line 2 at columns 3..6: x 16..48, y 16..30; b0 from column 8.
@@ -433,13 +433,13 @@ TEST(SessionMouse, OrderingMoveSwapsTheOptionsAndMarksTheTarget)
     rig.pressMarker(0, 2);
     rig.press(0, 5);
     const qd::RunState& st = rig.session->state();
-    EXPECT_EQ(st.order3[2], 6);
-    EXPECT_EQ(st.order3[5], 3);
-    EXPECT_EQ(st.col3[2], qd::colour::red);
-    EXPECT_EQ(st.col3[5], qd::colour::black);
-    EXPECT_EQ(st.sel3, -1);
-    EXPECT_EQ(rig.session->slotAt(0, 2).str, "<F>");
-    EXPECT_EQ(rig.session->slotAt(0, 5).str, "<C>");
+    EXPECT_EQ(st.ordering[2], 6);
+    EXPECT_EQ(st.ordering[5], 3);
+    EXPECT_TRUE(st.placed[2]);
+    EXPECT_FALSE(st.placed[5]);
+    EXPECT_EQ(st.selectedPosition, -1);
+    EXPECT_EQ(rig.session->slotAt(0, 2).text, "<F>");
+    EXPECT_EQ(rig.session->slotAt(0, 5).text, "<C>");
     // Laid out again and moved to the screen once more: one character right.
     EXPECT_EQ(rig.session->slotAt(0, 2).left, 24);
     EXPECT_EQ(rig.session->slotAt(0, 2).top, 48);
@@ -453,7 +453,7 @@ TEST(SessionMouse, OrderingMovesBeyondTheResponseCapacityDoNotOverrunIt)
         rig.pressMarker(0, i % 4);
         rig.press(0, (i + 1) % 4);
     }
-    EXPECT_EQ(rig.session->state().n_picks, qd::kMaxAnswers);
+    EXPECT_EQ(rig.session->state().pickCount, qd::kMaxAnswers);
     ASSERT_FALSE(rig.session->next_q());
     EXPECT_GE(rig.session->lastPoints(), 0.0f);
 }
@@ -557,7 +557,7 @@ TEST(SessionExam, LinkOpensAtTheButtonHearsEveryLaterQuestionAndTheVerdict)
 {
     Rig rig(fixture::model({fixture::choice(1, 3, {1}, 1), fixture::choice(1, 3, {1}, 1)}));
     QTemporaryDir dir;
-    rig.model.rez_dir = dir.path().toStdString();
+    rig.model.reportDir = dir.path().toStdString();
     RecordingLink link;
     rig.session->setExamHooks(&link);
 

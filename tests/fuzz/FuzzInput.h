@@ -1,6 +1,6 @@
 #pragma once
 
-// How a fuzzer input is read: one byte choosing the window and char_w, then
+// How a fuzzer input is read: one byte choosing the window and charWidth, then
 // the questions file, a separator, the answers file, another separator, and
 // whatever follows as the actions of a session (unused by the load target,
 // kept in the layout so that a session driver can be added without

@@ -14,56 +14,56 @@ const char* brokenInvariant(const qd::Question& q)
     if (!within(q.type, 1, 6) || !within(q.graph, 0, 2)) {
         return "type or graph out of range";
     }
-    if (!within(q.nans, 0, qd::kMaxAnswers) || q.ans.size() < std::size_t(q.nans)) {
+    if (!within(q.optionCount, 0, qd::kMaxAnswers) || q.options.size() < std::size_t(q.optionCount)) {
         return "nans without its answer slots";
     }
-    if (!within(q.nrans, 0, qd::kMaxAnswers)) {
+    if (!within(q.correctCount, 0, qd::kMaxAnswers)) {
         return "nrans out of range";
     }
     if (q.text.size() > std::size_t(qd::kMaxTextLength)) {
         return "stem longer than its capacity";
     }
-    for (int i = 0; i < q.nans; ++i) {
-        if (!within(q.ord[i], 0, q.nans - 1)) {
+    for (int i = 0; i < q.optionCount; ++i) {
+        if (!within(q.displayOrder[i], 0, q.optionCount - 1)) {
             return "ord outside the options";
         }
     }
     const bool columns = (q.type == 4 || q.type == 6) && q.graph != 2;
     if (columns) {
-        if (!within(q.ncol, 2, qd::kMaxColumns) || q.col.size() != std::size_t(q.ncol)) {
+        if (!within(q.columnCount, 2, qd::kMaxColumns) || q.columns.size() != std::size_t(q.columnCount)) {
             return "ncol without its columns";
         }
         int cells = 0;
-        for (const qd::Column& c : q.col) {
-            if (c.nrow < 1 || c.cell.size() != std::size_t(c.nrow) || c.cord.size() != std::size_t(c.nrow)) {
+        for (const qd::Column& c : q.columns) {
+            if (c.rowCount < 1 || c.cells.size() != std::size_t(c.rowCount) || c.displayOrder.size() != std::size_t(c.rowCount)) {
                 return "nrow without its cells";
             }
-            cells += c.nrow;
+            cells += c.rowCount;
         }
-        if (cells != q.nans) {
+        if (cells != q.optionCount) {
             return "columns do not hold every option once";
         }
     }
     if (q.type == 4 || (q.type == 6 && q.graph != 2)) {
-        if (q.nrans > qd::kMaxGroups || q.grp.size() < std::size_t(q.nrans)) {
+        if (q.correctCount > qd::kMaxGroups || q.groups.size() < std::size_t(q.correctCount)) {
             return "nrans without its groups";
         }
-        for (int g = 0; g < q.nrans; ++g) {
-            if (!within(q.grp[g].cnt, 0, qd::kMaxGroupNumbers)) {
+        for (int g = 0; g < q.correctCount; ++g) {
+            if (!within(q.groups[g].numberCount, 0, qd::kMaxGroupNumbers)) {
                 return "group count out of range";
             }
         }
-        if (columns && q.nrans != q.col[0].nrow) {
+        if (columns && q.correctCount != q.columns[0].rowCount) {
             return "groups and first-column rows differ";
         }
     }
     if (q.type == 6 && q.graph == 2) {
-        if (q.nrans > qd::kMaxTypedKeys || q.sans.size() < std::size_t(q.nrans) ||
-            !within(q.ncol, 0, qd::kMaxTypedKeyLength)) {
+        if (q.correctCount > qd::kMaxTypedKeys || q.acceptedStrings.size() < std::size_t(q.correctCount) ||
+            !within(q.columnCount, 0, qd::kMaxTypedKeyLength)) {
             return "typed keys out of range";
         }
-        for (int k = 0; k < q.nrans; ++k) {
-            if (q.sans[k].size() != std::size_t(q.ncol)) {
+        for (int k = 0; k < q.correctCount; ++k) {
+            if (q.acceptedStrings[k].size() != std::size_t(q.columnCount)) {
                 return "typed keys of another length than ncol";
             }
         }
@@ -75,24 +75,24 @@ const char* brokenInvariant(const qd::Question& q)
 
 const char* brokenInvariant(const qd::TestModel& m)
 {
-    if (!within(m.nq_total, 1, qd::kMaxQuestions) || m.stq.size() != std::size_t(m.nq_total)) {
+    if (!within(m.questionCount, 1, qd::kMaxQuestions) || m.questions.size() != std::size_t(m.questionCount)) {
         return "nq_total without its records";
     }
-    if (!within(m.nsect, 1, m.nq_total) || m.nqr.size() != std::size_t(m.nsect) || m.nqr[0] != 1) {
+    if (!within(m.sectionCount, 1, m.questionCount) || m.sectionStarts.size() != std::size_t(m.sectionCount) || m.sectionStarts[0] != 1) {
         return "sections";
     }
-    for (int s = 1; s < m.nsect; ++s) {
-        if (m.nqr[s] <= m.nqr[s - 1] || m.nqr[s] > m.nq_total) {
+    for (int s = 1; s < m.sectionCount; ++s) {
+        if (m.sectionStarts[s] <= m.sectionStarts[s - 1] || m.sectionStarts[s] > m.questionCount) {
             return "section starts";
         }
     }
-    if (!within(m.nq_ask, 1, m.nq_total) || m.line_h < 1 || m.char_w < 1) {
+    if (!within(m.askCount, 1, m.questionCount) || m.lineHeight < 1 || m.charWidth < 1) {
         return "settings out of range";
     }
-    if (m.rez_dir.size() > 127) {
+    if (m.reportDir.size() > 127) {
         return "rez_dir longer than its capacity";
     }
-    for (const qd::Question& q : m.stq) {
+    for (const qd::Question& q : m.questions) {
         if (const char* broken = brokenInvariant(q)) {
             return broken;
         }

@@ -29,8 +29,8 @@ public:
     void setQuestionTimer(bool running) override { questionTimer = running; }
     void showQuestionScreen() override {}
     // A picture question pretends a picture 120 pixels high.
-    int displayQuestion(int q) override { return m_model.stq[std::size_t(q)].graph != 0 ? 130 : 0; }
-    void drawAnswers(int, int, const uint32_t*) override {}
+    int displayQuestion(int q) override { return m_model.questions[std::size_t(q)].graph != 0 ? 130 : 0; }
+    void drawAnswers(int, int, const bool*) override {}
     void drawOption(const qd::AnswerSlot&, uint32_t) override {}
     void fillRect(uint32_t, int, int, int, int) override {}
     void repaint() override {}
@@ -141,19 +141,19 @@ private:
 
     void pressOption(int col, int row, bool marker)
     {
-        const qd::Question& q = m_model.stq[std::size_t(m_session.state().cur_q)];
+        const qd::Question& q = m_model.questions[std::size_t(m_session.state().currentQuestion)];
         const qd::AnswerSlot* slot = nullptr;
         if (q.type == 4 || q.type == 6) {
-            if (col < int(q.col.size()) && row < int(q.col[std::size_t(col)].cell.size())) {
-                slot = &q.col[std::size_t(col)].cell[std::size_t(row)];
+            if (col < int(q.columns.size()) && row < int(q.columns[std::size_t(col)].cells.size())) {
+                slot = &q.columns[std::size_t(col)].cells[std::size_t(row)];
             }
-        } else if (row < int(q.ans.size())) {
-            slot = &q.ans[std::size_t(row)];
+        } else if (row < int(q.options.size())) {
+            slot = &q.options[std::size_t(row)];
         }
         if (slot == nullptr) {
             return;
         }
-        const int x = marker ? slot->left - m_model.char_w / 2 : (slot->left + slot->right) / 2;
+        const int x = marker ? slot->left - m_model.charWidth / 2 : (slot->left + slot->right) / 2;
         m_session.OnMouseDown(x, (slot->top + slot->bottom) / 2);
     }
 
@@ -161,15 +161,15 @@ private:
     template <typename Handler>
     bool scored(Handler handler)
     {
-        const int before = m_session.state().n_done;
-        const int q = m_session.state().cur_q;
+        const int before = m_session.state().finishedCount;
+        const int q = m_session.state().currentQuestion;
         const qd::Status status = handler();
         if (status) {
             return false; // a fatal fault ends the program, as it would
         }
-        if (m_session.state().n_done != before) {
+        if (m_session.state().finishedCount != before) {
             const float points = m_session.lastPoints();
-            const int mark = m_model.stq[std::size_t(q)].mark;
+            const int mark = m_model.questions[std::size_t(q)].mark;
             if (!(points >= 0.0f)) {
                 broken("negative points", q, points, mark);
             }
@@ -186,8 +186,8 @@ private:
     void checkResponse() const
     {
         const qd::RunState& st = m_session.state();
-        if (st.n_picks < -2 || st.n_picks > qd::kMaxAnswers) {
-            broken("picks outgrew the response", st.cur_q, st.n_picks, 0);
+        if (st.pickCount < -2 || st.pickCount > qd::kMaxAnswers) {
+            broken("picks outgrew the response", st.currentQuestion, st.pickCount, 0);
         }
     }
 
@@ -202,7 +202,7 @@ private:
 
 void playSession(qd::TestModel& model, std::string_view actions)
 {
-    if (model.nq_ask <= 0) {
+    if (model.askCount <= 0) {
         return;
     }
     uint32_t seed = 0;

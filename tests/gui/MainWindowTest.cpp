@@ -54,7 +54,7 @@ TEST(MainWindow, TitlePageShowsTheDemoTest)
 
     qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, 1024, 768));
-    form.showTitlePage(model.disc_name, model.test_name);
+    form.showTitlePage(model.subjectName, model.testName);
 
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Програма QUIZDESK"));
     EXPECT_EQ(child<QTextEdit>(form, "MDiscipline")->toPlainText().trimmed(),

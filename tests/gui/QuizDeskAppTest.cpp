@@ -134,7 +134,7 @@ struct QuizDeskAppTest : ::testing::Test
     }
 
     qd::TestSession& session() { return app->session(); }
-    int current() { return session().state().cur_q + 1; } // the question's number
+    int current() { return session().state().currentQuestion + 1; } // the question's number
 
     // Types the name and presses "Почати тестування"; the start wait's
     // timer then shows the first question.
@@ -166,7 +166,7 @@ struct QuizDeskAppTest : ::testing::Test
     QPoint onMarker(int row)
     {
         const QRect r = textRect(0, row);
-        return QPoint(r.left() - session().model().char_w / 2, r.center().y());
+        return QPoint(r.left() - session().model().charWidth / 2, r.center().y());
     }
 
     void press(QPoint p, Qt::MouseButton button = Qt::LeftButton)
@@ -277,12 +277,12 @@ TEST_F(QuizDeskAppTest, PressesTurnOptionsRedOnEveryMouseAnsweredType)
     // 3, ordering: blue bars; a bar press turns it red, a text press then
     // moves that option to the bar's place, red.
     ASSERT_EQ(current(), 3);
-    const std::string moved = session().slotAt(0, 3).str;
+    const std::string moved = session().slotAt(0, 3).text;
     EXPECT_EQ(markerColour(2), kBlue);
     press(onMarker(2));
     EXPECT_EQ(markerColour(2), kRed);
     press(onText(0, 3));
-    EXPECT_EQ(session().slotAt(0, 2).str, moved);
+    EXPECT_EQ(session().slotAt(0, 2).text, moved);
     EXPECT_EQ(ink(0, 2), kRed);
     EXPECT_EQ(ink(0, 3), kBlack);
     EXPECT_EQ(markerColour(2), kBlue);
@@ -324,7 +324,7 @@ TEST_F(QuizDeskAppTest, PressesTurnOptionsRedOnEveryMouseAnsweredType)
     // 7, single choice under a picture: the options stand lower by the
     // picture's height and 10 pixels.
     ASSERT_EQ(current(), 7);
-    EXPECT_GT(session().state().pic_dy, 0);
+    EXPECT_GT(session().state().stemTop, 0);
     // The picture is copied into screen_bmp at the question timer's tick.
     ASSERT_TRUE(QTest::qWaitFor([this] { return !app->view().paintHold(); }, 2000));
     press(onText(0, 1));
@@ -358,7 +358,7 @@ struct TypedFirstQuestion : QuizDeskAppTest
 {
     void arrange(qd::StartedTest& run) override
     {
-        std::vector<int>& order = run.state.i_r;
+        std::vector<int>& order = run.state.askingOrder;
         ASSERT_GT(order.size(), 4u);
         std::rotate(order.begin(), order.begin() + 4, order.end());
     }

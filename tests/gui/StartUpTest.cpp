@@ -85,11 +85,11 @@ TEST_F(StartUpTest, DemoTestReachesItsTitlePageWithTheRunDrawn)
     ASSERT_TRUE(run.has_value());
     EXPECT_TRUE(reports.shown.empty());
     EXPECT_EQ(form.size(), QSize(640, 480));
-    EXPECT_EQ(run->model->nq_ask, 12);
-    EXPECT_EQ(run->state.i_r.size(), 12u);
-    EXPECT_EQ(run->state.not_started, 1);
+    EXPECT_EQ(run->model->askCount, 12);
+    EXPECT_EQ(run->state.askingOrder.size(), 12u);
+    EXPECT_EQ(run->state.notStarted, 1);
     // The narrow screen takes 4 pixels off the test font.
-    EXPECT_EQ(run->model->font_size, 12);
+    EXPECT_EQ(run->model->fontSize, 12);
     EXPECT_EQ(discipline(form).trimmed(), QStringLiteral("Географія України"));
 }
 

@@ -265,10 +265,10 @@ TEST_F(PictureDir, NeitherFileGivesTheMessageWithTheNumberTwice)
 TEST_F(PictureDir, CheckCoversThePictureQuestionsOfTheRunOnly)
 {
     qd::TestModel model;
-    model.stq.resize(6);
-    model.stq[1].graph = 1; // question 2: has 2.jpg
-    model.stq[3].graph = 2; // question 4: missing
-    model.stq[4].graph = 1; // question 5: missing
+    model.questions.resize(6);
+    model.questions[1].graph = 1; // question 2: has 2.jpg
+    model.questions[3].graph = 2; // question 4: missing
+    model.questions[4].graph = 1; // question 5: missing
     write(dir() / "2.jpg", bytesOf(kDemo / "7.jpg"));
 
     EXPECT_FALSE(qd::checkPictures(model, {0, 1, 2, 5}, dir()).has_value());

@@ -56,10 +56,10 @@ protected:
 qd::AnswerSlot slot(const char* utf8, int row, int col, int cw)
 {
     qd::AnswerSlot s;
-    s.str = qd::toCp1251(utf8);
-    s.row1 = s.row2 = row;
-    s.col1 = col;
-    s.col2 = col + int(s.str.size()) - 1;
+    s.text = qd::toCp1251(utf8);
+    s.startRow = s.endRow = row;
+    s.startColumn = col;
+    s.endColumn = col + int(s.text.size()) - 1;
     qd::rect(s, cw, kLineH);
     return s;
 }
@@ -69,22 +69,22 @@ struct QuestionScreenTest : ::testing::Test
     QTemporaryDir tmp;
     qd::TestModel model;
     int cw = qd::testFontCharWidth(kFont, false);
-    std::array<uint32_t, qd::kMaxAnswers> col3{};
+    std::array<bool, qd::kMaxAnswers> placed{};
 
     void SetUp() override
     {
-        model.font_size = kFont;
-        model.line_h = kLineH;
-        model.char_w = cw;
-        model.stq.resize(5);
+        model.fontSize = kFont;
+        model.lineHeight = kLineH;
+        model.charWidth = cw;
+        model.questions.resize(5);
         for (int q = 0; q < 5; ++q) {
-            qd::Question& question = model.stq[std::size_t(q)];
+            qd::Question& question = model.questions[std::size_t(q)];
             question.type = q == 1 ? 3 : 1;
             question.graph = q >= 2 ? 1 : 0;
             question.indent = 3 * cw;
             question.text = qd::toCp1251("Стовбур питання\r\nдругий рядок");
-            question.ans = {slot("<Київ>", 3, 4, cw), slot("<Одеса>", 4, 4, cw)};
-            question.nans = 2;
+            question.options = {slot("<Київ>", 3, 4, cw), slot("<Одеса>", 4, 4, cw)};
+            question.optionCount = 2;
         }
         picture(3, 200, 300);
         picture(4, 801, 40);
@@ -102,18 +102,18 @@ struct QuestionScreenTest : ::testing::Test
 
     // What the session does before drawAnswers: the rectangles move to the
     // screen, an ordering question's options one character to the right.
-    int showAnswers(Screen& s, int q, int pic_dy)
+    int showAnswers(Screen& s, int q, int stemTop)
     {
-        qd::Question& question = model.stq[std::size_t(q)];
-        for (auto& a : question.ans) {
-            a.top += pic_dy;
-            a.bottom += pic_dy;
+        qd::Question& question = model.questions[std::size_t(q)];
+        for (auto& a : question.options) {
+            a.top += stemTop;
+            a.bottom += stemTop;
             if (question.type == 3) {
                 a.left += cw;
             }
         }
-        const int whiteTop = question.ans[0].top - kLineH / 5;
-        s.drawAnswers(q, whiteTop, col3.data());
+        const int whiteTop = question.options[0].top - kLineH / 5;
+        s.drawAnswers(q, whiteTop, placed.data());
         return whiteTop;
     }
 };
@@ -150,13 +150,13 @@ TEST_F(QuestionScreenTest, AnswerAreaWhiteFromAFifthOfALineAboveTheFirstOption)
 {
     Screen s = screen();
     s.displayQuestion(0);
-    col3[1] = colour::red;
+    placed[1] = true;
     const int whiteTop = showAnswers(s, 0, 0);
     const QImage& img = s.image();
     EXPECT_EQ(img.pixel(kW - 1, whiteTop - 1), kSilver);
     EXPECT_EQ(img.pixel(0, whiteTop - 1), kSilver);
     EXPECT_EQ(coloursIn(img, QRect(0, whiteTop, kW, kH)), (std::set<QRgb>{kWhite, kBlack, kRed}));
-    const auto& a = model.stq[0].ans;
+    const auto& a = model.questions[0].options;
     const QRect first(a[0].left, a[0].top, a[0].right - a[0].left, kFont);
     const QRect second(a[1].left, a[1].top, a[1].right - a[1].left, kFont);
     EXPECT_EQ(coloursIn(img, first), (std::set<QRgb>{kWhite, kBlack}));
@@ -184,7 +184,7 @@ TEST_F(QuestionScreenTest, OrderingQuestionHasABlueBarLeftOfEveryOption)
     Screen s = screen();
     s.displayQuestion(1);
     showAnswers(s, 1, 0);
-    for (const auto& a : model.stq[1].ans) {
+    for (const auto& a : model.questions[1].options) {
         const QRect bar(QPoint(a.left - cw, a.top), QPoint(a.left - 1, a.bottom - 1));
         EXPECT_EQ(coloursIn(s.image(), bar), std::set<QRgb>{kBlue});
         EXPECT_EQ(s.image().pixel(a.left - cw, a.bottom), kWhite);
@@ -197,8 +197,8 @@ TEST_F(QuestionScreenTest, OrderingQuestionHasABlueBarLeftOfEveryOption)
 TEST_F(QuestionScreenTest, PictureCentredAtTheTopShiftsTheQuestionBelowIt)
 {
     Screen s = screen();
-    const int pic_dy = s.displayQuestion(2);
-    EXPECT_EQ(pic_dy, 310);
+    const int stemTop = s.displayQuestion(2);
+    EXPECT_EQ(stemTop, 310);
     EXPECT_EQ(s.pictureRect(), QRect(220, 10, 200, 300));
     EXPECT_TRUE(s.paintHold());
     const QImage& img = s.image();
@@ -206,9 +206,9 @@ TEST_F(QuestionScreenTest, PictureCentredAtTheTopShiftsTheQuestionBelowIt)
     // place in screen_bmp is still silver.
     EXPECT_EQ(coloursIn(img, QRect(0, 0, kW, 310)), std::set<QRgb>{kSilver});
     EXPECT_EQ(coloursIn(img, QRect(3 * cw, 310, 15 * cw, kFont)), (std::set<QRgb>{kSilver, kBlue}));
-    const int whiteTop = showAnswers(s, 2, pic_dy);
+    const int whiteTop = showAnswers(s, 2, stemTop);
     EXPECT_EQ(whiteTop, 310 + 2 * kLineH - kLineH / 5);
-    EXPECT_EQ(model.stq[2].ans[0].top, 310 + 2 * kLineH);
+    EXPECT_EQ(model.questions[2].options[0].top, 310 + 2 * kLineH);
     EXPECT_EQ(img.pixel(0, whiteTop - 1), kSilver);
     EXPECT_EQ(img.pixel(0, whiteTop), kWhite);
 
@@ -233,7 +233,7 @@ TEST_F(QuestionScreenTest, PictureWiderThanTheWindowHangsOutOnBothSides)
 
 TEST_F(QuestionScreenTest, MissingPictureIsReportedAndTheQuestionDrawnWithout)
 {
-    model.stq[2].graph = 2;
+    model.questions[2].graph = 2;
     Screen s = screen();
     QFile::remove(tmp.filePath("3.bmp"));
     EXPECT_EQ(s.displayQuestion(2), 0);
@@ -242,7 +242,7 @@ TEST_F(QuestionScreenTest, MissingPictureIsReportedAndTheQuestionDrawnWithout)
     EXPECT_FALSE(s.paintHold());
     EXPECT_EQ(coloursIn(s.image(), QRect(3 * cw, 0, 15 * cw, kFont)), (std::set<QRgb>{kSilver, kBlue}));
     // A picture-only question has no answer area.
-    s.drawAnswers(2, qd::SessionView::kNoAnswerArea, col3.data());
+    s.drawAnswers(2, qd::SessionView::kNoAnswerArea, placed.data());
     EXPECT_EQ(coloursIn(s.image(), QRect(0, 2 * kLineH, kW, kH)).count(kWhite), 0u);
 }
 

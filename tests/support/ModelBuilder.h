@@ -22,46 +22,46 @@ constexpr int kLineH = 16;
 inline qd::AnswerSlot slot(int row, int col1, const std::string& text)
 {
     qd::AnswerSlot s;
-    s.row1 = s.row2 = row;
-    s.col1 = col1;
-    s.str = "<" + text + ">";
-    s.col2 = col1 + int(s.str.size()) - 1;
+    s.startRow = s.endRow = row;
+    s.startColumn = col1;
+    s.text = "<" + text + ">";
+    s.endColumn = col1 + int(s.text.size()) - 1;
     qd::rect(s, kCharW, kLineH);
     return s;
 }
 
-// Types 1 to 3: `nans` options on lines 2, 3, ...; rans in file numbers.
-inline qd::Question choice(int type, int nans, std::initializer_list<int> rans, int mark,
+// Types 1 to 3: `optionCount` options on lines 2, 3, ...; correctAnswers in file numbers.
+inline qd::Question choice(int type, int optionCount, std::initializer_list<int> correctAnswers, int mark,
                            int graph = 0)
 {
     qd::Question q;
     q.type = type;
     q.graph = graph;
     q.mark = mark;
-    q.nans = graph == 2 ? 0 : nans;
-    for (int i = 0; i < q.nans; ++i) {
-        q.ans.push_back(slot(2 + i, 1, "option " + std::to_string(i + 1)));
+    q.optionCount = graph == 2 ? 0 : optionCount;
+    for (int i = 0; i < q.optionCount; ++i) {
+        q.options.push_back(slot(2 + i, 1, "option " + std::to_string(i + 1)));
     }
-    q.nrans = int(rans.size());
-    std::copy(rans.begin(), rans.end(), q.rans.begin());
-    std::iota(q.ord.begin(), q.ord.end(), 0);
+    q.correctCount = int(correctAnswers.size());
+    std::copy(correctAnswers.begin(), correctAnswers.end(), q.correctAnswers.begin());
+    std::iota(q.displayOrder.begin(), q.displayOrder.end(), 0);
     return q;
 }
 
 // Type 5 with its expected text (already without blanks, lowered).
-inline qd::Question text(const std::string& tans, int mark)
+inline qd::Question text(const std::string& expectedText, int mark)
 {
     qd::Question q;
     q.type = 5;
     q.mark = mark;
-    q.tans = tans;
-    q.ans.resize(1);
+    q.expectedText = expectedText;
+    q.options.resize(1);
     return q;
 }
 
 struct GroupSpec
 {
-    char lbl;
+    char label;
     std::vector<int> numbers;
 };
 
@@ -76,26 +76,26 @@ inline qd::Question columns(int type, std::initializer_list<int> nrows,
     int c = 0;
     for (int n : nrows) {
         qd::Column col;
-        col.nrow = int16_t(n);
+        col.rowCount = int16_t(n);
         for (int r = 0; r < n; ++r) {
-            col.cell.push_back(slot(2 + r, 1 + 12 * c, std::string(1, char('a' + c)) + std::to_string(r + 1)));
-            q.ans.push_back(col.cell.back());
+            col.cells.push_back(slot(2 + r, 1 + 12 * c, std::string(1, char('a' + c)) + std::to_string(r + 1)));
+            q.options.push_back(col.cells.back());
         }
-        col.cord.resize(std::size_t(n));
-        std::iota(col.cord.begin(), col.cord.end(), 0);
-        q.col.push_back(col);
+        col.displayOrder.resize(std::size_t(n));
+        std::iota(col.displayOrder.begin(), col.displayOrder.end(), 0);
+        q.columns.push_back(col);
         ++c;
     }
-    q.ncol = c;
-    q.nans = int(q.ans.size());
+    q.columnCount = c;
+    q.optionCount = int(q.options.size());
     for (const GroupSpec& g : groups) {
         qd::Group grp;
-        grp.lbl = g.lbl;
-        grp.cnt = int(g.numbers.size());
+        grp.label = g.label;
+        grp.numberCount = int(g.numbers.size());
         std::copy(g.numbers.begin(), g.numbers.end(), grp.numbers.begin());
-        q.grp.push_back(grp);
+        q.groups.push_back(grp);
     }
-    q.nrans = int(q.grp.size());
+    q.correctCount = int(q.groups.size());
     return q;
 }
 
@@ -104,8 +104,8 @@ inline qd::Question typedGroups(std::initializer_list<GroupSpec> groups, int mar
 {
     qd::Question q = columns(4, {}, groups, mark);
     q.graph = 2;
-    q.nans = 0;
-    q.ans.clear();
+    q.optionCount = 0;
+    q.options.clear();
     return q;
 }
 
@@ -116,9 +116,9 @@ inline qd::Question typedKeys(std::initializer_list<std::string> keys, int mark)
     q.type = 6;
     q.graph = 2;
     q.mark = mark;
-    q.sans.assign(keys.begin(), keys.end());
-    q.nrans = int(q.sans.size());
-    q.ncol = int(q.sans.front().size());
+    q.acceptedStrings.assign(keys.begin(), keys.end());
+    q.correctCount = int(q.acceptedStrings.size());
+    q.columnCount = int(q.acceptedStrings.front().size());
     return q;
 }
 
@@ -126,21 +126,21 @@ inline qd::Question typedKeys(std::initializer_list<std::string> keys, int mark)
 inline qd::TestModel modelOf(std::vector<qd::Question> questions)
 {
     qd::TestModel m;
-    m.stq = std::move(questions);
-    m.nq_total = int(m.stq.size());
-    m.nq_ask = m.nq_total;
-    m.nsect = 1;
-    m.nqr = {1};
-    m.char_w = kCharW;
-    m.line_h = kLineH;
-    m.t_quest = 60;
-    m.t_test = 10;
-    m.pc_sat = 60;
-    m.pc_good = 75;
-    m.pc_exc = 90;
-    m.t_exc = 300;
-    m.t_good = 600;
-    m.t_sat = 900;
+    m.questions = std::move(questions);
+    m.questionCount = int(m.questions.size());
+    m.askCount = m.questionCount;
+    m.sectionCount = 1;
+    m.sectionStarts = {1};
+    m.charWidth = kCharW;
+    m.lineHeight = kLineH;
+    m.questionSeconds = 60;
+    m.testMinutes = 10;
+    m.satisfactoryPercent = 60;
+    m.goodPercent = 75;
+    m.excellentPercent = 90;
+    m.excellentSeconds = 300;
+    m.goodSeconds = 600;
+    m.satisfactorySeconds = 900;
     return m;
 }
 

@@ -57,7 +57,7 @@ public:
     QPoint marker(int row) const
     {
         const qd::AnswerSlot& s = session_.slotAt(0, row);
-        return QPoint(s.left - session_.model().char_w / 2, s.top + (s.bottom - s.top) / 2);
+        return QPoint(s.left - session_.model().charWidth / 2, s.top + (s.bottom - s.top) / 2);
     }
     void press(QPoint p) { session_.OnMouseDown(p.x(), p.y()); }
     void hover(QPoint p) { session_.OnMouseMove(p.x(), p.y()); }
@@ -71,7 +71,8 @@ public:
     // of its kind has been shown.
     std::string answerPartWay()
     {
-        const qd::Question& q = session_.model().stq[std::size_t(session_.state().cur_q)];
+        const qd::Question& q =
+            session_.model().questions[std::size_t(session_.state().currentQuestion)];
         std::string name;
         if (q.graph == 2) {
             name = "picture-typed";

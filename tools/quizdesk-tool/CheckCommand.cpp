@@ -30,7 +30,7 @@ int runCheck(const QStringList& args)
     if (!model) {
         return kExitFault;
     }
-    std::vector<int> everyQuestion(std::size_t(model->nq_total));
+    std::vector<int> everyQuestion(std::size_t(model->questionCount));
     std::iota(everyQuestion.begin(), everyQuestion.end(), 0);
     const std::filesystem::path dir = pathOf(options->dir);
     if (const qd::Status s = qd::checkPictures(*model, everyQuestion, dir)) {
@@ -38,9 +38,9 @@ int runCheck(const QStringList& args)
         return kExitFault;
     }
     writeOut(QStringLiteral("OK: questions %1, sections %2, asked %3\n")
-                 .arg(model->nq_total)
-                 .arg(model->nsect)
-                 .arg(model->nq_ask)
+                 .arg(model->questionCount)
+                 .arg(model->sectionCount)
+                 .arg(model->askCount)
                  .toUtf8());
     return kExitOk;
 }

@@ -189,22 +189,23 @@ private:
             return true;
         }
         const qd::TestModel& model = m_session.model();
-        const qd::Question& q = model.stq[std::size_t(m_session.state().cur_q)];
+        const qd::Question& q = model.questions[std::size_t(m_session.state().currentQuestion)];
         if (q.type == 5 || q.graph == 2) {
             return true;
         }
         const qd::AnswerSlot* slot = nullptr;
         if (q.type == 4 || q.type == 6) {
-            if (col < q.ncol && col < int(q.col.size()) && row < q.col[std::size_t(col)].nrow) {
-                slot = &q.col[std::size_t(col)].cell[std::size_t(row)];
+            if (col < q.columnCount && col < int(q.columns.size()) &&
+                row < q.columns[std::size_t(col)].rowCount) {
+                slot = &q.columns[std::size_t(col)].cells[std::size_t(row)];
             }
-        } else if (col == 0 && row < q.nans && row < int(q.ans.size())) {
-            slot = &q.ans[std::size_t(row)];
+        } else if (col == 0 && row < q.optionCount && row < int(q.options.size())) {
+            slot = &q.options[std::size_t(row)];
         }
         if (slot == nullptr) {
             return true; // nothing of the window is there
         }
-        const int x = marker ? slot->left - model.char_w / 2 : (slot->left + slot->right) / 2;
+        const int x = marker ? slot->left - model.charWidth / 2 : (slot->left + slot->right) / 2;
         const int y = (slot->top + slot->bottom) / 2;
         if (m_view.reachesScreen(x, y)) {
             m_session.OnMouseDown(x, y);
@@ -340,7 +341,7 @@ int runRun(const QStringList& args)
     const auto& actions = std::get<std::vector<ScriptAction>>(parsed);
 
     // The question screen draws text in the test font, which needs a
-    // QGuiApplication even when char_w is given.
+    // QGuiApplication even when charWidth is given.
     std::unique_ptr<QGuiApplication> app;
     int argc = 1;
     char arg0[] = "quizdesk-tool";

@@ -21,14 +21,14 @@ namespace {
 // ===== The run's draws for --seed ===========================================
 // With --seed the random source is seeded with S where start-up would take
 // the clock, then drawQuestions and shuffleOptions run on the model; the result is
-// every entry of i_r that drawQuestions wrote.
+// every entry of askingOrder that drawQuestions wrote.
 
 std::optional<QJsonArray> drawRun(qd::TestModel& model, uint32_t seed)
 {
     qd::TestRandom random;
     random.seed(seed);
-    std::vector<int32_t> i_r;
-    qd::Status s = qd::drawQuestions(model, random, i_r);
+    std::vector<int32_t> askingOrder;
+    qd::Status s = qd::drawQuestions(model, random, askingOrder);
     if (!s) {
         s = qd::shuffleOptions(model, random);
     }
@@ -37,7 +37,7 @@ std::optional<QJsonArray> drawRun(qd::TestModel& model, uint32_t seed)
         return std::nullopt;
     }
     QJsonArray drawn;
-    for (int32_t q : i_r) {
+    for (int32_t q : askingOrder) {
         drawn.append(q);
     }
     return drawn;

@@ -35,9 +35,9 @@ std::size_t used(int32_t count)
 QJsonObject slot(const qd::AnswerSlot& s)
 {
     return QJsonObject{
-        {"row1", s.row1}, {"col1", s.col1}, {"row2", s.row2},     {"col2", s.col2},
-        {"str", text(s.str)}, {"left", s.left}, {"top", s.top}, {"right", s.right},
-        {"bottom", s.bottom},
+        {"row1", s.startRow},  {"col1", s.startColumn}, {"row2", s.endRow},
+        {"col2", s.endColumn}, {"str", text(s.text)},   {"left", s.left},
+        {"top", s.top},        {"right", s.right},      {"bottom", s.bottom},
     };
 }
 
@@ -51,7 +51,7 @@ QJsonArray slotArray(const std::vector<qd::AnswerSlot>& all, std::size_t count)
 }
 
 // Columns and groups belong to the matching types; a typed type 6 holds its
-// answer keys in sans instead (its ncol is then the keys' length).
+// answer keys in sans instead (its columnCount is then the keys' length).
 bool answeredByColumns(const qd::Question& q)
 {
     return (q.type == 4 || q.type == 6) && q.graph != 2;
@@ -61,47 +61,47 @@ QJsonObject question(const qd::Question& q)
 {
     QJsonArray columns;
     if (answeredByColumns(q)) {
-        for (std::size_t c = 0; c < std::min(used(q.ncol), q.col.size()); ++c) {
-            const qd::Column& col = q.col[c];
+        for (std::size_t c = 0; c < std::min(used(q.columnCount), q.columns.size()); ++c) {
+            const qd::Column& col = q.columns[c];
             columns.append(QJsonObject{
-                {"nrow", col.nrow},
-                {"cord", ints(col.cord, used(col.nrow))},
-                {"cell", slotArray(col.cell, used(col.nrow))},
+                {"nrow", col.rowCount},
+                {"cord", ints(col.displayOrder, used(col.rowCount))},
+                {"cell", slotArray(col.cells, used(col.rowCount))},
             });
         }
     }
     QJsonArray groups;
     if (q.type == 4 || (q.type == 6 && q.graph != 2)) {
-        for (std::size_t g = 0; g < std::min(used(q.nrans), q.grp.size()); ++g) {
-            const qd::Group& grp = q.grp[g];
+        for (std::size_t g = 0; g < std::min(used(q.correctCount), q.groups.size()); ++g) {
+            const qd::Group& grp = q.groups[g];
             groups.append(QJsonObject{
-                {"lbl", text(std::string(1, grp.lbl))},
-                {"cnt", grp.cnt},
-                {"numbers", ints(grp.numbers, used(grp.cnt))},
+                {"lbl", text(std::string(1, grp.label))},
+                {"cnt", grp.numberCount},
+                {"numbers", ints(grp.numbers, used(grp.numberCount))},
             });
         }
     }
     QJsonArray keys;
     if (q.type == 6 && q.graph == 2) {
-        for (std::size_t k = 0; k < std::min(used(q.nrans), q.sans.size()); ++k) {
-            keys.append(text(q.sans[k]));
+        for (std::size_t k = 0; k < std::min(used(q.correctCount), q.acceptedStrings.size()); ++k) {
+            keys.append(text(q.acceptedStrings[k]));
         }
     }
     return QJsonObject{
         {"type", q.type},
         {"graph", q.graph},
-        {"lenq", q.lenq},
+        {"lenq", q.stemLength},
         {"indent", q.indent},
         {"text", text(q.text)},
-        {"nans", q.nans},
-        {"ans", slotArray(q.ans, used(q.nans))},
-        {"rans", ints(q.rans, used(q.nrans))},
-        {"nrans", q.nrans},
-        {"ord", ints(q.ord, used(q.nans))},
-        {"ncol", q.ncol},
+        {"nans", q.optionCount},
+        {"ans", slotArray(q.options, used(q.optionCount))},
+        {"rans", ints(q.correctAnswers, used(q.correctCount))},
+        {"nrans", q.correctCount},
+        {"ord", ints(q.displayOrder, used(q.optionCount))},
+        {"ncol", q.columnCount},
         {"col", columns},
         {"grp", groups},
-        {"tans", text(q.tans)},
+        {"tans", text(q.expectedText)},
         {"sans", keys},
         {"mark", q.mark},
     };
@@ -112,34 +112,34 @@ QJsonObject question(const qd::Question& q)
 QJsonObject modelToJson(const qd::TestModel& m)
 {
     QJsonArray questions;
-    for (const qd::Question& q : m.stq) {
+    for (const qd::Question& q : m.questions) {
         questions.append(question(q));
     }
     return QJsonObject{
-        {"disc_name", text(m.disc_name)},
-        {"test_name", text(m.test_name)},
-        {"nq_total", m.nq_total},
-        {"nsect", m.nsect},
-        {"nqr", ints(m.nqr, m.nqr.size())},
-        {"nq_ask", m.nq_ask},
-        {"font_size", m.font_size},
-        {"font_bold", m.font_bold},
-        {"line_h", m.line_h},
-        {"char_w", m.char_w},
-        {"t_quest", m.t_quest},
-        {"t_test", m.t_test},
-        {"pc_sat", m.pc_sat},
-        {"pc_good", m.pc_good},
-        {"pc_exc", m.pc_exc},
-        {"by_time", m.by_time},
-        {"t_exc", m.t_exc},
-        {"t_good", m.t_good},
-        {"t_sat", m.t_sat},
-        {"rnd_sect", m.rnd_sect},
-        {"rnd_quest", m.rnd_quest},
-        {"rnd_ans", m.rnd_ans},
-        {"kb_layout", m.kb_layout},
-        {"rez_dir", text(m.rez_dir)},
+        {"disc_name", text(m.subjectName)},
+        {"test_name", text(m.testName)},
+        {"nq_total", m.questionCount},
+        {"nsect", m.sectionCount},
+        {"nqr", ints(m.sectionStarts, m.sectionStarts.size())},
+        {"nq_ask", m.askCount},
+        {"font_size", m.fontSize},
+        {"font_bold", m.fontBold},
+        {"line_h", m.lineHeight},
+        {"char_w", m.charWidth},
+        {"t_quest", m.questionSeconds},
+        {"t_test", m.testMinutes},
+        {"pc_sat", m.satisfactoryPercent},
+        {"pc_good", m.goodPercent},
+        {"pc_exc", m.excellentPercent},
+        {"by_time", m.gradeByTime},
+        {"t_exc", m.excellentSeconds},
+        {"t_good", m.goodSeconds},
+        {"t_sat", m.satisfactorySeconds},
+        {"rnd_sect", m.randomSectionOrder},
+        {"rnd_quest", m.randomQuestionOrder},
+        {"rnd_ans", m.randomOptionOrder},
+        {"kb_layout", m.keyboardLayout},
+        {"rez_dir", text(m.reportDir)},
         {"questions", questions},
     };
 }

@@ -120,7 +120,7 @@ int runRescore(const QStringList& args)
         const qd::RescoredReport& r = std::get<qd::RescoredReport>(result);
         if (qd::rescoreChanges(report, r)) {
             ++changed;
-            QString line = QStringLiteral("%1 (%2): ").arg(fromTestText(report.st_name), name);
+            QString line = QStringLiteral("%1 (%2): ").arg(fromTestText(report.studentName), name);
             if (report.finished) {
                 line += QStringLiteral("points %1 → %2, percent %3 → %4, grade %5 → %6")
                             .arg(QString::fromStdString(report.scoreText), QString::fromStdString(r.scoreText))

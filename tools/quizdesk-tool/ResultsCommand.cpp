@@ -169,14 +169,14 @@ int runResults(const QStringList& args)
 
     QString html;
     html += QStringLiteral("<!DOCTYPE html>\n<html lang=\"uk\">\n<head>\n<meta charset=\"utf-8\">\n");
-    html += QStringLiteral("<title>Results: %1</title>\n").arg(testText(model.test_name).trimmed());
+    html += QStringLiteral("<title>Results: %1</title>\n").arg(testText(model.testName).trimmed());
     html += QStringLiteral("<style>%1</style>\n</head>\n<body>\n").arg(pageStyle());
-    html += QStringLiteral("<h1>%1</h1>\n").arg(testText(model.test_name).trimmed());
+    html += QStringLiteral("<h1>%1</h1>\n").arg(testText(model.testName).trimmed());
     html += QStringLiteral("<p class=\"sub\">%1 · %2 students · %3 questions, %4 asked of each</p>\n")
-                .arg(testText(model.disc_name).trimmed())
+                .arg(testText(model.subjectName).trimmed())
                 .arg(exam->reports.size())
-                .arg(model.nq_total)
-                .arg(model.nq_ask);
+                .arg(model.questionCount)
+                .arg(model.askCount);
 
     // Summary and histogram.
     html += QStringLiteral("<h2>Summary</h2>\n<table class=\"summary\">\n");
@@ -207,7 +207,7 @@ int runResults(const QStringList& args)
     }
     std::vector<QList<int>> keys;
     for (std::size_t i = 0; i < order.size(); ++i) {
-        keys.push_back(alphabetKey(fromTestText(exam->report(i).st_name)));
+        keys.push_back(alphabetKey(fromTestText(exam->report(i).studentName)));
     }
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
     html += QStringLiteral("<h2>Gradebook</h2>\n<table>\n<thead><tr><th>#</th><th class=\"text\">Student</th>"
@@ -226,8 +226,8 @@ int runResults(const QStringList& args)
             html += QStringLiteral("<tr><td>%1</td><td class=\"text\">%2</td><td class=\"text date\">%3</td><td>%4</td>"
                                    "<td>%5</td><td>%6</td><td>%7:%8</td><td class=\"text\">%9</td></tr>\n")
                         .arg(++n)
-                        .arg(testText(r.st_name), date, QString::fromStdString(r.scoreText))
-                        .arg(r.max_score)
+                        .arg(testText(r.studentName), date, QString::fromStdString(r.scoreText))
+                        .arg(r.maxScore)
                         .arg(r.percent)
                         .arg(r.minutes)
                         .arg(r.seconds, 2, 10, QLatin1Char('0'))
@@ -241,7 +241,7 @@ int runResults(const QStringList& args)
                                    "<td class=\"text date\">%3</td><td>%4</td><td></td><td></td><td></td>"
                                    "<td class=\"text\">report stops after %5 questions</td></tr>\n")
                         .arg(++n)
-                        .arg(testText(r.st_name), date, QString::number(sofar, 'f', 2))
+                        .arg(testText(r.studentName), date, QString::number(sofar, 'f', 2))
                         .arg(r.rows.size());
         }
     }
@@ -281,7 +281,7 @@ int runResults(const QStringList& args)
         if (!q.choice || q.sat == 0) {
             continue;
         }
-        const qd::Question& mq = model.stq[std::size_t(q.question - 1)];
+        const qd::Question& mq = model.questions[std::size_t(q.question - 1)];
         int total = 0;
         for (const auto& [option, times] : q.options) {
             total += times;
@@ -291,8 +291,8 @@ int runResults(const QStringList& args)
                        .arg(q.question)
                        .arg(q.sat);
         for (const auto& [option, times] : q.options) {
-            const bool key = std::find(mq.rans.begin(), mq.rans.begin() + std::clamp(mq.nrans, 0, qd::kMaxAnswers),
-                                       option) != mq.rans.begin() + std::clamp(mq.nrans, 0, qd::kMaxAnswers);
+            const bool key = std::find(mq.correctAnswers.begin(), mq.correctAnswers.begin() + std::clamp(mq.correctCount, 0, qd::kMaxAnswers),
+                                       option) != mq.correctAnswers.begin() + std::clamp(mq.correctCount, 0, qd::kMaxAnswers);
             const double share = q.sat > 0 ? 100.0 * times / q.sat : 0.0;
             options += QStringLiteral("<tr%1><td>%2%3</td><td>%4</td><td class=\"text\"><span class=\"share\" "
                                       "style=\"width:%5mm\"></span> %6 %</td></tr>\n")

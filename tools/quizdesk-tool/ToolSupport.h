@@ -2,7 +2,7 @@
 
 // What every subcommand of quizdesk-tool shares: exit codes, UTF-8 output,
 // command-line parsing with the usage rule, and loading a test the way the
-// program's start-up does (window size, char_w) with its fault printed as the
+// program's start-up does (window size, charWidth) with its fault printed as the
 // program would show it.
 
 #include "definition/Fault.h"
@@ -87,7 +87,7 @@ bool readSeedOption(const QCommandLineParser& parser, const QCommandLineOption& 
                     std::optional<uint32_t>& seed, QString* error);
 
 // The load of the program's start-up: which directory, the window it would
-// have, and char_w (measured from the test font unless given).
+// have, and charWidth (measured from the test font unless given).
 struct LoadOptions
 {
     QString dir = QStringLiteral(".");
@@ -102,7 +102,7 @@ void addLoadOptions(QCommandLineParser& parser);
 // message in *error (a usage error).
 std::optional<LoadOptions> readLoadOptions(const QCommandLineParser& parser, QString* error);
 
-// char_w for the loader: the constant when one was given, otherwise the
+// charWidth for the loader: the constant when one was given, otherwise the
 // test font's advance. Measuring needs a QGuiApplication; one is made on the
 // first measurement only (offscreen unless QT_QPA_PLATFORM says otherwise)
 // and lives as long as this object, unless the process already has one.
