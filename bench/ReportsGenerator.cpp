@@ -37,12 +37,12 @@ std::string generatedReport(const qd::TestModel& model, int student)
         const bool right = u(rng) < ability;
         const double points = right ? q.mark : std::floor(u(rng) * q.mark * 2.0) / 4.0;
         std::string answer;
-        if ((q.type == 1 || q.type == 2) && q.optionCount > 0) {
+        if (q.isChoice() && q.optionCount > 0) {
             char pick[16];
             std::snprintf(pick, sizeof pick, "%2d,",
                           right ? q.correctAnswers[0] : int(u(rng) * q.optionCount) + 1);
             answer = pick;
-        } else if (q.type == 5) {
+        } else if (q.type == qd::QuestionType::TypedText) {
             answer = right ? q.expectedText : "x";
         } else {
             answer = "1,2,3,";

@@ -100,14 +100,14 @@ Status QuestionReader::question(Question& q, int n)
     if (Status st = answerEntry(q, n, K)) {
         return st;
     }
-    if (q.type == 5) {
+    if (q.type == QuestionType::TypedText) {
         // No options: the answer area starts at the window's bottom edge.
         q.options.assign(1, AnswerSlot{});
         q.options[0].top = windowBottom;
     } else if (Status st = options(q, n, V.substr(std::size_t(s), std::size_t(L)))) {
         return st;
     }
-    if (q.graph != 2 && (q.type == 4 || q.type == 6)) {
+    if (q.picture != PictureMode::PictureOnly && q.isMatching()) {
         if (Status st = sortIntoColumns(q, n)) {
             return st;
         }
@@ -118,7 +118,7 @@ Status QuestionReader::question(Question& q, int n)
     if (n == m.questionCount && q.mark == 0) {
         return fault("Отсутствует количество баллов для %d вопроса!\n", n);
     }
-    if (q.graph != 2 && (q.type == 1 || q.type == 2)) {
+    if (q.picture != PictureMode::PictureOnly && q.isChoice()) {
         for (int i = 0; i < q.correctCount; ++i) {
             if (q.correctAnswers[std::size_t(i)] < 1 ||
                 q.correctAnswers[std::size_t(i)] > q.optionCount) {
@@ -126,7 +126,7 @@ Status QuestionReader::question(Question& q, int n)
             }
         }
     }
-    if (q.type >= 1 && q.type <= 3) {
+    if (q.pickedFromList()) {
         std::iota(q.displayOrder.begin(), q.displayOrder.begin() + q.optionCount, 0);
     } else {
         for (Column& c : q.columns) {
@@ -151,7 +151,7 @@ Status QuestionReader::questionText(Question& q, int n, const std::string& K, in
     }
     const int k = pV + at;
     if (std::size_t(h) + 1 < V.size() && V[std::size_t(h) + 1] == '&') {
-        q.graph = 1;
+        q.picture = PictureMode::WithOptions;
     }
     s = k + int(K.size());
     // Blanks around the mark shift the first line; the walk back stops at
@@ -180,7 +180,9 @@ Status QuestionReader::questionText(Question& q, int n, const std::string& K, in
 // The entry of question n in the answers text: its mark and type.
 Status QuestionReader::answerEntry(Question& q, int n, const std::string& K)
 {
-    const int behindK = copyInt(O, pO, K, lastO(), q.type);
+    int32_t typeInFile = typeNumber(q.type);
+    const int behindK = copyInt(O, pO, K, lastO(), typeInFile);
+    q.type = QuestionType(typeInFile);
     if (behindK < 0) {
         return fault("Ошибочная нумерация %d ответа!\n", n);
     }
@@ -204,8 +206,8 @@ Status QuestionReader::options(Question& q, int n, std::string_view body)
     while (true) {
         const std::size_t lt = body.find('<', pos);
         if (lt == std::string_view::npos) {
-            if (q.graph != 0 && q.options.empty()) {
-                q.graph = 2; // a picture holds the options: typed answer
+            if (q.picture != PictureMode::None && q.options.empty()) {
+                q.picture = PictureMode::PictureOnly; // a picture holds the options: typed answer
                 break;
             }
             if (q.options.size() < 2) {
@@ -245,11 +247,11 @@ Status QuestionReader::findSlashes(int n, Slashes& out)
 
 Status QuestionReader::correctAnswers(Question& q, int n)
 {
-    if (q.type == 1) {
+    if (q.type == QuestionType::SingleChoice) {
         singleChoice(q);
         return std::nullopt;
     }
-    if (q.type < 2 || q.type > 6) {
+    if (typeNumber(q.type) < 2 || typeNumber(q.type) > 6) {
         return fault("Тип вопроса %d задан не верно!", n);
     }
     Slashes sl{};
@@ -257,11 +259,11 @@ Status QuestionReader::correctAnswers(Question& q, int n)
         return st;
     }
     Status st;
-    if (q.type == 2 || q.type == 3) {
+    if (q.type == QuestionType::MultipleChoice || q.type == QuestionType::Ordering) {
         st = choiceList(q, n, sl);
-    } else if (q.type == 5) {
+    } else if (q.type == QuestionType::TypedText) {
         st = typedText(q, n, sl);
-    } else if (q.type == 6 && q.graph == 2) {
+    } else if (q.type == QuestionType::MatchingColumns && q.picture == PictureMode::PictureOnly) {
         st = typedKeys(q, n, sl);
     } else {
         st = groups(q, n, sl);
@@ -280,7 +282,7 @@ Status QuestionReader::correctAnswers(Question& q, int n)
 // positions where they were (and the points 0).
 void QuestionReader::singleChoice(Question& q)
 {
-    const int behindType = searchForward(std::to_string(q.type));
+    const int behindType = searchForward(std::to_string(typeNumber(q.type)));
     if (behindType >= 0) {
         q.correctAnswers[0] = readInt(O.substr(std::size_t(behindType)));
         pO = behindType;
@@ -323,7 +325,8 @@ Status QuestionReader::choiceList(Question& q, int n, const Slashes& sl)
         return fault("Ответы для вопроса %d оформлены не правильно!", n);
     }
     q.correctCount = count;
-    if (q.type == 2 && q.graph != 2 && (q.correctCount < 1 || q.correctCount > q.optionCount)) {
+    if (q.type == QuestionType::MultipleChoice && q.picture != PictureMode::PictureOnly &&
+        (q.correctCount < 1 || q.correctCount > q.optionCount)) {
         return fault("Для вопроса %d ответы заданы не верно!", n);
     }
     return std::nullopt;
@@ -344,7 +347,7 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
     }
     ends.push_back(sl.close);
     const int G = int(ends.size());
-    if (q.graph != 2 && G != q.columns[0].rowCount) {
+    if (q.picture != PictureMode::PictureOnly && G != q.columns[0].rowCount) {
         return fault("В вопросе %d количество групп правильных ответов не равно количеству строк в первом "
                      "столбце!",
                      n);
@@ -366,24 +369,25 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
         if (count == -1) {
             return fault("Переполнение массива numbers в вопросе %d!", n);
         }
-        if ((count == -2 && q.graph == 2) ||
-            (q.type == 4 && !allDifferent(grp.numbers.data(), count))) {
+        if ((count == -2 && q.picture == PictureMode::PictureOnly) ||
+            (q.type == QuestionType::Matching && !allDifferent(grp.numbers.data(), count))) {
             return fault("Ответы для вопроса %d оформлены не правильно!", n);
         }
         grp.numberCount = std::max(count, 0);
-        if (q.graph == 2 || grp.numberCount == 0) {
+        if (q.picture == PictureMode::PictureOnly || grp.numberCount == 0) {
             continue;
         }
-        if (q.type == 4 && grp.numberCount > q.columns[1].rowCount) {
+        if (q.type == QuestionType::Matching && grp.numberCount > q.columns[1].rowCount) {
             return fault("Кол-во правильных ответов > кол-ва строк 2-го столбца в вопросе %d!", n);
         }
-        if (q.type == 6 && grp.numberCount != q.columnCount - 1) {
+        if (q.type == QuestionType::MatchingColumns && grp.numberCount != q.columnCount - 1) {
             return fault("Кол-во правильных ответов для %d группы != кол-ву столбцов-1 в вопросе %d!", g, n);
         }
         for (int k = 0; k < grp.numberCount; ++k) {
             const int32_t x = grp.numbers[std::size_t(k)];
-            const bool ok = q.type == 4 ? x >= 1 && x <= q.columns[1].rowCount
-                                        : x >= 0 && x <= q.columns[std::size_t(k) + 1].rowCount;
+            const bool ok = q.type == QuestionType::Matching
+                                ? x >= 1 && x <= q.columns[1].rowCount
+                                : x >= 0 && x <= q.columns[std::size_t(k) + 1].rowCount;
             if (!ok) {
                 return fault("В вопросе %d номера правильных ответов для %d группы заданы не верно!", n, g);
             }
@@ -510,7 +514,8 @@ Status sortIntoColumns(Question& q, int n)
         }
     }
     const int c = int(columns.size());
-    if ((q.type == 4 && c != 2) || (q.type == 6 && (c < 2 || c > kMaxColumns))) {
+    if ((q.type == QuestionType::Matching && c != 2) ||
+        (q.type == QuestionType::MatchingColumns && (c < 2 || c > kMaxColumns))) {
         return fault("Вопрос %d неправильно разбит на колонки!", n);
     }
     q.columnCount = c;

@@ -63,10 +63,36 @@ struct Group
     std::array<int32_t, kMaxGroupNumbers> numbers{};
 };
 
+// The kinds of question. The numbers are those of the answers file, the
+// report and the dump; typeNumber gives them back.
+enum class QuestionType : int32_t {
+    SingleChoice = 1,   // one option is picked
+    MultipleChoice = 2, // any number of options are picked
+    Ordering = 3,       // the options are put in order
+    Matching = 4,       // each row of the first column takes rows of the second
+    TypedText = 5,      // a text is typed
+    MatchingColumns = 6 // each row of the first column takes one row of every further column
+};
+
+constexpr int32_t typeNumber(QuestionType type)
+{
+    return int32_t(type);
+}
+
+// Where a question's picture stands. With PictureOnly the options are part
+// of the picture and the answer is typed. The numbers are those of the dump;
+// pictureModeNumber gives them back.
+enum class PictureMode : int32_t { None = 0, WithOptions = 1, PictureOnly = 2 };
+
+constexpr int32_t pictureModeNumber(PictureMode mode)
+{
+    return int32_t(mode);
+}
+
 struct Question
 {
-    int32_t type = 0;        // 1..6
-    int32_t graph = 0;       // 0 none, 1 picture + options, 2 picture only (typed)
+    QuestionType type{};
+    PictureMode picture = PictureMode::None;
     int32_t stemLength = 0;  // characters of the stem
     int32_t indent = 0;      // pixel x of the stem's first line
     std::string text;        // the stem
@@ -88,6 +114,26 @@ struct Question
     // answer strings.
     int32_t columnCount = 0;
     int32_t mark = 0;
+
+    // Answered in the typing box rather than with the mouse.
+    bool answeredByTyping() const
+    {
+        return picture == PictureMode::PictureOnly || type == QuestionType::TypedText;
+    }
+    // The options form one list the student picks from or orders.
+    bool pickedFromList() const
+    {
+        return type == QuestionType::SingleChoice || type == QuestionType::MultipleChoice ||
+               type == QuestionType::Ordering;
+    }
+    bool isChoice() const
+    {
+        return type == QuestionType::SingleChoice || type == QuestionType::MultipleChoice;
+    }
+    bool isMatching() const
+    {
+        return type == QuestionType::Matching || type == QuestionType::MatchingColumns;
+    }
 };
 
 struct TestModel

@@ -122,7 +122,7 @@ TestStats analyseReports(const TestModel& model, const std::vector<const ParsedR
         const auto& entries = byQuestion[qi];
         QuestionStats st;
         st.question = int32_t(qi + 1);
-        st.type = q.type;
+        st.type = typeNumber(q.type);
         st.mark = q.mark;
         st.sat = int(entries.size());
         if (students > 0 && entries.size() == students) {
@@ -163,9 +163,9 @@ TestStats analyseReports(const TestModel& model, const std::vector<const ParsedR
             st.flags.push_back("facility<5%");
         }
 
-        st.choice = q.type == 1 || q.type == 2;
+        st.choice = q.isChoice();
         if (st.choice) {
-            if (q.graph != 2) {
+            if (q.picture != PictureMode::PictureOnly) {
                 for (int32_t o = 1; o <= q.optionCount; ++o) {
                     st.options[o] = 0;
                 }

@@ -258,10 +258,10 @@ void ReportFile::writeQuestionLine(const TestModel& model, const RunState& st, f
     }
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     std::string answer;
-    if (q.type == 1 || q.type == 2) {
+    if (q.isChoice()) {
         // A typed list holds the numbers of the file already; a mouse pick
         // is a shown position, mapped to the file through ord.
-        const bool typed = q.graph == 2;
+        const bool typed = q.picture == PictureMode::PictureOnly;
         if (typed || st.picks[0] != -2) {
             for (int i = 0; i < std::min(st.pickCount, kMaxAnswers); ++i) {
                 const int32_t p = st.picks[std::size_t(i)];

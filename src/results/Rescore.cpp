@@ -40,18 +40,20 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
 {
     st.resetResponse();
     typed.clear();
-    if (answerTyped(q) && q.type != 1 && q.type != 2) {
+    if (q.answeredByTyping() && !q.isChoice()) {
         typed = row.answer; // the typed text, as written
         return std::nullopt;
     }
     switch (q.type) {
-    case 1:
-    case 2: {
+    case QuestionType::SingleChoice:
+    case QuestionType::MultipleChoice: {
         const auto numbers = choiceNumbers(row.answer);
-        if (!numbers || numbers->size() > std::size_t(kMaxAnswers) || (q.type == 1 && q.graph != 2 && numbers->size() > 1)) {
+        if (!numbers || numbers->size() > std::size_t(kMaxAnswers) ||
+            (q.type == QuestionType::SingleChoice && q.picture != PictureMode::PictureOnly &&
+             numbers->size() > 1)) {
             return doesNotFit(row, "the answer is not a list of option numbers");
         }
-        if (q.graph == 2) {
+        if (q.picture == PictureMode::PictureOnly) {
             // The typed numbers as read from the box; an unreadable text
             // left the column empty and earns nothing again.
             for (std::size_t i = 0; i < numbers->size(); ++i) {
@@ -59,8 +61,8 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
             }
             return std::nullopt;
         }
-        st.pickCount = q.type == 1 ? 1 : 0;
-        if (q.type == 1) {
+        st.pickCount = q.type == QuestionType::SingleChoice ? 1 : 0;
+        if (q.type == QuestionType::SingleChoice) {
             st.picks[0] = numbers->empty() ? -2 : (*numbers)[0] - 1;
         } else {
             st.pickCount = int32_t(numbers->size());
@@ -70,13 +72,14 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
         }
         for (int i = 0; i < st.pickCount; ++i) {
             const int32_t p = st.picks[std::size_t(i)];
-            if ((p < 0 || p >= q.optionCount) && !(q.type == 1 && p == -2)) {
+            if ((p < 0 || p >= q.optionCount) &&
+                !(q.type == QuestionType::SingleChoice && p == -2)) {
                 return doesNotFit(row, "an option number outside the question");
             }
         }
         return std::nullopt;
     }
-    case 3: {
+    case QuestionType::Ordering: {
         // "%d," per filled place; the filled places are taken as the first.
         const auto numbers = choiceNumbers(row.answer);
         if (!numbers || numbers->size() > std::size_t(q.optionCount)) {
@@ -92,8 +95,8 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
         }
         return std::nullopt;
     }
-    case 4:
-    case 6: {
+    case QuestionType::Matching:
+    case QuestionType::MatchingColumns: {
         const auto rows = matchingRows(row.answer);
         if (!rows || q.columns.size() < 2) {
             return doesNotFit(row, "the answer is not a matching of the columns");
@@ -101,7 +104,7 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
         const int firstRows = q.columns[0].rowCount;
         const int k = q.columnCount - 1;
         std::vector<bool> taken(std::size_t(std::max(firstRows, 0)), false);
-        if (q.type == 4) {
+        if (q.type == QuestionType::Matching) {
             st.matchingPicks.assign(std::size_t(firstRows), {});
         } else {
             for (auto& r : st.columnPicks) {
@@ -114,7 +117,7 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
                 return doesNotFit(row, "a row label that no row of the question has");
             }
             taken[std::size_t(g)] = true;
-            if (q.type == 4) {
+            if (q.type == QuestionType::Matching) {
                 if (m.numbers.size() > std::size_t(q.columns[1].rowCount)) {
                     return doesNotFit(row, "more matches than the second column has cells");
                 }

@@ -55,7 +55,7 @@ int groupsWithNumbers(const Question& q, int rows)
 Status scoreMatching(const TestModel& model, RunState& st, float& points)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
-    if (q.graph != 2) {
+    if (q.picture != PictureMode::PictureOnly) {
         return scoreMatchingByMouse(model, st, points);
     }
     int typed = 0;
@@ -150,7 +150,7 @@ Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points)
 Status scoreMatchingColumns(const TestModel& model, RunState& st, float& points)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
-    if (q.graph != 2) {
+    if (q.picture != PictureMode::PictureOnly) {
         return scoreMatchingColumnsByMouse(model, st, points);
     }
     int typed = 0;

@@ -19,17 +19,12 @@ void appendEntry(std::string& text, std::string_view entry, bool& full)
     text.append(entry);
 }
 
-bool answerTyped(const Question& q)
-{
-    return q.graph == 2 || q.type == 5;
-}
-
 Status scoreQuestion(const TestModel& model, RunState& st, std::string_view typed,
                      ReportFile& report, float* points)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     st.answerText.clear();
-    if (answerTyped(q)) {
+    if (q.answeredByTyping()) {
         if (typed.size() >= kAnsTextCapacity + 1) {
             return fault("Переполнение буфера для Edit->Text!");
         }
@@ -39,20 +34,20 @@ Status scoreQuestion(const TestModel& model, RunState& st, std::string_view type
     float p = 0.0f;
     Status f;
     switch (q.type) {
-    case 1:
-    case 2:
+    case QuestionType::SingleChoice:
+    case QuestionType::MultipleChoice:
         f = scoreChoice(model, st, p);
         break;
-    case 3:
+    case QuestionType::Ordering:
         f = scoreOrdering(model, st, p);
         break;
-    case 4:
+    case QuestionType::Matching:
         f = scoreMatching(model, st, p);
         break;
-    case 5:
+    case QuestionType::TypedText:
         f = scoreTypedText(model, st, p);
         break;
-    case 6:
+    case QuestionType::MatchingColumns:
         f = scoreMatchingColumns(model, st, p);
         break;
     default:
@@ -102,7 +97,7 @@ int32_t plusOne(int32_t v)
 Status scoreChoice(const TestModel& model, RunState& st, float& points)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
-    if (q.graph == 2) {
+    if (q.picture == PictureMode::PictureOnly) {
         st.pickCount =
             readnumbers(st.answerText, int(st.answerText.size()), kMaxAnswers, st.picks.data());
         for (int i = 0; i < st.pickCount; ++i) {
@@ -127,7 +122,7 @@ Status scoreOrdering(const TestModel& model, RunState& st, float& points)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     int placed = 0;
-    if (q.graph == 2) {
+    if (q.picture == PictureMode::PictureOnly) {
         placed =
             readnumbers(st.answerText, int(st.answerText.size()), kMaxAnswers, st.ordering.data());
     } else {

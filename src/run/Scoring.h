@@ -24,10 +24,6 @@ constexpr std::size_t kAnsTextCapacity = 127;
 // clean prefix of the whole answer.
 void appendEntry(std::string& text, std::string_view entry, bool& full);
 
-// True when the question is answered in the typing box rather than with the
-// mouse: a typed text (type 5) or a picture-only question (graph 2).
-bool answerTyped(const Question& q);
-
 // Scores question st.currentQuestion from the current response and does the
 // bookkeeping: clears answerText and, when the question is answered by typing,
 // takes `typed` (the answer box's text, code page 1251) into it; picks the

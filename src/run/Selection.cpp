@@ -91,11 +91,11 @@ Status shuffleOptions(TestModel& model, TestRandom& random)
         return std::nullopt;
     }
     for (Question& q : model.questions) {
-        if (q.type == 5 || q.graph == 2) {
+        if (q.type == QuestionType::TypedText || q.picture == PictureMode::PictureOnly) {
             continue;
         }
         Status f;
-        if (q.type >= 1 && q.type <= 3) {
+        if (q.pickedFromList()) {
             const std::vector<int32_t> perm = shuffled(q.optionCount, random, f);
             if (f) {
                 return f;
@@ -107,7 +107,7 @@ Status shuffleOptions(TestModel& model, TestRandom& random)
                 int32_t& r = q.correctAnswers[std::size_t(j)];
                 r = indexOf(perm.data(), r - 1, q.optionCount) + 1;
             }
-        } else if (q.type == 4 || q.type == 6) {
+        } else if (q.isMatching()) {
             for (Column& c : q.columns) {
                 const std::vector<int32_t> perm = shuffled(c.rowCount, random, f);
                 if (f) {

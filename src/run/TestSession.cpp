@@ -141,24 +141,24 @@ void TestSession::showQuestion(bool first)
     }
     const Question& q = current();
     switch (q.type) {
-    case 1:
-    case 3:
+    case QuestionType::SingleChoice:
+    case QuestionType::Ordering:
         m_rs.pickCount = 1;
         m_rs.selectedPosition = -1;
         break;
-    case 2:
-    case 5:
+    case QuestionType::MultipleChoice:
+    case QuestionType::TypedText:
         m_rs.pickCount = 0;
         m_rs.activeRow = -1;
         break;
-    case 4: {
+    case QuestionType::Matching: {
         m_rs.pickCount = 0;
         m_rs.activeRow = -1;
         const std::size_t rows = q.columns.empty() ? 0 : std::size_t(q.columns[0].rowCount);
         m_rs.matchingPicks.assign(rows, {});
         break;
     }
-    case 6: {
+    case QuestionType::MatchingColumns: {
         m_rs.pickCount = q.columnCount - 1;
         m_rs.activeRow = -1;
         for (auto& row : m_rs.columnPicks) {
@@ -169,7 +169,7 @@ void TestSession::showQuestion(bool first)
     default:
         break;
     }
-    m_answerBox = typedAnswer(q);
+    m_answerBox = q.answeredByTyping();
     m_editText.clear();
     // The box takes the focus on the first question too: what the student
     // types first belongs in it.
@@ -187,7 +187,7 @@ void TestSession::display()
 {
     const Question& q = current();
     m_rs.stemTop = m_view.displayQuestion(m_rs.currentQuestion);
-    m_picPending = q.graph != 0;
+    m_picPending = q.picture != PictureMode::None;
     display_ans();
 }
 
@@ -200,21 +200,21 @@ void TestSession::display_ans()
 {
     Question& q = current();
     int whiteTop = SessionView::kNoAnswerArea;
-    if (q.graph != 2 && !q.options.empty()) {
+    if (q.picture != PictureMode::PictureOnly && !q.options.empty()) {
         whiteTop = q.options[0].top + m_rs.stemTop - m_model.lineHeight / 5;
     }
     auto place = [&](AnswerSlot& s) {
         s.top += m_rs.stemTop;
         s.bottom += m_rs.stemTop;
-        if (q.type == 3) {
+        if (q.type == QuestionType::Ordering) {
             s.left += m_model.charWidth;
         }
     };
-    if (q.type >= 1 && q.type <= 3) {
+    if (q.pickedFromList()) {
         for (int j = 0; j < q.optionCount && j < int(q.options.size()); ++j) {
             place(q.options[std::size_t(j)]);
         }
-    } else if (q.type == 4 || q.type == 6) {
+    } else if (q.isMatching()) {
         for (Column& c : q.columns) {
             for (AnswerSlot& s : c.cells) {
                 place(s);
@@ -261,11 +261,11 @@ Status TestSession::next_q()
         return std::nullopt;
     }
     const Question& q = current();
-    if (q.type == 4 && m_rs.activeRow >= 0) {
+    if (q.type == QuestionType::Matching && m_rs.activeRow >= 0) {
         auto& rec = m_rs.matchingPicks[std::size_t(m_rs.activeRow)];
         rec[0] = m_rs.pickCount;
         std::copy_n(m_rs.picks.begin(), m_rs.pickCount, rec.begin() + 1);
-    } else if (q.type == 6 && m_rs.activeRow >= 0) {
+    } else if (q.type == QuestionType::MatchingColumns && m_rs.activeRow >= 0) {
         std::copy_n(m_rs.picks.begin(), q.columnCount - 1,
                     m_rs.columnPicks[std::size_t(m_rs.activeRow)].begin());
     }
@@ -345,13 +345,13 @@ bool TestSession::mouseGate() const
         return false;
     }
     const Question& q = current();
-    return q.type != 5 && q.graph != 2;
+    return q.type != QuestionType::TypedText && q.picture != PictureMode::PictureOnly;
 }
 
 const AnswerSlot& TestSession::slotAt(int col, int row) const
 {
     const Question& q = current();
-    if (q.type == 4 || q.type == 6) {
+    if (q.isMatching()) {
         return q.columns[std::size_t(col)].cells[std::size_t(row)];
     }
     return q.options[std::size_t(row)];
@@ -366,7 +366,7 @@ int TestSession::hitTest(int x, int y, int& column, bool& marker) const
     auto hit = [&](const AnswerSlot& s) {
         return s.left - charWidth <= x && x <= s.right && s.top <= y && y <= s.bottom;
     };
-    if (q.type >= 1 && q.type <= 3) {
+    if (q.pickedFromList()) {
         for (int j = 0; j < q.optionCount && j < int(q.options.size()); ++j) {
             const AnswerSlot& s = q.options[std::size_t(j)];
             if (hit(s)) {
@@ -375,7 +375,7 @@ int TestSession::hitTest(int x, int y, int& column, bool& marker) const
                 return j;
             }
         }
-    } else if (q.type == 4 || q.type == 6) {
+    } else if (q.isMatching()) {
         for (int c = 0; c < q.columnCount && c < int(q.columns.size()); ++c) {
             const Column& col = q.columns[std::size_t(c)];
             for (int j = 0; j < col.rowCount && j < int(col.cells.size()); ++j) {
@@ -395,11 +395,11 @@ bool TestSession::isChosen(int col, int k) const
 {
     const Question& q = current();
     switch (q.type) {
-    case 1:
-    case 2:
-    case 3:
+    case QuestionType::SingleChoice:
+    case QuestionType::MultipleChoice:
+    case QuestionType::Ordering:
         return among(m_rs.picks.data(), m_rs.pickCount, k);
-    case 4:
+    case QuestionType::Matching:
         if (col == 0) {
             return k == m_rs.activeRow;
         }
@@ -407,7 +407,7 @@ bool TestSession::isChosen(int col, int k) const
             return among(m_rs.picks.data(), m_rs.pickCount, k);
         }
         return true;
-    case 6:
+    case QuestionType::MatchingColumns:
         if (col == 0) {
             return k == m_rs.activeRow;
         }
@@ -484,7 +484,7 @@ void TestSession::OnMouseDown(int x, int y)
     }
     bool drew = false;
     switch (current().type) {
-    case 1:
+    case QuestionType::SingleChoice:
         if (row != m_rs.picks[0]) {
             if (m_rs.picks[0] >= 0) {
                 drawCell(0, m_rs.picks[0], colour::black);
@@ -494,7 +494,7 @@ void TestSession::OnMouseDown(int x, int y)
             drew = true;
         }
         break;
-    case 2:
+    case QuestionType::MultipleChoice:
         if (!among(m_rs.picks.data(), m_rs.pickCount, row)) {
             drawCell(0, row, colour::red);
             m_rs.picks[std::size_t(m_rs.pickCount)] = row;
@@ -505,13 +505,13 @@ void TestSession::OnMouseDown(int x, int y)
         }
         drew = true;
         break;
-    case 3:
+    case QuestionType::Ordering:
         drew = OnMouseDownTip3(row, marker);
         break;
-    case 4:
+    case QuestionType::Matching:
         drew = OnMouseDownTip4(column, row);
         break;
-    case 6:
+    case QuestionType::MatchingColumns:
         drew = OnMouseDownTip6(column, row);
         break;
     default:

@@ -83,7 +83,6 @@ public:
 private:
     const Question& current() const { return m_model.questions[std::size_t(m_rs.currentQuestion)]; }
     Question& current() { return m_model.questions[std::size_t(m_rs.currentQuestion)]; }
-    bool typedAnswer(const Question& q) const { return q.graph == 2 || q.type == 5; }
     bool mouseGate() const;
 
     void showQuestion(bool first);

@@ -314,7 +314,7 @@ Status checkPictures(const TestModel& model, const std::vector<int>& questionInd
 {
     for (const int q : questionIndexes) {
         if (q < 0 || q >= int(model.questions.size()) ||
-            model.questions[std::size_t(q)].graph == 0) {
+            model.questions[std::size_t(q)].picture == PictureMode::None) {
             continue;
         }
         auto picture = loadQuestionPicture(dir, q + 1);

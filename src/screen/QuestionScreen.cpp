@@ -30,7 +30,7 @@ int QuestionScreen::displayQuestion(int q)
     bitmap_.fillRect(colour::silver, 0, 0, width(), height());
 
     int stemTop = 0;
-    if (question.graph != 0) {
+    if (question.picture != PictureMode::None) {
         auto loaded = loadQuestionPicture(pictureDir_, q + 1);
         if (auto* f = std::get_if<Fault>(&loaded)) {
             pictureFault(*f);
@@ -56,13 +56,13 @@ void QuestionScreen::drawAnswers(int q, int whiteTop, const bool* placed)
         bitmap_.fillRect(colour::white, 0, whiteTop, width(), height());
     }
     switch (question.type) {
-    case 1:
-    case 2:
-    case 3: {
+    case QuestionType::SingleChoice:
+    case QuestionType::MultipleChoice:
+    case QuestionType::Ordering: {
         const int n = std::min({question.optionCount, int(question.options.size()), kMaxAnswers});
         for (int j = 0; j < n; ++j) {
             const AnswerSlot& slot = question.options[std::size_t(j)];
-            if (question.type == 3) {
+            if (question.type == QuestionType::Ordering) {
                 bitmap_.fillRect(colour::blue, slot.left - model_.charWidth, slot.top, slot.left,
                                  slot.bottom);
             }
@@ -71,8 +71,8 @@ void QuestionScreen::drawAnswers(int q, int whiteTop, const bool* placed)
         }
         break;
     }
-    case 4:
-    case 6:
+    case QuestionType::Matching:
+    case QuestionType::MatchingColumns:
         for (const Column& column : question.columns) {
             const int n = std::min({int(column.rowCount), int(column.cells.size()), kMaxAnswers});
             for (int j = 0; j < n; ++j) {

@@ -71,7 +71,7 @@ struct Finished
 TEST(summarizeResults, TimeAndSortedWrongList)
 {
     Finished r;
-    r.model = modelOf(std::vector<Question>(12, choice(1, 2, {1}, 1)));
+    r.model = modelOf(std::vector<Question>(12, choice(QuestionType::SingleChoice, 2, {1}, 1)));
     r.st.finishedCount = 12;
     r.st.score = 9;
     r.st.maxScore = 12;
@@ -92,7 +92,7 @@ TEST(summarizeResults, TimeAndSortedWrongList)
 TEST(summarizeResults, UnfinishedTest)
 {
     Finished r;
-    r.model = modelOf(std::vector<Question>(10, choice(1, 2, {1}, 1)));
+    r.model = modelOf(std::vector<Question>(10, choice(QuestionType::SingleChoice, 2, {1}, 1)));
     r.st.finishedCount = 3;
     r.st.score = 3;
     r.st.maxScore = 3;
@@ -114,7 +114,7 @@ TEST(summarizeResults, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
 {
     // Twelve correct options worth 1/12 each: each question's float sum is
     // 0.99999988, yet it is fully right, and so is the whole test.
-    const Question twelve = choice(2, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 1);
+    const Question twelve = choice(QuestionType::MultipleChoice, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 1);
     Finished r;
     r.model = modelOf({twelve, twelve});
     r.model.gradeByTime = 1;
@@ -143,7 +143,7 @@ TEST(summarizeResults, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
 TEST(summarizeResults, QuestionsLeftByTheTimeLimitAreNotEarned)
 {
     Finished r;
-    r.model = modelOf(std::vector<Question>(3, choice(1, 2, {1}, 1)));
+    r.model = modelOf(std::vector<Question>(3, choice(QuestionType::SingleChoice, 2, {1}, 1)));
     r.model.gradeByTime = 1;
     r.st.askingOrder = {0, 1, 2};
     r.st.pickCount = 1;

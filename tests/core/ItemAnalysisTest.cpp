@@ -56,8 +56,8 @@ void expectFigure(const std::optional<double>& got, std::optional<double> want, 
 class ItemAnalysisTest : public ::testing::Test
 {
 protected:
-    TestModel model = modelOf({choice(1, 4, {1}, 1), choice(1, 4, {2}, 1), qdtest::text("x", 2),
-                               choice(1, 2, {1}, 1), choice(1, 2, {1}, 1), choice(2, 3, {3}, 2)});
+    TestModel model = modelOf({choice(QuestionType::SingleChoice, 4, {1}, 1), choice(QuestionType::SingleChoice, 4, {2}, 1), qdtest::text("x", 2),
+                               choice(QuestionType::SingleChoice, 2, {1}, 1), choice(QuestionType::SingleChoice, 2, {1}, 1), choice(QuestionType::MultipleChoice, 3, {3}, 2)});
     std::vector<ParsedReport> reports = {
         reportOf(83, "Добре", {{true, 1, " 1,"}, {true, 1, " 2,"}, {true, 2, "x"}, {true, 1, " 1,"},
                                {true, 0, " 2,"}, {true, 0, " 1, 2,"}}),
@@ -175,7 +175,7 @@ TEST_F(ItemAnalysisTest, OneStudentAndNone)
 // A typed choice question (a picture only) lists what was typed.
 TEST_F(ItemAnalysisTest, TypedChoicesListWhatWasTyped)
 {
-    model.questions[1] = choice(1, 4, {2}, 1, 2);
+    model.questions[1] = choice(QuestionType::SingleChoice, 4, {2}, 1, PictureMode::PictureOnly);
     const TestStats s = analyse(4);
     EXPECT_EQ(s.questions[1].options, (std::map<int32_t, int>{{2, 2}, {3, 1}, {4, 1}}));
 }

@@ -56,12 +56,12 @@ float typed(const Question& q, const std::string& text)
     RunState st;
     st.answerText = text;
     float points = -99;
-    EXPECT_FALSE(q.type == 4 ? scoreMatching(m, st, points) : scoreMatchingColumns(m, st, points));
+    EXPECT_FALSE(q.type == QuestionType::Matching ? scoreMatching(m, st, points) : scoreMatchingColumns(m, st, points));
     return points;
 }
 
-const Question kType4 = columns(4, {3, 4}, {{'A', {1, 3}}, {'B', {2}}, {'C', {4}}}, 3);
-const Question kType6 = columns(6, {2, 2, 2}, {{'A', {2, 1}}, {'B', {1, 0}}}, 2);
+const Question kType4 = columns(QuestionType::Matching, {3, 4}, {{'A', {1, 3}}, {'B', {2}}, {'C', {4}}}, 3);
+const Question kType6 = columns(QuestionType::MatchingColumns, {2, 2, 2}, {{'A', {2, 1}}, {'B', {1, 0}}}, 2);
 
 } // namespace
 
@@ -82,8 +82,8 @@ TEST(MatchScoring, MouseAnsweredColumns)
         {"type 6 example", columnPicks(kType6, {{1, 0}, {0, -1}}), 2, " A:2,1, B:1,0,"},
         // An empty row is not answered, yet earns where it expects nothing.
         {"type 6 empty row", columnPicks(kType6, {{1, 0}}), 1.5f, " A:2,1, B:0,0,"},
-        {"type 6 too many rows", columnPicks(columns(6, {3, 2}, {{'A', {1}}, {'B', {}}, {'C', {2}}}, 2),
-                                       {{0}, {0}, {1}}),
+        {"type 6 too many rows", columnPicks(columns(QuestionType::MatchingColumns, {3, 2}, {{'A', {1}}, {'B', {}}, {'C', {2}}}, 2),
+                                             {{0}, {0}, {1}}),
          1, " A:1, C:2,"},
     };
     for (const auto& c : cases) {
@@ -107,7 +107,7 @@ TEST(MatchScoring, ShuffledColumnsScoreAndReportInFileNumbers)
 
 TEST(MatchScoring, NoGroupWithNumbersScoresZero)
 {
-    const Question q = columns(4, {2, 2}, {{'A', {}}, {'B', {}}}, 2);
+    const Question q = columns(QuestionType::Matching, {2, 2}, {{'A', {}}, {'B', {}}}, 2);
     const Result r = matchingPicks(q, {{0}, {1}});
     EXPECT_FLOAT_EQ(r.points, 0);
     EXPECT_EQ(r.text, "");
@@ -120,7 +120,7 @@ TEST(MatchScoring, ReportTextStopsAtAWholeEntryWithinItsCapacity)
     std::iota(all.begin(), all.end(), 0);
     std::vector<int> numbers(30);
     std::iota(numbers.begin(), numbers.end(), 1);
-    Question q = columns(4, {2, 48}, {{'A', numbers}, {'B', {1}}}, 2);
+    Question q = columns(QuestionType::Matching, {2, 48}, {{'A', numbers}, {'B', {1}}}, 2);
     const Result r = matchingPicks(q, {all, {0}});
     std::string want = " A:1,";
     for (int n = 2; n <= 44; ++n) {
@@ -132,7 +132,7 @@ TEST(MatchScoring, ReportTextStopsAtAWholeEntryWithinItsCapacity)
     EXPECT_NEAR(r.points, 1.4f, 1e-5);
 
     // Type 6: ten columns, 49 rows of nine picks would give 49 * 21 bytes.
-    Question q6 = columns(6, {49, 2, 2, 2, 2, 2, 2, 2, 2, 2}, {}, 49);
+    Question q6 = columns(QuestionType::MatchingColumns, {49, 2, 2, 2, 2, 2, 2, 2, 2, 2}, {}, 49);
     for (int g = 0; g < 49; ++g) {
         Group grp;
         grp.label = char('A' + g % 26);

@@ -38,8 +38,8 @@ TEST(QuestionParser, TheMinimalTwoQuestionTest)
     ASSERT_TRUE(m);
     ASSERT_EQ(m->questions.size(), 2u);
     const Question& q1 = m->questions[0];
-    EXPECT_EQ(q1.type, 1);
-    EXPECT_EQ(q1.graph, 0);
+    EXPECT_EQ(q1.type, QuestionType::SingleChoice);
+    EXPECT_EQ(q1.picture, PictureMode::None);
     EXPECT_EQ(fromCp1251(q1.text), " Столиця України? ");
     EXPECT_EQ(q1.stemLength, int(q1.text.size()));
     EXPECT_EQ(q1.indent, (2 + 1 - 1) * kTestCharW);
@@ -57,8 +57,8 @@ TEST(QuestionParser, TheMinimalTwoQuestionTest)
     EXPECT_EQ(q1.displayOrder[1], 1);
 
     const Question& q2 = m->questions[1];
-    EXPECT_EQ(q2.type, 5);
-    EXPECT_EQ(q2.graph, 1);
+    EXPECT_EQ(q2.type, QuestionType::TypedText);
+    EXPECT_EQ(q2.picture, PictureMode::WithOptions);
     EXPECT_EQ(q2.optionCount, 0);
     ASSERT_EQ(q2.options.size(), 1u);
     EXPECT_EQ(q2.options[0].top, 10 + 768); // the window's bottom edge
@@ -100,7 +100,7 @@ TEST(QuestionParser, PictureMarkAfterTheClosingHash)
             continue;
         }
         const Question& q = std::get<std::unique_ptr<TestModel>>(r)->questions[0];
-        EXPECT_EQ(q.graph, c.graph) << c.questions << " / " << c.answers;
+        EXPECT_EQ(pictureModeNumber(q.picture), c.graph) << c.questions << " / " << c.answers;
         EXPECT_EQ(q.optionCount, c.optionCount) << c.questions << " / " << c.answers;
     }
 }

@@ -54,7 +54,7 @@ protected:
         fs::create_directories(home);
         setenv("HOME", home.c_str(), 1);
         clock.time = {2026, 12, 7, 10, 5, 9};
-        model = modelOf({choice(2, 4, {1, 3}, 2), choice(3, 4, {1, 2, 3, 4}, 4)});
+        model = modelOf({choice(QuestionType::MultipleChoice, 4, {1, 3}, 2), choice(QuestionType::Ordering, 4, {1, 2, 3, 4}, 4)});
         model.subjectName = toCp1251("Хімія");
         model.testName = toCp1251("Гази");
     }
@@ -483,14 +483,14 @@ TEST_F(ReportFileTest, AnswerColumns)
 
     // Typed option numbers are the file's numbers already; a question
     // without options in its text has no display order to map them through.
-    Question typed = choice(2, 0, {1, 3}, 2, 2);
+    Question typed = choice(QuestionType::MultipleChoice, 0, {1, 3}, 2, PictureMode::PictureOnly);
     typed.displayOrder.fill(0);
     TestModel tm = modelOf({typed});
     ASSERT_FALSE(scoreQuestion(tm, st, "3, 1", report));
     want += "     1          2.00        3, 1,\n";
 
     // 50 picks: the line is written whole, however long.
-    TestModel wide = modelOf({choice(2, 50, {1}, 1)});
+    TestModel wide = modelOf({choice(QuestionType::MultipleChoice, 50, {1}, 1)});
     st.pickCount = 50;
     std::string column;
     for (int i = 0; i < 50; ++i) {

@@ -16,7 +16,7 @@ namespace {
 class RescoreTest : public ::testing::Test
 {
 protected:
-    TestModel model = modelOf({choice(1, 4, {1}, 2), choice(2, 4, {1, 3}, 2), choice(1, 4, {2}, 1, 2)});
+    TestModel model = modelOf({choice(QuestionType::SingleChoice, 4, {1}, 2), choice(QuestionType::MultipleChoice, 4, {1, 3}, 2), choice(QuestionType::SingleChoice, 4, {2}, 1, PictureMode::PictureOnly)});
 
     static ParsedReport report(std::vector<std::pair<int, const char*>> rows, int32_t max, const char* grade,
                                int seconds = 100)

@@ -29,7 +29,7 @@ Scored scoreOne(const Question& q, const std::function<void(RunState&)>& respond
     const TestModel m = modelOf({q});
     Scored s;
     s.st.askingOrder = {0};
-    s.st.pickCount = q.type == 1 || q.type == 3 ? 1 : 0;
+    s.st.pickCount = q.type == QuestionType::SingleChoice || q.type == QuestionType::Ordering ? 1 : 0;
     respond(s.st);
     ReportFile none;
     const Status f = scoreQuestion(m, s.st, toCp1251(typed), none, &s.points);
@@ -68,13 +68,13 @@ TEST(Fsmarks, ChoiceByMouse)
         float points;
     };
     const Case cases[] = {
-        {"type 1 right", choice(1, 4, {2}, 1), {1}, 1},
-        {"type 1 wrong", choice(1, 4, {2}, 1), {3}, 0},
-        {"type 1 none", choice(1, 4, {2}, 1), {-2}, 0},
-        {"type 2 both right", choice(2, 4, {1, 3}, 2), {0, 2}, 2},
-        {"type 2 one right", choice(2, 4, {1, 3}, 2), {2}, 1},
-        {"type 2 right and wrong", choice(2, 4, {1, 3}, 2), {0, 1}, 1},
-        {"type 2 all four", choice(2, 4, {1, 3}, 2), {0, 1, 2, 3}, 0},
+        {"type 1 right", choice(QuestionType::SingleChoice, 4, {2}, 1), {1}, 1},
+        {"type 1 wrong", choice(QuestionType::SingleChoice, 4, {2}, 1), {3}, 0},
+        {"type 1 none", choice(QuestionType::SingleChoice, 4, {2}, 1), {-2}, 0},
+        {"type 2 both right", choice(QuestionType::MultipleChoice, 4, {1, 3}, 2), {0, 2}, 2},
+        {"type 2 one right", choice(QuestionType::MultipleChoice, 4, {1, 3}, 2), {2}, 1},
+        {"type 2 right and wrong", choice(QuestionType::MultipleChoice, 4, {1, 3}, 2), {0, 1}, 1},
+        {"type 2 all four", choice(QuestionType::MultipleChoice, 4, {1, 3}, 2), {0, 1, 2, 3}, 0},
     };
     for (const Case& c : cases) {
         const Scored s = scoreOne(c.q, [&](RunState& st) {
@@ -94,7 +94,7 @@ TEST(Fsmarks, ChoiceByMouse)
 
 TEST(Fsmarks, ChoiceByTypedNumbers)
 {
-    const Question q = choice(2, 0, {1, 3}, 4, 2);
+    const Question q = choice(QuestionType::MultipleChoice, 0, {1, 3}, 4, PictureMode::PictureOnly);
     const struct
     {
         const char* typed;
@@ -112,7 +112,7 @@ TEST(Fsmarks, ChoiceByTypedNumbers)
 
 TEST(Fsmarks, ThreeThirdsAreFullyRight)
 {
-    const Scored s = scoreOne(choice(2, 5, {1, 2, 4}, 1), [](RunState& st) { picks(st, {0, 1, 3}); });
+    const Scored s = scoreOne(choice(QuestionType::MultipleChoice, 5, {1, 2, 4}, 1), [](RunState& st) { picks(st, {0, 1, 3}); });
     EXPECT_NEAR(s.points, 1.0f, 0.001);
     EXPECT_EQ(s.st.answerColour, colour::statusGreen);
     EXPECT_TRUE(s.st.wrongQuestions.empty());
@@ -120,7 +120,7 @@ TEST(Fsmarks, ThreeThirdsAreFullyRight)
 
 TEST(Fsmarks, Ordering)
 {
-    const Question q = choice(3, 4, {2, 1, 4, 3}, 4);
+    const Question q = choice(QuestionType::Ordering, 4, {2, 1, 4, 3}, 4);
     Scored s = scoreOne(q, [](RunState& st) { placed(st, {2, 1, 3, 4}); });
     EXPECT_FLOAT_EQ(s.points, 2);
     EXPECT_EQ(s.st.answerText, "2,1,3,4,");
@@ -138,7 +138,7 @@ TEST(Fsmarks, Ordering)
     EXPECT_FLOAT_EQ(s.points, 2);
 
     // Typed: a list keeps the credit of the numbers before an unreadable one.
-    const Question typed = choice(3, 0, {2, 1, 4, 3}, 4, 2);
+    const Question typed = choice(QuestionType::Ordering, 0, {2, 1, 4, 3}, 4, PictureMode::PictureOnly);
     EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "2,1,4,3").points, 4);
     EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "2,1,x").points, 2);
     EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "").points, 0);
@@ -148,7 +148,7 @@ TEST(Fsmarks, Ordering)
 TEST(Fsmarks, OrderingReportTextKeepsWholeEntriesWithinItsCapacity)
 {
     // 50 options all moved: "1," .. "50," would take 141 bytes.
-    const Question q = choice(3, 50, {1, 2}, 2);
+    const Question q = choice(QuestionType::Ordering, 50, {1, 2}, 2);
     const Scored s = scoreOne(q, [](RunState& st) {
         for (int j = 0; j < 50; ++j) {
             st.ordering[std::size_t(j)] = j + 1;
@@ -177,12 +177,12 @@ TEST(Fsmarks, TypedText)
 TEST(Fsmarks, NegativePointsAreRecordedAsZeroAndMarkZeroIsAlwaysRight)
 {
     // Three picks for one correct option: -2 + 0.
-    Scored s = scoreOne(choice(2, 4, {1}, 1), [](RunState& st) { picks(st, {1, 2, 3}); });
+    Scored s = scoreOne(choice(QuestionType::MultipleChoice, 4, {1}, 1), [](RunState& st) { picks(st, {1, 2, 3}); });
     EXPECT_FLOAT_EQ(s.points, 0);
     EXPECT_EQ(s.st.answerColour, colour::statusRed);
     EXPECT_EQ(s.st.wrongQuestions, std::vector<int32_t>{1});
 
-    s = scoreOne(choice(2, 4, {1}, 0), [](RunState& st) { picks(st, {1, 2, 3}); });
+    s = scoreOne(choice(QuestionType::MultipleChoice, 4, {1}, 0), [](RunState& st) { picks(st, {1, 2, 3}); });
     EXPECT_EQ(s.st.answerColour, colour::statusGreen);
     EXPECT_TRUE(s.st.wrongQuestions.empty());
 }
@@ -199,13 +199,13 @@ TEST(Fsmarks, Faults)
     EXPECT_EQ(st.maxScore, 1); // the refused one counted nothing
 
     // A box that is not shown is not read, whatever it holds.
-    m = modelOf({choice(1, 2, {1}, 1)});
+    m = modelOf({choice(QuestionType::SingleChoice, 2, {1}, 1)});
     st = RunState();
     st.pickCount = 1;
     EXPECT_FALSE(scoreQuestion(m, st, std::string(300, 'a'), none));
     EXPECT_EQ(st.answerText, "");
 
-    m.questions[0].type = 7;
+    m.questions[0].type = QuestionType(7); // no such kind
     const Status t = scoreQuestion(m, st, "", none);
     ASSERT_TRUE(t);
     EXPECT_EQ(t->message, toCp1251("Тип вопроса 1 задан не верно!"));
@@ -213,7 +213,7 @@ TEST(Fsmarks, Faults)
 
 TEST(Fsmarks, UnaskedQuestionsCountTheirMarksOnly)
 {
-    TestModel m = modelOf({choice(1, 2, {1}, 2), choice(1, 2, {1}, 3), choice(1, 2, {1}, 4)});
+    TestModel m = modelOf({choice(QuestionType::SingleChoice, 2, {1}, 2), choice(QuestionType::SingleChoice, 2, {1}, 3), choice(QuestionType::SingleChoice, 2, {1}, 4)});
     RunState st;
     st.askingOrder = {2, 0, 1};
     st.finishedCount = 1;
@@ -240,7 +240,7 @@ TEST(Fsmarks, HugeMarksSaturateTheTotals)
 {
     // Marks up to 2^31 - 1 load; the totals must not overflow.
     const int32_t big = INT32_MAX;
-    TestModel m = modelOf({choice(1, 2, {1}, big), choice(1, 2, {1}, big), choice(1, 2, {1}, big)});
+    TestModel m = modelOf({choice(QuestionType::SingleChoice, 2, {1}, big), choice(QuestionType::SingleChoice, 2, {1}, big), choice(QuestionType::SingleChoice, 2, {1}, big)});
     RunState st;
     st.askingOrder = {0, 1, 2};
     ReportFile none;
@@ -263,11 +263,11 @@ TEST(Fsmarks, PointsNeverExceedTheMark)
 {
     // Type 2 with a negative mark: the surplus pick's penalty (-unit) would
     // be a bonus. The points stay 0 and the question is not right.
-    Scored s = scoreOne(choice(2, 3, {1}, -3), [](RunState& st) { picks(st, {1, 2}); });
+    Scored s = scoreOne(choice(QuestionType::MultipleChoice, 3, {1}, -3), [](RunState& st) { picks(st, {1, 2}); });
     EXPECT_EQ(s.points, 0.0f);
     EXPECT_EQ(s.st.wrongQuestions, std::vector<int32_t>{1});
     // Three thirds of 1 make exactly the mark, not a rounding above it.
-    Scored t = scoreOne(choice(2, 3, {1, 2, 3}, 1), [](RunState& st) { picks(st, {0, 1, 2}); });
+    Scored t = scoreOne(choice(QuestionType::MultipleChoice, 3, {1, 2, 3}, 1), [](RunState& st) { picks(st, {0, 1, 2}); });
     EXPECT_LE(t.points, 1.0f);
     EXPECT_TRUE(t.st.wrongQuestions.empty());
 }

@@ -27,7 +27,7 @@ uint64_t stateAfter(uint32_t seed, int n)
 // A model of `total` questions in sections starting at `sectionStarts`.
 TestModel sectioned(int total, std::vector<int32_t> sectionStarts, int ask, int randomSectionOrder = 0, int randomQuestionOrder = 0)
 {
-    std::vector<Question> qs(std::size_t(total), choice(1, 2, {1}, 1));
+    std::vector<Question> qs(std::size_t(total), choice(QuestionType::SingleChoice, 2, {1}, 1));
     TestModel m = modelOf(qs);
     m.sectionCount = int(sectionStarts.size());
     m.sectionStarts = std::move(sectionStarts);
@@ -124,7 +124,7 @@ TEST(RandomAns, RenumbersTheCorrectOptionToItsShownPosition)
 {
     // Seed 19 shuffles four options to 2, 0, 3, 1: the third option (the
     // correct one) is shown first.
-    TestModel m = modelOf({choice(1, 4, {3}, 1), qdtest::text("x", 1), choice(2, 3, {1, 3}, 1, 2)});
+    TestModel m = modelOf({choice(QuestionType::SingleChoice, 4, {3}, 1), qdtest::text("x", 1), choice(QuestionType::MultipleChoice, 3, {1, 3}, 1, PictureMode::PictureOnly)});
     m.randomOptionOrder = 1;
     const std::string third = m.questions[0].options[2].text;
     TestRandom r;
@@ -144,7 +144,7 @@ TEST(RandomAns, RenumbersTheCorrectOptionToItsShownPosition)
 
 TEST(RandomAns, ShufflesEveryColumnAndKeepsTheGroups)
 {
-    TestModel m = modelOf({columns(4, {3, 4}, {{'A', {1, 3}}, {'B', {2}}, {'C', {4}}}, 3)});
+    TestModel m = modelOf({columns(QuestionType::Matching, {3, 4}, {{'A', {1, 3}}, {'B', {2}}, {'C', {4}}}, 3)});
     m.randomOptionOrder = 1;
     const std::vector<Column> before = m.questions[0].columns;
     TestRandom r;
@@ -165,7 +165,7 @@ TEST(RandomAns, ShufflesEveryColumnAndKeepsTheGroups)
     EXPECT_EQ(q.groups[0].numbers[1], 3);
     EXPECT_EQ(r.state(), stateAfter(11, 3 + 4));
 
-    TestModel off = modelOf({choice(1, 4, {3}, 1)});
+    TestModel off = modelOf({choice(QuestionType::SingleChoice, 4, {3}, 1)});
     r.seed(11);
     ASSERT_FALSE(shuffleOptions(off, r));
     EXPECT_EQ(off.questions[0].displayOrder[0], 0);

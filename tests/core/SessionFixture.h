@@ -33,7 +33,7 @@ inline qd::AnswerSlot option(int row, int col1, const std::string& text)
 
 // Types 1 to 3: options "A", "B", ... one per line from line 2, column 3.
 // `correctAnswers` as shown numbers (1-based).
-inline qd::Question choice(int type, int n, std::vector<int> correctAnswers, int mark)
+inline qd::Question choice(qd::QuestionType type, int n, std::vector<int> correctAnswers, int mark)
 {
     qd::Question q;
     q.type = type;
@@ -54,7 +54,7 @@ inline qd::Question choice(int type, int n, std::vector<int> correctAnswers, int
 // Types 4 and 6: `rows[c]` cells in column c, side by side 12 columns apart;
 // cell texts are the column letter and the row ("a0", "b2"); the first
 // column's labels are A, B, C, ... Groups empty unless set by the test.
-inline qd::Question matching(int type, std::vector<int> rows, int mark)
+inline qd::Question matching(qd::QuestionType type, std::vector<int> rows, int mark)
 {
     qd::Question q;
     q.type = type;
@@ -91,7 +91,7 @@ inline qd::Question matching(int type, std::vector<int> rows, int mark)
 inline qd::Question typed(const std::string& expectedText, int mark)
 {
     qd::Question q;
-    q.type = 5;
+    q.type = qd::QuestionType::TypedText;
     q.text = "T";
     q.expectedText = expectedText;
     q.mark = mark;

@@ -11,7 +11,7 @@ bool within(int v, int lo, int hi)
 
 const char* brokenInvariant(const qd::Question& q)
 {
-    if (!within(q.type, 1, 6) || !within(q.graph, 0, 2)) {
+    if (!within(qd::typeNumber(q.type), 1, 6) || !within(qd::pictureModeNumber(q.picture), 0, 2)) {
         return "type or graph out of range";
     }
     if (!within(q.optionCount, 0, qd::kMaxAnswers) || q.options.size() < std::size_t(q.optionCount)) {
@@ -28,7 +28,7 @@ const char* brokenInvariant(const qd::Question& q)
             return "ord outside the options";
         }
     }
-    const bool columns = (q.type == 4 || q.type == 6) && q.graph != 2;
+    const bool columns = q.isMatching() && q.picture != qd::PictureMode::PictureOnly;
     if (columns) {
         if (!within(q.columnCount, 2, qd::kMaxColumns) || q.columns.size() != std::size_t(q.columnCount)) {
             return "ncol without its columns";
@@ -44,7 +44,8 @@ const char* brokenInvariant(const qd::Question& q)
             return "columns do not hold every option once";
         }
     }
-    if (q.type == 4 || (q.type == 6 && q.graph != 2)) {
+    if (q.type == qd::QuestionType::Matching ||
+        (q.type == qd::QuestionType::MatchingColumns && q.picture != qd::PictureMode::PictureOnly)) {
         if (q.correctCount > qd::kMaxGroups || q.groups.size() < std::size_t(q.correctCount)) {
             return "nrans without its groups";
         }
@@ -57,7 +58,7 @@ const char* brokenInvariant(const qd::Question& q)
             return "groups and first-column rows differ";
         }
     }
-    if (q.type == 6 && q.graph == 2) {
+    if (q.type == qd::QuestionType::MatchingColumns && q.picture == qd::PictureMode::PictureOnly) {
         if (q.correctCount > qd::kMaxTypedKeys || q.acceptedStrings.size() < std::size_t(q.correctCount) ||
             !within(q.columnCount, 0, qd::kMaxTypedKeyLength)) {
             return "typed keys out of range";

@@ -29,7 +29,10 @@ public:
     void setQuestionTimer(bool running) override { questionTimer = running; }
     void showQuestionScreen() override {}
     // A picture question pretends a picture 120 pixels high.
-    int displayQuestion(int q) override { return m_model.questions[std::size_t(q)].graph != 0 ? 130 : 0; }
+    int displayQuestion(int q) override
+    {
+        return m_model.questions[std::size_t(q)].picture != qd::PictureMode::None ? 130 : 0;
+    }
     void drawAnswers(int, int, const bool*) override {}
     void drawOption(const qd::AnswerSlot&, uint32_t) override {}
     void fillRect(uint32_t, int, int, int, int) override {}
@@ -143,7 +146,7 @@ private:
     {
         const qd::Question& q = m_model.questions[std::size_t(m_session.state().currentQuestion)];
         const qd::AnswerSlot* slot = nullptr;
-        if (q.type == 4 || q.type == 6) {
+        if (q.isMatching()) {
             if (col < int(q.columns.size()) && row < int(q.columns[std::size_t(col)].cells.size())) {
                 slot = &q.columns[std::size_t(col)].cells[std::size_t(row)];
             }

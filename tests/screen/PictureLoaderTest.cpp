@@ -266,9 +266,9 @@ TEST_F(PictureDir, CheckCoversThePictureQuestionsOfTheRunOnly)
 {
     qd::TestModel model;
     model.questions.resize(6);
-    model.questions[1].graph = 1; // question 2: has 2.jpg
-    model.questions[3].graph = 2; // question 4: missing
-    model.questions[4].graph = 1; // question 5: missing
+    model.questions[1].picture = qd::PictureMode::WithOptions; // question 2: has 2.jpg
+    model.questions[3].picture = qd::PictureMode::PictureOnly; // question 4: missing
+    model.questions[4].picture = qd::PictureMode::WithOptions; // question 5: missing
     write(dir() / "2.jpg", bytesOf(kDemo / "7.jpg"));
 
     EXPECT_FALSE(qd::checkPictures(model, {0, 1, 2, 5}, dir()).has_value());

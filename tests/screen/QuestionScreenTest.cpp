@@ -79,8 +79,8 @@ struct QuestionScreenTest : ::testing::Test
         model.questions.resize(5);
         for (int q = 0; q < 5; ++q) {
             qd::Question& question = model.questions[std::size_t(q)];
-            question.type = q == 1 ? 3 : 1;
-            question.graph = q >= 2 ? 1 : 0;
+            question.type = q == 1 ? qd::QuestionType::Ordering : qd::QuestionType::SingleChoice;
+            question.picture = q >= 2 ? qd::PictureMode::WithOptions : qd::PictureMode::None;
             question.indent = 3 * cw;
             question.text = qd::toCp1251("Стовбур питання\r\nдругий рядок");
             question.options = {slot("<Київ>", 3, 4, cw), slot("<Одеса>", 4, 4, cw)};
@@ -108,7 +108,7 @@ struct QuestionScreenTest : ::testing::Test
         for (auto& a : question.options) {
             a.top += stemTop;
             a.bottom += stemTop;
-            if (question.type == 3) {
+            if (question.type == qd::QuestionType::Ordering) {
                 a.left += cw;
             }
         }
@@ -233,7 +233,7 @@ TEST_F(QuestionScreenTest, PictureWiderThanTheWindowHangsOutOnBothSides)
 
 TEST_F(QuestionScreenTest, MissingPictureIsReportedAndTheQuestionDrawnWithout)
 {
-    model.questions[2].graph = 2;
+    model.questions[2].picture = qd::PictureMode::PictureOnly;
     Screen s = screen();
     QFile::remove(tmp.filePath("3.bmp"));
     EXPECT_EQ(s.displayQuestion(2), 0);

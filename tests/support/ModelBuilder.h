@@ -31,14 +31,15 @@ inline qd::AnswerSlot slot(int row, int col1, const std::string& text)
 }
 
 // Types 1 to 3: `optionCount` options on lines 2, 3, ...; correctAnswers in file numbers.
-inline qd::Question choice(int type, int optionCount, std::initializer_list<int> correctAnswers, int mark,
-                           int graph = 0)
+inline qd::Question choice(qd::QuestionType type, int optionCount,
+                           std::initializer_list<int> correctAnswers, int mark,
+                           qd::PictureMode picture = qd::PictureMode::None)
 {
     qd::Question q;
     q.type = type;
-    q.graph = graph;
+    q.picture = picture;
     q.mark = mark;
-    q.optionCount = graph == 2 ? 0 : optionCount;
+    q.optionCount = picture == qd::PictureMode::PictureOnly ? 0 : optionCount;
     for (int i = 0; i < q.optionCount; ++i) {
         q.options.push_back(slot(2 + i, 1, "option " + std::to_string(i + 1)));
     }
@@ -52,7 +53,7 @@ inline qd::Question choice(int type, int optionCount, std::initializer_list<int>
 inline qd::Question text(const std::string& expectedText, int mark)
 {
     qd::Question q;
-    q.type = 5;
+    q.type = qd::QuestionType::TypedText;
     q.mark = mark;
     q.expectedText = expectedText;
     q.options.resize(1);
@@ -67,7 +68,7 @@ struct GroupSpec
 
 // Types 4 and 6 answered with the mouse: columns of the given heights side
 // by side, one group per row of the first column (file order).
-inline qd::Question columns(int type, std::initializer_list<int> nrows,
+inline qd::Question columns(qd::QuestionType type, std::initializer_list<int> nrows,
                             std::initializer_list<GroupSpec> groups, int mark)
 {
     qd::Question q;
@@ -102,8 +103,8 @@ inline qd::Question columns(int type, std::initializer_list<int> nrows,
 // A typed type 4: groups only.
 inline qd::Question typedGroups(std::initializer_list<GroupSpec> groups, int mark)
 {
-    qd::Question q = columns(4, {}, groups, mark);
-    q.graph = 2;
+    qd::Question q = columns(qd::QuestionType::Matching, {}, groups, mark);
+    q.picture = qd::PictureMode::PictureOnly;
     q.optionCount = 0;
     q.options.clear();
     return q;
@@ -113,8 +114,8 @@ inline qd::Question typedGroups(std::initializer_list<GroupSpec> groups, int mar
 inline qd::Question typedKeys(std::initializer_list<std::string> keys, int mark)
 {
     qd::Question q;
-    q.type = 6;
-    q.graph = 2;
+    q.type = qd::QuestionType::MatchingColumns;
+    q.picture = qd::PictureMode::PictureOnly;
     q.mark = mark;
     q.acceptedStrings.assign(keys.begin(), keys.end());
     q.correctCount = int(q.acceptedStrings.size());

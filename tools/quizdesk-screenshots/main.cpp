@@ -74,45 +74,46 @@ public:
         const qd::Question& q =
             session_.model().questions[std::size_t(session_.state().currentQuestion)];
         std::string name;
-        if (q.graph == 2) {
+        if (q.picture == qd::PictureMode::PictureOnly) {
             name = "picture-typed";
             type("А21; Б32; В13");
-        } else if (q.graph == 1 && q.type == 1) {
+        } else if (q.picture == qd::PictureMode::WithOptions &&
+                   q.type == qd::QuestionType::SingleChoice) {
             name = "picture";
             press(text(0, 2));
             hover(text(0, 0));
         } else {
             switch (q.type) {
-            case 1:
+            case qd::QuestionType::SingleChoice:
                 name = "single-choice";
                 press(text(0, 1));
                 hover(text(0, 3));
                 break;
-            case 2:
+            case qd::QuestionType::MultipleChoice:
                 name = "multiple-choice";
                 press(text(0, 2));
                 press(text(0, 4));
                 hover(text(0, 0));
                 break;
-            case 3:
+            case qd::QuestionType::Ordering:
                 name = "ordering";
                 press(marker(0)); // a place picked, then the option moved there
                 press(text(0, 3));
                 press(marker(1));
                 hover(text(0, 2));
                 break;
-            case 4:
+            case qd::QuestionType::Matching:
                 name = "matching";
                 press(text(0, 1));
                 press(text(1, 0));
                 press(text(1, 1));
                 hover(text(1, 2));
                 break;
-            case 5:
+            case qd::QuestionType::TypedText:
                 name = "typed";
                 type("Говерла");
                 break;
-            case 6:
+            case qd::QuestionType::MatchingColumns:
                 name = "matching-columns";
                 press(text(0, 0));
                 press(text(1, 2));

@@ -190,11 +190,11 @@ private:
         }
         const qd::TestModel& model = m_session.model();
         const qd::Question& q = model.questions[std::size_t(m_session.state().currentQuestion)];
-        if (q.type == 5 || q.graph == 2) {
+        if (q.type == qd::QuestionType::TypedText || q.picture == qd::PictureMode::PictureOnly) {
             return true;
         }
         const qd::AnswerSlot* slot = nullptr;
-        if (q.type == 4 || q.type == 6) {
+        if (q.isMatching()) {
             if (col < q.columnCount && col < int(q.columns.size()) &&
                 row < q.columns[std::size_t(col)].rowCount) {
                 slot = &q.columns[std::size_t(col)].cells[std::size_t(row)];

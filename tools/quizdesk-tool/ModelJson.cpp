@@ -54,7 +54,7 @@ QJsonArray slotArray(const std::vector<qd::AnswerSlot>& all, std::size_t count)
 // answer keys in sans instead (its columnCount is then the keys' length).
 bool answeredByColumns(const qd::Question& q)
 {
-    return (q.type == 4 || q.type == 6) && q.graph != 2;
+    return q.isMatching() && q.picture != qd::PictureMode::PictureOnly;
 }
 
 QJsonObject question(const qd::Question& q)
@@ -71,7 +71,8 @@ QJsonObject question(const qd::Question& q)
         }
     }
     QJsonArray groups;
-    if (q.type == 4 || (q.type == 6 && q.graph != 2)) {
+    if (q.type == qd::QuestionType::Matching ||
+        (q.type == qd::QuestionType::MatchingColumns && q.picture != qd::PictureMode::PictureOnly)) {
         for (std::size_t g = 0; g < std::min(used(q.correctCount), q.groups.size()); ++g) {
             const qd::Group& grp = q.groups[g];
             groups.append(QJsonObject{
@@ -82,14 +83,14 @@ QJsonObject question(const qd::Question& q)
         }
     }
     QJsonArray keys;
-    if (q.type == 6 && q.graph == 2) {
+    if (q.type == qd::QuestionType::MatchingColumns && q.picture == qd::PictureMode::PictureOnly) {
         for (std::size_t k = 0; k < std::min(used(q.correctCount), q.acceptedStrings.size()); ++k) {
             keys.append(text(q.acceptedStrings[k]));
         }
     }
     return QJsonObject{
-        {"type", q.type},
-        {"graph", q.graph},
+        {"type", qd::typeNumber(q.type)},
+        {"graph", qd::pictureModeNumber(q.picture)},
         {"lenq", q.stemLength},
         {"indent", q.indent},
         {"text", text(q.text)},
