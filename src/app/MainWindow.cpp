@@ -31,9 +31,10 @@ namespace qd {
 
 namespace {
 
-// Design-time sizes of the form's client area and of the aligned groups.
-constexpr int kDesignWidth = 800;
-constexpr int kDesignHeight = 572;
+// The reference size of the client area, for which the layout tables give
+// the positions, and the heights of the aligned panels.
+constexpr int kLayoutWidth = 800;
+constexpr int kLayoutHeight = 572;
 constexpr int kHeaderHeight = 90;
 constexpr int kTitlePanelHeight = 228;
 constexpr int kStatusHeight = 100;
@@ -55,7 +56,7 @@ const QColor kBlack(0, 0, 0);
 const QColor kAqua(0, 255, 255);
 
 // Liberation Sans and Serif share their widths with the common office faces,
-// so the texts fit the design positions of the layout.
+// so the texts fit the positions of the layout tables.
 QFont pixelFont(int px, bool bold, bool italic = false,
                 const QString& family = QStringLiteral("Liberation Sans"))
 {
@@ -80,7 +81,7 @@ void setTextColour(QWidget* w, QPalette::ColorRole role, const QColor& c)
     w->setPalette(p);
 }
 
-// An auto-sized label at its design position.
+// An auto-sized label at its place in the layout.
 QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top,
               const QFont& font, const QColor& colour)
 {
@@ -152,19 +153,19 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     setFont(pixelFont(14, false));
     setTextColour(this, QPalette::WindowText, Qt::white);
     setMouseTracking(true);
-    resize(kDesignWidth, kDesignHeight);
+    resize(kLayoutWidth, kLayoutHeight);
 
     buildTitlePage();
     buildQuestionControls();
 
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-    Timer->setInterval(50);
-    connect(Timer, &QTimer::timeout, this, &MainWindow::questionTimerTicked);
-    TimerWaitServer = new QTimer(this);
-    TimerWaitServer->setObjectName(QStringLiteral("TimerWaitServer"));
-    TimerWaitServer->setInterval(100);
-    connect(TimerWaitServer, &QTimer::timeout, this, &MainWindow::waitTimerTicked);
+    questionTimer_ = new QTimer(this);
+    questionTimer_->setObjectName(QStringLiteral("Timer"));
+    questionTimer_->setInterval(50);
+    connect(questionTimer_, &QTimer::timeout, this, &MainWindow::questionTimerTicked);
+    serverWaitTimer_ = new QTimer(this);
+    serverWaitTimer_->setObjectName(QStringLiteral("TimerWaitServer"));
+    serverWaitTimer_->setInterval(100);
+    connect(serverWaitTimer_, &QTimer::timeout, this, &MainWindow::waitTimerTicked);
 
     alignControls();
     placeStatusStrip();
@@ -172,48 +173,50 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 
 void MainWindow::buildTitlePage()
 {
-    Zast = new QLabel(this);
-    Zast->setObjectName(QStringLiteral("Zast"));
-    Zast->setAlignment(Qt::AlignCenter);
-    Zast->setPixmap(QPixmap::fromImage(titlePicture()));
-    keepMouse(Zast);
+    titlePicture_ = new QLabel(this);
+    titlePicture_->setObjectName(QStringLiteral("Zast"));
+    titlePicture_->setAlignment(Qt::AlignCenter);
+    titlePicture_->setPixmap(QPixmap::fromImage(titlePicture()));
+    keepMouse(titlePicture_);
 
-    ImageJPG = new QLabel(this);
-    ImageJPG->setObjectName(QStringLiteral("ImageJPG"));
-    ImageJPG->setGeometry(453, 10, 129, 129);
-    ImageJPG->setEnabled(false);
-    ImageJPG->hide();
-    keepMouse(ImageJPG);
+    cornerImage_ = new QLabel(this);
+    cornerImage_->setObjectName(QStringLiteral("ImageJPG"));
+    cornerImage_->setGeometry(453, 10, 129, 129);
+    cornerImage_->setEnabled(false);
+    cornerImage_->hide();
+    keepMouse(cornerImage_);
 
     // The panels are opaque: on a low screen the title picture lies behind
     // them, not over the texts.
-    GroupBoxA = new QGroupBox(this);
-    GroupBoxA->setObjectName(QStringLiteral("GroupBoxA"));
-    GroupBoxA->setAutoFillBackground(true);
-    keepMouse(GroupBoxA);
-    LAcad = label(GroupBoxA, "LAcad", QStringLiteral("Центр комп'ютерного тестування знань"), 0, 8,
-                  serif(28), kBlack);
-    LAcad->setAlignment(Qt::AlignCenter);
-    PrName = label(GroupBoxA, "PrName",
-                   QStringLiteral("QUIZDESK — програма тестування студентів"), 0, 46,
-                   serif(27, true), kBlue);
-    PrName->setAlignment(Qt::AlignCenter);
+    headerPanel_ = new QGroupBox(this);
+    headerPanel_->setObjectName(QStringLiteral("GroupBoxA"));
+    headerPanel_->setAutoFillBackground(true);
+    keepMouse(headerPanel_);
+    centreLabel_ =
+        label(headerPanel_, "LAcad", QStringLiteral("Центр комп'ютерного тестування знань"), 0, 8,
+              serif(28), kBlack);
+    centreLabel_->setAlignment(Qt::AlignCenter);
+    programNameLabel_ =
+        label(headerPanel_, "PrName", QStringLiteral("QUIZDESK — програма тестування студентів"), 0,
+              46, serif(27, true), kBlue);
+    programNameLabel_->setAlignment(Qt::AlignCenter);
 
-    GroupBoxZ = new QGroupBox(this);
-    GroupBoxZ->setObjectName(QStringLiteral("GroupBoxZ"));
-    GroupBoxZ->resize(kDesignWidth, kTitlePanelHeight);
-    GroupBoxZ->setAutoFillBackground(true);
-    keepMouse(GroupBoxZ);
+    titlePanel_ = new QGroupBox(this);
+    titlePanel_->setObjectName(QStringLiteral("GroupBoxZ"));
+    titlePanel_->resize(kLayoutWidth, kTitlePanelHeight);
+    titlePanel_->setAutoFillBackground(true);
+    keepMouse(titlePanel_);
     const QFont caption = pixelFont(17, true);
-    LNameD = label(GroupBoxZ, "LNameD", QStringLiteral("Найменування дисципліни:"), 98, 10,
-                   caption, kBlack);
-    LTestName = label(GroupBoxZ, "LTestName", QStringLiteral("Назва тесту:"), 679, 10, caption,
-                      kBlack);
-    LEnterName = label(GroupBoxZ, "LEnterName", QStringLiteral("Введіть Ваші прізвище та ім'я:"),
-                       89, 128, caption, kBlack);
+    subjectCaption_ = label(titlePanel_, "LNameD", QStringLiteral("Найменування дисципліни:"), 98,
+                            10, caption, kBlack);
+    testNameCaption_ =
+        label(titlePanel_, "LTestName", QStringLiteral("Назва тесту:"), 679, 10, caption, kBlack);
+    enterNameCaption_ =
+        label(titlePanel_, "LEnterName", QStringLiteral("Введіть Ваші прізвище та ім'я:"), 89, 128,
+              caption, kBlack);
 
     auto memo = [this](const char* name, int left) {
-        auto* m = new QTextEdit(GroupBoxZ);
+        auto* m = new QTextEdit(titlePanel_);
         m->setObjectName(QString::fromLatin1(name));
         m->setReadOnly(true);
         m->setFont(pixelFont(17, true));
@@ -221,104 +224,111 @@ void MainWindow::buildTitlePage()
         m->setGeometry(left, 39, 468, 80);
         return m;
     };
-    MDiscipline = memo("MDiscipline", 10);
-    MTestName = memo("MTestName", 492);
+    subjectBox_ = memo("MDiscipline", 10);
+    testNameBox_ = memo("MTestName", 492);
 
-    EditStName = new QComboBox(GroupBoxZ);
-    EditStName->setObjectName(QStringLiteral("EditStName"));
-    EditStName->setEditable(true);
-    EditStName->setInsertPolicy(QComboBox::NoInsert);
-    EditStName->setFont(pixelFont(17, true));
-    EditStName->setGeometry(39, 158, 425, 33);
+    studentNameBox_ = new QComboBox(titlePanel_);
+    studentNameBox_->setObjectName(QStringLiteral("EditStName"));
+    studentNameBox_->setEditable(true);
+    studentNameBox_->setInsertPolicy(QComboBox::NoInsert);
+    studentNameBox_->setFont(pixelFont(17, true));
+    studentNameBox_->setGeometry(39, 158, 425, 33);
 
-    CB_ExamTest = new QCheckBox(QStringLiteral("Екзаменаційне тестування"), GroupBoxZ);
-    CB_ExamTest->setObjectName(QStringLiteral("CB_ExamTest"));
-    CB_ExamTest->setAutoFillBackground(true);
-    CB_ExamTest->setBackgroundRole(QPalette::Window);
-    setTextColour(CB_ExamTest, QPalette::Window, kAqua);
-    setTextColour(CB_ExamTest, QPalette::WindowText, kBlack);
-    CB_ExamTest->setGeometry(630, 128, 120, 21);
-    connect(CB_ExamTest, &QCheckBox::clicked, this, &MainWindow::examClicked);
+    examCheckBox_ = new QCheckBox(QStringLiteral("Екзаменаційне тестування"), titlePanel_);
+    examCheckBox_->setObjectName(QStringLiteral("CB_ExamTest"));
+    examCheckBox_->setAutoFillBackground(true);
+    examCheckBox_->setBackgroundRole(QPalette::Window);
+    setTextColour(examCheckBox_, QPalette::Window, kAqua);
+    setTextColour(examCheckBox_, QPalette::WindowText, kBlack);
+    examCheckBox_->setGeometry(630, 128, 120, 21);
+    connect(examCheckBox_, &QCheckBox::clicked, this, &MainWindow::examClicked);
 
-    BeginTest = new QPushButton(QStringLiteral("Почати тестування"), GroupBoxZ);
-    BeginTest->setObjectName(QStringLiteral("BeginTest"));
-    BeginTest->setFont(serif(27));
-    BeginTest->setGeometry(610, 158, 282, 40);
+    beginButton_ = new QPushButton(QStringLiteral("Почати тестування"), titlePanel_);
+    beginButton_->setObjectName(QStringLiteral("BeginTest"));
+    beginButton_->setFont(serif(27));
+    beginButton_->setGeometry(610, 158, 282, 40);
     // Enter on the focused button presses it, as Space does.
-    BeginTest->setAutoDefault(true);
-    connect(BeginTest, &QPushButton::clicked, this, &MainWindow::beginClicked);
+    beginButton_->setAutoDefault(true);
+    connect(beginButton_, &QPushButton::clicked, this, &MainWindow::beginClicked);
 
-    LAvtor = label(GroupBoxZ, "LAvtor", QStringLiteral("Розробка: команда QuizDesk, 2026"), 0, 0,
-                   pixelFont(16, true, true), kBlue);
-    LAvtor->setAlignment(Qt::AlignCenter);
+    authorLabel_ = label(titlePanel_, "LAvtor", QStringLiteral("Розробка: команда QuizDesk, 2026"),
+                         0, 0, pixelFont(16, true, true), kBlue);
+    authorLabel_->setAlignment(Qt::AlignCenter);
 }
 
 void MainWindow::buildQuestionControls()
 {
     const QFont strip = pixelFont(17, true);
 
-    GroupBox3 = new QGroupBox(this);
-    GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
-    GroupBox3->resize(kDesignWidth, kAnswerStripHeight);
+    answerStrip_ = new QGroupBox(this);
+    answerStrip_->setObjectName(QStringLiteral("GroupBox3"));
+    answerStrip_->resize(kLayoutWidth, kAnswerStripHeight);
     // The strips are panels of the form: they cover the question screen
     // under them with the form's own background.
-    GroupBox3->setAutoFillBackground(true);
-    GroupBox3->hide();
-    keepMouse(GroupBox3);
-    Label5 = label(GroupBox3, "Label5", QStringLiteral("Введіть відповідь:"), 5, 10, strip, kBlack);
-    Edit = new QLineEdit(GroupBox3);
-    Edit->setObjectName(QStringLiteral("Edit"));
-    Edit->setFont(strip);
-    Edit->setMaxLength(kMaxAnswerLength);
-    setTextColour(Edit, QPalette::Text, kRed);
-    connect(Edit, &QLineEdit::textChanged, this, &MainWindow::answerTextChanged);
+    answerStrip_->setAutoFillBackground(true);
+    answerStrip_->hide();
+    keepMouse(answerStrip_);
+    answerCaption_ =
+        label(answerStrip_, "Label5", QStringLiteral("Введіть відповідь:"), 5, 10, strip, kBlack);
+    answerEdit_ = new QLineEdit(answerStrip_);
+    answerEdit_->setObjectName(QStringLiteral("Edit"));
+    answerEdit_->setFont(strip);
+    answerEdit_->setMaxLength(kMaxAnswerLength);
+    setTextColour(answerEdit_, QPalette::Text, kRed);
+    connect(answerEdit_, &QLineEdit::textChanged, this, &MainWindow::answerTextChanged);
 
-    GroupBox1 = new QGroupBox(this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->resize(kDesignWidth, kStatusHeight);
-    GroupBox1->setAutoFillBackground(true);
-    GroupBox1->hide();
-    keepMouse(GroupBox1);
-    Label1 = label(GroupBox1, "Label1", QStringLiteral("Кількість питань у  тесті:"), 20, 10, strip,
-                   kBlack);
-    Label2 = label(GroupBox1, "Label2", QStringLiteral("Номер поточного питання:"), 20, 39, strip,
-                   kBlack);
-    Label3 = label(GroupBox1, "Label3", QStringLiteral("Відповідь на попереднє питання:"), 20, 69,
-                   strip, kBlack);
-    Label6 = label(GroupBox1, "Label6", QStringLiteral("Час на 1 питання:"), 394, 10, strip, kBlack);
-    Label7 = label(GroupBox1, "Label7", QStringLiteral("Завершення тесту за"), 394, 39, strip,
-                   kBlack);
-    Label4 = label(GroupBox1, "Label4", QStringLiteral("Набрано балів:"), 394, 69, strip, kBlack);
-    Smarks = label(GroupBox1, "Smarks", QStringLiteral("0"), 551, 69, strip, kBlue);
-    reserveWidth(Smarks, QStringLiteral("000.00"));
-    L_tend = label(GroupBox1, "L_tend", QStringLiteral("000"), 610, 39, strip, kBlue);
-    reserveWidth(L_tend, QStringLiteral("000"));
-    Label8 = label(GroupBox1, "Label8", QStringLiteral("хв"), 650, 39, strip, kBlack);
+    statusStrip_ = new QGroupBox(this);
+    statusStrip_->setObjectName(QStringLiteral("GroupBox1"));
+    statusStrip_->resize(kLayoutWidth, kStatusHeight);
+    statusStrip_->setAutoFillBackground(true);
+    statusStrip_->hide();
+    keepMouse(statusStrip_);
+    questionCountCaption_ =
+        label(statusStrip_, "Label1", QStringLiteral("Кількість питань у  тесті:"), 20, 10, strip,
+              kBlack);
+    questionNumberCaption_ =
+        label(statusStrip_, "Label2", QStringLiteral("Номер поточного питання:"), 20, 39, strip,
+              kBlack);
+    lastAnswerCaption_ =
+        label(statusStrip_, "Label3", QStringLiteral("Відповідь на попереднє питання:"), 20, 69,
+              strip, kBlack);
+    questionTimeCaption_ =
+        label(statusStrip_, "Label6", QStringLiteral("Час на 1 питання:"), 394, 10, strip, kBlack);
+    testEndCaption_ = label(statusStrip_, "Label7", QStringLiteral("Завершення тесту за"), 394, 39,
+                            strip, kBlack);
+    scoreCaption_ =
+        label(statusStrip_, "Label4", QStringLiteral("Набрано балів:"), 394, 69, strip, kBlack);
+    scoreLabel_ = label(statusStrip_, "Smarks", QStringLiteral("0"), 551, 69, strip, kBlue);
+    reserveWidth(scoreLabel_, QStringLiteral("000.00"));
+    minutesLeftLabel_ = label(statusStrip_, "L_tend", QStringLiteral("000"), 610, 39, strip, kBlue);
+    reserveWidth(minutesLeftLabel_, QStringLiteral("000"));
+    minutesCaption_ = label(statusStrip_, "Label8", QStringLiteral("хв"), 650, 39, strip, kBlack);
 
-    GroupBox2 = new QGroupBox(GroupBox1);
-    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(325, 0, 50, 100);
-    N_quest = label(GroupBox2, "N_quest", QString(), 10, 10, strip, kBlue);
-    I_quest = label(GroupBox2, "I_quest", QStringLiteral("1"), 10, 39, strip, kBlue);
-    Answer = new QFrame(GroupBox2);
-    Answer->setObjectName(QStringLiteral("Answer"));
-    Answer->setFrameShape(QFrame::Box);
-    Answer->setAutoFillBackground(true);
-    setTextColour(Answer, QPalette::Window, Qt::white);
-    Answer->setGeometry(10, 69, 31, 21);
+    countersBox_ = new QGroupBox(statusStrip_);
+    countersBox_->setObjectName(QStringLiteral("GroupBox2"));
+    countersBox_->setGeometry(325, 0, 50, 100);
+    questionCountLabel_ = label(countersBox_, "N_quest", QString(), 10, 10, strip, kBlue);
+    questionNumberLabel_ =
+        label(countersBox_, "I_quest", QStringLiteral("1"), 10, 39, strip, kBlue);
+    answerShape_ = new QFrame(countersBox_);
+    answerShape_->setObjectName(QStringLiteral("Answer"));
+    answerShape_->setFrameShape(QFrame::Box);
+    answerShape_->setAutoFillBackground(true);
+    setTextColour(answerShape_, QPalette::Window, Qt::white);
+    answerShape_->setGeometry(10, 69, 31, 21);
 
-    Ready = new QPushButton(QStringLiteral("Наст. питання"), GroupBox1);
-    Ready->setObjectName(QStringLiteral("Ready"));
-    Ready->setFont(strip);
-    Ready->setGeometry(807, 20, 139, 60);
-    connect(Ready, &QPushButton::clicked, this, &MainWindow::readyClicked);
+    nextButton_ = new QPushButton(QStringLiteral("Наст. питання"), statusStrip_);
+    nextButton_->setObjectName(QStringLiteral("Ready"));
+    nextButton_->setFont(strip);
+    nextButton_->setGeometry(807, 20, 139, 60);
+    connect(nextButton_, &QPushButton::clicked, this, &MainWindow::readyClicked);
 
-    ProgressBar = new QProgressBar(GroupBox1);
-    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
-    ProgressBar->setRange(0, 100);
-    ProgressBar->setValue(0);
-    ProgressBar->setTextVisible(false);
-    ProgressBar->setGeometry(561, 10, 225, 20);
+    questionTimeBar_ = new QProgressBar(statusStrip_);
+    questionTimeBar_->setObjectName(QStringLiteral("ProgressBar"));
+    questionTimeBar_->setRange(0, 100);
+    questionTimeBar_->setValue(0);
+    questionTimeBar_->setTextVisible(false);
+    questionTimeBar_->setGeometry(561, 10, 225, 20);
 }
 
 // The aligned controls follow the client area: the header on top, the title
@@ -327,15 +337,16 @@ void MainWindow::alignControls()
 {
     const int w = width();
     const int h = height();
-    Zast->setGeometry(0, 0, w, h);
-    Zast->lower();
-    GroupBoxA->setGeometry(0, 0, w, kHeaderHeight);
-    LAcad->setGeometry(0, LAcad->y(), w, LAcad->height());
-    PrName->setGeometry(0, PrName->y(), w, PrName->height());
-    GroupBoxZ->setGeometry(0, h - GroupBoxZ->height(), w, GroupBoxZ->height());
-    const int avtorH = LAvtor->sizeHint().height();
-    LAvtor->setGeometry(2, GroupBoxZ->height() - avtorH - 2, GroupBoxZ->width() - 4, avtorH);
-    GroupBox1->setGeometry(0, h - kStatusHeight, GroupBox1->width(), kStatusHeight);
+    titlePicture_->setGeometry(0, 0, w, h);
+    titlePicture_->lower();
+    headerPanel_->setGeometry(0, 0, w, kHeaderHeight);
+    centreLabel_->setGeometry(0, centreLabel_->y(), w, centreLabel_->height());
+    programNameLabel_->setGeometry(0, programNameLabel_->y(), w, programNameLabel_->height());
+    titlePanel_->setGeometry(0, h - titlePanel_->height(), w, titlePanel_->height());
+    const int avtorH = authorLabel_->sizeHint().height();
+    authorLabel_->setGeometry(2, titlePanel_->height() - avtorH - 2, titlePanel_->width() - 4,
+                              avtorH);
+    statusStrip_->setGeometry(0, h - kStatusHeight, statusStrip_->width(), kStatusHeight);
 }
 
 void MainWindow::placeOnScreen(const QRect& area)
@@ -357,37 +368,37 @@ void MainWindow::placeOnScreen(const QRect& area)
     fitTitlePanel();
 }
 
-// Design positions scaled to the width: the product first, then the
+// Layout positions scaled to the width: the product first, then the
 // truncated quotient.
 void MainWindow::scaleTo(int w)
 {
-    auto s = [w](int design) { return w * design / kDesignWidth; };
-    GroupBox1->resize(w, GroupBox1->height());
-    MDiscipline->setGeometry(s(8), MDiscipline->y(), s(380), MDiscipline->height());
-    LNameD->move(s(80), LNameD->y());
-    EditStName->setGeometry(s(32), EditStName->y(), s(345), EditStName->height());
-    LEnterName->move(s(72), LEnterName->y());
-    MTestName->setGeometry(s(400), MTestName->y(), s(380), MTestName->height());
-    LTestName->move(s(552), LTestName->y());
-    BeginTest->setGeometry(s(496), BeginTest->y(), s(225), BeginTest->height());
+    auto s = [w](int layout) { return w * layout / kLayoutWidth; };
+    statusStrip_->resize(w, statusStrip_->height());
+    subjectBox_->setGeometry(s(8), subjectBox_->y(), s(380), subjectBox_->height());
+    subjectCaption_->move(s(80), subjectCaption_->y());
+    studentNameBox_->setGeometry(s(32), studentNameBox_->y(), s(345), studentNameBox_->height());
+    enterNameCaption_->move(s(72), enterNameCaption_->y());
+    testNameBox_->setGeometry(s(400), testNameBox_->y(), s(380), testNameBox_->height());
+    testNameCaption_->move(s(552), testNameCaption_->y());
+    beginButton_->setGeometry(s(496), beginButton_->y(), s(225), beginButton_->height());
 }
 
 void MainWindow::applyNarrowScreen()
 {
     applyNarrowStrip();
-    setPointSize(MTestName, 8);
-    GroupBoxZ->resize(GroupBoxZ->width(), GroupBoxZ->height() - 40);
-    MTestName->resize(MTestName->width(), MTestName->height() - 20);
-    setPointSize(LNameD, 8);
-    setPointSize(MDiscipline, 8);
-    MDiscipline->resize(MDiscipline->width(), MDiscipline->height() - 20);
-    setPointSize(LEnterName, 8);
-    moveBy(EditStName, 0, -30);
-    moveBy(LEnterName, 0, -20);
-    setPointSize(LAvtor, 8);
-    setPointSize(LTestName, 8);
-    setPointSize(BeginTest, 14);
-    moveBy(BeginTest, 0, -30);
+    setPointSize(testNameBox_, 8);
+    titlePanel_->resize(titlePanel_->width(), titlePanel_->height() - 40);
+    testNameBox_->resize(testNameBox_->width(), testNameBox_->height() - 20);
+    setPointSize(subjectCaption_, 8);
+    setPointSize(subjectBox_, 8);
+    subjectBox_->resize(subjectBox_->width(), subjectBox_->height() - 20);
+    setPointSize(enterNameCaption_, 8);
+    moveBy(studentNameBox_, 0, -30);
+    moveBy(enterNameCaption_, 0, -20);
+    setPointSize(authorLabel_, 8);
+    setPointSize(testNameCaption_, 8);
+    setPointSize(beginButton_, 14);
+    moveBy(beginButton_, 0, -30);
     alignControls(); // the title panel stays on the bottom edge
 }
 
@@ -395,27 +406,28 @@ void MainWindow::applyNarrowScreen()
 // the values and the button moved left.
 void MainWindow::applyNarrowStrip()
 {
-    for (QLabel* l : {Label1, Label2, Label3, Label4, Label6, Label7, Label8}) {
+    for (QLabel* l : {questionCountCaption_, questionNumberCaption_, lastAnswerCaption_,
+                      scoreCaption_, questionTimeCaption_, testEndCaption_, minutesCaption_}) {
         setPointSize(l, 8);
     }
-    moveBy(GroupBox2, -64, 0);
-    moveBy(ProgressBar, -60, 0);
-    for (QLabel* l : {Label8, L_tend, Smarks}) {
+    moveBy(countersBox_, -64, 0);
+    moveBy(questionTimeBar_, -60, 0);
+    for (QLabel* l : {minutesCaption_, minutesLeftLabel_, scoreLabel_}) {
         moveBy(l, -100, 0);
     }
-    moveBy(Ready, -200, 25);
-    setPointSize(Ready, 8);
-    Ready->resize(Ready->width(), Ready->height() - 15);
+    moveBy(nextButton_, -200, 25);
+    setPointSize(nextButton_, 8);
+    nextButton_->resize(nextButton_->width(), nextButton_->height() - 15);
     narrowStrip_ = true;
 }
 
-// The design positions suit a window of about 950 pixels or more. On a
+// The layout positions suit a window of about 950 pixels or more. On a
 // narrower one a control that would stand partly off the window, covered by
 // another or too narrow for its caption is moved (or widened); all the others
 // keep the places the layout tables give them.
 void MainWindow::fitTitlePanel()
 {
-    const int panelW = GroupBoxZ->width();
+    const int panelW = titlePanel_->width();
     // A button or check box as wide as its caption needs, inside the panel.
     auto fit = [panelW](QWidget* w) {
         const int need = std::min(w->sizeHint().width(), panelW - 2 * kEdgeGap);
@@ -426,36 +438,37 @@ void MainWindow::fitTitlePanel()
             w->move(std::max(kEdgeGap, panelW - kEdgeGap - w->width()), w->y());
         }
     };
-    fit(BeginTest);
+    fit(beginButton_);
     // The check box keeps standing over the button, as wide and as far left.
-    CB_ExamTest->setGeometry(BeginTest->x(), CB_ExamTest->y(), BeginTest->width(),
-                             CB_ExamTest->height());
-    fit(CB_ExamTest);
+    examCheckBox_->setGeometry(beginButton_->x(), examCheckBox_->y(), beginButton_->width(),
+                               examCheckBox_->height());
+    fit(examCheckBox_);
     // The narrow layout lifts the button to the check box's row: the check
     // box goes just above it.
-    if (CB_ExamTest->geometry().intersects(BeginTest->geometry())) {
-        CB_ExamTest->move(CB_ExamTest->x(), BeginTest->y() - kGap - CB_ExamTest->height());
+    if (examCheckBox_->geometry().intersects(beginButton_->geometry())) {
+        examCheckBox_->move(examCheckBox_->x(), beginButton_->y() - kGap - examCheckBox_->height());
     }
 }
 
-// "Наст. питання" at its design left of 807 is off a window narrower than
+// "Наст. питання" at its layout left of 807 is off a window narrower than
 // about 950 pixels. It goes to the strip's right edge; what it would cover
 // there gives way: the time bar ends before it, the values follow their
 // captions. Where even that leaves no room, the strip takes its narrow-screen
 // layout (smaller captions) and is fitted again.
 void MainWindow::fitStatusStrip()
 {
-    const std::vector<QWidget*> parts = {Label4, Label6, Label7, Smarks,
-                                         L_tend, Label8, ProgressBar, Ready};
-    std::vector<QRect> design;
+    const std::vector<QWidget*> parts = {scoreCaption_,    questionTimeCaption_, testEndCaption_,
+                                         scoreLabel_,      minutesLeftLabel_,    minutesCaption_,
+                                         questionTimeBar_, nextButton_};
+    std::vector<QRect> layoutPlaces;
     for (QWidget* w : parts) {
-        design.push_back(w->geometry());
+        layoutPlaces.push_back(w->geometry());
     }
     if (settleStatusStrip() || narrowStrip_) {
         return;
     }
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        parts[i]->setGeometry(design[i]);
+        parts[i]->setGeometry(layoutPlaces[i]);
     }
     applyNarrowStrip();
     placeStatusStrip();
@@ -464,65 +477,71 @@ void MainWindow::fitStatusStrip()
 
 bool MainWindow::settleStatusStrip()
 {
-    const int right = GroupBox1->width() - kEdgeGap;
-    const std::vector<QWidget*> others = {Label1, Label2, Label3, GroupBox2, Label4, Label6,
-                                          Label7, Smarks, L_tend, Label8, ProgressBar};
+    const int right = statusStrip_->width() - kEdgeGap;
+    const std::vector<QWidget*> others = {questionCountCaption_, questionNumberCaption_,
+                                          lastAnswerCaption_,    countersBox_,
+                                          scoreCaption_,         questionTimeCaption_,
+                                          testEndCaption_,       scoreLabel_,
+                                          minutesLeftLabel_,     minutesCaption_,
+                                          questionTimeBar_};
     auto covered = [this](const QWidget* w) {
-        return w->geometry().intersects(Ready->geometry().adjusted(-kGap, 0, kGap, 0));
+        return w->geometry().intersects(nextButton_->geometry().adjusted(-kGap, 0, kGap, 0));
     };
     auto clear = [&] {
-        return rightOf(Ready) <= right && rightOf(ProgressBar) <= right &&
+        return rightOf(nextButton_) <= right && rightOf(questionTimeBar_) <= right &&
                std::none_of(others.begin(), others.end(), covered);
     };
     if (clear()) {
         return true;
     }
-    if (rightOf(Ready) > right) {
-        Ready->move(right - Ready->width(), Ready->y());
+    if (rightOf(nextButton_) > right) {
+        nextButton_->move(right - nextButton_->width(), nextButton_->y());
     }
     int barRight = right;
-    if (sharesRows(ProgressBar, Ready)) {
-        barRight = std::min(barRight, Ready->x() - kGap);
+    if (sharesRows(questionTimeBar_, nextButton_)) {
+        barRight = std::min(barRight, nextButton_->x() - kGap);
     }
-    if (rightOf(ProgressBar) > barRight) {
-        ProgressBar->resize(std::max(0, barRight - ProgressBar->x()), ProgressBar->height());
+    if (rightOf(questionTimeBar_) > barRight) {
+        questionTimeBar_->resize(std::max(0, barRight - questionTimeBar_->x()),
+                                 questionTimeBar_->height());
     }
-    if (covered(L_tend) || covered(Label8)) {
-        L_tend->move(rightOf(Label7) + 2 * kGap, L_tend->y());
-        Label8->move(rightOf(L_tend) + kGap, Label8->y());
+    if (covered(minutesLeftLabel_) || covered(minutesCaption_)) {
+        minutesLeftLabel_->move(rightOf(testEndCaption_) + 2 * kGap, minutesLeftLabel_->y());
+        minutesCaption_->move(rightOf(minutesLeftLabel_) + kGap, minutesCaption_->y());
     }
-    if (covered(Smarks)) {
-        Smarks->move(rightOf(Label4) + 2 * kGap, Smarks->y());
+    if (covered(scoreLabel_)) {
+        scoreLabel_->move(rightOf(scoreCaption_) + 2 * kGap, scoreLabel_->y());
     }
-    return clear() && ProgressBar->width() >= kMinBarWidth;
+    return clear() && questionTimeBar_->width() >= kMinBarWidth;
 }
 
 void MainWindow::placeStatusStrip()
 {
-    CB_ExamTest->setGeometry(BeginTest->x(), CB_ExamTest->y(), BeginTest->width(),
-                             CB_ExamTest->height());
-    const int right = GroupBox2->x() + GroupBox2->width() + 10;
-    for (QLabel* l : {Label4, Label6, Label7}) {
+    examCheckBox_->setGeometry(beginButton_->x(), examCheckBox_->y(), beginButton_->width(),
+                               examCheckBox_->height());
+    const int right = countersBox_->x() + countersBox_->width() + 10;
+    for (QLabel* l : {scoreCaption_, questionTimeCaption_, testEndCaption_}) {
         l->move(right, l->y());
     }
-    GroupBox3->setGeometry(GroupBox1->x(), GroupBox1->y() - GroupBox3->height(),
-                           GroupBox1->width(), GroupBox3->height());
-    Label5->move(5, 10);
-    Edit->setGeometry(Label5->x() + Label5->width() + 5, Label5->y(),
-                      GroupBox3->width() - Label5->width() - 20, Edit->sizeHint().height());
+    answerStrip_->setGeometry(statusStrip_->x(), statusStrip_->y() - answerStrip_->height(),
+                              statusStrip_->width(), answerStrip_->height());
+    answerCaption_->move(5, 10);
+    answerEdit_->setGeometry(answerCaption_->x() + answerCaption_->width() + 5, answerCaption_->y(),
+                             answerStrip_->width() - answerCaption_->width() - 20,
+                             answerEdit_->sizeHint().height());
 }
 
 void MainWindow::showTitlePage(const std::string& discName, const std::string& testName)
 {
-    Zast->setGeometry(0, 0, width(), height());
-    GroupBox1->hide();
-    GroupBoxZ->resize(width(), GroupBoxZ->height());
+    titlePicture_->setGeometry(0, 0, width(), height());
+    statusStrip_->hide();
+    titlePanel_->resize(width(), titlePanel_->height());
     alignControls();
-    MDiscipline->clear();
-    MTestName->clear();
-    MDiscipline->setPlainText(QString::fromStdString(fromCp1251(discName)));
-    MTestName->setPlainText(QString::fromStdString(fromCp1251(testName)));
-    for (QTextEdit* m : {MDiscipline, MTestName}) {
+    subjectBox_->clear();
+    testNameBox_->clear();
+    subjectBox_->setPlainText(QString::fromStdString(fromCp1251(discName)));
+    testNameBox_->setPlainText(QString::fromStdString(fromCp1251(testName)));
+    for (QTextEdit* m : {subjectBox_, testNameBox_}) {
         QTextCursor all(m->document());
         all.select(QTextCursor::Document);
         QTextBlockFormat centred;
@@ -533,52 +552,52 @@ void MainWindow::showTitlePage(const std::string& discName, const std::string& t
 
 void MainWindow::showQuestionScreen()
 {
-    Zast->hide();
-    GroupBoxZ->hide();
-    GroupBoxA->hide();
-    GroupBox1->show();
+    titlePicture_->hide();
+    titlePanel_->hide();
+    headerPanel_->hide();
+    statusStrip_->show();
     questionScreen_ = true;
     update();
 }
 
 void MainWindow::clearNameBox()
 {
-    EditStName->clear();
-    EditStName->clearEditText();
+    studentNameBox_->clear();
+    studentNameBox_->clearEditText();
 }
 
 void MainWindow::setWaitTimer(bool running)
 {
     if (running) {
-        TimerWaitServer->start();
+        serverWaitTimer_->start();
     } else {
-        TimerWaitServer->stop();
+        serverWaitTimer_->stop();
     }
 }
 
 void MainWindow::setQuestionTimer(bool running)
 {
     if (running) {
-        Timer->start();
+        questionTimer_->start();
     } else {
-        Timer->stop();
+        questionTimer_->stop();
     }
 }
 
 void MainWindow::showPicture(const QImage& picture, const QRect& where)
 {
-    ImageJPG->setPixmap(QPixmap::fromImage(picture));
-    ImageJPG->setGeometry(where);
-    ImageJPG->setEnabled(true);
-    ImageJPG->show();
-    ImageJPG->lower();
+    cornerImage_->setPixmap(QPixmap::fromImage(picture));
+    cornerImage_->setGeometry(where);
+    cornerImage_->setEnabled(true);
+    cornerImage_->show();
+    cornerImage_->lower();
 }
 
 void MainWindow::hidePicture()
 {
-    ImageJPG->setEnabled(false);
-    ImageJPG->hide();
-    ImageJPG->clear();
+    cornerImage_->setEnabled(false);
+    cornerImage_->hide();
+    cornerImage_->clear();
 }
 
 bool MainWindow::paintsScreen() const
@@ -619,75 +638,75 @@ void MainWindow::setHandCursor(bool hand)
 
 void MainWindow::setQuestionCount(int n)
 {
-    N_quest->setText(QString::number(n));
-    N_quest->adjustSize();
+    questionCountLabel_->setText(QString::number(n));
+    questionCountLabel_->adjustSize();
 }
 
 void MainWindow::setQuestionNumber(int n)
 {
-    I_quest->setText(QString::number(n));
-    I_quest->adjustSize();
+    questionNumberLabel_->setText(QString::number(n));
+    questionNumberLabel_->adjustSize();
 }
 
 void MainWindow::setAnswerColour(uint32_t colour)
 {
-    setTextColour(Answer, QPalette::Window, ScreenBitmap::toColor(colour));
+    setTextColour(answerShape_, QPalette::Window, ScreenBitmap::toColor(colour));
 }
 
 void MainWindow::setScoreText(const std::string& text)
 {
-    Smarks->setText(QString::fromStdString(fromCp1251(text)));
-    Smarks->adjustSize();
+    scoreLabel_->setText(QString::fromStdString(fromCp1251(text)));
+    scoreLabel_->adjustSize();
 }
 
 void MainWindow::setProgress(int value, int maximum)
 {
-    ProgressBar->setMaximum(maximum);
-    ProgressBar->setValue(std::clamp(value, ProgressBar->minimum(), maximum));
+    questionTimeBar_->setMaximum(maximum);
+    questionTimeBar_->setValue(std::clamp(value, questionTimeBar_->minimum(), maximum));
 }
 
 void MainWindow::setMinutesLeft(int minutes)
 {
-    L_tend->setText(QString::number(minutes));
-    L_tend->adjustSize();
+    minutesLeftLabel_->setText(QString::number(minutes));
+    minutesLeftLabel_->adjustSize();
 }
 
 void MainWindow::setAnswerBox(bool shown, bool focus)
 {
     if (!shown) {
-        GroupBox3->hide();
+        answerStrip_->hide();
         return;
     }
-    Edit->clear();
-    GroupBox3->show();
+    answerEdit_->clear();
+    answerStrip_->show();
     if (focus) {
-        Edit->setFocus();
+        answerEdit_->setFocus();
     }
 }
 
 void MainWindow::hideForResults()
 {
-    ProgressBar->setValue(0);
-    Timer->stop();
+    questionTimeBar_->setValue(0);
+    questionTimer_->stop();
     hide();
 }
 
 std::string MainWindow::studentName() const
 {
-    return toCp1251(EditStName->currentText().toStdString());
+    return toCp1251(studentNameBox_->currentText().toStdString());
 }
 
 bool MainWindow::examChecked() const
 {
-    return CB_ExamTest->isChecked();
+    return examCheckBox_->isChecked();
 }
 
 void MainWindow::setStudentNames(const std::vector<std::string>& names)
 {
     // Filling the list changes neither the choice nor what has been typed
     // (a first item would otherwise become the current text).
-    const int chosen = EditStName->currentIndex();
-    const QString typed = EditStName->currentText();
+    const int chosen = studentNameBox_->currentIndex();
+    const QString typed = studentNameBox_->currentText();
     QStringList items;
     items.reserve(qsizetype(names.size()));
     for (const std::string& name : names) {
@@ -696,30 +715,30 @@ void MainWindow::setStudentNames(const std::vector<std::string>& names)
     // A whole new model at once (the box deletes the one it owned): a big
     // table costs one pass, where adding the names one by one costs
     // seconds.
-    EditStName->setModel(new QStringListModel(items, EditStName));
-    EditStName->setCurrentIndex(chosen < EditStName->count() ? chosen : -1);
-    EditStName->setEditText(typed);
+    studentNameBox_->setModel(new QStringListModel(items, studentNameBox_));
+    studentNameBox_->setCurrentIndex(chosen < studentNameBox_->count() ? chosen : -1);
+    studentNameBox_->setEditText(typed);
 }
 
 void MainWindow::setTitleControlsEnabled(bool enabled)
 {
-    CB_ExamTest->setEnabled(enabled);
-    BeginTest->setEnabled(enabled);
+    examCheckBox_->setEnabled(enabled);
+    beginButton_->setEnabled(enabled);
 }
 
 void MainWindow::untickExamBox()
 {
-    CB_ExamTest->setChecked(false);
+    examCheckBox_->setChecked(false);
 }
 
 void MainWindow::showExamLinkUp()
 {
-    setTextColour(GroupBox1, QPalette::Window, kAqua);
+    setTextColour(statusStrip_, QPalette::Window, kAqua);
 }
 
 std::string MainWindow::answerText() const
 {
-    return toCp1251(Edit->text().toStdString());
+    return toCp1251(answerEdit_->text().toStdString());
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event)
@@ -747,8 +766,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
     // "Наст. питання" is the default button: Enter presses it wherever the
     // focus is (the answer box passes Enter on), while it is on the screen.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && Ready->isVisible() && Ready->isEnabled()) {
-        Ready->click();
+    if (enter && nextButton_->isVisible() && nextButton_->isEnabled()) {
+        nextButton_->click();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -25,8 +25,8 @@ class QuestionScreen;
 // The main window: the title page, the question screen's controls and the
 // status strip. A thin shell: it shows what it is told and reports clicks,
 // presses, moves, key presses and timer ticks through its signals; the test
-// session decides what they mean. Controls carry their design names as
-// object names.
+// session decides what they mean. Controls keep fixed object names (Form1,
+// BeginTest, EditStName, ...) by which the tests and tools find them.
 class MainWindow : public QWidget
 {
     Q_OBJECT
@@ -116,42 +116,42 @@ private:
     bool questionScreen_ = false;
     bool narrowStrip_ = false;
 
-    QLabel* Zast = nullptr;
-    QLabel* ImageJPG = nullptr;
-    QGroupBox* GroupBoxA = nullptr;
-    QLabel* LAcad = nullptr;
-    QLabel* PrName = nullptr;
-    QGroupBox* GroupBoxZ = nullptr;
-    QLabel* LNameD = nullptr;
-    QTextEdit* MDiscipline = nullptr;
-    QLabel* LTestName = nullptr;
-    QTextEdit* MTestName = nullptr;
-    QLabel* LEnterName = nullptr;
-    QComboBox* EditStName = nullptr;
-    QCheckBox* CB_ExamTest = nullptr;
-    QPushButton* BeginTest = nullptr;
-    QLabel* LAvtor = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLineEdit* Edit = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label8 = nullptr;
-    QLabel* Smarks = nullptr;
-    QLabel* L_tend = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QLabel* N_quest = nullptr;
-    QLabel* I_quest = nullptr;
-    QFrame* Answer = nullptr;
-    QPushButton* Ready = nullptr;
-    QProgressBar* ProgressBar = nullptr;
-    QTimer* Timer = nullptr;
-    QTimer* TimerWaitServer = nullptr;
+    QLabel* titlePicture_ = nullptr;
+    QLabel* cornerImage_ = nullptr;
+    QGroupBox* headerPanel_ = nullptr;
+    QLabel* centreLabel_ = nullptr;
+    QLabel* programNameLabel_ = nullptr;
+    QGroupBox* titlePanel_ = nullptr;
+    QLabel* subjectCaption_ = nullptr;
+    QTextEdit* subjectBox_ = nullptr;
+    QLabel* testNameCaption_ = nullptr;
+    QTextEdit* testNameBox_ = nullptr;
+    QLabel* enterNameCaption_ = nullptr;
+    QComboBox* studentNameBox_ = nullptr;
+    QCheckBox* examCheckBox_ = nullptr;
+    QPushButton* beginButton_ = nullptr;
+    QLabel* authorLabel_ = nullptr;
+    QGroupBox* answerStrip_ = nullptr;
+    QLabel* answerCaption_ = nullptr;
+    QLineEdit* answerEdit_ = nullptr;
+    QGroupBox* statusStrip_ = nullptr;
+    QLabel* questionCountCaption_ = nullptr;
+    QLabel* questionNumberCaption_ = nullptr;
+    QLabel* lastAnswerCaption_ = nullptr;
+    QLabel* scoreCaption_ = nullptr;
+    QLabel* questionTimeCaption_ = nullptr;
+    QLabel* testEndCaption_ = nullptr;
+    QLabel* minutesCaption_ = nullptr;
+    QLabel* scoreLabel_ = nullptr;
+    QLabel* minutesLeftLabel_ = nullptr;
+    QGroupBox* countersBox_ = nullptr;
+    QLabel* questionCountLabel_ = nullptr;
+    QLabel* questionNumberLabel_ = nullptr;
+    QFrame* answerShape_ = nullptr;
+    QPushButton* nextButton_ = nullptr;
+    QProgressBar* questionTimeBar_ = nullptr;
+    QTimer* questionTimer_ = nullptr;
+    QTimer* serverWaitTimer_ = nullptr;
 };
 
 } // namespace qd

@@ -108,48 +108,48 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent)
     auto* testCaption = word(QStringLiteral("Назва тесту:"));
     testCaption->setParent(this);
     testCaption->setGeometry(10, 6, kWidth - 20, 24);
-    TestName = memo(this, "TestName", QRect(10, 32, kWidth - 20, 56));
-    setColours(TestName, QPalette::Text, QColor(0, 0, 255));
+    testNameBox_ = memo(this, "TestName", QRect(10, 32, kWidth - 20, 56));
+    setColours(testNameBox_, QPalette::Text, QColor(0, 0, 255));
 
-    Smarks = value("Smarks");
-    Max_marks = value("Max_marks");
+    scoreLabel_ = value("Smarks");
+    maxScoreLabel_ = value("Max_marks");
     line(this, 96,
-         {word(QStringLiteral("Ви набрали ")), Smarks, word(QStringLiteral("балів з ")), Max_marks,
-          word(QStringLiteral("можливих,"))});
-    Percent = value("Percent");
-    Minute = value("Minute");
-    Second = value("Second");
+         {word(QStringLiteral("Ви набрали ")), scoreLabel_, word(QStringLiteral("балів з ")),
+          maxScoreLabel_, word(QStringLiteral("можливих,"))});
+    percentLabel_ = value("Percent");
+    minutesLabel_ = value("Minute");
+    secondsLabel_ = value("Second");
     line(this, 128,
-         {word(QStringLiteral("або")), Percent, word(QStringLiteral(" %    за ")), Minute,
-          word(QStringLiteral("хв")), Second, word(QStringLiteral("с"))});
-    Mark = value("Mark");
-    line(this, 160, {word(QStringLiteral("Оцінка:")), Mark});
+         {word(QStringLiteral("або")), percentLabel_, word(QStringLiteral(" %    за ")),
+          minutesLabel_, word(QStringLiteral("хв")), secondsLabel_, word(QStringLiteral("с"))});
+    gradeLabel_ = value("Mark");
+    line(this, 160, {word(QStringLiteral("Оцінка:")), gradeLabel_});
 
-    NotRight = word(QStringLiteral("Неправильні відповіді на питання:"));
-    NotRight->setObjectName(QStringLiteral("NotRight"));
-    NotRight->setParent(this);
-    NotRight->setGeometry(10, 212, kWidth - 20, 24);
-    NotRigtAns = memo(this, "NotRigtAns", QRect(10, 240, kWidth - 20, kHeight - 250));
-    setColours(NotRigtAns, QPalette::Text, QColor(255, 255, 0), QPalette::Base,
+    wrongCaption_ = word(QStringLiteral("Неправильні відповіді на питання:"));
+    wrongCaption_->setObjectName(QStringLiteral("NotRight"));
+    wrongCaption_->setParent(this);
+    wrongCaption_->setGeometry(10, 212, kWidth - 20, 24);
+    wrongListBox_ = memo(this, "NotRigtAns", QRect(10, 240, kWidth - 20, kHeight - 250));
+    setColours(wrongListBox_, QPalette::Text, QColor(255, 255, 0), QPalette::Base,
                QColor(64, 64, 64));
 }
 
 void ResultsWindow::showResults(const ResultsSummary& results)
 {
-    TestName->clear();
-    TestName->setPlainText(text(results.testName));
-    Smarks->setText(text(results.points));
-    Max_marks->setText(QString::number(results.maxScore));
-    Percent->setText(QString::number(results.percent));
-    Minute->setText(QString::number(results.minutes));
-    Second->setText(QString::number(results.seconds));
-    Mark->setText(text(results.grade));
+    testNameBox_->clear();
+    testNameBox_->setPlainText(text(results.testName));
+    scoreLabel_->setText(text(results.points));
+    maxScoreLabel_->setText(QString::number(results.maxScore));
+    percentLabel_->setText(QString::number(results.percent));
+    minutesLabel_->setText(QString::number(results.minutes));
+    secondsLabel_->setText(QString::number(results.seconds));
+    gradeLabel_->setText(text(results.grade));
     if (results.everyPointEarned) {
-        NotRight->hide();
-        NotRigtAns->hide();
+        wrongCaption_->hide();
+        wrongListBox_->hide();
         setFixedHeight(kShortHeight);
     } else {
-        NotRigtAns->setPlainText(text(results.wrongList));
+        wrongListBox_->setPlainText(text(results.wrongList));
         // On a low screen (640 x 480 under a title bar) the framed window
         // would reach below the screen: the wrong-answer list is shortened
         // (it scrolls) so that the whole frame fits.
@@ -158,7 +158,7 @@ void ResultsWindow::showResults(const ResultsSummary& results)
             const QMargins frame = windowFrameMargins(*this);
             const int room = screen->availableGeometry().height() - frame.top() - frame.bottom();
             const int height = std::clamp(room, kShortHeight + 60, kHeight);
-            NotRigtAns->resize(NotRigtAns->width(), height - 250);
+            wrongListBox_->resize(wrongListBox_->width(), height - 250);
             setFixedHeight(height);
         }
     }

@@ -30,15 +30,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QTextEdit* TestName = nullptr;
-    QLabel* Smarks = nullptr;
-    QLabel* Max_marks = nullptr;
-    QLabel* Percent = nullptr;
-    QLabel* Minute = nullptr;
-    QLabel* Second = nullptr;
-    QLabel* Mark = nullptr;
-    QLabel* NotRight = nullptr;
-    QTextEdit* NotRigtAns = nullptr;
+    QTextEdit* testNameBox_ = nullptr;
+    QLabel* scoreLabel_ = nullptr;
+    QLabel* maxScoreLabel_ = nullptr;
+    QLabel* percentLabel_ = nullptr;
+    QLabel* minutesLabel_ = nullptr;
+    QLabel* secondsLabel_ = nullptr;
+    QLabel* gradeLabel_ = nullptr;
+    QLabel* wrongCaption_ = nullptr;
+    QTextEdit* wrongListBox_ = nullptr;
 };
 
 } // namespace qd

@@ -81,8 +81,8 @@ std::filesystem::path homeDir()
     return std::filesystem::path("/");
 }
 
-// Creates `dir` (one level, like the platform's directory creation). A
-// failure shows when the file cannot be created in it.
+// Creates `dir`, one level only (a missing parent is not made). A failure
+// shows when the file cannot be created in it.
 void makeDir(const std::filesystem::path& dir)
 {
     (void)::mkdir(dir.c_str(), 0777);

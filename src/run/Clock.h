@@ -15,8 +15,8 @@ struct LocalTime
     int second = 0;
 };
 
-// The one way time reaches the engine: a millisecond tick count (wrapping
-// 32-bit, like the platform's) and local calendar time. The shell passes the
+// The one way time reaches the engine: a millisecond tick count (wrapping at
+// 32 bits) and local calendar time. The shell passes the
 // system clock, tests and the dry run a virtual one.
 class Clock
 {

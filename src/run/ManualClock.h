@@ -13,8 +13,8 @@ LocalTime localTimeOf(const QDateTime& t);
 
 // A clock that moves only when told to: the examiner's dry run plays a
 // session on it, and the tests drive the flow's time rules with it. The tick
-// count wraps like the platform's 32-bit one; the calendar time is the start
-// time plus the whole seconds that have passed.
+// count wraps at 32 bits as the system clock's does; the calendar time is
+// the start time plus the whole seconds that have passed.
 class ManualClock : public Clock
 {
 public:

@@ -103,10 +103,10 @@ struct Scaled
     bool narrowStrip;
 };
 
-class TForm1Scaling : public ::testing::TestWithParam<Scaled>
+class MainWindowScaling : public ::testing::TestWithParam<Scaled>
 {};
 
-TEST_P(TForm1Scaling, FollowsTheScalingAndNarrowScreenTables)
+TEST_P(MainWindowScaling, FollowsTheScalingAndNarrowScreenTables)
 {
     const int w = GetParam().w;
     const bool narrow = GetParam().narrow;
@@ -115,7 +115,7 @@ TEST_P(TForm1Scaling, FollowsTheScalingAndNarrowScreenTables)
     const int h = 480;
     qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, w, h));
-    auto s = [w](int design) { return w * design / 800; };
+    auto s = [w](int layout) { return w * layout / 800; };
 
     EXPECT_EQ(form.size(), QSize(w, h));
     EXPECT_EQ(bounds(form, "GroupBox1").width(), w);
@@ -178,7 +178,7 @@ TEST_P(TForm1Scaling, FollowsTheScalingAndNarrowScreenTables)
     EXPECT_EQ(points(form, "BeginTest") == 14, narrow);
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, TForm1Scaling,
+INSTANTIATE_TEST_SUITE_P(Widths, MainWindowScaling,
                          ::testing::Values(Scaled{640, true, true}, Scaled{649, true, true},
                                            Scaled{650, false, true}, Scaled{800, false, false},
                                            Scaled{1024, false, false}, Scaled{1280, false, false}),
@@ -197,10 +197,10 @@ bool captionFits(const QWidget* w)
 // lies wholly inside its panel (and so inside the window), covers none of
 // its neighbours and is wide enough for its caption; the status strip with
 // the widest values it shows in a run.
-class TForm1Layout : public ::testing::TestWithParam<QSize>
+class MainWindowLayout : public ::testing::TestWithParam<QSize>
 {};
 
-TEST_P(TForm1Layout, NoControlIsCutOrCovered)
+TEST_P(MainWindowLayout, NoControlIsCutOrCovered)
 {
     const QSize size = GetParam();
     qd::MainWindow form;
@@ -244,7 +244,7 @@ TEST_P(TForm1Layout, NoControlIsCutOrCovered)
 // Lab screens of 640 x 480, 800 x 600 and 1024 x 768, each without and with
 // a window manager's frame, 150 % scaling of 1024 and 1280 pixels, and the
 // narrow-screen threshold.
-INSTANTIATE_TEST_SUITE_P(Screens, TForm1Layout,
+INSTANTIATE_TEST_SUITE_P(Screens, MainWindowLayout,
                          ::testing::Values(QSize(640, 480), QSize(638, 457), QSize(649, 480),
                                            QSize(650, 480), QSize(683, 512), QSize(700, 500),
                                            QSize(760, 560), QSize(798, 577), QSize(800, 600),
