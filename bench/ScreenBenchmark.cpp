@@ -131,7 +131,7 @@ Screen& screen()
 }
 
 // What showing the question draws: the screen with its stem, then the
-// answer area with every option (display and display_ans).
+// answer area with every option (display and drawAnswerArea).
 void BM_Display50Options(benchmark::State& state)
 {
     Screen& s = screen();

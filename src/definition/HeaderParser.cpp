@@ -104,7 +104,7 @@ Status readSectionList(TestModel& m, std::string_view buf, int& p)
     const int behindColon = readItem(buf, p, m.sectionStarts[0]);
     int count = 0;
     if (behindColon >= 0) {
-        count = readnumbers(buf.substr(std::size_t(behindColon)), 4 * m.sectionCount,
+        count = readNumbers(buf.substr(std::size_t(behindColon)), 4 * m.sectionCount,
                             m.sectionCount, m.sectionStarts.data());
     }
     if (count != m.sectionCount || m.sectionStarts.front() != 1 ||

@@ -227,7 +227,7 @@ Status QuestionReader::options(Question& q, int n, std::string_view body)
         pos = gt + 1;
     }
     q.optionCount = int(q.options.size());
-    fillcoord(q, body.data(), int(body.size()), m.charWidth, m.lineHeight);
+    placeOptions(q, body.data(), int(body.size()), m.charWidth, m.lineHeight);
     return std::nullopt;
 }
 
@@ -316,7 +316,7 @@ int QuestionReader::searchForward(const std::string& key)
 // Types 2 and 3: the correct options (in order, for type 3).
 Status QuestionReader::choiceList(Question& q, int n, const Slashes& sl)
 {
-    const int count = readnumbers(O.substr(std::size_t(sl.open)), sl.close - sl.open, kMaxAnswers,
+    const int count = readNumbers(O.substr(std::size_t(sl.open)), sl.close - sl.open, kMaxAnswers,
                                   q.correctAnswers.data());
     if (count == -1) {
         return fault("Переполнение массива rans в вопросе %d!", n);
@@ -365,7 +365,7 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
         grp.label = O[std::size_t(colon) - 1];
         pO = colon + 1;
         const int count =
-            readnumbers(O.substr(std::size_t(pO)), end - pO, kMaxGroupNumbers, grp.numbers.data());
+            readNumbers(O.substr(std::size_t(pO)), end - pO, kMaxGroupNumbers, grp.numbers.data());
         if (count == -1) {
             return fault("Переполнение массива numbers в вопросе %d!", n);
         }

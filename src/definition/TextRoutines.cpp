@@ -102,7 +102,7 @@ int copyInt(std::string_view buf, int from, std::string_view key, int limit, int
     return p;
 }
 
-int readnumbers(std::string_view text, int span, int max, int32_t* out)
+int readNumbers(std::string_view text, int span, int max, int32_t* out)
 {
     std::fill(out, out + max, kNumberMarker);
     const std::size_t end = std::min(text.size(), std::size_t(std::max(span, 0)));

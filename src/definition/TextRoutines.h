@@ -41,7 +41,7 @@ int copyInt(std::string_view buf, int from, std::string_view key, int limit, int
 // the view). Returns the count, -1 when more than `max` numbers are given,
 // -2 when a number is missing. `out` has room for `max` entries.
 constexpr int32_t kNumberMarker = int32_t(0xEFEFEFEF);
-int readnumbers(std::string_view text, int span, int max, int32_t* out);
+int readNumbers(std::string_view text, int span, int max, int32_t* out);
 
 // True when the `count` values are pairwise different.
 bool allDifferent(const int32_t* values, int count);

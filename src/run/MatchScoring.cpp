@@ -76,7 +76,7 @@ Status scoreMatching(const TestModel& model, RunState& st, float& points)
             continue;
         }
         std::array<int32_t, kMaxGroupNumbers> nums{};
-        const int h = readnumbers(std::string_view(t).substr(std::size_t(f) + 1),
+        const int h = readNumbers(std::string_view(t).substr(std::size_t(f) + 1),
                                   groupSpan(t, std::size_t(f)), kMaxGroupNumbers, nums.data());
         if (h > grp.numberCount) {
             points -= float(h - grp.numberCount) * unit;
@@ -104,8 +104,8 @@ Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points)
     for (int r = 0; r < rows; ++r) {
         auto& row = st.matchingPicks[std::size_t(r)];
         row[0] = std::clamp(row[0], 0, kMaxAnswers);
-        if (Status f =
-                RestoreNumb(row.data() + 1, row[0], second.rowCount, second.displayOrder.data())) {
+        if (Status f = toFileNumbers(row.data() + 1, row[0], second.rowCount,
+                                     second.displayOrder.data())) {
             return f;
         }
         answered += row[0] != 0 ? 1 : 0;
@@ -205,7 +205,7 @@ Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& 
                 continue;
             }
             const Column& col = q.columns[std::size_t(c) + 1];
-            if (Status f = RestoreNumb(&v, 1, col.rowCount, col.displayOrder.data())) {
+            if (Status f = toFileNumbers(&v, 1, col.rowCount, col.displayOrder.data())) {
                 return f;
             }
             any = true;

@@ -20,7 +20,7 @@ Status scoreMatching(const TestModel& model, RunState& st, float& points);
 // shown rows of the second column). Appends " %c:" and "%d," per pick to
 // answerText for the report, in shown row order with file numbers; the text
 // stops growing, at a whole entry, before it would pass 127 bytes (a row's
-// label goes together with its first number). Fault of RestoreNumb for a
+// label goes together with its first number). Fault of toFileNumbers for a
 // pick outside the second column.
 Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points);
 

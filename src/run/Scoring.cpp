@@ -99,7 +99,7 @@ Status scoreChoice(const TestModel& model, RunState& st, float& points)
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     if (q.picture == PictureMode::PictureOnly) {
         st.pickCount =
-            readnumbers(st.answerText, int(st.answerText.size()), kMaxAnswers, st.picks.data());
+            readNumbers(st.answerText, int(st.answerText.size()), kMaxAnswers, st.picks.data());
         for (int i = 0; i < st.pickCount; ++i) {
             st.picks[std::size_t(i)] = minusOne(st.picks[std::size_t(i)]);
         }
@@ -124,7 +124,7 @@ Status scoreOrdering(const TestModel& model, RunState& st, float& points)
     int placed = 0;
     if (q.picture == PictureMode::PictureOnly) {
         placed =
-            readnumbers(st.answerText, int(st.answerText.size()), kMaxAnswers, st.ordering.data());
+            readNumbers(st.answerText, int(st.answerText.size()), kMaxAnswers, st.ordering.data());
     } else {
         const int optionCount = std::min(q.optionCount, kMaxAnswers);
         for (int j = 0; j < optionCount; ++j) {
@@ -170,7 +170,7 @@ Status scoreTypedText(const TestModel& model, RunState& st, float& points)
     return std::nullopt;
 }
 
-void skip_unasked(const TestModel& model, RunState& st)
+void skipUnasked(const TestModel& model, RunState& st)
 {
     for (int p = st.finishedCount; p < model.askCount; ++p) {
         st.addMaxScore(model.questions[std::size_t(st.askingOrder[std::size_t(p)])].mark);

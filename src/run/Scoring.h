@@ -63,6 +63,6 @@ Status scoreTypedText(const TestModel& model, RunState& st, float& points);
 // from position finishedCount to askCount - 1 adds its mark to maxScore and nothing
 // to score, gets no report line and no entry in wrongQuestions; they are counted in
 // st.unaskedCount and finishedCount becomes askCount.
-void skip_unasked(const TestModel& model, RunState& st);
+void skipUnasked(const TestModel& model, RunState& st);
 
 } // namespace qd

@@ -100,8 +100,8 @@ Status shuffleOptions(TestModel& model, TestRandom& random)
             if (f) {
                 return f;
             }
-            itermix_ans(q.optionCount, q.options.data(), perm.data(), model.charWidth,
-                        model.lineHeight);
+            rearrangeSlots(q.optionCount, q.options.data(), perm.data(), model.charWidth,
+                           model.lineHeight);
             std::copy(perm.begin(), perm.end(), q.displayOrder.begin());
             for (int j = 0; j < q.correctCount; ++j) {
                 int32_t& r = q.correctAnswers[std::size_t(j)];
@@ -113,8 +113,8 @@ Status shuffleOptions(TestModel& model, TestRandom& random)
                 if (f) {
                     return f;
                 }
-                itermix_ans(c.rowCount, c.cells.data(), perm.data(), model.charWidth,
-                            model.lineHeight);
+                rearrangeSlots(c.rowCount, c.cells.data(), perm.data(), model.charWidth,
+                               model.lineHeight);
                 c.displayOrder = perm;
             }
         }
@@ -122,7 +122,8 @@ Status shuffleOptions(TestModel& model, TestRandom& random)
     return std::nullopt;
 }
 
-void itermix_ans(int count, AnswerSlot* slots, const int32_t* perm, int charWidth, int lineHeight)
+void rearrangeSlots(int count, AnswerSlot* slots, const int32_t* perm, int charWidth,
+                    int lineHeight)
 {
     std::vector<AnswerSlot> ans_w(std::size_t(std::max(count, 0)));
     for (int i = 0; i < count; ++i) {
@@ -140,7 +141,7 @@ void itermix_ans(int count, AnswerSlot* slots, const int32_t* perm, int charWidt
     std::move(ans_w.begin(), ans_w.end(), slots);
 }
 
-Status RestoreNumb(int32_t* values, int count, int n, const int32_t* perm)
+Status toFileNumbers(int32_t* values, int count, int n, const int32_t* perm)
 {
     for (int i = 0; i < count; ++i) {
         const int32_t v = values[i];

@@ -43,12 +43,13 @@ Status shuffleOptions(TestModel& model, TestRandom& random);
 // the gaps in lines between one position's end and the next one's start
 // stay those of the file; the rectangles are computed again. Also used when
 // the student moves an option of an ordering question.
-void itermix_ans(int count, AnswerSlot* slots, const int32_t* perm, int charWidth, int lineHeight);
+void rearrangeSlots(int count, AnswerSlot* slots, const int32_t* perm, int charWidth,
+                    int lineHeight);
 
 // Rewrites `count` 0-based shown positions into 1-based file numbers through
 // the permutation `perm` of `n` entries: v becomes perm[v] + 1. Fault
 // "Не правильное обращение к функции RestoreNumb()!" for a position outside
 // 0..n-1 (values before it are already rewritten).
-Status RestoreNumb(int32_t* values, int count, int n, const int32_t* perm);
+Status toFileNumbers(int32_t* values, int count, int n, const int32_t* perm);
 
 } // namespace qd

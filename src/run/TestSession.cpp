@@ -188,7 +188,7 @@ void TestSession::display()
     const Question& q = current();
     m_rs.stemTop = m_view.displayQuestion(m_rs.currentQuestion);
     m_picPending = q.picture != PictureMode::None;
-    display_ans();
+    drawAnswerArea();
 }
 
 // The answer area of the current question. The stored rectangles become
@@ -196,7 +196,7 @@ void TestSession::display()
 // of the marker bar on an ordering question); the hit test uses them as they
 // are left. They must be fresh when this runs: once per question, and after
 // every move of an ordering question, which lays them out anew.
-void TestSession::display_ans()
+void TestSession::drawAnswerArea()
 {
     Question& q = current();
     int whiteTop = SessionView::kNoAnswerArea;
@@ -239,7 +239,7 @@ Status TestSession::OnTimer()
     m_view.setProgress(int(std::min<uint32_t>(q, 1000000u)), m_model.questionSeconds);
     if (q >= uint32_t(m_model.questionSeconds)) {
         m_view.beep();
-        if (Status s = next_q()) {
+        if (Status s = nextQuestion()) {
             return s;
         }
         if (m_phase != Phase::Question) {
@@ -253,7 +253,7 @@ Status TestSession::OnTimer()
     return std::nullopt;
 }
 
-Status TestSession::next_q()
+Status TestSession::nextQuestion()
 {
     m_view.setHandCursor(false);
     m_rs.cursorShape = kArrowCursor;
@@ -296,7 +296,7 @@ Status TestSession::next_q()
     // The test time is enforced here, when a question ends: the questions
     // left count with their marks and earn nothing.
     if (m_clock.ticks() - m_rs.testStartTick >= uint32_t(m_model.testMinutes) * 60000u) {
-        skip_unasked(m_model, m_rs);
+        skipUnasked(m_model, m_rs);
     }
     if (m_rs.finishedCount > m_model.askCount - 1) {
         return showResults();
@@ -506,13 +506,13 @@ void TestSession::OnMouseDown(int x, int y)
         drew = true;
         break;
     case QuestionType::Ordering:
-        drew = OnMouseDownTip3(row, marker);
+        drew = pressOrdering(row, marker);
         break;
     case QuestionType::Matching:
-        drew = OnMouseDownTip4(column, row);
+        drew = pressMatching(column, row);
         break;
     case QuestionType::MatchingColumns:
-        drew = OnMouseDownTip6(column, row);
+        drew = pressMatchingColumns(column, row);
         break;
     default:
         break;
@@ -522,7 +522,7 @@ void TestSession::OnMouseDown(int x, int y)
     }
 }
 
-bool TestSession::OnMouseDownTip3(int row, bool marker)
+bool TestSession::pressOrdering(int row, bool marker)
 {
     int16_t& selectedPosition = m_rs.selectedPosition;
     if (marker) {
@@ -548,10 +548,10 @@ bool TestSession::OnMouseDownTip3(int row, bool marker)
         }
         perm[std::size_t(selectedPosition)] = row;
         perm[std::size_t(row)] = selectedPosition;
-        itermix_ans(q.optionCount, q.options.data(), perm.data(), m_model.charWidth,
-                    m_model.lineHeight);
+        rearrangeSlots(q.optionCount, q.options.data(), perm.data(), m_model.charWidth,
+                       m_model.lineHeight);
         m_rs.placed[std::size_t(selectedPosition)] = true;
-        display_ans();
+        drawAnswerArea();
         selectedPosition = -1;
         return true;
     }
@@ -563,7 +563,7 @@ bool TestSession::OnMouseDownTip3(int row, bool marker)
     return true;
 }
 
-bool TestSession::OnMouseDownTip4(int column, int row)
+bool TestSession::pressMatching(int column, int row)
 {
     if (column == 0) {
         if (row == m_rs.activeRow) {
@@ -602,7 +602,7 @@ bool TestSession::OnMouseDownTip4(int column, int row)
     return true;
 }
 
-bool TestSession::OnMouseDownTip6(int column, int row)
+bool TestSession::pressMatchingColumns(int column, int row)
 {
     const int k = current().columnCount - 1;
     if (column == 0) {

@@ -53,8 +53,8 @@ public:
     // Tick of the 50 ms question timer.
     Status OnTimer();
     // "Наст. питання".
-    Status OnClickReady() { return next_q(); }
-    Status next_q();
+    Status OnClickReady() { return nextQuestion(); }
+    Status nextQuestion();
     // Close request of the main window.
     CloseReply OnCloseMain();
 
@@ -87,12 +87,12 @@ private:
 
     void showQuestion(bool first);
     void display();
-    void display_ans();
+    void drawAnswerArea();
     Status showResults();
 
-    bool OnMouseDownTip3(int row, bool marker);
-    bool OnMouseDownTip4(int column, int row);
-    bool OnMouseDownTip6(int column, int row);
+    bool pressOrdering(int row, bool marker);
+    bool pressMatching(int column, int row);
+    bool pressMatchingColumns(int column, int row);
     void drawCell(int col, int row, uint32_t colour);
     void drawMarker(int row, uint32_t colour);
 

@@ -4,7 +4,7 @@
 
 namespace qd {
 
-void fillcoord(Question& q, const char* block, int len, int charWidth, int lineHeight)
+void placeOptions(Question& q, const char* block, int len, int charWidth, int lineHeight)
 {
     const int optionCount =
         int(q.options.size()) < q.optionCount ? int(q.options.size()) : q.optionCount;

@@ -9,7 +9,7 @@ namespace qd {
 // behind its number mark, `len` the bytes up to (not including) the closing
 // "#". Only the brackets that the option parse paired count: a stray ">" in
 // the stem or a "<" inside an option shifts nothing.
-void fillcoord(Question& q, const char* block, int len, int charWidth, int lineHeight);
+void placeOptions(Question& q, const char* block, int len, int charWidth, int lineHeight);
 
 // Pixel rectangle of one option from its grid position; a multi-line option
 // is widened to its widest line (col2 may grow).

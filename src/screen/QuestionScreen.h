@@ -13,7 +13,7 @@
 namespace qd {
 
 // The drawing half of the session's view: composes the question screen in
-// screen_bmp (display, display_ans, a recoloured option, LoadGraphic's
+// screen_bmp (display, drawAnswerArea, a recoloured option, LoadGraphic's
 // placement, the picture capture). The window adds its widgets on top; the
 // examiner's dry run uses it headless.
 class QuestionScreen : public SessionView

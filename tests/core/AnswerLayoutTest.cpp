@@ -26,7 +26,7 @@ Question laidOut(const std::string& text, int charWidth = 8, int lineHeight = 16
         pos = gt + 1;
     }
     q.optionCount = int(q.options.size());
-    fillcoord(q, text.data(), int(text.size()), charWidth, lineHeight);
+    placeOptions(q, text.data(), int(text.size()), charWidth, lineHeight);
     return q;
 }
 

@@ -150,7 +150,7 @@ TEST(summarizeResults, QuestionsLeftByTheTimeLimitAreNotEarned)
     r.st.picks[0] = 0;
     ASSERT_FALSE(scoreQuestion(r.model, r.st, "", r.report));
     r.st.finishedCount = 1;
-    skip_unasked(r.model, r.st);
+    skipUnasked(r.model, r.st);
     const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
     EXPECT_EQ(s.grade, toCp1251("Незадовільно")); // graded, not "unfinished"
     EXPECT_EQ(s.maxScore, 3);

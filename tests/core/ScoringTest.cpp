@@ -217,7 +217,7 @@ TEST(Fsmarks, UnaskedQuestionsCountTheirMarksOnly)
     RunState st;
     st.askingOrder = {2, 0, 1};
     st.finishedCount = 1;
-    skip_unasked(m, st);
+    skipUnasked(m, st);
     EXPECT_EQ(st.maxScore, 5);
     EXPECT_EQ(st.unaskedCount, 2);
     EXPECT_EQ(st.finishedCount, 3);
@@ -252,7 +252,7 @@ TEST(Fsmarks, HugeMarksSaturateTheTotals)
         st.finishedCount = q + 1;
     }
     EXPECT_EQ(st.maxScore, INT32_MAX);
-    skip_unasked(m, st);
+    skipUnasked(m, st);
     EXPECT_EQ(st.maxScore, INT32_MAX);
     EXPECT_EQ(percentOf(st.score, st.maxScore), 200);
     // A total kept small by a negative mark cannot overflow the percentage.

@@ -181,7 +181,7 @@ TEST(ItermixAns, KeepsHeightsAndTheGapsOfTheFile)
     s[2].startRow = s[2].endRow = 6, s[2].startColumn = 1, s[2].endColumn = 3, s[2].text = "<c>";
     s[3].startRow = s[3].endRow = 7, s[3].startColumn = 1, s[3].endColumn = 3, s[3].text = "<d>";
     const int32_t perm[] = {2, 0, 3, 1};
-    itermix_ans(4, s, perm, 8, 16);
+    rearrangeSlots(4, s, perm, 8, 16);
     const struct
     {
         const char* text;
@@ -196,17 +196,17 @@ TEST(ItermixAns, KeepsHeightsAndTheGapsOfTheFile)
     }
 }
 
-TEST(RestoreNumb, MapsShownPositionsToFileNumbers)
+TEST(toFileNumbers, MapsShownPositionsToFileNumbers)
 {
     const int32_t perm[] = {2, 0, 1};
     int32_t v[] = {0, 2};
-    ASSERT_FALSE(RestoreNumb(v, 2, 3, perm));
+    ASSERT_FALSE(toFileNumbers(v, 2, 3, perm));
     EXPECT_EQ(v[0], 3);
     EXPECT_EQ(v[1], 2);
 
     for (int32_t bad : {-1, 3}) {
         int32_t w[] = {bad};
-        const Status f = RestoreNumb(w, 1, 3, perm);
+        const Status f = toFileNumbers(w, 1, 3, perm);
         ASSERT_TRUE(f);
         EXPECT_EQ(f->message, toCp1251("Не правильное обращение к функции RestoreNumb()!"));
     }

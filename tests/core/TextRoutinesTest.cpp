@@ -64,7 +64,7 @@ TEST(TextRoutines, ReadNumbers)
     };
     for (const Case& c : cases) {
         std::vector<int32_t> out(std::size_t(c.max));
-        EXPECT_EQ(readnumbers(c.text, c.span, c.max, out.data()), c.result) << c.text;
+        EXPECT_EQ(readNumbers(c.text, c.span, c.max, out.data()), c.result) << c.text;
         for (std::size_t i = 0; i < c.numbers.size(); ++i) {
             EXPECT_EQ(out[i], c.numbers[i]) << c.text;
         }
@@ -74,7 +74,7 @@ TEST(TextRoutines, ReadNumbers)
         fifty_one += std::to_string(i) + (i < 51 ? "," : "");
     }
     std::vector<int32_t> out(50);
-    EXPECT_EQ(readnumbers(fifty_one, int(fifty_one.size()), 50, out.data()), -1);
+    EXPECT_EQ(readNumbers(fifty_one, int(fifty_one.size()), 50, out.data()), -1);
 }
 
 TEST(TextRoutines, BlankRangesAndDistinctValues)

@@ -95,7 +95,7 @@ public:
             break;
         }
         case 5:
-            return scored([&] { return m_session.next_q(); });
+            return scored([&] { return m_session.nextQuestion(); });
         case 6: { // ticks of the 50 ms timer
             const int ticks = take(in) % 64 + 1;
             for (int i = 0; i < ticks && m_view.questionTimer; ++i) {
