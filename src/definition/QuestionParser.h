@@ -7,12 +7,13 @@
 
 namespace qd {
 
-// Builds the question records from the questions text (questionsText) and the answer
-// entries behind the header of the answers text (answersText): for every question
-// in turn its stem, options, layout, columns, correct answers and points.
-// Needs the header, lineHeight and charWidth. windowBottom (the window's top plus
-// its height) is where a type-5 question's answer area starts: off-screen.
-// Sets answersEnd behind the last entry. Returns the first fault.
+// Builds the question records from the questions text (questionsText) and the
+// answer entries behind the header of the answers text (answersText): for
+// every question in turn its stem, options, layout, columns, correct answers
+// and points. Needs the header, lineHeight and charWidth. windowBottom (the
+// window's top plus its height) is where a type-5 question's answer area
+// starts: off-screen. Sets answersEnd behind the last entry. Returns the
+// first fault.
 Status parseQuestions(TestModel& m, int windowBottom);
 
 // Puts the options of matching question q (number n, types 4 and 6) into

@@ -260,7 +260,7 @@ void ReportFile::writeQuestionLine(const TestModel& model, const RunState& st, f
     std::string answer;
     if (q.isChoice()) {
         // A typed list holds the numbers of the file already; a mouse pick
-        // is a shown position, mapped to the file through ord.
+        // is a shown position, mapped to the file through displayOrder.
         const bool typed = q.picture == PictureMode::PictureOnly;
         if (typed || st.picks[0] != -2) {
             for (int i = 0; i < std::min(st.pickCount, kMaxAnswers); ++i) {

@@ -50,12 +50,12 @@ public:
     Status createReport(TestModel& model, std::string_view studentName, const Clock& clock,
                         const std::filesystem::path& workDir);
 
-    // The line of a scored question: its number (currentQuestion + 1), its points and
-    // the answer column: for types 1 and 2 "%2d," per pick with the option's
-    // file number (mapped through ord; with graph 2 the typed numbers
-    // themselves), nothing when there is no pick; for the other types
-    // answerText. The line is written whole however long. Nothing without a
-    // report.
+    // The line of a scored question: its number (currentQuestion + 1), its
+    // points and the answer column: for types 1 and 2 "%2d," per pick with
+    // the option's file number (mapped through displayOrder; for a
+    // picture-only question the typed numbers themselves), nothing when there
+    // is no pick; for the other types answerText. The line is written whole
+    // however long. Nothing without a report.
     void writeQuestionLine(const TestModel& model, const RunState& st, float points);
 
     // The closing rows: points, percentage and time, grade (code page 1251);

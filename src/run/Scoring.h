@@ -37,32 +37,33 @@ void appendEntry(std::string& text, std::string_view entry, bool& full);
 Status scoreQuestion(const TestModel& model, RunState& st, std::string_view typed,
                      ReportFile& report, float* points = nullptr);
 
-// The rules by type. Each reads question st.currentQuestion and the response in `st`
-// (answerText already holds the typed text) and sets `points`, which may be
-// negative: surplus entries cost a unit each.
+// The rules by type. Each reads question st.currentQuestion and the response
+// in `st` (answerText already holds the typed text) and sets `points`, which
+// may be negative: surplus entries cost a unit each.
 
-// Types 1 and 2: unit = mark / correctCount; each pick that is a correct option
-// earns a unit. With graph 2 the picks are first read from answerText as
-// 1-based option numbers of the file (picks, pickCount rewritten; an
-// unreadable list leaves pickCount negative and earns nothing).
+// Types 1 and 2: unit = mark / correctCount; each pick that is a correct
+// option earns a unit. For a picture-only question the picks are first read
+// from answerText as 1-based option numbers of the file (picks, pickCount
+// rewritten; an unreadable list leaves pickCount negative and earns nothing).
 Status scoreChoice(const TestModel& model, RunState& st, float& points);
 
-// Type 3: each position holding the expected option earns mark / correctCount.
-// With graph 2 ordering is read from answerText; with the mouse the positions
-// the student filled are those marked in st.placed, the others count
-// as empty (0), and answerText is rebuilt for the report as "%d," per filled
-// position with the option's file number (0 for an empty one). answerText
-// holds at most 127 bytes: entries that do not fit are dropped whole.
+// Type 3: each position holding the expected option earns mark /
+// correctCount. For a picture-only question ordering is read from answerText;
+// with the mouse the positions the student filled are those marked in
+// st.placed, the others count as empty (0), and answerText is rebuilt for the
+// report as "%d," per filled position with the option's file number (0 for an
+// empty one). answerText holds at most 127 bytes: entries that do not fit are
+// dropped whole.
 Status scoreOrdering(const TestModel& model, RunState& st, float& points);
 
 // Type 5: answerText without blanks, lowered by the code page's rules, equal
 // byte for byte to expectedText earns the mark, anything else 0.
 Status scoreTypedText(const TestModel& model, RunState& st, float& points);
 
-// After the test time has run out when a question ended: every question
-// from position finishedCount to askCount - 1 adds its mark to maxScore and nothing
-// to score, gets no report line and no entry in wrongQuestions; they are counted in
-// st.unaskedCount and finishedCount becomes askCount.
+// After the test time has run out when a question ended: every question from
+// position finishedCount to askCount - 1 adds its mark to maxScore and
+// nothing to score, gets no report line and no entry in wrongQuestions; they
+// are counted in st.unaskedCount and finishedCount becomes askCount.
 void skipUnasked(const TestModel& model, RunState& st);
 
 } // namespace qd

@@ -21,21 +21,22 @@ namespace qd {
 Status drawSample(int32_t* arr, int n, int nv, TestRandom& random);
 
 // The record indexes of the questions of this run in asking order. Every
-// section contributes its share of askCount (rounded half up, at least one;
-// a shortfall is made up one question per section in index order), the
-// sections stand as blocks, in random order with randomSectionOrder, and inside a
-// block the questions are a random sample in random order with randomQuestionOrder,
-// else the section's first ones in file order. The result holds the sum of
-// the sections' draws, which may exceed askCount: the run asks only the first
-// askCount entries.
+// section contributes its share of askCount (rounded half up, at least one; a
+// shortfall is made up one question per section in index order), the sections
+// stand as blocks, in random order with randomSectionOrder, and inside a
+// block the questions are a random sample in random order with
+// randomQuestionOrder, else the section's first ones in file order. The
+// result holds the sum of the sections' draws, which may exceed askCount: the
+// run asks only the first askCount entries.
 Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int32_t>& askingOrder);
 
-// With randomOptionOrder: shuffles the options of every question in record order
-// (drawn or not). Types 1 to 3 get a new `ord`, their slots re-laid and
-// `correctAnswers` renumbered to shown positions (a value not found becomes 0); types 4
-// and 6 get a new `displayOrder` per column and their cells re-laid, their groups
-// stay in file numbering. Typed questions (type 5, graph 2) are skipped:
-// their typed numbers refer to the file's order. Without randomOptionOrder nothing.
+// With randomOptionOrder: shuffles the options of every question in record
+// order (drawn or not). Types 1 to 3 get a new `displayOrder`, their slots
+// re-laid and `correctAnswers` renumbered to shown positions (a value not
+// found becomes 0); types 4 and 6 get a new `displayOrder` per column and
+// their cells re-laid, their groups stay in file numbering. Typed questions
+// (type 5, PictureOnly) are skipped: their typed numbers refer to the file's
+// order. Without randomOptionOrder nothing.
 Status shuffleOptions(TestModel& model, TestRandom& random);
 
 // Reorders `count` slots so that position i shows the slot that stood at

@@ -47,12 +47,12 @@ public:
     // (indent, stemTop). Returns stemTop: 0, or the picture's height + 10.
     virtual void showQuestionScreen() = 0;
     virtual int displayQuestion(int q) = 0;
-    // Draws the answer area of q: white from whiteTop to the bottom (none when
-    // it is kNoAnswerArea: a picture-only question), then every option (for
-    // types 4 and 6 every cell of every column) at its rectangle in the
-    // red when placed[j] is set for its index j, else black, and for type 3 a blue marker bar one
-    // character wide left of each option. The session has already moved the
-    // rectangles to screen coordinates.
+    // Draws the answer area of q: white from whiteTop to the bottom (none
+    // when it is kNoAnswerArea: a picture-only question), then every option
+    // (for types 4 and 6 every cell of every column) at its rectangle in the
+    // red when placed[j] is set for its index j, else black, and for type 3 a
+    // blue marker bar one character wide left of each option. The session has
+    // already moved the rectangles to screen coordinates.
     static constexpr int kNoAnswerArea = -2147483647 - 1;
     virtual void drawAnswers(int q, int whiteTop, const bool* placed) = 0;
     virtual void drawOption(const AnswerSlot& slot, uint32_t colour) = 0;

@@ -349,7 +349,8 @@ TEST(SessionMouse, HitTestBoundsAndMarkerCell)
     }
 }
 
-// ---- Presses ------------------------------------------------------------------
+// ---- Presses
+// ------------------------------------------------------------------
 
 // Presses of one question: "p C R" on an option's text, "m C R" on its
 // marker cell; the response and everything drawn afterwards.
@@ -460,7 +461,8 @@ TEST(SessionMouse, OrderingMovesBeyondTheResponseCapacityDoNotOverrunIt)
     EXPECT_GE(rig.session->lastPoints(), 0.0f);
 }
 
-// ---- Hover -------------------------------------------------------------------
+// ---- Hover
+// -------------------------------------------------------------------
 
 TEST(SessionHover, OptionTurnsBlueUnderThePointerAndBlackAfter)
 {
@@ -524,7 +526,8 @@ TEST(SessionHover, QuestionChangeForgetsTheLastOptionAndTypedQuestionsIgnoreTheP
     EXPECT_FALSE(rig.view.hand);
 }
 
-// ---- The exam link's seam -------------------------------------------------------
+// ---- The exam link's seam
+// -------------------------------------------------------
 
 namespace {
 

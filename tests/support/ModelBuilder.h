@@ -30,7 +30,8 @@ inline qd::AnswerSlot slot(int row, int col1, const std::string& text)
     return s;
 }
 
-// Types 1 to 3: `optionCount` options on lines 2, 3, ...; correctAnswers in file numbers.
+// Types 1 to 3: `optionCount` options on lines 2, 3, ...; correctAnswers in
+// file numbers.
 inline qd::Question choice(qd::QuestionType type, int optionCount,
                            std::initializer_list<int> correctAnswers, int mark,
                            qd::PictureMode picture = qd::PictureMode::None)

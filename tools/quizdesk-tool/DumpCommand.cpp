@@ -18,10 +18,11 @@ namespace qdtool {
 
 namespace {
 
-// ===== The run's draws for --seed ===========================================
-// With --seed the random source is seeded with S where start-up would take
-// the clock, then drawQuestions and shuffleOptions run on the model; the result is
-// every entry of askingOrder that drawQuestions wrote.
+// ===== The run's draws for --seed
+// =========================================== With --seed the random source
+// is seeded with S where start-up would take the clock, then drawQuestions
+// and shuffleOptions run on the model; the result is every entry of
+// askingOrder that drawQuestions wrote.
 
 std::optional<QJsonArray> drawRun(qd::TestModel& model, uint32_t seed)
 {

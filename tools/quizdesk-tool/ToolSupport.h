@@ -2,8 +2,8 @@
 
 // What every subcommand of quizdesk-tool shares: exit codes, UTF-8 output,
 // command-line parsing with the usage rule, and loading a test the way the
-// program's start-up does (window size, charWidth) with its fault printed as the
-// program would show it.
+// program's start-up does (window size, charWidth) with its fault printed as
+// the program would show it.
 
 #include "definition/Fault.h"
 #include "definition/TestLoader.h"
