@@ -347,7 +347,7 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
     }
     ends.push_back(sl.close);
     const int G = int(ends.size());
-    if (q.picture != PictureMode::PictureOnly && G != q.columns[0].rowCount) {
+    if (q.picture != PictureMode::PictureOnly && G != q.columns[0].rowCount()) {
         return fault("В вопросе %d количество групп правильных ответов не равно количеству строк в первом "
                      "столбце!",
                      n);
@@ -377,7 +377,7 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
         if (q.picture == PictureMode::PictureOnly || grp.numberCount == 0) {
             continue;
         }
-        if (q.type == QuestionType::Matching && grp.numberCount > q.columns[1].rowCount) {
+        if (q.type == QuestionType::Matching && grp.numberCount > q.columns[1].rowCount()) {
             return fault("Кол-во правильных ответов > кол-ва строк 2-го столбца в вопросе %d!", n);
         }
         if (q.type == QuestionType::MatchingColumns && grp.numberCount != q.columnCount - 1) {
@@ -386,8 +386,8 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
         for (int k = 0; k < grp.numberCount; ++k) {
             const int32_t x = grp.numbers[std::size_t(k)];
             const bool ok = q.type == QuestionType::Matching
-                                ? x >= 1 && x <= q.columns[1].rowCount
-                                : x >= 0 && x <= q.columns[std::size_t(k) + 1].rowCount;
+                                ? x >= 1 && x <= q.columns[1].rowCount()
+                                : x >= 0 && x <= q.columns[std::size_t(k) + 1].rowCount();
             if (!ok) {
                 return fault("В вопросе %d номера правильных ответов для %d группы заданы не верно!", n, g);
             }
@@ -523,7 +523,6 @@ Status sortIntoColumns(Question& q, int n)
     for (int k = 0; k < c; ++k) {
         Column& col = q.columns[std::size_t(k)];
         const std::vector<int>& members = columns[std::size_t(k)];
-        col.rowCount = int16_t(members.size());
         col.cells.reserve(members.size());
         for (int i : members) {
             col.cells.push_back(q.options[std::size_t(i)]);

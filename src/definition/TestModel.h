@@ -49,9 +49,10 @@ struct AnswerSlot
 // its options in text order, and the display order of its cells.
 struct Column
 {
-    int16_t rowCount = 0;
-    std::vector<AnswerSlot> cells;     // rowCount entries
-    std::vector<int32_t> displayOrder; // rowCount entries; identity after loading
+    std::vector<AnswerSlot> cells;
+    std::vector<int32_t> displayOrder; // one per cell; identity after loading
+
+    int rowCount() const { return int(cells.size()); }
 };
 
 // A correct group of a matching question, one per row of the first column:

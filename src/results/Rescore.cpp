@@ -23,7 +23,7 @@ Fault doesNotFit(const ReportRow& row, std::string_view why)
 int groupOf(const Question& q, char label, const std::vector<bool>& taken)
 {
     const int rows =
-        q.columns.empty() ? 0 : std::min<int>(q.columns[0].rowCount, int(q.groups.size()));
+        q.columns.empty() ? 0 : std::min<int>(q.columns[0].rowCount(), int(q.groups.size()));
     for (int g = 0; g < rows; ++g) {
         if (!taken[std::size_t(g)] && q.groups[std::size_t(g)].label == label &&
             q.groups[std::size_t(g)].numberCount != 0) {
@@ -101,7 +101,7 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
         if (!rows || q.columns.size() < 2) {
             return doesNotFit(row, "the answer is not a matching of the columns");
         }
-        const int firstRows = q.columns[0].rowCount;
+        const int firstRows = q.columns[0].rowCount();
         const int k = q.columnCount - 1;
         std::vector<bool> taken(std::size_t(std::max(firstRows, 0)), false);
         if (q.type == QuestionType::Matching) {
@@ -118,13 +118,13 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
             }
             taken[std::size_t(g)] = true;
             if (q.type == QuestionType::Matching) {
-                if (m.numbers.size() > std::size_t(q.columns[1].rowCount)) {
+                if (m.numbers.size() > std::size_t(q.columns[1].rowCount())) {
                     return doesNotFit(row, "more matches than the second column has cells");
                 }
                 auto& rec = st.matchingPicks[std::size_t(g)];
                 rec[0] = int32_t(m.numbers.size());
                 for (std::size_t i = 0; i < m.numbers.size(); ++i) {
-                    if (m.numbers[i] < 1 || m.numbers[i] > q.columns[1].rowCount) {
+                    if (m.numbers[i] < 1 || m.numbers[i] > q.columns[1].rowCount()) {
                         return doesNotFit(row, "a cell number outside the second column");
                     }
                     rec[i + 1] = m.numbers[i] - 1;
@@ -135,7 +135,7 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
                 }
                 for (int c = 0; c < k; ++c) {
                     const int32_t v = m.numbers[std::size_t(c)];
-                    if (v < 0 || v > q.columns[std::size_t(c) + 1].rowCount) {
+                    if (v < 0 || v > q.columns[std::size_t(c) + 1].rowCount()) {
                         return doesNotFit(row, "a cell number outside its column");
                     }
                     st.columnPicks[std::size_t(g)][std::size_t(c)] = v - 1; // 0: none, -1

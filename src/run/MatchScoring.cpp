@@ -99,18 +99,18 @@ Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points)
     }
     const Column& first = q.columns[0];
     const Column& second = q.columns[1];
-    const int rows = std::min<int>(first.rowCount, int(st.matchingPicks.size()));
+    const int rows = std::min<int>(first.rowCount(), int(st.matchingPicks.size()));
     int answered = 0;
     for (int r = 0; r < rows; ++r) {
         auto& row = st.matchingPicks[std::size_t(r)];
         row[0] = std::clamp(row[0], 0, kMaxAnswers);
-        if (Status f = toFileNumbers(row.data() + 1, row[0], second.rowCount,
+        if (Status f = toFileNumbers(row.data() + 1, row[0], second.rowCount(),
                                      second.displayOrder.data())) {
             return f;
         }
         answered += row[0] != 0 ? 1 : 0;
     }
-    const int groups = groupsWithNumbers(q, first.rowCount);
+    const int groups = groupsWithNumbers(q, first.rowCount());
     if (groups == 0) {
         return std::nullopt;
     }
@@ -193,7 +193,7 @@ Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& 
         return std::nullopt;
     }
     const Column& first = q.columns[0];
-    const int rows = std::min<int>(first.rowCount, kMaxAnswers);
+    const int rows = std::min<int>(first.rowCount(), kMaxAnswers);
     int answered = 0;
     for (int r = 0; r < rows; ++r) {
         auto& row = st.columnPicks[std::size_t(r)];
@@ -205,14 +205,14 @@ Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& 
                 continue;
             }
             const Column& col = q.columns[std::size_t(c) + 1];
-            if (Status f = toFileNumbers(&v, 1, col.rowCount, col.displayOrder.data())) {
+            if (Status f = toFileNumbers(&v, 1, col.rowCount(), col.displayOrder.data())) {
                 return f;
             }
             any = true;
         }
         answered += any ? 1 : 0;
     }
-    const int groups = groupsWithNumbers(q, first.rowCount);
+    const int groups = groupsWithNumbers(q, first.rowCount());
     if (groups == 0) {
         return std::nullopt;
     }

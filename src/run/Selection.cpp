@@ -109,11 +109,11 @@ Status shuffleOptions(TestModel& model, TestRandom& random)
             }
         } else if (q.isMatching()) {
             for (Column& c : q.columns) {
-                const std::vector<int32_t> perm = shuffled(c.rowCount, random, f);
+                const std::vector<int32_t> perm = shuffled(c.rowCount(), random, f);
                 if (f) {
                     return f;
                 }
-                rearrangeSlots(c.rowCount, c.cells.data(), perm.data(), model.charWidth,
+                rearrangeSlots(c.rowCount(), c.cells.data(), perm.data(), model.charWidth,
                                model.lineHeight);
                 c.displayOrder = perm;
             }

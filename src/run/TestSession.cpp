@@ -154,7 +154,7 @@ void TestSession::showQuestion(bool first)
     case QuestionType::Matching: {
         m_rs.pickCount = 0;
         m_rs.activeRow = -1;
-        const std::size_t rows = q.columns.empty() ? 0 : std::size_t(q.columns[0].rowCount);
+        const std::size_t rows = q.columns.empty() ? 0 : std::size_t(q.columns[0].rowCount());
         m_rs.matchingPicks.assign(rows, {});
         break;
     }
@@ -378,7 +378,7 @@ int TestSession::hitTest(int x, int y, int& column, bool& marker) const
     } else if (q.isMatching()) {
         for (int c = 0; c < q.columnCount && c < int(q.columns.size()); ++c) {
             const Column& col = q.columns[std::size_t(c)];
-            for (int j = 0; j < col.rowCount && j < int(col.cells.size()); ++j) {
+            for (int j = 0; j < col.rowCount() && j < int(col.cells.size()); ++j) {
                 const AnswerSlot& s = col.cells[std::size_t(j)];
                 if (hit(s)) {
                     column = c;

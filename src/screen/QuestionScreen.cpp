@@ -74,7 +74,7 @@ void QuestionScreen::drawAnswers(int q, int whiteTop, const bool* placed)
     case QuestionType::Matching:
     case QuestionType::MatchingColumns:
         for (const Column& column : question.columns) {
-            const int n = std::min({int(column.rowCount), int(column.cells.size()), kMaxAnswers});
+            const int n = std::min({int(column.rowCount()), int(column.cells.size()), kMaxAnswers});
             for (int j = 0; j < n; ++j) {
                 const AnswerSlot& slot = column.cells[std::size_t(j)];
                 bitmap_.drawText(slot.text, placed[j] ? colour::red : colour::black, slot.left,

@@ -22,7 +22,7 @@ Result matchingPicks(const Question& q, const std::vector<std::vector<int>>& row
 {
     const TestModel m = modelOf({q});
     RunState st;
-    st.matchingPicks.assign(std::size_t(q.columns[0].rowCount), {});
+    st.matchingPicks.assign(std::size_t(q.columns[0].rowCount()), {});
     for (std::size_t r = 0; r < rows.size(); ++r) {
         st.matchingPicks[r][0] = int32_t(rows[r].size());
         std::copy(rows[r].begin(), rows[r].end(), st.matchingPicks[r].begin() + 1);

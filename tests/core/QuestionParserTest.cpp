@@ -172,7 +172,7 @@ TEST(QuestionParser, ColumnsByPosition)
         ASSERT_EQ(q.columnCount, int(c.columns.size())) << c.what;
         for (std::size_t k = 0; k < c.columns.size(); ++k) {
             EXPECT_EQ(cellTexts(q.columns[k]), c.columns[k]) << c.what << " column " << k;
-            EXPECT_EQ(q.columns[k].rowCount, int(c.columns[k].size())) << c.what;
+            EXPECT_EQ(q.columns[k].rowCount(), int(c.columns[k].size())) << c.what;
             std::vector<int32_t> identity(c.columns[k].size());
             std::iota(identity.begin(), identity.end(), 0);
             EXPECT_EQ(q.columns[k].displayOrder, identity) << c.what;

@@ -65,7 +65,6 @@ inline qd::Question matching(qd::QuestionType type, std::vector<int> rows, int m
     int most = 0;
     for (std::size_t c = 0; c < rows.size(); ++c) {
         most = std::max(most, rows[c]);
-        q.columns[c].rowCount = int16_t(rows[c]);
         q.columns[c].displayOrder.resize(std::size_t(rows[c]));
         std::iota(q.columns[c].displayOrder.begin(), q.columns[c].displayOrder.end(), 0);
     }

@@ -35,10 +35,10 @@ const char* brokenInvariant(const qd::Question& q)
         }
         int cells = 0;
         for (const qd::Column& c : q.columns) {
-            if (c.rowCount < 1 || c.cells.size() != std::size_t(c.rowCount) || c.displayOrder.size() != std::size_t(c.rowCount)) {
+            if (c.rowCount() < 1 || c.cells.size() != std::size_t(c.rowCount()) || c.displayOrder.size() != std::size_t(c.rowCount())) {
                 return "nrow without its cells";
             }
-            cells += c.rowCount;
+            cells += c.rowCount();
         }
         if (cells != q.optionCount) {
             return "columns do not hold every option once";
@@ -54,7 +54,7 @@ const char* brokenInvariant(const qd::Question& q)
                 return "group count out of range";
             }
         }
-        if (columns && q.correctCount != q.columns[0].rowCount) {
+        if (columns && q.correctCount != q.columns[0].rowCount()) {
             return "groups and first-column rows differ";
         }
     }

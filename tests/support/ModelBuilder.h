@@ -78,7 +78,6 @@ inline qd::Question columns(qd::QuestionType type, std::initializer_list<int> nr
     int c = 0;
     for (int n : nrows) {
         qd::Column col;
-        col.rowCount = int16_t(n);
         for (int r = 0; r < n; ++r) {
             col.cells.push_back(slot(2 + r, 1 + 12 * c, std::string(1, char('a' + c)) + std::to_string(r + 1)));
             q.options.push_back(col.cells.back());

@@ -196,7 +196,7 @@ private:
         const qd::AnswerSlot* slot = nullptr;
         if (q.isMatching()) {
             if (col < q.columnCount && col < int(q.columns.size()) &&
-                row < q.columns[std::size_t(col)].rowCount) {
+                row < q.columns[std::size_t(col)].rowCount()) {
                 slot = &q.columns[std::size_t(col)].cells[std::size_t(row)];
             }
         } else if (col == 0 && row < q.optionCount && row < int(q.options.size())) {

@@ -64,9 +64,9 @@ QJsonObject question(const qd::Question& q)
         for (std::size_t c = 0; c < std::min(used(q.columnCount), q.columns.size()); ++c) {
             const qd::Column& col = q.columns[c];
             columns.append(QJsonObject{
-                {"nrow", col.rowCount},
-                {"cord", ints(col.displayOrder, used(col.rowCount))},
-                {"cell", slotArray(col.cells, used(col.rowCount))},
+                {"nrow", col.rowCount()},
+                {"cord", ints(col.displayOrder, used(col.rowCount()))},
+                {"cell", slotArray(col.cells, used(col.rowCount()))},
             });
         }
     }
