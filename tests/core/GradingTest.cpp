@@ -68,7 +68,7 @@ struct Finished
 
 } // namespace
 
-TEST(summarizeResults, TimeAndSortedWrongList)
+TEST(SummarizeResults, TimeAndSortedWrongList)
 {
     Finished r;
     r.model = modelOf(std::vector<Question>(12, choice(QuestionType::SingleChoice, 2, {1}, 1)));
@@ -89,7 +89,7 @@ TEST(summarizeResults, TimeAndSortedWrongList)
     EXPECT_EQ(s.wrongList, "  3,   7,  12, ");
 }
 
-TEST(summarizeResults, UnfinishedTest)
+TEST(SummarizeResults, UnfinishedTest)
 {
     Finished r;
     r.model = modelOf(std::vector<Question>(10, choice(QuestionType::SingleChoice, 2, {1}, 1)));
@@ -110,7 +110,7 @@ TEST(summarizeResults, UnfinishedTest)
     EXPECT_EQ(z.grade, toCp1251("Тест не завершено!"));
 }
 
-TEST(summarizeResults, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
+TEST(SummarizeResults, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
 {
     // Twelve correct options worth 1/12 each: each question's float sum is
     // 0.99999988, yet it is fully right, and so is the whole test.
@@ -140,7 +140,7 @@ TEST(summarizeResults, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
     EXPECT_EQ(s.percent, 100);
 }
 
-TEST(summarizeResults, QuestionsLeftByTheTimeLimitAreNotEarned)
+TEST(SummarizeResults, QuestionsLeftByTheTimeLimitAreNotEarned)
 {
     Finished r;
     r.model = modelOf(std::vector<Question>(3, choice(QuestionType::SingleChoice, 2, {1}, 1)));

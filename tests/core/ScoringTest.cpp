@@ -58,7 +58,7 @@ void placed(RunState& st, std::initializer_list<int> order)
 
 } // namespace
 
-TEST(Fsmarks, ChoiceByMouse)
+TEST(ScoreQuestion, ChoiceByMouse)
 {
     struct Case
     {
@@ -92,7 +92,7 @@ TEST(Fsmarks, ChoiceByMouse)
     }
 }
 
-TEST(Fsmarks, ChoiceByTypedNumbers)
+TEST(ScoreQuestion, ChoiceByTypedNumbers)
 {
     const Question q = choice(QuestionType::MultipleChoice, 0, {1, 3}, 4, PictureMode::PictureOnly);
     const struct
@@ -110,7 +110,7 @@ TEST(Fsmarks, ChoiceByTypedNumbers)
     EXPECT_LT(scoreOne(q, [](RunState&) {}, "1,x").st.pickCount, 0);
 }
 
-TEST(Fsmarks, ThreeThirdsAreFullyRight)
+TEST(ScoreQuestion, ThreeThirdsAreFullyRight)
 {
     const Scored s = scoreOne(choice(QuestionType::MultipleChoice, 5, {1, 2, 4}, 1), [](RunState& st) { picks(st, {0, 1, 3}); });
     EXPECT_NEAR(s.points, 1.0f, 0.001);
@@ -118,7 +118,7 @@ TEST(Fsmarks, ThreeThirdsAreFullyRight)
     EXPECT_TRUE(s.st.wrongQuestions.empty());
 }
 
-TEST(Fsmarks, Ordering)
+TEST(ScoreQuestion, Ordering)
 {
     const Question q = choice(QuestionType::Ordering, 4, {2, 1, 4, 3}, 4);
     Scored s = scoreOne(q, [](RunState& st) { placed(st, {2, 1, 3, 4}); });
@@ -145,7 +145,7 @@ TEST(Fsmarks, Ordering)
     EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "2,1,4,3,5").points, 3);
 }
 
-TEST(Fsmarks, OrderingReportTextKeepsWholeEntriesWithinItsCapacity)
+TEST(ScoreQuestion, OrderingReportTextKeepsWholeEntriesWithinItsCapacity)
 {
     // 50 options all moved: "1," .. "50," would take 141 bytes.
     const Question q = choice(QuestionType::Ordering, 50, {1, 2}, 2);
@@ -164,7 +164,7 @@ TEST(Fsmarks, OrderingReportTextKeepsWholeEntriesWithinItsCapacity)
     EXPECT_FLOAT_EQ(s.points, 0);
 }
 
-TEST(Fsmarks, TypedText)
+TEST(ScoreQuestion, TypedText)
 {
     const Question q = qdtest::text(toCp1251("водород"), 3);
     EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "Водо род").points, 3);
@@ -174,7 +174,7 @@ TEST(Fsmarks, TypedText)
     EXPECT_EQ(scoreOne(q, [](RunState&) {}, "Водо род").st.answerText, toCp1251("Водо род"));
 }
 
-TEST(Fsmarks, NegativePointsAreRecordedAsZeroAndMarkZeroIsAlwaysRight)
+TEST(ScoreQuestion, NegativePointsAreRecordedAsZeroAndMarkZeroIsAlwaysRight)
 {
     // Three picks for one correct option: -2 + 0.
     Scored s = scoreOne(choice(QuestionType::MultipleChoice, 4, {1}, 1), [](RunState& st) { picks(st, {1, 2, 3}); });
@@ -187,7 +187,7 @@ TEST(Fsmarks, NegativePointsAreRecordedAsZeroAndMarkZeroIsAlwaysRight)
     EXPECT_TRUE(s.st.wrongQuestions.empty());
 }
 
-TEST(Fsmarks, Faults)
+TEST(ScoreQuestion, Faults)
 {
     TestModel m = modelOf({qdtest::text("a", 1)});
     RunState st;
@@ -211,7 +211,7 @@ TEST(Fsmarks, Faults)
     EXPECT_EQ(t->message, toCp1251("Тип вопроса 1 задан не верно!"));
 }
 
-TEST(Fsmarks, UnaskedQuestionsCountTheirMarksOnly)
+TEST(ScoreQuestion, UnaskedQuestionsCountTheirMarksOnly)
 {
     TestModel m = modelOf({choice(QuestionType::SingleChoice, 2, {1}, 2), choice(QuestionType::SingleChoice, 2, {1}, 3), choice(QuestionType::SingleChoice, 2, {1}, 4)});
     RunState st;
@@ -236,7 +236,7 @@ TEST(RunStatePicks, StopAppendingWhenFull)
     EXPECT_EQ(st.picks[kMaxAnswers - 1], kMaxAnswers - 1);
 }
 
-TEST(Fsmarks, HugeMarksSaturateTheTotals)
+TEST(ScoreQuestion, HugeMarksSaturateTheTotals)
 {
     // Marks up to 2^31 - 1 load; the totals must not overflow.
     const int32_t big = INT32_MAX;
@@ -259,7 +259,7 @@ TEST(Fsmarks, HugeMarksSaturateTheTotals)
     EXPECT_EQ(percentOf(1e13f, 1), INT32_MAX);
 }
 
-TEST(Fsmarks, PointsNeverExceedTheMark)
+TEST(ScoreQuestion, PointsNeverExceedTheMark)
 {
     // Type 2 with a negative mark: the surplus pick's penalty (-unit) would
     // be a bonus. The points stay 0 and the question is not right.

@@ -39,7 +39,7 @@ TestModel sectioned(int total, std::vector<int32_t> sectionStarts, int ask, int 
 
 } // namespace
 
-TEST(Intermix, SeedOneGivesTheKnownPermutation)
+TEST(DrawSample, SeedOneGivesTheKnownPermutation)
 {
     TestRandom r;
     r.seed(1);
@@ -49,7 +49,7 @@ TEST(Intermix, SeedOneGivesTheKnownPermutation)
     EXPECT_EQ(r.state(), stateAfter(1, 5));
 }
 
-TEST(Intermix, PartialSampleLeavesTheTailAsItWas)
+TEST(DrawSample, PartialSampleLeavesTheTailAsItWas)
 {
     // Seed 19 draws rnd(4) = 2, then rnd(3) = 0.
     TestRandom r;
@@ -60,7 +60,7 @@ TEST(Intermix, PartialSampleLeavesTheTailAsItWas)
     EXPECT_EQ(r.state(), stateAfter(19, 2));
 }
 
-TEST(Intermix, NothingAskedDrawsNothingAndTooManyIsAFault)
+TEST(DrawSample, NothingAskedDrawsNothingAndTooManyIsAFault)
 {
     TestRandom r;
     r.seed(3);
@@ -74,7 +74,7 @@ TEST(Intermix, NothingAskedDrawsNothingAndTooManyIsAFault)
     EXPECT_EQ(f->message, "nv > n in intermix()!\n");
 }
 
-TEST(RandomQ, SectionSharesWithoutRandomness)
+TEST(DrawQuestions, SectionSharesWithoutRandomness)
 {
     struct Case
     {
@@ -102,7 +102,7 @@ TEST(RandomQ, SectionSharesWithoutRandomness)
     }
 }
 
-TEST(RandomQ, DrawsSectionsFirstThenEachBlock)
+TEST(DrawQuestions, DrawsSectionsFirstThenEachBlock)
 {
     // Sections 1..3 and 4..5, all asked: seed 1 puts the second section
     // first; each block is then a permutation of its section.
@@ -120,7 +120,7 @@ TEST(RandomQ, DrawsSectionsFirstThenEachBlock)
     EXPECT_EQ(r.state(), stateAfter(7, 3 + 6));
 }
 
-TEST(RandomAns, RenumbersTheCorrectOptionToItsShownPosition)
+TEST(ShuffleOptions, RenumbersTheCorrectOptionToItsShownPosition)
 {
     // Seed 19 shuffles four options to 2, 0, 3, 1: the third option (the
     // correct one) is shown first.
@@ -142,7 +142,7 @@ TEST(RandomAns, RenumbersTheCorrectOptionToItsShownPosition)
     EXPECT_EQ(r.state(), stateAfter(19, 4));
 }
 
-TEST(RandomAns, ShufflesEveryColumnAndKeepsTheGroups)
+TEST(ShuffleOptions, ShufflesEveryColumnAndKeepsTheGroups)
 {
     TestModel m = modelOf({columns(QuestionType::Matching, {3, 4}, {{'A', {1, 3}}, {'B', {2}}, {'C', {4}}}, 3)});
     m.randomOptionOrder = 1;
@@ -172,7 +172,7 @@ TEST(RandomAns, ShufflesEveryColumnAndKeepsTheGroups)
     EXPECT_EQ(r.state(), stateAfter(11, 0));
 }
 
-TEST(ItermixAns, KeepsHeightsAndTheGapsOfTheFile)
+TEST(RearrangeSlots, KeepsHeightsAndTheGapsOfTheFile)
 {
     // A spans lines 2-3, B line 4, a blank line, C line 6, D line 7.
     AnswerSlot s[4];
@@ -196,7 +196,7 @@ TEST(ItermixAns, KeepsHeightsAndTheGapsOfTheFile)
     }
 }
 
-TEST(toFileNumbers, MapsShownPositionsToFileNumbers)
+TEST(ToFileNumbers, MapsShownPositionsToFileNumbers)
 {
     const int32_t perm[] = {2, 0, 1};
     int32_t v[] = {0, 2};
