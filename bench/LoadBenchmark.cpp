@@ -3,9 +3,9 @@
 
 #include "MaxTestGenerator.h"
 
-#include "app/TestRandom.h"
 #include "definition/Scrambler.h"
 #include "definition/TestLoader.h"
+#include "definition/TestRandom.h"
 
 #include <benchmark/benchmark.h>
 

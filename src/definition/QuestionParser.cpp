@@ -1,8 +1,8 @@
 #include "definition/QuestionParser.h"
 
+#include "definition/AnswerLayout.h"
 #include "definition/Cp1251.h"
 #include "definition/TextRoutines.h"
-#include "screen/AnswerLayout.h"
 
 #include <algorithm>
 #include <limits>

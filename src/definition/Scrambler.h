@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TestRandom.h"
+#include "definition/TestRandom.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
 #include "definition/TestLoader.h"
 
-#include "app/TestRandom.h"
 #include "definition/HeaderParser.h"
 #include "definition/QuestionParser.h"
 #include "definition/Scrambler.h"
+#include "definition/TestRandom.h"
 #include "definition/TextRoutines.h"
 
 #include <algorithm>

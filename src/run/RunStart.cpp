@@ -1,6 +1,6 @@
 #include "run/RunStart.h"
 
-#include "app/TestRandom.h"
+#include "definition/TestRandom.h"
 #include "run/Selection.h"
 
 #include <algorithm>

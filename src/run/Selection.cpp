@@ -1,7 +1,7 @@
 #include "run/Selection.h"
 
+#include "definition/AnswerLayout.h"
 #include "definition/TextRoutines.h"
-#include "screen/AnswerLayout.h"
 
 #include <numeric>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/TestRandom.h"
 #include "definition/Fault.h"
 #include "definition/TestModel.h"
+#include "definition/TestRandom.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,10 +2,10 @@
 
 #include "RecordingView.h"
 
+#include "definition/AnswerLayout.h"
 #include "results/ReportFile.h"
 #include "run/ManualClock.h"
 #include "run/TestSession.h"
-#include "screen/AnswerLayout.h"
 
 #include <memory>
 #include <numeric>

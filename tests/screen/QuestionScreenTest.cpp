@@ -1,7 +1,7 @@
 #include "screen/QuestionScreen.h"
 
+#include "definition/AnswerLayout.h"
 #include "definition/Cp1251.h"
-#include "screen/AnswerLayout.h"
 #include "screen/TestFont.h"
 
 #include <QTemporaryDir>

@@ -4,9 +4,9 @@
 // filled in code the way the loader leaves them (identity orders, one line
 // per option), so that a test shows only what matters to it.
 
+#include "definition/AnswerLayout.h"
 #include "definition/TestModel.h"
 #include "run/Clock.h"
-#include "screen/AnswerLayout.h"
 
 #include <initializer_list>
 #include <numeric>

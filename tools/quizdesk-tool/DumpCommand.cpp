@@ -4,7 +4,7 @@
 #include "Subcommands.h"
 #include "ToolSupport.h"
 
-#include "app/TestRandom.h"
+#include "definition/TestRandom.h"
 #include "run/Selection.h"
 
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "app/TestRandom.h"
+#include "definition/TestRandom.h"
 
 namespace qd {
 

@@ -1,4 +1,4 @@
-#include "screen/AnswerLayout.h"
+#include "definition/AnswerLayout.h"
 
 #include <string_view>
 
