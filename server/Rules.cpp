@@ -1,10 +1,10 @@
 #include "Rules.h"
 
 #include "definition/Cp1251.h"
+#include "exam/StudentList.h"
 #include "results/ReportReader.h"
 #include "results/ReportSource.h"
-#include "exam/StudentList.h"
-#include "run/ManualClock.h"
+#include "run/Clock.h"
 
 #include <QDateTime>
 #include <QString>
@@ -92,7 +92,7 @@ std::optional<int64_t> parseLocalTime(const std::string& text)
         if (d.isValid()) {
             const QDate date = d.date();
             const QTime time = d.time();
-            return ManualClock::secondsOf(LocalTime{date.year(), date.month(), date.day(),
+            return secondsSince1970(LocalTime{date.year(), date.month(), date.day(),
                                                     time.hour(), time.minute(), time.second()});
         }
     }

@@ -17,9 +17,9 @@
 #include "SqlJournal.h"
 #include "Views.h"
 
-#include "app/SystemClock.h"
 #include "definition/Cp1251.h"
 #include "results/ReportSource.h"
+#include "run/SystemClock.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,12 +1,12 @@
 // QuizDesk: the student's testing window. Starts in the working directory,
 // which holds the test; the command line only asks for --help or --version.
 #include "app/Desktop.h"
+#include "app/MainWindow.h"
 #include "app/MessageReporter.h"
 #include "app/QuizDeskApp.h"
-#include "app/StartUp.h"
-#include "app/SystemClock.h"
-#include "app/MainWindow.h"
 #include "app/ResultsWindow.h"
+#include "app/StartUp.h"
+#include "run/SystemClock.h"
 
 #include <QApplication>
 #include <QScreen>

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+class QDateTime;
+
 namespace qd {
 
 // Local calendar time, as the report's date line and the clock seed use it.
@@ -14,6 +16,14 @@ struct LocalTime
     int minute = 0;
     int second = 0;
 };
+
+// The calendar fields of a date and time as it reads.
+LocalTime localTimeOf(const QDateTime& t);
+
+// Seconds since 1970-01-01 00:00:00 of a calendar time, read as it is
+// written (no time zone applies): both clocks count their calendar seconds
+// this way, so a dry run and a real one seed their draws alike.
+int64_t secondsSince1970(const LocalTime& t);
 
 // The one way time reaches the engine: a millisecond tick count (wrapping at
 // 32 bits) and local calendar time. The shell passes the

@@ -4,12 +4,7 @@
 
 #include <cstdint>
 
-class QDateTime;
-
 namespace qd {
-
-// The calendar fields of a date and time as it reads.
-LocalTime localTimeOf(const QDateTime& t);
 
 // A clock that moves only when told to: the examiner's dry run plays a
 // session on it, and the tests drive the flow's time rules with it. The tick
@@ -25,10 +20,6 @@ public:
     uint32_t ticks() const override { return m_startTicks + uint32_t(m_elapsed); }
     LocalTime now() const override;
     uint32_t calendarSeconds() const override;
-
-    // Seconds since 1970-01-01 00:00:00 of a calendar time, read as it is
-    // written (no time zone applies).
-    static int64_t secondsOf(const LocalTime& t);
 
 private:
     LocalTime m_start;

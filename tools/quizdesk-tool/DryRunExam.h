@@ -8,7 +8,7 @@
 // The link's own limits (the registration's, the back-off, the repeats) run
 // on the machine's clock, as in the program.
 
-#include "app/SystemClock.h"
+#include "run/SystemClock.h"
 #include "exam/ExamLink.h"
 #include "exam/StudentList.h"
 

@@ -1,6 +1,4 @@
-#include "app/SystemClock.h"
-
-#include "run/ManualClock.h"
+#include "run/SystemClock.h"
 
 #include <QDateTime>
 
@@ -21,7 +19,7 @@ LocalTime SystemClock::now() const
 
 uint32_t SystemClock::calendarSeconds() const
 {
-    return uint32_t(ManualClock::secondsOf(now()));
+    return uint32_t(secondsSince1970(now()));
 }
 
 } // namespace qd
