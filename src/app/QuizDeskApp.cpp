@@ -46,8 +46,7 @@ void QuizDeskApp::connectExamLink()
 {
     // The session sends the progress and final messages through the link
     // itself and closes it 100 ms after the results; the final message
-    // carries the session's report.
-    link_.setReport(&report_);
+    // carries the session's report, which the session hands over.
     session_.setExamHooks(&link_);
     TestSession* s = &session_;
     connect(&link_, &ExamLink::linkActiveChanged, this, [s](bool on) { s->setLinkActive(on); });

@@ -3,7 +3,6 @@
 #include "definition/Cp1251.h"
 #include "exam/ServerAddress.h"
 #include "exam/ServerReply.h"
-#include "results/ReportFile.h"
 #include "run/Clock.h"
 
 #include <QHostAddress>
@@ -149,18 +148,10 @@ void ExamLink::progress(int answeredCount, bool lastRight, float score)
     sendCurrentMessage(false);
 }
 
-void ExamLink::finished(int percent, const std::string& grade)
+void ExamLink::finished(int percent, const std::string& grade, std::string_view report)
 {
     if (!m_linkActive) {
         return;
-    }
-    std::string_view report;
-    if (m_report != nullptr) {
-        const std::string& buf = m_report->sendBuffer();
-        const std::size_t length = std::size_t(std::max(m_report->sendLength(), 0));
-        if (buf.size() >= std::size_t(ReportFile::kSendHeader) + length) {
-            report = std::string_view(buf).substr(std::size_t(ReportFile::kSendHeader), length);
-        }
     }
     sendFinal(percent, grade, report);
     // The final message is kept (sent again on a new connection, repeated

@@ -20,7 +20,6 @@ class QTimer;
 namespace qd {
 
 class Clock;
-class ReportFile;
 
 // The link to the exam server in examination mode: one non-blocking TCP
 // connection driven by the caller's event loop, the message sent on it and
@@ -84,9 +83,6 @@ public:
 
     // The server's port (tests use an ephemeral one); set before open().
     void setPort(quint16 port) { m_port = port; }
-    // The report whose send buffer the final message carries. Without one
-    // (or while its buffer is not loaded) the final message has no report.
-    void setReport(const ReportFile* report) { m_report = report; }
     void setHostName(std::string_view cp1251) { m_message.hostName = cp1251; }
 
     // ---- What the test session calls (ExamHooks) ----
@@ -103,7 +99,7 @@ public:
     // starts the closing timer (startTimerCloseSocket). Unanswered after
     // kGiveUpMs, the link is given up with the message of a refused
     // connection (the report stays on disk).
-    void finished(int percent, const std::string& grade) override;
+    void finished(int percent, const std::string& grade, std::string_view report) override;
 
     // The final message from the report's bytes themselves (no closing).
     void sendFinal(int percent, std::string_view grade, std::string_view report);
@@ -187,7 +183,6 @@ private:
     std::filesystem::path m_workDir;
     const Clock& m_clock;
     quint16 m_port = kPort;
-    const ReportFile* m_report = nullptr;
     QTcpSocket* m_socket = nullptr;
     QTimer* m_closeTimer = nullptr;
     QTimer* m_wakeTimer = nullptr;

@@ -112,6 +112,15 @@ ReportFile::~ReportFile()
     close();
 }
 
+std::string_view ReportFile::linkReport() const
+{
+    const std::size_t length = std::size_t(std::max(m_sendLength, int32_t(0)));
+    if (m_send.size() < std::size_t(kSendHeader) + length) {
+        return {};
+    }
+    return std::string_view(m_send).substr(std::size_t(kSendHeader), length);
+}
+
 void ReportFile::close()
 {
     if (m_fd >= 0) {

@@ -3,6 +3,7 @@
 #include "definition/Fault.h"
 #include "definition/TestModel.h"
 #include "run/Clock.h"
+#include "run/ReportSink.h"
 #include "run/RunState.h"
 
 #include <cstdint>
@@ -23,11 +24,11 @@ namespace qd {
 // the fall-back folder ~/REZ_TEST, and the run goes on there. A file that is
 // known to be cut is never named as the report, and the exam server always
 // receives the whole report from memory.
-class ReportFile
+class ReportFile : public ReportSink
 {
 public:
     ReportFile() = default;
-    ~ReportFile();
+    ~ReportFile() override;
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
 
@@ -48,7 +49,7 @@ public:
     // The returned fault "Не удалось создать файл результатов!" (no folder
     // would take the file) is not fatal: the test runs without a report file.
     Status createReport(TestModel& model, std::string_view studentName, const Clock& clock,
-                        const std::filesystem::path& workDir);
+                        const std::filesystem::path\& workDir) override;
 
     // The line of a scored question: its number (currentQuestion + 1), its
     // points and the answer column: for types 1 and 2 "%2d," per pick with
@@ -56,18 +57,18 @@ public:
     // picture-only question the typed numbers themselves), nothing when there
     // is no pick; for the other types answerText. The line is written whole
     // however long. Nothing without a report.
-    void writeQuestionLine(const TestModel& model, const RunState& st, float points);
+    void writeQuestionLine(const TestModel& model, const RunState& st, float points) override;
 
     // The closing rows: points, percentage and time, grade (code page 1251);
     // then the file is flushed to the disk (fsync), which can fail as a write
     // does. With `linkActive` the whole report is then put into the send
     // buffer of the final exam message (no report: an empty one).
     void writeClosingRows(const RunState& st, int percent, uint32_t seconds, std::string_view grade,
-                          bool linkActive);
+                          bool linkActive) override;
 
     // "Не удалось записать файл результатов!" once, after the first write
     // that failed (the caller shows it, not fatal); nothing otherwise.
-    Status takeWriteFault();
+    Status takeWriteFault() override;
 
     // The final exam message's buffer: kSendHeader bytes of room for the
     // message fields, the report's bytes, kSendTail spare bytes; and the
@@ -76,12 +77,14 @@ public:
     static constexpr int kSendTail = 8;
     const std::string& sendBuffer() const { return m_send; }
     int32_t sendLength() const { return m_sendLength; }
+    // The report's bytes within the send buffer.
+    std::string_view linkReport() const override;
 
     bool isOpen() const { return m_fd >= 0; }
     // The file that holds the whole report so far; empty when there is none
     // (no name, no folder would take it, or every copy was cut).
     const std::filesystem::path& path() const { return m_path; }
-    void close();
+    void close() override;
 
     // Files of one name that are tried before the folder counts as unusable.
     static constexpr int kMaxNumberedNames = 999;

@@ -1,8 +1,8 @@
 #include "results/Rescore.h"
 
 #include "definition/Cp1251.h"
-#include "results/Grading.h"
 #include "results/ReportFile.h"
+#include "run/Grading.h"
 #include "run/RunState.h"
 #include "run/Scoring.h"
 

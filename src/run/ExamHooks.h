@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace qd {
 
@@ -33,8 +34,9 @@ public:
         (void)score;
     }
 
-    // The results are shown: the verdict with the finished report.
-    virtual void finished(int percent, const std::string& grade) = 0;
+    // The results are shown: the verdict with the finished report's bytes
+    // (empty without a report).
+    virtual void finished(int percent, const std::string& grade, std::string_view report) = 0;
 };
 
 } // namespace qd

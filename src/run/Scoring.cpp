@@ -2,7 +2,7 @@
 
 #include "definition/Cp1251.h"
 #include "definition/TextRoutines.h"
-#include "results/ReportFile.h"
+#include "run/ReportSink.h"
 #include "run/MatchScoring.h"
 
 #include <algorithm>
@@ -20,7 +20,7 @@ void appendEntry(std::string& text, std::string_view entry, bool& full)
 }
 
 Status scoreQuestion(const TestModel& model, RunState& st, std::string_view typed,
-                     ReportFile& report, float* points)
+                     ReportSink& report, float* points)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     st.answerText.clear();

@@ -10,7 +10,7 @@
 
 namespace qd {
 
-class ReportFile;
+class ReportSink;
 
 // Scoring of a finished question. Points are 32-bit floats; a question is
 // fully right when its points differ from its mark by less than 0.001.
@@ -35,7 +35,7 @@ void appendEntry(std::string& text, std::string_view entry, bool& full);
 // 128 characters or more, "Тип вопроса %d задан не верно!" for an unknown
 // type; nothing is counted then. `points` (optional) receives the points.
 Status scoreQuestion(const TestModel& model, RunState& st, std::string_view typed,
-                     ReportFile& report, float* points = nullptr);
+                     ReportSink& report, float* points = nullptr);
 
 // The rules by type. Each reads question st.currentQuestion and the response
 // in `st` (answerText already holds the typed text) and sets `points`, which

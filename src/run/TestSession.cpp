@@ -1,9 +1,9 @@
 #include "run/TestSession.h"
 
 #include "definition/Cp1251.h"
-#include "results/Grading.h"
-#include "results/ReportFile.h"
 #include "run/ExamHooks.h"
+#include "run/Grading.h"
+#include "run/ReportSink.h"
 #include "run/Scoring.h"
 #include "run/Selection.h"
 
@@ -47,7 +47,7 @@ void removeFirst(int32_t* values, int32_t& count, int32_t key)
 } // namespace
 
 TestSession::TestSession(TestModel& model, RunState state, Clock& clock, SessionView& view,
-                         ReportFile& report, std::filesystem::path workDir)
+                         ReportSink& report, std::filesystem::path workDir)
     : m_model(model),
       m_rs(std::move(state)),
       m_clock(clock),
@@ -313,7 +313,7 @@ Status TestSession::showResults()
     const ResultsSummary results =
         qd::summarizeResults(m_model, m_rs, m_clock, m_report, m_linkActive);
     if (m_examMode && m_linkActive && m_exam != nullptr) {
-        m_exam->finished(results.percent, results.grade);
+        m_exam->finished(results.percent, results.grade, m_report.linkReport());
     }
     m_view.showResults(results);
     if (Status s = m_report.takeWriteFault()) {

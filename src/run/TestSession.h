@@ -13,7 +13,7 @@
 namespace qd {
 
 class ExamHooks;
-class ReportFile;
+class ReportSink;
 
 // One student's test run, from the title page's button to the results: the
 // flow, the timers' work, the response of the mouse and the typed answer,
@@ -34,7 +34,7 @@ public:
     // `state` comes from the start-up draws (prepareRun). `workDir` is the
     // directory the test was loaded from: the report names it.
     TestSession(TestModel& model, RunState state, Clock& clock, SessionView& view,
-                ReportFile& report, std::filesystem::path workDir);
+                ReportSink& report, std::filesystem::path workDir);
 
     // Examination mode: the link object and the flags it sets.
     void setExamHooks(ExamHooks* hooks) { m_exam = hooks; }
@@ -100,7 +100,7 @@ private:
     RunState m_rs;
     Clock& m_clock;
     SessionView& m_view;
-    ReportFile& m_report;
+    ReportSink& m_report;
     std::filesystem::path m_workDir;
     ExamHooks* m_exam = nullptr;
 

@@ -325,10 +325,9 @@ TEST_F(ExamLinkTest, FinalMessageCarriesTheReportFileByteForByte)
     ASSERT_FALSE(file.createReport(model, toCp1251("Петренко П.І."), clock, path()));
     RunState st;
     file.writeClosingRows(st, 0, 61, toCp1251("Тест не завершено!"), true);
-    link.setReport(&file);
 
     registerAndGrant(toCp1251("Петренко П.І."));
-    link.finished(0, toCp1251("Тест не завершено!"));
+    link.finished(0, toCp1251("Тест не завершено!"), file.linkReport());
     ASSERT_TRUE(receivedAndSettled(2));
 
     std::ifstream in(file.path(), std::ios::binary);
@@ -347,7 +346,7 @@ TEST_F(ExamLinkTest, FinalMessageCarriesTheReportFileByteForByte)
 TEST_F(ExamLinkTest, ResultsWithoutAReportSendAnEmptyOne)
 {
     registerAndGrant("Ivanov");
-    link.finished(0, toCp1251("Тест не завершено!")); // no report file
+    link.finished(0, toCp1251("Тест не завершено!"), {}); // no report file
     ASSERT_TRUE(receivedAndSettled(2));
     const auto& last = server.received().back();
     EXPECT_EQ(last.bytes.size(), 163u);
@@ -360,11 +359,11 @@ TEST_F(ExamLinkTest, ResultsWithoutAReportSendAnEmptyOne)
 TEST_F(ExamLinkTest, NothingIsSentWithoutAnActiveLink)
 {
     link.progress(1, true, 1.0f);
-    link.finished(50, "x");
+    link.finished(50, "x", {});
     registerAndGrant("Ivanov");
     link.OnTimerCloseSocket();
     link.progress(2, true, 2.0f);
-    link.finished(50, "x");
+    link.finished(50, "x", {});
     ASSERT_TRUE(waitFor([&] { return !server.clientConnected(); }));
     qd::test::runEventsFor(50);
     ASSERT_EQ(server.received().size(), 1u);
@@ -517,7 +516,7 @@ TEST_F(ExamLinkTest, AFinalMessageNeverAnsweredIsToldAfterTheTimeLimit)
     server.hangUpNow();
     ASSERT_TRUE(waitFor([&] { return server.connections() == 2 && !link.awaitingReply(); }));
     link.answered(3, true, 3.0f);
-    link.finished(100, toCp1251("Відмінно"));
+    link.finished(100, toCp1251("Відмінно"), {});
     qd::test::runEventsFor(200); // past the 100 ms of the closing timer
     EXPECT_TRUE(link.linkActive());
     EXPECT_TRUE(seen.messages.empty());

@@ -1,4 +1,4 @@
-#include "results/Grading.h"
+#include "run/Grading.h"
 
 #include "definition/Cp1251.h"
 #include "results/ReportFile.h"

@@ -1,8 +1,8 @@
 #include "run/Scoring.h"
 
 #include "definition/Cp1251.h"
-#include "results/Grading.h"
 #include "results/ReportFile.h"
+#include "run/Grading.h"
 #include "../support/ModelBuilder.h"
 
 #include <gtest/gtest.h>

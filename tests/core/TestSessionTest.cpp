@@ -550,7 +550,7 @@ struct RecordingLink : qd::ExamHooks
         calls.push_back("progress " + std::to_string(answered) + (lastRight ? " right " : " wrong ") +
                         std::to_string(int(score)));
     }
-    void finished(int percent, const std::string& grade) override
+    void finished(int percent, const std::string& grade, std::string_view) override
     {
         calls.push_back("finished " + std::to_string(percent) + " " + grade);
     }

@@ -43,7 +43,7 @@ public:
         : m_clock(clock),
           m_view(model, options.window.width, options.window.height, dir),
           m_session(model, std::move(state), clock, m_view, m_report, dir),
-          m_exam(dir, examPort, m_session, m_view, m_report)
+          m_exam(dir, examPort, m_session, m_view)
     {
     }
 

@@ -13,11 +13,10 @@
 namespace qdtool {
 
 DryRunExam::DryRunExam(const std::filesystem::path& workDir, quint16 port, qd::TestSession& session,
-                       DryRunView& view, const qd::ReportFile& report)
+                       DryRunView& view)
     : m_session(session), m_view(view), m_workDir(workDir), m_link(workDir, m_linkClock)
 {
     m_link.setPort(port);
-    m_link.setReport(&report);
     m_session.setExamHooks(&m_link);
 
     using qd::ExamLink;

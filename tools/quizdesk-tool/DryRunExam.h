@@ -8,9 +8,9 @@
 // The link's own limits (the registration's, the back-off, the repeats) run
 // on the machine's clock, as in the program.
 
-#include "run/SystemClock.h"
 #include "exam/ExamLink.h"
 #include "exam/StudentList.h"
+#include "run/SystemClock.h"
 
 #include <QtGlobal>
 
@@ -18,7 +18,6 @@
 #include <functional>
 
 namespace qd {
-class ReportFile;
 class TestSession;
 } // namespace qd
 
@@ -38,10 +37,9 @@ public:
     static constexpr int kReplyWaitMs = 5000;
     static constexpr int kCloseWaitMs = int(qd::ExamLink::kGiveUpMs) + 5000;
 
-    // `workDir` holds students.dbf and IPaddress.txt; `report` is the
-    // session's report, whose bytes the final message carries.
+    // `workDir` holds students.dbf and IPaddress.txt.
     DryRunExam(const std::filesystem::path& workDir, quint16 port, qd::TestSession& session,
-               DryRunView& view, const qd::ReportFile& report);
+               DryRunView& view);
 
     bool checked() const { return m_checked; }
     // CB_ExamTest and BeginTest: disabled while the link is being opened,

@@ -9,7 +9,7 @@
 
 namespace qd {
 
-class ReportFile;
+class ReportSink;
 
 // Every point earned: no scored question was recorded as not fully right
 // and no question was left unasked by the test time limit. Decided by the
@@ -30,6 +30,6 @@ std::string gradeText(const TestModel& model, int percent, uint32_t seconds, boo
 // question, ascending) unless every point was earned; writes the report's
 // closing rows (loading the send buffer with `linkActive`).
 ResultsSummary summarizeResults(const TestModel& model, const RunState& st, const Clock& clock,
-                                ReportFile& report, bool linkActive);
+                                ReportSink& report, bool linkActive);
 
 } // namespace qd

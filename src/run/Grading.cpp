@@ -1,7 +1,7 @@
-#include "results/Grading.h"
+#include "run/Grading.h"
 
 #include "definition/Cp1251.h"
-#include "results/ReportFile.h"
+#include "run/ReportSink.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -48,7 +48,7 @@ std::string gradeText(const TestModel& model, int percent, uint32_t seconds, boo
 }
 
 ResultsSummary summarizeResults(const TestModel& model, const RunState& st, const Clock& clock,
-                                ReportFile& report, bool linkActive)
+                                ReportSink& report, bool linkActive)
 {
     ResultsSummary r;
     r.testName = model.testName;

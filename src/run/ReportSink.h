@@ -1,0 +1,47 @@
+#pragma once
+
+#include "definition/Fault.h"
+#include "definition/TestModel.h"
+#include "run/Clock.h"
+#include "run/RunState.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+namespace qd {
+
+// Where a run writes its report: begun when the test starts, one line per
+// scored question, the totals at the end. The session only decides when
+// and what; how the bytes reach a file (and survive a failing disk) is the
+// results report's business (ReportFile).
+class ReportSink
+{
+public:
+    virtual ~ReportSink() = default;
+
+    // Begins the report for the student `st_name` (code page 1251) of the
+    // test loaded from `workDir`; may append the directory to
+    // model.test_name. A fault is not fatal: the test runs without a report.
+    virtual Status createReport(TestModel& model, std::string_view st_name,
+                                const Clock& clock, const std::filesystem::path& workDir) = 0;
+
+    // The line of a scored question.
+    virtual void writeQuestionLine(const TestModel& model, const RunState& st, float points) = 0;
+
+    // The closing rows; with `linkActive` the whole report is also kept for
+    // the final exam message (linkReport).
+    virtual void writeClosingRows(const RunState& st, int percent, uint32_t seconds,
+                                  std::string_view grade, bool linkActive) = 0;
+
+    // The first write fault since the last call, once; nothing otherwise.
+    virtual Status takeWriteFault() = 0;
+
+    // The report's bytes kept for the final exam message: empty until
+    // writeClosingRows kept them (no link, or no report).
+    virtual std::string_view linkReport() const = 0;
+
+    virtual void close() = 0;
+};
+
+} // namespace qd
