@@ -49,7 +49,7 @@ public:
     // The returned fault "Не удалось создать файл результатов!" (no folder
     // would take the file) is not fatal: the test runs without a report file.
     Status createReport(TestModel& model, std::string_view studentName, const Clock& clock,
-                        const std::filesystem::path\& workDir) override;
+                        const std::filesystem::path& workDir) override;
 
     // The line of a scored question: its number (currentQuestion + 1), its
     // points and the answer column: for types 1 and 2 "%2d," per pick with
