@@ -1,7 +1,7 @@
 #include "app/QuizDeskApp.h"
 
-#include "app/MessageReporter.h"
 #include "app/MainWindow.h"
+#include "app/MessageReporter.h"
 #include "app/ResultsWindow.h"
 #include "definition/Cp1251.h"
 
@@ -16,13 +16,13 @@ QuizDeskApp::QuizDeskApp(StartedTest run, MainWindow& form, ResultsWindow& resul
       form_(form),
       reporter_(reporter),
       view_(*model_, form, results, reporter, dir),
-      session_(*model_, std::move(run.state), clock, view_, report_, dir),
-      dir_(dir),
-      link_(dir, clock)
+      host_(*model_, std::move(run.state), clock, clock, view_, *this, dir)
 {
-    TestSession* s = &session_;
-    connect(&form, &MainWindow::beginClicked, this, &QuizDeskApp::OnClickBegin);
-    connect(&form, &MainWindow::examClicked, this, &QuizDeskApp::CB_ExamTestClick);
+    TestSession* s = &host_.session();
+    connect(&form, &MainWindow::beginClicked, this,
+            [this] { host_.beginClicked(form_.studentName(), form_.examChecked()); });
+    // The box has ticked or unticked itself already.
+    connect(&form, &MainWindow::examClicked, this, [this] { host_.examBoxClicked(); });
     connect(&form, &MainWindow::waitTimerTicked, this,
             [this, s] { check(s->OnTimerWaitServer()); });
     connect(&form, &MainWindow::questionTimerTicked, this, [this, s] { check(s->OnTimer()); });
@@ -37,54 +37,33 @@ QuizDeskApp::QuizDeskApp(StartedTest run, MainWindow& form, ResultsWindow& resul
         }
     });
     connect(&results, &ResultsWindow::closeRequested, this, &QuizDeskApp::programEnded);
-    connectExamLink();
 }
 
 QuizDeskApp::~QuizDeskApp() = default;
 
-void QuizDeskApp::connectExamLink()
+void QuizDeskApp::setTitleControlsEnabled(bool enabled)
 {
-    // The session sends the progress and final messages through the link
-    // itself and closes it 100 ms after the results; the final message
-    // carries the session's report, which the session hands over.
-    session_.setExamHooks(&link_);
-    TestSession* s = &session_;
-    connect(&link_, &ExamLink::linkActiveChanged, this, [s](bool on) { s->setLinkActive(on); });
-    connect(&link_, &ExamLink::examPermittedChanged, this,
-            [s](bool on) { s->setExamPermitted(on); });
-    connect(&link_, &ExamLink::connected, this, [this] { form_.showExamLinkUp(); });
-    // Within one event these come in this order: the title page, the box,
-    // the message.
-    connect(&link_, &ExamLink::returnToTitlePage, this, [this, s] {
-        form_.setTitleControlsEnabled(true);
-        s->returnToTitlePage();
-    });
-    connect(&link_, &ExamLink::untickExamBox, this, [this] { form_.untickExamBox(); });
-    connect(&link_, &ExamLink::showMessage, this,
-            [this](const std::string& text) { reporter_.error(text, false); });
+    form_.setTitleControlsEnabled(enabled);
 }
 
-void QuizDeskApp::OnClickBegin()
+void QuizDeskApp::untickExamBox()
 {
-    const bool exam = form_.examChecked();
-    // In examination mode the session opens the link itself; while it is
-    // being opened the title page cannot start another attempt.
-    session_.OnClickBegin(form_.studentName(), exam);
-    if (exam && session_.phase() == TestSession::Phase::Waiting) {
-        form_.setTitleControlsEnabled(false);
-    }
+    form_.untickExamBox();
 }
 
-void QuizDeskApp::CB_ExamTestClick()
+void QuizDeskApp::setStudentNames(const std::vector<std::string>& names)
 {
-    // Ticking or unticking, the table is read again and its names replace
-    // the list (appending them again on every click made a big table cost
-    // seconds and megabytes per click); after a failed read those of the
-    // last good one.
-    if (Status s = students_.load(dir_)) {
-        reporter_.error(*s, false);
-    }
-    form_.setStudentNames(students_.names());
+    form_.setStudentNames(names);
+}
+
+void QuizDeskApp::examLinkUp()
+{
+    form_.showExamLinkUp();
+}
+
+void QuizDeskApp::message(const std::string& text)
+{
+    reporter_.error(text, false);
 }
 
 void QuizDeskApp::check(Status fault)

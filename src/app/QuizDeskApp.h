@@ -2,10 +2,7 @@
 
 #include "app/StartUp.h"
 #include "app/WindowView.h"
-#include "exam/ExamLink.h"
-#include "exam/StudentList.h"
-#include "results/ReportFile.h"
-#include "run/TestSession.h"
+#include "host/RunHost.h"
 
 #include <QObject>
 
@@ -24,10 +21,11 @@ class ResultsWindow;
 // session stops both timers (no tick may enter the session while the box is
 // up) and goes to the reporter, which ends the program.
 //
-// In examination mode the app's exam link carries the session's messages to
-// the exam server; what the link asks of the window (the title page again,
-// the check box unticked, a message, the aqua status strip) is done here.
-class QuizDeskApp : public QObject
+// The run itself (the session, its report, the exam link and the title
+// page's rules) is the RunHost the dry run drives too; what it asks of the
+// title page (the controls greyed out, the check box unticked, the student
+// list, a message, the aqua status strip) is done here.
+class QuizDeskApp : public QObject, private TitlePageView
 {
     Q_OBJECT
 
@@ -39,10 +37,10 @@ public:
                 const MessageReporter& reporter, Clock& clock, const std::filesystem::path& dir);
     ~QuizDeskApp() override;
 
-    TestSession& session() { return session_; }
+    TestSession& session() { return host_.session(); }
     WindowView& view() { return view_; }
-    const ReportFile& report() const { return report_; }
-    ExamLink& examLink() { return link_; }
+    const ReportFile& report() const { return host_.report(); }
+    ExamLink& examLink() { return host_.examLink(); }
 
 signals:
     // The program is over: the main window closed before the test began, or
@@ -51,21 +49,19 @@ signals:
 
 private:
     void check(Status fault);
-    void connectExamLink();
-    void OnClickBegin();
-    void CB_ExamTestClick();
+
+    // TitlePageView
+    void setTitleControlsEnabled(bool enabled) override;
+    void untickExamBox() override;
+    void setStudentNames(const std::vector<std::string>& names) override;
+    void examLinkUp() override;
+    void message(const std::string& text) override;
 
     std::unique_ptr<TestModel> model_;
     MainWindow& form_;
     const MessageReporter& reporter_;
     WindowView view_;
-    ReportFile report_;
-    TestSession session_;
-    std::filesystem::path dir_;
-    StudentList students_;
-    // Declared last: it goes first, handing the platform what is left of
-    // the final message before the session and the report go.
-    ExamLink link_;
+    RunHost host_;
 };
 
 } // namespace qd

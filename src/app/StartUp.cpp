@@ -1,10 +1,7 @@
 #include "app/StartUp.h"
 
-#include "app/MessageReporter.h"
 #include "app/MainWindow.h"
-#include "definition/TestLoader.h"
-#include "run/RunStart.h"
-#include "screen/PictureLoader.h"
+#include "app/MessageReporter.h"
 #include "screen/TestFont.h"
 
 #include <variant>
@@ -20,21 +17,12 @@ std::optional<StartedTest> startUp(MainWindow& form, const MessageReporter& repo
     form.placeOnScreen(screenArea);
     const WindowGeometry window{form.x(), form.y(), form.width(), form.height()};
 
-    LoadResult loaded = loadTestDir(dir, window, testFontCharWidth);
-    if (auto* f = std::get_if<Fault>(&loaded)) {
+    auto started = startTest(dir, window, testFontCharWidth, seed);
+    if (auto* f = std::get_if<Fault>(&started)) {
         reporter.error(*f, true);
         return std::nullopt;
     }
-    StartedTest run{std::move(std::get<std::unique_ptr<TestModel>>(loaded)), RunState()};
-
-    if (Status s = prepareRun(*run.model, run.state, seed)) {
-        reporter.error(*s, true);
-        return std::nullopt;
-    }
-    if (Status s = checkPictures(*run.model, questionsAsked(*run.model, run.state), dir)) {
-        reporter.error(*s, true);
-        return std::nullopt;
-    }
+    StartedTest run = std::move(std::get<StartedTest>(started));
     form.showTitlePage(run.model->subjectName, run.model->testName);
     return run;
 }

@@ -13,11 +13,8 @@
 #include "ToolSupport.h"
 
 #include "definition/Cp1251.h"
-#include "results/ReportFile.h"
+#include "host/RunHost.h"
 #include "run/ManualClock.h"
-#include "run/RunStart.h"
-#include "run/TestSession.h"
-#include "screen/PictureLoader.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -25,6 +22,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <system_error>
+#include <variant>
 
 namespace qdtool {
 
@@ -33,18 +32,22 @@ namespace {
 // What the answer box accepts.
 constexpr int kAnswerBoxLimit = 127;
 
-// One played session: the clock, the view and the session, the event loop
+// One played session: the clock, the view and the run host, the event loop
 // that the window's timers would make, and the exam link on the real one.
 class DryRun
 {
 public:
-    DryRun(qd::TestModel& model, qd::RunState state, qd::ManualClock& clock, const LoadOptions& options,
+    DryRun(qd::StartedTest run, qd::ManualClock& clock, const LoadOptions& options,
            const std::filesystem::path& dir, quint16 examPort)
         : m_clock(clock),
-          m_view(model, options.window.width, options.window.height, dir),
-          m_session(model, std::move(state), clock, m_view, m_report, dir),
-          m_exam(dir, examPort, m_session, m_view)
+          m_model(std::move(run.model)),
+          m_view(*m_model, options.window.width, options.window.height, dir),
+          m_exam(m_view),
+          m_host(*m_model, std::move(run.state), clock, m_exam.linkClock(), m_view, m_exam, dir),
+          m_session(m_host.session())
     {
+        m_exam.attach(m_host);
+        m_host.examLink().setPort(examPort);
     }
 
     // Plays the actions; false when a fatal fault ended the program (it is
@@ -76,10 +79,11 @@ public:
         if (!r.everyPointEarned) {
             out += "wrong " + QByteArray::fromStdString(qd::fromCp1251(r.wrongList)) + '\n';
         }
-        if (m_report.path().empty()) {
+        const qd::ReportFile& report = m_host.report();
+        if (report.path().empty()) {
             out += "report none\n";
         } else {
-            const std::filesystem::path p = std::filesystem::absolute(m_report.path());
+            const std::filesystem::path p = std::filesystem::absolute(report.path());
             out += "report " + QByteArray::fromStdString(p.string()) + '\n';
         }
         writeOut(out);
@@ -129,16 +133,13 @@ private:
             return true;
         case ScriptAction::Exam:
             if (titlePageShown()) {
-                m_exam.CB_ExamTestClick();
+                m_exam.clickExamBox();
             }
             return true;
         case ScriptAction::Begin:
-            // The button is on the title page only.
-            if (m_session.phase() != qd::TestSession::Phase::TitlePage ||
-                !m_exam.titleControlsEnabled()) {
+            if (!m_host.beginClicked(m_view.nameBox, m_exam.checked())) {
                 return true;
             }
-            m_session.OnClickBegin(m_view.nameBox, m_exam.checked());
             m_exam.afterBegin();
             if (m_view.waitTimer.running) {
                 return pass(m_view.waitTimer.next - m_view.now);
@@ -255,10 +256,11 @@ private:
     }
 
     qd::ManualClock& m_clock;
-    qd::ReportFile m_report;
+    std::unique_ptr<qd::TestModel> m_model;
     DryRunView m_view;
-    qd::TestSession m_session;
-    DryRunExam m_exam;
+    DryRunExam m_exam; // the title page, before the host that shows on it
+    qd::RunHost m_host;
+    qd::TestSession& m_session;
     bool m_ended = false;
 };
 
@@ -355,23 +357,22 @@ int runRun(const QStringList& args)
 
     qd::ManualClock clock(qd::localTimeOf(start));
     CharWidthSource charWidth(options->charW);
-    const auto model = loadOrReport(*options, charWidth);
-    if (!model) {
-        return kExitFault;
+    // The report and the pictures name the directory as it really is; one
+    // that cannot be resolved does not load either, with the load's message.
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::canonical(pathOf(options->dir), ec);
+    if (ec) {
+        dir = pathOf(options->dir);
     }
-    const std::filesystem::path dir =
-        std::filesystem::canonical(pathOf(options->dir));
-    qd::RunState state;
-    if (qd::Status s = qd::prepareRun(*model, state, seed.value_or(clock.calendarSeconds()))) {
-        printFault(*s);
-        return kExitFault;
-    }
-    if (qd::Status s = qd::checkPictures(*model, qd::questionsAsked(*model, state), dir)) {
-        printFault(*s);
+    auto started = qd::startTest(
+        dir, options->window, [&charWidth](int fontSize, bool bold) { return charWidth(fontSize, bold); },
+        seed.value_or(clock.calendarSeconds()));
+    if (auto* fault = std::get_if<qd::Fault>(&started)) {
+        printFault(*fault);
         return kExitFault;
     }
 
-    DryRun run(*model, std::move(state), clock, *options, dir, examPort);
+    DryRun run(std::move(std::get<qd::StartedTest>(started)), clock, *options, dir, examPort);
     if (!run.play(actions)) {
         return kExitFault;
     }

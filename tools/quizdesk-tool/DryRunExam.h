@@ -1,31 +1,24 @@
 #pragma once
 
 // The examination side of a dry run: the check box "Екзаменаційне
-// тестування" with its student list, the title page's two controls, and the
-// exam link itself, which connects for real to the exam server. Its events
-// are handled on the real event loop in bounded waits, so that a script
-// plays the same way every time; the virtual clock does not move meanwhile.
-// The link's own limits (the registration's, the back-off, the repeats) run
-// on the machine's clock, as in the program.
+// тестування" and what the title page shows of the exam link, whose rules
+// are the run host's. The link connects for real to the exam server; its
+// events are handled on the real event loop in bounded waits, so that a
+// script plays the same way every time; the virtual clock does not move
+// meanwhile. The link's own limits (the registration's, the back-off, the
+// repeats) run on the machine's clock, as in the program.
 
 #include "exam/ExamLink.h"
-#include "exam/StudentList.h"
+#include "host/RunHost.h"
 #include "run/SystemClock.h"
 
-#include <QtGlobal>
-
-#include <filesystem>
 #include <functional>
-
-namespace qd {
-class TestSession;
-} // namespace qd
 
 namespace qdtool {
 
 class DryRunView;
 
-class DryRunExam
+class DryRunExam : public qd::TitlePageView
 {
 public:
     // After "Почати тестування" the run waits for the verdict or for the
@@ -37,21 +30,23 @@ public:
     static constexpr int kReplyWaitMs = 5000;
     static constexpr int kCloseWaitMs = int(qd::ExamLink::kGiveUpMs) + 5000;
 
-    // `workDir` holds students.dbf and IPaddress.txt.
-    DryRunExam(const std::filesystem::path& workDir, quint16 port, qd::TestSession& session,
-               DryRunView& view);
+    explicit DryRunExam(DryRunView& view) : m_view(view) {}
+
+    // The run host this title page belongs to; set once it exists (it is
+    // made with this object as its title page).
+    void attach(qd::RunHost& host) { m_host = &host; }
+    // The clock of the exam link's own limits.
+    const qd::Clock& linkClock() const { return m_linkClock; }
 
     bool checked() const { return m_checked; }
-    // CB_ExamTest and BeginTest: disabled while the link is being opened,
-    // enabled again when it is given up.
-    bool titleControlsEnabled() const { return m_controlsEnabled; }
-    // A click on the check box: it ticks or unticks, and students.dbf is
-    // read again (a file that cannot be read is reported). The names only
-    // fill the name box's list, which a script does not use.
-    void CB_ExamTestClick();
+    // A click on the check box: unless greyed out, it ticks or unticks and
+    // the student list is read again (a file that cannot be read is
+    // reported). The names only fill the name box's list, which a script
+    // does not use.
+    void clickExamBox();
     // After the begin button: in examination mode with the start wait
-    // running, the title page's controls are disabled and the run waits for
-    // the verdict (or for the link to be given up).
+    // running, the run waits for the verdict (or for the link to be given
+    // up).
     void afterBegin();
     // After every script line: while a message is on its way (a reconnection
     // included), lets its reply be handled.
@@ -63,17 +58,22 @@ public:
     static void processPending();
 
 private:
+    // TitlePageView: the controls' state is the host's, the names are not
+    // shown.
+    void setTitleControlsEnabled(bool) override {}
+    void untickExamBox() override { m_checked = false; }
+    void setStudentNames(const std::vector<std::string>&) override {}
+    void examLinkUp() override;
+    void examLinkRefused(int code) override;
+    void message(const std::string& text) override;
+
     // Runs the event loop until `done` holds or `timeoutMs` has passed.
     static void runUntil(const std::function<bool()>& done, int timeoutMs);
 
-    qd::TestSession& m_session;
     DryRunView& m_view;
-    std::filesystem::path m_workDir;
     qd::SystemClock m_linkClock;
-    qd::ExamLink m_link;
-    qd::StudentList m_students;
+    qd::RunHost* m_host = nullptr;
     bool m_checked = false;
-    bool m_controlsEnabled = true;
 };
 
 } // namespace qdtool
