@@ -20,10 +20,10 @@ class ReportSink
 public:
     virtual ~ReportSink() = default;
 
-    // Begins the report for the student `st_name` (code page 1251) of the
+    // Begins the report for the student `studentName` (code page 1251) of the
     // test loaded from `workDir`; may append the directory to
-    // model.test_name. A fault is not fatal: the test runs without a report.
-    virtual Status createReport(TestModel& model, std::string_view st_name,
+    // model.testName. A fault is not fatal: the test runs without a report.
+    virtual Status createReport(TestModel& model, std::string_view studentName,
                                 const Clock& clock, const std::filesystem::path& workDir) = 0;
 
     // The line of a scored question.
