@@ -363,11 +363,18 @@ struct PressCase
     std::vector<std::string> drawn;
 };
 
-class SessionPresses : public ::testing::TestWithParam<PressCase>
+// ctest shows a case by its name, not by the bytes of its question.
+void PrintTo(const PressCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+// Each case presses, then checks the response and what was redrawn.
+class Press : public ::testing::TestWithParam<PressCase>
 {
 };
 
-TEST_P(SessionPresses, ChangeTheResponseAndRedrawTheOptions)
+TEST_P(Press, Redraws)
 {
     const PressCase& c = GetParam();
     Rig rig(fixture::model({c.question}));
@@ -389,7 +396,7 @@ TEST_P(SessionPresses, ChangeTheResponseAndRedrawTheOptions)
 const std::string rp = "repaint";
 
 INSTANTIATE_TEST_SUITE_P(
-    Rules, SessionPresses,
+    Rules, Press,
     ::testing::Values(
         PressCase{"SingleChoiceMovesAndIgnoresTheChosenOne", fixture::choice(QuestionType::SingleChoice, 3, {1}, 1),
                   "p 0 0 p 0 1 p 0 1", {1},
