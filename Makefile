@@ -1,5 +1,6 @@
 # make run   installs what is missing, builds, starts QuizDesk on the demo test
 # make test  the same set-up, then every test
+# make package  the Debian packages, in $(BUILD)/packages
 BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
@@ -7,7 +8,7 @@ JOBS       ?= $(shell nproc)
 # Tests, benchmarks and tools draw without a display; `make run` uses the real one.
 HEADLESS   := QT_QPA_PLATFORM=offscreen
 
-.PHONY: all setup configure build run test fuzz bench demo-files example-reports screenshots clean
+.PHONY: all setup configure build run test package fuzz bench demo-files example-reports screenshots clean
 
 all: build
 
@@ -29,6 +30,11 @@ run: build
 
 test: build
 	cd $(BUILD) && $(HEADLESS) ctest --output-on-failure -j $(JOBS)
+
+# The Debian packages quizdesk, quizdesk-tools and quizdesk-examd, in
+# $(BUILD)/packages.
+package: build
+	cmake --build $(BUILD) --target package
 
 # libFuzzer over the whole load and over the exam link's input (clang, ASan,
 # UBSan), each bounded in time.
