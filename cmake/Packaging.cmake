@@ -103,3 +103,14 @@ foreach(entry client=quizdesk tools=quizdesk-tools server=quizdesk-examd)
 endforeach()
 
 include(CPack)
+
+# The packaged files that can be checked without installing anything; the
+# packages themselves are installed and run only by tests/packaging/check.sh
+# (CI, as root), never by ctest.
+if(QUIZDESK_TESTS)
+  enable_testing()
+  add_test(NAME packaging_files
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/packaging/files.sh
+                   ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}
+                   $<TARGET_FILE:quizdesk-tool> $<TARGET_FILE:quizdesk-examd>)
+endif()
