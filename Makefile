@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc)
 # Tests, benchmarks and tools draw without a display; `make run` uses the real one.
 HEADLESS   := QT_QPA_PLATFORM=offscreen
 
-.PHONY: all setup configure build run test package fuzz bench demo-files example-reports screenshots clean
+.PHONY: all setup configure build run test package package-check fuzz bench demo-files example-reports screenshots clean
 
 all: build
 
@@ -35,6 +35,11 @@ test: build
 # $(BUILD)/packages.
 package: build
 	cmake --build $(BUILD) --target package
+
+# The packages checked, installed, run and purged again: for CI (root, a
+# throwaway machine), never for a developer's own.
+package-check: package
+	bash tests/packaging/check.sh --install-on-this-machine $(BUILD)
 
 # libFuzzer over the whole load and over the exam link's input (clang, ASan,
 # UBSan), each bounded in time.

@@ -17,7 +17,7 @@ packages=(
   time
   libqt6sql6-sqlite libqt6sql6-psql qt6-httpserver-dev qt6-websockets-dev
   libxlsxwriter-dev postgresql
-  pandoc librsvg2-bin dpkg-dev desktop-file-utils appstream systemd
+  pandoc librsvg2-bin dpkg-dev desktop-file-utils appstream systemd lintian
 )
 
 missing=()
