@@ -3,7 +3,7 @@
 #include "definition/Cp1251.h"
 #include "results/ReportFile.h"
 #include "run/Scoring.h"
-#include "../support/ModelBuilder.h"
+#include "ModelBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "results/ItemAnalysis.h"
 
 #include "definition/Cp1251.h"
-#include "../support/ModelBuilder.h"
+#include "ModelBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +56,7 @@ void expectFigure(const std::optional<double>& got, std::optional<double> want, 
 class ItemAnalysisTest : public ::testing::Test
 {
 protected:
-    TestModel model = modelOf({choice(QuestionType::SingleChoice, 4, {1}, 1), choice(QuestionType::SingleChoice, 4, {2}, 1), qdtest::text("x", 2),
+    TestModel model = modelOf({choice(QuestionType::SingleChoice, 4, {1}, 1), choice(QuestionType::SingleChoice, 4, {2}, 1), qdtest::typed("x", 2),
                                choice(QuestionType::SingleChoice, 2, {1}, 1), choice(QuestionType::SingleChoice, 2, {1}, 1), choice(QuestionType::MultipleChoice, 3, {3}, 2)});
     std::vector<ParsedReport> reports = {
         reportOf(83, "Добре", {{true, 1, " 1,"}, {true, 1, " 2,"}, {true, 2, "x"}, {true, 1, " 1,"},

@@ -1,7 +1,7 @@
 #include "run/MatchScoring.h"
 
 #include "definition/Cp1251.h"
-#include "../support/ModelBuilder.h"
+#include "ModelBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "../support/TestFiles.h"
+#include "TestFiles.h"
 
 #include "definition/QuestionParser.h"
 

@@ -3,7 +3,7 @@
 #include "definition/Cp1251.h"
 #include "run/Scoring.h"
 #include "../support/FileSizeLimit.h"
-#include "../support/ModelBuilder.h"
+#include "ModelBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -410,7 +410,7 @@ TEST_F(ReportFileTest, AFullResultsFolderMovesTheWholeReportToTheFallBackFolder)
         if (r.path() != small / "a.txt") {
             return "not in the results folder: " + r.path().string();
         }
-        const TestModel typed = modelOf({qdtest::text("x", 1)});
+        const TestModel typed = modelOf({qdtest::typed("x", 1)});
         RunState st;
         st.answerText = std::string(127, 'y');
         for (int i = 0; i < 40; ++i) { // 40 lines of 155 bytes
@@ -465,8 +465,9 @@ TEST_F(ReportFileTest, WorkingDirectoryInCodePageAndBounded)
         deep /= "abcdefghij";
     }
     TestModel m = modelOf({});
+    m.testName = "Name";
     ASSERT_FALSE(report.createReport(m, "", clock, deep));
-    EXPECT_EQ(m.testName, "\r\n(" + deep.string().substr(0, 128) + ")");
+    EXPECT_EQ(m.testName, "Name\r\n(" + deep.string().substr(0, 128) + ")");
 }
 
 TEST_F(ReportFileTest, AnswerColumns)
@@ -503,7 +504,7 @@ TEST_F(ReportFileTest, AnswerColumns)
     want += "     1          0.00       " + column + "\n";
 
     // A typed text of 127 characters.
-    TestModel text = modelOf({qdtest::text("x", 1)});
+    TestModel text = modelOf({qdtest::typed("x", 1)});
     st.answerText = std::string(127, 'y');
     report.writeQuestionLine(text, st, 0.5f);
     want += "     1          0.50       " + std::string(127, 'y') + "\n";

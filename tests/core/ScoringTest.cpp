@@ -3,7 +3,7 @@
 #include "definition/Cp1251.h"
 #include "results/ReportFile.h"
 #include "run/Grading.h"
-#include "../support/ModelBuilder.h"
+#include "ModelBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -166,7 +166,7 @@ TEST(ScoreQuestion, OrderingReportTextKeepsWholeEntriesWithinItsCapacity)
 
 TEST(ScoreQuestion, TypedText)
 {
-    const Question q = qdtest::text(toCp1251("водород"), 3);
+    const Question q = qdtest::typed(toCp1251("водород"), 3);
     EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "Водо род").points, 3);
     EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "водород.").points, 0);
     EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "").points, 0);
@@ -189,7 +189,7 @@ TEST(ScoreQuestion, NegativePointsAreRecordedAsZeroAndMarkZeroIsAlwaysRight)
 
 TEST(ScoreQuestion, Faults)
 {
-    TestModel m = modelOf({qdtest::text("a", 1)});
+    TestModel m = modelOf({qdtest::typed("a", 1)});
     RunState st;
     ReportFile none;
     EXPECT_FALSE(scoreQuestion(m, st, std::string(127, 'a'), none));

@@ -1,7 +1,7 @@
 #include "run/Selection.h"
 
 #include "definition/Cp1251.h"
-#include "../support/ModelBuilder.h"
+#include "ModelBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -124,7 +124,7 @@ TEST(ShuffleOptions, RenumbersTheCorrectOptionToItsShownPosition)
 {
     // Seed 19 shuffles four options to 2, 0, 3, 1: the third option (the
     // correct one) is shown first.
-    TestModel m = modelOf({choice(QuestionType::SingleChoice, 4, {3}, 1), qdtest::text("x", 1), choice(QuestionType::MultipleChoice, 3, {1, 3}, 1, PictureMode::PictureOnly)});
+    TestModel m = modelOf({choice(QuestionType::SingleChoice, 4, {3}, 1), qdtest::typed("x", 1), choice(QuestionType::MultipleChoice, 3, {1, 3}, 1, PictureMode::PictureOnly)});
     m.randomOptionOrder = 1;
     const std::string third = m.questions[0].options[2].text;
     TestRandom r;

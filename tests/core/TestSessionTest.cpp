@@ -35,7 +35,7 @@ std::vector<int> picks(const TestSession& s)
 
 TEST(SessionTime, QuestionLimitBeepsAndScoresAtTheFirstTickPastIt)
 {
-    qd::TestModel m = fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1), fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)});
+    qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)});
     m.questionSeconds = 10;
     Rig rig(std::move(m));
     rig.begin();
@@ -65,7 +65,7 @@ TEST(SessionTime, QuestionLimitBeepsAndScoresAtTheFirstTickPastIt)
 
 TEST(SessionTime, MinutesLeftChangeAtWholeMinutesAndGoNegative)
 {
-    qd::TestModel m = fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)});
+    qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)});
     m.testMinutes = 2;
     m.questionSeconds = 1000;
     Rig rig(std::move(m));
@@ -92,8 +92,8 @@ TEST(SessionTime, MinutesLeftChangeAtWholeMinutesAndGoNegative)
 
 TEST(SessionTime, TestTimeEndsAtTheNextQuestionChangeWithTheMarksLeft)
 {
-    qd::TestModel m = fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 2), fixture::choice(QuestionType::SingleChoice, 3, {1}, 2),
-                                      fixture::choice(QuestionType::SingleChoice, 3, {1}, 2)});
+    qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 2), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 2),
+                                      qdtest::choice(QuestionType::SingleChoice, 3, {1}, 2)});
     m.testMinutes = 1;
     m.questionSeconds = 100;
     Rig rig(std::move(m));
@@ -128,7 +128,7 @@ TEST(SessionTime, TestTimeEndsAtTheNextQuestionChangeWithTheMarksLeft)
 
 TEST(SessionTime, PictureIsCapturedAtTheFirstTickOnly)
 {
-    qd::TestModel m = fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)});
+    qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)});
     m.questions[0].picture = PictureMode::WithOptions;
     Rig rig(std::move(m));
     rig.begin();
@@ -145,7 +145,7 @@ TEST(SessionTime, PictureIsCapturedAtTheFirstTickOnly)
 
 TEST(SessionBegin, NameOf49CharactersStartsAndOf50IsRefused)
 {
-    Rig refused(fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig refused(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     refused.session->OnClickBegin(std::string(50, 'x'), false);
     EXPECT_EQ(refused.session->phase(), TestSession::Phase::TitlePage);
     ASSERT_EQ(refused.view.messages.size(), 1u);
@@ -154,7 +154,7 @@ TEST(SessionBegin, NameOf49CharactersStartsAndOf50IsRefused)
     EXPECT_TRUE(contains(refused.view.log, "clear name"));
     EXPECT_FALSE(refused.view.waitTimer);
 
-    Rig accepted(fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig accepted(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     QTemporaryDir dir;
     accepted.model.reportDir = dir.path().toStdString();
     accepted.session->OnClickBegin(std::string(49, 'x'), false);
@@ -166,14 +166,14 @@ TEST(SessionBegin, NameOf49CharactersStartsAndOf50IsRefused)
 
 TEST(SessionBegin, EmptyNameStartsOnlyOutsideExaminationMode)
 {
-    Rig exam(fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig exam(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     exam.session->OnClickBegin("", true);
     EXPECT_EQ(exam.session->phase(), TestSession::Phase::TitlePage);
     ASSERT_EQ(exam.view.messages.size(), 1u);
     EXPECT_EQ(exam.view.messages[0], qd::toCp1251("Для проходження екзаменаційного тестування\n"
                                                   "необхідно ввести прізвище та ініціали!\n"));
 
-    Rig plain(fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig plain(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     plain.session->OnClickBegin("", false);
     ASSERT_FALSE(plain.session->OnTimerWaitServer());
     EXPECT_EQ(plain.session->phase(), TestSession::Phase::Question);
@@ -185,7 +185,7 @@ TEST(SessionBegin, EmptyNameStartsOnlyOutsideExaminationMode)
 
 TEST(SessionBegin, ExaminationWaitsForTheLinkAndThePermission)
 {
-    Rig rig(fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     QTemporaryDir dir;
     rig.model.reportDir = dir.path().toStdString();
     rig.session->OnClickBegin(qd::toCp1251("Іван"), true);
@@ -203,7 +203,7 @@ TEST(SessionBegin, ExaminationWaitsForTheLinkAndThePermission)
 
 TEST(SessionClose, TitlePageAndStartWaitEndTheProgram)
 {
-    Rig rig(fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::EndProgram);
     rig.session->OnClickBegin("", false);
     EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::EndProgram);
@@ -212,8 +212,8 @@ TEST(SessionClose, TitlePageAndStartWaitEndTheProgram)
 
 TEST(SessionClose, DuringTheTestTheResultsShowOnce)
 {
-    Rig rig(fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1), fixture::choice(QuestionType::SingleChoice, 3, {1}, 1),
-                            fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                            qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     rig.begin();
     rig.press(0, 0); // the open question is not scored
     EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::KeepOpen);
@@ -232,7 +232,7 @@ TEST(SessionClose, DuringTheTestTheResultsShowOnce)
 
 TEST(SessionClose, AfterTheLastQuestionACloseRequestChangesNothing)
 {
-    Rig rig(fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     rig.begin();
     ASSERT_FALSE(rig.session->nextQuestion());
     ASSERT_EQ(rig.view.results, 1);
@@ -248,8 +248,8 @@ TEST(SessionReport, AWriteThatFailsIsToldOnceWithTheQuestionTimerStopped)
     ASSERT_TRUE(home.isValid());
     const QByteArray savedHome = qgetenv("HOME");
     qputenv("HOME", home.path().toUtf8());
-    Rig rig(fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1), fixture::choice(QuestionType::SingleChoice, 3, {1}, 1),
-                            fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                            qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     rig.session->OnClickBegin("a", false);
     ASSERT_FALSE(rig.session->OnTimerWaitServer());
     ASSERT_FALSE(rig.report.path().empty());
@@ -280,8 +280,8 @@ TEST(SessionReport, AWriteThatFailsIsToldOnceWithTheQuestionTimerStopped)
 
 TEST(SessionScreen, AnswersMoveBelowThePictureAndOrderingOnesOneCharacterRight)
 {
-    qd::TestModel m = fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1), fixture::choice(QuestionType::Ordering, 3, {1}, 1),
-                                      fixture::choice(QuestionType::MultipleChoice, 3, {1}, 1)});
+    qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::choice(QuestionType::Ordering, 3, {1}, 1),
+                                      qdtest::choice(QuestionType::MultipleChoice, 3, {1}, 1)});
     m.questions[0].picture = PictureMode::WithOptions;
     m.questions[2].picture = PictureMode::PictureOnly;
     Rig rig(std::move(m));
@@ -311,8 +311,8 @@ TEST(SessionScreen, AnswersMoveBelowThePictureAndOrderingOnesOneCharacterRight)
 // question as on every later one.
 TEST(SessionScreen, TypedQuestionsGiveTheAnswerBoxTheFocusFromTheFirstOn)
 {
-    Rig rig(fixture::model(
-        {fixture::typed("x", 1), fixture::choice(QuestionType::SingleChoice, 3, {1}, 1), fixture::typed("y", 1)}));
+    Rig rig(qdtest::modelOf(
+        {qdtest::typed("x", 1), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::typed("y", 1)}));
     rig.session->OnClickBegin("", false);
     (void)rig.session->OnTimerWaitServer();
     EXPECT_TRUE(contains(rig.view.take(), "box shown focus"));
@@ -325,8 +325,8 @@ TEST(SessionScreen, TypedQuestionsGiveTheAnswerBoxTheFocusFromTheFirstOn)
 TEST(SessionMouse, HitTestBoundsAndMarkerCell)
 {
     // Two columns one blank apart: the earlier column wins where they touch.
-    qd::TestModel m = fixture::model({fixture::matching(QuestionType::Matching, {2, 2}, 1)});
-    m.questions[0].columns[1].cells[0] = fixture::option(2, 8, "bb");
+    qd::TestModel m = qdtest::modelOf({qdtest::columns(QuestionType::Matching, {2, 2}, 1)});
+    m.questions[0].columns[1].cells[0] = qdtest::slot(2, 8, "bb");
     Rig rig(std::move(m));
     rig.begin();
     // a0 on line 2 at columns 3..6: x 16..48, y 16..30; b0 from column 8.
@@ -377,7 +377,7 @@ class Press : public ::testing::TestWithParam<PressCase>
 TEST_P(Press, Redraws)
 {
     const PressCase& c = GetParam();
-    Rig rig(fixture::model({c.question}));
+    Rig rig(qdtest::modelOf({c.question}));
     rig.begin();
     std::istringstream in(c.presses);
     char what;
@@ -398,47 +398,47 @@ const std::string rp = "repaint";
 INSTANTIATE_TEST_SUITE_P(
     Rules, Press,
     ::testing::Values(
-        PressCase{"SingleChoiceMovesAndIgnoresTheChosenOne", fixture::choice(QuestionType::SingleChoice, 3, {1}, 1),
+        PressCase{"SingleChoiceMovesAndIgnoresTheChosenOne", qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
                   "p 0 0 p 0 1 p 0 1", {1},
                   {"<A> red", rp, "<A> black", "<B> red", rp}},
-        PressCase{"SingleChoiceInTheMarkerCell", fixture::choice(QuestionType::SingleChoice, 3, {1}, 1), "m 0 2", {2},
+        PressCase{"SingleChoiceInTheMarkerCell", qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), "m 0 2", {2},
                   {"<C> red", rp}},
-        PressCase{"MultipleChoiceTogglesKeepingTheOrder", fixture::choice(QuestionType::MultipleChoice, 4, {1}, 1),
+        PressCase{"MultipleChoiceTogglesKeepingTheOrder", qdtest::choice(QuestionType::MultipleChoice, 4, {1}, 1),
                   "p 0 0 p 0 1 p 0 2 p 0 1", {0, 2},
                   {"<A> red", rp, "<B> red", rp, "<C> red", rp, "<B> black", rp}},
-        PressCase{"MultipleChoiceDoublePressChangesNothing", fixture::choice(QuestionType::MultipleChoice, 4, {1}, 1),
+        PressCase{"MultipleChoiceDoublePressChangesNothing", qdtest::choice(QuestionType::MultipleChoice, 4, {1}, 1),
                   "p 0 3 p 0 3", {}, {"<D> red", rp, "<D> black", rp}},
         // Position 2 is line 4: y 48..62, its bar x 16..24.
-        PressCase{"OrderingBarThenTextMovesTheOption", fixture::choice(QuestionType::Ordering, 6, {1}, 1),
+        PressCase{"OrderingBarThenTextMovesTheOption", qdtest::choice(QuestionType::Ordering, 6, {1}, 1),
                   "m 0 2 p 0 5", {-2, 2}, {"rect red 16,48,24,62", rp, "answers 0 13", rp}},
         PressCase{"OrderingSecondBarPressOnTheTargetNothingAnotherMovesIt",
-                  fixture::choice(QuestionType::Ordering, 6, {1}, 1), "m 0 2 m 0 2 m 0 4", {-2},
+                  qdtest::choice(QuestionType::Ordering, 6, {1}, 1), "m 0 2 m 0 2 m 0 4", {-2},
                   {"rect red 16,48,24,62", rp, "rect red 16,80,24,94", "rect blue 16,48,24,62",
                    rp}},
-        PressCase{"OrderingTextOfARedPositionUnmarksIt", fixture::choice(QuestionType::Ordering, 6, {1}, 1),
+        PressCase{"OrderingTextOfARedPositionUnmarksIt", qdtest::choice(QuestionType::Ordering, 6, {1}, 1),
                   "m 0 2 p 0 5 p 0 2", {-2},
                   {"rect red 16,48,24,62", rp, "answers 0 13", rp, "<F> black", rp}},
-        PressCase{"OrderingTextOfABlackPositionWithoutTarget", fixture::choice(QuestionType::Ordering, 6, {1}, 1),
+        PressCase{"OrderingTextOfABlackPositionWithoutTarget", qdtest::choice(QuestionType::Ordering, 6, {1}, 1),
                   "p 0 3", {-2}, {rp}},
-        PressCase{"ManyPerRowNeedsARowFirstAndRemembersIt", fixture::matching(QuestionType::Matching, {2, 3}, 1),
+        PressCase{"ManyPerRowNeedsARowFirstAndRemembersIt", qdtest::columns(QuestionType::Matching, {2, 3}, 1),
                   "p 1 0 p 0 1 p 1 0 p 1 2 p 0 0 p 0 1", {0, 2},
                   {"<a1> red", rp, "<b0> red", rp, "<b2> red", rp, "<a1> black", "<a0> red",
                    "<b0> black", "<b2> black", rp, "<a0> black", "<a1> red", "<b0> red",
                    "<b2> red", rp}},
-        PressCase{"OnePerColumnMovesAndClearsTheChoice", fixture::matching(QuestionType::MatchingColumns, {2, 4, 4}, 1),
+        PressCase{"OnePerColumnMovesAndClearsTheChoice", qdtest::columns(QuestionType::MatchingColumns, {2, 4, 4}, 1),
                   "p 2 3 p 0 0 p 2 3 p 2 1 p 2 1", {-1, -1},
                   {"<a0> red", rp, "<c3> red", rp, "<c3> black", "<c1> red", rp, "<c1> black",
                    rp}},
         PressCase{"OnePerColumnRowChangeSwapsTheShownChoices",
-                  fixture::matching(QuestionType::MatchingColumns, {2, 4, 4}, 1), "p 0 0 p 1 2 p 0 1 p 0 0", {2, -1},
+                  qdtest::columns(QuestionType::MatchingColumns, {2, 4, 4}, 1), "p 0 0 p 1 2 p 0 1 p 0 0", {2, -1},
                   {"<a0> red", rp, "<b2> red", rp, "<a0> black", "<a1> red", "<b2> black", rp,
                    "<a1> black", "<a0> red", "<b2> red", rp}},
-        PressCase{"TypedQuestionIgnoresTheMouse", fixture::typed("x", 1), "p 0 0", {}, {}}),
+        PressCase{"TypedQuestionIgnoresTheMouse", qdtest::typed("x", 1), "p 0 0", {}, {}}),
     [](const ::testing::TestParamInfo<PressCase>& info) { return std::string(info.param.name); });
 
 TEST(SessionMouse, OrderingMoveSwapsTheOptionsAndMarksTheTarget)
 {
-    Rig rig(fixture::model({fixture::choice(QuestionType::Ordering, 6, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::Ordering, 6, {1}, 1)}));
     rig.begin();
     rig.pressMarker(0, 2);
     rig.press(0, 5);
@@ -457,7 +457,7 @@ TEST(SessionMouse, OrderingMoveSwapsTheOptionsAndMarksTheTarget)
 
 TEST(SessionMouse, OrderingMovesBeyondTheResponseCapacityDoNotOverrunIt)
 {
-    Rig rig(fixture::model({fixture::choice(QuestionType::Ordering, 4, {1, 2, 3, 4}, 4)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::Ordering, 4, {1, 2, 3, 4}, 4)}));
     rig.begin();
     for (int i = 0; i < 120; ++i) {
         rig.pressMarker(0, i % 4);
@@ -473,7 +473,7 @@ TEST(SessionMouse, OrderingMovesBeyondTheResponseCapacityDoNotOverrunIt)
 
 TEST(SessionHover, OptionTurnsBlueUnderThePointerAndBlackAfter)
 {
-    Rig rig(fixture::model({fixture::choice(QuestionType::MultipleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::MultipleChoice, 3, {1}, 1)}));
     rig.begin();
     rig.hover(0, 0);
     EXPECT_EQ(rig.view.take(), (std::vector<std::string>{"<A> blue", rp}));
@@ -489,7 +489,7 @@ TEST(SessionHover, OptionTurnsBlueUnderThePointerAndBlackAfter)
 
 TEST(SessionHover, MarkedOptionsKeepTheirRed)
 {
-    Rig rig(fixture::model({fixture::choice(QuestionType::MultipleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::MultipleChoice, 3, {1}, 1)}));
     rig.begin();
     rig.hover(0, 1);
     rig.press(0, 1);
@@ -506,7 +506,7 @@ TEST(SessionHover, MarkedOptionsKeepTheirRed)
 
 TEST(SessionHover, NeighbouringColumnOnTheSameRow)
 {
-    Rig rig(fixture::model({fixture::matching(QuestionType::MatchingColumns, {2, 2, 2}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::columns(QuestionType::MatchingColumns, {2, 2, 2}, 1)}));
     rig.begin();
     rig.hover(0, 1);
     rig.view.take();
@@ -516,8 +516,8 @@ TEST(SessionHover, NeighbouringColumnOnTheSameRow)
 
 TEST(SessionHover, QuestionChangeForgetsTheLastOptionAndTypedQuestionsIgnoreThePointer)
 {
-    Rig rig(fixture::model(
-        {fixture::choice(QuestionType::MultipleChoice, 3, {1}, 1), fixture::choice(QuestionType::MultipleChoice, 3, {1}, 1), fixture::typed("x", 1)}));
+    Rig rig(qdtest::modelOf(
+        {qdtest::choice(QuestionType::MultipleChoice, 3, {1}, 1), qdtest::choice(QuestionType::MultipleChoice, 3, {1}, 1), qdtest::typed("x", 1)}));
     rig.begin();
     rig.hover(0, 1);
     ASSERT_FALSE(rig.session->nextQuestion());
@@ -567,7 +567,7 @@ struct RecordingLink : qd::ExamHooks
 
 TEST(SessionExam, LinkOpensAtTheButtonHearsEveryLaterQuestionAndTheVerdict)
 {
-    Rig rig(fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1), fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     QTemporaryDir dir;
     rig.model.reportDir = dir.path().toStdString();
     RecordingLink link;
@@ -594,7 +594,7 @@ TEST(SessionExam, LinkOpensAtTheButtonHearsEveryLaterQuestionAndTheVerdict)
 
 TEST(SessionExam, AbandonedLinkReturnsTheStartWaitToTheTitlePage)
 {
-    Rig rig(fixture::model({fixture::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     rig.session->OnClickBegin("S", true);
     ASSERT_TRUE(rig.view.waitTimer);
     rig.session->returnToTitlePage();

@@ -1,5 +1,6 @@
 #include "SessionDriver.h"
 
+#include "IgnoringView.h"
 #include "results/ReportFile.h"
 #include "run/ManualClock.h"
 #include "run/RunStart.h"
@@ -14,7 +15,7 @@ namespace {
 
 // The window without a window: every request is accepted and forgotten,
 // except what the driver needs to play on (the timer and the answer box).
-class NullView : public qd::SessionView
+class NullView : public IgnoringView
 {
 public:
     explicit NullView(const qd::TestModel& model) : m_model(model) {}
@@ -22,31 +23,13 @@ public:
     bool questionTimer = false;
     bool answerBox = false;
 
-    void message(const std::string&) override {}
-    void beep() override {}
-    void clearNameBox() override {}
-    void setWaitTimer(bool) override {}
     void setQuestionTimer(bool running) override { questionTimer = running; }
-    void showQuestionScreen() override {}
     // A picture question pretends a picture 120 pixels high.
     int displayQuestion(int q) override
     {
         return m_model.questions[std::size_t(q)].picture != qd::PictureMode::None ? 130 : 0;
     }
-    void drawAnswers(int, int, const bool*) override {}
-    void drawOption(const qd::AnswerSlot&, uint32_t) override {}
-    void fillRect(uint32_t, int, int, int, int) override {}
-    void repaint() override {}
-    void capturePicture() override {}
-    void setHandCursor(bool) override {}
-    void setQuestionCount(int) override {}
-    void setQuestionNumber(int) override {}
-    void setAnswerColour(uint32_t) override {}
-    void setScoreText(const std::string&) override {}
-    void setProgress(int, int) override {}
-    void setMinutesLeft(int) override {}
     void setAnswerBox(bool shown, bool) override { answerBox = shown; }
-    void showResults(const qd::ResultsSummary&) override {}
 
 private:
     const qd::TestModel& m_model;

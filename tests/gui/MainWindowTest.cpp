@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include "FindWidget.h"
+
 #include "definition/Cp1251.h"
 #include "definition/TestLoader.h"
 #include "screen/TestFont.h"
@@ -25,24 +27,16 @@
 
 namespace {
 
-template <typename T = QWidget>
-T* child(const QWidget& form, const char* name)
-{
-    T* w = form.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
+using qdtest::child;
 
 QRect bounds(const QWidget& form, const char* name)
 {
-    QWidget* w = child(form, name);
-    return w ? w->geometry() : QRect();
+    return child(form, name)->geometry();
 }
 
 int points(const QWidget& form, const char* name)
 {
-    QWidget* w = child(form, name);
-    return w ? w->font().pointSize() : 0;
+    return child(form, name)->font().pointSize();
 }
 
 TEST(MainWindow, TitlePageShowsTheDemoTest)

@@ -1,5 +1,7 @@
 #include "app/MessageReporter.h"
 
+#include "MessageRecorder.h"
+
 #include "definition/Cp1251.h"
 
 #include <QApplication>
@@ -13,26 +15,9 @@
 
 namespace {
 
-// Records what the reporter does, in order, instead of doing it.
-struct Recorder
-{
-    std::vector<std::string> steps;
-
-    qd::MessageReporter reporter()
-    {
-        qd::MessageReporter::Actions a;
-        a.beep = [this] { steps.push_back("beep"); };
-        a.box = [this](const QString& caption, const QString& text) {
-            steps.push_back("box " + caption.toStdString() + ": " + text.toStdString());
-        };
-        a.exit = [this](int code) { steps.push_back("exit " + std::to_string(code)); };
-        return qd::MessageReporter(a);
-    }
-};
-
 TEST(MessageReporter, FatalBeepsShowsTheBoxThenEndsWithCodeZero)
 {
-    Recorder r;
+    MessageRecorder r;
     r.reporter().error(qd::toCp1251("В текущей директории нет файла VOPROSI.TXT!"), true);
     EXPECT_EQ(r.steps, (std::vector<std::string>{
                            "beep", "box Програма QUIZDESK: В текущей директории нет файла VOPROSI.TXT!",
@@ -41,7 +26,7 @@ TEST(MessageReporter, FatalBeepsShowsTheBoxThenEndsWithCodeZero)
 
 TEST(MessageReporter, NonFatalGoesOn)
 {
-    Recorder r;
+    MessageRecorder r;
     r.reporter().error(qd::fault("Фамилия и инициалы не должны содержать более %d символов!", 50),
                        false);
     EXPECT_EQ(r.steps, (std::vector<std::string>{

@@ -6,6 +6,9 @@
 // right option each).
 #include "app/QuizDeskApp.h"
 
+#include "FindWidget.h"
+#include "MessageRecorder.h"
+
 #include "app/MessageReporter.h"
 #include "app/MainWindow.h"
 #include "app/ResultsWindow.h"
@@ -61,13 +64,13 @@ struct ExamServerWindowTest : ::testing::Test
 {
     QTemporaryDir tmp;
     QByteArray savedHome = qgetenv("HOME");
-    std::vector<std::string> messages;
-    qd::MessageReporter reporter{[this] {
-        qd::MessageReporter::Actions a;
-        a.box = [this](const QString&, const QString& text) { messages.push_back(text.toStdString()); };
-        a.exit = [](int) { ADD_FAILURE() << "a fatal message"; };
-        return a;
-    }()};
+    // Messages shown; none may end the program here.
+    MessageRecorder recorder = [] {
+        MessageRecorder r;
+        r.fatalFailsTest = true;
+        return r;
+    }();
+    qd::MessageReporter reporter = recorder.reporter();
     qd::ManualClock clock{qd::LocalTime{2026, 12, 7, 10, 5, 9}};
     qd::MainWindow form;
     qd::ResultsWindow results;
@@ -115,9 +118,7 @@ struct ExamServerWindowTest : ::testing::Test
     template <typename T = QWidget>
     T* child(const char* name)
     {
-        T* c = form.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return qdtest::child<T>(form, name);
     }
     qd::TestSession& session() { return app->session(); }
     void beginExam(int nameIndex)
@@ -166,7 +167,7 @@ TEST_F(ExamServerWindowTest, ASittingFromTheWindowEndsWithItsReportInTheJournal)
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0], readFile(app->report().path()));
     EXPECT_EQ(std::get<std::vector<AnswerRow>>(journal->answers()).size(), 3u);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(recorder.shown.empty());
 }
 
 TEST_F(ExamServerWindowTest, TheServerGoneAndBackMidTestTheSittingContinues)
@@ -199,7 +200,7 @@ TEST_F(ExamServerWindowTest, TheServerGoneAndBackMidTestTheSittingContinues)
     const auto reports = std::get<std::vector<std::string>>(journal->reports("Бондар Т."));
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0], readFile(app->report().path()));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(recorder.shown.empty());
 }
 
 TEST_F(ExamServerWindowTest, AStudentSittingElsewhereIsRefusedWithTheClientsMessage)
@@ -212,8 +213,8 @@ TEST_F(ExamServerWindowTest, AStudentSittingElsewhereIsRefusedWithTheClientsMess
     ASSERT_TRUE(journal->insertSitting(elsewhere));
 
     beginExam(1);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !messages.empty(); }, 5000));
-    EXPECT_EQ(messages[0], "Тестування студента Коваль І. вже проводиться!\n");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !recorder.shown.empty(); }, 5000));
+    EXPECT_EQ(recorder.shown[0].text, "Тестування студента Коваль І. вже проводиться!\n");
     EXPECT_EQ(session().phase(), Phase::TitlePage);
     EXPECT_FALSE(child<QCheckBox>("CB_ExamTest")->isChecked());
     ASSERT_EQ(sittings().size(), 1u);

@@ -5,6 +5,9 @@
 // temporary directory, where the report goes.
 #include "app/QuizDeskApp.h"
 
+#include "FindWidget.h"
+#include "MessageRecorder.h"
+
 #include "app/MessageReporter.h"
 #include "app/MainWindow.h"
 #include "app/ResultsWindow.h"
@@ -71,25 +74,13 @@ struct QuizDeskAppExamTest : ::testing::Test
 {
     QTemporaryDir tmp;
     QByteArray savedHome = qgetenv("HOME");
-    std::vector<std::string> messages; // UTF-8, in the order shown
-    // While a box is up: what the student does before closing it (the real
-    // box runs an event loop until then), and how many boxes are up.
-    std::function<void()> whileShown;
-    int boxesUp = 0;
-    int mostBoxesUp = 0;
-    qd::MessageReporter reporter{[this] {
-        qd::MessageReporter::Actions a;
-        a.box = [this](const QString&, const QString& text) {
-            messages.push_back(text.toStdString());
-            mostBoxesUp = std::max(mostBoxesUp, ++boxesUp);
-            if (whileShown) {
-                whileShown();
-            }
-            --boxesUp;
-        };
-        a.exit = [](int) { ADD_FAILURE() << "a fatal message"; };
-        return a;
-    }()};
+    // Messages shown; none may end the program here.
+    MessageRecorder recorder = [] {
+        MessageRecorder r;
+        r.fatalFailsTest = true;
+        return r;
+    }();
+    qd::MessageReporter reporter = recorder.reporter();
     qd::ManualClock clock{qd::LocalTime{2026, 12, 7, 10, 5, 9}};
     qd::MainWindow form;
     qd::ResultsWindow results;
@@ -125,9 +116,7 @@ struct QuizDeskAppExamTest : ::testing::Test
     template <typename T = QWidget>
     T* child(const char* name)
     {
-        T* c = form.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return qdtest::child<T>(form, name);
     }
     QCheckBox* examBox() { return child<QCheckBox>("CB_ExamTest"); }
     QPushButton* beginButton() { return child<QPushButton>("BeginTest"); }
@@ -170,7 +159,7 @@ struct QuizDeskAppExamTest : ::testing::Test
     bool backOnTheTitlePage(std::size_t messagesShown)
     {
         return QTest::qWaitFor(
-            [&] { return messages.size() >= messagesShown && titlePageUsable(); }, 5000);
+            [&] { return recorder.shown.size() >= messagesShown && titlePageUsable(); }, 5000);
     }
     void expectTitlePageWaiting()
     {
@@ -250,7 +239,7 @@ TEST_F(QuizDeskAppExamTest, RegistersReportsEachQuestionButTheLastAndSendsTheRep
     ASSERT_TRUE(qd::test::waitFor([&] { return app->examLink().idle() && !server.clientConnected(); }));
     qd::test::runEventsFor(200);
     EXPECT_EQ(server.connections(), 1);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(recorder.shown.empty());
 }
 
 TEST_F(QuizDeskAppExamTest, EachRefusalReturnsToTheTitlePageWithItsMessage)
@@ -270,11 +259,11 @@ TEST_F(QuizDeskAppExamTest, EachRefusalReturnsToTheTitlePageWithItsMessage)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
-        messages.clear();
+        recorder.shown.clear();
         server.push(FakeExamServer::verdict(c.code));
         beginExam();
         ASSERT_TRUE(backOnTheTitlePage(1));
-        EXPECT_EQ(messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(recorder.texts(), std::vector<std::string>{c.message});
         EXPECT_EQ(examBox()->isChecked(), c.stillTicked);
         expectTitlePageWaiting();
         EXPECT_EQ(nameBox()->currentText(), QStringLiteral("Бондар Т."));
@@ -306,7 +295,7 @@ TEST_F(QuizDeskAppExamTest, ServerClosingTheConnectionDuringTheTestGetsTheMessag
     EXPECT_EQ(r[3].connection, 2);
     EXPECT_EQ(r[3].fields.answeredCount, 2);
     EXPECT_EQ(session().phase(), Phase::Question);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(recorder.shown.empty());
 }
 
 TEST_F(QuizDeskAppExamTest, NoServerGivesTheConnectionMessageAndTheTitlePageAgain)
@@ -314,13 +303,13 @@ TEST_F(QuizDeskAppExamTest, NoServerGivesTheConnectionMessageAndTheTitlePageAgai
     app->examLink().setPort(FakeExamServer::unusedPort());
     beginExam();
     ASSERT_TRUE(backOnTheTitlePage(1));
-    EXPECT_EQ(messages, std::vector<std::string>{kNoLink});
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{kNoLink});
     EXPECT_TRUE(examBox()->isChecked());
     expectTitlePageWaiting();
     // Pressing again tries again.
     pressBegin();
     ASSERT_TRUE(backOnTheTitlePage(2));
-    EXPECT_EQ(messages.back(), kNoLink);
+    EXPECT_EQ(recorder.texts().back(), kNoLink);
     // Unticked, the test starts without the server.
     clickExamBox();
     pressBegin();
@@ -340,12 +329,12 @@ TEST_F(QuizDeskAppExamTest, MissingFilesAreReportedAndTheTitlePageStaysUsable)
     EXPECT_TRUE(examBox()->isChecked());
     EXPECT_EQ(nameBox()->count(), 2);
     const std::string noTable = "Не удается открыть файл students.dbf!";
-    EXPECT_EQ(messages, (std::vector<std::string>{noTable, noTable}));
+    EXPECT_EQ(recorder.texts(), (std::vector<std::string>{noTable, noTable}));
 
-    messages.clear();
+    recorder.shown.clear();
     nameBox()->setCurrentIndex(0);
     pressBegin();
-    EXPECT_EQ(messages, std::vector<std::string>{
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{
                             "Программа проведения экзамена не запущена!\nНе удается получить IP адрес.\n"});
     EXPECT_FALSE(examBox()->isChecked());
     expectTitlePageWaiting();
@@ -376,14 +365,14 @@ TEST_F(QuizDeskAppExamTest, DamagedRepliesForeverShowOneBoxThenTheTitlePageAgain
     damaged[3] = char(damaged[3] ^ 0x10);
     server.setFallback(FakeExamServer::raw(damaged));
     // The student leaves the box up a while, then closes it.
-    whileShown = [] { qd::test::runEventsFor(100); };
+    recorder.whileShown = [] { qd::test::runEventsFor(100); };
     beginExam();
     const uint32_t took = advanceUntil(clock, 50, qd::ExamLink::kGiveUpMs,
-                                       [&] { return titlePageUsable() && messages.size() == 2; });
+                                       [&] { return titlePageUsable() && recorder.shown.size() == 2; });
     EXPECT_LE(took, qd::ExamLink::kGiveUpMs);
-    EXPECT_EQ(messages,
+    EXPECT_EQ(recorder.texts(),
               (std::vector<std::string>{"Сбойное сообщение от программы проведения экзамена!\n", kNoLink}));
-    EXPECT_EQ(mostBoxesUp, 1);
+    EXPECT_EQ(recorder.mostBoxesUp, 1);
     EXPECT_TRUE(examBox()->isChecked());
     expectTitlePageWaiting();
     EXPECT_EQ(server.received().size(), std::size_t(qd::ExamLink::kDamagedLimit));
@@ -391,14 +380,14 @@ TEST_F(QuizDeskAppExamTest, DamagedRepliesForeverShowOneBoxThenTheTitlePageAgain
     clickExamBox();
     pressBegin();
     ASSERT_TRUE(questionShown());
-    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(recorder.shown.size(), 2u);
 }
 
 TEST_F(QuizDeskAppExamTest, ASilentOrClosingServerGivesTheTitlePageBackAfterTheTimeLimit)
 {
     for (const bool closes : {false, true}) {
         SCOPED_TRACE(closes ? "closes at once" : "never answers");
-        messages.clear();
+        recorder.shown.clear();
         server.setFallback(FakeExamServer::silence());
         server.setCloseOnAccept(closes);
         const int before = server.connections();
@@ -408,10 +397,10 @@ TEST_F(QuizDeskAppExamTest, ASilentOrClosingServerGivesTheTitlePageBackAfterTheT
                                              [&] { return titlePageUsable(); });
         EXPECT_EQ(waited, qd::ExamLink::kGiveUpMs - 100);
         EXPECT_FALSE(titlePageUsable());
-        EXPECT_TRUE(messages.empty());
+        EXPECT_TRUE(recorder.shown.empty());
         advanceUntil(clock, 100, 200, [&] { return titlePageUsable(); });
         ASSERT_TRUE(backOnTheTitlePage(1));
-        EXPECT_EQ(messages, std::vector<std::string>{kNoLink});
+        EXPECT_EQ(recorder.texts(), std::vector<std::string>{kNoLink});
         EXPECT_TRUE(examBox()->isChecked());
         expectTitlePageWaiting();
         // A few attempts, never a storm.
@@ -423,7 +412,7 @@ TEST_F(QuizDeskAppExamTest, AnUnusableAddressIsToldAtOnce)
 {
     std::ofstream(dir() / "IPaddress.txt", std::ios::binary | std::ios::trunc) << "exam-server\r\n";
     beginExam();
-    EXPECT_EQ(messages, std::vector<std::string>{kNoLink});
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{kNoLink});
     EXPECT_TRUE(examBox()->isChecked());
     expectTitlePageWaiting();
     qd::test::runEventsFor(100);
@@ -445,12 +434,12 @@ TEST_F(QuizDeskAppExamTest, AServerLostDuringTheTestLeavesTheTestAndItsReport)
     ASSERT_EQ(session().phase(), Phase::Finished);
     const fs::path reportFile = app->report().path();
     ASSERT_FALSE(reportFile.empty());
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(recorder.shown.empty());
     // The final message never gets through: the student is told once the
     // time limit has passed; the report stays on disk.
-    advanceUntil(clock, 100, qd::ExamLink::kGiveUpMs + 200, [&] { return !messages.empty(); });
-    ASSERT_TRUE(qd::test::waitFor([&] { return !messages.empty(); }));
-    EXPECT_EQ(messages, std::vector<std::string>{kNoLink});
+    advanceUntil(clock, 100, qd::ExamLink::kGiveUpMs + 200, [&] { return !recorder.shown.empty(); });
+    ASSERT_TRUE(qd::test::waitFor([&] { return !recorder.shown.empty(); }));
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{kNoLink});
     EXPECT_TRUE(app->examLink().idle());
     EXPECT_GT(fs::file_size(reportFile), 0u);
     EXPECT_LE(server.connections(), 8);

@@ -4,6 +4,9 @@
 // come in file order; HOME is a temporary directory, where the report goes.
 #include "app/QuizDeskApp.h"
 
+#include "FindWidget.h"
+#include "MessageRecorder.h"
+
 #include "app/MessageReporter.h"
 #include "app/MainWindow.h"
 #include "app/ResultsWindow.h"
@@ -81,18 +84,9 @@ struct QuizDeskAppTest : ::testing::Test
 {
     QTemporaryDir tmp;
     QByteArray savedHome = qgetenv("HOME");
-    std::vector<std::pair<std::string, bool>> reports; // text (UTF-8), fatal
+    MessageRecorder messages;
     std::vector<bool> timersAtBox; // whether either timer ran while a box was up
-    qd::MessageReporter reporter{[this] {
-        qd::MessageReporter::Actions a;
-        a.box = [this](const QString&, const QString& text) {
-            reports.emplace_back(text.toStdString(), false);
-            timersAtBox.push_back(form.findChild<QTimer*>(QStringLiteral("Timer"))->isActive() ||
-                                  form.findChild<QTimer*>(QStringLiteral("TimerWaitServer"))->isActive());
-        };
-        a.exit = [this](int) { reports.back().second = true; };
-        return a;
-    }()};
+    qd::MessageReporter reporter = messages.reporter();
     qd::ManualClock clock{qd::LocalTime{2026, 12, 7, 10, 5, 9}};
     qd::MainWindow form;
     qd::ResultsWindow results;
@@ -103,6 +97,10 @@ struct QuizDeskAppTest : ::testing::Test
 
     void SetUp() override
     {
+        messages.whileShown = [this] {
+            timersAtBox.push_back(child<QTimer>(form, "Timer")->isActive() ||
+                                  child<QTimer>(form, "TimerWaitServer")->isActive());
+        };
         fs::create_directories(dir());
         fs::create_directories(home());
         qputenv("HOME", QByteArray::fromStdString(home().string()));
@@ -126,11 +124,9 @@ struct QuizDeskAppTest : ::testing::Test
     virtual void arrange(qd::StartedTest&) {}
 
     template <typename T = QWidget>
-    T* child(const QWidget& w, const char* name)
+    static T* child(const QWidget& w, const char* name)
     {
-        T* c = w.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return qdtest::child<T>(w, name);
     }
 
     qd::TestSession& session() { return app->session(); }
@@ -437,7 +433,7 @@ TEST_F(QuizDeskAppTest, ResultsWindowAfterARunWithoutAnAnswer)
     EXPECT_EQ(resultsText("NotRigtAns"),
               QStringLiteral("  1,   2,   3,   4,   5,   6,   7,   8,   9,  10,  11,  12, "));
     EXPECT_EQ(results.height(), 470);
-    EXPECT_TRUE(reports.empty());
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(QuizDeskAppTest, AFatalFaultOfTheRunStopsBothTimersBeforeItsBox)
@@ -448,9 +444,9 @@ TEST_F(QuizDeskAppTest, AFatalFaultOfTheRunStopsBothTimersBeforeItsBox)
     // refuses a longer answer should one ever reach it.
     emit form.answerTextChanged(QString(128, QLatin1Char('x')));
     next();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].first, "Переполнение буфера для Edit->Text!");
-    EXPECT_TRUE(reports[0].second);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Переполнение буфера для Edit->Text!");
+    EXPECT_TRUE(messages.shown[0].endedProgram);
     EXPECT_FALSE(child<QTimer>(form, "Timer")->isActive());
     EXPECT_FALSE(child<QTimer>(form, "TimerWaitServer")->isActive());
 }
@@ -461,9 +457,9 @@ TEST_F(QuizDeskAppTest, APictureThatVanishedStopsBothTimersBeforeItsBox)
     // Start-up found the picture; it goes before its question is shown.
     fs::remove(dir() / "7.jpg");
     nextUntil(7);
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].first, "Не удалось загрузить файл 7.jpg либо 7.bmp!");
-    EXPECT_TRUE(reports[0].second);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Не удалось загрузить файл 7.jpg либо 7.bmp!");
+    EXPECT_TRUE(messages.shown[0].endedProgram);
     EXPECT_FALSE(timersAtBox[0]);
 }
 

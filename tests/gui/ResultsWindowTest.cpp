@@ -1,5 +1,7 @@
 #include "app/ResultsWindow.h"
 
+#include "FindWidget.h"
+
 #include "definition/Cp1251.h"
 
 #include <QLabel>
@@ -12,13 +14,7 @@
 
 namespace {
 
-template <typename T = QWidget>
-T* child(const QWidget& w, const char* name)
-{
-    T* c = w.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-}
+using qdtest::child;
 
 qd::ResultsSummary summary()
 {

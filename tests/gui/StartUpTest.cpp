@@ -1,5 +1,8 @@
 #include "app/StartUp.h"
 
+#include "FindWidget.h"
+#include "MessageRecorder.h"
+
 #include "app/MessageReporter.h"
 #include "app/MainWindow.h"
 #include "definition/Cp1251.h"
@@ -17,24 +20,6 @@ namespace fs = std::filesystem;
 
 const fs::path kDemo = fs::path(QUIZDESK_SOURCE_DIR) / "examples" / "demo";
 
-// A reporter that records its messages and does not end the test run.
-struct Reports
-{
-    std::vector<std::pair<std::string, bool>> shown; // text (UTF-8), ended the program
-    qd::MessageReporter reporter()
-    {
-        qd::MessageReporter::Actions a;
-        a.box = [this](const QString&, const QString& text) {
-            shown.emplace_back(text.toStdString(), false);
-        };
-        a.exit = [this](int code) {
-            ASSERT_EQ(code, 0);
-            shown.back().second = true;
-        };
-        return qd::MessageReporter(a);
-    }
-};
-
 struct StartUpTest : ::testing::Test
 {
     QTemporaryDir tmp;
@@ -47,19 +32,19 @@ struct StartUpTest : ::testing::Test
     }
     QString discipline(const qd::MainWindow& form) const
     {
-        return form.findChild<QTextEdit*>(QStringLiteral("MDiscipline"))->toPlainText();
+        return qdtest::child<QTextEdit>(form, "MDiscipline")->toPlainText();
     }
 };
 
 TEST_F(StartUpTest, MissingQuestionsFileIsTheOnlyMessageAndIsFatal)
 {
-    Reports reports;
+    MessageRecorder reports;
     qd::MainWindow form;
     const auto run = qd::startUp(form, reports.reporter(), dir(), QRect(0, 0, 1024, 768), 1);
     EXPECT_FALSE(run.has_value());
     ASSERT_EQ(reports.shown.size(), 1u);
-    EXPECT_EQ(reports.shown[0].first, "В текущей директории нет файла VOPROSI.TXT!");
-    EXPECT_TRUE(reports.shown[0].second);
+    EXPECT_EQ(reports.shown[0].text, "В текущей директории нет файла VOPROSI.TXT!");
+    EXPECT_TRUE(reports.shown[0].endedProgram);
     EXPECT_TRUE(discipline(form).isEmpty());
 }
 
@@ -67,19 +52,19 @@ TEST_F(StartUpTest, AMissingPictureStopsTheProgramBeforeTheTitlePage)
 {
     // Every demo question is asked, question 8 among them: no 8.bmp.
     copyDemo({"voprosi.txt", "otveti.txt", "7.jpg", "9.jpg"});
-    Reports reports;
+    MessageRecorder reports;
     qd::MainWindow form;
     const auto run = qd::startUp(form, reports.reporter(), dir(), QRect(0, 0, 1024, 768), 1);
     EXPECT_FALSE(run.has_value());
     ASSERT_EQ(reports.shown.size(), 1u);
-    EXPECT_EQ(reports.shown[0].first, "Не удалось загрузить файл 8.jpg либо 8.bmp!");
-    EXPECT_TRUE(reports.shown[0].second);
+    EXPECT_EQ(reports.shown[0].text, "Не удалось загрузить файл 8.jpg либо 8.bmp!");
+    EXPECT_TRUE(reports.shown[0].endedProgram);
     EXPECT_TRUE(discipline(form).isEmpty());
 }
 
 TEST_F(StartUpTest, DemoTestReachesItsTitlePageWithTheRunDrawn)
 {
-    Reports reports;
+    MessageRecorder reports;
     qd::MainWindow form;
     const auto run = qd::startUp(form, reports.reporter(), kDemo, QRect(0, 0, 640, 480), 1917);
     ASSERT_TRUE(run.has_value());

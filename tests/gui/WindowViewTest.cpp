@@ -1,5 +1,8 @@
 #include "app/WindowView.h"
 
+#include "FindWidget.h"
+#include "MessageRecorder.h"
+
 #include "app/MessageReporter.h"
 #include "app/MainWindow.h"
 #include "app/ResultsWindow.h"
@@ -27,15 +30,8 @@ const QRgb kSilver = qRgb(192, 192, 192);
 struct WindowViewTest : ::testing::Test
 {
     std::unique_ptr<qd::TestModel> model;
-    std::vector<std::pair<std::string, bool>> reports;
-    qd::MessageReporter reporter{[this] {
-        qd::MessageReporter::Actions a;
-        a.box = [this](const QString&, const QString& text) {
-            reports.emplace_back(text.toStdString(), false);
-        };
-        a.exit = [this](int) { reports.back().second = true; };
-        return a;
-    }()};
+    MessageRecorder messages;
+    qd::MessageReporter reporter = messages.reporter();
     qd::MainWindow form;
     qd::ResultsWindow results;
 
@@ -51,7 +47,7 @@ struct WindowViewTest : ::testing::Test
     }
 
     QImage window() { return form.grab().toImage().convertToFormat(QImage::Format_RGB32); }
-    QLabel* imageJpg() { return form.findChild<QLabel*>(QStringLiteral("ImageJPG")); }
+    QLabel* imageJpg() { return qdtest::child<QLabel>(form, "ImageJPG"); }
 };
 
 TEST_F(WindowViewTest, TheWindowPaintsScreenBmpOnlyOnTheQuestionScreen)
@@ -115,9 +111,9 @@ TEST_F(WindowViewTest, AnUnloadablePictureIsFatalThroughTheReporter)
     QTemporaryDir empty;
     qd::WindowView view(*model, form, results, reporter, empty.path().toStdString());
     EXPECT_EQ(view.displayQuestion(7), 0);
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].first, "Не удалось загрузить файл 8.jpg либо 8.bmp!");
-    EXPECT_TRUE(reports[0].second);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Не удалось загрузить файл 8.jpg либо 8.bmp!");
+    EXPECT_TRUE(messages.shown[0].endedProgram);
 }
 
 TEST_F(WindowViewTest, ResultsReplaceTheMainWindow)

@@ -5,7 +5,7 @@
 #include "EventWait.h"
 #include "FakeExamServer.h"
 #include "ModelBuilder.h"
-#include "../core/RecordingView.h"
+#include "RecordingView.h"
 
 #include <gtest/gtest.h>
 
