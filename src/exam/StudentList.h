@@ -2,7 +2,9 @@
 
 #include "definition/Fault.h"
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +47,39 @@ public:
         bool deleted = false;
     };
     static std::vector<Record> parseRecords(std::string_view file);
+
+    // The examiner's side: making the table from a list of names.
+    //
+    // The table is a dBASE III file that reads back through parse() and
+    // opens in a spreadsheet as well: a number field NR of four digits
+    // (bytes 1 to 4 of a record) and the name field NAME (byte 5 on). The
+    // name is padded with zero bytes where dBASE pads with blanks, because
+    // the client takes padding blanks as part of the name.
+    static constexpr std::size_t kHeaderSize = kFirstRecord;
+    static constexpr std::size_t kNumberWidth = kNameAt - 1;
+    static constexpr std::size_t kNameWidth = kRecordSize - kNameAt;
+    static constexpr std::size_t kMostRecords = 9999; // what NR can number
+
+    // The names of a names file, in code page 1251: one a line, the file
+    // UTF-8 or else taken as code page 1251; blank lines are skipped and
+    // blanks around a name trimmed. Returns nullopt and a message (UTF-8,
+    // naming the line at fault) in *error when there is no name, a name is
+    // longer than the title page takes (TestSession::kNameLimit) or holds a
+    // character code page 1251 lacks or a control character, or there are
+    // more names than kMostRecords.
+    static std::optional<std::vector<std::string>> namesFromText(std::string_view text,
+                                                                 std::string* error);
+
+    // The table of names as namesFromText gives them (at most kMostRecords,
+    // each shorter than kNameWidth), dated `updated`.
+    static std::string makeTable(const std::vector<std::string>& names,
+                                 std::chrono::year_month_day updated);
+
+    // Writes `table` to `file` through a temporary file in the same folder
+    // renamed into place: the exam server reads the roster again as soon as
+    // it changes and must never see half of one, and a failed write leaves
+    // the old file as it was. Returns false and a message in *error.
+    static bool save(const std::filesystem::path& file, std::string_view table, std::string* error);
 
 private:
     std::vector<std::string> m_names;

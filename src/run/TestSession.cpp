@@ -14,7 +14,6 @@ namespace qd {
 
 namespace {
 
-constexpr int kNameLimit = 50;
 constexpr int32_t kHandCursor = 101;
 constexpr int32_t kArrowCursor = -2;
 

@@ -29,6 +29,9 @@ public:
     enum class Phase { TitlePage, Waiting, Question, Finished };
     enum class CloseReply { EndProgram, KeepOpen };
 
+    // The title page refuses a student's name of this many bytes or more.
+    static constexpr int kNameLimit = 50;
+
     // The model's answer rectangles of the question shown are moved to
     // screen coordinates while it is shown, so the session needs it writable.
     // `state` comes from the start-up draws (prepareRun). `workDir` is the

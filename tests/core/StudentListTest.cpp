@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -103,4 +104,98 @@ TEST(StudentList, RecordsCarryTheDeletionMark)
     EXPECT_FALSE(records[2].deleted);
     // The client's list ignores the mark.
     EXPECT_EQ(StudentList::parse(file).size(), 3u);
+}
+
+// A names file made into a table, saved and read back as the client reads
+// it; or the fault that stops it.
+TEST(StudentList, MakesATableTheReaderTakesBack)
+{
+    std::string tenThousand;
+    std::vector<std::string> most;
+    for (int i = 1; i <= 10000; ++i) {
+        tenThousand += "Student " + std::to_string(i) + "\n";
+        if (i <= 9999) {
+            most.push_back("Student " + std::to_string(i));
+        }
+    }
+    const std::string longest(49, 'A');
+
+    struct Case
+    {
+        const char* what;
+        std::string text;
+        std::vector<std::string> names; // UTF-8; none when a fault is expected
+        std::string fault;              // a part of the fault's message, if any
+    };
+    const std::vector<Case> cases = {
+        {"UTF-8, trimmed, blank lines skipped",
+         "\xEF\xBB\xBF  Іваненко О.В. \r\n\n\t\nPetrenko P.\r\n\xD0\x84rmolenko T.",
+         {"Іваненко О.В.", "Petrenko P.", "Єrmolenko T."}, ""},
+        {"code page 1251 when not UTF-8", "\xB2\xE2\xE0\xED\n\xAA\xE2\xE0\n",
+         {"Іван", "Єва"}, ""},
+        {"the longest name", longest + "\n", {longest}, ""},
+        {"as many names as the numbers go", tenThousand.substr(0, tenThousand.rfind("Student")), most, ""},
+        {"no names", " \n\r\n\t", {}, "no names"},
+        {"empty file", "", {}, "no names"},
+        {"too long", "Ok\n" + longest + "B\n", {}, "line 2: \"" + longest + "B\" has 50 characters"},
+        {"not in the code page", "Li \xE6\x9D\x8E\n", {}, "line 1: \"Li \xE6\x9D\x8E\" holds"},
+        {"a control character", "Ivan\x01ov\n", {}, "line 1: \"Ivan\x01ov\" holds a control character (U+0001)"},
+        {"too many names", tenThousand, {}, "10000 names; a roster holds at most 9999"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string error;
+        const auto names = StudentList::namesFromText(c.text, &error);
+        if (!c.fault.empty()) {
+            EXPECT_FALSE(names);
+            EXPECT_NE(error.find(c.fault), std::string::npos) << error;
+            continue;
+        }
+        ASSERT_TRUE(names) << error;
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const std::filesystem::path path = dir.path().toStdString();
+        const std::string table = StudentList::makeTable(*names, std::chrono::year(2026) / 12 / 11);
+        ASSERT_TRUE(StudentList::save(path / StudentList::kFileName, table, &error)) << error;
+        StudentList list;
+        ASSERT_FALSE(list.load(path));
+        std::vector<std::string> expected;
+        for (const std::string& name : c.names) {
+            expected.push_back(toCp1251(name));
+        }
+        EXPECT_EQ(list.names(), expected);
+        // What dBASE readers go by: header and record length, no record deleted.
+        EXPECT_EQ(table.substr(8, 4), std::string("\xC8\x01\x5C\x00", 4));
+        for (const auto& record : StudentList::parseRecords(table)) {
+            EXPECT_FALSE(record.deleted);
+        }
+    }
+}
+
+TEST(StudentList, AFailedSaveLeavesNoTraceAndNoHalfTable)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::filesystem::path path = dir.path().toStdString();
+    const std::string table = StudentList::makeTable({"Koval I."}, std::chrono::year(2026) / 1 / 1);
+    std::string error;
+
+    EXPECT_FALSE(StudentList::save(path / "missing" / "students.dbf", table, &error));
+    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+
+    // A folder where the table should go: the rename fails after the data is written.
+    std::filesystem::create_directory(path / "students.dbf");
+    error.clear();
+    EXPECT_FALSE(StudentList::save(path / "students.dbf", table, &error));
+    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path), {}), 1);
+
+    // A table replaced keeps its permissions.
+    std::filesystem::remove(path / "students.dbf");
+    ASSERT_TRUE(StudentList::save(path / "students.dbf", table, &error)) << error;
+    std::filesystem::permissions(path / "students.dbf", std::filesystem::perms(0640));
+    ASSERT_TRUE(StudentList::save(path / "students.dbf", table + table, &error)) << error;
+    EXPECT_EQ(std::filesystem::status(path / "students.dbf").permissions(), std::filesystem::perms(0640));
+    EXPECT_EQ(std::filesystem::file_size(path / "students.dbf"), 2 * table.size());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path), {}), 1);
 }
