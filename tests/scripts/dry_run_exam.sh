@@ -27,7 +27,8 @@ trap 'stop_server; rm -rf "$work"' EXIT
 cp -r "$fixtures/timed" "$test_dir"
 rm "$test_dir"/timed.*
 printf '127.0.0.1\r\n' >"$test_dir/IPaddress.txt"
-perl "$src/tests/support/make_roster.pl" "Бондар Т." "Коваль І." >"$test_dir/students.dbf"
+printf '%s\n' "Бондар Т." "Коваль І." >"$work/names.txt"
+"$tool" roster "$work/names.txt" -o "$test_dir/students.dbf" >/dev/null
 
 # The message's host name as the link takes it from the system (none when it
 # does not fit its 64-byte field).

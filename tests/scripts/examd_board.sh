@@ -23,7 +23,8 @@ stop_server() {
 }
 trap 'stop_server; rm -rf "$work"' EXIT
 
-perl "$src/tests/support/make_roster.pl" "Бондар Т." "Коваль І." >"$work/students.dbf"
+printf '%s\n' "Бондар Т." "Коваль І." >"$work/names.txt"
+"$tool" roster "$work/names.txt" -o "$work/students.dbf" >/dev/null
 
 "$examd" serve --port 0 --listen 127.0.0.1 --http 127.0.0.1:0 --roster "$work/students.dbf" \
   --db "$work/exam.sqlite" --name lab-1 >"$work/server.out" 2>"$work/server.err" &

@@ -51,7 +51,8 @@ db=postgresql://exam@127.0.0.1:$pgport/postgres
 
 names=("Бондар Т." "Коваль І." "Лисенко М." "Мельник А." "Шевченко Т." "Ткаченко О." "Руденко В."
        "Савченко Д.")
-perl "$src/tests/support/make_roster.pl" "${names[@]}" >"$work/students.dbf"
+printf '%s\n' "${names[@]}" >"$work/names.txt"
+"$tool" roster "$work/names.txt" -o "$work/students.dbf" >/dev/null
 
 # lab N: starts a server; sets port_N and board_N.
 lab() {

@@ -15,5 +15,6 @@ int runRun(const QStringList& args);
 int runStats(const QStringList& args);
 int runRescore(const QStringList& args);
 int runResults(const QStringList& args);
+int runRoster(const QStringList& args);
 
 } // namespace qdtool

@@ -1,8 +1,9 @@
 // quizdesk-tool: the examiner's companion to QuizDesk. It loads a test
 // exactly as the program's start-up does (check, dump), turns test files
 // between their plain and scrambled forms (scramble, unscramble), plays a
-// student's session (run) and, after the exam, analyses the students'
-// reports (stats, rescore, results).
+// student's session (run), makes the table of students for examination
+// mode (roster) and, after the exam, analyses the students' reports (stats,
+// rescore, results).
 
 #include "Subcommands.h"
 #include "ToolSupport.h"
@@ -31,6 +32,7 @@ const Subcommand kSubcommands[] = {
     {"stats", "stats [DIR] --reports FOLDER [--csv | --json]", qdtool::runStats},
     {"rescore", "rescore [DIR] --reports FOLDER [--write OUT]", qdtool::runRescore},
     {"results", "results [DIR] --reports FOLDER --html OUT.html", qdtool::runResults},
+    {"roster", "roster NAMES [-o OUT]", qdtool::runRoster},
 };
 
 QByteArray usage()

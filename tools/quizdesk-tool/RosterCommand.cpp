@@ -1,0 +1,69 @@
+// quizdesk-tool roster NAMES.txt [-o students.dbf]: makes the student table
+// the client's name box and the exam server's roster read, from a text file
+// of names, one a line. The table replaces the output atomically: the exam
+// server, reading the roster again whenever it changes, never sees half of
+// one.
+
+#include "Subcommands.h"
+#include "ToolSupport.h"
+
+#include "exam/StudentList.h"
+#include "results/ReportSource.h"
+
+#include <QDate>
+
+namespace qdtool {
+
+namespace {
+
+const QString kOutput = QStringLiteral("output");
+
+// A names file is a class list; anything near this size is not one.
+constexpr std::size_t kMostNamesBytes = 16u << 20;
+
+} // namespace
+
+int runRoster(const QStringList& args)
+{
+    CommandLine cl(args, QStringLiteral("Writes the student table students.dbf from a file of names, one a line\n"
+                                        "(UTF-8, or code page 1251 when the file is not valid UTF-8; blank lines\n"
+                                        "are skipped, blanks around a name dropped)."));
+    QCommandLineParser& parser = cl.parser();
+    parser.addPositionalArgument(QStringLiteral("NAMES"), QStringLiteral("The text file of names."));
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("o"), kOutput},
+                                        QStringLiteral("Write the table to OUT (default: students.dbf here)."),
+                                        QStringLiteral("OUT")));
+    if (auto done = cl.parse(1)) {
+        return *done;
+    }
+    if (parser.positionalArguments().isEmpty()) {
+        return cl.usageError(QStringLiteral("which file of names?"));
+    }
+    const QString namesFile = parser.positionalArguments().constFirst();
+    const QString out = parser.isSet(kOutput) ? parser.value(kOutput)
+                                              : QString::fromLatin1(qd::StudentList::kFileName);
+
+    std::string error;
+    const auto text = qd::readFileBounded(pathOf(namesFile), kMostNamesBytes, &error);
+    if (!text) {
+        printError(QStringLiteral("cannot read \"%1\": %2").arg(namesFile, QString::fromStdString(error)));
+        return kExitFault;
+    }
+    const auto names = qd::StudentList::namesFromText(*text, &error);
+    if (!names) {
+        printError(QStringLiteral("%1: %2").arg(namesFile, QString::fromStdString(error)));
+        return kExitFault;
+    }
+    const QDate today = QDate::currentDate();
+    const std::chrono::year_month_day updated{std::chrono::year(today.year()),
+                                              std::chrono::month(unsigned(today.month())),
+                                              std::chrono::day(unsigned(today.day()))};
+    if (!qd::StudentList::save(pathOf(out), qd::StudentList::makeTable(*names, updated), &error)) {
+        printError(QString::fromStdString(error));
+        return kExitFault;
+    }
+    writeOut(QStringLiteral("%1: %2 students\n").arg(out).arg(names->size()).toUtf8());
+    return kExitOk;
+}
+
+} // namespace qdtool
