@@ -63,10 +63,12 @@ example-reports: build
 	bash scripts/example-reports.sh $(BUILD)
 
 # The pictures of the windows in docs/screenshots, drawn off screen, and the
-# example exam's results page as headless Chromium shows it.
+# example exam's results page and the exam server's board during an exam as
+# headless Chromium shows them.
 screenshots: build
 	$(HEADLESS) $(BUILD)/tools/quizdesk-screenshots examples/demo docs/screenshots
 	bash scripts/results-screenshot.sh $(BUILD)
+	bash scripts/board-screenshot.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)
