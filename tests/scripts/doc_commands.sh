@@ -143,11 +143,12 @@ check_doc() {
 
   # Messages quoted as the programs' own must be theirs, byte for byte.
   if [ -f "$tmp/blocks/messages" ]; then
-    local at text
+    local at text pattern
     while IFS=$'\t' read -r at text; do
-      # As shown, or with its numbers where the source formats them (%d).
-      if ! grep -rqF --include='*.cpp' --include='*.h' -e "$text" -e "$(sed -E 's/[0-9]+/%d/g' <<<"$text")" \
-        "$src/src" "$src/tools" "$src/server"; then
+      # As shown, each number either written so in the source or formatted
+      # there from %d.
+      pattern=$(sed -E -e 's/[][\\.*^$+?(){}|]/\\&/g' -e 's/[0-9]+/([0-9]+|%d)/g' <<<"$text")
+      if ! grep -rqE --include='*.cpp' --include='*.h' -e "$pattern" "$src/src" "$src/tools" "$src/server"; then
         fail "$name:$at: no program has the message: $text"
       fi
     done <"$tmp/blocks/messages"
