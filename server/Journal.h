@@ -104,14 +104,14 @@ public:
 
     // Outside the server's batches (the commands): closes the student's open
     // sitting as released; false when there is none.
-    virtual std::variant<bool, Fault> release(const std::string& student, int64_t now) = 0;
+    virtual Result<bool> release(const std::string& student, int64_t now) = 0;
 
     // Reading, for the board and the commands.
-    virtual std::variant<std::vector<Sitting>, Fault> sittings() = 0;
-    virtual std::variant<std::vector<Incident>, Fault> incidents(int limit) = 0;
+    virtual Result<std::vector<Sitting>> sittings() = 0;
+    virtual Result<std::vector<Incident>> incidents(int limit) = 0;
     // The reports of a student's finished sittings, oldest first.
-    virtual std::variant<std::vector<std::string>, Fault> reports(const std::string& student) = 0;
-    virtual std::variant<std::vector<AnswerRow>, Fault> answers() = 0;
+    virtual Result<std::vector<std::string>> reports(const std::string& student) = 0;
+    virtual Result<std::vector<AnswerRow>> answers() = 0;
 };
 
 } // namespace qd::server

@@ -80,7 +80,7 @@ SqlJournal::~SqlJournal()
     QSqlDatabase::removeDatabase(m_connection);
 }
 
-std::variant<std::unique_ptr<SqlJournal>, Fault> SqlJournal::open(const std::string& location,
+Result<std::unique_ptr<SqlJournal>> SqlJournal::open(const std::string& location,
                                                                     const std::string& server)
 {
     static QAtomicInt counter;
@@ -429,7 +429,7 @@ void SqlJournal::addIncident(const Incident& i)
     q.finish();
 }
 
-std::variant<bool, Fault> SqlJournal::release(const std::string& student, int64_t now)
+Result<bool> SqlJournal::release(const std::string& student, int64_t now)
 {
     QSqlQuery& q = query("UPDATE sittings SET state = 'released', finished = ? "
                          "WHERE student = ? AND state = 'open'");
@@ -443,7 +443,7 @@ std::variant<bool, Fault> SqlJournal::release(const std::string& student, int64_
     return any;
 }
 
-std::variant<std::vector<Sitting>, Fault> SqlJournal::sittings()
+Result<std::vector<Sitting>> SqlJournal::sittings()
 {
     static const std::string sql =
         std::string("SELECT ") + kSittingColumns + " FROM sittings ORDER BY id";
@@ -460,7 +460,7 @@ std::variant<std::vector<Sitting>, Fault> SqlJournal::sittings()
     return out;
 }
 
-std::variant<std::vector<Incident>, Fault> SqlJournal::incidents(int limit)
+Result<std::vector<Incident>> SqlJournal::incidents(int limit)
 {
     QSqlQuery& q = query("SELECT id, at, server, kind, student, computer, address, detail, "
                          "bytes FROM incidents ORDER BY id DESC LIMIT ?");
@@ -488,7 +488,7 @@ std::variant<std::vector<Incident>, Fault> SqlJournal::incidents(int limit)
     return out;
 }
 
-std::variant<std::vector<std::string>, Fault> SqlJournal::reports(const std::string& student)
+Result<std::vector<std::string>> SqlJournal::reports(const std::string& student)
 {
     QSqlQuery& q = query("SELECT report FROM sittings WHERE student = ? AND state = 'finished' "
                          "AND report IS NOT NULL ORDER BY finished, id");
@@ -505,7 +505,7 @@ std::variant<std::vector<std::string>, Fault> SqlJournal::reports(const std::str
     return out;
 }
 
-std::variant<std::vector<AnswerRow>, Fault> SqlJournal::answers()
+Result<std::vector<AnswerRow>> SqlJournal::answers()
 {
     QSqlQuery& q = query("SELECT sitting, question, points, answer FROM answers "
                          "ORDER BY sitting, seq");

@@ -21,7 +21,7 @@ class SqlJournal : public Journal
 public:
     // Opens (and if need be creates) the journal named by `location`; a fault
     // names what failed. `server` tags what this process writes.
-    static std::variant<std::unique_ptr<SqlJournal>, Fault> open(const std::string& location,
+    static Result<std::unique_ptr<SqlJournal>> open(const std::string& location,
                                                                    const std::string& server);
     ~SqlJournal() override;
 
@@ -47,11 +47,11 @@ public:
                 int64_t now) override;
     void addIncident(const Incident& incident) override;
 
-    std::variant<bool, Fault> release(const std::string& student, int64_t now) override;
-    std::variant<std::vector<Sitting>, Fault> sittings() override;
-    std::variant<std::vector<Incident>, Fault> incidents(int limit) override;
-    std::variant<std::vector<std::string>, Fault> reports(const std::string& student) override;
-    std::variant<std::vector<AnswerRow>, Fault> answers() override;
+    Result<bool> release(const std::string& student, int64_t now) override;
+    Result<std::vector<Sitting>> sittings() override;
+    Result<std::vector<Incident>> incidents(int limit) override;
+    Result<std::vector<std::string>> reports(const std::string& student) override;
+    Result<std::vector<AnswerRow>> answers() override;
 
 private:
     SqlJournal(QString connection, bool postgres, std::string server);

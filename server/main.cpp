@@ -145,7 +145,7 @@ std::unique_ptr<SqlJournal> openJournal(const Args& a, const std::string& server
 }
 
 template <typename T>
-bool take(std::variant<T, Fault>&& v, T& out)
+bool take(Result<T>&& v, T& out)
 {
     if (auto* f = std::get_if<Fault>(&v)) {
         std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());

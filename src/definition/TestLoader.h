@@ -25,7 +25,7 @@ struct WindowGeometry
     int height = 768;
 };
 
-using LoadResult = std::variant<std::unique_ptr<TestModel>, Fault>;
+using LoadResult = Result<std::unique_ptr<TestModel>>;
 
 // The whole load of a test in start-up order: the questions file is read and
 // decoded (tabs expanded) before the answers file; the header is parsed

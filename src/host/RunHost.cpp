@@ -7,7 +7,7 @@
 
 namespace qd {
 
-std::variant<Fault, StartedTest> startTest(const std::filesystem::path& dir,
+Result<StartedTest> startTest(const std::filesystem::path& dir,
                                            const WindowGeometry& window,
                                            const CharWidthFn& charWidth, uint32_t seed)
 {

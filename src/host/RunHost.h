@@ -35,7 +35,7 @@ struct StartedTest
 // program here and not in the middle of a student's test. The program and
 // the examiner's dry run both start this way, so that a seed gives both the
 // same run. Returns the first fault.
-std::variant<Fault, StartedTest> startTest(const std::filesystem::path& dir,
+Result<StartedTest> startTest(const std::filesystem::path& dir,
                                            const WindowGeometry& window,
                                            const CharWidthFn& charWidth, uint32_t seed);
 

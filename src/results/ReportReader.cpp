@@ -299,7 +299,7 @@ bool readClosing(Cursor& c, ParsedReport& r)
 
 } // namespace
 
-std::variant<ParsedReport, Fault> readReport(std::string_view bytes)
+Result<ParsedReport> readReport(std::string_view bytes)
 {
     if (bytes.size() > kMaxReportBytes) {
         return Fault{"not a report: larger than " + std::to_string(kMaxReportBytes >> 20) + " MB"};

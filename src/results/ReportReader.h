@@ -65,7 +65,7 @@ constexpr std::size_t kMaxReportBytes = 8u << 20;
 // stop following the report's layout, is a fault naming the line (1-based)
 // and what was expected there; a report that merely stops early is read as
 // far as it goes and comes back unfinished.
-std::variant<ParsedReport, Fault> readReport(std::string_view bytes);
+Result<ParsedReport> readReport(std::string_view bytes);
 
 // The answer column by the question's type (the report does not name the
 // type; the test does):

@@ -56,7 +56,7 @@ ReportFolder::ReportFolder(std::filesystem::path folder)
 {
 }
 
-std::variant<std::vector<SourcedReport>, Fault> ReportFolder::reports()
+Result<std::vector<SourcedReport>> ReportFolder::reports()
 {
     namespace fs = std::filesystem;
     std::error_code ec;

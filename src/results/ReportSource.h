@@ -15,7 +15,7 @@ namespace qd {
 struct SourcedReport
 {
     std::string name; // UTF-8
-    std::variant<ParsedReport, Fault> report;
+    Result<ParsedReport> report;
 };
 
 // Where the reports of an exam come from. The analysis works on the parsed
@@ -29,7 +29,7 @@ public:
     // Every report of the source, in a stable order. A fault of the whole
     // source (a folder that cannot be read) comes back as a Fault; a single
     // unreadable or foreign entry is a SourcedReport holding its Fault.
-    virtual std::variant<std::vector<SourcedReport>, Fault> reports() = 0;
+    virtual Result<std::vector<SourcedReport>> reports() = 0;
 };
 
 // The reports in a folder (typically a REZ_TEST folder collected from the
@@ -43,7 +43,7 @@ public:
 
     explicit ReportFolder(std::filesystem::path folder);
 
-    std::variant<std::vector<SourcedReport>, Fault> reports() override;
+    Result<std::vector<SourcedReport>> reports() override;
 
     const std::filesystem::path& folder() const { return m_folder; }
 

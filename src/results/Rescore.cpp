@@ -158,7 +158,7 @@ std::string twoDecimals(double v)
 
 } // namespace
 
-std::variant<RescoredReport, Fault> rescoreReport(const TestModel& model, const ParsedReport& report)
+Result<RescoredReport> rescoreReport(const TestModel& model, const ParsedReport& report)
 {
     RescoredReport out;
     RunState st;
@@ -175,11 +175,11 @@ std::variant<RescoredReport, Fault> rescoreReport(const TestModel& model, const 
         if (Status f = rebuildResponse(q, row, st, typed)) {
             return *f;
         }
-        float points = 0.0f;
-        if (Status f = scoreQuestion(model, st, typed, none, &points)) {
-            return doesNotFit(row, f->message); // the engine's own message
+        const Result<float> points = scoreQuestion(model, st, typed, none);
+        if (!points.ok()) {
+            return doesNotFit(row, points.fault().message); // the engine's own message
         }
-        out.points.push_back(points);
+        out.points.push_back(points.value());
         asked[std::size_t(row.question - 1)] = true;
         askedMarks += q.mark;
         st.finishedCount += 1;

@@ -42,7 +42,7 @@ struct RescoredReport
 // question) is a fault naming the question. An unfinished report gets the
 // points of its rows and totals over them; its grade is "Тест не
 // завершено!".
-std::variant<RescoredReport, Fault> rescoreReport(const TestModel& model, const ParsedReport& report);
+Result<RescoredReport> rescoreReport(const TestModel& model, const ParsedReport& report);
 
 // True when the points, the percentage or the grade differ from the report's.
 bool rescoreChanges(const ParsedReport& report, const RescoredReport& rescored);

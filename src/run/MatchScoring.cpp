@@ -52,16 +52,16 @@ int groupsWithNumbers(const Question& q, int rows)
 
 } // namespace
 
-Status scoreMatching(const TestModel& model, RunState& st, float& points)
+Result<float> scoreMatching(const TestModel& model, RunState& st)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     if (q.picture != PictureMode::PictureOnly) {
-        return scoreMatchingByMouse(model, st, points);
+        return scoreMatchingByMouse(model, st);
     }
     int typed = 0;
     const std::string t = typedGroups(st.answerText, typed);
     const float value = float(q.mark) / float(q.correctCount);
-    points = 0.0f;
+    float points = 0.0f;
     if (typed > q.correctCount) {
         points = float(-(typed - q.correctCount)) * value;
     }
@@ -87,15 +87,15 @@ Status scoreMatching(const TestModel& model, RunState& st, float& points)
             }
         }
     }
-    return std::nullopt;
+    return points;
 }
 
-Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points)
+Result<float> scoreMatchingByMouse(const TestModel& model, RunState& st)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
-    points = 0.0f;
+    float points = 0.0f;
     if (q.columns.size() < 2) {
-        return std::nullopt;
+        return points;
     }
     const Column& first = q.columns[0];
     const Column& second = q.columns[1];
@@ -106,13 +106,13 @@ Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points)
         row[0] = std::clamp(row[0], 0, kMaxAnswers);
         if (Status f = toFileNumbers(row.data() + 1, row[0], second.rowCount(),
                                      second.displayOrder.data())) {
-            return f;
+            return f.fault();
         }
         answered += row[0] != 0 ? 1 : 0;
     }
     const int groups = groupsWithNumbers(q, first.rowCount());
     if (groups == 0) {
-        return std::nullopt;
+        return points;
     }
     const float value = float(q.mark) / float(groups);
     if (answered > groups) {
@@ -144,20 +144,20 @@ Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points)
                         full);
         }
     }
-    return std::nullopt;
+    return points;
 }
 
-Status scoreMatchingColumns(const TestModel& model, RunState& st, float& points)
+Result<float> scoreMatchingColumns(const TestModel& model, RunState& st)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     if (q.picture != PictureMode::PictureOnly) {
-        return scoreMatchingColumnsByMouse(model, st, points);
+        return scoreMatchingColumnsByMouse(model, st);
     }
     int typed = 0;
     const std::string t = typedGroups(st.answerText, typed);
     const float value = float(q.mark) / float(q.correctCount);
     const float unit = value / float(q.columnCount);
-    points = 0.0f;
+    float points = 0.0f;
     if (typed > q.correctCount) {
         points = float(-(typed - q.correctCount)) * value;
     }
@@ -181,16 +181,16 @@ Status scoreMatchingColumns(const TestModel& model, RunState& st, float& points)
             }
         }
     }
-    return std::nullopt;
+    return points;
 }
 
-Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& points)
+Result<float> scoreMatchingColumnsByMouse(const TestModel& model, RunState& st)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
-    points = 0.0f;
+    float points = 0.0f;
     const int k = std::min(q.columnCount, int(q.columns.size())) - 1;
     if (k < 1) {
-        return std::nullopt;
+        return points;
     }
     const Column& first = q.columns[0];
     const int rows = std::min<int>(first.rowCount(), kMaxAnswers);
@@ -206,7 +206,7 @@ Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& 
             }
             const Column& col = q.columns[std::size_t(c) + 1];
             if (Status f = toFileNumbers(&v, 1, col.rowCount(), col.displayOrder.data())) {
-                return f;
+                return f.fault();
             }
             any = true;
         }
@@ -214,7 +214,7 @@ Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& 
     }
     const int groups = groupsWithNumbers(q, first.rowCount());
     if (groups == 0) {
-        return std::nullopt;
+        return points;
     }
     const float value = float(q.mark) / float(groups);
     const float unit = value / float(k);
@@ -238,7 +238,7 @@ Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& 
                         full);
         }
     }
-    return std::nullopt;
+    return points;
 }
 
 } // namespace qd

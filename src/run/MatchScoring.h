@@ -15,7 +15,7 @@ namespace qd {
 // Type 4. For a picture-only question the typed text in answerText
 // ("A1,3;B2", blanks ignored) is scored group by group; otherwise the mouse
 // response matchingPicks is (scoreMatchingByMouse).
-Status scoreMatching(const TestModel& model, RunState& st, float& points);
+Result<float> scoreMatching(const TestModel& model, RunState& st);
 
 // Type 4 by mouse: matchingPicks (per shown row of the first column a count
 // and the shown rows of the second column). Appends " %c:" and "%d," per pick
@@ -23,17 +23,17 @@ Status scoreMatching(const TestModel& model, RunState& st, float& points);
 // text stops growing, at a whole entry, before it would pass 127 bytes (a
 // row's label goes together with its first number). Fault of toFileNumbers
 // for a pick outside the second column.
-Status scoreMatchingByMouse(const TestModel& model, RunState& st, float& points);
+Result<float> scoreMatchingByMouse(const TestModel& model, RunState& st);
 
 // Type 6. For a picture-only question the typed keys in answerText
 // ("A21;B10", blanks ignored) are compared with sans; otherwise the mouse
 // response columnPicks is (scoreMatchingColumnsByMouse).
-Status scoreMatchingColumns(const TestModel& model, RunState& st, float& points);
+Result<float> scoreMatchingColumns(const TestModel& model, RunState& st);
 
 // Type 6 by mouse: columnPicks (per shown row of the first column the shown row
 // chosen in each further column, -1 none). Appends " %c:" and one "%d," per
 // further column for every row whose group has numbers, bounded like
 // scoreMatchingByMouse.
-Status scoreMatchingColumnsByMouse(const TestModel& model, RunState& st, float& points);
+Result<float> scoreMatchingColumnsByMouse(const TestModel& model, RunState& st);
 
 } // namespace qd

@@ -19,8 +19,8 @@ void appendEntry(std::string& text, std::string_view entry, bool& full)
     text.append(entry);
 }
 
-Status scoreQuestion(const TestModel& model, RunState& st, std::string_view typed,
-                     ReportSink& report, float* points)
+Result<float> scoreQuestion(const TestModel& model, RunState& st, std::string_view typed,
+                            ReportSink& report)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     st.answerText.clear();
@@ -31,31 +31,31 @@ Status scoreQuestion(const TestModel& model, RunState& st, std::string_view type
         st.answerText.assign(typed);
     }
 
-    float p = 0.0f;
-    Status f;
+    Result<float> scored = 0.0f;
     switch (q.type) {
     case QuestionType::SingleChoice:
     case QuestionType::MultipleChoice:
-        f = scoreChoice(model, st, p);
+        scored = scoreChoice(model, st);
         break;
     case QuestionType::Ordering:
-        f = scoreOrdering(model, st, p);
+        scored = scoreOrdering(model, st);
         break;
     case QuestionType::Matching:
-        f = scoreMatching(model, st, p);
+        scored = scoreMatching(model, st);
         break;
     case QuestionType::TypedText:
-        f = scoreTypedText(model, st, p);
+        scored = scoreTypedText(model, st);
         break;
     case QuestionType::MatchingColumns:
-        f = scoreMatchingColumns(model, st, p);
+        scored = scoreMatchingColumns(model, st);
         break;
     default:
         return fault("Тип вопроса %d задан не верно!", st.currentQuestion + 1);
     }
-    if (f) {
-        return f;
+    if (!scored.ok()) {
+        return scored.fault();
     }
+    float p = scored.value();
 
     if (!(p >= 0.0f)) { // negative, or not a number
         p = 0.0f;
@@ -72,10 +72,7 @@ Status scoreQuestion(const TestModel& model, RunState& st, std::string_view type
     st.score += p;
     st.addMaxScore(q.mark);
     report.writeQuestionLine(model, st, p);
-    if (points) {
-        *points = p;
-    }
-    return std::nullopt;
+    return p;
 }
 
 namespace {
@@ -94,7 +91,7 @@ int32_t plusOne(int32_t v)
 
 } // namespace
 
-Status scoreChoice(const TestModel& model, RunState& st, float& points)
+float scoreChoice(const TestModel& model, RunState& st)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     if (q.picture == PictureMode::PictureOnly) {
@@ -105,7 +102,7 @@ Status scoreChoice(const TestModel& model, RunState& st, float& points)
         }
     }
     const float unit = float(q.mark) / float(q.correctCount);
-    points = 0.0f;
+    float points = 0.0f;
     if (st.pickCount > q.correctCount) {
         points = float(-(st.pickCount - q.correctCount)) * unit;
     }
@@ -115,10 +112,10 @@ Status scoreChoice(const TestModel& model, RunState& st, float& points)
             points += unit;
         }
     }
-    return std::nullopt;
+    return points;
 }
 
-Status scoreOrdering(const TestModel& model, RunState& st, float& points)
+float scoreOrdering(const TestModel& model, RunState& st)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     int placed = 0;
@@ -146,7 +143,7 @@ Status scoreOrdering(const TestModel& model, RunState& st, float& points)
         }
     }
     const float unit = float(q.mark) / float(q.correctCount);
-    points = 0.0f;
+    float points = 0.0f;
     if (placed > q.correctCount) {
         points = float(-(placed - q.correctCount)) * unit;
     }
@@ -155,19 +152,18 @@ Status scoreOrdering(const TestModel& model, RunState& st, float& points)
             points += unit;
         }
     }
-    return std::nullopt;
+    return points;
 }
 
-Status scoreTypedText(const TestModel& model, RunState& st, float& points)
+Result<float> scoreTypedText(const TestModel& model, RunState& st)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     std::string w = st.answerText;
     if (Status f = removeBlanks(w)) {
-        return f;
+        return f.fault();
     }
     lowerCp1251(w);
-    points = w == q.expectedText ? float(q.mark) : 0.0f;
-    return std::nullopt;
+    return w == q.expectedText ? float(q.mark) : 0.0f;
 }
 
 void skipUnasked(const TestModel& model, RunState& st)

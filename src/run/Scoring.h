@@ -33,19 +33,19 @@ void appendEntry(std::string& text, std::string_view entry, bool& full);
 // st.maxScore; writes the question's report line through `report`.
 // Fatal faults: "Переполнение буфера для Edit->Text!" for a typed text of
 // 128 characters or more, "Тип вопроса %d задан не верно!" for an unknown
-// type; nothing is counted then. `points` (optional) receives the points.
-Status scoreQuestion(const TestModel& model, RunState& st, std::string_view typed,
-                     ReportSink& report, float* points = nullptr);
+// type; nothing is counted then. Gives the points counted.
+Result<float> scoreQuestion(const TestModel& model, RunState& st, std::string_view typed,
+                            ReportSink& report);
 
 // The rules by type. Each reads question st.currentQuestion and the response
-// in `st` (answerText already holds the typed text) and sets `points`, which
-// may be negative: surplus entries cost a unit each.
+// in `st` (answerText already holds the typed text) and gives the points,
+// which may be negative: surplus entries cost a unit each.
 
 // Types 1 and 2: unit = mark / correctCount; each pick that is a correct
 // option earns a unit. For a picture-only question the picks are first read
 // from answerText as 1-based option numbers of the file (picks, pickCount
 // rewritten; an unreadable list leaves pickCount negative and earns nothing).
-Status scoreChoice(const TestModel& model, RunState& st, float& points);
+float scoreChoice(const TestModel& model, RunState& st);
 
 // Type 3: each position holding the expected option earns mark /
 // correctCount. For a picture-only question ordering is read from answerText;
@@ -54,11 +54,11 @@ Status scoreChoice(const TestModel& model, RunState& st, float& points);
 // report as "%d," per filled position with the option's file number (0 for an
 // empty one). answerText holds at most 127 bytes: entries that do not fit are
 // dropped whole.
-Status scoreOrdering(const TestModel& model, RunState& st, float& points);
+float scoreOrdering(const TestModel& model, RunState& st);
 
 // Type 5: answerText without blanks, lowered by the code page's rules, equal
 // byte for byte to expectedText earns the mark, anything else 0.
-Status scoreTypedText(const TestModel& model, RunState& st, float& points);
+Result<float> scoreTypedText(const TestModel& model, RunState& st);
 
 // After the test time has run out when a question ended: every question from
 // position finishedCount to askCount - 1 adds its mark to maxScore and

@@ -97,13 +97,13 @@ void TestSession::returnToTitlePage()
     m_phase = Phase::TitlePage;
 }
 
-Status TestSession::OnTimerWaitServer()
+void TestSession::OnTimerWaitServer()
 {
     if (m_phase != Phase::Waiting) {
-        return std::nullopt;
+        return;
     }
     if (m_examMode && !(m_linkActive && m_examPermitted)) {
-        return std::nullopt;
+        return;
     }
     // Not fatal: the test runs without a report file, or with its copy.
     Status s = m_report.createReport(m_model, m_rs.studentName, m_clock, m_workDir);
@@ -125,7 +125,6 @@ Status TestSession::OnTimerWaitServer()
     m_phase = Phase::Question;
     // The window shows the first question at its next paint.
     m_view.repaint();
-    return std::nullopt;
 }
 
 // ---- Questions -----------------------------------------------------------
@@ -268,11 +267,11 @@ Status TestSession::nextQuestion()
         std::copy_n(m_rs.picks.begin(), q.columnCount - 1,
                     m_rs.columnPicks[std::size_t(m_rs.activeRow)].begin());
     }
-    float points = 0.0f;
-    if (Status s = scoreQuestion(m_model, m_rs, m_editText, m_report, &points)) {
-        return s;
+    const Result<float> points = scoreQuestion(m_model, m_rs, m_editText, m_report);
+    if (!points.ok()) {
+        return points.fault();
     }
-    m_lastPoints = points;
+    m_lastPoints = points.value();
     m_view.setAnswerColour(m_rs.answerColour);
 
     m_rs.finishedCount += 1;
@@ -298,13 +297,14 @@ Status TestSession::nextQuestion()
         skipUnasked(m_model, m_rs);
     }
     if (m_rs.finishedCount > m_model.askCount - 1) {
-        return showResults();
+        showResults();
+        return std::nullopt;
     }
     showQuestion(false);
     return std::nullopt;
 }
 
-Status TestSession::showResults()
+void TestSession::showResults()
 {
     m_phase = Phase::Finished;
     m_view.setProgress(0, m_model.questionSeconds);
@@ -318,7 +318,6 @@ Status TestSession::showResults()
     if (Status s = m_report.takeWriteFault()) {
         m_view.message(s->message);
     }
-    return std::nullopt;
 }
 
 TestSession::CloseReply TestSession::OnCloseMain()

@@ -52,7 +52,7 @@ public:
     // examination check box.
     void OnClickBegin(const std::string& name, bool exam);
     // Tick of the 100 ms start wait.
-    Status OnTimerWaitServer();
+    void OnTimerWaitServer();
     // Tick of the 50 ms question timer.
     Status OnTimer();
     // "Наст. питання".
@@ -91,7 +91,7 @@ private:
     void showQuestion(bool first);
     void display();
     void drawAnswerArea();
-    Status showResults();
+    void showResults();
 
     bool pressOrdering(int row, bool marker);
     bool pressMatching(int column, int row);

@@ -296,7 +296,7 @@ QImage decodeBmp(const QByteArray& bytes)
     return decodeBmpFrom(buffer);
 }
 
-std::variant<QImage, Fault> loadQuestionPicture(const std::filesystem::path& dir, int number)
+Result<QImage> loadQuestionPicture(const std::filesystem::path& dir, int number)
 {
     const std::string stem = std::to_string(number);
     QImage image = loadJpeg(dir / (stem + ".jpg"));

@@ -50,7 +50,7 @@ QImage decodeBmp(const QByteArray& bytes);
 // "<number>.bmp". Neither: "Не удалось загрузить файл %d.jpg либо %d.bmp!".
 // Paths are used as bytes: a directory whose name is not UTF-8 works. Only
 // regular files are read, streamed rather than read whole.
-std::variant<QImage, Fault> loadQuestionPicture(const std::filesystem::path& dir, int number);
+Result<QImage> loadQuestionPicture(const std::filesystem::path& dir, int number);
 
 // Loads the picture of every picture question among questionIndexes (record
 // indexes, as the run's question order holds them) so that a missing or

@@ -11,14 +11,14 @@ using qdtest::modelOf;
 
 namespace {
 
-struct Result
+struct Scored
 {
     float points = -99;
     std::string text;
 };
 
 // Type 4 by mouse: per shown row of the first column, its shown picks.
-Result matchingPicks(const Question& q, const std::vector<std::vector<int>>& rows)
+Scored matchingPicks(const Question& q, const std::vector<std::vector<int>>& rows)
 {
     const TestModel m = modelOf({q});
     RunState st;
@@ -27,14 +27,16 @@ Result matchingPicks(const Question& q, const std::vector<std::vector<int>>& row
         st.matchingPicks[r][0] = int32_t(rows[r].size());
         std::copy(rows[r].begin(), rows[r].end(), st.matchingPicks[r].begin() + 1);
     }
-    Result res;
-    EXPECT_FALSE(scoreMatching(m, st, res.points));
+    Scored res;
+    const qd::Result<float> points = scoreMatching(m, st);
+    EXPECT_TRUE(points.ok());
+    res.points = points.ok() ? points.value() : -99;
     res.text = st.answerText;
     return res;
 }
 
 // Type 6 by mouse: per shown row, the shown cell in each further column.
-Result columnPicks(const Question& q, const std::vector<std::vector<int>>& rows)
+Scored columnPicks(const Question& q, const std::vector<std::vector<int>>& rows)
 {
     const TestModel m = modelOf({q});
     RunState st;
@@ -44,8 +46,10 @@ Result columnPicks(const Question& q, const std::vector<std::vector<int>>& rows)
     for (std::size_t r = 0; r < rows.size(); ++r) {
         std::copy(rows[r].begin(), rows[r].end(), st.columnPicks[r].begin());
     }
-    Result res;
-    EXPECT_FALSE(scoreMatchingColumns(m, st, res.points));
+    Scored res;
+    const qd::Result<float> points = scoreMatchingColumns(m, st);
+    EXPECT_TRUE(points.ok());
+    res.points = points.ok() ? points.value() : -99;
     res.text = st.answerText;
     return res;
 }
@@ -55,9 +59,10 @@ float typed(const Question& q, const std::string& text)
     const TestModel m = modelOf({q});
     RunState st;
     st.answerText = text;
-    float points = -99;
-    EXPECT_FALSE(q.type == QuestionType::Matching ? scoreMatching(m, st, points) : scoreMatchingColumns(m, st, points));
-    return points;
+    const qd::Result<float> points =
+        q.type == QuestionType::Matching ? scoreMatching(m, st) : scoreMatchingColumns(m, st);
+    EXPECT_TRUE(points.ok());
+    return points.ok() ? points.value() : -99;
 }
 
 const Question kType4 = columns(QuestionType::Matching, {3, 4}, {{'A', {1, 3}}, {'B', {2}}, {'C', {4}}}, 3);
@@ -70,7 +75,7 @@ TEST(MatchScoring, MouseAnsweredColumns)
     const struct
     {
         const char* what;
-        Result got;
+        Scored got;
         float points;
         const char* text;
     } cases[] = {
@@ -100,7 +105,7 @@ TEST(MatchScoring, ShuffledColumnsScoreAndReportInFileNumbers)
     q.columns[1].displayOrder = {3, 2, 1, 0};
     // A (shown row 1) chose file 1 and 3 (shown 3 and 1); B (row 2) file 2
     // and 4 (shown 2 and 0): the example's matching.
-    const Result r = matchingPicks(q, {{}, {3, 1}, {2, 0}});
+    const Scored r = matchingPicks(q, {{}, {3, 1}, {2, 0}});
     EXPECT_FLOAT_EQ(r.points, 1);
     EXPECT_EQ(r.text, " A:1,3, B:2,4,");
 }
@@ -108,7 +113,7 @@ TEST(MatchScoring, ShuffledColumnsScoreAndReportInFileNumbers)
 TEST(MatchScoring, NoGroupWithNumbersScoresZero)
 {
     const Question q = columns(QuestionType::Matching, {2, 2}, {{'A', {}}, {'B', {}}}, 2);
-    const Result r = matchingPicks(q, {{0}, {1}});
+    const Scored r = matchingPicks(q, {{0}, {1}});
     EXPECT_FLOAT_EQ(r.points, 0);
     EXPECT_EQ(r.text, "");
 }
@@ -121,7 +126,7 @@ TEST(MatchScoring, ReportTextStopsAtAWholeEntryWithinItsCapacity)
     std::vector<int> numbers(30);
     std::iota(numbers.begin(), numbers.end(), 1);
     Question q = columns(QuestionType::Matching, {2, 48}, {{'A', numbers}, {'B', {1}}}, 2);
-    const Result r = matchingPicks(q, {all, {0}});
+    const Scored r = matchingPicks(q, {all, {0}});
     std::string want = " A:1,";
     for (int n = 2; n <= 44; ++n) {
         want += std::to_string(n) + ",";
@@ -142,7 +147,7 @@ TEST(MatchScoring, ReportTextStopsAtAWholeEntryWithinItsCapacity)
     }
     q6.correctCount = 49;
     std::vector<std::vector<int>> rows(49, std::vector<int>(9, 0));
-    const Result r6 = columnPicks(q6, rows);
+    const Scored r6 = columnPicks(q6, rows);
     EXPECT_NEAR(r6.points, 49, 0.001);
     EXPECT_EQ(r6.text.substr(0, 21), " A:1,1,1,1,1,1,1,1,1,");
     EXPECT_EQ(r6.text.size(), 126u); // six whole rows
@@ -181,8 +186,7 @@ TEST(MatchScoring, PickOutsideItsColumnIsAFault)
     st.matchingPicks.assign(3, {});
     st.matchingPicks[0][0] = 1;
     st.matchingPicks[0][1] = 4;
-    float points = 0;
-    const Status f = scoreMatching(m, st, points);
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->message, toCp1251("Не правильное обращение к функции RestoreNumb()!"));
+    const qd::Result<float> points = scoreMatching(m, st);
+    ASSERT_FALSE(points.ok());
+    EXPECT_EQ(points.fault().message, toCp1251("Не правильное обращение к функции RestoreNumb()!"));
 }

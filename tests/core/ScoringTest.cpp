@@ -32,8 +32,9 @@ Scored scoreOne(const Question& q, const std::function<void(RunState&)>& respond
     s.st.pickCount = q.type == QuestionType::SingleChoice || q.type == QuestionType::Ordering ? 1 : 0;
     respond(s.st);
     ReportFile none;
-    const Status f = scoreQuestion(m, s.st, toCp1251(typed), none, &s.points);
-    EXPECT_FALSE(f) << (f ? f->message : "");
+    const Result<float> points = scoreQuestion(m, s.st, toCp1251(typed), none);
+    EXPECT_TRUE(points.ok()) << (points.ok() ? "" : points.fault().message);
+    s.points = points.ok() ? points.value() : -99;
     return s;
 }
 
@@ -192,23 +193,23 @@ TEST(ScoreQuestion, Faults)
     TestModel m = modelOf({qdtest::typed("a", 1)});
     RunState st;
     ReportFile none;
-    EXPECT_FALSE(scoreQuestion(m, st, std::string(127, 'a'), none));
-    const Status f = scoreQuestion(m, st, std::string(128, 'a'), none);
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->message, toCp1251("Переполнение буфера для Edit->Text!"));
+    EXPECT_TRUE(scoreQuestion(m, st, std::string(127, 'a'), none).ok());
+    const Result<float> f = scoreQuestion(m, st, std::string(128, 'a'), none);
+    ASSERT_FALSE(f.ok());
+    EXPECT_EQ(f.fault().message, toCp1251("Переполнение буфера для Edit->Text!"));
     EXPECT_EQ(st.maxScore, 1); // the refused one counted nothing
 
     // A box that is not shown is not read, whatever it holds.
     m = modelOf({choice(QuestionType::SingleChoice, 2, {1}, 1)});
     st = RunState();
     st.pickCount = 1;
-    EXPECT_FALSE(scoreQuestion(m, st, std::string(300, 'a'), none));
+    EXPECT_TRUE(scoreQuestion(m, st, std::string(300, 'a'), none).ok());
     EXPECT_EQ(st.answerText, "");
 
     m.questions[0].type = QuestionType(7); // no such kind
-    const Status t = scoreQuestion(m, st, "", none);
-    ASSERT_TRUE(t);
-    EXPECT_EQ(t->message, toCp1251("Тип вопроса 1 задан не верно!"));
+    const Result<float> t = scoreQuestion(m, st, "", none);
+    ASSERT_FALSE(t.ok());
+    EXPECT_EQ(t.fault().message, toCp1251("Тип вопроса 1 задан не верно!"));
 }
 
 TEST(ScoreQuestion, UnaskedQuestionsCountTheirMarksOnly)
@@ -248,7 +249,7 @@ TEST(ScoreQuestion, HugeMarksSaturateTheTotals)
         st.currentQuestion = q;
         st.pickCount = 1;
         st.picks[0] = 0;
-        ASSERT_FALSE(scoreQuestion(m, st, "", none));
+        ASSERT_TRUE(scoreQuestion(m, st, "", none).ok());
         st.finishedCount = q + 1;
     }
     EXPECT_EQ(st.maxScore, INT32_MAX);

@@ -34,7 +34,7 @@ struct Rig
     void begin()
     {
         session->OnClickBegin("", false);
-        (void)session->OnTimerWaitServer();
+        session->OnTimerWaitServer();
         view.take();
     }
 

@@ -103,7 +103,7 @@ public:
         m_rows += rows.size();
     }
     void addIncident(const Incident&) override { ++m_incidents; }
-    std::variant<bool, qd::Fault> release(const std::string& student, int64_t now) override
+    qd::Result<bool> release(const std::string& student, int64_t now) override
     {
         for (auto& [id, s] : m_sittings) {
             if (s.student == student && s.state == SittingState::Open) {
@@ -114,16 +114,16 @@ public:
         }
         return false;
     }
-    std::variant<std::vector<Sitting>, qd::Fault> sittings() override { return std::vector<Sitting>{}; }
-    std::variant<std::vector<Incident>, qd::Fault> incidents(int) override
+    qd::Result<std::vector<Sitting>> sittings() override { return std::vector<Sitting>{}; }
+    qd::Result<std::vector<Incident>> incidents(int) override
     {
         return std::vector<Incident>{};
     }
-    std::variant<std::vector<std::string>, qd::Fault> reports(const std::string&) override
+    qd::Result<std::vector<std::string>> reports(const std::string&) override
     {
         return std::vector<std::string>{};
     }
-    std::variant<std::vector<AnswerRow>, qd::Fault> answers() override
+    qd::Result<std::vector<AnswerRow>> answers() override
     {
         return std::vector<AnswerRow>{};
     }

@@ -104,7 +104,8 @@ public:
     bool start()
     {
         m_session.OnClickBegin("", false);
-        return !m_session.OnTimerWaitServer() && m_session.phase() == qd::TestSession::Phase::Question;
+        m_session.OnTimerWaitServer();
+        return m_session.phase() == qd::TestSession::Phase::Question;
     }
 
 private:

@@ -244,9 +244,9 @@ private:
             m_clock.advance(uint32_t(due->next - m_view.now));
             m_view.now = due->next;
             due->next += due->period;
-            const qd::Status s = due == &m_view.waitTimer ? m_session.OnTimerWaitServer()
-                                                          : m_session.OnTimer();
-            if (fatal(s)) {
+            if (due == &m_view.waitTimer) {
+                m_session.OnTimerWaitServer();
+            } else if (fatal(m_session.OnTimer())) {
                 return false;
             }
         }
