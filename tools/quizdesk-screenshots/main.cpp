@@ -136,7 +136,10 @@ public:
     {
         int number = 2;
         while (session_.phase() == qd::TestSession::Phase::Question) {
-            session_.OnTimer(); // the question's picture goes into screen_bmp
+            // The question's picture goes into screen_bmp.
+            if (!report(session_.OnTimer())) {
+                return false;
+            }
             const std::string name = answerPartWay();
             if (!name.empty()) {
                 char file[64];
@@ -146,9 +149,7 @@ public:
                 }
             }
             clock_.advance(21'000);
-            if (qd::Status s = session_.OnClickReady()) {
-                std::fprintf(stderr, "quizdesk-screenshots: %s\n",
-                             qd::fromCp1251(s->message).c_str());
+            if (!report(session_.OnClickReady())) {
                 return false;
             }
         }
@@ -156,6 +157,17 @@ public:
     }
 
 private:
+    // Whether the session went on; a fault is printed.
+    static bool report(const qd::Status& status)
+    {
+        if (status) {
+            std::fprintf(stderr, "quizdesk-screenshots: %s\n",
+                         qd::fromCp1251(status->message).c_str());
+            return false;
+        }
+        return true;
+    }
+
     qd::TestSession& session_;
     qd::MainWindow& form_;
     qd::ManualClock& clock_;
