@@ -508,9 +508,14 @@ int main(int argc, char** argv)
         std::printf("quizdesk-examd %s\n", QUIZDESK_VERSION);
         return 0;
     }
-    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
-        std::fputs(kUsage, stdout);
-        return 0;
+    // --help anywhere, also after a command ("serve --help"), is a request
+    // for the usage, not a mistake.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
     }
     QCoreApplication app(argc, argv);
     std::string error;

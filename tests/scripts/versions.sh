@@ -19,4 +19,15 @@ for program in src/quizdesk tools/quizdesk-tool server/quizdesk-examd; do
     *) fail "$name --help said: $out" ;;
   esac
 done
+
+# So does a command's --help, for each command of each tool.
+for call in "server/quizdesk-examd serve" "server/quizdesk-examd release" \
+            "tools/quizdesk-tool check" "tools/quizdesk-tool roster"; do
+  run env -u DISPLAY -u QT_QPA_PLATFORM $build/$call --help
+  expect_rc "$call --help" 0
+  case $out in
+    *[Uu]sage:*) ;;
+    *) fail "$call --help said: $out" ;;
+  esac
+done
 finish
