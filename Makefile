@@ -7,6 +7,8 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 # Tests, benchmarks and tools draw without a display; `make run` uses the real one.
 HEADLESS   := QT_QPA_PLATFORM=offscreen
+# On CI (CI set in the environment) every compiler warning fails the build.
+WERROR     := $(if $(CI),-DQUIZDESK_WERROR=ON)
 
 .PHONY: all setup configure build run test package package-check fuzz bench demo-files example-reports screenshots clean
 
@@ -16,7 +18,7 @@ setup:
 	@bash scripts/setup.sh
 
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
 
 configure: setup $(BUILD)/build.ninja
 
@@ -44,7 +46,7 @@ package-check: package
 # libFuzzer over the whole load and over the exam link's input (clang, ASan,
 # UBSan), each bounded in time.
 fuzz: setup
-	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DQUIZDESK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DQUIZDESK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 	bash tests/fuzz/run_exam.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)

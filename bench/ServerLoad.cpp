@@ -250,7 +250,7 @@ int main(int argc, char** argv)
         ::setrlimit(RLIMIT_NOFILE, &files);
         if (files.rlim_cur < rlim_t(clients + 64)) {
             std::fprintf(stderr, "the open-file limit (%lu) is too low for %d clients\n",
-                         (unsigned long)files.rlim_cur, clients);
+                         static_cast<unsigned long>(files.rlim_cur), clients);
             return 1;
         }
     }
@@ -299,7 +299,7 @@ int main(int argc, char** argv)
     std::printf("progress reply latency: p50 %.2f ms, p99 %.2f ms\n",
                 double(percentile(stats.progressLatencyUs, 0.5)) / 1000.0,
                 double(percentile(stats.progressLatencyUs, 0.99)) / 1000.0);
-    std::printf("run: %lld ms\n", (long long)totalMs);
+    std::printf("run: %lld ms\n", static_cast<long long>(totalMs));
 
     if (!db.empty() && stats.killed) {
         auto j = qd::server::SqlJournal::open(db, "bench");

@@ -39,11 +39,11 @@ Board::Board(Journal& journal, const Clock& clock, QObject* parent)
     : QObject(parent), m_journal(journal), m_clock(clock), m_http(new QHttpServer)
 {
     using Method = QHttpServerRequest::Method;
-    m_http->route("/", Method::Get,
+    m_http->route(QStringLiteral("/"), Method::Get,
                   [] { return resource(":/board/index.html", "text/html; charset=utf-8"); });
-    m_http->route("/board.js", Method::Get,
+    m_http->route(QStringLiteral("/board.js"), Method::Get,
                   [] { return resource(":/board/board.js", "text/javascript; charset=utf-8"); });
-    m_http->route("/api/sittings", Method::Get, [this] {
+    m_http->route(QStringLiteral("/api/sittings"), Method::Get, [this] {
         auto s = m_journal.sittings();
         if (auto* f = std::get_if<Fault>(&s)) {
             return failure(*f);
@@ -52,7 +52,7 @@ Board::Board(Journal& journal, const Clock& clock, QObject* parent)
             "application/json",
             sittingsJson(std::get<std::vector<Sitting>>(s), int64_t(m_clock.calendarSeconds())));
     });
-    m_http->route("/api/incidents", Method::Get, [this] {
+    m_http->route(QStringLiteral("/api/incidents"), Method::Get, [this] {
         auto i = m_journal.incidents(500);
         if (auto* f = std::get_if<Fault>(&i)) {
             return failure(*f);
@@ -79,9 +79,9 @@ Board::Board(Journal& journal, const Clock& clock, QObject* parent)
                             matrixCsv(sittings, std::get<std::vector<AnswerRow>>(a), ',')),
                         "answers.csv");
     };
-    m_http->route("/export/sittings.csv", Method::Get, [csv] { return csv(false); });
-    m_http->route("/export/answers.csv", Method::Get, [csv] { return csv(true); });
-    m_http->route("/export/sittings.xlsx", Method::Get, [this] {
+    m_http->route(QStringLiteral("/export/sittings.csv"), Method::Get, [csv] { return csv(false); });
+    m_http->route(QStringLiteral("/export/answers.csv"), Method::Get, [csv] { return csv(true); });
+    m_http->route(QStringLiteral("/export/sittings.xlsx"), Method::Get, [this] {
         auto s = m_journal.sittings();
         auto a = m_journal.answers();
         if (auto* f = std::get_if<Fault>(&s)) {

@@ -25,14 +25,14 @@ const std::array<unsigned char, 256>& lowerTable()
     static const std::array<unsigned char, 256> table = [] {
         std::array<unsigned char, 256> t{};
         for (int b = 0; b < 256; ++b) {
-            t[b] = (unsigned char)b;
+            t[b] = static_cast<unsigned char>(b);
             const char c = char(b);
             const QString s = decode(std::string_view(&c, 1));
             const QString lower = s.toLower();
             if (lower != s) {
                 const std::string back = toCp1251(lower.toStdString());
                 if (back.size() == 1 && back[0] != '?') {
-                    t[b] = (unsigned char)back[0];
+                    t[b] = static_cast<unsigned char>(back[0]);
                 }
             }
         }
@@ -78,7 +78,7 @@ void lowerCp1251(std::string& text)
 {
     const auto& table = lowerTable();
     for (char& c : text) {
-        c = char(table[(unsigned char)c]);
+        c = char(table[static_cast<unsigned char>(c)]);
     }
 }
 

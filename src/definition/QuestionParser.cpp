@@ -46,8 +46,8 @@ struct Slashes
 class QuestionReader
 {
 public:
-    QuestionReader(TestModel& m, int windowBottom)
-        : m(m), V(m.questionsText), O(m.answersText), windowBottom(windowBottom)
+    QuestionReader(TestModel& model, int bottom)
+        : m(model), V(model.questionsText), O(model.answersText), windowBottom(bottom)
     {
     }
 

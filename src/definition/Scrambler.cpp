@@ -202,7 +202,8 @@ void unscramble(std::string& buf, FileKind kind, TestRandom& rng)
         buf.resize(4);
         return;
     }
-    const uint16_t seed = uint16_t((unsigned char)buf[4] | ((unsigned char)buf[5] << 8));
+    const uint16_t seed = uint16_t(static_cast<unsigned char>(buf[4]) |
+                                   (static_cast<unsigned char>(buf[5]) << 8));
     rng = startChain(seed, kind);
     std::memcpy(buf.data() + 4, leadingChars(kind), 2);
     auto* body = reinterpret_cast<uint8_t*>(buf.data()) + kScrambleHeader;

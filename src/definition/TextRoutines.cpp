@@ -176,7 +176,7 @@ Status removeBlanks(std::string& s)
 void makeFileNameSafe(std::string& s)
 {
     for (char& c : s) {
-        switch ((unsigned char)c) {
+        switch (static_cast<unsigned char>(c)) {
         case '.':
         case '\\':
         case '/':

@@ -97,8 +97,8 @@ long long memoryNeeded(j_decompress_ptr cinfo)
     if (jpeg_has_multiple_scans(cinfo)) {
         for (int c = 0; c < cinfo->num_components; ++c) {
             const jpeg_component_info& comp = cinfo->comp_info[c];
-            bytes += (long long)comp.width_in_blocks * comp.height_in_blocks * DCTSIZE2 *
-                     (long long)sizeof(JCOEF);
+            bytes += static_cast<long long>(comp.width_in_blocks) * comp.height_in_blocks *
+                     DCTSIZE2 * static_cast<long long>(sizeof(JCOEF));
         }
     }
     return bytes;
@@ -282,7 +282,7 @@ QImage decodeJpeg(const QByteArray& bytes)
     }
     JpegSource source;
     source.data = reinterpret_cast<const unsigned char*>(bytes.constData());
-    source.size = (unsigned long)bytes.size();
+    source.size = static_cast<unsigned long>(bytes.size());
     return decodeJpegFrom(source);
 }
 

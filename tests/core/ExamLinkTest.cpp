@@ -320,9 +320,9 @@ TEST_F(ExamLinkTest, FinalMessageCarriesTheReportFileByteForByte)
     setenv("HOME", home.c_str(), 1);
     TestModel model = qdtest::modelOf({});
     model.testName = toCp1251("Гази");
-    qdtest::FixedClock clock;
+    qdtest::FixedClock reportClock;
     ReportFile file;
-    ASSERT_FALSE(file.createReport(model, toCp1251("Петренко П.І."), clock, path()));
+    ASSERT_FALSE(file.createReport(model, toCp1251("Петренко П.І."), reportClock, path()));
     RunState st;
     file.writeClosingRows(st, 0, 61, toCp1251("Тест не завершено!"), true);
 

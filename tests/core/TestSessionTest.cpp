@@ -434,7 +434,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"<a0> red", rp, "<b2> red", rp, "<a0> black", "<a1> red", "<b2> black", rp,
                    "<a1> black", "<a0> red", "<b2> red", rp}},
         PressCase{"TypedQuestionIgnoresTheMouse", qdtest::typed("x", 1), "p 0 0", {}, {}}),
-    [](const ::testing::TestParamInfo<PressCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<PressCase>& p) { return std::string(p.param.name); });
 
 TEST(SessionMouse, OrderingMoveSwapsTheOptionsAndMarksTheTarget)
 {

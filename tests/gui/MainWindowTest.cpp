@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(Widths, MainWindowScaling,
                          ::testing::Values(Scaled{640, true, true}, Scaled{649, true, true},
                                            Scaled{650, false, true}, Scaled{800, false, false},
                                            Scaled{1024, false, false}, Scaled{1280, false, false}),
-                         [](const auto& info) { return "W" + std::to_string(info.param.w); });
+                         [](const auto& p) { return "W" + std::to_string(p.param.w); });
 
 // What a control shows must fit it: a button's or a check box's caption, a
 // label's text. Boxes of any contents and the time bar have no such need.
@@ -244,9 +244,9 @@ INSTANTIATE_TEST_SUITE_P(Screens, MainWindowLayout,
                                            QSize(760, 560), QSize(798, 577), QSize(800, 600),
                                            QSize(853, 640), QSize(900, 700), QSize(950, 700),
                                            QSize(1022, 745), QSize(1024, 768), QSize(1280, 1024)),
-                         [](const auto& info) {
-                             return std::to_string(info.param.width()) + "x" +
-                                    std::to_string(info.param.height());
+                         [](const auto& p) {
+                             return std::to_string(p.param.width()) + "x" +
+                                    std::to_string(p.param.height());
                          });
 
 // Where a panel leaves a control's place free, the panel's own background

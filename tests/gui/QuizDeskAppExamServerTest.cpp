@@ -96,7 +96,7 @@ struct ExamServerWindowTest : ::testing::Test
         const std::string table = studentTable({"Бондар Т.", "Коваль І."});
         std::ofstream(dir() / "students.dbf", std::ios::binary) << table;
         roster.loadBytes(table);
-        auto j = SqlJournal::open(tmp.filePath("exam.sqlite").toStdString(), "lab");
+        auto j = SqlJournal::open(tmp.filePath(QStringLiteral("exam.sqlite")).toStdString(), "lab");
         ASSERT_TRUE(std::holds_alternative<std::unique_ptr<SqlJournal>>(j));
         journal = std::move(std::get<std::unique_ptr<SqlJournal>>(j));
         desk = std::make_unique<ExamDesk>(*journal, serverClock, roster, RuleOptions{});

@@ -95,7 +95,7 @@ struct QuestionScreenTest : ::testing::Test
         QImage image(w, h, QImage::Format_RGB32);
         image.fill(QColor(10, 200, 30));
         image.setPixelColor(0, 0, QColor(250, 0, 250));
-        image.save(tmp.filePath(QString::number(number) + ".bmp"), "BMP");
+        image.save(tmp.filePath(QString::number(number) + QStringLiteral(".bmp")), "BMP");
     }
 
     Screen screen() { return Screen(model, kW, kH, tmp.path().toStdString()); }
@@ -235,7 +235,7 @@ TEST_F(QuestionScreenTest, MissingPictureIsReportedAndTheQuestionDrawnWithout)
 {
     model.questions[2].picture = qd::PictureMode::PictureOnly;
     Screen s = screen();
-    QFile::remove(tmp.filePath("3.bmp"));
+    QFile::remove(tmp.filePath(QStringLiteral("3.bmp")));
     EXPECT_EQ(s.displayQuestion(2), 0);
     ASSERT_EQ(s.faults.size(), 1u);
     EXPECT_EQ(s.faults[0], qd::toCp1251("Не удалось загрузить файл 3.jpg либо 3.bmp!"));

@@ -63,7 +63,7 @@ struct Desk : ::testing::Test
     {
         ASSERT_TRUE(dir.isValid());
         roster.loadBytes(table({"Бондар Т.", "Коваль І.", "*Лисенко М.", "Мельник А."}));
-        auto j = SqlJournal::open(dir.filePath("j.sqlite").toStdString(), "lab-1");
+        auto j = SqlJournal::open(dir.filePath(QStringLiteral("j.sqlite")).toStdString(), "lab-1");
         ASSERT_TRUE(std::holds_alternative<std::unique_ptr<SqlJournal>>(j))
             << std::get<Fault>(j).message;
         journal = std::move(std::get<std::unique_ptr<SqlJournal>>(j));
@@ -272,7 +272,7 @@ TEST_F(Desk, AReleasedStudentMovesToAnotherComputer)
 TEST_F(Desk, TheJournalItselfAllowsOneOpenSittingAStudent)
 {
     // Two servers on one journal: the constraint, not either's memory.
-    auto other = SqlJournal::open(dir.filePath("j.sqlite").toStdString(), "lab-2");
+    auto other = SqlJournal::open(dir.filePath(QStringLiteral("j.sqlite")).toStdString(), "lab-2");
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<SqlJournal>>(other));
     SqlJournal& lab2 = *std::get<std::unique_ptr<SqlJournal>>(other);
     Sitting s;

@@ -70,7 +70,7 @@ struct Server : ::testing::Test
         std::string record = " 0001" + toCp1251("Бондар Т.");
         record.resize(92, '\0');
         roster.loadBytes(table + record);
-        auto j = SqlJournal::open(dir.filePath("j.sqlite").toStdString(), "lab");
+        auto j = SqlJournal::open(dir.filePath(QStringLiteral("j.sqlite")).toStdString(), "lab");
         ASSERT_TRUE(std::holds_alternative<std::unique_ptr<SqlJournal>>(j));
         journal = std::move(std::get<std::unique_ptr<SqlJournal>>(j));
         desk = std::make_unique<ExamDesk>(*journal, clock, roster, RuleOptions{});
@@ -199,7 +199,7 @@ TEST_F(Server, ABatchWhoseStatementsFailIsAskedAgainNotAnswered)
     // instead of being told it was granted.
     {
         QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
-        raw.setDatabaseName(dir.filePath("j.sqlite"));
+        raw.setDatabaseName(dir.filePath(QStringLiteral("j.sqlite")));
         ASSERT_TRUE(raw.open());
         QSqlQuery q(raw);
         ASSERT_TRUE(q.exec(QStringLiteral("ALTER TABLE sittings RENAME TO sittings_away")));

@@ -111,16 +111,16 @@ std::size_t findMarker(const Bytes& b, unsigned char code, std::size_t from = 0)
 void setSize(Bytes& b, unsigned char sof, int width, int height)
 {
     const std::size_t at = findMarker(b, sof);
-    b[at + 5] = (unsigned char)(height >> 8);
-    b[at + 6] = (unsigned char)height;
-    b[at + 7] = (unsigned char)(width >> 8);
-    b[at + 8] = (unsigned char)width;
+    b[at + 5] = static_cast<unsigned char>(height >> 8);
+    b[at + 6] = static_cast<unsigned char>(height);
+    b[at + 7] = static_cast<unsigned char>(width >> 8);
+    b[at + 8] = static_cast<unsigned char>(width);
 }
 
 void put16(Bytes& b, int v)
 {
-    b.push_back((unsigned char)v);
-    b.push_back((unsigned char)(v >> 8));
+    b.push_back(static_cast<unsigned char>(v));
+    b.push_back(static_cast<unsigned char>(v >> 8));
 }
 
 void put32(Bytes& b, int32_t v)

@@ -9,6 +9,8 @@
 
 namespace qdtool {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QJsonValue text(const std::string& cp1251)
@@ -35,9 +37,9 @@ std::size_t used(int32_t count)
 QJsonObject slot(const qd::AnswerSlot& s)
 {
     return QJsonObject{
-        {"row1", s.startRow},  {"col1", s.startColumn}, {"row2", s.endRow},
-        {"col2", s.endColumn}, {"str", text(s.text)},   {"left", s.left},
-        {"top", s.top},        {"right", s.right},      {"bottom", s.bottom},
+        {u"row1"_s, s.startRow},  {u"col1"_s, s.startColumn}, {u"row2"_s, s.endRow},
+        {u"col2"_s, s.endColumn}, {u"str"_s, text(s.text)},    {u"left"_s, s.left},
+        {u"top"_s, s.top},        {u"right"_s, s.right},       {u"bottom"_s, s.bottom},
     };
 }
 
@@ -64,9 +66,9 @@ QJsonObject question(const qd::Question& q)
         for (std::size_t c = 0; c < std::min(used(q.columnCount), q.columns.size()); ++c) {
             const qd::Column& col = q.columns[c];
             columns.append(QJsonObject{
-                {"nrow", col.rowCount()},
-                {"cord", ints(col.displayOrder, used(col.rowCount()))},
-                {"cell", slotArray(col.cells, used(col.rowCount()))},
+                {u"nrow"_s, col.rowCount()},
+                {u"cord"_s, ints(col.displayOrder, used(col.rowCount()))},
+                {u"cell"_s, slotArray(col.cells, used(col.rowCount()))},
             });
         }
     }
@@ -76,9 +78,9 @@ QJsonObject question(const qd::Question& q)
         for (std::size_t g = 0; g < std::min(used(q.correctCount), q.groups.size()); ++g) {
             const qd::Group& grp = q.groups[g];
             groups.append(QJsonObject{
-                {"lbl", text(std::string(1, grp.label))},
-                {"cnt", grp.numberCount},
-                {"numbers", ints(grp.numbers, used(grp.numberCount))},
+                {u"lbl"_s, text(std::string(1, grp.label))},
+                {u"cnt"_s, grp.numberCount},
+                {u"numbers"_s, ints(grp.numbers, used(grp.numberCount))},
             });
         }
     }
@@ -89,22 +91,22 @@ QJsonObject question(const qd::Question& q)
         }
     }
     return QJsonObject{
-        {"type", qd::typeNumber(q.type)},
-        {"graph", qd::pictureModeNumber(q.picture)},
-        {"lenq", q.stemLength},
-        {"indent", q.indent},
-        {"text", text(q.text)},
-        {"nans", q.optionCount},
-        {"ans", slotArray(q.options, used(q.optionCount))},
-        {"rans", ints(q.correctAnswers, used(q.correctCount))},
-        {"nrans", q.correctCount},
-        {"ord", ints(q.displayOrder, used(q.optionCount))},
-        {"ncol", q.columnCount},
-        {"col", columns},
-        {"grp", groups},
-        {"tans", text(q.expectedText)},
-        {"sans", keys},
-        {"mark", q.mark},
+        {u"type"_s, qd::typeNumber(q.type)},
+        {u"graph"_s, qd::pictureModeNumber(q.picture)},
+        {u"lenq"_s, q.stemLength},
+        {u"indent"_s, q.indent},
+        {u"text"_s, text(q.text)},
+        {u"nans"_s, q.optionCount},
+        {u"ans"_s, slotArray(q.options, used(q.optionCount))},
+        {u"rans"_s, ints(q.correctAnswers, used(q.correctCount))},
+        {u"nrans"_s, q.correctCount},
+        {u"ord"_s, ints(q.displayOrder, used(q.optionCount))},
+        {u"ncol"_s, q.columnCount},
+        {u"col"_s, columns},
+        {u"grp"_s, groups},
+        {u"tans"_s, text(q.expectedText)},
+        {u"sans"_s, keys},
+        {u"mark"_s, q.mark},
     };
 }
 
@@ -117,31 +119,31 @@ QJsonObject modelToJson(const qd::TestModel& m)
         questions.append(question(q));
     }
     return QJsonObject{
-        {"disc_name", text(m.subjectName)},
-        {"test_name", text(m.testName)},
-        {"nq_total", m.questionCount},
-        {"nsect", m.sectionCount},
-        {"nqr", ints(m.sectionStarts, m.sectionStarts.size())},
-        {"nq_ask", m.askCount},
-        {"font_size", m.fontSize},
-        {"font_bold", m.fontBold},
-        {"line_h", m.lineHeight},
-        {"char_w", m.charWidth},
-        {"t_quest", m.questionSeconds},
-        {"t_test", m.testMinutes},
-        {"pc_sat", m.satisfactoryPercent},
-        {"pc_good", m.goodPercent},
-        {"pc_exc", m.excellentPercent},
-        {"by_time", m.gradeByTime},
-        {"t_exc", m.excellentSeconds},
-        {"t_good", m.goodSeconds},
-        {"t_sat", m.satisfactorySeconds},
-        {"rnd_sect", m.randomSectionOrder},
-        {"rnd_quest", m.randomQuestionOrder},
-        {"rnd_ans", m.randomOptionOrder},
-        {"kb_layout", m.keyboardLayout},
-        {"rez_dir", text(m.reportDir)},
-        {"questions", questions},
+        {u"disc_name"_s, text(m.subjectName)},
+        {u"test_name"_s, text(m.testName)},
+        {u"nq_total"_s, m.questionCount},
+        {u"nsect"_s, m.sectionCount},
+        {u"nqr"_s, ints(m.sectionStarts, m.sectionStarts.size())},
+        {u"nq_ask"_s, m.askCount},
+        {u"font_size"_s, m.fontSize},
+        {u"font_bold"_s, m.fontBold},
+        {u"line_h"_s, m.lineHeight},
+        {u"char_w"_s, m.charWidth},
+        {u"t_quest"_s, m.questionSeconds},
+        {u"t_test"_s, m.testMinutes},
+        {u"pc_sat"_s, m.satisfactoryPercent},
+        {u"pc_good"_s, m.goodPercent},
+        {u"pc_exc"_s, m.excellentPercent},
+        {u"by_time"_s, m.gradeByTime},
+        {u"t_exc"_s, m.excellentSeconds},
+        {u"t_good"_s, m.goodSeconds},
+        {u"t_sat"_s, m.satisfactorySeconds},
+        {u"rnd_sect"_s, m.randomSectionOrder},
+        {u"rnd_quest"_s, m.randomQuestionOrder},
+        {u"rnd_ans"_s, m.randomOptionOrder},
+        {u"kb_layout"_s, m.keyboardLayout},
+        {u"rez_dir"_s, text(m.reportDir)},
+        {u"questions"_s, questions},
     };
 }
 

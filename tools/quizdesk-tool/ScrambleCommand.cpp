@@ -155,7 +155,8 @@ int convert(const QStringList& args, Direction direction)
             printError(QStringLiteral("\"%1\" is damaged: it ends before its seed").arg(file));
             return kExitFault;
         }
-        seed = uint16_t((unsigned char)(*content)[4] | ((unsigned char)(*content)[5] << 8));
+        seed = uint16_t(static_cast<unsigned char>((*content)[4]) |
+                        (static_cast<unsigned char>((*content)[5]) << 8));
         result = qd::unscramble(*content, *kind);
     }
     if (!writeAtomically(out, result)) {
