@@ -69,7 +69,7 @@ private:
     Status answerEntry(Question& q, int n, const std::string& K);
     Status options(Question& q, int n, std::string_view body);
     Status correctAnswers(Question& q, int n);
-    Status findSlashes(int n, Slashes& out);
+    Result<Slashes> findSlashes(int n);
     void singleChoice(Question& q);
     Status choiceList(Question& q, int n, const Slashes& sl);
     Status groups(Question& q, int n, const Slashes& sl);
@@ -231,15 +231,14 @@ Status QuestionReader::options(Question& q, int n, std::string_view body)
     return std::nullopt;
 }
 
-Status QuestionReader::findSlashes(int n, Slashes& out)
+Result<Slashes> QuestionReader::findSlashes(int n)
 {
     const int open = findBehind(O, pO, "/", lastO());
     if (open >= 0) {
         pO = open;
         const int close = findBehind(O, pO, "/", lastO());
         if (close >= 0) {
-            out = {open, close - 1};
-            return std::nullopt;
+            return Slashes{open, close - 1};
         }
     }
     return fault("Для вопроса %d варианты ответов не разделены / /!", n);
@@ -254,10 +253,11 @@ Status QuestionReader::correctAnswers(Question& q, int n)
     if (typeNumber(q.type) < 2 || typeNumber(q.type) > 6) {
         return fault("Тип вопроса %d задан не верно!", n);
     }
-    Slashes sl{};
-    if (Status st = findSlashes(n, sl)) {
-        return st;
+    const Result<Slashes> found = findSlashes(n);
+    if (!found.ok()) {
+        return found.fault();
     }
+    const Slashes& sl = found.value();
     Status st;
     if (q.type == QuestionType::MultipleChoice || q.type == QuestionType::Ordering) {
         st = choiceList(q, n, sl);

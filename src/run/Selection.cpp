@@ -75,11 +75,13 @@ Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int
 
 namespace {
 
-std::vector<int32_t> shuffled(int n, TestRandom& random, Status& f)
+Result<std::vector<int32_t>> shuffled(int n, TestRandom& random)
 {
     std::vector<int32_t> perm(std::size_t(std::max(n, 0)));
     std::iota(perm.begin(), perm.end(), 0);
-    f = drawSample(perm.data(), n, n, random);
+    if (Status f = drawSample(perm.data(), n, n, random)) {
+        return *f;
+    }
     return perm;
 }
 
@@ -94,12 +96,12 @@ Status shuffleOptions(TestModel& model, TestRandom& random)
         if (q.type == QuestionType::TypedText || q.picture == PictureMode::PictureOnly) {
             continue;
         }
-        Status f;
         if (q.pickedFromList()) {
-            const std::vector<int32_t> perm = shuffled(q.optionCount, random, f);
-            if (f) {
-                return f;
+            const Result<std::vector<int32_t>> shuffledOrder = shuffled(q.optionCount, random);
+            if (!shuffledOrder.ok()) {
+                return shuffledOrder.fault();
             }
+            const std::vector<int32_t>& perm = shuffledOrder.value();
             rearrangeSlots(q.optionCount, q.options.data(), perm.data(), model.charWidth,
                            model.lineHeight);
             std::copy(perm.begin(), perm.end(), q.displayOrder.begin());
@@ -109,10 +111,11 @@ Status shuffleOptions(TestModel& model, TestRandom& random)
             }
         } else if (q.isMatching()) {
             for (Column& c : q.columns) {
-                const std::vector<int32_t> perm = shuffled(c.rowCount(), random, f);
-                if (f) {
-                    return f;
+                const Result<std::vector<int32_t>> shuffledOrder = shuffled(c.rowCount(), random);
+                if (!shuffledOrder.ok()) {
+                    return shuffledOrder.fault();
                 }
+                const std::vector<int32_t>& perm = shuffledOrder.value();
                 rearrangeSlots(c.rowCount(), c.cells.data(), perm.data(), model.charWidth,
                                model.lineHeight);
                 c.displayOrder = perm;

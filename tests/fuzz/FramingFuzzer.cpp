@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     std::size_t framed = 0;  // bytes of the frames handed out
     uint32_t piece = cut | 1u;
     bool gaveUp = false;
-    journal.begin();
+    check(journal.begin().ok(), "the journal refused a batch");
     while (fed < stream.size() && !gaveUp) {
         // Reads of varying sizes, from one byte to many kilobytes.
         piece = piece * 1103515245u + 12345u;
@@ -167,6 +167,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     if (!gaveUp) {
         check(framed + framer.pending() == fed, "bytes lost or invented");
     }
-    journal.commit();
+    check(journal.commit().ok(), "the journal refused to commit");
     return 0;
 }
