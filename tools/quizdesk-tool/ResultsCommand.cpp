@@ -282,10 +282,6 @@ int runResults(const QStringList& args)
             continue;
         }
         const qd::Question& mq = model.questions[std::size_t(q.question - 1)];
-        int total = 0;
-        for (const auto& [option, times] : q.options) {
-            total += times;
-        }
         options += QStringLiteral("<table>\n<caption>Question %1 (%2 students)</caption>\n<thead><tr>"
                                   "<th>Option</th><th>Chosen</th><th class=\"text\">Share</th></tr></thead>\n<tbody>\n")
                        .arg(q.question)
