@@ -3,6 +3,7 @@
 # make package  the Debian packages, in $(BUILD)/packages
 BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
+SAN_BUILD  ?= build-asan
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 # Tests, benchmarks and tools draw without a display; `make run` uses the real one.
@@ -10,7 +11,7 @@ HEADLESS   := QT_QPA_PLATFORM=offscreen
 # On CI (CI set in the environment) every compiler warning fails the build.
 WERROR     := $(if $(CI),-DQUIZDESK_WERROR=ON)
 
-.PHONY: all setup configure build run test package package-check fuzz bench demo-files example-reports screenshots clean
+.PHONY: all setup configure build run test sanitize package package-check fuzz bench demo-files example-reports screenshots clean
 
 all: build
 
@@ -32,6 +33,26 @@ run: build
 
 test: build
 	cd $(BUILD) && $(HEADLESS) ctest --output-on-failure -j $(JOBS)
+
+# Every test again, on a build checked by ASan, LeakSanitizer and UBSan
+# (clang, in $(SAN_BUILD)): the first finding aborts the program, so the test
+# that ran it fails. Leaks inside Qt's own libraries are suppressed, one by one,
+# in tests/sanitizers/lsan.supp.
+SANITIZE_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:check_initialization_order=1 \
+  UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0
+
+# ccache where the machine has it (a developer's rebuilds); CI goes without.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+
+$(SAN_BUILD)/build.ninja:
+	CXX=clang++ cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUIZDESK_SANITIZE=ON -DQUIZDESK_BENCH=OFF $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)) \
+	  -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld
+
+sanitize: setup $(SAN_BUILD)/build.ninja
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && $(HEADLESS) $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
 
 # The Debian packages quizdesk, quizdesk-tools and quizdesk-examd, in
 # $(BUILD)/packages.
@@ -73,4 +94,4 @@ screenshots: build
 	bash scripts/board-screenshot.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(SAN_BUILD)
