@@ -11,7 +11,7 @@ HEADLESS   := QT_QPA_PLATFORM=offscreen
 # On CI (CI set in the environment) every compiler warning fails the build.
 WERROR     := $(if $(CI),-DQUIZDESK_WERROR=ON)
 
-.PHONY: all setup configure build run test sanitize package package-check fuzz bench demo-files example-reports screenshots clean
+.PHONY: all setup configure build run test sanitize format format-check lint package package-check fuzz bench demo-files example-reports screenshots clean
 
 all: build
 
@@ -53,6 +53,21 @@ $(SAN_BUILD)/build.ninja:
 sanitize: setup $(SAN_BUILD)/build.ninja
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && $(HEADLESS) $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
+
+# clang-format (.clang-format) over our own sources; the fixtures and
+# examples hold no C++ and the build dirs are not in git.
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
+
+format:
+	clang-format -i $(FORMAT_FILES)
+
+format-check:
+	clang-format --dry-run --Werror $(FORMAT_FILES)
+
+# clang-tidy (.clang-tidy) over the programs' sources, with the compile
+# commands (and Qt's generated headers) of $(BUILD).
+lint: build
+	run-clang-tidy -quiet -j $(JOBS) -p $(BUILD) '$(CURDIR)/(src|tools|server)/.*\.cpp$$'
 
 # The Debian packages quizdesk, quizdesk-tools and quizdesk-examd, in
 # $(BUILD)/packages.
