@@ -118,7 +118,7 @@ std::string stateKey(const Sitting& s, int64_t now)
 
 std::string stateText(const Sitting& s, int64_t now)
 {
-    const std::string key = stateKey(s, now);
+    std::string key = stateKey(s, now); // not const: returned by move
     if (key == "finished") {
         return "finished: " + std::to_string(s.percent) + "% " + s.grade;
     }
@@ -198,6 +198,7 @@ std::string statusTable(const std::vector<Sitting>& sittings, int64_t now)
     const std::vector<std::string> header = {"student", "computer", "address", "state",
                                              "score", "started", "last seen"};
     std::vector<std::vector<std::string>> rows;
+    rows.reserve(sittings.size());
     for (const Sitting& s : sittings) {
         rows.push_back({s.student, s.computer, s.address, stateText(s, now), points(s.score),
                         isoLocal(s.started), isoLocal(s.lastSeen)});

@@ -461,6 +461,7 @@ void MainWindow::fitStatusStrip()
                                          scoreLabel_,      minutesLeftLabel_,    minutesCaption_,
                                          questionTimeBar_, nextButton_};
     std::vector<QRect> layoutPlaces;
+    layoutPlaces.reserve(parts.size());
     for (QWidget* w : parts) {
         layoutPlaces.push_back(w->geometry());
     }
