@@ -10,7 +10,7 @@ packages=(
   libjpeg62-turbo-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fontconfig
-  clang lld libclang-rt-14-dev
+  clang lld libclang-rt-14-dev clang-format clang-tidy clang-tools
   libx11-dev
   xvfb xauth xdotool x11-utils openbox x11-xkb-utils xkb-data
   chromium
