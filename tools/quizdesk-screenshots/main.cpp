@@ -33,8 +33,8 @@ constexpr uint32_t kSeed = 7;
 class Shooter
 {
 public:
-    Shooter(qd::TestSession& session, qd::MainWindow& form, qd::ManualClock& clock, QDir out)
-        : session_(session), form_(form), clock_(clock), out_(std::move(out))
+    Shooter(qd::TestSession& session, qd::MainWindow& form, qd::ManualClock& clock, const QDir& out)
+        : session_(session), form_(form), clock_(clock), out_(out)
     {}
 
     bool save(QWidget& window, const char* name)
