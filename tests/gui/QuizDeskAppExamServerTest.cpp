@@ -8,6 +8,7 @@
 
 #include "FindWidget.h"
 #include "MessageRecorder.h"
+#include "StudentTable.h"
 
 #include "app/MessageReporter.h"
 #include "app/MainWindow.h"
@@ -48,17 +49,7 @@ std::string readFile(const fs::path& p)
     return s.str();
 }
 
-std::string studentTable(const std::vector<std::string>& names)
-{
-    std::string t(456, '\0');
-    t[4] = char(names.size());
-    for (const std::string& name : names) {
-        std::string record = " 0001" + qd::toCp1251(name);
-        record.resize(92, '\0');
-        t += record;
-    }
-    return t;
-}
+using qdtest::studentTable;
 
 struct ExamServerWindowTest : ::testing::Test
 {

@@ -7,6 +7,7 @@
 
 #include "FindWidget.h"
 #include "MessageRecorder.h"
+#include "StudentTable.h"
 
 #include "app/MessageReporter.h"
 #include "app/MainWindow.h"
@@ -51,24 +52,7 @@ std::string readFile(const fs::path& p)
     return s.str();
 }
 
-// A students.dbf holding `names` (UTF-8) as the client reads it.
-std::string studentTable(const std::vector<std::string>& names)
-{
-    std::string t(456, '\0');
-    t[0] = 3;
-    const uint32_t n = uint32_t(names.size());
-    for (int i = 0; i < 4; ++i) {
-        t[std::size_t(4 + i)] = char((n >> (8 * i)) & 0xFF);
-    }
-    for (const std::string& name : names) {
-        std::string record(5, '\0'); // the deletion mark and the bytes before the name
-        record[0] = ' ';
-        record += qd::toCp1251(name);
-        record.resize(92, '\0');
-        t += record;
-    }
-    return t;
-}
+using qdtest::studentTable;
 
 struct QuizDeskAppExamTest : ::testing::Test
 {
