@@ -40,14 +40,16 @@ BENCHMARK(BM_Decoding)->Unit(benchmark::kMillisecond);
 // the header, the questions with their layout, the extra settings.
 void BM_WholeLoad(benchmark::State& state)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "quizdesk-bench-load";
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / "quizdesk-bench-load";
     std::filesystem::create_directories(dir);
     if (!qdbench::writeTest(maxTest(), dir.string())) {
         state.SkipWithError("cannot write the test files");
         return;
     }
     for (auto _ : state) {
-        qd::LoadResult result = qd::loadTestDir(dir, qd::WindowGeometry{}, [](int, bool) { return 8; });
+        qd::LoadResult result =
+            qd::loadTestDir(dir, qd::WindowGeometry{}, [](int, bool) { return 8; });
         if (!std::holds_alternative<std::unique_ptr<qd::TestModel>>(result)) {
             state.SkipWithError("the generated test does not load");
             break;

@@ -18,25 +18,49 @@ constexpr std::size_t kColumnWidth = 26;
 class Builder
 {
 public:
-    std::string v; // voprosi.txt
-    std::string o; // otveti.txt
+    std::string v;             // voprosi.txt
+    std::string o;             // otveti.txt
     std::vector<int> pictures; // numbers of the questions with a picture
 
     void question(int n)
     {
         switch (n % 12) {
-        case 0: choice(n, 1, 6, 2, false); break;
-        case 1: choice(n, 2, 12, 3, false); break;
-        case 2: choice(n, 3, 8, 1, false); break;
-        case 3: columns(n, 4, 2, 10); break;
-        case 4: typedText(n); break;
-        case 5: columns(n, 6, 4, 8); break;
-        case 6: choice(n, 1, 4, 4, true); break;
-        case 7: typedKeys(n); break;
-        case 8: choice(n, 2, 50, 5, false); break;
-        case 9: typedGroups(n); break;
-        case 10: typedOrder(n); break;
-        default: longStem(n); break;
+        case 0:
+            choice(n, 1, 6, 2, false);
+            break;
+        case 1:
+            choice(n, 2, 12, 3, false);
+            break;
+        case 2:
+            choice(n, 3, 8, 1, false);
+            break;
+        case 3:
+            columns(n, 4, 2, 10);
+            break;
+        case 4:
+            typedText(n);
+            break;
+        case 5:
+            columns(n, 6, 4, 8);
+            break;
+        case 6:
+            choice(n, 1, 4, 4, true);
+            break;
+        case 7:
+            typedKeys(n);
+            break;
+        case 8:
+            choice(n, 2, 50, 5, false);
+            break;
+        case 9:
+            typedGroups(n);
+            break;
+        case 10:
+            typedOrder(n);
+            break;
+        default:
+            longStem(n);
+            break;
         }
     }
 
@@ -78,8 +102,8 @@ private:
         if (type == 1) {
             o += std::to_string(n) + ") 1 " + std::to_string(n % count + 1) + " " + mark + "\r\n";
         } else {
-            o += std::to_string(n) + ") " + std::to_string(type) + " / " + list(n, right, count) + " / " + mark +
-                 "\r\n";
+            o += std::to_string(n) + ") " + std::to_string(type) + " / " + list(n, right, count) +
+                 " / " + mark + "\r\n";
         }
     }
 
@@ -90,7 +114,8 @@ private:
         for (int r = 1; r <= rows; ++r) {
             std::string line;
             for (int c = 1; c <= cols; ++c) {
-                const std::string cell = "<Рядок " + std::to_string(r) + " стовпця " + std::to_string(c) + ">";
+                const std::string cell =
+                    "<Рядок " + std::to_string(r) + " стовпця " + std::to_string(c) + ">";
                 line += "  " + cell + std::string(kColumnWidth - 2 - characters(cell), ' ');
             }
             v += line + "\r\n";
@@ -119,8 +144,8 @@ private:
         pictures.push_back(n);
         o += std::to_string(n) + ") 6 / ";
         for (int g = 0; g < 8; ++g) {
-            o += (g ? "; " : "") + label(g) + std::to_string((n + g) % 9 + 1) + std::to_string(g + 1) +
-                 std::to_string((n * g) % 9 + 1);
+            o += (g ? "; " : "") + label(g) + std::to_string((n + g) % 9 + 1) +
+                 std::to_string(g + 1) + std::to_string((n * g) % 9 + 1);
         }
         o += " / 8\r\n";
     }
@@ -173,11 +198,21 @@ std::string header(int questions, int asked, const std::string& sections)
     const std::string n = std::to_string(questions);
     const int sectionCount = int(std::count(sections.begin(), sections.end(), ',')) + 1;
     return "Назва дисципліни: Граничний тест#\r\n"
-           "Назва тесту: " + n + " питань усіх типів#\r\n"
-           "Кількість питань: " + n + "\r\n"
-           "Кількість розділів: " + std::to_string(sectionCount) + "\r\n"
-           "Перші питання розділів:" + sections + "\r\n"
-           "Задавати: " + std::to_string(asked) + "\r\n"
+           "Назва тесту: " +
+           n +
+           " питань усіх типів#\r\n"
+           "Кількість питань: " +
+           n +
+           "\r\n"
+           "Кількість розділів: " +
+           std::to_string(sectionCount) +
+           "\r\n"
+           "Перші питання розділів:" +
+           sections +
+           "\r\n"
+           "Задавати: " +
+           std::to_string(asked) +
+           "\r\n"
            "Розмір шрифту: 16\r\n"
            "Жирний: 0\r\n"
            "Секунд на питання: 60\r\n"
@@ -222,13 +257,14 @@ bool writeTest(const GeneratedTest& test, const std::string& dir)
 {
     // The smallest picture a question can show: a white 1 x 1 bitmap.
     static const std::string bmp = [] {
-        const unsigned char bytes[] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0,
-                                       0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0x13, 0x0B,
-                                       0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 0};
+        const unsigned char bytes[] = {
+            'B', 'M', 58,   0,    0, 0, 0, 0, 0,  0, 54, 0, 0, 0, 40,  0,   0,   0, 1,    0,
+            0,   0,   1,    0,    0, 0, 1, 0, 24, 0, 0,  0, 0, 0, 4,   0,   0,   0, 0x13, 0x0B,
+            0,   0,   0x13, 0x0B, 0, 0, 0, 0, 0,  0, 0,  0, 0, 0, 255, 255, 255, 0};
         return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
     }();
-    std::vector<std::pair<std::string, const std::string*>> files = {{"/voprosi.txt", &test.voprosi},
-                                                                     {"/otveti.txt", &test.otveti}};
+    std::vector<std::pair<std::string, const std::string*>> files = {
+        {"/voprosi.txt", &test.voprosi}, {"/otveti.txt", &test.otveti}};
     for (int n : test.pictures) {
         files.emplace_back("/" + std::to_string(n) + ".bmp", &bmp);
     }

@@ -16,6 +16,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "quizdesk_maxtest: cannot write into %s\n", argv[1]);
         return 1;
     }
-    std::printf("voprosi.txt %zu bytes, otveti.txt %zu bytes\n", test.voprosi.size(), test.otveti.size());
+    std::printf("voprosi.txt %zu bytes, otveti.txt %zu bytes\n", test.voprosi.size(),
+                test.otveti.size());
     return 0;
 }

@@ -56,7 +56,10 @@ void BM_ExamBoxClickMillionNames(benchmark::State& state)
     }
     state.counters["rss_mb"] = double(residentKb()) / 1024.0;
 }
-BENCHMARK(BM_ExamBoxClickMillionNames)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(2);
+BENCHMARK(BM_ExamBoxClickMillionNames)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->Repetitions(2);
 
 } // namespace
 

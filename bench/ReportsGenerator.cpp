@@ -52,8 +52,10 @@ std::string generatedReport(const qd::TestModel& model, int student)
         max += q.mark;
     }
     const int percent = max > 0 ? int(100.0 * score / max + 0.5) : 0;
-    const char* grade = percent >= 90 ? "Відмінно" : percent >= 75 ? "Добре" : percent >= 60 ? "Задовільно"
-                                                                                            : "Незадовільно";
+    const char* grade = percent >= 90   ? "Відмінно"
+                        : percent >= 75 ? "Добре"
+                        : percent >= 60 ? "Задовільно"
+                                        : "Незадовільно";
     out += qd::formatClosingRows(score, max, percent, 1800, qd::toCp1251(grade));
     return out;
 }

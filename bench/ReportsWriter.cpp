@@ -31,7 +31,8 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(dir / "reports", ec);
     for (int s = 0; s < 5000; ++s) {
         const std::string bytes = qdbench::generatedReport(model, s);
-        std::ofstream f(dir / "reports" / ("student" + std::to_string(s) + ".txt"), std::ios::binary);
+        std::ofstream f(dir / "reports" / ("student" + std::to_string(s) + ".txt"),
+                        std::ios::binary);
         f.write(bytes.data(), std::streamsize(bytes.size()));
         if (!f) {
             std::fprintf(stderr, "quizdesk_reports: cannot write the reports\n");

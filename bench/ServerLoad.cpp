@@ -76,7 +76,9 @@ class Client : public QObject
 {
 public:
     Client(int index, quint16 port, int thinkMs, Stats& stats)
-        : m_port(port), m_thinkMs(thinkMs), m_stats(stats)
+        : m_port(port),
+          m_thinkMs(thinkMs),
+          m_stats(stats)
     {
         m_message.hostName = "load-" + std::to_string(index);
         m_seed = uint64_t(index) + 1;
@@ -244,7 +246,8 @@ int main(int argc, char** argv)
         }
     }
     // One descriptor a client.
-    struct rlimit files {};
+    struct rlimit files
+    {};
     if (::getrlimit(RLIMIT_NOFILE, &files) == 0) {
         files.rlim_cur = files.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &files);
@@ -318,9 +321,9 @@ int main(int argc, char** argv)
             const bool have = it != byStudent.end();
             replied += int(c->granted) + c->repliedProgress + int(c->finalReplied);
             if (have) {
-                found += int(c->granted) + std::min(c->repliedProgress, it->second.answered) +
-                         int(c->finalReplied &&
-                             it->second.state == qd::server::SittingState::Finished);
+                found +=
+                    int(c->granted) + std::min(c->repliedProgress, it->second.answered) +
+                    int(c->finalReplied && it->second.state == qd::server::SittingState::Finished);
             }
         }
         std::printf("killed after %d progress replies: %ld replied-to messages, %ld found in the "

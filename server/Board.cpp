@@ -36,7 +36,10 @@ QHttpServerResponse download(QByteArray mime, QByteArray data, const char* name)
 } // namespace
 
 Board::Board(Journal& journal, const Clock& clock, QObject* parent)
-    : QObject(parent), m_journal(journal), m_clock(clock), m_http(new QHttpServer)
+    : QObject(parent),
+      m_journal(journal),
+      m_clock(clock),
+      m_http(new QHttpServer)
 {
     using Method = QHttpServerRequest::Method;
     m_http->route(QStringLiteral("/"), Method::Get,
@@ -79,7 +82,8 @@ Board::Board(Journal& journal, const Clock& clock, QObject* parent)
                             matrixCsv(sittings, std::get<std::vector<AnswerRow>>(a), ',')),
                         "answers.csv");
     };
-    m_http->route(QStringLiteral("/export/sittings.csv"), Method::Get, [csv] { return csv(false); });
+    m_http->route(QStringLiteral("/export/sittings.csv"), Method::Get,
+                  [csv] { return csv(false); });
     m_http->route(QStringLiteral("/export/answers.csv"), Method::Get, [csv] { return csv(true); });
     m_http->route(QStringLiteral("/export/sittings.xlsx"), Method::Get, [this] {
         auto s = m_journal.sittings();

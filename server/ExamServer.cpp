@@ -20,8 +20,12 @@ std::string peerAddress(const QHostAddress& a)
 }
 
 ExamServer::ExamServer(Journal& journal, ExamDesk& desk, const Clock& clock, QObject* parent)
-    : QObject(parent), m_journal(journal), m_desk(desk), m_clock(clock),
-      m_listener(new QTcpServer(this)), m_sweep(new QTimer(this))
+    : QObject(parent),
+      m_journal(journal),
+      m_desk(desk),
+      m_clock(clock),
+      m_listener(new QTcpServer(this)),
+      m_sweep(new QTimer(this))
 {
     // The kernel's queue of connections not yet accepted: a whole campus
     // may connect at once.
@@ -176,7 +180,8 @@ void ExamServer::read(QTcpSocket* socket)
             drop(c, "a message of kind " + std::to_string(f->fields.kind));
             return;
         case MessageFramer::Frame::TooManyDamaged:
-            drop(c, std::to_string(MessageFramer::kMaxDamagedInARow) + " damaged messages in a row");
+            drop(c,
+                 std::to_string(MessageFramer::kMaxDamagedInARow) + " damaged messages in a row");
             return;
         case MessageFramer::Frame::TooLong:
             drop(c, "1 MiB without a complete message");

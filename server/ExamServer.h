@@ -30,9 +30,9 @@ class ExamServer : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int kIdleMs = 30000;        // a partial message with no further byte
+    static constexpr int kIdleMs = 30000; // a partial message with no further byte
     static constexpr qint64 kReadChunk = 64 * 1024;
-    static constexpr int kMaxBatch = 2000;       // messages in one transaction
+    static constexpr int kMaxBatch = 2000; // messages in one transaction
     // Connections held at once; beyond it new ones wait in the kernel's queue.
     static constexpr std::size_t kMaxConnections = 30000;
 

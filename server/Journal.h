@@ -29,9 +29,9 @@ struct Sitting
     SittingState state = SittingState::Open;
     int answered = 0;
     bool lastRight = false;
-    double score = 0.0;   // points so far
-    int percent = -1;     // finished: the percentage the client sent
-    std::string grade;    // finished: the grade text, UTF-8
+    double score = 0.0; // points so far
+    int percent = -1;   // finished: the percentage the client sent
+    std::string grade;  // finished: the grade text, UTF-8
     int64_t started = 0;
     int64_t lastSeen = 0;
     int64_t finished = 0; // 0 while open
@@ -97,9 +97,9 @@ public:
     // total; without one (no report, or one that does not read) the points
     // of the last progress message stay.
     virtual void finish(int64_t id, int answered, bool lastRight, int percent,
-                        std::optional<double> score,
-                        const std::string& grade, const std::string& report,
-                        const std::vector<AnswerRow>& rows, int64_t now) = 0;
+                        std::optional<double> score, const std::string& grade,
+                        const std::string& report, const std::vector<AnswerRow>& rows,
+                        int64_t now) = 0;
     virtual void addIncident(const Incident& incident) = 0;
 
     // Outside the server's batches (the commands): closes the student's open

@@ -75,7 +75,8 @@ Roster::Entry Roster::find(const std::string& cp1251) const
 
 Roster::Stamp Roster::stampOf(const std::filesystem::path& file)
 {
-    struct stat st {};
+    struct stat st
+    {};
     if (::stat(file.c_str(), &st) != 0) {
         return {};
     }
@@ -92,8 +93,8 @@ std::optional<int64_t> parseLocalTime(const std::string& text)
         if (d.isValid()) {
             const QDate date = d.date();
             const QTime time = d.time();
-            return secondsSince1970(LocalTime{date.year(), date.month(), date.day(),
-                                                    time.hour(), time.minute(), time.second()});
+            return secondsSince1970(LocalTime{date.year(), date.month(), date.day(), time.hour(),
+                                              time.minute(), time.second()});
         }
     }
     return std::nullopt;
@@ -125,7 +126,10 @@ std::set<std::string> parseDenyList(std::string_view file)
 }
 
 ExamDesk::ExamDesk(Journal& journal, const Clock& clock, const Roster& roster, RuleOptions options)
-    : m_journal(journal), m_clock(clock), m_roster(roster), m_options(std::move(options))
+    : m_journal(journal),
+      m_clock(clock),
+      m_roster(roster),
+      m_options(std::move(options))
 {
 }
 
@@ -279,15 +283,13 @@ int16_t ExamDesk::carryOn(const Sitting& s, const Arrival& a)
                         AnswerRow{s.id, row.question, finite(row.points), utf8(row.answer)});
                 }
             } else {
-                incident("report-unreadable", a,
-                         utf8(std::get<Fault>(parsed).message));
+                incident("report-unreadable", a, utf8(std::get<Fault>(parsed).message));
             }
         }
         // A whole number stored as a float; anything else is bounded, not
         // trusted.
-        const float percent = std::isfinite(m.scoreValue)
-                                  ? std::clamp(m.scoreValue, -1000000.0f, 1000000.0f)
-                                  : 0.0f;
+        const float percent =
+            std::isfinite(m.scoreValue) ? std::clamp(m.scoreValue, -1000000.0f, 1000000.0f) : 0.0f;
         m_journal.finish(s.id, m.answeredCount, m.lastRight != 0, int(std::lround(percent)), score,
                          utf8(m.gradeText), a.report, rows, t);
         break;

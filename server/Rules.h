@@ -51,7 +51,7 @@ private:
 // The permission rules beyond the roster.
 struct RuleOptions
 {
-    std::optional<int64_t> from;  // local calendar seconds (qd::Clock)
+    std::optional<int64_t> from; // local calendar seconds (qd::Clock)
     std::optional<int64_t> until;
     std::vector<std::pair<QHostAddress, int>> allow; // empty: any address
     std::set<std::string> deny;                      // code page 1251 names

@@ -64,7 +64,9 @@ QByteArray bytesOf(const std::string& b)
 } // namespace
 
 SqlJournal::SqlJournal(QString connection, bool postgres, std::string server)
-    : m_connection(std::move(connection)), m_postgres(postgres), m_server(std::move(server))
+    : m_connection(std::move(connection)),
+      m_postgres(postgres),
+      m_server(std::move(server))
 {
 }
 
@@ -81,7 +83,7 @@ SqlJournal::~SqlJournal()
 }
 
 Result<std::unique_ptr<SqlJournal>> SqlJournal::open(const std::string& location,
-                                                                    const std::string& server)
+                                                     const std::string& server)
 {
     static QAtomicInt counter;
     const QString name = QStringLiteral("journal-%1").arg(counter.fetchAndAddOrdered(1));
@@ -134,7 +136,8 @@ Status SqlJournal::createSchema()
     QStringList sql;
     if (!m_postgres) {
         // Every commit reaches the disk before the server replies.
-        sql << QStringLiteral("PRAGMA journal_mode=WAL") << QStringLiteral("PRAGMA synchronous=FULL");
+        sql << QStringLiteral("PRAGMA journal_mode=WAL")
+            << QStringLiteral("PRAGMA synchronous=FULL");
     }
     const QString id = m_postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
                                   : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
@@ -153,10 +156,11 @@ Status SqlJournal::createSchema()
         << QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS one_open_sitting "
                           "ON sittings (student) WHERE state = 'open'")
         << QStringLiteral("CREATE INDEX IF NOT EXISTS sittings_by_student ON sittings (student)")
-        << QStringLiteral("CREATE TABLE IF NOT EXISTS answers ("
-                          "sitting BIGINT NOT NULL, seq INTEGER NOT NULL, question INTEGER NOT NULL, "
-                          "points DOUBLE PRECISION NOT NULL, answer TEXT NOT NULL, "
-                          "PRIMARY KEY (sitting, seq))")
+        << QStringLiteral(
+               "CREATE TABLE IF NOT EXISTS answers ("
+               "sitting BIGINT NOT NULL, seq INTEGER NOT NULL, question INTEGER NOT NULL, "
+               "points DOUBLE PRECISION NOT NULL, answer TEXT NOT NULL, "
+               "PRIMARY KEY (sitting, seq))")
         << QStringLiteral("CREATE TABLE IF NOT EXISTS incidents ("
                           "id %1, at BIGINT NOT NULL, server TEXT NOT NULL, kind TEXT NOT NULL, "
                           "student TEXT NOT NULL, computer TEXT NOT NULL, address TEXT NOT NULL, "
@@ -321,8 +325,7 @@ std::vector<Sitting> SqlJournal::openOnComputer(const std::string& computer,
 
 int SqlJournal::finishedCount(const std::string& student)
 {
-    QSqlQuery& q =
-        query("SELECT COUNT(*) FROM sittings WHERE student = ? AND state = 'finished'");
+    QSqlQuery& q = query("SELECT COUNT(*) FROM sittings WHERE student = ? AND state = 'finished'");
     q.addBindValue(qs(student));
     int n = 0;
     if (run(q) && q.next()) {
@@ -381,8 +384,8 @@ void SqlJournal::touch(int64_t id, int64_t now, const std::string& address)
 }
 
 void SqlJournal::finish(int64_t id, int answered, bool lastRight, int percent,
-                        std::optional<double> score, const std::string& grade, const std::string& report,
-                        const std::vector<AnswerRow>& rows, int64_t now)
+                        std::optional<double> score, const std::string& grade,
+                        const std::string& report, const std::vector<AnswerRow>& rows, int64_t now)
 {
     QSqlQuery& q = query("UPDATE sittings SET state = 'finished', answered = ?, last_right = ?, "
                          "percent = ?, score = COALESCE(?, score), grade = ?, finished = ?, "
@@ -515,8 +518,8 @@ Result<std::vector<AnswerRow>> SqlJournal::answers()
     }
     std::vector<AnswerRow> out;
     while (q.next()) {
-        out.push_back(AnswerRow{q.value(0).toLongLong(), q.value(1).toInt(),
-                                q.value(2).toDouble(), str(q.value(3))});
+        out.push_back(AnswerRow{q.value(0).toLongLong(), q.value(1).toInt(), q.value(2).toDouble(),
+                                str(q.value(3))});
     }
     q.finish();
     return out;

@@ -22,7 +22,7 @@ public:
     // Opens (and if need be creates) the journal named by `location`; a fault
     // names what failed. `server` tags what this process writes.
     static Result<std::unique_ptr<SqlJournal>> open(const std::string& location,
-                                                                   const std::string& server);
+                                                    const std::string& server);
     ~SqlJournal() override;
 
     bool isPostgres() const { return m_postgres; }
@@ -41,10 +41,9 @@ public:
     void progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
                   const std::string& address) override;
     void touch(int64_t id, int64_t now, const std::string& address) override;
-    void finish(int64_t id, int answered, bool lastRight, int percent,
-                std::optional<double> score, const std::string& grade,
-                const std::string& report, const std::vector<AnswerRow>& rows,
-                int64_t now) override;
+    void finish(int64_t id, int answered, bool lastRight, int percent, std::optional<double> score,
+                const std::string& grade, const std::string& report,
+                const std::vector<AnswerRow>& rows, int64_t now) override;
     void addIncident(const Incident& incident) override;
 
     Result<bool> release(const std::string& student, int64_t now) override;

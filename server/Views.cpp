@@ -70,8 +70,8 @@ std::vector<std::string> sittingFields(const Sitting& s)
             s.state == SittingState::Finished ? s.grade : std::string()};
 }
 
-const std::vector<std::string> kSittingHeader = {"student", "computer", "started", "finished",
-                                                 "duration", "state", "percent", "grade"};
+const std::vector<std::string> kSittingHeader = {"student",  "computer", "started", "finished",
+                                                 "duration", "state",    "percent", "grade"};
 
 // The matrix: finished sittings by questions asked anywhere.
 struct Matrix
@@ -195,8 +195,8 @@ QByteArray incidentsJson(const std::vector<Incident>& incidents)
 
 std::string statusTable(const std::vector<Sitting>& sittings, int64_t now)
 {
-    const std::vector<std::string> header = {"student", "computer", "address", "state",
-                                             "score", "started", "last seen"};
+    const std::vector<std::string> header = {"student", "computer", "address",  "state",
+                                             "score",   "started",  "last seen"};
     std::vector<std::vector<std::string>> rows;
     rows.reserve(sittings.size());
     for (const Sitting& s : sittings) {
@@ -298,8 +298,8 @@ Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
             for (std::size_t c = 0; c < f.size(); ++c) {
                 // Numbers as numbers, so the spreadsheet can sum them.
                 if ((c == 4 || c == 6) && !f[c].empty()) {
-                    worksheet_write_number(sheet, lxw_row_t(r + 1), lxw_col_t(c),
-                                           std::stod(f[c]), nullptr);
+                    worksheet_write_number(sheet, lxw_row_t(r + 1), lxw_col_t(c), std::stod(f[c]),
+                                           nullptr);
                 } else {
                     text(int(r + 1), int(c), f[c]);
                 }

@@ -73,10 +73,9 @@ struct Args
     bool has(const std::string& name) const { return values.count(name) != 0; }
 };
 
-const std::set<std::string> kValueOptions = {"--listen", "--port",  "--roster", "--db",
-                                             "--http",   "--deny",  "--from",   "--until",
-                                             "--allow",  "--retakes", "--format", "-o",
-                                             "--name"};
+const std::set<std::string> kValueOptions = {
+    "--listen", "--port",  "--roster",  "--db",     "--http", "--deny", "--from",
+    "--until",  "--allow", "--retakes", "--format", "-o",     "--name"};
 const std::set<std::string> kFlags = {"--no-http", "--watch", "--matrix", "--all"};
 
 int usage(const std::string& why)
@@ -144,8 +143,7 @@ std::unique_ptr<SqlJournal> openJournal(const Args& a, const std::string& server
     return std::move(std::get<std::unique_ptr<SqlJournal>>(j));
 }
 
-template <typename T>
-bool take(Result<T>&& v, T& out)
+template <typename T> bool take(Result<T>&& v, T& out)
 {
     if (auto* f = std::get_if<Fault>(&v)) {
         std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
@@ -232,7 +230,8 @@ int serve(const Args& a, QCoreApplication& app)
         port = quint16(p);
     }
     QHostAddress listenAddress(QHostAddress::Any);
-    if (a.has("--listen") && !listenAddress.setAddress(QString::fromStdString(a.value("--listen")))) {
+    if (a.has("--listen") &&
+        !listenAddress.setAddress(QString::fromStdString(a.value("--listen")))) {
         return usage("--listen takes an address");
     }
     QHostAddress httpAddress(QHostAddress::LocalHost);
@@ -244,7 +243,8 @@ int serve(const Args& a, QCoreApplication& app)
         bool ok = false;
         const uint p = board.mid(colon + 1).toUInt(&ok);
         if (colon <= 0 || !ok || p > 65535 ||
-            !httpAddress.setAddress(board.left(colon).remove(QLatin1Char('[')).remove(QLatin1Char(']')))) {
+            !httpAddress.setAddress(
+                board.left(colon).remove(QLatin1Char('[')).remove(QLatin1Char(']')))) {
             return usage("--http takes ADDR:PORT");
         }
         httpPort = quint16(p);
@@ -252,7 +252,8 @@ int serve(const Args& a, QCoreApplication& app)
 
     // One descriptor a connection: thousands of students need more than the
     // usual soft limit of 1024, as far as the hard limit allows.
-    struct rlimit files {};
+    struct rlimit files
+    {};
     if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
         files.rlim_cur = files.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &files);
@@ -344,7 +345,8 @@ int serve(const Args& a, QCoreApplication& app)
         server.stop();
         app.quit();
     });
-    struct sigaction sa {};
+    struct sigaction sa
+    {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
@@ -355,8 +357,8 @@ int serve(const Args& a, QCoreApplication& app)
     std::printf("quizdesk-examd: listening on %s port %u, %zu students on the roster\n",
                 qPrintable(server.address().toString()), unsigned(server.port()), roster.size());
     if (board) {
-        std::printf("quizdesk-examd: board on http://%s:%u/\n",
-                    qPrintable(httpAddress.toString()), unsigned(httpPort));
+        std::printf("quizdesk-examd: board on http://%s:%u/\n", qPrintable(httpAddress.toString()),
+                    unsigned(httpPort));
     }
     std::fflush(stdout);
     const int rc = app.exec();

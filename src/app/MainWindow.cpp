@@ -286,9 +286,8 @@ void MainWindow::buildQuestionControls()
     questionCountCaption_ =
         label(statusStrip_, "Label1", QStringLiteral("Кількість питань у  тесті:"), 20, 10, strip,
               kBlack);
-    questionNumberCaption_ =
-        label(statusStrip_, "Label2", QStringLiteral("Номер поточного питання:"), 20, 39, strip,
-              kBlack);
+    questionNumberCaption_ = label(
+        statusStrip_, "Label2", QStringLiteral("Номер поточного питання:"), 20, 39, strip, kBlack);
     lastAnswerCaption_ =
         label(statusStrip_, "Label3", QStringLiteral("Відповідь на попереднє питання:"), 20, 69,
               strip, kBlack);
@@ -479,12 +478,10 @@ void MainWindow::fitStatusStrip()
 bool MainWindow::settleStatusStrip()
 {
     const int right = statusStrip_->width() - kEdgeGap;
-    const std::vector<QWidget*> others = {questionCountCaption_, questionNumberCaption_,
-                                          lastAnswerCaption_,    countersBox_,
-                                          scoreCaption_,         questionTimeCaption_,
-                                          testEndCaption_,       scoreLabel_,
-                                          minutesLeftLabel_,     minutesCaption_,
-                                          questionTimeBar_};
+    const std::vector<QWidget*> others = {
+        questionCountCaption_, questionNumberCaption_, lastAnswerCaption_, countersBox_,
+        scoreCaption_,         questionTimeCaption_,   testEndCaption_,    scoreLabel_,
+        minutesLeftLabel_,     minutesCaption_,        questionTimeBar_};
     auto covered = [this](const QWidget* w) {
         return w->geometry().intersects(nextButton_->geometry().adjusted(-kGap, 0, kGap, 0));
     };

@@ -23,8 +23,7 @@ QuizDeskApp::QuizDeskApp(StartedTest run, MainWindow& form, ResultsWindow& resul
             [this] { host_.beginClicked(form_.studentName(), form_.examChecked()); });
     // The box has ticked or unticked itself already.
     connect(&form, &MainWindow::examClicked, this, [this] { host_.examBoxClicked(); });
-    connect(&form, &MainWindow::waitTimerTicked, this,
-            [s] { s->OnTimerWaitServer(); });
+    connect(&form, &MainWindow::waitTimerTicked, this, [s] { s->OnTimerWaitServer(); });
     connect(&form, &MainWindow::questionTimerTicked, this, [this, s] { check(s->OnTimer()); });
     connect(&form, &MainWindow::readyClicked, this, [this, s] { check(s->OnClickReady()); });
     connect(&form, &MainWindow::mouseMoved, this, [s](int x, int y) { s->OnMouseMove(x, y); });

@@ -12,8 +12,10 @@ namespace qd {
 
 WindowView::WindowView(const TestModel& model, MainWindow& form, ResultsWindow& results,
                        const MessageReporter& reporter, std::filesystem::path pictureDir)
-    : QuestionScreen(model, form.width(), form.height(), std::move(pictureDir)), form_(form),
-      results_(results), reporter_(reporter)
+    : QuestionScreen(model, form.width(), form.height(), std::move(pictureDir)),
+      form_(form),
+      results_(results),
+      reporter_(reporter)
 {
     form_.setScreen(this);
 }

@@ -8,8 +8,7 @@ namespace qd {
 
 namespace {
 
-template <typename... Args>
-Fault formatted(std::string_view utf8Format, Args... args)
+template <typename... Args> Fault formatted(std::string_view utf8Format, Args... args)
 {
     const std::string format = toCp1251(utf8Format);
     // 64 bytes of room for two decimal numbers in the longest message.

@@ -16,8 +16,7 @@ struct Fault
 
 // What an operation that can fail gives back: its value, or the fault that
 // stopped it. std::get/std::get_if/std::visit work on it as on the variant.
-template <typename T = void>
-class [[nodiscard]] Result : public std::variant<T, Fault>
+template <typename T = void> class [[nodiscard]] Result : public std::variant<T, Fault>
 {
 public:
     using std::variant<T, Fault>::variant;
@@ -31,8 +30,7 @@ public:
 
 // An operation that gives nothing back but can fail: empty on success, so
 // that `if (Status f = step()) return f;` passes a fault on.
-template <>
-class [[nodiscard]] Result<void> : public std::optional<Fault>
+template <> class [[nodiscard]] Result<void> : public std::optional<Fault>
 {
 public:
     using std::optional<Fault>::optional;

@@ -91,8 +91,8 @@ const IntItem kItems[] = {
 bool inRange(const TestModel& m, const IntItem& item)
 {
     const int32_t v = m.*item.field;
-    return v >= item.lo && v <= item.hi && (!item.atLeast || v >= m.*item.atLeast)
-           && (!item.atMost || v <= m.*item.atMost);
+    return v >= item.lo && v <= item.hi && (!item.atLeast || v >= m.*item.atLeast) &&
+           (!item.atMost || v <= m.*item.atMost);
 }
 
 // Item 5: the numbers of the first questions of the sections. The first is

@@ -47,7 +47,10 @@ class QuestionReader
 {
 public:
     QuestionReader(TestModel& model, int bottom)
-        : m(model), V(model.questionsText), O(model.answersText), windowBottom(bottom)
+        : m(model),
+          V(model.questionsText),
+          O(model.answersText),
+          windowBottom(bottom)
     {
     }
 
@@ -146,8 +149,9 @@ Status QuestionReader::questionText(Question& q, int n, const std::string& K, in
     }
     const int at = findWithin(V.substr(std::size_t(pV)), K, h - pV);
     if (at < 0) {
-        return fault("Неправильная нумерация вопроса %d\n или вопрос %d не заканчивается знаком '#' !", n,
-                     n - 1);
+        return fault(
+            "Неправильная нумерация вопроса %d\n или вопрос %d не заканчивается знаком '#' !", n,
+            n - 1);
     }
     const int k = pV + at;
     if (std::size_t(h) + 1 < V.size() && V[std::size_t(h) + 1] == '&') {
@@ -348,9 +352,10 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
     ends.push_back(sl.close);
     const int G = int(ends.size());
     if (q.picture != PictureMode::PictureOnly && G != q.columns[0].rowCount()) {
-        return fault("В вопросе %d количество групп правильных ответов не равно количеству строк в первом "
-                     "столбце!",
-                     n);
+        return fault(
+            "В вопросе %d количество групп правильных ответов не равно количеству строк в первом "
+            "столбце!",
+            n);
     }
     q.correctCount = G;
     q.groups.assign(std::size_t(G), Group{});
@@ -381,7 +386,8 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
             return fault("Кол-во правильных ответов > кол-ва строк 2-го столбца в вопросе %d!", n);
         }
         if (q.type == QuestionType::MatchingColumns && grp.numberCount != q.columnCount - 1) {
-            return fault("Кол-во правильных ответов для %d группы != кол-ву столбцов-1 в вопросе %d!", g, n);
+            return fault(
+                "Кол-во правильных ответов для %d группы != кол-ву столбцов-1 в вопросе %d!", g, n);
         }
         for (int k = 0; k < grp.numberCount; ++k) {
             const int32_t x = grp.numbers[std::size_t(k)];
@@ -389,7 +395,8 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
                                 ? x >= 1 && x <= q.columns[1].rowCount()
                                 : x >= 0 && x <= q.columns[std::size_t(k) + 1].rowCount();
             if (!ok) {
-                return fault("В вопросе %d номера правильных ответов для %d группы заданы не верно!", n, g);
+                return fault(
+                    "В вопросе %d номера правильных ответов для %d группы заданы не верно!", n, g);
             }
         }
     }

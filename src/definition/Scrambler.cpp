@@ -13,10 +13,19 @@ namespace {
 constexpr unsigned char kMagic[4] = {0x76, 0x5E, 0xDF, 0x01};
 constexpr uint64_t kA = TestRandom::kMultiplier;
 
-inline uint8_t rotr8(uint8_t v, unsigned r) { return uint8_t((v >> r) | (v << (8 - r))); }
-inline uint8_t rotl8(uint8_t v, unsigned r) { return uint8_t((v << r) | (v >> (8 - r))); }
+inline uint8_t rotr8(uint8_t v, unsigned r)
+{
+    return uint8_t((v >> r) | (v << (8 - r)));
+}
+inline uint8_t rotl8(uint8_t v, unsigned r)
+{
+    return uint8_t((v << r) | (v >> (8 - r)));
+}
 
-inline uint32_t out31(uint64_t s) { return uint32_t(s >> 32) & 0x7FFFFFFFu; }
+inline uint32_t out31(uint64_t s)
+{
+    return uint32_t(s >> 32) & 0x7FFFFFFFu;
+}
 
 struct Unscramble
 {
@@ -29,8 +38,7 @@ struct Scramble
 
 // Every byte takes two consecutive draws: r1 = rnd(7)+1, r2 = rnd(255)+1.
 // The plain loop; returns the state after the last draw.
-template <typename Op>
-uint64_t transformSerial(uint8_t* p, std::size_t n, uint64_t s)
+template <typename Op> uint64_t transformSerial(uint8_t* p, std::size_t n, uint64_t s)
 {
     for (std::size_t i = 0; i < n; ++i) {
         const uint64_t t1 = s * kA + 1;
@@ -57,8 +65,8 @@ struct Jump
     uint64_t a;
     uint64_t c;
     explicit Jump(uint64_t steps)
-        : a(TestRandom::advance(1, steps) - TestRandom::advance(0, steps))
-        , c(TestRandom::advance(0, steps))
+        : a(TestRandom::advance(1, steps) - TestRandom::advance(0, steps)),
+          c(TestRandom::advance(0, steps))
     {
     }
 };
@@ -68,8 +76,8 @@ struct Jump
 QD_AVX2 inline __m256i mul64(__m256i s, __m256i cLo, __m256i cHi)
 {
     const __m256i lo = _mm256_mul_epu32(s, cLo);
-    const __m256i cross = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(s, 32), cLo),
-                                           _mm256_mul_epu32(s, cHi));
+    const __m256i cross =
+        _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(s, 32), cLo), _mm256_mul_epu32(s, cHi));
     return _mm256_add_epi64(lo, _mm256_slli_epi64(cross, 32));
 }
 
@@ -77,9 +85,9 @@ struct Affine4
 {
     __m256i lo, hi, c;
     QD_AVX2 explicit Affine4(const Jump& j)
-        : lo(_mm256_set1_epi64x(int64_t(j.a & 0xFFFFFFFFu)))
-        , hi(_mm256_set1_epi64x(int64_t(j.a >> 32)))
-        , c(_mm256_set1_epi64x(int64_t(j.c)))
+        : lo(_mm256_set1_epi64x(int64_t(j.a & 0xFFFFFFFFu))),
+          hi(_mm256_set1_epi64x(int64_t(j.a >> 32))),
+          c(_mm256_set1_epi64x(int64_t(j.c)))
     {
     }
     QD_AVX2 __m256i operator()(__m256i s) const { return _mm256_add_epi64(mul64(s, lo, hi), c); }
@@ -87,13 +95,12 @@ struct Affine4
 
 // out31(t) % d + 1 for d = 7 and 255: q = (x * m) >> k is exactly x / d for
 // every x below 2^31 (checked over all of them).
-template <int64_t D, int64_t M, int K>
-QD_AVX2 inline __m256i draw(__m256i t)
+template <int64_t D, int64_t M, int K> QD_AVX2 inline __m256i draw(__m256i t)
 {
     const __m256i x = _mm256_and_si256(_mm256_srli_epi64(t, 32), _mm256_set1_epi64x(0x7FFFFFFF));
     const __m256i q = _mm256_srli_epi64(_mm256_mul_epu32(x, _mm256_set1_epi64x(M)), K);
     const __m256i qTimesD = D == 7 ? _mm256_sub_epi64(_mm256_slli_epi64(q, 3), q)
-                              : _mm256_sub_epi64(_mm256_slli_epi64(q, 8), q);
+                                   : _mm256_sub_epi64(_mm256_slli_epi64(q, 8), q);
     return _mm256_add_epi64(_mm256_sub_epi64(x, qTimesD), _mm256_set1_epi64x(1));
 }
 
@@ -106,15 +113,15 @@ QD_AVX2 inline __m256i apply4(Unscramble, __m256i b, __m256i r1, __m256i r2)
 }
 QD_AVX2 inline __m256i apply4(Scramble, __m256i b, __m256i r1, __m256i r2)
 {
-    const __m256i v = _mm256_or_si256(_mm256_sllv_epi64(b, r1),
-                                      _mm256_srlv_epi64(b, _mm256_sub_epi64(_mm256_set1_epi64x(8), r1)));
+    const __m256i v =
+        _mm256_or_si256(_mm256_sllv_epi64(b, r1),
+                        _mm256_srlv_epi64(b, _mm256_sub_epi64(_mm256_set1_epi64x(8), r1)));
     return _mm256_add_epi64(v, r2);
 }
 
 // Bytes 8k .. 8k+7 of p; returns the state after the last draw of the
 // whole blocks (the caller finishes the tail).
-template <typename Op>
-QD_AVX2 uint64_t transformAvx2(uint8_t* p, std::size_t blocks, uint64_t s)
+template <typename Op> QD_AVX2 uint64_t transformAvx2(uint8_t* p, std::size_t blocks, uint64_t s)
 {
     // Lanes of `even` hold the states before bytes 0, 2, 4, 6 of a block,
     // lanes of `odd` those before bytes 1, 3, 5, 7.
@@ -127,12 +134,14 @@ QD_AVX2 uint64_t transformAvx2(uint8_t* p, std::size_t blocks, uint64_t s)
     __m256i odd = _mm256_load_si256(reinterpret_cast<const __m256i*>(o));
     const Affine4 first(Jump(1)), second(Jump(2)), round(Jump(16));
     const __m128i split = _mm_setr_epi8(0, 2, 4, 6, 1, 3, 5, 7, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m256i lowBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, //
-                                              0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i lowBytes =
+        _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, //
+                         0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
     const __m256i byteMask = _mm256_set1_epi64x(0xFF);
     for (std::size_t k = 0; k < blocks; ++k) {
         uint8_t* q = p + 8 * k;
-        const __m128i in = _mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)), split);
+        const __m128i in =
+            _mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)), split);
         const __m256i bEven = _mm256_cvtepu8_epi64(in);
         const __m256i bOdd = _mm256_cvtepu8_epi64(_mm_srli_si128(in, 4));
         const __m256i rEven = apply4(Op{}, bEven, draw<7, 2454267027, 34>(first(even)),
@@ -143,8 +152,9 @@ QD_AVX2 uint64_t transformAvx2(uint8_t* p, std::size_t blocks, uint64_t s)
         odd = round(odd);
         // Dwords even0, odd0, even1, odd1 | even2, odd2, even3, odd3: the
         // low byte of each, in order, is the block.
-        const __m256i both = _mm256_or_si256(_mm256_and_si256(rEven, byteMask),
-                                             _mm256_slli_epi64(_mm256_and_si256(rOdd, byteMask), 32));
+        const __m256i both =
+            _mm256_or_si256(_mm256_and_si256(rEven, byteMask),
+                            _mm256_slli_epi64(_mm256_and_si256(rOdd, byteMask), 32));
         const __m256i packed = _mm256_shuffle_epi8(both, lowBytes);
         const __m128i out =
             _mm_unpacklo_epi32(_mm256_castsi256_si128(packed), _mm256_extracti128_si256(packed, 1));
@@ -154,8 +164,7 @@ QD_AVX2 uint64_t transformAvx2(uint8_t* p, std::size_t blocks, uint64_t s)
 }
 #endif
 
-template <typename Op>
-uint64_t transformBody(uint8_t* p, std::size_t n, uint64_t s)
+template <typename Op> uint64_t transformBody(uint8_t* p, std::size_t n, uint64_t s)
 {
 #ifdef QD_SCRAMBLER_AVX2
     static const bool avx2 = __builtin_cpu_supports("avx2");
@@ -202,8 +211,8 @@ void unscramble(std::string& buf, FileKind kind, TestRandom& rng)
         buf.resize(4);
         return;
     }
-    const uint16_t seed = uint16_t(static_cast<unsigned char>(buf[4]) |
-                                   (static_cast<unsigned char>(buf[5]) << 8));
+    const uint16_t seed =
+        uint16_t(static_cast<unsigned char>(buf[4]) | (static_cast<unsigned char>(buf[5]) << 8));
     rng = startChain(seed, kind);
     std::memcpy(buf.data() + 4, leadingChars(kind), 2);
     auto* body = reinterpret_cast<uint8_t*>(buf.data()) + kScrambleHeader;

@@ -27,7 +27,8 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b)
 // The test's files come from examiners working on systems whose file names
 // ignore letter case: "VOPROSI.TXT" is the same file as "voprosi.txt". The
 // exact name wins; otherwise the first match in name order.
-std::optional<std::filesystem::path> findFile(const std::filesystem::path& dir, const std::string& name)
+std::optional<std::filesystem::path> findFile(const std::filesystem::path& dir,
+                                              const std::string& name)
 {
     std::error_code ec;
     const std::filesystem::path exact = dir / name;
@@ -37,8 +38,8 @@ std::optional<std::filesystem::path> findFile(const std::filesystem::path& dir, 
     std::optional<std::filesystem::path> found;
     for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::filesystem::path& p = it->path();
-        if (sameNameIgnoringCase(p.filename().string(), name) && it->is_regular_file(ec)
-            && (!found || p.filename() < found->filename())) {
+        if (sameNameIgnoringCase(p.filename().string(), name) && it->is_regular_file(ec) &&
+            (!found || p.filename() < found->filename())) {
             found = p;
         }
     }

@@ -10,12 +10,12 @@ namespace qd {
 // Capacities of a test. Storage is sized to what a question really uses;
 // these are the limits the loader enforces with their messages.
 constexpr int kMaxQuestions = 5000;
-constexpr int kMaxAnswers = 50;     // options per question (MAXNANS)
-constexpr int kMaxColumns = 10;     // columns of a matching question
-constexpr int kMaxGroups = 49;      // groups of types 4 and 6
+constexpr int kMaxAnswers = 50; // options per question (MAXNANS)
+constexpr int kMaxColumns = 10; // columns of a matching question
+constexpr int kMaxGroups = 49;  // groups of types 4 and 6
 constexpr int kMaxGroupNumbers = 30;
 constexpr int kMaxTextLength = 3998;
-constexpr int kMaxTypedKeys = 49;   // typed type-6 answer strings
+constexpr int kMaxTypedKeys = 49; // typed type-6 answer strings
 constexpr int kMaxTypedKeyLength = 8;
 
 // Packed 0x00BBGGRR colours of the question screen and the status shape.

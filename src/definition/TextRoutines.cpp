@@ -115,7 +115,8 @@ int readNumbers(std::string_view text, int span, int max, int32_t* out)
             return -2;
         }
         out[count++] = v;
-        const std::size_t comma = pos < end ? text.substr(0, end).find(',', pos) : std::string_view::npos;
+        const std::size_t comma =
+            pos < end ? text.substr(0, end).find(',', pos) : std::string_view::npos;
         if (comma == std::string_view::npos) {
             return count;
         }
@@ -141,8 +142,9 @@ bool allDifferent(const int32_t* values, int count)
 bool isBlank(std::string_view text, int from, int to)
 {
     int i = from;
-    while (i <= to && i >= 0 && std::size_t(i) < text.size()
-           && (text[std::size_t(i)] == ' ' || text[std::size_t(i)] == '\r' || text[std::size_t(i)] == '\n')) {
+    while (i <= to && i >= 0 && std::size_t(i) < text.size() &&
+           (text[std::size_t(i)] == ' ' || text[std::size_t(i)] == '\r' ||
+            text[std::size_t(i)] == '\n')) {
         ++i;
     }
     return i == to + 1;

@@ -15,8 +15,8 @@ uint32_t Crc32(const void* data, std::size_t length)
 uint32_t Crc32Update(uint32_t reg, const void* data, std::size_t length)
 {
     // zlib takes and returns the inverted register.
-    const uLong crc = crc32_z(uLong(reg ^ 0xFFFFFFFFu), static_cast<const Bytef*>(data),
-                              z_size_t(length));
+    const uLong crc =
+        crc32_z(uLong(reg ^ 0xFFFFFFFFu), static_cast<const Bytef*>(data), z_size_t(length));
     return uint32_t(crc) ^ 0xFFFFFFFFu;
 }
 

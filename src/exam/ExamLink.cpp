@@ -195,7 +195,8 @@ void ExamLink::sendCurrentMessage(bool withReport)
     if (withReport && m_sendBuffer.empty()) {
         m_sendBuffer = m_message.finalMessage({});
     }
-    const bool final = withReport || (m_message.kind == ExamMessage::Final && !m_sendBuffer.empty());
+    const bool final =
+        withReport || (m_message.kind == ExamMessage::Final && !m_sendBuffer.empty());
     std::string bytes = final ? m_sendBuffer : m_message.bytes();
     // A server that does not read must not make the client queue a message
     // per reply: while the connection still holds bytes, one message waits

@@ -200,18 +200,18 @@ private:
     int m_unanswered = 0; // messages on this connection not yet answered
 
     // Limits, as clock ticks when the wait began.
-    std::optional<uint32_t> m_registering; // open() until the grant
+    std::optional<uint32_t> m_registering;  // open() until the grant
     std::optional<uint32_t> m_finalPending; // the final message until answered
     std::optional<uint32_t> m_connecting;   // the current connection attempt
     std::optional<uint32_t> m_reconnectAt;  // a delayed connection attempt
     std::optional<uint32_t> m_resendAt;     // a delayed repeat
-    bool m_closeDue = false;      // the results' closing time has come
-    int m_failedConnections = 0;  // in a row, with nothing that checked
-    std::optional<uint32_t> m_lastResend; // of the current message
+    bool m_closeDue = false;                // the results' closing time has come
+    int m_failedConnections = 0;            // in a row, with nothing that checked
+    std::optional<uint32_t> m_lastResend;   // of the current message
     int m_damagedInARow = 0;
-    uint64_t m_messageNo = 0;      // counts the messages (not their repeats)
-    uint64_t m_answeredNo = 0;     // the message that got its first verdict
-    uint64_t m_faultShownFor = 0;  // the message whose faulty reply was told
+    uint64_t m_messageNo = 0;     // counts the messages (not their repeats)
+    uint64_t m_answeredNo = 0;    // the message that got its first verdict
+    uint64_t m_faultShownFor = 0; // the message whose faulty reply was told
     bool m_telling = false;
     std::optional<std::string> m_tellLater;
 };

@@ -9,10 +9,9 @@ namespace qd {
 
 namespace {
 
-constexpr char kTrailerBytes[4] = {char(ExamMessage::kTrailer & 0xFF),
-                                   char((ExamMessage::kTrailer >> 8) & 0xFF),
-                                   char((ExamMessage::kTrailer >> 16) & 0xFF),
-                                   char(ExamMessage::kTrailer >> 24)};
+constexpr char kTrailerBytes[4] = {
+    char(ExamMessage::kTrailer & 0xFF), char((ExamMessage::kTrailer >> 8) & 0xFF),
+    char((ExamMessage::kTrailer >> 16) & 0xFF), char(ExamMessage::kTrailer >> 24)};
 constexpr std::string_view kTrailer(kTrailerBytes, 4);
 
 int16_t kindOf(std::string_view message)

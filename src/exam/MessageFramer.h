@@ -40,11 +40,14 @@ public:
             TooLong,        // kCapacity bytes without a whole message: give up
         };
         Type type = Message;
-        ExamMessage fields;       // Message (and ForeignKind): the 155 bytes of fields
-        std::string report;       // a final message's report bytes
-        std::size_t length = 0;   // bytes the frame took from the stream
+        ExamMessage fields;     // Message (and ForeignKind): the 155 bytes of fields
+        std::string report;     // a final message's report bytes
+        std::size_t length = 0; // bytes the frame took from the stream
 
-        bool givesUp() const { return type == ForeignKind || type == TooManyDamaged || type == TooLong; }
+        bool givesUp() const
+        {
+            return type == ForeignKind || type == TooManyDamaged || type == TooLong;
+        }
     };
 
     // Bytes that may be appended now.
@@ -58,10 +61,7 @@ public:
     std::size_t pending() const { return m_buf.size() - m_start; }
     // The bytes of the incomplete message (kept with an incident when a
     // connection ends in the middle of one).
-    std::string_view pendingBytes() const
-    {
-        return std::string_view(m_buf).substr(m_start);
-    }
+    std::string_view pendingBytes() const { return std::string_view(m_buf).substr(m_start); }
     // The kind field of the incomplete message, when that much has come.
     std::optional<int16_t> pendingKind() const;
     bool failed() const { return m_failed; }

@@ -28,7 +28,11 @@ public:
     std::optional<std::string> next();
     // Forgets every buffered byte (after a reply that did not check, or on a
     // new connection).
-    void clear() { m_buf.clear(); m_start = 0; }
+    void clear()
+    {
+        m_buf.clear();
+        m_start = 0;
+    }
     std::size_t pending() const { return m_buf.size() - m_start; }
 
 private:

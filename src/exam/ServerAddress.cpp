@@ -11,8 +11,8 @@ namespace qd {
 std::string serverAddressOf(std::string_view head)
 {
     const std::string_view text = head.substr(0, kServerAddressSize);
-    const std::size_t end = std::min(text.find_first_of(std::string_view(" \t\r\n\0", 5)),
-                                     kServerAddressSize - 1);
+    const std::size_t end =
+        std::min(text.find_first_of(std::string_view(" \t\r\n\0", 5)), kServerAddressSize - 1);
     return std::string(text.substr(0, end));
 }
 

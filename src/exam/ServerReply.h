@@ -31,13 +31,13 @@ struct ServerReply
 // untick the examination box; show `message`.
 struct ReplyAction
 {
-    bool badChecksum = false;  // the reply did not check: nothing else applies
-    bool resend = false;       // send the last message again
-    bool permit = false;       // set examPermitted
-    bool goToBegin = false;    // drop the link, title page usable again
+    bool badChecksum = false; // the reply did not check: nothing else applies
+    bool resend = false;      // send the last message again
+    bool permit = false;      // set examPermitted
+    bool goToBegin = false;   // drop the link, title page usable again
     bool untickExamBox = false;
-    int refusedCode = 0;       // -1, -2 or -3 for a refusal, else 0
-    std::string message;       // non-fatal message box (code page 1251); empty: none
+    int refusedCode = 0; // -1, -2 or -3 for a refusal, else 0
+    std::string message; // non-fatal message box (code page 1251); empty: none
 };
 
 // The handling of one 7-byte reply record. `studentName` (code page 1251)

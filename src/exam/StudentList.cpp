@@ -46,8 +46,8 @@ std::vector<StudentList::Record> StudentList::parseRecords(std::string_view file
         const std::size_t end = std::min(file.size(), nameAt - kNameAt + kRecordSize);
         const std::string_view field = file.substr(nameAt, end - nameAt);
         const std::size_t recordAt = nameAt - kNameAt;
-        names.push_back(Record{std::string(field.substr(0, field.find('\0'))),
-                               file[recordAt] == '*'});
+        names.push_back(
+            Record{std::string(field.substr(0, field.find('\0'))), file[recordAt] == '*'});
     }
     return names;
 }
@@ -94,7 +94,8 @@ std::string fieldDescriptor(std::string_view name, char type, std::size_t width)
 
 QString codePoint(char32_t c)
 {
-    return QStringLiteral("U+") + QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+    return QStringLiteral("U+") +
+           QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0'));
 }
 
 // The problem with one trimmed, non-empty line, or an empty string.
@@ -186,8 +187,8 @@ std::string StudentList::makeTable(const std::vector<std::string>& names,
     // The header is longer than its two descriptors need: readers go by
     // the header length, the client by its fixed positions.
     std::size_t at = kDescriptorsAt;
-    for (const std::string& d : {fieldDescriptor("NR", 'N', kNumberWidth),
-                                 fieldDescriptor("NAME", 'C', kNameWidth)}) {
+    for (const std::string& d :
+         {fieldDescriptor("NR", 'N', kNumberWidth), fieldDescriptor("NAME", 'C', kNameWidth)}) {
         table.replace(at, d.size(), d);
         at += d.size();
     }
@@ -205,7 +206,8 @@ std::string StudentList::makeTable(const std::vector<std::string>& names,
     return table;
 }
 
-bool StudentList::save(const std::filesystem::path& file, std::string_view table, std::string* error)
+bool StudentList::save(const std::filesystem::path& file, std::string_view table,
+                       std::string* error)
 {
     const auto failed = [&](const std::string& what) {
         *error = "cannot write \"" + what + "\": " + std::strerror(errno);
@@ -239,7 +241,8 @@ bool StudentList::save(const std::filesystem::path& file, std::string_view table
     };
     // A table replacing another keeps its permissions (the exam server may
     // read it as another user).
-    struct stat old {};
+    struct stat old
+    {};
     if (::stat(file.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
         return abandon();
     }

@@ -7,9 +7,8 @@
 
 namespace qd {
 
-Result<StartedTest> startTest(const std::filesystem::path& dir,
-                                           const WindowGeometry& window,
-                                           const CharWidthFn& charWidth, uint32_t seed)
+Result<StartedTest> startTest(const std::filesystem::path& dir, const WindowGeometry& window,
+                              const CharWidthFn& charWidth, uint32_t seed)
 {
     LoadResult loaded = loadTestDir(dir, window, charWidth);
     if (auto* f = std::get_if<Fault>(&loaded)) {

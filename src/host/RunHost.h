@@ -35,9 +35,8 @@ struct StartedTest
 // program here and not in the middle of a student's test. The program and
 // the examiner's dry run both start this way, so that a seed gives both the
 // same run. Returns the first fault.
-Result<StartedTest> startTest(const std::filesystem::path& dir,
-                                           const WindowGeometry& window,
-                                           const CharWidthFn& charWidth, uint32_t seed);
+Result<StartedTest> startTest(const std::filesystem::path& dir, const WindowGeometry& window,
+                              const CharWidthFn& charWidth, uint32_t seed);
 
 // What the title page shows of the examination mode; the window and the dry
 // run each show it their way.

@@ -26,7 +26,7 @@ struct QuestionStats
     int32_t question = 0; // its number in the test file
     int32_t type = 0;
     int32_t mark = 0;
-    int sat = 0;          // students who were asked it
+    int sat = 0; // students who were asked it
     // Mean points / mark, in percent.
     std::optional<double> facility;
     // Standard deviation of the points, in points.
@@ -60,7 +60,7 @@ struct TestStats
     int alphaQuestions = 0; // the questions alpha is over
     // Standard error of measurement: sd x sqrt(1 - alpha), in percent.
     std::optional<double> sem;
-    std::map<std::string, int> grades; // grade text (code page 1251) -> students
+    std::map<std::string, int> grades;    // grade text (code page 1251) -> students
     std::vector<QuestionStats> questions; // every question of the test, in file order
 };
 

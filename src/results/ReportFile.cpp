@@ -28,8 +28,7 @@ constexpr int kMaxInterruptions = 1000;
 
 // printf-style formatting of a report row whose format is written in UTF-8
 // here and is code page 1251 in the file. Floats go in as doubles.
-template <typename... Args>
-std::string row(std::string_view utf8Format, Args... args)
+template <typename... Args> std::string row(std::string_view utf8Format, Args... args)
 {
     const std::string format = toCp1251(utf8Format);
 #pragma GCC diagnostic push
@@ -141,7 +140,8 @@ bool ReportFile::createIn(const std::filesystem::path& dir)
             name += " (" + std::to_string(n) + ")";
         }
         const std::filesystem::path path = dir / nativeName(name + ".txt");
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd =
+            ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
             m_fd = fd;
             m_path = path;

@@ -98,9 +98,9 @@ private:
     std::filesystem::path m_path;
     std::filesystem::path m_fallbackDir;
     bool m_inFallbackDir = false;
-    std::string m_name;  // code page 1251, without ".txt"
+    std::string m_name;   // code page 1251, without ".txt"
     bool m_named = false; // a report exists for this run (in memory at least)
-    std::string m_text;  // every byte of the report so far
+    std::string m_text;   // every byte of the report so far
     bool m_writeFailed = false;
     bool m_faultTaken = false;
     std::string m_send;

@@ -249,7 +249,8 @@ bool readHeader(Cursor& c, ParsedReport& r)
         }
     }
     r.byTime = before[0] == '<';
-    if (!(c.expect(t.results, "the results heading") && c.expect(t.heading, "the column heading"))) {
+    if (!(c.expect(t.results, "the results heading") &&
+          c.expect(t.heading, "the column heading"))) {
         return false;
     }
     r.headerComplete = true;
@@ -322,8 +323,7 @@ Result<ParsedReport> readReport(std::string_view bytes)
     const std::string& total = texts().total;
     while (!c.atEnd()) {
         const std::string_view rest = c.rest();
-        if (rest.starts_with(total) ||
-            (rest.size() < total.size() && total.starts_with(rest))) {
+        if (rest.starts_with(total) || (rest.size() < total.size() && total.starts_with(rest))) {
             if (readClosing(c, r)) {
                 if (!c.atEnd()) {
                     c.fail(Stop::Mismatch, "the end of the report after the grade line");
@@ -402,8 +402,7 @@ std::optional<std::vector<MatchingRow>> matchingRows(std::string_view text)
 
 namespace {
 
-template <typename... Args>
-std::string format(std::string_view utf8Format, Args... args)
+template <typename... Args> std::string format(std::string_view utf8Format, Args... args)
 {
     const std::string f = toCp1251(utf8Format);
 #pragma GCC diagnostic push

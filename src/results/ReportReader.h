@@ -22,7 +22,7 @@ struct ReportRow
     int32_t question = 0;   // the question's number in the test file
     std::string pointsText; // the points as written ("%.2f")
     double points = 0.0;
-    std::string answer;     // the answer column as written, without its LF
+    std::string answer; // the answer column as written, without its LF
 };
 
 struct ParsedReport
@@ -30,7 +30,7 @@ struct ParsedReport
     // The date line.
     int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
     std::string subjectName;
-    std::string testName; // without the directory line
+    std::string testName;  // without the directory line
     std::string directory; // the directory the test ran from (between the brackets)
     std::string studentName;
     // The grading criteria: thresholds of Задовільно, Добре, Відмінно in
@@ -99,7 +99,7 @@ std::optional<std::vector<MatchingRow>> matchingRows(std::string_view answer);
 std::string formatReportRow(int32_t question, double points, std::string_view answer);
 
 // The three closing rows, shared the same way.
-std::string formatClosingRows(double score, int32_t maxScore, int32_t percent,
-                              uint32_t seconds, std::string_view grade);
+std::string formatClosingRows(double score, int32_t maxScore, int32_t percent, uint32_t seconds,
+                              std::string_view grade);
 
 } // namespace qd

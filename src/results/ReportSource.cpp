@@ -51,10 +51,7 @@ std::optional<std::string> readFileBounded(const std::filesystem::path& path, st
     return bytes;
 }
 
-ReportFolder::ReportFolder(std::filesystem::path folder)
-    : m_folder(std::move(folder))
-{
-}
+ReportFolder::ReportFolder(std::filesystem::path folder) : m_folder(std::move(folder)) {}
 
 Result<std::vector<SourcedReport>> ReportFolder::reports()
 {
@@ -64,7 +61,8 @@ Result<std::vector<SourcedReport>> ReportFolder::reports()
         return Fault{"not a folder: " + m_folder.string()};
     }
     std::vector<fs::path> files;
-    fs::recursive_directory_iterator it(m_folder, fs::directory_options::skip_permission_denied, ec);
+    fs::recursive_directory_iterator it(m_folder, fs::directory_options::skip_permission_denied,
+                                        ec);
     if (ec) {
         return Fault{"cannot read the folder " + m_folder.string() + ": " + ec.message()};
     }
@@ -75,7 +73,8 @@ Result<std::vector<SourcedReport>> ReportFolder::reports()
         std::error_code typeError;
         if (it->is_regular_file(typeError)) {
             if (files.size() == kMaxFiles) {
-                return Fault{"more than " + std::to_string(kMaxFiles) + " files in " + m_folder.string()};
+                return Fault{"more than " + std::to_string(kMaxFiles) + " files in " +
+                             m_folder.string()};
             }
             files.push_back(it->path());
         }

@@ -209,8 +209,9 @@ Result<RescoredReport> rescoreReport(const TestModel& model, const ParsedReport&
     out.scoreText = twoDecimals(double(st.score));
     out.maxScore = st.maxScore;
     out.percent = percentOf(st.score, st.maxScore);
-    out.grade = stopped ? unfinished
-                        : gradeText(model, out.percent, report.elapsedSeconds(), everyPointEarned(st));
+    out.grade = stopped
+                    ? unfinished
+                    : gradeText(model, out.percent, report.elapsedSeconds(), everyPointEarned(st));
     out.wrong = st.wrongQuestions;
     std::sort(out.wrong.begin(), out.wrong.end());
     return out;
@@ -237,7 +238,8 @@ std::string correctedReport(const ParsedReport& report, const RescoredReport& re
         return out;
     }
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
-        const double points = i < rescored.points.size() ? double(rescored.points[i]) : report.rows[i].points;
+        const double points =
+            i < rescored.points.size() ? double(rescored.points[i]) : report.rows[i].points;
         out += formatReportRow(report.rows[i].question, points, report.rows[i].answer);
     }
     if (report.finished) {

@@ -30,10 +30,10 @@ struct RescoredReport
 {
     std::vector<float> points; // per row of the report
     float score = 0.0f;
-    std::string scoreText;     // "%.2f"
+    std::string scoreText; // "%.2f"
     int32_t maxScore = 0;
     int32_t percent = 0;
-    std::string grade;         // code page 1251
+    std::string grade;          // code page 1251
     std::vector<int32_t> wrong; // numbers of the questions not fully right, ascending
 };
 

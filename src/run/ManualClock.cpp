@@ -7,7 +7,8 @@
 namespace qd {
 
 ManualClock::ManualClock(const LocalTime& start, uint32_t startTicks)
-    : m_start(start), m_startTicks(startTicks)
+    : m_start(start),
+      m_startTicks(startTicks)
 {
 }
 

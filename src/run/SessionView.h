@@ -10,15 +10,15 @@ namespace qd {
 // What the results window shows (texts in code page 1251).
 struct ResultsSummary
 {
-    std::string testName;   // the extended test name (two lines)
-    std::string points;     // "%.2f"
+    std::string testName; // the extended test name (two lines)
+    std::string points;   // "%.2f"
     int maxScore = 0;
     int percent = 0;
     uint32_t minutes = 0;
     uint32_t seconds = 0;
-    std::string grade;      // or "Тест не завершено!"
+    std::string grade;             // or "Тест не завершено!"
     bool everyPointEarned = false; // window cut to 210 pixels, no wrong list
-    std::string wrongList;  // "%3d, " per wrong question, ascending
+    std::string wrongList;         // "%3d, " per wrong question, ascending
 };
 
 // Everything the test session asks of the window. The session never draws:
@@ -63,12 +63,12 @@ public:
     virtual void setHandCursor(bool hand) = 0;
 
     // Status strip and answer strip.
-    virtual void setQuestionCount(int n) = 0;         // N_quest
-    virtual void setQuestionNumber(int n) = 0;        // I_quest
-    virtual void setAnswerColour(uint32_t colour) = 0; // the shape Answer
+    virtual void setQuestionCount(int n) = 0;               // N_quest
+    virtual void setQuestionNumber(int n) = 0;              // I_quest
+    virtual void setAnswerColour(uint32_t colour) = 0;      // the shape Answer
     virtual void setScoreText(const std::string& text) = 0; // Smarks
     virtual void setProgress(int value, int maximum) = 0;
-    virtual void setMinutesLeft(int minutes) = 0;     // L_tend
+    virtual void setMinutesLeft(int minutes) = 0; // L_tend
     // The typed-answer strip: shown (cleared) for typed questions, with the
     // keyboard focus.
     virtual void setAnswerBox(bool shown, bool focus) = 0;

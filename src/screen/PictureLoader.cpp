@@ -72,8 +72,7 @@ void onProgress(j_common_ptr cinfo)
 }
 
 // QImage::Format_RGB32 as bytes in memory: 0xFFRRGGBB in the machine's order.
-constexpr J_COLOR_SPACE kRgb32Space =
-    Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+constexpr J_COLOR_SPACE kRgb32Space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 
 // One row of CMYK samples into 32-bit RGB. Adobe's files store the inks
 // inverted (255 is no ink), which libjpeg passes on as it is.
@@ -169,8 +168,7 @@ bool decodeInto(jpeg_decompress_struct& cinfo, ErrorManager& errors, const JpegS
             return false;
         }
         if (cmyk) {
-            cmykRow(row, reinterpret_cast<QRgb*>(line), cinfo.output_width,
-                    cinfo.saw_Adobe_marker);
+            cmykRow(row, reinterpret_cast<QRgb*>(line), cinfo.output_width, cinfo.saw_Adobe_marker);
         }
     }
     jpeg_finish_decompress(&cinfo);

@@ -16,7 +16,9 @@ constexpr int kPictureTop = 10;
 
 QuestionScreen::QuestionScreen(const TestModel& model, int width, int height,
                                std::filesystem::path pictureDir)
-    : model_(model), pictureDir_(std::move(pictureDir)), bitmap_(width, height)
+    : model_(model),
+      pictureDir_(std::move(pictureDir)),
+      bitmap_(width, height)
 {
     bitmap_.setTestFont(model.fontSize, model.fontBold != 0, model.lineHeight);
 }

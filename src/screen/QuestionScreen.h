@@ -20,8 +20,7 @@ class QuestionScreen : public SessionView
 {
 public:
     // `model` must outlive the screen; pictures are looked up in pictureDir.
-    QuestionScreen(const TestModel& model, int width, int height,
-                   std::filesystem::path pictureDir);
+    QuestionScreen(const TestModel& model, int width, int height, std::filesystem::path pictureDir);
 
     int displayQuestion(int q) override;
     void drawAnswers(int q, int whiteTop, const bool* placed) override;

@@ -18,7 +18,8 @@ QFont baseFont(bool bold)
     } else {
         f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     }
-    f.setStyleHint(QFont::Monospace, QFont::StyleStrategy(QFont::NoAntialias | QFont::NoSubpixelAntialias));
+    f.setStyleHint(QFont::Monospace,
+                   QFont::StyleStrategy(QFont::NoAntialias | QFont::NoSubpixelAntialias));
     f.setFixedPitch(true);
     f.setKerning(false);
     f.setHintingPreference(QFont::PreferFullHinting);

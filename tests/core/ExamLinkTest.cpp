@@ -231,7 +231,8 @@ TEST_F(ExamLinkTest, EveryRepeatAfterTheResultsCarriesTheReport)
     server.push(FakeExamServer::hangUp());
     link.sendFinal(100, toCp1251("Відмінно"), report(300));
     // The second repeat waits for its turn (kResendGapMs).
-    ASSERT_TRUE(waitAdvancing([&] { return server.received().size() >= 5 && !link.awaitingReply(); }));
+    ASSERT_TRUE(
+        waitAdvancing([&] { return server.received().size() >= 5 && !link.awaitingReply(); }));
     const auto& r = server.received();
     ASSERT_EQ(r.size(), 5u);
     for (std::size_t i = 1; i < 5; ++i) {
@@ -304,9 +305,9 @@ TEST_F(ExamLinkTest, MissingAddressFileStopsBeforeConnecting)
 {
     std::filesystem::remove(path() / "IPaddress.txt");
     EXPECT_FALSE(link.open("Ivanov"));
-    EXPECT_EQ(seen.messages, std::vector<std::string>{toCp1251(
-                                 "Программа проведения экзамена не запущена!\n"
-                                 "Не удается получить IP адрес.\n")});
+    EXPECT_EQ(seen.messages,
+              std::vector<std::string>{toCp1251("Программа проведения экзамена не запущена!\n"
+                                                "Не удается получить IP адрес.\n")});
     EXPECT_EQ(seen.untick, 1);
     qd::test::runEventsFor(100);
     EXPECT_EQ(server.connections(), 0);
@@ -431,7 +432,8 @@ TEST_F(ExamLinkTest, DuringTheTestAFaultyReplyIsToldOncePerMessage)
     server.push(FakeExamServer::raw(damaged()));
     server.push(FakeExamServer::verdict(0));
     link.progress(1, true, 1.0f);
-    ASSERT_TRUE(waitAdvancing([&] { return server.received().size() == 4 && !link.awaitingReply(); }));
+    ASSERT_TRUE(
+        waitAdvancing([&] { return server.received().size() == 4 && !link.awaitingReply(); }));
     EXPECT_EQ(seen.messages, std::vector<std::string>{kFaulty});
     // The second: damaged replies from now on. Its box is its own, and the
     // earlier ones do not count towards the ten in a row.
@@ -550,8 +552,9 @@ TEST_F(ExamLinkTest, AServerThatNeverAnswersIsGivenUpAfterTheTimeLimit)
 
 TEST_F(ExamLinkTest, AnUnusableAddressIsToldAtOnce)
 {
-    const char* const cases[] = {"junk\r\n", "", "\r\n", "exam-server.invalid", "999.1.1.1",
-                                 "127.0.0.1.5", "224.0.0.1", "255.255.255.255"};
+    const char* const cases[] = {
+        "junk\r\n",    "",          "\r\n",           "exam-server.invalid", "999.1.1.1",
+        "127.0.0.1.5", "224.0.0.1", "255.255.255.255"};
     for (const char* text : cases) {
         SCOPED_TRACE(text);
         seen = {};

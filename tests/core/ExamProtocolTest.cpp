@@ -56,8 +56,8 @@ TEST(ExamMessage, RegistrationIsByteForByte)
     std::string expect(155, '\0');
     std::memcpy(expect.data(), "lab-pc-07", 9);
     // П е т р е н к о   П . І . in code page 1251
-    const std::string name = bytes({0xCF, 0xE5, 0xF2, 0xF0, 0xE5, 0xED, 0xEA, 0xEE, 0x20, 0xCF,
-                                    0x2E, 0xB2, 0x2E});
+    const std::string name =
+        bytes({0xCF, 0xE5, 0xF2, 0xF0, 0xE5, 0xED, 0xEA, 0xEE, 0x20, 0xCF, 0x2E, 0xB2, 0x2E});
     std::memcpy(expect.data() + 64, name.data(), name.size());
     EXPECT_EQ(wire.substr(0, 155), expect); // zeros after each text and in 114..154
     EXPECT_EQ(le32(wire, 155), Crc32(expect));

@@ -18,7 +18,8 @@ TEST(Grading, Percentage)
         float score;
         int max;
         int percent;
-    } cases[] = {{7.5f, 10, 75}, {7.49f, 10, 75}, {7.44f, 10, 74}, {3, 0, 0}, {0, 1, 0}, {10, 10, 100}};
+    } cases[] = {{7.5f, 10, 75}, {7.49f, 10, 75}, {7.44f, 10, 74},
+                 {3, 0, 0},      {0, 1, 0},       {10, 10, 100}};
     for (const auto& c : cases) {
         EXPECT_EQ(percentOf(c.score, c.max), c.percent) << c.score << " of " << c.max;
     }
@@ -26,7 +27,7 @@ TEST(Grading, Percentage)
 
 TEST(Grading, GradeWords)
 {
-    TestModel pc = modelOf({}); // 60 / 75 / 90
+    TestModel pc = modelOf({});   // 60 / 75 / 90
     TestModel time = modelOf({}); // 300 / 600 / 900 seconds
     time.gradeByTime = 1;
     const struct
@@ -114,7 +115,8 @@ TEST(SummarizeResults, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
 {
     // Twelve correct options worth 1/12 each: each question's float sum is
     // 0.99999988, yet it is fully right, and so is the whole test.
-    const Question twelve = choice(QuestionType::MultipleChoice, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 1);
+    const Question twelve =
+        choice(QuestionType::MultipleChoice, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 1);
     Finished r;
     r.model = modelOf({twelve, twelve});
     r.model.gradeByTime = 1;

@@ -24,9 +24,11 @@ TEST(HeaderParser, TheExampleHeaderWithAnyLabels)
         "Перші питання розділів: 1,6\r\nЗадавати: 5\r\nШрифт: 16\r\nЖирний: 0\r\n"
         "Секунд на питання: 60\r\nХвилин на тест: 10\r\nЗадовільно від: 60\r\nДобре від: 75\r\n"
         "Відмінно від: 90\r\nОцінка за часом: 0\r\nВідмінно до: 300\r\nДобре до: 600\r\n"
-        "Задовільно до: 900\r\nРозділи випадково: 1\r\nПитання випадково: 1\r\nВідповіді випадково: 1\r\n";
-    const std::string otherLabels = headerText({"Хімія", "Кислоти", "10", "2", "1,6", "5", "16", "0", "60", "10",
-                                                "60", "75", "90", "0", "300", "600", "900", "1", "1", "1"});
+        "Задовільно до: 900\r\nРозділи випадково: 1\r\nПитання випадково: 1\r\nВідповіді "
+        "випадково: 1\r\n";
+    const std::string otherLabels =
+        headerText({"Хімія", "Кислоти", "10", "2", "1,6", "5",   "16",  "0", "60", "10",
+                    "60",    "75",      "90", "0", "300", "600", "900", "1", "1",  "1"});
     for (const std::string& text : {asWritten, otherLabels}) {
         TestModel m;
         ASSERT_FALSE(parseHeaderText(m, text));
@@ -41,10 +43,13 @@ TEST(HeaderParser, TheExampleHeaderWithAnyLabels)
         EXPECT_EQ(m.fontBold, 0);
         EXPECT_EQ(m.questionSeconds, 60);
         EXPECT_EQ(m.testMinutes, 10);
-        EXPECT_EQ((std::array{m.satisfactoryPercent, m.goodPercent, m.excellentPercent}), (std::array{60, 75, 90}));
+        EXPECT_EQ((std::array{m.satisfactoryPercent, m.goodPercent, m.excellentPercent}),
+                  (std::array{60, 75, 90}));
         EXPECT_EQ(m.gradeByTime, 0);
-        EXPECT_EQ((std::array{m.excellentSeconds, m.goodSeconds, m.satisfactorySeconds}), (std::array{300, 600, 900}));
-        EXPECT_EQ((std::array{m.randomSectionOrder, m.randomQuestionOrder, m.randomOptionOrder}), (std::array{1, 1, 1}));
+        EXPECT_EQ((std::array{m.excellentSeconds, m.goodSeconds, m.satisfactorySeconds}),
+                  (std::array{300, 600, 900}));
+        EXPECT_EQ((std::array{m.randomSectionOrder, m.randomQuestionOrder, m.randomOptionOrder}),
+                  (std::array{1, 1, 1}));
     }
 }
 
@@ -63,13 +68,18 @@ TEST(HeaderParser, TextsMayBeEmptyAndEndAtANulByte)
 
 TEST(HeaderParser, NarrowWindowsGetASmallerFont)
 {
-    struct Case { int width; const char* size; const char* bold; int fontSize; int lineHeight; int fontBold; };
+    struct Case
+    {
+        int width;
+        const char* size;
+        const char* bold;
+        int fontSize;
+        int lineHeight;
+        int fontBold;
+    };
     const Case cases[] = {
-        {640, "28", "1", 24, 19, 0},
-        {640, "10", "0", 6, 4, 0},
-        {649, "16", "1", 12, 9, 0},
-        {650, "28", "1", 28, 28, 1},
-        {1024, "10", "0", 10, 10, 0},
+        {640, "28", "1", 24, 19, 0}, {640, "10", "0", 6, 4, 0},    {649, "16", "1", 12, 9, 0},
+        {650, "28", "1", 28, 28, 1}, {1024, "10", "0", 10, 10, 0},
     };
     for (const Case& c : cases) {
         TestModel m;
@@ -82,7 +92,13 @@ TEST(HeaderParser, NarrowWindowsGetASmallerFont)
 
 TEST(HeaderParser, SectionListsWithinTheirSpan)
 {
-    struct Case { int nq; const char* sectionCount; const char* list; std::vector<int32_t> sectionStarts; };
+    struct Case
+    {
+        int nq;
+        const char* sectionCount;
+        const char* list;
+        std::vector<int32_t> sectionStarts;
+    };
     const Case cases[] = {
         {100, "3", "1, 40, 80", {1, 40, 80}},
         {1000, "2", "1,   1000", {1, 1000}},
@@ -90,14 +106,20 @@ TEST(HeaderParser, SectionListsWithinTheirSpan)
     };
     for (const Case& c : cases) {
         TestModel m;
-        ASSERT_FALSE(parseHeaderText(m, headerWith({{3, c.sectionCount}, {4, c.list}}, c.nq))) << c.list;
+        ASSERT_FALSE(parseHeaderText(m, headerWith({{3, c.sectionCount}, {4, c.list}}, c.nq)))
+            << c.list;
         EXPECT_EQ(m.sectionStarts, c.sectionStarts) << c.list;
     }
 }
 
 TEST(HeaderParser, ExtraSettingsBehindTheLastEntry)
 {
-    struct Case { std::string tail; int16_t keyboardLayout; std::string reportDir; };
+    struct Case
+    {
+        std::string tail;
+        int16_t keyboardLayout;
+        std::string reportDir;
+    };
     const Case cases[] = {
         {"", 0, ""},
         {"Розкладка: 1\r\n", 1, ""},

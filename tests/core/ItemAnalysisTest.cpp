@@ -37,7 +37,8 @@ ParsedReport reportOf(int percent, const char* grade, std::vector<Cell> cells)
     return r;
 }
 
-void expectFigure(const std::optional<double>& got, std::optional<double> want, const std::string& what)
+void expectFigure(const std::optional<double>& got, std::optional<double> want,
+                  const std::string& what)
 {
     ASSERT_EQ(got.has_value(), want.has_value()) << what;
     if (want) {
@@ -56,17 +57,40 @@ void expectFigure(const std::optional<double>& got, std::optional<double> want, 
 class ItemAnalysisTest : public ::testing::Test
 {
 protected:
-    TestModel model = modelOf({choice(QuestionType::SingleChoice, 4, {1}, 1), choice(QuestionType::SingleChoice, 4, {2}, 1), qdtest::typed("x", 2),
-                               choice(QuestionType::SingleChoice, 2, {1}, 1), choice(QuestionType::SingleChoice, 2, {1}, 1), choice(QuestionType::MultipleChoice, 3, {3}, 2)});
+    TestModel model = modelOf({choice(QuestionType::SingleChoice, 4, {1}, 1),
+                               choice(QuestionType::SingleChoice, 4, {2}, 1), qdtest::typed("x", 2),
+                               choice(QuestionType::SingleChoice, 2, {1}, 1),
+                               choice(QuestionType::SingleChoice, 2, {1}, 1),
+                               choice(QuestionType::MultipleChoice, 3, {3}, 2)});
     std::vector<ParsedReport> reports = {
-        reportOf(83, "Добре", {{true, 1, " 1,"}, {true, 1, " 2,"}, {true, 2, "x"}, {true, 1, " 1,"},
-                               {true, 0, " 2,"}, {true, 0, " 1, 2,"}}),
-        reportOf(80, "Добре", {{true, 1, " 1,"}, {true, 0, " 3,"}, {true, 2, "x"}, {true, 1, " 1,"}, no,
-                               {true, 0, " 3,"}}),
-        reportOf(50, "Незадовільно", {{true, 0, " 2,"}, {true, 1, " 2,"}, {true, 0, "y"}, {true, 1, " 1,"},
-                                      {true, 1, " 1,"}, {true, 0, ""}}),
-        reportOf(20, "Незадовільно", {{true, 0, ""}, {true, 0, " 4,"}, {true, 0, ""}, {true, 1, " 1,"}, no,
-                                      {true, 0, " 1,"}}),
+        reportOf(83, "Добре",
+                 {{true, 1, " 1,"},
+                  {true, 1, " 2,"},
+                  {true, 2, "x"},
+                  {true, 1, " 1,"},
+                  {true, 0, " 2,"},
+                  {true, 0, " 1, 2,"}}),
+        reportOf(80, "Добре",
+                 {{true, 1, " 1,"},
+                  {true, 0, " 3,"},
+                  {true, 2, "x"},
+                  {true, 1, " 1,"},
+                  no,
+                  {true, 0, " 3,"}}),
+        reportOf(50, "Незадовільно",
+                 {{true, 0, " 2,"},
+                  {true, 1, " 2,"},
+                  {true, 0, "y"},
+                  {true, 1, " 1,"},
+                  {true, 1, " 1,"},
+                  {true, 0, ""}}),
+        reportOf(20, "Незадовільно",
+                 {{true, 0, ""},
+                  {true, 0, " 4,"},
+                  {true, 0, ""},
+                  {true, 1, " 1,"},
+                  no,
+                  {true, 0, " 1,"}}),
     };
 
     TestStats analyse(std::size_t students)
@@ -131,7 +155,8 @@ TEST_F(ItemAnalysisTest, TestFiguresAgainstHandComputedValues)
     EXPECT_EQ(s.alphaQuestions, 5);
     expectFigure(s.alpha, 0.5, "alpha");
     expectFigure(s.sem, std::sqrt(2616.75 / 3) * std::sqrt(0.5), "sem");
-    EXPECT_EQ(s.grades, (std::map<std::string, int>{{toCp1251("Добре"), 2}, {toCp1251("Незадовільно"), 2}}));
+    EXPECT_EQ(s.grades,
+              (std::map<std::string, int>{{toCp1251("Добре"), 2}, {toCp1251("Незадовільно"), 2}}));
 }
 
 TEST_F(ItemAnalysisTest, OptionsChosen)

@@ -65,8 +65,10 @@ float typed(const Question& q, const std::string& text)
     return points.ok() ? points.value() : -99;
 }
 
-const Question kType4 = columns(QuestionType::Matching, {3, 4}, {{'A', {1, 3}}, {'B', {2}}, {'C', {4}}}, 3);
-const Question kType6 = columns(QuestionType::MatchingColumns, {2, 2, 2}, {{'A', {2, 1}}, {'B', {1, 0}}}, 2);
+const Question kType4 =
+    columns(QuestionType::Matching, {3, 4}, {{'A', {1, 3}}, {'B', {2}}, {'C', {4}}}, 3);
+const Question kType6 =
+    columns(QuestionType::MatchingColumns, {2, 2, 2}, {{'A', {2, 1}}, {'B', {1, 0}}}, 2);
 
 } // namespace
 
@@ -87,8 +89,10 @@ TEST(MatchScoring, MouseAnsweredColumns)
         {"type 6 example", columnPicks(kType6, {{1, 0}, {0, -1}}), 2, " A:2,1, B:1,0,"},
         // An empty row is not answered, yet earns where it expects nothing.
         {"type 6 empty row", columnPicks(kType6, {{1, 0}}), 1.5f, " A:2,1, B:0,0,"},
-        {"type 6 too many rows", columnPicks(columns(QuestionType::MatchingColumns, {3, 2}, {{'A', {1}}, {'B', {}}, {'C', {2}}}, 2),
-                                             {{0}, {0}, {1}}),
+        {"type 6 too many rows",
+         columnPicks(
+             columns(QuestionType::MatchingColumns, {3, 2}, {{'A', {1}}, {'B', {}}, {'C', {2}}}, 2),
+             {{0}, {0}, {1}}),
          1, " A:1, C:2,"},
     };
     for (const auto& c : cases) {

@@ -31,9 +31,10 @@ std::vector<std::string> cellTexts(const Column& c)
 
 TEST(QuestionParser, TheMinimalTwoQuestionTest)
 {
-    const LoadResult r = loadTestBytes(toCp1251("1) Столиця України? <Київ> <Львів>#\r\n2) Назвіть столицю.#&"),
-                                       toCp1251(withHeader("1) 1 1 2\r\n2) 5 / Київ / 1", 2)),
-                                       {0, 10, 1024, 768}, [](int, bool) { return kTestCharW; });
+    const LoadResult r =
+        loadTestBytes(toCp1251("1) Столиця України? <Київ> <Львів>#\r\n2) Назвіть столицю.#&"),
+                      toCp1251(withHeader("1) 1 1 2\r\n2) 5 / Київ / 1", 2)), {0, 10, 1024, 768},
+                      [](int, bool) { return kTestCharW; });
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
     ASSERT_EQ(m->questions.size(), 2u);
@@ -69,7 +70,8 @@ TEST(QuestionParser, TheMinimalTwoQuestionTest)
 
 TEST(QuestionParser, IndentCountsTheBlanksAroundTheMark)
 {
-    const LoadResult r = loadUtf8("1)Q <a> <b>#\r\n   2)   R <a> <b>#", withHeader("1) 1 1 1\r\n2) 1 1 1", 2));
+    const LoadResult r =
+        loadUtf8("1)Q <a> <b>#\r\n   2)   R <a> <b>#", withHeader("1) 1 1 1\r\n2) 1 1 1", 2));
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->questions[0].indent, (2 + 0 + 0 - 1) * kTestCharW);
@@ -79,7 +81,14 @@ TEST(QuestionParser, IndentCountsTheBlanksAroundTheMark)
 
 TEST(QuestionParser, PictureMarkAfterTheClosingHash)
 {
-    struct Case { const char* questions; const char* answers; int graph; int optionCount; const char* message; };
+    struct Case
+    {
+        const char* questions;
+        const char* answers;
+        int graph;
+        int optionCount;
+        const char* message;
+    };
     const Case cases[] = {
         {"1) Q <a> <b>#&", "1) 1 2 1", 1, 2, ""},
         {"1) Q <a> <b>#\r\n&", "1) 1 2 1", 0, 2, ""},
@@ -107,7 +116,8 @@ TEST(QuestionParser, PictureMarkAfterTheClosingHash)
 
 TEST(QuestionParser, TypedKeysAndGroupsOfAPictureQuestion)
 {
-    const LoadResult r = loadUtf8("1) Q#&\r\n2) R#&", withHeader("1) 6 / a21; b10 / 2\r\n2) 4 / А: 1,3; Б: 2 / 3", 2));
+    const LoadResult r = loadUtf8("1) Q#&\r\n2) R#&",
+                                  withHeader("1) 6 / a21; b10 / 2\r\n2) 4 / А: 1,3; Б: 2 / 3", 2));
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->questions[0].acceptedStrings, (std::vector<std::string>{"a21", "b10"}));
@@ -126,7 +136,8 @@ TEST(QuestionParser, TypedKeysAndGroupsOfAPictureQuestion)
 
 TEST(QuestionParser, AnOptionOverTwoLinesHoldsBoth)
 {
-    const LoadResult r = loadUtf8("1) Q\r\n<перший рядок   \r\n  і другий> <b>#", withHeader("1) 1 2 1"));
+    const LoadResult r =
+        loadUtf8("1) Q\r\n<перший рядок   \r\n  і другий> <b>#", withHeader("1) 1 2 1"));
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
     const AnswerSlot& a = m->questions[0].options[0];
@@ -153,16 +164,29 @@ TEST(QuestionParser, ColumnsByPosition)
         std::size_t secondOfFirst; // option index of the first column's second cell
     };
     const Case cases[] = {
-        {"pairs", "1) M\r\n<а>   <x>\r\n<б>   <y>#", "1) 4 / а: 2; б: 1 / 2", {{"<а>", "<б>"}, {"<x>", "<y>"}}, 2},
+        {"pairs",
+         "1) M\r\n<а>   <x>\r\n<б>   <y>#",
+         "1) 4 / а: 2; б: 1 / 2",
+         {{"<а>", "<б>"}, {"<x>", "<y>"}},
+         2},
         // "<y>" starts left of the right end of "<aaaaaaaa>": it joins the
         // first column although it was typed under "<x>".
-        {"joins the first column", "1) M\r\n<aaaaaaaa> <x>\r\n<b>    <y>#", "1) 6 / 1: 1; 2: ; 3: 0 / 3",
-         {{"<aaaaaaaa>", "<b>", "<y>"}, {"<x>"}}, 2},
+        {"joins the first column",
+         "1) M\r\n<aaaaaaaa> <x>\r\n<b>    <y>#",
+         "1) 6 / 1: 1; 2: ; 3: 0 / 3",
+         {{"<aaaaaaaa>", "<b>", "<y>"}, {"<x>"}},
+         2},
         // A wide option widens its column for the options behind it.
-        {"a widened edge", "1) M\r\n<a>   <x>\r\n<bbbbbbbb>\r\n<c>   <y>#", "1) 6 / 1: 1; 2: 0; 3: ; 4: 1 / 3",
-         {{"<a>", "<bbbbbbbb>", "<c>", "<y>"}, {"<x>"}}, 2},
-        {"three columns of ragged rows", "1) M\r\n<a> <x> <p>\r\n<b>     <q>\r\n<c>#", "1) 6 / 1: 1,1; 2: 0,2; 3: / 3",
-         {{"<a>", "<b>", "<c>"}, {"<x>"}, {"<p>", "<q>"}}, 3},
+        {"a widened edge",
+         "1) M\r\n<a>   <x>\r\n<bbbbbbbb>\r\n<c>   <y>#",
+         "1) 6 / 1: 1; 2: 0; 3: ; 4: 1 / 3",
+         {{"<a>", "<bbbbbbbb>", "<c>", "<y>"}, {"<x>"}},
+         2},
+        {"three columns of ragged rows",
+         "1) M\r\n<a> <x> <p>\r\n<b>     <q>\r\n<c>#",
+         "1) 6 / 1: 1,1; 2: 0,2; 3: / 3",
+         {{"<a>", "<b>", "<c>"}, {"<x>"}, {"<p>", "<q>"}},
+         3},
     };
     for (const Case& c : cases) {
         const LoadResult r = loadUtf8(c.questions, withHeader(c.answers));
@@ -191,7 +215,8 @@ TEST(QuestionParser, AnOpeningOptionAlwaysJoinsItsColumn)
     // Lines ended by a bare LF: the layout does not widen the first option
     // over its lines, so its ">" (column 2 of its second line) stands left
     // of its "<" (column 9). It still forms its own column.
-    const LoadResult r = loadUtf8("1) M\n        <aaaa\nb>   <x>\n<c>  <y>#", withHeader("1) 6 / 1: 1,1 / 1"));
+    const LoadResult r =
+        loadUtf8("1) M\n        <aaaa\nb>   <x>\n<c>  <y>#", withHeader("1) 6 / 1: 1,1 / 1"));
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
     const Question& q = m->questions[0];
@@ -205,8 +230,10 @@ TEST(QuestionParser, StrayBracketsDoNotShiftTheOptions)
 {
     // A ">" in the stem and a "<" inside an option: the counts agree, and
     // each option keeps the place of its own brackets.
-    const LoadResult clean = loadUtf8("1) Is a bigger?\r\n<yes>\r\n<no  maybe>#", withHeader("1) 1 1 1"));
-    const LoadResult stray = loadUtf8("1) Is a > b?\r\n<yes>\r\n<no <maybe>#", withHeader("1) 1 1 1"));
+    const LoadResult clean =
+        loadUtf8("1) Is a bigger?\r\n<yes>\r\n<no  maybe>#", withHeader("1) 1 1 1"));
+    const LoadResult stray =
+        loadUtf8("1) Is a > b?\r\n<yes>\r\n<no <maybe>#", withHeader("1) 1 1 1"));
     const TestModel* c = modelOf(clean);
     const TestModel* s = modelOf(stray);
     ASSERT_TRUE(c && s);
@@ -214,8 +241,12 @@ TEST(QuestionParser, StrayBracketsDoNotShiftTheOptions)
     for (int k = 0; k < 2; ++k) {
         const AnswerSlot& a = c->questions[0].options[std::size_t(k)];
         const AnswerSlot& b = s->questions[0].options[std::size_t(k)];
-        EXPECT_EQ(std::tie(b.startRow, b.startColumn, b.endRow, b.endColumn), std::tie(a.startRow, a.startColumn, a.endRow, a.endColumn)) << k;
-        EXPECT_EQ(std::tie(b.left, b.top, b.right, b.bottom), std::tie(a.left, a.top, a.right, a.bottom)) << k;
+        EXPECT_EQ(std::tie(b.startRow, b.startColumn, b.endRow, b.endColumn),
+                  std::tie(a.startRow, a.startColumn, a.endRow, a.endColumn))
+            << k;
+        EXPECT_EQ(std::tie(b.left, b.top, b.right, b.bottom),
+                  std::tie(a.left, a.top, a.right, a.bottom))
+            << k;
     }
     EXPECT_EQ(s->questions[0].options[1].text, "<no <maybe>");
     EXPECT_EQ(s->questions[0].options[1].left, 0);
@@ -229,7 +260,8 @@ TEST(QuestionParser, TextsEndAtANulByteWhilePositionsCountEveryByte)
     std::string answers = toCp1251(withHeader("1) 1 2 1"));
     questions[questions.find('|')] = '\0';
     questions[questions.find('|')] = '\0';
-    const LoadResult r = loadTestBytes(questions, answers, {}, [](int, bool) { return kTestCharW; });
+    const LoadResult r =
+        loadTestBytes(questions, answers, {}, [](int, bool) { return kTestCharW; });
     const TestModel* m = modelOf(r);
     ASSERT_TRUE(m);
     const Question& q = m->questions[0];
@@ -252,7 +284,8 @@ TEST(QuestionParser, AMaximalNumberOfQuestions)
     std::string entries;
     for (int n = 1; n <= kMaxQuestions; ++n) {
         questions += std::to_string(n) + ") Q" + std::to_string(n) + " <a> <b>#\r\n";
-        entries += std::to_string(n) + ") 1 " + std::to_string(1 + n % 2) + " " + std::to_string(n) + "\r\n";
+        entries += std::to_string(n) + ") 1 " + std::to_string(1 + n % 2) + " " +
+                   std::to_string(n) + "\r\n";
     }
     const LoadResult r = loadUtf8(questions, withHeader(entries, kMaxQuestions));
     const TestModel* m = modelOf(r);
@@ -267,14 +300,16 @@ TEST(QuestionParser, AMaximalNumberOfQuestions)
 TEST(QuestionParser, IndExtrElSkipsTheUsedIndexes)
 {
     const int32_t values[] = {5, 2, 9, 2, 7};
-    struct Case { bool largest; std::vector<int32_t> used; int expected; };
+    struct Case
+    {
+        bool largest;
+        std::vector<int32_t> used;
+        int expected;
+    };
     const Case cases[] = {
-        {false, {}, 1},         // ties go to the lowest index
-        {false, {1}, 3},
-        {false, {1, 3}, 0},
-        {true, {}, 2},
-        {true, {2, 4}, 0},
-        {false, {0, 1, 2, 3, 4}, -1},
+        {false, {}, 1}, // ties go to the lowest index
+        {false, {1}, 3},   {false, {1, 3}, 0},           {true, {}, 2},
+        {true, {2, 4}, 0}, {false, {0, 1, 2, 3, 4}, -1},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(indexOfExtreme(values, 5, c.largest, int(c.used.size()), c.used.data()),

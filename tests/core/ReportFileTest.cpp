@@ -54,7 +54,8 @@ protected:
         fs::create_directories(home);
         setenv("HOME", home.c_str(), 1);
         clock.time = {2026, 12, 7, 10, 5, 9};
-        model = modelOf({choice(QuestionType::MultipleChoice, 4, {1, 3}, 2), choice(QuestionType::Ordering, 4, {1, 2, 3, 4}, 4)});
+        model = modelOf({choice(QuestionType::MultipleChoice, 4, {1, 3}, 2),
+                         choice(QuestionType::Ordering, 4, {1, 2, 3, 4}, 4)});
         model.subjectName = toCp1251("Хімія");
         model.testName = toCp1251("Гази");
     }
@@ -79,7 +80,8 @@ TEST_F(ReportFileTest, WholeReportByteForByte)
     RunState st;
     st.currentQuestion = 0;
     model.questions[0].displayOrder = {2, 1, 3, 0};
-    model.questions[0].correctAnswers[0] = 4, model.questions[0].correctAnswers[1] = 1; // in shown numbering
+    model.questions[0].correctAnswers[0] = 4,
+    model.questions[0].correctAnswers[1] = 1; // in shown numbering
     st.pickCount = 2;
     st.picks[0] = 3;
     st.picks[1] = 0;
@@ -95,19 +97,22 @@ TEST_F(ReportFileTest, WholeReportByteForByte)
     report.writeClosingRows(st, 33, 3725, toCp1251("Незадовільно"), false);
 
     const std::string dir = work.string();
-    const std::string want = toCp1251("Дата:  7.12.2026   Час: 10. 5. 9\n"
-                                      "Найменування дисципліни: Хімія\n"
-                                      "Назва тесту: Гази\r\n(" + dir + ")\n"
-                                      "Прізвище та ім'я: Петренко П.І.\n"
-                                      "Критерії оцінювання: Задовільно >= 60%, Добре >= 75%, Відмінно >= 90%.\n"
-                                      "\n"
-                                      "Результати тестування:\n"
-                                      "№ питання  Кількість балів  Відповідь\n"
-                                      "     1          2.00        1, 3,\n"
-                                      "     2          0.00       2,1,\n"
-                                      "Всього балів: 2.00 з 6 можливих\n"
-                                      " або 33 відсотків за час 62 хвилин 5 секунд.\n"
-                                      "Оцінка: Незадовільно\n");
+    const std::string want =
+        toCp1251("Дата:  7.12.2026   Час: 10. 5. 9\n"
+                 "Найменування дисципліни: Хімія\n"
+                 "Назва тесту: Гази\r\n(" +
+                 dir +
+                 ")\n"
+                 "Прізвище та ім'я: Петренко П.І.\n"
+                 "Критерії оцінювання: Задовільно >= 60%, Добре >= 75%, Відмінно >= 90%.\n"
+                 "\n"
+                 "Результати тестування:\n"
+                 "№ питання  Кількість балів  Відповідь\n"
+                 "     1          2.00        1, 3,\n"
+                 "     2          0.00       2,1,\n"
+                 "Всього балів: 2.00 з 6 можливих\n"
+                 " або 33 відсотків за час 62 хвилин 5 секунд.\n"
+                 "Оцінка: Незадовільно\n");
     EXPECT_EQ(slurp(file), want);
     EXPECT_EQ(model.testName, toCp1251("Гази\r\n(" + dir + ")"));
     EXPECT_TRUE(report.sendBuffer().empty()); // no exam link
@@ -120,9 +125,11 @@ TEST_F(ReportFileTest, TimeCriteriaAndTheSendBuffer)
     RunState st;
     report.writeClosingRows(st, 0, 59, toCp1251("Тест не завершено!"), true);
     const std::string text = slurp(home / "REZ_TEST" / "x.txt");
-    EXPECT_NE(text.find(toCp1251("Критерії оцінювання: Задовільно <= 900c, Добре <= 600c, Відмінно <= 300c.")),
+    EXPECT_NE(text.find(toCp1251(
+                  "Критерії оцінювання: Задовільно <= 900c, Добре <= 600c, Відмінно <= 300c.")),
               std::string::npos);
-    EXPECT_NE(text.find(toCp1251(" або 0 відсотків за час 0 хвилин 59 секунд.\nОцінка: Тест не завершено!\n")),
+    EXPECT_NE(text.find(toCp1251(
+                  " або 0 відсотків за час 0 хвилин 59 секунд.\nОцінка: Тест не завершено!\n")),
               std::string::npos);
 
     ASSERT_EQ(report.sendLength(), int32_t(text.size()));
@@ -317,11 +324,12 @@ TEST_F(ReportFileTest, AWriteThatFailsIsToldAndTheWholeReportStillTravels)
     ASSERT_TRUE(f);
     EXPECT_EQ(f->message, toCp1251("Не удалось записать файл результатов!"));
     EXPECT_FALSE(report.takeWriteFault()); // told once
-    EXPECT_TRUE(report.path().empty());   // the cut file is not the report
+    EXPECT_TRUE(report.path().empty());    // the cut file is not the report
     EXPECT_FALSE(report.isOpen());
     // The cut file stays as it is; nothing else was written.
     EXPECT_EQ(slurp(file), whole.substr(0, head + 10));
-    EXPECT_EQ(std::distance(fs::directory_iterator(home / "REZ_TEST"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(home / "REZ_TEST"), fs::directory_iterator()),
+              1);
     // The exam server still receives the whole report.
     ASSERT_EQ(report.sendLength(), int32_t(whole.size()));
     EXPECT_EQ(report.sendBuffer().substr(155, whole.size()), whole);
@@ -458,7 +466,9 @@ TEST_F(ReportFileTest, WorkingDirectoryInCodePageAndBounded)
     const fs::path odd = root / "каталог_日本";
     fs::create_directories(odd);
     ASSERT_FALSE(report.createReport(model, "", clock, odd));
-    EXPECT_EQ(model.testName, toCp1251("Гази\r\n(" + root.string() + "/каталог_?" "?)"));
+    EXPECT_EQ(model.testName, toCp1251("Гази\r\n(" + root.string() +
+                                       "/каталог_?"
+                                       "?)"));
 
     fs::path deep = root;
     while (deep.string().size() < 200) {

@@ -17,24 +17,24 @@ namespace {
 
 // A finished report as the program writes it: every kind of answer column
 // (choices with their padding, an order, matchings, typed texts, nothing).
-const std::string kReport = toCp1251(
-    "Дата:  7.12.2026   Час: 10. 5. 9\n"
-    "Найменування дисципліни: Хімія\n"
-    "Назва тесту: Гази\r\n(/home/lab/test)\n"
-    "Прізвище та ім'я: Петренко П.І.\n"
-    "Критерії оцінювання: Задовільно >= 60%, Добре >= 75%, Відмінно >= 90%.\n"
-    "\n"
-    "Результати тестування:\n"
-    "№ питання  Кількість балів  Відповідь\n"
-    "     1          2.00        1, 3,\n"
-    "    12          0.00       2,1,0,\n"
-    "     3          1.50        А:2,3, Б:1,\n"
-    "     4          0.00       Київ місто\n"
-    "     5          0.00       \n"
-    "  1000          10.25        Б:0,2,\n"
-    "Всього балів: 13.75 з 26 можливих\n"
-    " або 53 відсотків за час 62 хвилин 5 секунд.\n"
-    "Оцінка: Незадовільно\n");
+const std::string kReport =
+    toCp1251("Дата:  7.12.2026   Час: 10. 5. 9\n"
+             "Найменування дисципліни: Хімія\n"
+             "Назва тесту: Гази\r\n(/home/lab/test)\n"
+             "Прізвище та ім'я: Петренко П.І.\n"
+             "Критерії оцінювання: Задовільно >= 60%, Добре >= 75%, Відмінно >= 90%.\n"
+             "\n"
+             "Результати тестування:\n"
+             "№ питання  Кількість балів  Відповідь\n"
+             "     1          2.00        1, 3,\n"
+             "    12          0.00       2,1,0,\n"
+             "     3          1.50        А:2,3, Б:1,\n"
+             "     4          0.00       Київ місто\n"
+             "     5          0.00       \n"
+             "  1000          10.25        Б:0,2,\n"
+             "Всього балів: 13.75 з 26 можливих\n"
+             " або 53 відсотків за час 62 хвилин 5 секунд.\n"
+             "Оцінка: Незадовільно\n");
 
 } // namespace
 
@@ -59,8 +59,8 @@ TEST(ReportReaderTest, ReadsEveryRowOfAFinishedReport)
         const char* points;
         const char* answer;
     } rows[] = {
-        {1, "2.00", " 1, 3,"},     {12, "0.00", "2,1,0,"},   {3, "1.50", " А:2,3, Б:1,"},
-        {4, "0.00", "Київ місто"}, {5, "0.00", ""},          {1000, "10.25", " Б:0,2,"},
+        {1, "2.00", " 1, 3,"},     {12, "0.00", "2,1,0,"}, {3, "1.50", " А:2,3, Б:1,"},
+        {4, "0.00", "Київ місто"}, {5, "0.00", ""},        {1000, "10.25", " Б:0,2,"},
     };
     ASSERT_EQ(r.rows.size(), std::size(rows));
     for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -97,7 +97,8 @@ TEST(ReportReaderTest, TimeCriteria)
                  toCp1251("Задовільно <= 900c, Добре <= 600c, Відмінно <= 300c."));
     const ParsedReport r = std::get<ParsedReport>(readReport(text));
     EXPECT_TRUE(r.byTime);
-    EXPECT_EQ((std::array{r.criteria[0], r.criteria[1], r.criteria[2]}), (std::array{900, 600, 300}));
+    EXPECT_EQ((std::array{r.criteria[0], r.criteria[1], r.criteria[2]}),
+              (std::array{900, 600, 300}));
 }
 
 // A program killed at any moment leaves a prefix of its report: every
@@ -141,10 +142,12 @@ TEST(ReportReaderTest, AFileThatIsNotAReportIsAFaultNamingTheLine)
         {std::string(kReport).replace(kReport.find(row), row.size(), "garbage\n"),
          "not a report: line 10: expected a question line"},
         // Points without their two decimals.
-        {std::string(kReport).replace(kReport.find(row), row.size(), "     1          2        1,\n"),
+        {std::string(kReport).replace(kReport.find(row), row.size(),
+                                      "     1          2        1,\n"),
          "not a report: line 10: expected the points of a question"},
         // Something after the grade line.
-        {kReport + "more\n", "not a report: line 19: expected the end of the report after the grade line"},
+        {kReport + "more\n",
+         "not a report: line 19: expected the end of the report after the grade line"},
         // The directory line of the test name is missing.
         {toCp1251("Дата:  7.12.2026   Час: 10. 5. 9\nНайменування дисципліни: Х\nНазва тесту: Г\n"
                   "Прізвище та ім'я: П\nКритерії оцінювання: Задовільно >= 60%, Добре >= 75%, "
@@ -169,7 +172,7 @@ TEST(ReportReaderTest, ChoiceNumbers)
         {" 1,", std::vector<int32_t>{1}},
         {" 1, 3,12,", std::vector<int32_t>{1, 3, 12}},
         {"-3, 0,", std::vector<int32_t>{-3, 0}}, // typed numbers are written as read
-        {" 1, 3", std::nullopt},                  // every entry ends with a comma
+        {" 1, 3", std::nullopt},                 // every entry ends with a comma
         {" А:1,", std::nullopt},
         {"Київ", std::nullopt},
         {"99999999999,", std::nullopt},

@@ -16,10 +16,13 @@ namespace {
 class RescoreTest : public ::testing::Test
 {
 protected:
-    TestModel model = modelOf({choice(QuestionType::SingleChoice, 4, {1}, 2), choice(QuestionType::MultipleChoice, 4, {1, 3}, 2), choice(QuestionType::SingleChoice, 4, {2}, 1, PictureMode::PictureOnly)});
+    TestModel model =
+        modelOf({choice(QuestionType::SingleChoice, 4, {1}, 2),
+                 choice(QuestionType::MultipleChoice, 4, {1, 3}, 2),
+                 choice(QuestionType::SingleChoice, 4, {2}, 1, PictureMode::PictureOnly)});
 
-    static ParsedReport report(std::vector<std::pair<int, const char*>> rows, int32_t max, const char* grade,
-                               int seconds = 100)
+    static ParsedReport report(std::vector<std::pair<int, const char*>> rows, int32_t max,
+                               const char* grade, int seconds = 100)
     {
         ParsedReport r;
         r.headerComplete = true;
@@ -49,7 +52,8 @@ protected:
 
 TEST_F(RescoreTest, EveryAnswerIsScoredAgain)
 {
-    const RescoredReport r = rescore(report({{2, " 3, 2,"}, {1, " 1,"}, {3, " 2,"}}, 5, "Незадовільно"));
+    const RescoredReport r =
+        rescore(report({{2, " 3, 2,"}, {1, " 1,"}, {3, " 2,"}}, 5, "Незадовільно"));
     // One right and one wrong pick of question 2: 1 + 1 - 1.
     EXPECT_EQ(r.points, (std::vector<float>{1.0f, 2.0f, 1.0f}));
     EXPECT_EQ(r.scoreText, "4.00");
@@ -70,9 +74,11 @@ TEST_F(RescoreTest, QuestionsLeftByTheTimeLimitCountWithTheirMarks)
     EXPECT_EQ(r.grade, toCp1251("Незадовільно")); // full marks on what was asked is not all
 
     // Asked in full and quickly, graded by time.
-    const RescoredReport all = rescore(report({{1, " 1,"}, {2, " 1, 3,"}, {3, " 2,"}}, 5, "Незадовільно", 250));
+    const RescoredReport all =
+        rescore(report({{1, " 1,"}, {2, " 1, 3,"}, {3, " 2,"}}, 5, "Незадовільно", 250));
     EXPECT_EQ(all.grade, toCp1251("Відмінно"));
-    const RescoredReport slow = rescore(report({{1, " 1,"}, {2, " 1, 3,"}, {3, " 2,"}}, 5, "Незадовільно", 301));
+    const RescoredReport slow =
+        rescore(report({{1, " 1,"}, {2, " 1, 3,"}, {3, " 2,"}}, 5, "Незадовільно", 301));
     EXPECT_EQ(slow.grade, toCp1251("Добре"));
 }
 

@@ -29,7 +29,8 @@ Scored scoreOne(const Question& q, const std::function<void(RunState&)>& respond
     const TestModel m = modelOf({q});
     Scored s;
     s.st.askingOrder = {0};
-    s.st.pickCount = q.type == QuestionType::SingleChoice || q.type == QuestionType::Ordering ? 1 : 0;
+    s.st.pickCount =
+        q.type == QuestionType::SingleChoice || q.type == QuestionType::Ordering ? 1 : 0;
     respond(s.st);
     ReportFile none;
     const Result<float> points = scoreQuestion(m, s.st, toCp1251(typed), none);
@@ -87,7 +88,8 @@ TEST(ScoreQuestion, ChoiceByMouse)
         EXPECT_FLOAT_EQ(s.points, c.points) << c.what;
         const bool right = c.points == float(c.q.mark);
         EXPECT_EQ(s.st.answerColour, right ? colour::statusGreen : colour::statusRed) << c.what;
-        EXPECT_EQ(s.st.wrongQuestions, right ? std::vector<int32_t>{} : std::vector<int32_t>{1}) << c.what;
+        EXPECT_EQ(s.st.wrongQuestions, right ? std::vector<int32_t>{} : std::vector<int32_t>{1})
+            << c.what;
         EXPECT_FLOAT_EQ(s.st.score, c.points);
         EXPECT_EQ(s.st.maxScore, c.q.mark);
     }
@@ -104,16 +106,29 @@ TEST(ScoreQuestion, ChoiceByTypedNumbers)
         {"1,3", 4}, {"3", 2}, {"1, 2, 3", 2}, {"a", 0}, {"", 0}, {"3,1", 4},
     };
     for (const auto& c : cases) {
-        EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, c.typed).points, c.points) << c.typed;
+        EXPECT_FLOAT_EQ(scoreOne(
+                            q, [](RunState&) {}, c.typed)
+                            .points,
+                        c.points)
+            << c.typed;
     }
     // The numbers become 0-based picks; an unreadable list leaves none.
-    EXPECT_EQ(scoreOne(q, [](RunState&) {}, "1,3").st.picks[1], 2);
-    EXPECT_LT(scoreOne(q, [](RunState&) {}, "1,x").st.pickCount, 0);
+    EXPECT_EQ(scoreOne(
+                  q, [](RunState&) {}, "1,3")
+                  .st.picks[1],
+              2);
+    EXPECT_LT(scoreOne(
+                  q, [](RunState&) {}, "1,x")
+                  .st.pickCount,
+              0);
 }
 
 TEST(ScoreQuestion, ThreeThirdsAreFullyRight)
 {
-    const Scored s = scoreOne(choice(QuestionType::MultipleChoice, 5, {1, 2, 4}, 1), [](RunState& st) { picks(st, {0, 1, 3}); });
+    const Scored s =
+        scoreOne(choice(QuestionType::MultipleChoice, 5, {1, 2, 4}, 1), [](RunState& st) {
+            picks(st, {0, 1, 3});
+        });
     EXPECT_NEAR(s.points, 1.0f, 0.001);
     EXPECT_EQ(s.st.answerColour, colour::statusGreen);
     EXPECT_TRUE(s.st.wrongQuestions.empty());
@@ -133,17 +148,31 @@ TEST(ScoreQuestion, Ordering)
 
     // The report shows file numbers: the options were shuffled to 3, 0, 1, 2.
     Question shuffled = q;
-    shuffled.displayOrder[0] = 2, shuffled.displayOrder[1] = 0, shuffled.displayOrder[2] = 1, shuffled.displayOrder[3] = 3;
+    shuffled.displayOrder[0] = 2, shuffled.displayOrder[1] = 0, shuffled.displayOrder[2] = 1,
+    shuffled.displayOrder[3] = 3;
     s = scoreOne(shuffled, [](RunState& st) { placed(st, {2, 1}); });
     EXPECT_EQ(s.st.answerText, "1,3,");
     EXPECT_FLOAT_EQ(s.points, 2);
 
     // Typed: a list keeps the credit of the numbers before an unreadable one.
-    const Question typed = choice(QuestionType::Ordering, 0, {2, 1, 4, 3}, 4, PictureMode::PictureOnly);
-    EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "2,1,4,3").points, 4);
-    EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "2,1,x").points, 2);
-    EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "").points, 0);
-    EXPECT_FLOAT_EQ(scoreOne(typed, [](RunState&) {}, "2,1,4,3,5").points, 3);
+    const Question typed =
+        choice(QuestionType::Ordering, 0, {2, 1, 4, 3}, 4, PictureMode::PictureOnly);
+    EXPECT_FLOAT_EQ(scoreOne(
+                        typed, [](RunState&) {}, "2,1,4,3")
+                        .points,
+                    4);
+    EXPECT_FLOAT_EQ(scoreOne(
+                        typed, [](RunState&) {}, "2,1,x")
+                        .points,
+                    2);
+    EXPECT_FLOAT_EQ(scoreOne(
+                        typed, [](RunState&) {}, "")
+                        .points,
+                    0);
+    EXPECT_FLOAT_EQ(scoreOne(
+                        typed, [](RunState&) {}, "2,1,4,3,5")
+                        .points,
+                    3);
 }
 
 TEST(ScoreQuestion, OrderingReportTextKeepsWholeEntriesWithinItsCapacity)
@@ -168,22 +197,38 @@ TEST(ScoreQuestion, OrderingReportTextKeepsWholeEntriesWithinItsCapacity)
 TEST(ScoreQuestion, TypedText)
 {
     const Question q = qdtest::typed(toCp1251("водород"), 3);
-    EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "Водо род").points, 3);
-    EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "водород.").points, 0);
-    EXPECT_FLOAT_EQ(scoreOne(q, [](RunState&) {}, "").points, 0);
+    EXPECT_FLOAT_EQ(scoreOne(
+                        q, [](RunState&) {}, "Водо род")
+                        .points,
+                    3);
+    EXPECT_FLOAT_EQ(scoreOne(
+                        q, [](RunState&) {}, "водород.")
+                        .points,
+                    0);
+    EXPECT_FLOAT_EQ(scoreOne(
+                        q, [](RunState&) {}, "")
+                        .points,
+                    0);
     // The typed text is the report's answer column.
-    EXPECT_EQ(scoreOne(q, [](RunState&) {}, "Водо род").st.answerText, toCp1251("Водо род"));
+    EXPECT_EQ(scoreOne(
+                  q, [](RunState&) {}, "Водо род")
+                  .st.answerText,
+              toCp1251("Водо род"));
 }
 
 TEST(ScoreQuestion, NegativePointsAreRecordedAsZeroAndMarkZeroIsAlwaysRight)
 {
     // Three picks for one correct option: -2 + 0.
-    Scored s = scoreOne(choice(QuestionType::MultipleChoice, 4, {1}, 1), [](RunState& st) { picks(st, {1, 2, 3}); });
+    Scored s = scoreOne(choice(QuestionType::MultipleChoice, 4, {1}, 1), [](RunState& st) {
+        picks(st, {1, 2, 3});
+    });
     EXPECT_FLOAT_EQ(s.points, 0);
     EXPECT_EQ(s.st.answerColour, colour::statusRed);
     EXPECT_EQ(s.st.wrongQuestions, std::vector<int32_t>{1});
 
-    s = scoreOne(choice(QuestionType::MultipleChoice, 4, {1}, 0), [](RunState& st) { picks(st, {1, 2, 3}); });
+    s = scoreOne(choice(QuestionType::MultipleChoice, 4, {1}, 0), [](RunState& st) {
+        picks(st, {1, 2, 3});
+    });
     EXPECT_EQ(s.st.answerColour, colour::statusGreen);
     EXPECT_TRUE(s.st.wrongQuestions.empty());
 }
@@ -214,7 +259,9 @@ TEST(ScoreQuestion, Faults)
 
 TEST(ScoreQuestion, UnaskedQuestionsCountTheirMarksOnly)
 {
-    TestModel m = modelOf({choice(QuestionType::SingleChoice, 2, {1}, 2), choice(QuestionType::SingleChoice, 2, {1}, 3), choice(QuestionType::SingleChoice, 2, {1}, 4)});
+    TestModel m = modelOf({choice(QuestionType::SingleChoice, 2, {1}, 2),
+                           choice(QuestionType::SingleChoice, 2, {1}, 3),
+                           choice(QuestionType::SingleChoice, 2, {1}, 4)});
     RunState st;
     st.askingOrder = {2, 0, 1};
     st.finishedCount = 1;
@@ -241,7 +288,9 @@ TEST(ScoreQuestion, HugeMarksSaturateTheTotals)
 {
     // Marks up to 2^31 - 1 load; the totals must not overflow.
     const int32_t big = INT32_MAX;
-    TestModel m = modelOf({choice(QuestionType::SingleChoice, 2, {1}, big), choice(QuestionType::SingleChoice, 2, {1}, big), choice(QuestionType::SingleChoice, 2, {1}, big)});
+    TestModel m = modelOf({choice(QuestionType::SingleChoice, 2, {1}, big),
+                           choice(QuestionType::SingleChoice, 2, {1}, big),
+                           choice(QuestionType::SingleChoice, 2, {1}, big)});
     RunState st;
     st.askingOrder = {0, 1, 2};
     ReportFile none;
@@ -264,11 +313,15 @@ TEST(ScoreQuestion, PointsNeverExceedTheMark)
 {
     // Type 2 with a negative mark: the surplus pick's penalty (-unit) would
     // be a bonus. The points stay 0 and the question is not right.
-    Scored s = scoreOne(choice(QuestionType::MultipleChoice, 3, {1}, -3), [](RunState& st) { picks(st, {1, 2}); });
+    Scored s = scoreOne(choice(QuestionType::MultipleChoice, 3, {1}, -3), [](RunState& st) {
+        picks(st, {1, 2});
+    });
     EXPECT_EQ(s.points, 0.0f);
     EXPECT_EQ(s.st.wrongQuestions, std::vector<int32_t>{1});
     // Three thirds of 1 make exactly the mark, not a rounding above it.
-    Scored t = scoreOne(choice(QuestionType::MultipleChoice, 3, {1, 2, 3}, 1), [](RunState& st) { picks(st, {0, 1, 2}); });
+    Scored t = scoreOne(choice(QuestionType::MultipleChoice, 3, {1, 2, 3}, 1), [](RunState& st) {
+        picks(st, {0, 1, 2});
+    });
     EXPECT_LE(t.points, 1.0f);
     EXPECT_TRUE(t.st.wrongQuestions.empty());
 }

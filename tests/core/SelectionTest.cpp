@@ -25,7 +25,8 @@ uint64_t stateAfter(uint32_t seed, int n)
 }
 
 // A model of `total` questions in sections starting at `sectionStarts`.
-TestModel sectioned(int total, std::vector<int32_t> sectionStarts, int ask, int randomSectionOrder = 0, int randomQuestionOrder = 0)
+TestModel sectioned(int total, std::vector<int32_t> sectionStarts, int ask,
+                    int randomSectionOrder = 0, int randomQuestionOrder = 0)
 {
     std::vector<Question> qs(std::size_t(total), choice(QuestionType::SingleChoice, 2, {1}, 1));
     TestModel m = modelOf(qs);
@@ -124,14 +125,17 @@ TEST(ShuffleOptions, RenumbersTheCorrectOptionToItsShownPosition)
 {
     // Seed 19 shuffles four options to 2, 0, 3, 1: the third option (the
     // correct one) is shown first.
-    TestModel m = modelOf({choice(QuestionType::SingleChoice, 4, {3}, 1), qdtest::typed("x", 1), choice(QuestionType::MultipleChoice, 3, {1, 3}, 1, PictureMode::PictureOnly)});
+    TestModel m =
+        modelOf({choice(QuestionType::SingleChoice, 4, {3}, 1), qdtest::typed("x", 1),
+                 choice(QuestionType::MultipleChoice, 3, {1, 3}, 1, PictureMode::PictureOnly)});
     m.randomOptionOrder = 1;
     const std::string third = m.questions[0].options[2].text;
     TestRandom r;
     r.seed(19);
     ASSERT_FALSE(shuffleOptions(m, r));
     const Question& q = m.questions[0];
-    EXPECT_EQ(std::vector<int32_t>(q.displayOrder.begin(), q.displayOrder.begin() + 4), (std::vector<int32_t>{2, 0, 3, 1}));
+    EXPECT_EQ(std::vector<int32_t>(q.displayOrder.begin(), q.displayOrder.begin() + 4),
+              (std::vector<int32_t>{2, 0, 3, 1}));
     EXPECT_EQ(q.correctAnswers[0], 1);
     EXPECT_EQ(q.options[0].text, third);
     EXPECT_EQ(q.options[0].startRow, 2);
@@ -144,7 +148,8 @@ TEST(ShuffleOptions, RenumbersTheCorrectOptionToItsShownPosition)
 
 TEST(ShuffleOptions, ShufflesEveryColumnAndKeepsTheGroups)
 {
-    TestModel m = modelOf({columns(QuestionType::Matching, {3, 4}, {{'A', {1, 3}}, {'B', {2}}, {'C', {4}}}, 3)});
+    TestModel m = modelOf(
+        {columns(QuestionType::Matching, {3, 4}, {{'A', {1, 3}}, {'B', {2}}, {'C', {4}}}, 3)});
     m.randomOptionOrder = 1;
     const std::vector<Column> before = m.questions[0].columns;
     TestRandom r;
@@ -176,7 +181,8 @@ TEST(RearrangeSlots, KeepsHeightsAndTheGapsOfTheFile)
 {
     // A spans lines 2-3, B line 4, a blank line, C line 6, D line 7.
     AnswerSlot s[4];
-    s[0].startRow = 2, s[0].endRow = 3, s[0].startColumn = 1, s[0].endColumn = 6, s[0].text = "<a\r\naa>";
+    s[0].startRow = 2, s[0].endRow = 3, s[0].startColumn = 1, s[0].endColumn = 6,
+    s[0].text = "<a\r\naa>";
     s[1].startRow = s[1].endRow = 4, s[1].startColumn = 1, s[1].endColumn = 3, s[1].text = "<b>";
     s[2].startRow = s[2].endRow = 6, s[2].startColumn = 1, s[2].endColumn = 3, s[2].text = "<c>";
     s[3].startRow = s[3].endRow = 7, s[3].startColumn = 1, s[3].endColumn = 3, s[3].text = "<d>";

@@ -21,13 +21,14 @@ namespace fixture {
 struct Rig
 {
     explicit Rig(qd::TestModel m, uint32_t startTicks = 0xFFFF0000u)
-        : model(std::move(m)), clock(qd::LocalTime{2026, 12, 7, 10, 0, 0}, startTicks)
+        : model(std::move(m)),
+          clock(qd::LocalTime{2026, 12, 7, 10, 0, 0}, startTicks)
     {
         qd::RunState st;
         st.askingOrder.resize(std::size_t(model.questionCount));
         std::iota(st.askingOrder.begin(), st.askingOrder.end(), 0);
         session = std::make_unique<qd::TestSession>(model, std::move(st), clock, view, report,
-                                                     std::filesystem::path("/tmp"));
+                                                    std::filesystem::path("/tmp"));
     }
 
     // "Почати тестування" without a name (no report) and the start tick.

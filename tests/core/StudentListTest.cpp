@@ -37,7 +37,7 @@ TEST(StudentList, TakesWhatTheFileHoldsAndNothingBeyond)
     const std::string ivanov = toCp1251("Іваненко О.В.");
     std::string noZero = table(1, {});
     noZero += " 0001" + std::string(87, 'A'); // the name runs to the record's end
-    noZero += std::string(50, 'B');            // and the next bytes are not a record
+    noZero += std::string(50, 'B');           // and the next bytes are not a record
 
     struct Case
     {
@@ -47,15 +47,16 @@ TEST(StudentList, TakesWhatTheFileHoldsAndNothingBeyond)
     };
     const std::vector<Case> cases = {
         {"no records", table(0, {ivanov}), {}},
-        {"two records, padding kept", table(2, {ivanov, "Petrenko P.   "}),
+        {"two records, padding kept",
+         table(2, {ivanov, "Petrenko P.   "}),
          {ivanov, "Petrenko P.   "}},
         {"count below the data", table(1, {ivanov, "Second"}), {ivanov}},
         {"count above the data", table(5, {ivanov, "Second"}), {ivanov, "Second"}},
         {"huge count", table(0xFFFFFFFFu, {ivanov}), {ivanov}},
-        {"last record cut short", table(2, {ivanov, "Kovalenko"}).substr(0, 456 + 92 + 5 + 4),
+        {"last record cut short",
+         table(2, {ivanov, "Kovalenko"}).substr(0, 456 + 92 + 5 + 4),
          {ivanov, "Kova"}},
-        {"cut before the name", table(2, {ivanov, "Kovalenko"}).substr(0, 456 + 92 + 5),
-         {ivanov}},
+        {"cut before the name", table(2, {ivanov, "Kovalenko"}).substr(0, 456 + 92 + 5), {ivanov}},
         {"name without a zero byte", noZero, {std::string(87, 'A')}},
         {"header only", table(3, {}), {}},
         {"shorter than the header", table(3, {}).substr(0, 300), {}},
@@ -130,16 +131,23 @@ TEST(StudentList, MakesATableTheReaderTakesBack)
     const std::vector<Case> cases = {
         {"UTF-8, trimmed, blank lines skipped",
          "\xEF\xBB\xBF  Іваненко О.В. \r\n\n\t\nPetrenko P.\r\n\xD0\x84rmolenko T.",
-         {"Іваненко О.В.", "Petrenko P.", "Єrmolenko T."}, ""},
-        {"code page 1251 when not UTF-8", "\xB2\xE2\xE0\xED\n\xAA\xE2\xE0\n",
-         {"Іван", "Єва"}, ""},
+         {"Іваненко О.В.", "Petrenko P.", "Єrmolenko T."},
+         ""},
+        {"code page 1251 when not UTF-8", "\xB2\xE2\xE0\xED\n\xAA\xE2\xE0\n", {"Іван", "Єва"}, ""},
         {"the longest name", longest + "\n", {longest}, ""},
-        {"as many names as the numbers go", tenThousand.substr(0, tenThousand.rfind("Student")), most, ""},
+        {"as many names as the numbers go", tenThousand.substr(0, tenThousand.rfind("Student")),
+         most, ""},
         {"no names", " \n\r\n\t", {}, "no names"},
         {"empty file", "", {}, "no names"},
-        {"too long", "Ok\n" + longest + "B\n", {}, "line 2: \"" + longest + "B\" has 50 characters"},
+        {"too long",
+         "Ok\n" + longest + "B\n",
+         {},
+         "line 2: \"" + longest + "B\" has 50 characters"},
         {"not in the code page", "Li \xE6\x9D\x8E\n", {}, "line 1: \"Li \xE6\x9D\x8E\" holds"},
-        {"a control character", "Ivan\x01ov\n", {}, "line 1: \"Ivan\x01ov\" holds a control character (U+0001)"},
+        {"a control character",
+         "Ivan\x01ov\n",
+         {},
+         "line 1: \"Ivan\x01ov\" holds a control character (U+0001)"},
         {"too many names", tenThousand, {}, "10000 names; a roster holds at most 9999"},
     };
     for (const Case& c : cases) {
@@ -195,7 +203,8 @@ TEST(StudentList, AFailedSaveLeavesNoTraceAndNoHalfTable)
     ASSERT_TRUE(StudentList::save(path / "students.dbf", table, &error)) << error;
     std::filesystem::permissions(path / "students.dbf", std::filesystem::perms(0640));
     ASSERT_TRUE(StudentList::save(path / "students.dbf", table + table, &error)) << error;
-    EXPECT_EQ(std::filesystem::status(path / "students.dbf").permissions(), std::filesystem::perms(0640));
+    EXPECT_EQ(std::filesystem::status(path / "students.dbf").permissions(),
+              std::filesystem::perms(0640));
     EXPECT_EQ(std::filesystem::file_size(path / "students.dbf"), 2 * table.size());
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path), {}), 1);
 }

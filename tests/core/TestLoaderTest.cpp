@@ -63,7 +63,8 @@ TEST(TestLoader, FaultsAndTheirMessages)
 {
     const LoadCase cases[] = {
         // Header texts.
-        {"no # at all", Q2, "Назва дисципліни: Хімія\r\n" + E2, "Наименование дисциплины задано не верно!"},
+        {"no # at all", Q2, "Назва дисципліни: Хімія\r\n" + E2,
+         "Наименование дисциплины задано не верно!"},
         {"no colon at all", Q2, "Хімія#\r\n" + E2, "Наименование дисциплины задано не верно!"},
         {"test name not closed", Q2, "Назва дисципліни: Хімія#\r\nТест: Кислоти\r\n" + E2,
          "Название теста задано не верно!"},
@@ -76,7 +77,8 @@ TEST(TestLoader, FaultsAndTheirMessages)
          "Общее количество вопросов в тесте должно быть от 1 до 5000!"},
         {"more sections than questions", Q2, headerWith({{3, "3"}}) + E2,
          "Количество разделов в тесте задано не верно!"},
-        {"no sections", Q2, headerWith({{3, "0"}}) + E2, "Количество разделов в тесте задано не верно!"},
+        {"no sections", Q2, headerWith({{3, "0"}}) + E2,
+         "Количество разделов в тесте задано не верно!"},
         {"sections increase", Q2, headerWith({{3, "2"}, {4, "1, 2"}}) + E2, ""},
         {"sections 1, 80, 40", Q2, headerWith({{2, "100"}, {3, "3"}, {4, "1, 80, 40"}}, 100) + E2,
          "Номера первых вопросов в разделах должны возрастать!"},
@@ -84,7 +86,8 @@ TEST(TestLoader, FaultsAndTheirMessages)
          "Номера первых вопросов в разделах должны возрастать!"},
         {"sections 2, 40, 80", Q2, headerWith({{2, "100"}, {3, "3"}, {4, "2, 40, 80"}}, 100) + E2,
          "Номера первых вопросов в разделах заданы не верно!"},
-        {"sections 1, 40, 180 of 100", Q2, headerWith({{2, "100"}, {3, "3"}, {4, "1, 40, 180"}}, 100) + E2,
+        {"sections 1, 40, 180 of 100", Q2,
+         headerWith({{2, "100"}, {3, "3"}, {4, "1, 40, 180"}}, 100) + E2,
          "Номера первых вопросов в разделах заданы не верно!"},
         {"a comma beyond 4 bytes a section", Q2, headerWith({{3, "2"}, {4, "1      ,2"}}) + E2,
          "Номера первых вопросов в разделах заданы не верно!"},
@@ -92,25 +95,32 @@ TEST(TestLoader, FaultsAndTheirMessages)
          "Номера первых вопросов в разделах заданы не верно!"},
         {"a section number missing", Q2, headerWith({{3, "2"}, {4, "1,"}}) + E2,
          "Номера первых вопросов в разделах заданы не верно!"},
-        {"ask none", Q2, headerWith({{5, "0"}}) + E2, "Количество задаваемых вопросов в тесте задано не верно!"},
+        {"ask none", Q2, headerWith({{5, "0"}}) + E2,
+         "Количество задаваемых вопросов в тесте задано не верно!"},
         {"ask more than there are", Q2, headerWith({{5, "3"}}) + E2,
          "Количество задаваемых вопросов в тесте задано не верно!"},
         {"font 9", Q2, headerWith({{6, "9"}}) + E2, "Размер шрифта задан не верно!"},
         {"font 29", Q2, headerWith({{6, "29"}}) + E2, "Размер шрифта задан не верно!"},
         {"bold 2", Q2, headerWith({{7, "2"}}) + E2, "Признак жирности шрифта задан не верно!"},
-        {"question time 0", Q2, headerWith({{8, "0"}}) + E2, "Время отводимое на один вопрос задано не верно!"},
+        {"question time 0", Q2, headerWith({{8, "0"}}) + E2,
+         "Время отводимое на один вопрос задано не верно!"},
         {"question time 1001", Q2, headerWith({{8, "1001"}}) + E2,
          "Время отводимое на один вопрос задано не верно!"},
-        {"test time 601", Q2, headerWith({{9, "601"}}) + E2, "Время отводимое на весь тест задано не верно!"},
-        {"satisfactory 4%", Q2, headerWith({{10, "4"}}) + E2, "% баллов  для оценки 'удовл' задан не верно!"},
+        {"test time 601", Q2, headerWith({{9, "601"}}) + E2,
+         "Время отводимое на весь тест задано не верно!"},
+        {"satisfactory 4%", Q2, headerWith({{10, "4"}}) + E2,
+         "% баллов  для оценки 'удовл' задан не верно!"},
         {"good below satisfactory", Q2, headerWith({{11, "59"}}) + E2,
          "% баллов  для оценки 'хорошо' задан не верно!"},
         {"good equal to satisfactory", Q2, headerWith({{11, "60"}}) + E2, ""},
-        {"excellent below good", Q2, headerWith({{12, "74"}}) + E2, "% баллов  для оценки 'отл' задан не верно!"},
-        {"excellent 101%", Q2, headerWith({{12, "101"}}) + E2, "% баллов  для оценки 'отл' задан не верно!"},
+        {"excellent below good", Q2, headerWith({{12, "74"}}) + E2,
+         "% баллов  для оценки 'отл' задан не верно!"},
+        {"excellent 101%", Q2, headerWith({{12, "101"}}) + E2,
+         "% баллов  для оценки 'отл' задан не верно!"},
         {"by time 2", Q2, headerWith({{13, "2"}}) + E2,
          "Признак выставления отметки по времени задан не верно!"},
-        {"excellent time 4", Q2, headerWith({{14, "4"}}) + E2, "Время для оценки 'отл' задано не верно!"},
+        {"excellent time 4", Q2, headerWith({{14, "4"}}) + E2,
+         "Время для оценки 'отл' задано не верно!"},
         {"good time below excellent", Q2, headerWith({{15, "299"}}) + E2,
          "Время для оценки 'хор' задано не верно!"},
         {"satisfactory time below good", Q2, headerWith({{16, "599"}}) + E2,
@@ -127,7 +137,8 @@ TEST(TestLoader, FaultsAndTheirMessages)
          headerText(defaultHeader()).substr(0, headerText(defaultHeader()).find("Секунд")) + E2,
          "Время отводимое на один вопрос задано не верно!"},
         // Extra settings behind the last entry.
-        {"layout 3", Q2, withHeader(E2 + "Розкладка: 3\r\n", 2), "Раскладка клавиатуры задана не верно!"},
+        {"layout 3", Q2, withHeader(E2 + "Розкладка: 3\r\n", 2),
+         "Раскладка клавиатуры задана не верно!"},
         {"layout beyond 16 bits", Q2, withHeader(E2 + "Розкладка: 65536\r\n", 2),
          "Раскладка клавиатуры задана не верно!"},
         {"results directory of 128", Q2,
@@ -135,11 +146,12 @@ TEST(TestLoader, FaultsAndTheirMessages)
          "В функции delsp() сишком длинная строка!"},
 
         // Question texts.
-        {"last question without #", "1) Кислота? <так> <ні>#\r\n2) Основа? <так> <ні>", withHeader(E2, 2),
-         "Вопрос 2 не заканчивается знаком '#'!"},
+        {"last question without #", "1) Кислота? <так> <ні>#\r\n2) Основа? <так> <ні>",
+         withHeader(E2, 2), "Вопрос 2 не заканчивается знаком '#'!"},
         {"mark written 3 )", Q2 + "\r\n3 ) Сіль? <так> <ні>#", withHeader(E2 + "3) 1 1 1", 3),
          "Неправильная нумерация вопроса 3\n или вопрос 2 не заканчивается знаком '#' !"},
-        {"text of 3998", "1)" + std::string(3998 - 7, 'x') + "<a> <b>#", withHeader("1) 1 1 1"), ""},
+        {"text of 3998", "1)" + std::string(3998 - 7, 'x') + "<a> <b>#", withHeader("1) 1 1 1"),
+         ""},
         {"text of 3999", "1)" + std::string(3999 - 7, 'x') + "<a> <b>#", withHeader("1) 1 1 1"),
          "Вопрос 1 слишком длинный!\n"},
         // Answer entries.
@@ -162,7 +174,8 @@ TEST(TestLoader, FaultsAndTheirMessages)
         {"51 options", "1) Q" + repeat("<a>", 51) + "#", withHeader("1) 1 1 1"),
          "В вопросе 1 количество ответов > 50!"},
         {"type 7", "1) Q <a> <b>#", withHeader("1) 7 / 1 / 1"), "Тип вопроса 1 задан не верно!"},
-        {"type 1, option 3 of 2", "1) Q <a> <b>#", withHeader("1) 1 3 1"), "Для вопроса 1 ответ задан не верно!"},
+        {"type 1, option 3 of 2", "1) Q <a> <b>#", withHeader("1) 1 3 1"),
+         "Для вопроса 1 ответ задан не верно!"},
         // Types 2 and 3.
         {"one slash", "1) Q <a> <b>#", withHeader("1) 2 / 1 2"),
          "Для вопроса 1 варианты ответов не разделены / /!"},
@@ -176,20 +189,25 @@ TEST(TestLoader, FaultsAndTheirMessages)
          "Для вопроса 1 ответы заданы не верно!"},
         {"option 5 of 4", "1) Q <a> <b> <c> <d>#", withHeader("1) 2 / 1,5 / 2"),
          "Для вопроса 1 ответ задан не верно!"},
-        {"a negative option", "1) Q <a> <b>#", withHeader("1) 2 / 1,-1 / 2"), "Для вопроса 1 ответ задан не верно!"},
+        {"a negative option", "1) Q <a> <b>#", withHeader("1) 2 / 1,-1 / 2"),
+         "Для вопроса 1 ответ задан не верно!"},
         // The option is no number: the points are looked for behind a "0"
         // that is not there, and the search leaves the entry unread.
         {"an unreadable option of a picture question", QPicture, withHeader("1) 1 x 5"),
          "Отсутствует количество баллов для 1 вопроса!\n"},
-        {"type 3 lists need not match the options", "1) Q <a> <b>#", withHeader("1) 3 / 9,-1 / 2"), ""},
+        {"type 3 lists need not match the options", "1) Q <a> <b>#", withHeader("1) 3 / 9,-1 / 2"),
+         ""},
         // Types 4 and 6.
         {"matching pairs", Q4, withHeader("1) 4 / а: 1,2; б: / 2"), ""},
         {"more groups than rows", Q4, withHeader("1) 4 / а: 1; б: 2; в: 1 / 2"),
-         "В вопросе 1 количество групп правильных ответов не равно количеству строк в первом столбце!"},
-        {"a group without :", Q4, withHeader("1) 4 / а: 1; б 2 / 2"), "В ответе на вопрос 1 в групе 2 нет ':'!"},
+         "В вопросе 1 количество групп правильных ответов не равно количеству строк в первом "
+         "столбце!"},
+        {"a group without :", Q4, withHeader("1) 4 / а: 1; б 2 / 2"),
+         "В ответе на вопрос 1 в групе 2 нет ':'!"},
         {"31 numbers in a group", Q4, withHeader("1) 4 / а: " + numbersList(31) + "; б: 1 / 2"),
          "Переполнение массива numbers в вопросе 1!"},
-        {"a repeated row", Q4, withHeader("1) 4 / а: 1,1; б: 2 / 2"), "Ответы для вопроса 1 оформлены не правильно!"},
+        {"a repeated row", Q4, withHeader("1) 4 / а: 1,1; б: 2 / 2"),
+         "Ответы для вопроса 1 оформлены не правильно!"},
         {"more rows than the second column", Q4, withHeader("1) 4 / а: 1,2,3; б: 2 / 2"),
          "Кол-во правильных ответов > кол-ва строк 2-го столбца в вопросе 1!"},
         {"row 3 of 2", Q4, withHeader("1) 4 / а: 3; б: 1 / 2"),
@@ -200,8 +218,8 @@ TEST(TestLoader, FaultsAndTheirMessages)
          "В вопросе 1 номера правильных ответов для 2 группы заданы не верно!"},
         {"49 groups", Q4, withHeader("1) 4 / " + repeat("а: 1;", 49) + "б: 2 / 2"),
          "nj > MAXNANS-1 в вопросе 1!"},
-        {"type 4 in three columns", "1) M\r\n<a> <b> <c>\r\n<d> <e> <f>#", withHeader("1) 4 / а: 1; б: 2 / 2"),
-         "Вопрос 1 неправильно разбит на колонки!"},
+        {"type 4 in three columns", "1) M\r\n<a> <b> <c>\r\n<d> <e> <f>#",
+         withHeader("1) 4 / а: 1; б: 2 / 2"), "Вопрос 1 неправильно разбит на колонки!"},
         {"typed type 4 with an empty group", QPicture, withHeader("1) 4 / а: 1; б: / 2"),
          "Ответы для вопроса 1 оформлены не правильно!"},
         {"triples, 0 for no match", Q6, withHeader("1) 6 / 1: 2,0; 2: 1,2 / 2"), ""},
@@ -211,22 +229,26 @@ TEST(TestLoader, FaultsAndTheirMessages)
          "В вопросе 1 номера правильных ответов для 2 группы заданы не верно!"},
         {"type 6 in one column", "1) M\r\n<a>\r\n<b>#", withHeader("1) 6 / 1: ; 2: / 2"),
          "Вопрос 1 неправильно разбит на колонки!"},
-        {"type 6 in ten columns", "1) M\r\n" + repeat("<a> ", 10) + "#", withHeader("1) 6 / 1: / 1"), ""},
-        {"type 6 in eleven columns", "1) M\r\n" + repeat("<a> ", 11) + "#", withHeader("1) 6 / 1: / 1"),
-         "Вопрос 1 неправильно разбит на колонки!"},
+        {"type 6 in ten columns", "1) M\r\n" + repeat("<a> ", 10) + "#",
+         withHeader("1) 6 / 1: / 1"), ""},
+        {"type 6 in eleven columns", "1) M\r\n" + repeat("<a> ", 11) + "#",
+         withHeader("1) 6 / 1: / 1"), "Вопрос 1 неправильно разбит на колонки!"},
         // Type 5.
         {"answer of 127", Q5, withHeader("1) 5 /" + std::string(127, 'a') + "/ 1"), ""},
-        {"answer of 128 before its blanks go", Q5, withHeader("1) 5 /" + std::string(100, 'a') + std::string(28, ' ') + "/ 1"),
+        {"answer of 128 before its blanks go", Q5,
+         withHeader("1) 5 /" + std::string(100, 'a') + std::string(28, ' ') + "/ 1"),
          "В функции delsp() сишком длинная строка!"},
         {"answer of 200", Q5, withHeader("1) 5 /" + std::string(200, 'a') + "/ 1"),
          "В вопросе 1 слишком длинный ответ!"},
         // Type 6 answered by typed keys.
         {"keys of one length", QPicture, withHeader("1) 6 / a21; b10 / 2"), ""},
-        {"keys of two lengths", QPicture, withHeader("1) 6 / a2; b10; c11 / 2"), "Не правильные ответы в вопросе 1!"},
+        {"keys of two lengths", QPicture, withHeader("1) 6 / a2; b10; c11 / 2"),
+         "Не правильные ответы в вопросе 1!"},
         {"the last key shorter", QPicture, withHeader("1) 6 / a21; b1; c12 / 2"),
          "Не правильные ответы в вопросе 1!"},
         {"a key of 9", QPicture, withHeader("1) 6 / abcdefghi / 2"), "kj > MAXCOL-1 в вопросе 1!"},
-        {"49 keys", QPicture, withHeader("1) 6 / " + repeat("ab;", 49) + "ab / 2"), "nj > MAXNANS-1 в вопросе 1!"},
+        {"49 keys", QPicture, withHeader("1) 6 / " + repeat("ab;", 49) + "ab / 2"),
+         "nj > MAXNANS-1 в вопросе 1!"},
     };
     for (const LoadCase& c : cases) {
         EXPECT_EQ(faultOf(loadUtf8(c.questions, c.answers)), c.message) << c.what;
@@ -265,7 +287,11 @@ TEST(TestLoader, FilesAreLookedForQuestionsFirst)
 {
     const std::string questions = toCp1251(Q2);
     const std::string answers = toCp1251(withHeader(E2, 2));
-    struct Case { std::vector<std::pair<const char*, std::string>> files; std::string message; };
+    struct Case
+    {
+        std::vector<std::pair<const char*, std::string>> files;
+        std::string message;
+    };
     const Case cases[] = {
         {{}, "В текущей директории нет файла VOPROSI.TXT!"},
         {{{"otveti.txt", answers}}, "В текущей директории нет файла VOPROSI.TXT!"},
@@ -290,8 +316,8 @@ TEST(TestLoader, CharacterWidthIsMeasuredForTheFontTheHeaderLeaves)
 {
     // Font 16 bold on a window 640 wide is measured as 12, not bold.
     std::vector<std::pair<int, bool>> asked;
-    const LoadResult r = loadTestBytes(toCp1251(Q2), toCp1251(headerWith({{7, "1"}}) + E2), {0, 0, 640, 480},
-                                       [&](int size, bool bold) {
+    const LoadResult r = loadTestBytes(toCp1251(Q2), toCp1251(headerWith({{7, "1"}}) + E2),
+                                       {0, 0, 640, 480}, [&](int size, bool bold) {
                                            asked.emplace_back(size, bold);
                                            return 7;
                                        });

@@ -6,7 +6,11 @@ using qd::TestRandom;
 
 TEST(TestRandom, KnownSequences)
 {
-    struct Case { uint32_t seed; uint32_t draws[4]; };
+    struct Case
+    {
+        uint32_t seed;
+        uint32_t draws[4];
+    };
     const Case cases[] = {
         {0, {346, 13854878, 1621890440, 816282396}},
         {1, {1410184549, 672584604, 1915668986, 576821944}},

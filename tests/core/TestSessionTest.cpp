@@ -35,7 +35,8 @@ std::vector<int> picks(const TestSession& s)
 
 TEST(SessionTime, QuestionLimitBeepsAndScoresAtTheFirstTickPastIt)
 {
-    qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)});
+    qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                                       qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)});
     m.questionSeconds = 10;
     Rig rig(std::move(m));
     rig.begin();
@@ -92,8 +93,9 @@ TEST(SessionTime, MinutesLeftChangeAtWholeMinutesAndGoNegative)
 
 TEST(SessionTime, TestTimeEndsAtTheNextQuestionChangeWithTheMarksLeft)
 {
-    qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 2), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 2),
-                                      qdtest::choice(QuestionType::SingleChoice, 3, {1}, 2)});
+    qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 2),
+                                       qdtest::choice(QuestionType::SingleChoice, 3, {1}, 2),
+                                       qdtest::choice(QuestionType::SingleChoice, 3, {1}, 2)});
     m.testMinutes = 1;
     m.questionSeconds = 100;
     Rig rig(std::move(m));
@@ -212,8 +214,9 @@ TEST(SessionClose, TitlePageAndStartWaitEndTheProgram)
 
 TEST(SessionClose, DuringTheTestTheResultsShowOnce)
 {
-    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
-                            qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                             qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                             qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     rig.begin();
     rig.press(0, 0); // the open question is not scored
     EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::KeepOpen);
@@ -248,8 +251,9 @@ TEST(SessionReport, AWriteThatFailsIsToldOnceWithTheQuestionTimerStopped)
     ASSERT_TRUE(home.isValid());
     const QByteArray savedHome = qgetenv("HOME");
     qputenv("HOME", home.path().toUtf8());
-    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
-                            qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                             qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                             qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     rig.session->OnClickBegin("a", false);
     rig.session->OnTimerWaitServer();
     ASSERT_FALSE(rig.report.path().empty());
@@ -272,7 +276,7 @@ TEST(SessionReport, AWriteThatFailsIsToldOnceWithTheQuestionTimerStopped)
     }
     EXPECT_EQ(rig.view.results, 1);
     EXPECT_EQ(rig.view.messages.size(), 1u); // told once
-    EXPECT_TRUE(rig.report.path().empty()); // no whole copy: same folder
+    EXPECT_TRUE(rig.report.path().empty());  // no whole copy: same folder
     qputenv("HOME", savedHome);
 }
 
@@ -280,8 +284,9 @@ TEST(SessionReport, AWriteThatFailsIsToldOnceWithTheQuestionTimerStopped)
 
 TEST(SessionScreen, AnswersMoveBelowThePictureAndOrderingOnesOneCharacterRight)
 {
-    qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::choice(QuestionType::Ordering, 3, {1}, 1),
-                                      qdtest::choice(QuestionType::MultipleChoice, 3, {1}, 1)});
+    qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                                       qdtest::choice(QuestionType::Ordering, 3, {1}, 1),
+                                       qdtest::choice(QuestionType::MultipleChoice, 3, {1}, 1)});
     m.questions[0].picture = PictureMode::WithOptions;
     m.questions[2].picture = PictureMode::PictureOnly;
     Rig rig(std::move(m));
@@ -311,8 +316,9 @@ TEST(SessionScreen, AnswersMoveBelowThePictureAndOrderingOnesOneCharacterRight)
 // question as on every later one.
 TEST(SessionScreen, TypedQuestionsGiveTheAnswerBoxTheFocusFromTheFirstOn)
 {
-    Rig rig(qdtest::modelOf(
-        {qdtest::typed("x", 1), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::typed("y", 1)}));
+    Rig rig(qdtest::modelOf({qdtest::typed("x", 1),
+                             qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                             qdtest::typed("y", 1)}));
     rig.session->OnClickBegin("", false);
     rig.session->OnTimerWaitServer();
     EXPECT_TRUE(contains(rig.view.take(), "box shown focus"));
@@ -335,9 +341,9 @@ TEST(SessionMouse, HitTestBoundsAndMarkerCell)
         int x, y, row, column;
         bool marker;
     } cases[] = {
-        {8, 16, 0, 0, true},    {16, 30, 0, 0, true}, {17, 20, 0, 0, false},
-        {48, 20, 0, 0, false},  {49, 20, 0, 1, true},  {56, 20, 0, 1, true},
-        {57, 20, 0, 1, false},  {7, 20, -1, -1, false}, {20, 15, -1, -1, false},
+        {8, 16, 0, 0, true},     {16, 30, 0, 0, true},   {17, 20, 0, 0, false},
+        {48, 20, 0, 0, false},   {49, 20, 0, 1, true},   {56, 20, 0, 1, true},
+        {57, 20, 0, 1, false},   {7, 20, -1, -1, false}, {20, 15, -1, -1, false},
         {20, 31, -1, -1, false}, {20, 32, 1, 0, false},
     };
     for (const Case& c : cases) {
@@ -371,8 +377,7 @@ void PrintTo(const PressCase& c, std::ostream* os)
 
 // Each case presses, then checks the response and what was redrawn.
 class Press : public ::testing::TestWithParam<PressCase>
-{
-};
+{};
 
 TEST_P(Press, Redraws)
 {
@@ -398,39 +403,64 @@ const std::string rp = "repaint";
 INSTANTIATE_TEST_SUITE_P(
     Rules, Press,
     ::testing::Values(
-        PressCase{"SingleChoiceMovesAndIgnoresTheChosenOne", qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
-                  "p 0 0 p 0 1 p 0 1", {1},
+        PressCase{"SingleChoiceMovesAndIgnoresTheChosenOne",
+                  qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                  "p 0 0 p 0 1 p 0 1",
+                  {1},
                   {"<A> red", rp, "<A> black", "<B> red", rp}},
-        PressCase{"SingleChoiceInTheMarkerCell", qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), "m 0 2", {2},
+        PressCase{"SingleChoiceInTheMarkerCell",
+                  qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                  "m 0 2",
+                  {2},
                   {"<C> red", rp}},
-        PressCase{"MultipleChoiceTogglesKeepingTheOrder", qdtest::choice(QuestionType::MultipleChoice, 4, {1}, 1),
-                  "p 0 0 p 0 1 p 0 2 p 0 1", {0, 2},
+        PressCase{"MultipleChoiceTogglesKeepingTheOrder",
+                  qdtest::choice(QuestionType::MultipleChoice, 4, {1}, 1),
+                  "p 0 0 p 0 1 p 0 2 p 0 1",
+                  {0, 2},
                   {"<A> red", rp, "<B> red", rp, "<C> red", rp, "<B> black", rp}},
-        PressCase{"MultipleChoiceDoublePressChangesNothing", qdtest::choice(QuestionType::MultipleChoice, 4, {1}, 1),
-                  "p 0 3 p 0 3", {}, {"<D> red", rp, "<D> black", rp}},
+        PressCase{"MultipleChoiceDoublePressChangesNothing",
+                  qdtest::choice(QuestionType::MultipleChoice, 4, {1}, 1),
+                  "p 0 3 p 0 3",
+                  {},
+                  {"<D> red", rp, "<D> black", rp}},
         // Position 2 is line 4: y 48..62, its bar x 16..24.
-        PressCase{"OrderingBarThenTextMovesTheOption", qdtest::choice(QuestionType::Ordering, 6, {1}, 1),
-                  "m 0 2 p 0 5", {-2, 2}, {"rect red 16,48,24,62", rp, "answers 0 13", rp}},
-        PressCase{"OrderingSecondBarPressOnTheTargetNothingAnotherMovesIt",
-                  qdtest::choice(QuestionType::Ordering, 6, {1}, 1), "m 0 2 m 0 2 m 0 4", {-2},
-                  {"rect red 16,48,24,62", rp, "rect red 16,80,24,94", "rect blue 16,48,24,62",
-                   rp}},
-        PressCase{"OrderingTextOfARedPositionUnmarksIt", qdtest::choice(QuestionType::Ordering, 6, {1}, 1),
-                  "m 0 2 p 0 5 p 0 2", {-2},
+        PressCase{"OrderingBarThenTextMovesTheOption",
+                  qdtest::choice(QuestionType::Ordering, 6, {1}, 1),
+                  "m 0 2 p 0 5",
+                  {-2, 2},
+                  {"rect red 16,48,24,62", rp, "answers 0 13", rp}},
+        PressCase{
+            "OrderingSecondBarPressOnTheTargetNothingAnotherMovesIt",
+            qdtest::choice(QuestionType::Ordering, 6, {1}, 1),
+            "m 0 2 m 0 2 m 0 4",
+            {-2},
+            {"rect red 16,48,24,62", rp, "rect red 16,80,24,94", "rect blue 16,48,24,62", rp}},
+        PressCase{"OrderingTextOfARedPositionUnmarksIt",
+                  qdtest::choice(QuestionType::Ordering, 6, {1}, 1),
+                  "m 0 2 p 0 5 p 0 2",
+                  {-2},
                   {"rect red 16,48,24,62", rp, "answers 0 13", rp, "<F> black", rp}},
-        PressCase{"OrderingTextOfABlackPositionWithoutTarget", qdtest::choice(QuestionType::Ordering, 6, {1}, 1),
-                  "p 0 3", {-2}, {rp}},
-        PressCase{"ManyPerRowNeedsARowFirstAndRemembersIt", qdtest::columns(QuestionType::Matching, {2, 3}, 1),
-                  "p 1 0 p 0 1 p 1 0 p 1 2 p 0 0 p 0 1", {0, 2},
-                  {"<a1> red", rp, "<b0> red", rp, "<b2> red", rp, "<a1> black", "<a0> red",
-                   "<b0> black", "<b2> black", rp, "<a0> black", "<a1> red", "<b0> red",
+        PressCase{"OrderingTextOfABlackPositionWithoutTarget",
+                  qdtest::choice(QuestionType::Ordering, 6, {1}, 1),
+                  "p 0 3",
+                  {-2},
+                  {rp}},
+        PressCase{"ManyPerRowNeedsARowFirstAndRemembersIt",
+                  qdtest::columns(QuestionType::Matching, {2, 3}, 1),
+                  "p 1 0 p 0 1 p 1 0 p 1 2 p 0 0 p 0 1",
+                  {0, 2},
+                  {"<a1> red", rp, "<b0> red", rp, "<b2> red", rp, "<a1> black",
+                   "<a0> red", "<b0> black", "<b2> black", rp, "<a0> black", "<a1> red", "<b0> red",
                    "<b2> red", rp}},
-        PressCase{"OnePerColumnMovesAndClearsTheChoice", qdtest::columns(QuestionType::MatchingColumns, {2, 4, 4}, 1),
-                  "p 2 3 p 0 0 p 2 3 p 2 1 p 2 1", {-1, -1},
-                  {"<a0> red", rp, "<c3> red", rp, "<c3> black", "<c1> red", rp, "<c1> black",
-                   rp}},
+        PressCase{"OnePerColumnMovesAndClearsTheChoice",
+                  qdtest::columns(QuestionType::MatchingColumns, {2, 4, 4}, 1),
+                  "p 2 3 p 0 0 p 2 3 p 2 1 p 2 1",
+                  {-1, -1},
+                  {"<a0> red", rp, "<c3> red", rp, "<c3> black", "<c1> red", rp, "<c1> black", rp}},
         PressCase{"OnePerColumnRowChangeSwapsTheShownChoices",
-                  qdtest::columns(QuestionType::MatchingColumns, {2, 4, 4}, 1), "p 0 0 p 1 2 p 0 1 p 0 0", {2, -1},
+                  qdtest::columns(QuestionType::MatchingColumns, {2, 4, 4}, 1),
+                  "p 0 0 p 1 2 p 0 1 p 0 0",
+                  {2, -1},
                   {"<a0> red", rp, "<b2> red", rp, "<a0> black", "<a1> red", "<b2> black", rp,
                    "<a1> black", "<a0> red", "<b2> red", rp}},
         PressCase{"TypedQuestionIgnoresTheMouse", qdtest::typed("x", 1), "p 0 0", {}, {}}),
@@ -516,8 +546,9 @@ TEST(SessionHover, NeighbouringColumnOnTheSameRow)
 
 TEST(SessionHover, QuestionChangeForgetsTheLastOptionAndTypedQuestionsIgnoreThePointer)
 {
-    Rig rig(qdtest::modelOf(
-        {qdtest::choice(QuestionType::MultipleChoice, 3, {1}, 1), qdtest::choice(QuestionType::MultipleChoice, 3, {1}, 1), qdtest::typed("x", 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::MultipleChoice, 3, {1}, 1),
+                             qdtest::choice(QuestionType::MultipleChoice, 3, {1}, 1),
+                             qdtest::typed("x", 1)}));
     rig.begin();
     rig.hover(0, 1);
     ASSERT_FALSE(rig.session->nextQuestion());
@@ -549,13 +580,13 @@ struct RecordingLink : qd::ExamHooks
     }
     void answered(int answered, bool lastRight, float score) override
     {
-        calls.push_back("answered " + std::to_string(answered) + (lastRight ? " right " : " wrong ") +
-                        std::to_string(int(score)));
+        calls.push_back("answered " + std::to_string(answered) +
+                        (lastRight ? " right " : " wrong ") + std::to_string(int(score)));
     }
     void progress(int answered, bool lastRight, float score) override
     {
-        calls.push_back("progress " + std::to_string(answered) + (lastRight ? " right " : " wrong ") +
-                        std::to_string(int(score)));
+        calls.push_back("progress " + std::to_string(answered) +
+                        (lastRight ? " right " : " wrong ") + std::to_string(int(score)));
     }
     void finished(int percent, const std::string& grade, std::string_view) override
     {
@@ -567,7 +598,8 @@ struct RecordingLink : qd::ExamHooks
 
 TEST(SessionExam, LinkOpensAtTheButtonHearsEveryLaterQuestionAndTheVerdict)
 {
-    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1), qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
+    Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
+                             qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     QTemporaryDir dir;
     rig.model.reportDir = dir.path().toStdString();
     RecordingLink link;
@@ -587,8 +619,8 @@ TEST(SessionExam, LinkOpensAtTheButtonHearsEveryLaterQuestionAndTheVerdict)
     ASSERT_FALSE(rig.session->nextQuestion());
     ASSERT_FALSE(rig.session->nextQuestion());
     EXPECT_EQ(link.calls,
-              (std::vector<std::string>{"open S", "open S", "answered 1 right 1", "progress 1 right 1",
-                                        "answered 2 wrong 1",
+              (std::vector<std::string>{"open S", "open S", "answered 1 right 1",
+                                        "progress 1 right 1", "answered 2 wrong 1",
                                         "finished 50 " + qd::toCp1251("Незадовільно")}));
 }
 

@@ -53,7 +53,14 @@ TEST(TextRoutines, IntegersSaturateAndStopAtTheBufferEnd)
 
 TEST(TextRoutines, ReadNumbers)
 {
-    struct Case { const char* text; int span; int max; int result; std::vector<int32_t> numbers; };
+    struct Case
+    {
+        const char* text;
+        int span;
+        int max;
+        int result;
+        std::vector<int32_t> numbers;
+    };
     const Case cases[] = {
         {"1,3, 5", 6, 50, 3, {1, 3, 5}},
         {"1,,3", 4, 50, -2, {}},

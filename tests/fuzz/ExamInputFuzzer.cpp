@@ -68,7 +68,8 @@ void students(std::string_view file)
     std::size_t records = 0;
     if (file.size() > StudentList::kFirstRecord + StudentList::kNameAt) {
         records = (file.size() - StudentList::kFirstRecord - StudentList::kNameAt) /
-                      StudentList::kRecordSize + 1;
+                      StudentList::kRecordSize +
+                  1;
     }
     check(names.size() <= records, "no more names than records in the data");
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -76,8 +77,8 @@ void students(std::string_view file)
         check(name.size() <= StudentList::kRecordSize - StudentList::kNameAt,
               "a name stays within its record");
         check(name.find('\0') == std::string::npos, "a name ends at its zero byte");
-        const std::size_t at = StudentList::kFirstRecord + i * StudentList::kRecordSize +
-                               StudentList::kNameAt;
+        const std::size_t at =
+            StudentList::kFirstRecord + i * StudentList::kRecordSize + StudentList::kNameAt;
         check(file.substr(at, name.size()) == name, "a name is the record's bytes");
     }
 }

@@ -106,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         std::string table(456, '\0');
         table[4] = 3;
         for (const char* n : {" 0001Бондар Т.", " 0001Коваль І.", "*0001Лисенко М."}) {
-            std::string rec = n[0] == '*' ? "*0001" + qd::toCp1251(n + 5) : " 0001" + qd::toCp1251(n + 5);
+            std::string rec =
+                n[0] == '*' ? "*0001" + qd::toCp1251(n + 5) : " 0001" + qd::toCp1251(n + 5);
             rec.resize(92, '\0');
             table += rec;
         }
@@ -120,8 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     qd::server::ExamDesk desk(journal, clock, roster, options);
 
     qd::MessageFramer framer;
-    std::size_t fed = 0;     // bytes the framer took
-    std::size_t framed = 0;  // bytes of the frames handed out
+    std::size_t fed = 0;    // bytes the framer took
+    std::size_t framed = 0; // bytes of the frames handed out
     uint32_t piece = cut | 1u;
     bool gaveUp = false;
     check(journal.begin().ok(), "the journal refused a batch");

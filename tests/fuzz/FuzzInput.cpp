@@ -8,7 +8,14 @@ namespace {
 
 // Both sides of the narrow-screen rule (650) and of the usual sizes.
 constexpr std::array<std::array<int, 2>, 8> kWindows{{
-    {1024, 768}, {640, 480}, {800, 600}, {649, 500}, {650, 500}, {1920, 1080}, {320, 200}, {1, 1},
+    {1024, 768},
+    {640, 480},
+    {800, 600},
+    {649, 500},
+    {650, 500},
+    {1920, 1080},
+    {320, 200},
+    {1, 1},
 }};
 constexpr std::array<int, 4> kCharWidths{8, 7, 10, 1};
 

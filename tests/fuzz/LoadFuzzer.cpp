@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     qdfuzz::FuzzInput in = qdfuzz::splitInput(data, size);
     const int charW = in.charW;
-    qd::LoadResult result = qd::loadTestBytes(std::move(in.voprosi), std::move(in.otveti), in.window,
-                                              [charW](int, bool) { return charW; });
+    qd::LoadResult result = qd::loadTestBytes(std::move(in.voprosi), std::move(in.otveti),
+                                              in.window, [charW](int, bool) { return charW; });
     auto* model = std::get_if<std::unique_ptr<qd::TestModel>>(&result);
     if (!model) {
         return 0; // a fault: the expected outcome of most inputs

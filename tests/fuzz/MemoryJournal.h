@@ -15,8 +15,16 @@ using namespace qd::server;
 class MemoryJournal : public Journal
 {
 public:
-    qd::Status begin() override { m_batch = true; return std::nullopt; }
-    qd::Status commit() override { m_batch = false; return std::nullopt; }
+    qd::Status begin() override
+    {
+        m_batch = true;
+        return std::nullopt;
+    }
+    qd::Status commit() override
+    {
+        m_batch = false;
+        return std::nullopt;
+    }
     void rollback() override { m_batch = false; }
     bool inBatch() const override { return m_batch; }
 
@@ -82,9 +90,8 @@ public:
         m_sittings.at(id).lastSeen = now;
     }
     void finish(int64_t id, int answered, bool, int percent, std::optional<double> score,
-                const std::string& grade,
-                const std::string& report, const std::vector<AnswerRow>& rows,
-                int64_t now) override
+                const std::string& grade, const std::string& report,
+                const std::vector<AnswerRow>& rows, int64_t now) override
     {
         Sitting& s = m_sittings.at(id);
         if (s.state != SittingState::Open) {
@@ -115,18 +122,12 @@ public:
         return false;
     }
     qd::Result<std::vector<Sitting>> sittings() override { return std::vector<Sitting>{}; }
-    qd::Result<std::vector<Incident>> incidents(int) override
-    {
-        return std::vector<Incident>{};
-    }
+    qd::Result<std::vector<Incident>> incidents(int) override { return std::vector<Incident>{}; }
     qd::Result<std::vector<std::string>> reports(const std::string&) override
     {
         return std::vector<std::string>{};
     }
-    qd::Result<std::vector<AnswerRow>> answers() override
-    {
-        return std::vector<AnswerRow>{};
-    }
+    qd::Result<std::vector<AnswerRow>> answers() override { return std::vector<AnswerRow>{}; }
 
     std::size_t size() const { return m_sittings.size(); }
 

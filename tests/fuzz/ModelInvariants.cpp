@@ -14,7 +14,8 @@ const char* brokenInvariant(const qd::Question& q)
     if (!within(qd::typeNumber(q.type), 1, 6) || !within(qd::pictureModeNumber(q.picture), 0, 2)) {
         return "type or graph out of range";
     }
-    if (!within(q.optionCount, 0, qd::kMaxAnswers) || q.options.size() < std::size_t(q.optionCount)) {
+    if (!within(q.optionCount, 0, qd::kMaxAnswers) ||
+        q.options.size() < std::size_t(q.optionCount)) {
         return "nans without its answer slots";
     }
     if (!within(q.correctCount, 0, qd::kMaxAnswers)) {
@@ -30,12 +31,14 @@ const char* brokenInvariant(const qd::Question& q)
     }
     const bool columns = q.isMatching() && q.picture != qd::PictureMode::PictureOnly;
     if (columns) {
-        if (!within(q.columnCount, 2, qd::kMaxColumns) || q.columns.size() != std::size_t(q.columnCount)) {
+        if (!within(q.columnCount, 2, qd::kMaxColumns) ||
+            q.columns.size() != std::size_t(q.columnCount)) {
             return "ncol without its columns";
         }
         int cells = 0;
         for (const qd::Column& c : q.columns) {
-            if (c.rowCount() < 1 || c.cells.size() != std::size_t(c.rowCount()) || c.displayOrder.size() != std::size_t(c.rowCount())) {
+            if (c.rowCount() < 1 || c.cells.size() != std::size_t(c.rowCount()) ||
+                c.displayOrder.size() != std::size_t(c.rowCount())) {
                 return "nrow without its cells";
             }
             cells += c.rowCount();
@@ -44,8 +47,8 @@ const char* brokenInvariant(const qd::Question& q)
             return "columns do not hold every option once";
         }
     }
-    if (q.type == qd::QuestionType::Matching ||
-        (q.type == qd::QuestionType::MatchingColumns && q.picture != qd::PictureMode::PictureOnly)) {
+    if (q.type == qd::QuestionType::Matching || (q.type == qd::QuestionType::MatchingColumns &&
+                                                 q.picture != qd::PictureMode::PictureOnly)) {
         if (q.correctCount > qd::kMaxGroups || q.groups.size() < std::size_t(q.correctCount)) {
             return "nrans without its groups";
         }
@@ -59,7 +62,8 @@ const char* brokenInvariant(const qd::Question& q)
         }
     }
     if (q.type == qd::QuestionType::MatchingColumns && q.picture == qd::PictureMode::PictureOnly) {
-        if (q.correctCount > qd::kMaxTypedKeys || q.acceptedStrings.size() < std::size_t(q.correctCount) ||
+        if (q.correctCount > qd::kMaxTypedKeys ||
+            q.acceptedStrings.size() < std::size_t(q.correctCount) ||
             !within(q.columnCount, 0, qd::kMaxTypedKeyLength)) {
             return "typed keys out of range";
         }
@@ -76,10 +80,12 @@ const char* brokenInvariant(const qd::Question& q)
 
 const char* brokenInvariant(const qd::TestModel& m)
 {
-    if (!within(m.questionCount, 1, qd::kMaxQuestions) || m.questions.size() != std::size_t(m.questionCount)) {
+    if (!within(m.questionCount, 1, qd::kMaxQuestions) ||
+        m.questions.size() != std::size_t(m.questionCount)) {
         return "nq_total without its records";
     }
-    if (!within(m.sectionCount, 1, m.questionCount) || m.sectionStarts.size() != std::size_t(m.sectionCount) || m.sectionStarts[0] != 1) {
+    if (!within(m.sectionCount, 1, m.questionCount) ||
+        m.sectionStarts.size() != std::size_t(m.sectionCount) || m.sectionStarts[0] != 1) {
         return "sections";
     }
     for (int s = 1; s < m.sectionCount; ++s) {

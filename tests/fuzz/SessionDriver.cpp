@@ -131,7 +131,8 @@ private:
         const qd::Question& q = m_model.questions[std::size_t(m_session.state().currentQuestion)];
         const qd::AnswerSlot* slot = nullptr;
         if (q.isMatching()) {
-            if (col < int(q.columns.size()) && row < int(q.columns[std::size_t(col)].cells.size())) {
+            if (col < int(q.columns.size()) &&
+                row < int(q.columns[std::size_t(col)].cells.size())) {
                 slot = &q.columns[std::size_t(col)].cells[std::size_t(row)];
             }
         } else if (row < int(q.options.size())) {
@@ -145,8 +146,7 @@ private:
     }
 
     // Runs a handler that may score the question shown and checks the points.
-    template <typename Handler>
-    bool scored(Handler handler)
+    template <typename Handler> bool scored(Handler handler)
     {
         const int before = m_session.state().finishedCount;
         const int q = m_session.state().currentQuestion;

@@ -161,12 +161,12 @@ TEST_P(MainWindowScaling, FollowsTheScalingAndNarrowScreenTables)
     EXPECT_EQ(bounds(form, "EditStName").top(), 158 - 30 * d);
     EXPECT_EQ(bounds(form, "LEnterName").top(), 128 - 20 * d);
     EXPECT_EQ(bounds(form, "BeginTest").top(), 158 - 30 * d);
-    for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label6", "Label7", "Label8",
-                              "Ready"}) {
+    for (const char* name :
+         {"Label1", "Label2", "Label3", "Label4", "Label6", "Label7", "Label8", "Ready"}) {
         EXPECT_EQ(points(form, name) == 8, narrowStrip) << name;
     }
-    for (const char* name : {"MTestName", "LNameD", "MDiscipline", "LEnterName", "LAvtor",
-                             "LTestName"}) {
+    for (const char* name :
+         {"MTestName", "LNameD", "MDiscipline", "LEnterName", "LAvtor", "LTestName"}) {
         EXPECT_EQ(points(form, name) == 8, narrow) << name;
     }
     EXPECT_EQ(points(form, "BeginTest") == 14, narrow);
@@ -205,7 +205,8 @@ TEST_P(MainWindowLayout, NoControlIsCutOrCovered)
     form.setScoreText("999.99");
     form.setMinutesLeft(600);
     const QRect window(QPoint(0, 0), size);
-    for (const char* panelName : {"GroupBoxA", "GroupBoxZ", "GroupBox3", "GroupBox1", "GroupBox2"}) {
+    for (const char* panelName :
+         {"GroupBoxA", "GroupBoxZ", "GroupBox3", "GroupBox1", "GroupBox2"}) {
         const QWidget* panel = child(form, panelName);
         ASSERT_NE(panel, nullptr);
         const QRect inWindow(panel->mapTo(&form, QPoint(0, 0)), panel->size());
@@ -221,9 +222,8 @@ TEST_P(MainWindowLayout, NoControlIsCutOrCovered)
             const QWidget* a = parts[i];
             const std::string name = a->objectName().toStdString();
             EXPECT_TRUE(panel->rect().contains(a->geometry()))
-                << name << " " << a->geometry().x() << "," << a->geometry().y() << " "
-                << a->width() << "x" << a->height() << " out of " << panelName << " at "
-                << size.width();
+                << name << " " << a->geometry().x() << "," << a->geometry().y() << " " << a->width()
+                << "x" << a->height() << " out of " << panelName << " at " << size.width();
             EXPECT_TRUE(captionFits(a)) << name << " is cut at " << size.width();
             for (std::size_t j = i + 1; j < parts.size(); ++j) {
                 EXPECT_FALSE(a->geometry().intersects(parts[j]->geometry()))

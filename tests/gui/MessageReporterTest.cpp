@@ -19,9 +19,10 @@ TEST(MessageReporter, FatalBeepsShowsTheBoxThenEndsWithCodeZero)
 {
     MessageRecorder r;
     r.reporter().error(qd::toCp1251("В текущей директории нет файла VOPROSI.TXT!"), true);
-    EXPECT_EQ(r.steps, (std::vector<std::string>{
-                           "beep", "box Програма QUIZDESK: В текущей директории нет файла VOPROSI.TXT!",
-                           "exit 0"}));
+    EXPECT_EQ(r.steps,
+              (std::vector<std::string>{
+                  "beep", "box Програма QUIZDESK: В текущей директории нет файла VOPROSI.TXT!",
+                  "exit 0"}));
 }
 
 TEST(MessageReporter, NonFatalGoesOn)
@@ -29,9 +30,11 @@ TEST(MessageReporter, NonFatalGoesOn)
     MessageRecorder r;
     r.reporter().error(qd::fault("Фамилия и инициалы не должны содержать более %d символов!", 50),
                        false);
-    EXPECT_EQ(r.steps, (std::vector<std::string>{
-                           "beep",
-                           "box Програма QUIZDESK: Фамилия и инициалы не должны содержать более 50 символов!"}));
+    EXPECT_EQ(
+        r.steps,
+        (std::vector<std::string>{
+            "beep",
+            "box Програма QUIZDESK: Фамилия и инициалы не должны содержать более 50 символов!"}));
 }
 
 TEST(MessageReporter, TheBoxIsAModalErrorBoxWithOneOkButton)

@@ -106,8 +106,7 @@ struct ExamServerWindowTest : ::testing::Test
 
     void TearDown() override { qputenv("HOME", savedHome); }
 
-    template <typename T = QWidget>
-    T* child(const char* name)
+    template <typename T = QWidget> T* child(const char* name)
     {
         return qdtest::child<T>(form, name);
     }
@@ -148,8 +147,8 @@ TEST_F(ExamServerWindowTest, ASittingFromTheWindowEndsWithItsReportInTheJournal)
     QTest::mouseClick(child("Ready"), Qt::LeftButton);
     ASSERT_EQ(session().phase(), Phase::Finished);
 
-    ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return sittings()[0].state == SittingState::Finished; }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return sittings()[0].state == SittingState::Finished; }, 5000));
     const Sitting s = sittings()[0];
     EXPECT_EQ(s.answered, 3);
     EXPECT_EQ(s.percent, 67);
@@ -184,8 +183,8 @@ TEST_F(ExamServerWindowTest, TheServerGoneAndBackMidTestTheSittingContinues)
     QTest::mouseClick(child("Ready"), Qt::LeftButton);
     choose(0);
     QTest::mouseClick(child("Ready"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return sittings()[0].state == SittingState::Finished; }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return sittings()[0].state == SittingState::Finished; }, 5000));
     ASSERT_EQ(sittings().size(), 1u);
     EXPECT_EQ(sittings()[0].answered, 3);
     const auto reports = std::get<std::vector<std::string>>(journal->reports("Бондар Т."));

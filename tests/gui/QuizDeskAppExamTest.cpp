@@ -97,8 +97,7 @@ struct QuizDeskAppExamTest : ::testing::Test
 
     void TearDown() override { qputenv("HOME", savedHome); }
 
-    template <typename T = QWidget>
-    T* child(const char* name)
+    template <typename T = QWidget> T* child(const char* name)
     {
         return qdtest::child<T>(form, name);
     }
@@ -184,14 +183,15 @@ TEST_F(QuizDeskAppExamTest, RegistersReportsEachQuestionButTheLastAndSendsTheRep
     const QGroupBox* strip = child<QGroupBox>("GroupBox1");
     EXPECT_EQ(strip->palette().color(QPalette::Window), kAqua);
     // As drawn (the style's frame may shade it a little).
-    const QColor shown = form.grab().toImage().pixelColor(strip->geometry().topLeft() + QPoint(10, 50));
+    const QColor shown =
+        form.grab().toImage().pixelColor(strip->geometry().topLeft() + QPoint(10, 50));
     EXPECT_EQ(shown.red(), 0);
     EXPECT_GE(shown.green(), 240);
     EXPECT_EQ(shown.green(), shown.blue());
 
     choose(0); // right
     next();
-    next(); // nothing chosen: wrong
+    next();    // nothing chosen: wrong
     choose(0); // right
     next();
     ASSERT_EQ(session().phase(), Phase::Finished);
@@ -220,7 +220,8 @@ TEST_F(QuizDeskAppExamTest, RegistersReportsEachQuestionButTheLastAndSendsTheRep
         EXPECT_EQ(m.fields.studentName, name);
     }
     // 100 ms after the results the link closes, for good.
-    ASSERT_TRUE(qd::test::waitFor([&] { return app->examLink().idle() && !server.clientConnected(); }));
+    ASSERT_TRUE(
+        qd::test::waitFor([&] { return app->examLink().idle() && !server.clientConnected(); }));
     qd::test::runEventsFor(200);
     EXPECT_EQ(server.connections(), 1);
     EXPECT_TRUE(recorder.shown.empty());
@@ -239,7 +240,8 @@ TEST_F(QuizDeskAppExamTest, EachRefusalReturnsToTheTitlePageWithItsMessage)
     const Case cases[] = {
         {-1, false, "У Вас немає дозволу на проходження\nекзаменаційного тестування!\n"},
         {-3, false, "Тестування студента Бондар Т. вже проводиться!\n"},
-        {-2, true, "Ваші дані відсутні в БД!\nПеревірте правильність написання прізвища та ініціалів.\n"},
+        {-2, true,
+         "Ваші дані відсутні в БД!\nПеревірте правильність написання прізвища та ініціалів.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
@@ -318,13 +320,13 @@ TEST_F(QuizDeskAppExamTest, MissingFilesAreReportedAndTheTitlePageStaysUsable)
     recorder.shown.clear();
     nameBox()->setCurrentIndex(0);
     pressBegin();
-    EXPECT_EQ(recorder.texts(), std::vector<std::string>{
-                            "Программа проведения экзамена не запущена!\nНе удается получить IP адрес.\n"});
+    EXPECT_EQ(recorder.texts(),
+              std::vector<std::string>{
+                  "Программа проведения экзамена не запущена!\nНе удается получить IP адрес.\n"});
     EXPECT_FALSE(examBox()->isChecked());
     expectTitlePageWaiting();
     EXPECT_EQ(server.connections(), 0);
 }
-
 
 // ---- Broken and hostile servers: the student is never trapped ------------
 
@@ -351,11 +353,13 @@ TEST_F(QuizDeskAppExamTest, DamagedRepliesForeverShowOneBoxThenTheTitlePageAgain
     // The student leaves the box up a while, then closes it.
     recorder.whileShown = [] { qd::test::runEventsFor(100); };
     beginExam();
-    const uint32_t took = advanceUntil(clock, 50, qd::ExamLink::kGiveUpMs,
-                                       [&] { return titlePageUsable() && recorder.shown.size() == 2; });
+    const uint32_t took = advanceUntil(clock, 50, qd::ExamLink::kGiveUpMs, [&] {
+        return titlePageUsable() && recorder.shown.size() == 2;
+    });
     EXPECT_LE(took, qd::ExamLink::kGiveUpMs);
     EXPECT_EQ(recorder.texts(),
-              (std::vector<std::string>{"Сбойное сообщение от программы проведения экзамена!\n", kNoLink}));
+              (std::vector<std::string>{"Сбойное сообщение от программы проведения экзамена!\n",
+                                        kNoLink}));
     EXPECT_EQ(recorder.mostBoxesUp, 1);
     EXPECT_TRUE(examBox()->isChecked());
     expectTitlePageWaiting();
@@ -421,7 +425,8 @@ TEST_F(QuizDeskAppExamTest, AServerLostDuringTheTestLeavesTheTestAndItsReport)
     EXPECT_TRUE(recorder.shown.empty());
     // The final message never gets through: the student is told once the
     // time limit has passed; the report stays on disk.
-    advanceUntil(clock, 100, qd::ExamLink::kGiveUpMs + 200, [&] { return !recorder.shown.empty(); });
+    advanceUntil(clock, 100, qd::ExamLink::kGiveUpMs + 200,
+                 [&] { return !recorder.shown.empty(); });
     ASSERT_TRUE(qd::test::waitFor([&] { return !recorder.shown.empty(); }));
     EXPECT_EQ(recorder.texts(), std::vector<std::string>{kNoLink});
     EXPECT_TRUE(app->examLink().idle());

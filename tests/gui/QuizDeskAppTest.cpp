@@ -123,8 +123,7 @@ struct QuizDeskAppTest : ::testing::Test
     // A test's changes to the run before the window takes it over.
     virtual void arrange(qd::StartedTest&) {}
 
-    template <typename T = QWidget>
-    static T* child(const QWidget& w, const char* name)
+    template <typename T = QWidget> static T* child(const QWidget& w, const char* name)
     {
         return qdtest::child<T>(w, name);
     }

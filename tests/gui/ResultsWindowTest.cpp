@@ -47,7 +47,8 @@ TEST(ResultsWindow, ShowsTheResultsWithTheWrongAnswers)
     EXPECT_EQ(child<QLabel>(rez, "Mark")->text(), QStringLiteral("Добре"));
     EXPECT_TRUE(child(rez, "NotRight")->isVisible());
     EXPECT_TRUE(child(rez, "NotRigtAns")->isVisible());
-    EXPECT_EQ(child<QTextEdit>(rez, "NotRigtAns")->toPlainText(), QStringLiteral("  3,   7,  12, "));
+    EXPECT_EQ(child<QTextEdit>(rez, "NotRigtAns")->toPlainText(),
+              QStringLiteral("  3,   7,  12, "));
     EXPECT_EQ(rez.size(), QSize(526, 470));
     // Everything down to the grade fits in the short window.
     EXPECT_LE(child(rez, "Mark")->mapTo(&rez, QPoint(0, child(rez, "Mark")->height())).y(), 210);

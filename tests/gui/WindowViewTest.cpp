@@ -38,7 +38,8 @@ struct WindowViewTest : ::testing::Test
     void SetUp() override
     {
         const fs::path demo = fs::path(QUIZDESK_SOURCE_DIR) / "examples/demo";
-        auto loaded = qd::loadTestDir(demo, qd::WindowGeometry{0, 0, kW, kH}, qd::testFontCharWidth);
+        auto loaded =
+            qd::loadTestDir(demo, qd::WindowGeometry{0, 0, kW, kH}, qd::testFontCharWidth);
         ASSERT_TRUE(std::holds_alternative<std::unique_ptr<qd::TestModel>>(loaded));
         model = std::move(std::get<std::unique_ptr<qd::TestModel>>(loaded));
         form.placeOnScreen(QRect(0, 0, kW, kH));
@@ -52,7 +53,8 @@ struct WindowViewTest : ::testing::Test
 
 TEST_F(WindowViewTest, TheWindowPaintsScreenBmpOnlyOnTheQuestionScreen)
 {
-    qd::WindowView view(*model, form, results, reporter, fs::path(QUIZDESK_SOURCE_DIR) / "examples/demo");
+    qd::WindowView view(*model, form, results, reporter,
+                        fs::path(QUIZDESK_SOURCE_DIR) / "examples/demo");
     EXPECT_EQ(view.image().size(), QSize(kW, kH));
     view.displayQuestion(0);
     view.repaint();
@@ -70,7 +72,8 @@ TEST_F(WindowViewTest, TheWindowPaintsScreenBmpOnlyOnTheQuestionScreen)
 
 TEST_F(WindowViewTest, PictureQuestionShowsItsPictureCentredAndShiftsTheText)
 {
-    qd::WindowView view(*model, form, results, reporter, fs::path(QUIZDESK_SOURCE_DIR) / "examples/demo");
+    qd::WindowView view(*model, form, results, reporter,
+                        fs::path(QUIZDESK_SOURCE_DIR) / "examples/demo");
     view.showQuestionScreen();
     // Question 7: 7.jpg, 240 x 160.
     EXPECT_EQ(view.displayQuestion(6), 170);
@@ -118,7 +121,8 @@ TEST_F(WindowViewTest, AnUnloadablePictureIsFatalThroughTheReporter)
 
 TEST_F(WindowViewTest, ResultsReplaceTheMainWindow)
 {
-    qd::WindowView view(*model, form, results, reporter, fs::path(QUIZDESK_SOURCE_DIR) / "examples/demo");
+    qd::WindowView view(*model, form, results, reporter,
+                        fs::path(QUIZDESK_SOURCE_DIR) / "examples/demo");
     view.setQuestionTimer(true);
     qd::ResultsSummary r;
     r.points = "27.00";

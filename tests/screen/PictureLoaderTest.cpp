@@ -109,9 +109,9 @@ TEST(DecodeJpeg, BrokenDataIsAFailureNotAnExit)
     }
     const QByteArray cases[] = {
         QByteArray(),
-        good.left(good.size() / 2),          // truncated: corrupt-data warning
-        good.left(20),                       // header cut
-        flipped,                             // markers destroyed
+        good.left(good.size() / 2), // truncated: corrupt-data warning
+        good.left(20),              // header cut
+        flipped,                    // markers destroyed
         QByteArray("BM this is no jpeg at all"),
         bytesOf(kDemo / "8.bmp"),
     };
@@ -135,7 +135,10 @@ TEST(DecodeJpeg, APictureBeyondAnyScreenIsRefused)
         int w, h;
         bool taken;
     } cases[] = {
-        {16384, 1, true}, {16385, 1, false}, {1, 16385, false}, {8192, 4097, false},
+        {16384, 1, true},
+        {16385, 1, false},
+        {1, 16385, false},
+        {8192, 4097, false},
     };
     for (const auto& c : cases) {
         const QImage image = qd::decodeJpeg(greyJpeg(c.w, c.h));
@@ -256,8 +259,8 @@ TEST_F(PictureDir, NeitherFileGivesTheMessageWithTheNumberTwice)
     for (int n : {3, 12}) {
         auto picture = qd::loadQuestionPicture(dir(), n);
         ASSERT_TRUE(std::holds_alternative<qd::Fault>(picture));
-        const std::string expected = "Не удалось загрузить файл " + std::to_string(n) + ".jpg либо " +
-                                     std::to_string(n) + ".bmp!";
+        const std::string expected = "Не удалось загрузить файл " + std::to_string(n) +
+                                     ".jpg либо " + std::to_string(n) + ".bmp!";
         EXPECT_EQ(std::get<qd::Fault>(picture).message, qd::toCp1251(expected));
     }
 }

@@ -240,7 +240,8 @@ TEST_F(QuestionScreenTest, MissingPictureIsReportedAndTheQuestionDrawnWithout)
     ASSERT_EQ(s.faults.size(), 1u);
     EXPECT_EQ(s.faults[0], qd::toCp1251("Не удалось загрузить файл 3.jpg либо 3.bmp!"));
     EXPECT_FALSE(s.paintHold());
-    EXPECT_EQ(coloursIn(s.image(), QRect(3 * cw, 0, 15 * cw, kFont)), (std::set<QRgb>{kSilver, kBlue}));
+    EXPECT_EQ(coloursIn(s.image(), QRect(3 * cw, 0, 15 * cw, kFont)),
+              (std::set<QRgb>{kSilver, kBlue}));
     // A picture-only question has no answer area.
     s.drawAnswers(2, qd::SessionView::kNoAnswerArea, placed.data());
     EXPECT_EQ(coloursIn(s.image(), QRect(0, 2 * kLineH, kW, kH)).count(kWhite), 0u);

@@ -28,8 +28,8 @@ std::string table(const std::vector<std::string>& names)
     file[4] = char(names.size());
     for (const std::string& n : names) {
         const bool deleted = n[0] == '*';
-        std::string record = std::string(deleted ? "*" : " ") + "0001" +
-                             toCp1251(deleted ? n.substr(1) : n);
+        std::string record =
+            std::string(deleted ? "*" : " ") + "0001" + toCp1251(deleted ? n.substr(1) : n);
         record.resize(92, '\0');
         file += record;
     }
@@ -186,11 +186,11 @@ TEST_F(Desk, EveryRefusalHasItsCodeAndItsIncident)
         int code;
         const char* kind;
     } cases[] = {
-        {"Бондар", "10.0.0.1", 0, -2, "not-on-roster"},        // a name not listed
-        {"Бондар Т. ", "10.0.0.1", 0, -2, "not-on-roster"},    // compared exactly
-        {"Лисенко М.", "10.0.0.1", 0, -1, "no-permission"},    // deletion mark
-        {"Мельник А.", "10.0.0.1", 0, -1, "no-permission"},    // deny list
-        {"Бондар Т.", "10.0.1.1", 0, -1, "no-permission"},     // outside 10.0.0.0/24
+        {"Бондар", "10.0.0.1", 0, -2, "not-on-roster"},          // a name not listed
+        {"Бондар Т. ", "10.0.0.1", 0, -2, "not-on-roster"},      // compared exactly
+        {"Лисенко М.", "10.0.0.1", 0, -1, "no-permission"},      // deletion mark
+        {"Мельник А.", "10.0.0.1", 0, -1, "no-permission"},      // deny list
+        {"Бондар Т.", "10.0.1.1", 0, -1, "no-permission"},       // outside 10.0.0.0/24
         {"Бондар Т.", "10.0.0.1", 5401000, -1, "no-permission"}, // after 11:30
     };
     for (const Case& c : cases) {

@@ -92,7 +92,10 @@ struct Server : ::testing::Test
         client.flush();
     }
 
-    std::vector<Incident> incidents() { return std::get<std::vector<Incident>>(journal->incidents(100)); }
+    std::vector<Incident> incidents()
+    {
+        return std::get<std::vector<Incident>>(journal->incidents(100));
+    }
     std::vector<Sitting> sittings() { return std::get<std::vector<Sitting>>(journal->sittings()); }
 };
 
@@ -198,7 +201,8 @@ TEST_F(Server, ABatchWhoseStatementsFailIsAskedAgainNotAnswered)
     // batch fails, nothing is stored, and the client is asked to send again
     // instead of being told it was granted.
     {
-        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        QSqlDatabase raw =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
         raw.setDatabaseName(dir.filePath(QStringLiteral("j.sqlite")));
         ASSERT_TRUE(raw.open());
         QSqlQuery q(raw);

@@ -23,7 +23,9 @@ FakeExamServer::Step FakeExamServer::verdict(int16_t code, uint8_t accepted)
 }
 
 FakeExamServer::FakeExamServer(QObject* parent)
-    : QObject(parent), m_server(new QTcpServer(this)), m_fallback(verdict(0))
+    : QObject(parent),
+      m_server(new QTcpServer(this)),
+      m_fallback(verdict(0))
 {
     connect(m_server, &QTcpServer::newConnection, this, &FakeExamServer::accept);
 }

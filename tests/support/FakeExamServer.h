@@ -28,9 +28,9 @@ class FakeExamServer : public QObject
 public:
     struct Received
     {
-        std::string bytes;  // the whole message as it arrived
-        ExamMessage fields; // its 155 bytes of fields
-        std::string report; // a final message's report bytes
+        std::string bytes;   // the whole message as it arrived
+        ExamMessage fields;  // its 155 bytes of fields
+        std::string report;  // a final message's report bytes
         bool checks = false; // checksum and trailer as they must be
         int connection = 0;  // 1 for the first connection accepted
     };

@@ -127,9 +127,9 @@ int main(int argc, char** argv)
                                             QStringLiteral("STEP"));
     const QCommandLineOption closeOption(QStringLiteral("close-on-accept"),
                                          QStringLiteral("Close every connection at once."));
-    const QCommandLineOption floodOption(QStringLiteral("flood"),
-                                         QStringLiteral("Never read; send this reply over and over."),
-                                         QStringLiteral("STEP"));
+    const QCommandLineOption floodOption(
+        QStringLiteral("flood"), QStringLiteral("Never read; send this reply over and over."),
+        QStringLiteral("STEP"));
     parser.addOptions({logOption, reportOption, lifetimeOption, unusedOption, fallbackOption,
                        closeOption, floodOption, acceptsOption});
     parser.addPositionalArgument(QStringLiteral("steps"), QStringLiteral("The replies, in order."));

@@ -12,8 +12,7 @@ namespace qdtest {
 // The child of `parent` with this object name and type. A missing one ends
 // the test with a failure naming it (GoogleTest reports the exception)
 // instead of crashing the whole test program on a null pointer.
-template <typename T = QWidget>
-T* child(const QObject& parent, const char* name)
+template <typename T = QWidget> T* child(const QObject& parent, const char* name)
 {
     T* found = parent.findChild<T*>(QString::fromLatin1(name));
     if (!found) {

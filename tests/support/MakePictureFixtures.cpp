@@ -23,7 +23,7 @@ struct Picture
 {
     int width;
     int height;
-    int components;          // 1 grey, 3 RGB, 4 CMYK
+    int components;               // 1 grey, 3 RGB, 4 CMYK
     std::vector<JSAMPLE> samples; // rows top to bottom
 };
 
@@ -216,8 +216,8 @@ int main(int argc, char** argv)
     // A progressive picture of 8 x 8 whose frame header claims 27,000 (and
     // 60,000) pixels a side: libjpeg would set aside the coefficients of the
     // whole claimed picture (2.3 GB, 10 GB) before the data runs out.
-    const Bytes tiny = encode(halves(8, 8, {200}, {40}), JCS_GRAYSCALE, JCS_GRAYSCALE,
-                              Kind::Progressive);
+    const Bytes tiny =
+        encode(halves(8, 8, {200}, {40}), JCS_GRAYSCALE, JCS_GRAYSCALE, Kind::Progressive);
     Bytes bomb = tiny;
     setSize(bomb, 0xC2, 27000, 27000);
     save(dir, "bomb-27000.jpg", bomb);
@@ -242,9 +242,11 @@ int main(int argc, char** argv)
             lastScan = i;
         }
     }
-    const std::size_t data = lastScan + 2 + std::size_t(progressive[lastScan + 2] << 8 | progressive[lastScan + 3]);
+    const std::size_t data =
+        lastScan + 2 + std::size_t(progressive[lastScan + 2] << 8 | progressive[lastScan + 3]);
     const std::size_t cut = data + (progressive.size() - 2 - data) / 2;
-    save(dir, "cut-progressive.jpg", Bytes(progressive.begin(), progressive.begin() + std::ptrdiff_t(cut)));
+    save(dir, "cut-progressive.jpg",
+         Bytes(progressive.begin(), progressive.begin() + std::ptrdiff_t(cut)));
 
     save(dir, "many-scans.jpg", encode(flag, JCS_RGB, JCS_YCbCr, Kind::ManyScans));
 

@@ -23,12 +23,18 @@ public:
     static std::string colourName(uint32_t c)
     {
         switch (c) {
-        case qd::colour::black: return "black";
-        case qd::colour::blue: return "blue";
-        case qd::colour::red: return "red";
-        case qd::colour::white: return "white";
-        case qd::colour::statusGreen: return "green";
-        default: return std::to_string(c);
+        case qd::colour::black:
+            return "black";
+        case qd::colour::blue:
+            return "blue";
+        case qd::colour::red:
+            return "red";
+        case qd::colour::white:
+            return "white";
+        case qd::colour::statusGreen:
+            return "green";
+        default:
+            return std::to_string(c);
         }
     }
 

@@ -25,8 +25,8 @@ using HeaderValues = std::array<std::string, 20>;
 inline HeaderValues defaultHeader(int nq = 2)
 {
     const std::string n = std::to_string(nq);
-    return {"Хімія", "Кислоти", n, "1", "1", n, "16", "0", "60", "10",
-            "60", "75", "90", "0", "300", "600", "900", "0", "0", "0"};
+    return {"Хімія", "Кислоти", n,    "1", "1",   n,     "16",  "0", "60", "10",
+            "60",    "75",      "90", "0", "300", "600", "900", "0", "0",  "0"};
 }
 
 // The header as an examiner writes it: "label: value" lines, the two texts
@@ -34,11 +34,26 @@ inline HeaderValues defaultHeader(int nq = 2)
 // answers file starts with; no label holds a colon or the mark of question 1.
 inline std::string headerText(const HeaderValues& v)
 {
-    static const char* const labels[20] = {
-        "Назва дисципліни", "Тест", "Питань", "Розділів", "Перші питання розділів", "Задавати",
-        "Шрифт", "Жирний", "Секунд на питання", "Хвилин на тест", "Задовільно від", "Добре від",
-        "Відмінно від", "Оцінка за часом", "Відмінно до", "Добре до", "Задовільно до",
-        "Розділи випадково", "Питання випадково", "Відповіді випадково"};
+    static const char* const labels[20] = {"Назва дисципліни",
+                                           "Тест",
+                                           "Питань",
+                                           "Розділів",
+                                           "Перші питання розділів",
+                                           "Задавати",
+                                           "Шрифт",
+                                           "Жирний",
+                                           "Секунд на питання",
+                                           "Хвилин на тест",
+                                           "Задовільно від",
+                                           "Добре від",
+                                           "Відмінно від",
+                                           "Оцінка за часом",
+                                           "Відмінно до",
+                                           "Добре до",
+                                           "Задовільно до",
+                                           "Розділи випадково",
+                                           "Питання випадково",
+                                           "Відповіді випадково"};
     std::string out;
     for (std::size_t i = 0; i < v.size(); ++i) {
         out += std::string(labels[i]) + ": " + v[i] + (i < 2 ? "#" : "") + "\r\n";
@@ -56,8 +71,8 @@ inline std::string headerWith(std::vector<std::pair<int, std::string>> changes, 
     return headerText(v);
 }
 
-inline qd::LoadResult loadUtf8(const std::string& questions, const std::string& answers, int width = 1024,
-                               int height = 768)
+inline qd::LoadResult loadUtf8(const std::string& questions, const std::string& answers,
+                               int width = 1024, int height = 768)
 {
     return qd::loadTestBytes(qd::toCp1251(questions), qd::toCp1251(answers), {0, 0, width, height},
                              [](int, bool) { return kTestCharW; });

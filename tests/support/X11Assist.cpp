@@ -109,7 +109,8 @@ bool answer(Display* display, const XSelectionRequestEvent& request, const char*
 
 int holdClipboard(Display* display, const char* text)
 {
-    const Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Window owner =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
     XSetSelectionOwner(display, clipboard, owner, CurrentTime);
     if (XGetSelectionOwner(display, clipboard) != owner) {
@@ -249,8 +250,8 @@ int shot(Display* display, const char* file)
         return 1;
     }
     std::FILE* out = std::fopen(file, "wb");
-    bool ok = out != nullptr && std::fprintf(out, "P6\n%d %d\n255\n", image->width,
-                                             image->height) > 0;
+    bool ok =
+        out != nullptr && std::fprintf(out, "P6\n%d %d\n255\n", image->width, image->height) > 0;
     for (int y = 0; ok && y < image->height; ++y) {
         for (int x = 0; ok && x < image->width; ++x) {
             unsigned char c[3];

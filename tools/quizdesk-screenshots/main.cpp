@@ -34,8 +34,12 @@ class Shooter
 {
 public:
     Shooter(qd::TestSession& session, qd::MainWindow& form, qd::ManualClock& clock, const QDir& out)
-        : session_(session), form_(form), clock_(clock), out_(out)
-    {}
+        : session_(session),
+          form_(form),
+          clock_(clock),
+          out_(out)
+    {
+    }
 
     bool save(QWidget& window, const char* name)
     {

@@ -14,8 +14,9 @@ namespace qdtool {
 
 int runCheck(const QStringList& args)
 {
-    CommandLine cl(args, QStringLiteral("Loads the test in DIR exactly as QuizDesk's start-up does.\n"
-                                        "Prints a summary, or the program's own fault message (exit 1)."));
+    CommandLine cl(
+        args, QStringLiteral("Loads the test in DIR exactly as QuizDesk's start-up does.\n"
+                             "Prints a summary, or the program's own fault message (exit 1)."));
     addLoadOptions(cl.parser());
     if (auto done = cl.parse(1)) {
         return *done;

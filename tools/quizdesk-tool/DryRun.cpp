@@ -217,7 +217,8 @@ private:
     bool titlePageShown() const
     {
         const auto phase = m_session.phase();
-        return phase == qd::TestSession::Phase::TitlePage || phase == qd::TestSession::Phase::Waiting;
+        return phase == qd::TestSession::Phase::TitlePage ||
+               phase == qd::TestSession::Phase::Waiting;
     }
 
     void close()
@@ -268,10 +269,10 @@ private:
 
 int runRun(const QStringList& args)
 {
-    CommandLine cl(args,
-                   QStringLiteral("Plays a student's session on the test in DIR from a script, on a "
-                                  "virtual clock, and prints\nthe messages shown, the results and "
-                                  "the report's path."));
+    CommandLine cl(
+        args, QStringLiteral("Plays a student's session on the test in DIR from a script, on a "
+                             "virtual clock, and prints\nthe messages shown, the results and "
+                             "the report's path."));
     addLoadOptions(cl.parser());
     const QCommandLineOption scriptOption(QStringLiteral("script"),
                                           QStringLiteral("The student's actions, one a line."),
@@ -314,7 +315,8 @@ int runRun(const QStringList& args)
         start = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         if (!start.isValid()) {
             return cl.usageError(
-                QStringLiteral("--now wants a local time as \"YYYY-MM-DD HH:MM:SS\", not \"%1\"").arg(text));
+                QStringLiteral("--now wants a local time as \"YYYY-MM-DD HH:MM:SS\", not \"%1\"")
+                    .arg(text));
         }
     }
 
@@ -324,7 +326,8 @@ int runRun(const QStringList& args)
         const auto v = parseNumber(text, 1, 65535);
         if (!v) {
             return cl.usageError(
-                QStringLiteral("--port wants a whole number from 1 to 65535, not \"%1\"").arg(text));
+                QStringLiteral("--port wants a whole number from 1 to 65535, not \"%1\"")
+                    .arg(text));
         }
         examPort = quint16(*v);
     }
@@ -332,7 +335,8 @@ int runRun(const QStringList& args)
     const QString scriptPath = cl.parser().value(scriptOption);
     QFile scriptFile(scriptPath);
     if (!scriptFile.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("cannot read the script %1: %2").arg(scriptPath, scriptFile.errorString()));
+        printError(QStringLiteral("cannot read the script %1: %2")
+                       .arg(scriptPath, scriptFile.errorString()));
         return kExitUsage;
     }
     auto parsed = parseScript(scriptFile.readAll());
@@ -365,7 +369,8 @@ int runRun(const QStringList& args)
         dir = pathOf(options->dir);
     }
     auto started = qd::startTest(
-        dir, options->window, [&charWidth](int fontSize, bool bold) { return charWidth(fontSize, bold); },
+        dir, options->window,
+        [&charWidth](int fontSize, bool bold) { return charWidth(fontSize, bold); },
         seed.value_or(clock.calendarSeconds()));
     if (auto* fault = std::get_if<qd::Fault>(&started)) {
         printFault(*fault);

@@ -90,9 +90,10 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
             }
         }
         if (kw == nullptr) {
-            return ScriptError{lineNo, QStringLiteral("unknown action \"%1\" (name, exam, begin, press, "
-                                                      "marker, click, move, type, wait, next, close)")
-                                           .arg(word)};
+            return ScriptError{lineNo,
+                               QStringLiteral("unknown action \"%1\" (name, exam, begin, press, "
+                                              "marker, click, move, type, wait, next, close)")
+                                   .arg(word)};
         }
         ScriptAction a;
         a.kind = kw->kind;
@@ -101,7 +102,8 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
         switch (kw->args) {
         case Keyword::None:
             if (!args.isEmpty()) {
-                return ScriptError{lineNo, QStringLiteral("\"%1\" takes nothing after it").arg(word)};
+                return ScriptError{lineNo,
+                                   QStringLiteral("\"%1\" takes nothing after it").arg(word)};
             }
             break;
         case Keyword::Rest:
@@ -113,18 +115,20 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
             if (args.size() != 2 || !readInt(args[0], !counts, a.a) ||
                 !readInt(args[1], !counts, a.b)) {
                 return ScriptError{
-                    lineNo, counts ? QStringLiteral("\"%1\" wants a column and a row, two whole "
-                                                    "numbers from 0: %1 C R")
-                                         .arg(word)
-                                   : QStringLiteral("\"%1\" wants two whole pixel coordinates: %1 X Y")
-                                         .arg(word)};
+                    lineNo, counts
+                                ? QStringLiteral("\"%1\" wants a column and a row, two whole "
+                                                 "numbers from 0: %1 C R")
+                                      .arg(word)
+                                : QStringLiteral("\"%1\" wants two whole pixel coordinates: %1 X Y")
+                                      .arg(word)};
             }
             break;
         }
         case Keyword::Seconds:
             if (args.size() != 1 || !readSeconds(args[0], a.ms)) {
-                return ScriptError{lineNo, QStringLiteral("\"wait\" wants seconds from 0 to 100000, "
-                                                          "at most three decimals: wait S")};
+                return ScriptError{lineNo,
+                                   QStringLiteral("\"wait\" wants seconds from 0 to 100000, "
+                                                  "at most three decimals: wait S")};
             }
             break;
         }

@@ -18,11 +18,11 @@ struct ScriptAction
     enum Kind { Name, Exam, Begin, Press, Marker, Click, Move, Type, Wait, Next, Close };
 
     Kind kind = Begin;
-    int line = 0;     // 1-based line of the script
-    int a = 0;        // press/marker: column; click/move: x
-    int b = 0;        // press/marker: row; click/move: y
-    QString text;     // name, type: the rest of the line
-    uint64_t ms = 0;  // wait
+    int line = 0;    // 1-based line of the script
+    int a = 0;       // press/marker: column; click/move: x
+    int b = 0;       // press/marker: row; click/move: y
+    QString text;    // name, type: the rest of the line
+    uint64_t ms = 0; // wait
 };
 
 struct ScriptError

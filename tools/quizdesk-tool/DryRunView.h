@@ -32,7 +32,7 @@ public:
     Timer waitTimer{false, 100, 0};
     Timer questionTimer{false, 50, 0};
 
-    std::string nameBox;      // code page 1251
+    std::string nameBox; // code page 1251
     bool questionScreen = false;
     bool answerBox = false;
     std::optional<qd::ResultsSummary> results;

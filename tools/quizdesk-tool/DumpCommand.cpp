@@ -49,8 +49,10 @@ std::optional<QJsonArray> drawRun(qd::TestModel& model, uint32_t seed)
 
 int runDump(const QStringList& args)
 {
-    CommandLine cl(args, QStringLiteral("Prints the test in DIR, loaded as QuizDesk's start-up loads it, as JSON.\n"
-                                        "Without --seed nothing is drawn (file order)."));
+    CommandLine cl(
+        args,
+        QStringLiteral("Prints the test in DIR, loaded as QuizDesk's start-up loads it, as JSON.\n"
+                       "Without --seed nothing is drawn (file order)."));
     addLoadOptions(cl.parser());
     const QCommandLineOption seedOption(
         QStringLiteral("seed"),

@@ -18,8 +18,7 @@ QJsonValue text(const std::string& cp1251)
     return fromTestText(cp1251);
 }
 
-template <typename Container>
-QJsonArray ints(const Container& values, std::size_t count)
+template <typename Container> QJsonArray ints(const Container& values, std::size_t count)
 {
     QJsonArray out;
     const std::size_t n = std::min<std::size_t>(count, values.size());
@@ -38,8 +37,8 @@ QJsonObject slot(const qd::AnswerSlot& s)
 {
     return QJsonObject{
         {u"row1"_s, s.startRow},  {u"col1"_s, s.startColumn}, {u"row2"_s, s.endRow},
-        {u"col2"_s, s.endColumn}, {u"str"_s, text(s.text)},    {u"left"_s, s.left},
-        {u"top"_s, s.top},        {u"right"_s, s.right},       {u"bottom"_s, s.bottom},
+        {u"col2"_s, s.endColumn}, {u"str"_s, text(s.text)},   {u"left"_s, s.left},
+        {u"top"_s, s.top},        {u"right"_s, s.right},      {u"bottom"_s, s.bottom},
     };
 }
 
@@ -73,8 +72,8 @@ QJsonObject question(const qd::Question& q)
         }
     }
     QJsonArray groups;
-    if (q.type == qd::QuestionType::Matching ||
-        (q.type == qd::QuestionType::MatchingColumns && q.picture != qd::PictureMode::PictureOnly)) {
+    if (q.type == qd::QuestionType::Matching || (q.type == qd::QuestionType::MatchingColumns &&
+                                                 q.picture != qd::PictureMode::PictureOnly)) {
         for (std::size_t g = 0; g < std::min(used(q.correctCount), q.groups.size()); ++g) {
             const qd::Group& grp = q.groups[g];
             groups.append(QJsonObject{

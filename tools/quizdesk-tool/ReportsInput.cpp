@@ -52,8 +52,9 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, int* exit)
     if (parser.isSet(kDb)) {
         // The journal is the exam server's; until it exists there is
         // nothing to read it with.
-        *exit = cl.usageError(QStringLiteral("--db: the exam server's journal is not supported yet; "
-                                             "use --reports FOLDER"));
+        *exit =
+            cl.usageError(QStringLiteral("--db: the exam server's journal is not supported yet; "
+                                         "use --reports FOLDER"));
         return std::nullopt;
     }
     if (!parser.isSet(kReports)) {
@@ -83,7 +84,8 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, int* exit)
             continue;
         }
         if (auto misfit = qd::reportMisfit(*out.model, std::get<qd::ParsedReport>(s.report))) {
-            printError(QStringLiteral("%1: skipped: %2").arg(name, QString::fromStdString(*misfit)));
+            printError(
+                QStringLiteral("%1: skipped: %2").arg(name, QString::fromStdString(*misfit)));
             continue;
         }
         out.reports.push_back(std::move(s));

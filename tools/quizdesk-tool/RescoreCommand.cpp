@@ -66,9 +66,9 @@ bool writeWhole(const fs::path& path, const std::string& bytes, QString* error)
 
 int runRescore(const QStringList& args)
 {
-    CommandLine cl(args,
-                   QStringLiteral(
-                       "Scores every answer of the reports in FOLDER again with the test in DIR\n"
+    CommandLine cl(
+        args,
+        QStringLiteral("Scores every answer of the reports in FOLDER again with the test in DIR\n"
                        "(typically with a corrected otveti.txt), through the same scoring as the\n"
                        "program, and lists the students whose points, percentage or grade change:\n"
                        "  NAME (FILE): points OLD → NEW, percent OLD → NEW, grade OLD → NEW\n"
@@ -83,7 +83,8 @@ int runRescore(const QStringList& args)
                        "Exit 1 when a report could not be rescored."));
     addReportsOptions(cl.parser());
     const QCommandLineOption writeOption(
-        QStringLiteral("write"), QStringLiteral("Write corrected copies of the reports into folder OUT."),
+        QStringLiteral("write"),
+        QStringLiteral("Write corrected copies of the reports into folder OUT."),
         QStringLiteral("OUT"));
     cl.parser().addOption(writeOption);
     if (auto done = cl.parse(1)) {
@@ -113,7 +114,8 @@ int runRescore(const QStringList& args)
         const QString name = QString::fromStdString(exam->reports[i].name);
         auto result = qd::rescoreReport(*exam->model, report);
         if (auto* fault = std::get_if<qd::Fault>(&result)) {
-            printError(QStringLiteral("%1: cannot be rescored: %2").arg(name, fromTestText(fault->message)));
+            printError(QStringLiteral("%1: cannot be rescored: %2")
+                           .arg(name, fromTestText(fault->message)));
             ++failed;
             continue;
         }
@@ -123,7 +125,8 @@ int runRescore(const QStringList& args)
             QString line = QStringLiteral("%1 (%2): ").arg(fromTestText(report.studentName), name);
             if (report.finished) {
                 line += QStringLiteral("points %1 → %2, percent %3 → %4, grade %5 → %6")
-                            .arg(QString::fromStdString(report.scoreText), QString::fromStdString(r.scoreText))
+                            .arg(QString::fromStdString(report.scoreText),
+                                 QString::fromStdString(r.scoreText))
                             .arg(report.percent)
                             .arg(r.percent)
                             .arg(gradeName(report.grade), gradeName(r.grade));
@@ -132,8 +135,9 @@ int runRescore(const QStringList& args)
                 for (const qd::ReportRow& row : report.rows) {
                     before += row.points;
                 }
-                line += QStringLiteral("unfinished, points so far %1 → %2")
-                            .arg(QString::number(before, 'f', 2), QString::fromStdString(r.scoreText));
+                line +=
+                    QStringLiteral("unfinished, points so far %1 → %2")
+                        .arg(QString::number(before, 'f', 2), QString::fromStdString(r.scoreText));
             }
             listing += line.toUtf8() + '\n';
         }
@@ -154,7 +158,8 @@ int runRescore(const QStringList& args)
             }
         }
     }
-    listing += QStringLiteral("%1 of %2 reports change\n").arg(changed).arg(exam->reports.size()).toUtf8();
+    listing +=
+        QStringLiteral("%1 of %2 reports change\n").arg(changed).arg(exam->reports.size()).toUtf8();
     writeOut(listing);
     return failed ? kExitFault : kExitOk;
 }

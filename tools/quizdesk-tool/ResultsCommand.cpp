@@ -57,23 +57,26 @@ QString histogram(const std::vector<const qd::ParsedReport*>& finished)
     const int width = 640, height = 240, left = 40, bottom = 36, topMargin = 14;
     const int plotH = height - bottom - topMargin;
     const int barW = (width - left - 10) / 10;
-    QString svg = QStringLiteral(
-                      "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"histogram\" viewBox=\"0 0 %1 %2\" "
-                      "width=\"%1\" height=\"%2\" role=\"img\" aria-label=\"Histogram of the percentages\">\n")
-                      .arg(width)
-                      .arg(height);
+    QString svg =
+        QStringLiteral(
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"histogram\" viewBox=\"0 0 %1 %2\" "
+            "width=\"%1\" height=\"%2\" role=\"img\" aria-label=\"Histogram of the "
+            "percentages\">\n")
+            .arg(width)
+            .arg(height);
     // Horizontal guides with the counts.
     const int step = std::max(1, (top + 4) / 5);
     for (int v = 0; v <= top; v += step) {
         const int y = topMargin + plotH - plotH * v / top;
-        svg += QStringLiteral("<line x1=\"%1\" y1=\"%2\" x2=\"%3\" y2=\"%2\" class=\"guide\"/>"
-                              "<text x=\"%4\" y=\"%5\" class=\"axis\" text-anchor=\"end\">%6</text>\n")
-                   .arg(left)
-                   .arg(y)
-                   .arg(width - 6)
-                   .arg(left - 6)
-                   .arg(y + 4)
-                   .arg(v);
+        svg +=
+            QStringLiteral("<line x1=\"%1\" y1=\"%2\" x2=\"%3\" y2=\"%2\" class=\"guide\"/>"
+                           "<text x=\"%4\" y=\"%5\" class=\"axis\" text-anchor=\"end\">%6</text>\n")
+                .arg(left)
+                .arg(y)
+                .arg(width - 6)
+                .arg(left - 6)
+                .arg(y + 4)
+                .arg(v);
     }
     for (int b = 0; b < 10; ++b) {
         const int h = plotH * bins[std::size_t(b)] / top;
@@ -84,21 +87,25 @@ QString histogram(const std::vector<const qd::ParsedReport*>& finished)
                    .arg(barW - 6)
                    .arg(h);
         if (bins[std::size_t(b)] > 0) {
-            svg += QStringLiteral("<text x=\"%1\" y=\"%2\" class=\"count\" text-anchor=\"middle\">%3</text>")
+            svg += QStringLiteral(
+                       "<text x=\"%1\" y=\"%2\" class=\"count\" text-anchor=\"middle\">%3</text>")
                        .arg(x + (barW - 6) / 2)
                        .arg(topMargin + plotH - h - 3)
                        .arg(bins[std::size_t(b)]);
         }
-        svg += QStringLiteral("<text x=\"%1\" y=\"%2\" class=\"axis\" text-anchor=\"middle\">%3</text>\n")
+        svg += QStringLiteral(
+                   "<text x=\"%1\" y=\"%2\" class=\"axis\" text-anchor=\"middle\">%3</text>\n")
                    .arg(x + (barW - 6) / 2)
                    .arg(height - bottom + 16)
-                   .arg(b < 9 ? QStringLiteral("%1–%2").arg(b * 10).arg(b * 10 + 9) : QStringLiteral("90–100"));
+                   .arg(b < 9 ? QStringLiteral("%1–%2").arg(b * 10).arg(b * 10 + 9)
+                              : QStringLiteral("90–100"));
     }
     svg += QStringLiteral("<line x1=\"%1\" y1=\"%2\" x2=\"%3\" y2=\"%2\" class=\"baseline\"/>\n")
                .arg(left)
                .arg(topMargin + plotH)
                .arg(width - 6);
-    svg += QStringLiteral("<text x=\"%1\" y=\"%2\" class=\"axis\" text-anchor=\"middle\">percentage</text>\n")
+    svg += QStringLiteral(
+               "<text x=\"%1\" y=\"%2\" class=\"axis\" text-anchor=\"middle\">percentage</text>\n")
                .arg(left + (width - left) / 2)
                .arg(height - 4);
     svg += QStringLiteral("</svg>\n");
@@ -143,14 +150,15 @@ svg .count { font-size: 11px; fill: #111; }
 
 int runResults(const QStringList& args)
 {
-    CommandLine cl(args,
-                   QStringLiteral("Writes one self-contained HTML page of the exam's results (the\n"
-                                  "gradebook, a histogram of the percentages, the item table with its\n"
-                                  "flags, the options chosen in every choice question) that prints on A4.\n"
-                                  "The figures are those of 'quizdesk-tool stats'."));
+    CommandLine cl(
+        args,
+        QStringLiteral("Writes one self-contained HTML page of the exam's results (the\n"
+                       "gradebook, a histogram of the percentages, the item table with its\n"
+                       "flags, the options chosen in every choice question) that prints on A4.\n"
+                       "The figures are those of 'quizdesk-tool stats'."));
     addReportsOptions(cl.parser());
-    const QCommandLineOption htmlOption(QStringLiteral("html"), QStringLiteral("The page to write."),
-                                        QStringLiteral("OUT.html"));
+    const QCommandLineOption htmlOption(
+        QStringLiteral("html"), QStringLiteral("The page to write."), QStringLiteral("OUT.html"));
     cl.parser().addOption(htmlOption);
     if (auto done = cl.parse(1)) {
         return *done;
@@ -168,15 +176,17 @@ int runResults(const QStringList& args)
     const qd::TestStats stats = qd::analyseReports(model, finished);
 
     QString html;
-    html += QStringLiteral("<!DOCTYPE html>\n<html lang=\"uk\">\n<head>\n<meta charset=\"utf-8\">\n");
+    html +=
+        QStringLiteral("<!DOCTYPE html>\n<html lang=\"uk\">\n<head>\n<meta charset=\"utf-8\">\n");
     html += QStringLiteral("<title>Results: %1</title>\n").arg(testText(model.testName).trimmed());
     html += QStringLiteral("<style>%1</style>\n</head>\n<body>\n").arg(pageStyle());
     html += QStringLiteral("<h1>%1</h1>\n").arg(testText(model.testName).trimmed());
-    html += QStringLiteral("<p class=\"sub\">%1 · %2 students · %3 questions, %4 asked of each</p>\n")
-                .arg(testText(model.subjectName).trimmed())
-                .arg(exam->reports.size())
-                .arg(model.questionCount)
-                .arg(model.askCount);
+    html +=
+        QStringLiteral("<p class=\"sub\">%1 · %2 students · %3 questions, %4 asked of each</p>\n")
+            .arg(testText(model.subjectName).trimmed())
+            .arg(exam->reports.size())
+            .arg(model.questionCount)
+            .arg(model.askCount);
 
     // Summary and histogram.
     html += QStringLiteral("<h2>Summary</h2>\n<table class=\"summary\">\n");
@@ -186,12 +196,14 @@ int runResults(const QStringList& args)
     summaryRow(QStringLiteral("Finished reports"), QString::number(stats.students));
     summaryRow(QStringLiteral("Mean / median"),
                QStringLiteral("%1 % / %2 %").arg(figure(stats.mean, 1), figure(stats.median, 1)));
-    summaryRow(QStringLiteral("Standard deviation"), QStringLiteral("%1 %").arg(figure(stats.sd, 1)));
+    summaryRow(QStringLiteral("Standard deviation"),
+               QStringLiteral("%1 %").arg(figure(stats.sd, 1)));
     summaryRow(QStringLiteral("Cronbach's alpha"),
                QStringLiteral("%1 (over %2 questions every student sat)")
                    .arg(figure(stats.alpha, 3))
                    .arg(stats.alphaQuestions));
-    summaryRow(QStringLiteral("Standard error of measurement"), QStringLiteral("%1 %").arg(figure(stats.sem, 1)));
+    summaryRow(QStringLiteral("Standard error of measurement"),
+               QStringLiteral("%1 %").arg(figure(stats.sem, 1)));
     QStringList grades;
     for (const auto& [grade, count] : stats.grades) {
         grades << QStringLiteral("%1: %2").arg(esc(gradeName(grade))).arg(count);
@@ -209,10 +221,12 @@ int runResults(const QStringList& args)
     for (std::size_t i = 0; i < order.size(); ++i) {
         keys.push_back(alphabetKey(fromTestText(exam->report(i).studentName)));
     }
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
-    html += QStringLiteral("<h2>Gradebook</h2>\n<table>\n<thead><tr><th>#</th><th class=\"text\">Student</th>"
-                           "<th class=\"text\">Date</th><th>Points</th><th>Max</th><th>%</th><th>Time</th>"
-                           "<th class=\"text\">Grade</th></tr></thead>\n<tbody>\n");
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    html += QStringLiteral(
+        "<h2>Gradebook</h2>\n<table>\n<thead><tr><th>#</th><th class=\"text\">Student</th>"
+        "<th class=\"text\">Date</th><th>Points</th><th>Max</th><th>%</th><th>Time</th>"
+        "<th class=\"text\">Grade</th></tr></thead>\n<tbody>\n");
     int n = 0;
     for (std::size_t i : order) {
         const qd::ParsedReport& r = exam->report(i);
@@ -223,8 +237,10 @@ int runResults(const QStringList& args)
                                  .arg(r.hour, 2, 10, QLatin1Char('0'))
                                  .arg(r.minute, 2, 10, QLatin1Char('0'));
         if (r.finished) {
-            html += QStringLiteral("<tr><td>%1</td><td class=\"text\">%2</td><td class=\"text date\">%3</td><td>%4</td>"
-                                   "<td>%5</td><td>%6</td><td>%7:%8</td><td class=\"text\">%9</td></tr>\n")
+            html += QStringLiteral(
+                        "<tr><td>%1</td><td class=\"text\">%2</td><td class=\"text "
+                        "date\">%3</td><td>%4</td>"
+                        "<td>%5</td><td>%6</td><td>%7:%8</td><td class=\"text\">%9</td></tr>\n")
                         .arg(++n)
                         .arg(testText(r.studentName), date, QString::fromStdString(r.scoreText))
                         .arg(r.maxScore)
@@ -237,9 +253,10 @@ int runResults(const QStringList& args)
             for (const qd::ReportRow& row : r.rows) {
                 sofar += row.points;
             }
-            html += QStringLiteral("<tr class=\"unfinished\"><td>%1</td><td class=\"text\">%2</td>"
-                                   "<td class=\"text date\">%3</td><td>%4</td><td></td><td></td><td></td>"
-                                   "<td class=\"text\">report stops after %5 questions</td></tr>\n")
+            html += QStringLiteral(
+                        "<tr class=\"unfinished\"><td>%1</td><td class=\"text\">%2</td>"
+                        "<td class=\"text date\">%3</td><td>%4</td><td></td><td></td><td></td>"
+                        "<td class=\"text\">report stops after %5 questions</td></tr>\n")
                         .arg(++n)
                         .arg(testText(r.studentName), date, QString::number(sofar, 'f', 2))
                         .arg(r.rows.size());
@@ -248,17 +265,19 @@ int runResults(const QStringList& args)
     html += QStringLiteral("</tbody>\n</table>\n");
 
     // Item table.
-    html += QStringLiteral(
-        "<h2>Questions</h2>\n<table>\n<thead><tr><th>Question</th><th>Type</th><th>Mark</th><th>Sat</th>"
-        "<th>Facility %</th><th>SD</th><th>Discrimination</th><th>Efficiency %</th><th class=\"text\">Flags</th>"
-        "</tr></thead>\n<tbody>\n");
+    html += QStringLiteral("<h2>Questions</h2>\n<table>\n<thead><tr><th>Question</th><th>Type</"
+                           "th><th>Mark</th><th>Sat</th>"
+                           "<th>Facility %</th><th>SD</th><th>Discrimination</th><th>Efficiency "
+                           "%</th><th class=\"text\">Flags</th>"
+                           "</tr></thead>\n<tbody>\n");
     for (const qd::QuestionStats& q : stats.questions) {
         QStringList flags;
         for (const std::string& f : q.flags) {
             flags << esc(QString::fromStdString(f));
         }
-        html += QStringLiteral("<tr%1><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td>"
-                               "<td>%8</td><td>%9</td>")
+        html += QStringLiteral(
+                    "<tr%1><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td>"
+                    "<td>%8</td><td>%9</td>")
                     .arg(flags.isEmpty() ? QString() : QStringLiteral(" class=\"flagged\""))
                     .arg(q.question)
                     .arg(q.type)
@@ -266,14 +285,16 @@ int runResults(const QStringList& args)
                     .arg(q.sat)
                     .arg(figure(q.facility, 1), figure(q.sd, 2), figure(q.discrimination, 1),
                          figure(q.efficiency, 1));
-        html += QStringLiteral("<td class=\"text\">%1</td></tr>\n").arg(flags.join(QStringLiteral(", ")));
+        html += QStringLiteral("<td class=\"text\">%1</td></tr>\n")
+                    .arg(flags.join(QStringLiteral(", ")));
     }
-    html += QStringLiteral("</tbody>\n</table>\n<p class=\"note\">Facility: mean points / mark. "
-                           "Discrimination: 100 × the correlation of a question's points with the rest of "
-                           "the test. Efficiency: that covariance over the largest possible. Standard "
-                           "deviations divide by n − 1; “-” is undefined (too few students, no spread). "
-                           "Flags: efficiency under 15 %, negative discrimination, facility over 95 % or "
-                           "under 5 %.</p>\n");
+    html += QStringLiteral(
+        "</tbody>\n</table>\n<p class=\"note\">Facility: mean points / mark. "
+        "Discrimination: 100 × the correlation of a question's points with the rest of "
+        "the test. Efficiency: that covariance over the largest possible. Standard "
+        "deviations divide by n − 1; “-” is undefined (too few students, no spread). "
+        "Flags: efficiency under 15 %, negative discrimination, facility over 95 % or "
+        "under 5 %.</p>\n");
 
     // Options chosen in the choice questions, the keyed ones in bold.
     QString options;
@@ -282,16 +303,23 @@ int runResults(const QStringList& args)
             continue;
         }
         const qd::Question& mq = model.questions[std::size_t(q.question - 1)];
-        options += QStringLiteral("<table>\n<caption>Question %1 (%2 students)</caption>\n<thead><tr>"
-                                  "<th>Option</th><th>Chosen</th><th class=\"text\">Share</th></tr></thead>\n<tbody>\n")
-                       .arg(q.question)
-                       .arg(q.sat);
+        options +=
+            QStringLiteral("<table>\n<caption>Question %1 (%2 students)</caption>\n<thead><tr>"
+                           "<th>Option</th><th>Chosen</th><th "
+                           "class=\"text\">Share</th></tr></thead>\n<tbody>\n")
+                .arg(q.question)
+                .arg(q.sat);
         for (const auto& [option, times] : q.options) {
-            const bool key = std::find(mq.correctAnswers.begin(), mq.correctAnswers.begin() + std::clamp(mq.correctCount, 0, qd::kMaxAnswers),
-                                       option) != mq.correctAnswers.begin() + std::clamp(mq.correctCount, 0, qd::kMaxAnswers);
+            const bool key =
+                std::find(mq.correctAnswers.begin(),
+                          mq.correctAnswers.begin() +
+                              std::clamp(mq.correctCount, 0, qd::kMaxAnswers),
+                          option) !=
+                mq.correctAnswers.begin() + std::clamp(mq.correctCount, 0, qd::kMaxAnswers);
             const double share = q.sat > 0 ? 100.0 * times / q.sat : 0.0;
-            options += QStringLiteral("<tr%1><td>%2%3</td><td>%4</td><td class=\"text\"><span class=\"share\" "
-                                      "style=\"width:%5mm\"></span> %6 %</td></tr>\n")
+            options += QStringLiteral(
+                           "<tr%1><td>%2%3</td><td>%4</td><td class=\"text\"><span class=\"share\" "
+                           "style=\"width:%5mm\"></span> %6 %</td></tr>\n")
                            .arg(key ? QStringLiteral(" class=\"key\"") : QString())
                            .arg(option)
                            .arg(key ? QStringLiteral(" ✓") : QString())
@@ -302,9 +330,10 @@ int runResults(const QStringList& args)
         options += QStringLiteral("</tbody>\n</table>\n");
     }
     if (!options.isEmpty()) {
-        html += QStringLiteral("<h2>Options chosen</h2>\n<p class=\"note\">Options by their number in the "
-                               "test file; ✓ marks the key of the test in the folder given. Share: of the "
-                               "students who sat the question.</p>\n<div class=\"options\">\n%1</div>\n")
+        html += QStringLiteral(
+                    "<h2>Options chosen</h2>\n<p class=\"note\">Options by their number in the "
+                    "test file; ✓ marks the key of the test in the folder given. Share: of the "
+                    "students who sat the question.</p>\n<div class=\"options\">\n%1</div>\n")
                     .arg(options);
     }
     html += QStringLiteral("</body>\n</html>\n");

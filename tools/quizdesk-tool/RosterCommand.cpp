@@ -25,14 +25,18 @@ constexpr std::size_t kMostNamesBytes = 16u << 20;
 
 int runRoster(const QStringList& args)
 {
-    CommandLine cl(args, QStringLiteral("Writes the student table students.dbf from a file of names, one a line\n"
-                                        "(UTF-8, or code page 1251 when the file is not valid UTF-8; blank lines\n"
-                                        "are skipped, blanks around a name dropped)."));
+    CommandLine cl(
+        args,
+        QStringLiteral("Writes the student table students.dbf from a file of names, one a line\n"
+                       "(UTF-8, or code page 1251 when the file is not valid UTF-8; blank lines\n"
+                       "are skipped, blanks around a name dropped)."));
     QCommandLineParser& parser = cl.parser();
-    parser.addPositionalArgument(QStringLiteral("NAMES"), QStringLiteral("The text file of names."));
-    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("o"), kOutput},
-                                        QStringLiteral("Write the table to OUT (default: students.dbf here)."),
-                                        QStringLiteral("OUT")));
+    parser.addPositionalArgument(QStringLiteral("NAMES"),
+                                 QStringLiteral("The text file of names."));
+    parser.addOption(
+        QCommandLineOption(QStringList{QStringLiteral("o"), kOutput},
+                           QStringLiteral("Write the table to OUT (default: students.dbf here)."),
+                           QStringLiteral("OUT")));
     if (auto done = cl.parse(1)) {
         return *done;
     }
@@ -46,7 +50,8 @@ int runRoster(const QStringList& args)
     std::string error;
     const auto text = qd::readFileBounded(pathOf(namesFile), kMostNamesBytes, &error);
     if (!text) {
-        printError(QStringLiteral("cannot read \"%1\": %2").arg(namesFile, QString::fromStdString(error)));
+        printError(
+            QStringLiteral("cannot read \"%1\": %2").arg(namesFile, QString::fromStdString(error)));
         return kExitFault;
     }
     const auto names = qd::StudentList::namesFromText(*text, &error);

@@ -26,7 +26,8 @@ const QString kSeed = QStringLiteral("seed");
 
 // The file's kind decides the leading characters and the decoder's extra
 // draw: from --kind, or else from the file's name as the program knows it.
-std::optional<qd::FileKind> kindOf(const QCommandLineParser& parser, const QString& file, QString* error)
+std::optional<qd::FileKind> kindOf(const QCommandLineParser& parser, const QString& file,
+                                   QString* error)
 {
     QString name;
     if (parser.isSet(kKind)) {
@@ -71,8 +72,8 @@ std::optional<std::string> readWhole(const QString& path)
 bool writeAtomically(const QString& path, const std::string& bytes)
 {
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) ||
-        !f.commit()) {
+    if (!f.open(QIODevice::WriteOnly) ||
+        f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !f.commit()) {
         printError(QStringLiteral("cannot write \"%1\": %2").arg(path, f.errorString()));
         return false;
     }
@@ -81,25 +82,29 @@ bool writeAtomically(const QString& path, const std::string& bytes)
 
 QString kindName(qd::FileKind kind)
 {
-    return kind == qd::FileKind::Questions ? QStringLiteral("questions") : QStringLiteral("answers");
+    return kind == qd::FileKind::Questions ? QStringLiteral("questions")
+                                           : QStringLiteral("answers");
 }
 
 int convert(const QStringList& args, Direction direction)
 {
     const bool scrambling = direction == Direction::Scramble;
-    CommandLine cl(args, scrambling
-                             ? QStringLiteral("Scrambles a plain test file with seed S (0 to 65535).")
-                             : QStringLiteral("Turns a scrambled test file back into plain text."));
+    CommandLine cl(
+        args, scrambling ? QStringLiteral("Scrambles a plain test file with seed S (0 to 65535).")
+                         : QStringLiteral("Turns a scrambled test file back into plain text."));
     QCommandLineParser& parser = cl.parser();
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("voprosi.txt or otveti.txt."));
-    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("o"), kOutput},
-                                        QStringLiteral("Write the result to OUT instead of replacing FILE."),
-                                        QStringLiteral("OUT")));
-    parser.addOption(QCommandLineOption(kKind,
-                                        QStringLiteral("questions or answers (default: from FILE's name)."),
-                                        QStringLiteral("KIND")));
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("voprosi.txt or otveti.txt."));
+    parser.addOption(
+        QCommandLineOption(QStringList{QStringLiteral("o"), kOutput},
+                           QStringLiteral("Write the result to OUT instead of replacing FILE."),
+                           QStringLiteral("OUT")));
+    parser.addOption(QCommandLineOption(
+        kKind, QStringLiteral("questions or answers (default: from FILE's name)."),
+        QStringLiteral("KIND")));
     if (scrambling) {
-        parser.addOption(QCommandLineOption(kSeed, QStringLiteral("The seed, 0 to 65535."), QStringLiteral("S")));
+        parser.addOption(QCommandLineOption(kSeed, QStringLiteral("The seed, 0 to 65535."),
+                                            QStringLiteral("S")));
     }
     if (auto done = cl.parse(1)) {
         return *done;
@@ -116,12 +121,14 @@ int convert(const QStringList& args, Direction direction)
     }
     uint16_t seed = 0;
     if (scrambling) {
-        const auto v = parser.isSet(kSeed) ? parseNumber(parser.value(kSeed), 0, 65535) : std::nullopt;
+        const auto v =
+            parser.isSet(kSeed) ? parseNumber(parser.value(kSeed), 0, 65535) : std::nullopt;
         if (!v) {
-            return cl.usageError(parser.isSet(kSeed)
-                                     ? QStringLiteral("--seed wants a whole number from 0 to 65535, not \"%1\"")
-                                           .arg(parser.value(kSeed))
-                                     : QStringLiteral("scrambling needs --seed"));
+            return cl.usageError(
+                parser.isSet(kSeed)
+                    ? QStringLiteral("--seed wants a whole number from 0 to 65535, not \"%1\"")
+                          .arg(parser.value(kSeed))
+                    : QStringLiteral("scrambling needs --seed"));
         }
         seed = uint16_t(*v);
     }

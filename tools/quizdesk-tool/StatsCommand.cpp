@@ -39,8 +39,10 @@ int runStats(const QStringList& args)
             "percent, a question's sd in points, alpha a fraction; JSON keeps four\n"
             "decimals. --csv: one line per question."));
     addReportsOptions(cl.parser());
-    const QCommandLineOption csvOption(QStringLiteral("csv"), QStringLiteral("The question table as CSV."));
-    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Everything as JSON."));
+    const QCommandLineOption csvOption(QStringLiteral("csv"),
+                                       QStringLiteral("The question table as CSV."));
+    const QCommandLineOption jsonOption(QStringLiteral("json"),
+                                        QStringLiteral("Everything as JSON."));
     cl.parser().addOption(csvOption);
     cl.parser().addOption(jsonOption);
     if (auto done = cl.parse(1)) {
@@ -56,8 +58,9 @@ int runStats(const QStringList& args)
     }
     for (std::size_t i = 0; i < exam->reports.size(); ++i) {
         if (!exam->report(i).finished) {
-            printError(QStringLiteral("%1: unfinished (the report stops before its totals): not counted")
-                           .arg(QString::fromStdString(exam->reports[i].name)));
+            printError(
+                QStringLiteral("%1: unfinished (the report stops before its totals): not counted")
+                    .arg(QString::fromStdString(exam->reports[i].name)));
         }
     }
     const qd::TestStats stats = qd::analyseReports(*exam->model, exam->finished());

@@ -33,7 +33,8 @@ QString optionsText(const qd::QuestionStats& q)
 
 QString csvField(QString text)
 {
-    if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n'))) {
+    if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
+        text.contains(QLatin1Char('\n'))) {
         text.replace(QLatin1String("\""), QLatin1String("\"\""));
         return QLatin1Char('"') + text + QLatin1Char('"');
     }
@@ -60,7 +61,8 @@ QString gradeName(const std::string& cp1251)
 QByteArray statsTable(const qd::TestStats& stats)
 {
     QString out;
-    out += QStringLiteral("students %1   mean %2 %   median %3 %   sd %4 %   alpha %5 (%6 questions)   sem %7 %\n")
+    out += QStringLiteral("students %1   mean %2 %   median %3 %   sd %4 %   alpha %5 (%6 "
+                          "questions)   sem %7 %\n")
                .arg(stats.students)
                .arg(figure(stats.mean, 1), figure(stats.median, 1), figure(stats.sd, 1),
                     figure(stats.alpha, 3))
@@ -72,9 +74,10 @@ QByteArray statsTable(const qd::TestStats& stats)
     }
     out += QStringLiteral("grades   %1\n\n").arg(grades.join(QStringLiteral(", ")));
 
-    const QStringList head = {QStringLiteral("question"), QStringLiteral("type"), QStringLiteral("mark"),
-                              QStringLiteral("sat"), QStringLiteral("facility%"), QStringLiteral("sd"),
-                              QStringLiteral("discrim."), QStringLiteral("effic.%")};
+    const QStringList head = {QStringLiteral("question"),  QStringLiteral("type"),
+                              QStringLiteral("mark"),      QStringLiteral("sat"),
+                              QStringLiteral("facility%"), QStringLiteral("sd"),
+                              QStringLiteral("discrim."),  QStringLiteral("effic.%")};
     const int widths[] = {8, 4, 4, 5, 9, 6, 8, 7};
     auto line = [&](const QStringList& cells, const QString& tail) {
         QString l;
@@ -105,23 +108,31 @@ QByteArray statsTable(const qd::TestStats& stats)
             out += QStringLiteral("\noptions chosen (option:times)\n");
             heading = true;
         }
-        out += QStringLiteral("%1  %2\n").arg(QString::number(q.question).rightJustified(8), optionsText(q));
+        out += QStringLiteral("%1  %2\n")
+                   .arg(QString::number(q.question).rightJustified(8), optionsText(q));
     }
     return out.toUtf8();
 }
 
 QByteArray statsCsv(const qd::TestStats& stats)
 {
-    QString out = QStringLiteral("question,type,mark,sat,facility,sd,discrimination,efficiency,flags,options\n");
+    QString out = QStringLiteral(
+        "question,type,mark,sat,facility,sd,discrimination,efficiency,flags,options\n");
     for (const qd::QuestionStats& q : stats.questions) {
         QStringList flags;
         for (const std::string& s : q.flags) {
             flags << QString::fromStdString(s);
         }
-        out += QStringList{QString::number(q.question), QString::number(q.type), QString::number(q.mark),
-                           QString::number(q.sat), csvFigure(q.facility), csvFigure(q.sd),
-                           csvFigure(q.discrimination), csvFigure(q.efficiency),
-                           csvField(flags.join(QLatin1Char(' '))), csvField(optionsText(q))}
+        out += QStringList{QString::number(q.question),
+                           QString::number(q.type),
+                           QString::number(q.mark),
+                           QString::number(q.sat),
+                           csvFigure(q.facility),
+                           csvFigure(q.sd),
+                           csvFigure(q.discrimination),
+                           csvFigure(q.efficiency),
+                           csvField(flags.join(QLatin1Char(' '))),
+                           csvField(optionsText(q))}
                    .join(QLatin1Char(','));
         out += QLatin1Char('\n');
     }

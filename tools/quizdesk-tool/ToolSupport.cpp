@@ -34,7 +34,11 @@ QString argumentText(const char* arg)
     qsizetype i = 0;
     while (i < bytes.size()) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        const qsizetype length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        const qsizetype length = c < 0x80           ? 1
+                                 : (c >> 5) == 0x6  ? 2
+                                 : (c >> 4) == 0xE  ? 3
+                                 : (c >> 3) == 0x1E ? 4
+                                                    : 0;
         if (length > 0 && i + length <= bytes.size()) {
             QStringDecoder utf8(QStringDecoder::Utf8);
             const QString decoded = utf8.decode(bytes.sliced(i, length));
@@ -92,8 +96,7 @@ void keepQtQuiet()
     });
 }
 
-CommandLine::CommandLine(const QStringList& args, const QString& description)
-    : m_args(args)
+CommandLine::CommandLine(const QStringList& args, const QString& description) : m_args(args)
 {
     m_parser.setApplicationDescription(description);
 }
@@ -126,7 +129,8 @@ std::optional<int> CommandLine::parse(int maxPositional)
     }
     const QStringList positional = m_parser.positionalArguments();
     if (positional.size() > maxPositional) {
-        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(positional.at(maxPositional)));
+        return usageError(
+            QStringLiteral("unexpected argument \"%1\"").arg(positional.at(maxPositional)));
     }
     return std::nullopt;
 }
@@ -140,7 +144,8 @@ bool readSeedOption(const QCommandLineParser& parser, const QCommandLineOption& 
     const QString text = parser.value(option);
     const auto v = parseNumber(text, 0, UINT32_MAX);
     if (!v) {
-        *error = QStringLiteral("--seed wants a whole number from 0 to 4294967295, not \"%1\"").arg(text);
+        *error = QStringLiteral("--seed wants a whole number from 0 to 4294967295, not \"%1\"")
+                     .arg(text);
         return false;
     }
     seed = uint32_t(*v);
@@ -180,13 +185,14 @@ constexpr qint64 kMaxCharW = 1000;
 
 void addLoadOptions(QCommandLineParser& parser)
 {
-    parser.addPositionalArgument(QStringLiteral("DIR"),
-                                 QStringLiteral("Directory holding voprosi.txt and otveti.txt (default: .)."),
-                                 QStringLiteral("[DIR]"));
-    parser.addOption(QCommandLineOption(kWidth, QStringLiteral("Window width in pixels (default 1024)."),
-                                        QStringLiteral("W")));
-    parser.addOption(QCommandLineOption(kHeight, QStringLiteral("Window height in pixels (default 768)."),
-                                        QStringLiteral("H")));
+    parser.addPositionalArgument(
+        QStringLiteral("DIR"),
+        QStringLiteral("Directory holding voprosi.txt and otveti.txt (default: .)."),
+        QStringLiteral("[DIR]"));
+    parser.addOption(QCommandLineOption(
+        kWidth, QStringLiteral("Window width in pixels (default 1024)."), QStringLiteral("W")));
+    parser.addOption(QCommandLineOption(
+        kHeight, QStringLiteral("Window height in pixels (default 768)."), QStringLiteral("H")));
     parser.addOption(QCommandLineOption(
         kCharW, QStringLiteral("Character width in pixels instead of measuring the test font."),
         QStringLiteral("N")));
@@ -232,8 +238,8 @@ std::optional<LoadOptions> readLoadOptions(const QCommandLineParser& parser, QSt
 }
 
 CharWidthSource::CharWidthSource(std::optional<int> fixed)
-    : m_fixed(fixed)
-    , m_argv{const_cast<char*>("quizdesk-tool"), nullptr}
+    : m_fixed(fixed),
+      m_argv{const_cast<char*>("quizdesk-tool"), nullptr}
 {
 }
 
@@ -256,9 +262,10 @@ int CharWidthSource::operator()(int fontSize, bool bold)
 
 std::unique_ptr<qd::TestModel> loadOrReport(const LoadOptions& options, CharWidthSource& charWidth)
 {
-    qd::LoadResult result = qd::loadTestDir(
-        pathOf(options.dir), options.window,
-        [&charWidth](int fontSize, bool bold) { return charWidth(fontSize, bold); });
+    qd::LoadResult result =
+        qd::loadTestDir(pathOf(options.dir), options.window, [&charWidth](int fontSize, bool bold) {
+            return charWidth(fontSize, bold);
+        });
     if (auto* fault = std::get_if<qd::Fault>(&result)) {
         printFault(*fault);
         return nullptr;

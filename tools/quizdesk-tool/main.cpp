@@ -28,7 +28,10 @@ const Subcommand kSubcommands[] = {
     {"dump", "dump [DIR] [--seed S] [--width W] [--height H] [--char-w N]", qdtool::runDump},
     {"scramble", "scramble FILE --seed S [-o OUT] [--kind questions|answers]", qdtool::runScramble},
     {"unscramble", "unscramble FILE [-o OUT] [--kind questions|answers]", qdtool::runUnscramble},
-    {"run", "run [DIR] --script FILE [--seed S] [--now \"YYYY-MM-DD HH:MM:SS\"] [--port P] [--width W] [--height H] [--char-w N]", qdtool::runRun},
+    {"run",
+     "run [DIR] --script FILE [--seed S] [--now \"YYYY-MM-DD HH:MM:SS\"] [--port P] [--width W] "
+     "[--height H] [--char-w N]",
+     qdtool::runRun},
     {"stats", "stats [DIR] --reports FOLDER [--csv | --json]", qdtool::runStats},
     {"rescore", "rescore [DIR] --reports FOLDER [--write OUT]", qdtool::runRescore},
     {"results", "results [DIR] --reports FOLDER --html OUT.html", qdtool::runResults},
