@@ -14,13 +14,18 @@ Result<StartedTest> startTest(const std::filesystem::path& dir, const WindowGeom
     if (auto* f = std::get_if<Fault>(&loaded)) {
         return *f;
     }
-    StartedTest run{std::move(std::get<std::unique_ptr<TestModel>>(loaded)), RunState()};
+    StartedTest run{std::move(std::get<std::unique_ptr<TestModel>>(loaded)), RunState(), {}};
     if (Status s = prepareRun(*run.model, run.state, seed)) {
         return *s;
     }
     if (Status s = checkPictures(*run.model, questionsAsked(*run.model, run.state), dir)) {
         return *s;
     }
+    Result<AccommodationTable> table = AccommodationTable::load(dir);
+    if (!table.ok()) {
+        return table.fault();
+    }
+    run.accommodations = std::move(table.value());
     return run;
 }
 
@@ -74,6 +79,7 @@ bool RunHost::beginClicked(const std::string& name, bool exam)
     if (m_session.phase() != TestSession::Phase::TitlePage || !m_controlsEnabled) {
         return false;
     }
+    m_session.setAccommodation(m_accommodations.forStudent(name));
     m_session.OnClickBegin(name, exam);
     if (exam && m_session.phase() == TestSession::Phase::Waiting) {
         setTitleControlsEnabled(false);

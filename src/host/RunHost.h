@@ -1,5 +1,6 @@
 #pragma once
 
+#include "definition/Accommodations.h"
 #include "definition/Fault.h"
 #include "definition/TestLoader.h"
 #include "definition/TestModel.h"
@@ -26,6 +27,8 @@ struct StartedTest
 {
     std::unique_ptr<TestModel> model;
     RunState state;
+    // accommodations.txt beside the test; empty without one.
+    AccommodationTable accommodations;
 };
 
 // The start-up of a run up to its title page, without a window: the test in
@@ -34,7 +37,8 @@ struct StartedTest
 // run will ask are checked, so that a missing or broken picture stops the
 // program here and not in the middle of a student's test. The program and
 // the examiner's dry run both start this way, so that a seed gives both the
-// same run. Returns the first fault.
+// same run. A bad accommodations.txt beside the test stops it too. Returns
+// the first fault.
 Result<StartedTest> startTest(const std::filesystem::path& dir, const WindowGeometry& window,
                               const CharWidthFn& charWidth, uint32_t seed);
 
@@ -76,6 +80,10 @@ public:
     ExamLink& examLink() { return m_link; }
     const ExamLink& examLink() const { return m_link; }
     bool titleControlsEnabled() const { return m_controlsEnabled; }
+    // The accommodations file's table: the name that begins the test picks
+    // its line.
+    void setAccommodations(AccommodationTable table) { m_accommodations = std::move(table); }
+    const AccommodationTable& accommodations() const { return m_accommodations; }
 
     // A click on the check box "Екзаменаційне тестування", ticking or
     // unticking it: the student list is read again and its names replace
@@ -98,6 +106,7 @@ private:
     TestSession m_session;
     StudentList m_students;
     bool m_controlsEnabled = true;
+    AccommodationTable m_accommodations;
     // Declared last: it goes first, handing the platform what is left of
     // the final message before the session and the report go.
     ExamLink m_link;

@@ -291,6 +291,9 @@ void ReportFile::writeClosingRows(const RunState& st, int percent, uint32_t seco
                                   std::string_view grade, bool linkActive)
 {
     put(formatClosingRows(double(st.score), st.maxScore, percent, seconds, grade));
+    if (st.accommodation.any()) {
+        put(formatAccommodationRow(st.accommodation.settingsText()));
+    }
     // The test is over: the report must be on the disk, not in a cache that
     // a power cut loses. A flush that fails is a failed write. At most two
     // rounds: the file in use, then once the fall-back copy.

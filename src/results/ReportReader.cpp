@@ -30,6 +30,7 @@ struct Texts
     std::string minutes = toCp1251(" хвилин ");
     std::string seconds = toCp1251(" секунд.\n");
     std::string grade = toCp1251("Оцінка: ");
+    std::string accommodations = toCp1251("Пристосування: ");
 };
 
 const Texts& texts()
@@ -52,6 +53,7 @@ public:
     bool ok() const { return m_stop == Stop::None; }
     bool atEnd() const { return m_rest.empty(); }
     std::string_view rest() const { return m_rest; }
+    void skipRest() { m_rest = {}; }
     int line() const { return m_line; }
     const std::string& expected() const { return m_expected; }
 
@@ -325,6 +327,17 @@ Result<ParsedReport> readReport(std::string_view bytes)
         const std::string_view rest = c.rest();
         if (rest.starts_with(total) || (rest.size() < total.size() && total.starts_with(rest))) {
             if (readClosing(c, r)) {
+                // A run with accommodations adds one line saying which (a
+                // copy cut inside it is read as far as the grade).
+                const std::string& note = texts().accommodations;
+                const std::size_t eol = c.rest().find('\n');
+                if (c.rest().starts_with(note) &&
+                    (eol == std::string_view::npos || eol + 1 == c.rest().size())) {
+                    if (eol != std::string_view::npos) {
+                        r.accommodations.assign(c.rest().substr(note.size(), eol - note.size()));
+                    }
+                    c.skipRest();
+                }
                 if (!c.atEnd()) {
                     c.fail(Stop::Mismatch, "the end of the report after the grade line");
                     return notAReport(c);
@@ -421,6 +434,17 @@ std::string formatReportRow(int32_t question, double points, std::string_view an
 {
     std::string row = format("  %4d          %.2f       ", question, points);
     row.append(answer);
+    row += '\n';
+    return row;
+}
+
+std::string formatAccommodationRow(std::string_view settings)
+{
+    if (settings.empty()) {
+        return {};
+    }
+    std::string row = texts().accommodations;
+    row.append(settings);
     row += '\n';
     return row;
 }

@@ -53,6 +53,9 @@ struct ParsedReport
     int32_t minutes = 0;
     int32_t seconds = 0;
     std::string grade; // code page 1251, as written
+    // The accommodations the run applied, in the file's own words
+    // ("time=2; quiet"), from the line after the grade; empty for none.
+    std::string accommodations;
 
     uint32_t elapsedSeconds() const { return uint32_t(minutes) * 60u + uint32_t(seconds); }
 };
@@ -97,6 +100,10 @@ std::optional<std::vector<MatchingRow>> matchingRows(std::string_view answer);
 // A question row as the report holds it, with its LF: ReportFile writes
 // it with this, and a rescored copy is written with it too.
 std::string formatReportRow(int32_t question, double points, std::string_view answer);
+
+// The line after the grade of a run with accommodations ("time=2; quiet"):
+// empty for none, so that a plain run's report keeps its bytes.
+std::string formatAccommodationRow(std::string_view settings);
 
 // The three closing rows, shared the same way.
 std::string formatClosingRows(double score, int32_t maxScore, int32_t percent, uint32_t seconds,

@@ -245,6 +245,7 @@ std::string correctedReport(const ParsedReport& report, const RescoredReport& re
     if (report.finished) {
         out += formatClosingRows(double(rescored.score), rescored.maxScore, rescored.percent,
                                  report.elapsedSeconds(), rescored.grade);
+        out += formatAccommodationRow(report.accommodations);
     }
     return out;
 }

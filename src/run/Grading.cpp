@@ -65,6 +65,7 @@ ResultsSummary summarizeResults(const TestModel& model, const RunState& st, cons
     if (st.finishedCount < model.askCount) {
         r.grade = toCp1251("Тест не завершено!");
     }
+    r.accommodations = st.accommodation.reportLine();
     report.writeClosingRows(st, r.percent, seconds, r.grade, linkActive);
     if (!r.everyPointEarned) {
         std::vector<int32_t> wrong = st.wrongQuestions;

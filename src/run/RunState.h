@@ -1,5 +1,6 @@
 #pragma once
 
+#include "definition/Accommodations.h"
 #include "definition/TestModel.h"
 
 #include <algorithm>
@@ -37,6 +38,10 @@ struct RunState
     int32_t hoverReset = 1;
     int32_t hoverRow = -1;
     int32_t hoverColumn = -1;
+
+    // What the school grants this student (accommodations.txt): nothing
+    // for a plain run.
+    Accommodation accommodation;
 
     std::string answerText; // at most 127 characters
     float score = 0.0f;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "definition/Accommodations.h"
 #include "definition/TestModel.h"
 
 #include <cstdint>
@@ -19,6 +20,8 @@ struct ResultsSummary
     std::string grade;             // or "Тест не завершено!"
     bool everyPointEarned = false; // window cut to 210 pixels, no wrong list
     std::string wrongList;         // "%3d, " per wrong question, ascending
+    // "Пристосування: time=2; quiet" when the run had any; empty otherwise.
+    std::string accommodations;
 };
 
 // Everything the test session asks of the window. The session never draws:
@@ -72,6 +75,13 @@ public:
     // The typed-answer strip: shown (cleared) for typed questions, with the
     // keyboard focus.
     virtual void setAnswerBox(bool shown, bool focus) = 0;
+
+    // The student's accommodations, once, before the question screen is
+    // first shown (only when there are any): text scale and contrast of the
+    // question screen, the strip and the title page; a quiet exam hides the
+    // right/wrong square and the running score. The session itself leaves
+    // the square and the score alone in a quiet exam.
+    virtual void applyAccommodation(const Accommodation& a) { (void)a; }
 
     // The end of the test.
     virtual void showResults(const ResultsSummary& results) = 0;

@@ -8,6 +8,7 @@
 #include "run/Selection.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace qd {
@@ -88,6 +89,24 @@ void TestSession::OnClickBegin(const std::string& name, bool exam)
     m_view.setWaitTimer(true);
 }
 
+void TestSession::setAccommodation(const Accommodation& a)
+{
+    if (m_phase == Phase::TitlePage) {
+        m_rs.accommodation = a;
+    }
+}
+
+int TestSession::questionSecondsAllowed() const
+{
+    return int(std::lround(m_model.questionSeconds * m_rs.accommodation.timeFactor));
+}
+
+uint32_t TestSession::testMillisecondsAllowed() const
+{
+    // At most 600 minutes times 4: well inside 32 bits.
+    return uint32_t(std::llround(m_model.testMinutes * 60000.0 * m_rs.accommodation.timeFactor));
+}
+
 void TestSession::returnToTitlePage()
 {
     if (m_phase != Phase::Waiting) {
@@ -114,10 +133,13 @@ void TestSession::OnTimerWaitServer()
         m_view.setWaitTimer(false);
         m_view.message(s->message);
     }
+    if (m_rs.accommodation.any()) {
+        m_view.applyAccommodation(m_rs.accommodation);
+    }
     m_view.showQuestionScreen();
     showQuestion(true);
     m_view.setQuestionCount(m_model.askCount);
-    m_view.setProgress(0, m_model.questionSeconds);
+    m_view.setProgress(0, questionSecondsAllowed());
     m_view.setQuestionTimer(true);
     m_view.setWaitTimer(false);
     m_rs.questionStartTick = m_rs.testStartTick = m_clock.ticks();
@@ -169,6 +191,9 @@ void TestSession::showQuestion(bool first)
     }
     m_answerBox = q.answeredByTyping();
     m_editText.clear();
+    m_focusColumn = 0;
+    m_focusRow = -1;
+    m_focusMarker = false;
     // The box takes the focus on the first question too: what the student
     // types first belongs in it.
     m_view.setAnswerBox(m_answerBox, m_answerBox);
@@ -234,8 +259,8 @@ Status TestSession::OnTimer()
     }
     const uint32_t now = m_clock.ticks();
     const uint32_t q = (now - m_rs.questionStartTick) / 1000u;
-    m_view.setProgress(int(std::min<uint32_t>(q, 1000000u)), m_model.questionSeconds);
-    if (q >= uint32_t(m_model.questionSeconds)) {
+    m_view.setProgress(int(std::min<uint32_t>(q, 1000000u)), questionSecondsAllowed());
+    if (q >= uint32_t(questionSecondsAllowed())) {
         m_view.beep();
         if (Status s = nextQuestion()) {
             return s;
@@ -246,7 +271,10 @@ Status TestSession::OnTimer()
     }
     const uint32_t t = (m_clock.ticks() - m_rs.testStartTick) / 1000u;
     if (t % 60u == 0) {
-        m_view.setMinutesLeft(m_model.testMinutes - int(t / 60u));
+        // Whole minutes left: exact at every whole minute of a whole-minute
+        // time; a stretched time of part minutes counts its last part too.
+        const int64_t left = int64_t(testMillisecondsAllowed() / 1000u) - int64_t(t);
+        m_view.setMinutesLeft(int(left >= 0 ? (left + 59) / 60 : left / 60));
     }
     return std::nullopt;
 }
@@ -272,14 +300,19 @@ Status TestSession::nextQuestion()
         return points.fault();
     }
     m_lastPoints = points.value();
-    m_view.setAnswerColour(m_rs.answerColour);
+    // A quiet exam tells nothing until the results window.
+    if (!m_rs.accommodation.quiet) {
+        m_view.setAnswerColour(m_rs.answerColour);
+    }
 
     m_rs.finishedCount += 1;
     if (m_exam != nullptr) {
         m_exam->answered(m_rs.finishedCount, m_rs.answerColour == colour::statusGreen, m_rs.score);
     }
     m_rs.resetResponse();
-    m_view.setScoreText(twoDecimals(m_rs.score));
+    if (!m_rs.accommodation.quiet) {
+        m_view.setScoreText(twoDecimals(m_rs.score));
+    }
     if (Status s = m_report.takeWriteFault()) {
         // No tick may score a question under the box; the next question's
         // time starts when it is shown, after the box.
@@ -293,7 +326,7 @@ Status TestSession::nextQuestion()
 
     // The test time is enforced here, when a question ends: the questions
     // left count with their marks and earn nothing.
-    if (m_clock.ticks() - m_rs.testStartTick >= uint32_t(m_model.testMinutes) * 60000u) {
+    if (m_clock.ticks() - m_rs.testStartTick >= testMillisecondsAllowed()) {
         skipUnasked(m_model, m_rs);
     }
     if (m_rs.finishedCount > m_model.askCount - 1) {
@@ -307,7 +340,7 @@ Status TestSession::nextQuestion()
 void TestSession::showResults()
 {
     m_phase = Phase::Finished;
-    m_view.setProgress(0, m_model.questionSeconds);
+    m_view.setProgress(0, questionSecondsAllowed());
     m_view.setQuestionTimer(false);
     const ResultsSummary results =
         qd::summarizeResults(m_model, m_rs, m_clock, m_report, m_linkActive);
@@ -433,15 +466,22 @@ void TestSession::OnMouseMove(int x, int y)
     if (!mouseGate()) {
         return;
     }
-    if (m_rs.hoverReset != 0) {
-        m_rs.hoverRow = m_rs.hoverColumn = -1;
-        m_rs.hoverReset = 0;
-    }
     int column = -1;
     bool marker = false;
     int row = hitTest(x, y, column, marker);
     if (row != -1 && marker) {
         row = -1; // the marker cell is no hover target
+    }
+    hoverAt(column, row);
+}
+
+// The pointer (or the keyboard's focus) is now over cell (column, row), or
+// over nothing (row -1).
+void TestSession::hoverAt(int column, int row)
+{
+    if (m_rs.hoverReset != 0) {
+        m_rs.hoverRow = m_rs.hoverColumn = -1;
+        m_rs.hoverReset = 0;
     }
     bool drew = false;
     const bool moved = column != m_rs.hoverColumn || row != m_rs.hoverRow;
@@ -480,6 +520,11 @@ void TestSession::OnMouseDown(int x, int y)
     if (row == -1) {
         return;
     }
+    pressAt(column, row, marker);
+}
+
+void TestSession::pressAt(int column, int row, bool marker)
+{
     bool drew = false;
     switch (current().type) {
     case QuestionType::SingleChoice:
@@ -518,6 +563,130 @@ void TestSession::OnMouseDown(int x, int y)
     if (drew) {
         m_view.repaint();
     }
+}
+
+// ---- Keyboard ---------------------------------------------------------------
+
+int TestSession::columnsShown() const
+{
+    const Question& q = current();
+    return q.isMatching() ? std::min(q.columnCount, int(q.columns.size())) : 1;
+}
+
+int TestSession::rowsIn(int column) const
+{
+    const Question& q = current();
+    if (q.isMatching()) {
+        if (column < 0 || column >= columnsShown()) {
+            return 0;
+        }
+        const Column& c = q.columns[std::size_t(column)];
+        return std::min(c.rowCount(), int(c.cells.size()));
+    }
+    return column == 0 ? std::min(q.optionCount, int(q.options.size())) : 0;
+}
+
+// A bar one pixel high in the gap under the focused option (or marker
+// cell): white over white where the focus left.
+void TestSession::drawFocus(bool shown)
+{
+    if (m_focusRow < 0 || m_focusRow >= rowsIn(m_focusColumn)) {
+        return;
+    }
+    const AnswerSlot& s = slotAt(m_focusColumn, m_focusRow);
+    const int left = m_focusMarker ? s.left - m_model.charWidth : s.left;
+    const int right = m_focusMarker ? s.left : s.right;
+    m_view.fillRect(shown ? colour::blue : colour::white, left, s.bottom + 1, right, s.bottom + 2);
+}
+
+bool TestSession::pressOption(int column, int row, bool marker)
+{
+    if (!mouseGate() || row < 0 || row >= rowsIn(column)) {
+        return false;
+    }
+    pressAt(column, row, marker);
+    if (m_focusRow >= 0) {
+        drawFocus(true); // an ordering move redraws the whole answer area
+    }
+    m_view.repaint();
+    return true;
+}
+
+bool TestSession::OnKey(Key key)
+{
+    if (!mouseGate()) {
+        return false;
+    }
+    const Question& q = current();
+    const bool ordering = q.type == QuestionType::Ordering;
+    if (key == Key::Space) {
+        if (m_focusRow < 0) {
+            return true; // nothing focused yet: the first arrow focuses
+        }
+        pressAt(m_focusColumn, m_focusRow, m_focusMarker);
+        drawFocus(true);
+        m_view.repaint();
+        return true;
+    }
+    int column = m_focusColumn;
+    int row = m_focusRow;
+    bool marker = m_focusMarker;
+    const int last = rowsIn(column) - 1;
+    if (row < 0) {
+        // The first key of a question focuses the first option.
+        column = 0;
+        row = 0;
+        marker = false;
+    } else {
+        switch (key) {
+        case Key::Up:
+            row = std::max(0, row - 1);
+            break;
+        case Key::Down:
+            row = std::min(last, row + 1);
+            break;
+        case Key::Home:
+            row = 0;
+            break;
+        case Key::End:
+            row = last;
+            break;
+        case Key::Left:
+            if (ordering) {
+                marker = true;
+            } else if (q.isMatching()) {
+                column = std::max(0, column - 1);
+            } else {
+                row = std::max(0, row - 1);
+            }
+            break;
+        case Key::Right:
+            if (ordering) {
+                marker = false;
+            } else if (q.isMatching()) {
+                column = std::min(columnsShown() - 1, column + 1);
+            } else {
+                row = std::min(last, row + 1);
+            }
+            break;
+        case Key::Space:
+            break;
+        }
+        row = std::min(row, rowsIn(column) - 1);
+    }
+    if (row < 0) {
+        return true; // no option at all
+    }
+    drawFocus(false);
+    m_focusColumn = column;
+    m_focusRow = row;
+    m_focusMarker = marker;
+    // The pointer's part: onto the option's text, or off it onto the
+    // marker cell (which is no hover target).
+    hoverAt(column, marker ? -1 : row);
+    drawFocus(true);
+    m_view.repaint();
+    return true;
 }
 
 bool TestSession::pressOrdering(int row, bool marker)

@@ -47,6 +47,12 @@ public:
     // The link was abandoned (refused, unreachable): a start wait ends and
     // the title page is usable again. During the test nothing changes here.
     void returnToTitlePage();
+    // What applies to the student about to begin (accommodations.txt): set
+    // before "Почати тестування", taken when the test starts.
+    void setAccommodation(const Accommodation& a);
+    // The clocks as this student's time factor stretches them.
+    int questionSecondsAllowed() const;
+    uint32_t testMillisecondsAllowed() const;
 
     // "Почати тестування": the name box's text (code page 1251) and the
     // examination check box.
@@ -68,6 +74,31 @@ public:
     // Mouse, in pixels of the client area.
     void OnMouseMove(int x, int y);
     void OnMouseDown(int x, int y);
+    // The keyboard, for a student without a mouse. It does what the mouse
+    // does, step for step: moving the focus is the pointer moving onto an
+    // option (blue, as the hover), Space is a press on the focused option
+    // (or, on an ordering question, on its marker bar, which Left reaches
+    // and Right leaves). Up/Down go through the rows of a column, Left/Right
+    // through the columns of a matching question (and through the options
+    // of a choice question), Home/End to the first and last row. The focus
+    // is also shown by a bar under the focused option. False when the key
+    // means nothing here (a typed question, no question shown).
+    enum class Key { Up, Down, Left, Right, Home, End, Space };
+    bool OnKey(Key key);
+    // A press on cell (column, row), or on its marker cell, as the mouse's
+    // press there: what a screen reader's action does. False when the
+    // question takes no presses or there is no such cell.
+    bool pressOption(int column, int row, bool marker);
+    // Rows of a column of the question shown (columns of a matching
+    // question; column 0 only otherwise).
+    int rowsIn(int column) const;
+    int columnsShown() const;
+    // The focused option: column, row and whether on the marker bar; row -1
+    // before the first key of a question.
+    int focusColumn() const { return m_focusColumn; }
+    int focusRow() const { return m_focusRow; }
+    bool focusMarker() const { return m_focusMarker; }
+
     // Hit test on the answer rectangles as they stand on the screen: the
     // row of the option under (x, y) or -1; its column (0 for types 1 to 3,
     // -1 for no hit) and whether the point is in its marker cell.
@@ -93,6 +124,9 @@ private:
     void drawAnswerArea();
     void showResults();
 
+    void hoverAt(int column, int row);
+    void pressAt(int column, int row, bool marker);
+    void drawFocus(bool shown);
     bool pressOrdering(int row, bool marker);
     bool pressMatching(int column, int row);
     bool pressMatchingColumns(int column, int row);
@@ -116,6 +150,9 @@ private:
     bool m_answerBox = false;
     std::string m_editText;
     float m_lastPoints = 0.0f;
+    int m_focusColumn = 0;
+    int m_focusRow = -1;
+    bool m_focusMarker = false;
 };
 
 } // namespace qd

@@ -99,6 +99,10 @@ public:
     {
         log.push_back(std::string("box ") + (shown ? "shown" : "hidden") + (focus ? " focus" : ""));
     }
+    void applyAccommodation(const qd::Accommodation& a) override
+    {
+        log.push_back("accommodation " + a.settingsText());
+    }
     void showResults(const qd::ResultsSummary& r) override
     {
         ++results;

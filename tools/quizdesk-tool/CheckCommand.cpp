@@ -6,6 +6,7 @@
 #include "Subcommands.h"
 #include "ToolSupport.h"
 
+#include "definition/Accommodations.h"
 #include "screen/PictureLoader.h"
 
 #include <numeric>
@@ -38,11 +39,24 @@ int runCheck(const QStringList& args)
         printFault(*s);
         return kExitFault;
     }
+    const qd::Result<qd::AccommodationTable> accommodations = qd::AccommodationTable::load(dir);
+    if (!accommodations.ok()) {
+        printFault(accommodations.fault());
+        return kExitFault;
+    }
     writeOut(QStringLiteral("OK: questions %1, sections %2, asked %3\n")
                  .arg(model->questionCount)
                  .arg(model->sectionCount)
                  .arg(model->askCount)
                  .toUtf8());
+    if (const qd::AccommodationTable& t = accommodations.value(); !t.empty()) {
+        const qd::Accommodation everyone = t.forStudent("*");
+        writeOut(QStringLiteral("accommodations: students %1, everyone %2\n")
+                     .arg(t.studentCount())
+                     .arg(everyone.any() ? QString::fromStdString(everyone.settingsText())
+                                         : QStringLiteral("none"))
+                     .toUtf8());
+    }
     return kExitOk;
 }
 

@@ -48,6 +48,7 @@ public:
     {
         m_exam.attach(m_host);
         m_host.examLink().setPort(examPort);
+        m_host.setAccommodations(std::move(run.accommodations));
     }
 
     // Plays the actions; false when a fatal fault ended the program (it is
@@ -78,6 +79,9 @@ public:
         out += "grade " + QByteArray::fromStdString(qd::fromCp1251(r.grade)) + '\n';
         if (!r.everyPointEarned) {
             out += "wrong " + QByteArray::fromStdString(qd::fromCp1251(r.wrongList)) + '\n';
+        }
+        if (!r.accommodations.empty()) {
+            out += QByteArray::fromStdString(qd::fromCp1251(r.accommodations)) + '\n';
         }
         const qd::ReportFile& report = m_host.report();
         if (report.path().empty()) {
@@ -177,6 +181,33 @@ private:
         case ScriptAction::Close:
             close();
             return true;
+        case ScriptAction::Key:
+            for (int i = 0; i < a.b; ++i) {
+                if (!pressKey(a)) {
+                    return false;
+                }
+            }
+            return true;
+        }
+        return true;
+    }
+
+    // A key as the window takes it: Enter is the title page's button or
+    // "Наст. питання", F1 only shows the help line, the others answer.
+    bool pressKey(const ScriptAction& a)
+    {
+        static constexpr qd::TestSession::Key kKeys[] = {
+            qd::TestSession::Key::Up,    qd::TestSession::Key::Down, qd::TestSession::Key::Left,
+            qd::TestSession::Key::Right, qd::TestSession::Key::Home, qd::TestSession::Key::End,
+            qd::TestSession::Key::Space};
+        const std::string_view name = kKeyNames[a.a];
+        if (name == "enter") {
+            ScriptAction press = a;
+            press.kind = titlePageShown() ? ScriptAction::Begin : ScriptAction::Next;
+            return perform(press);
+        }
+        if (name != "f1" && !m_view.answerBox) {
+            (void)m_session.OnKey(kKeys[a.a]);
         }
         return true;
     }

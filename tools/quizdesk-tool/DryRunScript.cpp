@@ -16,7 +16,7 @@ struct Keyword
 {
     const char* word;
     ScriptAction::Kind kind;
-    enum Args { None, Rest, TwoCounts, TwoInts, Seconds } args;
+    enum Args { None, Rest, TwoCounts, TwoInts, Seconds, KeyName } args;
 };
 
 const Keyword kKeywords[] = {
@@ -31,6 +31,7 @@ const Keyword kKeywords[] = {
     {"wait", ScriptAction::Wait, Keyword::Seconds},
     {"next", ScriptAction::Next, Keyword::None},
     {"close", ScriptAction::Close, Keyword::None},
+    {"key", ScriptAction::Key, Keyword::KeyName},
 };
 
 // Whole numbers that fit a pixel coordinate or a row with room to spare;
@@ -92,7 +93,7 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
         if (kw == nullptr) {
             return ScriptError{lineNo,
                                QStringLiteral("unknown action \"%1\" (name, exam, begin, press, "
-                                              "marker, click, move, type, wait, next, close)")
+                                              "marker, click, move, type, wait, next, close, key)")
                                    .arg(word)};
         }
         ScriptAction a;
@@ -121,6 +122,25 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
                                       .arg(word)
                                 : QStringLiteral("\"%1\" wants two whole pixel coordinates: %1 X Y")
                                       .arg(word)};
+            }
+            break;
+        }
+        case Keyword::KeyName: {
+            // key NAME [TIMES]: the key's index into kKeyNames, and how often.
+            a.a = -1;
+            if (!args.isEmpty()) {
+                for (int k = 0; k < int(std::size(kKeyNames)); ++k) {
+                    if (args[0] == QLatin1String(kKeyNames[k])) {
+                        a.a = k;
+                    }
+                }
+            }
+            a.b = 1;
+            if (a.a < 0 || args.size() > 2 ||
+                (args.size() == 2 && (!readInt(args[1], false, a.b) || a.b < 1 || a.b > 100))) {
+                return ScriptError{lineNo, QStringLiteral("\"key\" wants a key (up, down, left, "
+                                                          "right, home, end, space, enter, f1) "
+                                                          "and how often, 1 to 100: key K [N]")};
             }
             break;
         }

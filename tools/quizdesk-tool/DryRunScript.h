@@ -15,15 +15,21 @@ namespace qdtool {
 
 struct ScriptAction
 {
-    enum Kind { Name, Exam, Begin, Press, Marker, Click, Move, Type, Wait, Next, Close };
+    enum Kind { Name, Exam, Begin, Press, Marker, Click, Move, Type, Wait, Next, Close, Key };
 
     Kind kind = Begin;
     int line = 0;    // 1-based line of the script
-    int a = 0;       // press/marker: column; click/move: x
-    int b = 0;       // press/marker: row; click/move: y
+    int a = 0;       // press/marker: column; click/move: x; key: index into kKeyNames
+    int b = 0;       // press/marker: row; click/move: y; key: how often
     QString text;    // name, type: the rest of the line
     uint64_t ms = 0; // wait
 };
+
+// The keys a script can press, as the window takes them: the arrows, Home,
+// End and Space on the question screen, Enter for "Наст. питання" (or the
+// title page's button), F1 for the help line.
+inline constexpr const char* kKeyNames[] = {"up",  "down",  "left",  "right", "home",
+                                            "end", "space", "enter", "f1"};
 
 struct ScriptError
 {
