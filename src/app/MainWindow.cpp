@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
+#include "app/QuestionAccess.h"
 #include "definition/Cp1251.h"
+#include "run/TestSession.h"
 #include "screen/PictureLoader.h"
 #include "screen/QuestionScreen.h"
 #include "screen/ScreenBitmap.h"
@@ -26,6 +28,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace qd {
 
@@ -154,6 +157,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     setTextColour(this, QPalette::WindowText, Qt::white);
     setMouseTracking(true);
     resize(kLayoutWidth, kLayoutHeight);
+    headerHeight_ = kHeaderHeight;
+    statusHeight_ = kStatusHeight;
 
     buildTitlePage();
     buildQuestionControls();
@@ -166,6 +171,29 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     serverWaitTimer_->setObjectName(QStringLiteral("TimerWaitServer"));
     serverWaitTimer_->setInterval(100);
     connect(serverWaitTimer_, &QTimer::timeout, this, &MainWindow::waitTimerTicked);
+
+    // The keys, for a student without a mouse: over the top of the window,
+    // on the title page and on the question screen alike.
+    keyHelp_ = new QLabel(this);
+    keyHelp_->setObjectName(QStringLiteral("KeyHelp"));
+    keyHelp_->setText(
+        QStringLiteral("Tab — до наступного поля; ↑ ↓ — варіанти; ← → — стовпці (у впорядкуванні: "
+                       "← маркер, → текст); Пробіл — обрати/зняти; Enter — наступне питання; "
+                       "Esc — закрити результати; F1 — сховати підказку"));
+    keyHelp_->setWordWrap(true);
+    keyHelp_->setFont(pixelFont(15, true));
+    keyHelp_->setAutoFillBackground(true);
+    setTextColour(keyHelp_, QPalette::Window, QColor(255, 255, 192));
+    setTextColour(keyHelp_, QPalette::WindowText, kBlack);
+    keyHelp_->setMargin(4);
+    keyHelp_->hide();
+    keepMouse(keyHelp_);
+
+    // The question screen takes the keys itself: the arrows and Space
+    // answer; "Наст. питання" is Enter from anywhere, so the button needs no
+    // focus of its own (a focused button would take Space as its click).
+    setFocusPolicy(Qt::StrongFocus);
+    nextButton_->setFocusPolicy(Qt::NoFocus);
 
     alignControls();
     placeStatusStrip();
@@ -222,6 +250,9 @@ void MainWindow::buildTitlePage()
         m->setFont(pixelFont(17, true));
         setTextColour(m, QPalette::Text, kBlue);
         m->setGeometry(left, 39, 468, 80);
+        // Read only: Tab goes from the name box to the check box and the
+        // button (a screen reader still reads them).
+        m->setFocusPolicy(Qt::NoFocus);
         return m;
     };
     subjectBox_ = memo("MDiscipline", 10);
@@ -259,6 +290,9 @@ void MainWindow::buildTitlePage()
 void MainWindow::buildQuestionControls()
 {
     const QFont strip = pixelFont(17, true);
+
+    questionArea_ = new QuestionArea(this);
+    questionArea_->hide();
 
     answerStrip_ = new QGroupBox(this);
     answerStrip_->setObjectName(QStringLiteral("GroupBox3"));
@@ -338,14 +372,20 @@ void MainWindow::alignControls()
     const int h = height();
     titlePicture_->setGeometry(0, 0, w, h);
     titlePicture_->lower();
-    headerPanel_->setGeometry(0, 0, w, kHeaderHeight);
+    headerPanel_->setGeometry(0, 0, w, headerHeight_);
     centreLabel_->setGeometry(0, centreLabel_->y(), w, centreLabel_->height());
     programNameLabel_->setGeometry(0, programNameLabel_->y(), w, programNameLabel_->height());
     titlePanel_->setGeometry(0, h - titlePanel_->height(), w, titlePanel_->height());
     const int avtorH = authorLabel_->sizeHint().height();
     authorLabel_->setGeometry(2, titlePanel_->height() - avtorH - 2, titlePanel_->width() - 4,
                               avtorH);
-    statusStrip_->setGeometry(0, h - kStatusHeight, statusStrip_->width(), kStatusHeight);
+    statusStrip_->setGeometry(0, h - statusHeight_, statusStrip_->width(), statusHeight_);
+    questionArea_->setGeometry(0, 0, w, h - statusHeight_);
+}
+
+void MainWindow::setAccessSource(QuestionAccessSource* source)
+{
+    questionArea_->setSource(source);
 }
 
 void MainWindow::placeOnScreen(const QRect& area)
@@ -539,6 +579,8 @@ void MainWindow::showTitlePage(const std::string& discName, const std::string& t
     testNameBox_->clear();
     subjectBox_->setPlainText(QString::fromStdString(fromCp1251(discName)));
     testNameBox_->setPlainText(QString::fromStdString(fromCp1251(testName)));
+    // The keyboard starts in the name box.
+    studentNameBox_->setFocus();
     for (QTextEdit* m : {subjectBox_, testNameBox_}) {
         QTextCursor all(m->document());
         all.select(QTextCursor::Document);
@@ -555,6 +597,11 @@ void MainWindow::showQuestionScreen()
     headerPanel_->hide();
     statusStrip_->show();
     questionScreen_ = true;
+    questionArea_->show();
+    keyHelp_->raise();
+    // The keys go to the question screen (a typed question's box takes
+    // the focus itself).
+    setFocus();
     update();
 }
 
@@ -584,6 +631,19 @@ void MainWindow::setQuestionTimer(bool running)
 
 void MainWindow::showPicture(const QImage& picture, const QRect& where)
 {
+    const double s = screen_ != nullptr ? screen_->bitmap().scale() : 1.0;
+    if (s != 1.0) {
+        // As the question screen will draw it once captured.
+        const QSize size(int(std::lround(picture.width() * s)),
+                         int(std::lround(picture.height() * s)));
+        cornerImage_->setPixmap(QPixmap::fromImage(picture.scaled(size)));
+        cornerImage_->setGeometry(
+            QRect(QPoint(int(std::lround(where.x() * s)), int(std::lround(where.y() * s))), size));
+        cornerImage_->setEnabled(true);
+        cornerImage_->show();
+        cornerImage_->lower();
+        return;
+    }
     cornerImage_->setPixmap(QPixmap::fromImage(picture));
     cornerImage_->setGeometry(where);
     cornerImage_->setEnabled(true);
@@ -611,6 +671,7 @@ void MainWindow::repaintScreen()
     const QRect changed = screen_->bitmap().takeDirty();
     if (!changed.isEmpty()) {
         repaint(changed);
+        questionArea_->notifyChanged();
     }
 }
 
@@ -649,6 +710,9 @@ void MainWindow::setQuestionNumber(int n)
 void MainWindow::setAnswerColour(uint32_t colour)
 {
     setTextColour(answerShape_, QPalette::Window, ScreenBitmap::toColor(colour));
+    // The square says it by colour only: a screen reader gets it in words.
+    answerShape_->setAccessibleName(colour == colour::statusGreen ? QStringLiteral("правильно")
+                                                                  : QStringLiteral("неправильно"));
 }
 
 void MainWindow::setScoreText(const std::string& text)
@@ -672,7 +736,11 @@ void MainWindow::setMinutesLeft(int minutes)
 void MainWindow::setAnswerBox(bool shown, bool focus)
 {
     if (!shown) {
+        const bool hadFocus = answerStrip_->isAncestorOf(focusWidget());
         answerStrip_->hide();
+        if (hadFocus && questionScreen_) {
+            setFocus(); // back to the question screen's keys
+        }
         return;
     }
     answerEdit_->clear();
@@ -686,6 +754,7 @@ void MainWindow::hideForResults()
 {
     questionTimeBar_->setValue(0);
     questionTimer_->stop();
+    questionArea_->hide();
     hide();
 }
 
@@ -739,17 +808,95 @@ std::string MainWindow::answerText() const
     return toCp1251(answerEdit_->text().toStdString());
 }
 
+// A point of the window in the question screen's own pixels (larger text
+// draws the screen larger; the same option stays under the same point).
+QPoint MainWindow::screenPoint(const QPointF& p) const
+{
+    const double s = screen_ != nullptr ? screen_->bitmap().scale() : 1.0;
+    return s == 1.0 ? p.toPoint() : QPoint(int(std::floor(p.x() / s)), int(std::floor(p.y() / s)));
+}
+
 void MainWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = screenPoint(event->position());
     emit mouseMoved(p.x(), p.y());
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event)
 {
     // Every button, with any modifier, chooses alike.
-    const QPoint p = event->position().toPoint();
+    const QPoint p = screenPoint(event->position());
     emit mousePressed(p.x(), p.y());
+}
+
+void MainWindow::setDisplay(double scale, bool highContrast)
+{
+    if (scale != displayScale_ && scale > 0.0) {
+        const double f = scale / displayScale_;
+        displayScale_ = scale;
+        // Every control of the title page and the strips, with its panel:
+        // text and places grow together.
+        for (QWidget* panel : std::initializer_list<QWidget*>{headerPanel_, titlePanel_,
+                                                              statusStrip_, answerStrip_}) {
+            const QList<QWidget*> children = panel->findChildren<QWidget*>();
+            for (QWidget* w : children) {
+                QFont font = w->font();
+                if (font.pixelSize() > 0) {
+                    font.setPixelSize(int(std::lround(font.pixelSize() * f)));
+                } else if (font.pointSizeF() > 0) {
+                    font.setPointSizeF(font.pointSizeF() * f);
+                }
+                w->setFont(font);
+                const QRect g = w->geometry();
+                w->setGeometry(int(std::lround(g.x() * f)), int(std::lround(g.y() * f)),
+                               int(std::lround(g.width() * f)), int(std::lround(g.height() * f)));
+                if (auto* l = qobject_cast<QLabel*>(w); l != nullptr && l->minimumWidth() > 0) {
+                    l->setMinimumWidth(int(std::lround(l->minimumWidth() * f)));
+                }
+            }
+        }
+        headerHeight_ = int(std::lround(headerHeight_ * f));
+        statusHeight_ = int(std::lround(statusHeight_ * f));
+        titlePanel_->resize(titlePanel_->width(), int(std::lround(titlePanel_->height() * f)));
+        answerStrip_->resize(answerStrip_->width(), int(std::lround(answerStrip_->height() * f)));
+        headerPanel_->resize(headerPanel_->width(), headerHeight_);
+        statusStrip_->resize(statusStrip_->width(), statusHeight_);
+        alignControls();
+        placeStatusStrip();
+        fitStatusStrip();
+        fitTitlePanel();
+        for (QLabel* l : {centreLabel_, programNameLabel_}) {
+            l->setGeometry(0, l->y(), width(), l->sizeHint().height());
+        }
+        keyHelp_->setFont(pixelFont(int(std::lround(15 * scale)), true));
+        questionArea_->setScale(scale);
+    }
+    if (highContrast && !highContrast_) {
+        highContrast_ = true;
+        // The documented scheme (see ScreenBitmap::highContrastColour): a
+        // black ground, yellow text, cyan values, white captions of the boxes.
+        const QColor yellow(255, 255, 0);
+        const QColor cyan(0, 255, 255);
+        for (QWidget* w : findChildren<QWidget*>()) {
+            if (w == answerShape_ || w == titlePicture_ || w == cornerImage_) {
+                continue;
+            }
+            QPalette p = w->palette();
+            const bool value = p.color(QPalette::WindowText) == kBlue ||
+                               p.color(QPalette::Text) == kBlue || p.color(QPalette::Text) == kRed;
+            for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button}) {
+                p.setColor(role, Qt::black);
+            }
+            for (QPalette::ColorRole role :
+                 {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+                p.setColor(role, value ? cyan : yellow);
+            }
+            p.setColor(QPalette::Highlight, cyan);
+            p.setColor(QPalette::HighlightedText, Qt::black);
+            w->setPalette(p);
+        }
+        setTextColour(this, QPalette::Window, Qt::black);
+    }
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
@@ -759,8 +906,58 @@ void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
     mousePressEvent(event);
 }
 
+void MainWindow::hideRunningResults()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{lastAnswerCaption_, answerShape_,
+                                                      scoreCaption_, scoreLabel_}) {
+        w->hide();
+    }
+}
+
+void MainWindow::toggleKeyHelp()
+{
+    if (keyHelp_->isVisible()) {
+        keyHelp_->hide();
+        return;
+    }
+    keyHelp_->setGeometry(0, 0, width(), keyHelp_->heightForWidth(width()));
+    keyHelp_->raise();
+    keyHelp_->show();
+}
+
+bool MainWindow::keyHelpShown() const
+{
+    return keyHelp_->isVisible();
+}
+
 void MainWindow::keyPressEvent(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_F1) {
+        toggleKeyHelp();
+        return;
+    }
+    // The title page: Enter in the name box begins the test, as the button.
+    const bool enterKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enterKey && titlePanel_->isVisible() && beginButton_->isEnabled()) {
+        beginButton_->click();
+        return;
+    }
+    if (questionScreen_ && !answerStrip_->isVisible()) {
+        static const std::pair<int, TestSession::Key> keys[] = {
+            {Qt::Key_Up, TestSession::Key::Up},      {Qt::Key_Down, TestSession::Key::Down},
+            {Qt::Key_Left, TestSession::Key::Left},  {Qt::Key_Right, TestSession::Key::Right},
+            {Qt::Key_Home, TestSession::Key::Home},  {Qt::Key_End, TestSession::Key::End},
+            {Qt::Key_Space, TestSession::Key::Space}};
+        for (const auto& [qtKey, key] : keys) {
+            if (event->key() == qtKey) {
+                bool answered = false;
+                emit answerKeyPressed(int(key), &answered);
+                if (answered) {
+                    return;
+                }
+            }
+        }
+    }
     // "Наст. питання" is the default button: Enter presses it wherever the
     // focus is (the answer box passes Enter on), while it is on the screen.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointF>
 #include <QWidget>
 
 #include <cstdint>
@@ -20,6 +21,8 @@ class QTimer;
 
 namespace qd {
 
+class QuestionArea;
+class QuestionAccessSource;
 class QuestionScreen;
 
 // The main window: the title page, the question screen's controls and the
@@ -45,6 +48,8 @@ public:
 
     // The off-screen picture that paints the question screen.
     void setScreen(QuestionScreen* screen) { screen_ = screen; }
+    // What screen readers are told of the drawn question screen.
+    void setAccessSource(QuestionAccessSource* source);
 
     // What the session asks of the window.
     void showQuestionScreen();
@@ -75,6 +80,17 @@ public:
     void untickExamBox();
     void showExamLinkUp();
 
+    // A student's larger text (1 to 3) and high contrast: the title page and
+    // the strips (the question screen's picture does its own).
+    void setDisplay(double scale, bool highContrast);
+
+    // A quiet exam: the right/wrong square and the running score are hidden
+    // until the results window.
+    void hideRunningResults();
+    // The help line of the keys (F1 shows and hides it).
+    void toggleKeyHelp();
+    bool keyHelpShown() const;
+
     // What the student entered (code page 1251).
     std::string studentName() const;
     bool examChecked() const;
@@ -87,6 +103,9 @@ signals:
     void questionTimerTicked();
     void mouseMoved(int x, int y);
     void mousePressed(int x, int y);
+    // A key of the question screen (a TestSession::Key) for the keyboard
+    // without a mouse; answered is set when the key meant something there.
+    void answerKeyPressed(int key, bool* answered);
     void answerTextChanged(const QString& text);
     void examClicked();
     void closeRequested();
@@ -111,10 +130,15 @@ private:
     void fitStatusStrip();
     bool settleStatusStrip();
     bool paintsScreen() const;
+    QPoint screenPoint(const QPointF& p) const;
 
     QuestionScreen* screen_ = nullptr;
     bool questionScreen_ = false;
     bool narrowStrip_ = false;
+    double displayScale_ = 1.0;
+    bool highContrast_ = false;
+    int headerHeight_ = 90;
+    int statusHeight_ = 100;
 
     QLabel* titlePicture_ = nullptr;
     QLabel* cornerImage_ = nullptr;
@@ -150,6 +174,8 @@ private:
     QFrame* answerShape_ = nullptr;
     QPushButton* nextButton_ = nullptr;
     QProgressBar* questionTimeBar_ = nullptr;
+    QLabel* keyHelp_ = nullptr;
+    QuestionArea* questionArea_ = nullptr;
     QTimer* questionTimer_ = nullptr;
     QTimer* serverWaitTimer_ = nullptr;
 };

@@ -16,8 +16,17 @@ QuizDeskApp::QuizDeskApp(StartedTest run, MainWindow& form, ResultsWindow& resul
       form_(form),
       reporter_(reporter),
       view_(*model_, form, results, reporter, dir),
-      host_(*model_, std::move(run.state), clock, clock, view_, *this, dir)
+      host_(*model_, std::move(run.state), clock, clock, view_, *this, dir),
+      access_(host_.session())
 {
+    form.setAccessSource(&access_);
+    // A line for everyone sets the title page's text and contrast already;
+    // a student's own line takes effect when the test starts.
+    const Accommodation everyone = run.accommodations.forStudent("*");
+    if (everyone.textScale != 1.0 || everyone.highContrast) {
+        form.setDisplay(everyone.textScale, everyone.highContrast);
+    }
+    host_.setAccommodations(std::move(run.accommodations));
     TestSession* s = &host_.session();
     connect(&form, &MainWindow::beginClicked, this,
             [this] { host_.beginClicked(form_.studentName(), form_.examChecked()); });
@@ -28,6 +37,8 @@ QuizDeskApp::QuizDeskApp(StartedTest run, MainWindow& form, ResultsWindow& resul
     connect(&form, &MainWindow::readyClicked, this, [this, s] { check(s->OnClickReady()); });
     connect(&form, &MainWindow::mouseMoved, this, [s](int x, int y) { s->OnMouseMove(x, y); });
     connect(&form, &MainWindow::mousePressed, this, [s](int x, int y) { s->OnMouseDown(x, y); });
+    connect(&form, &MainWindow::answerKeyPressed, this,
+            [s](int key, bool* answered) { *answered = s->OnKey(TestSession::Key(key)); });
     connect(&form, &MainWindow::answerTextChanged, this,
             [s](const QString& text) { s->setAnswerText(toCp1251(text.toStdString())); });
     connect(&form, &MainWindow::closeRequested, this, [this, s] {

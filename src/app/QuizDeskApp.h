@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SessionAccess.h"
 #include "app/StartUp.h"
 #include "app/WindowView.h"
 #include "host/RunHost.h"
@@ -62,6 +63,7 @@ private:
     const MessageReporter& reporter_;
     WindowView view_;
     RunHost host_;
+    SessionAccess access_;
 };
 
 } // namespace qd

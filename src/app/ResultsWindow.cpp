@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QTextEdit>
@@ -125,6 +126,14 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent)
     gradeLabel_ = value("Mark");
     line(this, 160, {word(QStringLiteral("Оцінка:")), gradeLabel_});
 
+    // Under the grade, inside the short window: which accommodations the
+    // run had; hidden for a plain run.
+    accommodationsLabel_ = word(QString());
+    accommodationsLabel_->setObjectName(QStringLiteral("Accommodations"));
+    accommodationsLabel_->setParent(this);
+    accommodationsLabel_->setGeometry(10, 186, kWidth - 20, 22);
+    accommodationsLabel_->hide();
+
     wrongCaption_ = word(QStringLiteral("Неправильні відповіді на питання:"));
     wrongCaption_->setObjectName(QStringLiteral("NotRight"));
     wrongCaption_->setParent(this);
@@ -144,6 +153,8 @@ void ResultsWindow::showResults(const ResultsSummary& results)
     minutesLabel_->setText(QString::number(results.minutes));
     secondsLabel_->setText(QString::number(results.seconds));
     gradeLabel_->setText(text(results.grade));
+    accommodationsLabel_->setText(text(results.accommodations));
+    accommodationsLabel_->setVisible(!results.accommodations.empty());
     if (results.everyPointEarned) {
         wrongCaption_->hide();
         wrongListBox_->hide();
@@ -163,6 +174,9 @@ void ResultsWindow::showResults(const ResultsSummary& results)
         }
     }
     show();
+    // The main window is hidden: the keyboard belongs here now.
+    activateWindow();
+    setFocus();
 }
 
 void ResultsWindow::changeEvent(QEvent* event)
@@ -180,6 +194,18 @@ void ResultsWindow::changeEvent(QEvent* event)
             activateWindow();
         });
     }
+}
+
+void ResultsWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Without a mouse: Escape closes the window as its close button does
+    // (Enter does not: it is the key that ended the test, and a held Enter
+    // must not end the program too).
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ResultsWindow::closeEvent(QCloseEvent* event)

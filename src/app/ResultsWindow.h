@@ -28,6 +28,7 @@ signals:
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QTextEdit* testNameBox_ = nullptr;
@@ -37,6 +38,7 @@ private:
     QLabel* minutesLabel_ = nullptr;
     QLabel* secondsLabel_ = nullptr;
     QLabel* gradeLabel_ = nullptr;
+    QLabel* accommodationsLabel_ = nullptr;
     QLabel* wrongCaption_ = nullptr;
     QTextEdit* wrongListBox_ = nullptr;
 };

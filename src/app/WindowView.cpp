@@ -117,6 +117,15 @@ void WindowView::showResults(const ResultsSummary& results)
     results_.showResults(results);
 }
 
+void WindowView::applyAccommodation(const Accommodation& a)
+{
+    if (a.quiet) {
+        form_.hideRunningResults();
+    }
+    bitmap().setDisplay(a.textScale, a.highContrast);
+    form_.setDisplay(a.textScale, a.highContrast);
+}
+
 void WindowView::pictureFault(const Fault& fault)
 {
     // Fatal like every fault of the run: the box runs its own event loop,

@@ -35,6 +35,7 @@ public:
     void setMinutesLeft(int minutes) override;
     void setAnswerBox(bool shown, bool focus) override;
     void showResults(const ResultsSummary& results) override;
+    void applyAccommodation(const Accommodation& a) override;
 
 protected:
     void pictureFault(const Fault& fault) override;

@@ -1,5 +1,6 @@
 #include "screen/ScreenBitmap.h"
 
+#include "definition/TestModel.h"
 #include "screen/TestFont.h"
 
 #include <QFontMetrics>
@@ -81,8 +82,9 @@ int ScreenBitmap::drawText(std::string_view text, uint32_t colour, int x, int y)
         return charW_;
     }
     QPainter painter(&image_);
+    prepare(painter);
     painter.setFont(font_);
-    painter.setPen(toColor(colour));
+    painter.setPen(drawn(colour));
     std::size_t pos = 0;
     for (;;) {
         const std::size_t crlf = text.find("\r\n", pos);
@@ -110,7 +112,8 @@ void ScreenBitmap::fillRect(uint32_t colour, int left, int top, int right, int b
     }
     const QRect r(QPoint(left, top), QPoint(right - 1, bottom - 1));
     QPainter painter(&image_);
-    painter.fillRect(r, toColor(colour));
+    prepare(painter);
+    painter.fillRect(r, drawn(colour));
     markDirty(r);
 }
 
@@ -120,6 +123,7 @@ void ScreenBitmap::copyImage(const QImage& picture, int left, int top)
         return;
     }
     QPainter painter(&image_);
+    prepare(painter);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(QPoint(left, top), picture);
     markDirty(QRect(QPoint(left, top), picture.size()));
@@ -134,7 +138,48 @@ QRect ScreenBitmap::takeDirty()
 
 void ScreenBitmap::markDirty(const QRect& r)
 {
+    if (scale_ != 1.0) {
+        // In the picture's pixels, a pixel more each side for the rounding.
+        const QRectF f(r.x() * scale_, r.y() * scale_, r.width() * scale_, r.height() * scale_);
+        dirty_ |= f.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(image_.rect());
+        return;
+    }
     dirty_ |= r.intersected(image_.rect());
+}
+
+void ScreenBitmap::setDisplay(double scale, bool highContrast)
+{
+    scale_ = scale > 0.0 ? scale : 1.0;
+    highContrast_ = highContrast;
+}
+
+void ScreenBitmap::prepare(QPainter& painter) const
+{
+    if (scale_ != 1.0) {
+        painter.scale(scale_, scale_);
+    }
+}
+
+QColor ScreenBitmap::drawn(uint32_t packed) const
+{
+    return toColor(highContrast_ ? highContrastColour(packed) : packed);
+}
+
+uint32_t ScreenBitmap::highContrastColour(uint32_t packed)
+{
+    switch (packed) {
+    case colour::silver:
+    case colour::white:
+        return colour::black;
+    case colour::black:
+        return 0x00FFFF; // yellow
+    case colour::blue:
+        return 0xFFFF00; // cyan
+    case colour::red:
+        return 0x00FF00; // bright green
+    default:
+        return packed;
+    }
 }
 
 QColor ScreenBitmap::toColor(uint32_t packed)

@@ -36,6 +36,21 @@ public:
     // Copies an image unchanged to (left, top); what falls outside is cut.
     void copyImage(const QImage& picture, int left, int top);
 
+    // A student's larger text and stronger contrast. Every position stays
+    // in the test's own pixels (the layout, the hit test and the session
+    // never know): the picture is drawn `scale` times larger, so a point
+    // of the window is (x / scale, y / scale) of the question screen. With
+    // `highContrast` the screen's colours are drawn in the high-contrast
+    // scheme (highContrastColour).
+    void setDisplay(double scale, bool highContrast);
+    double scale() const { return scale_; }
+    bool highContrast() const { return highContrast_; }
+    // The high-contrast scheme: black ground (the grey screen and the white
+    // answer area), the question text and the option under the pointer or
+    // the keyboard's focus in cyan, options at rest in yellow, chosen ones
+    // (and the target bar of a move) in bright green.
+    static uint32_t highContrastColour(uint32_t packed);
+
     int charWidth() const { return charW_; }
     int lineHeight() const { return lineH_; }
     const QImage& image() const { return image_; }
@@ -49,6 +64,8 @@ public:
 
 private:
     void markDirty(const QRect& r);
+    void prepare(QPainter& painter) const;
+    QColor drawn(uint32_t packed) const;
 
     QImage image_;
     QFont font_;
@@ -57,6 +74,8 @@ private:
     int charW_ = 0;
     int lineH_ = 16;
     QRect dirty_;
+    double scale_ = 1.0;
+    bool highContrast_ = false;
 };
 
 } // namespace qd
