@@ -847,11 +847,21 @@ void MainWindow::setDisplay(double scale, bool highContrast)
                     font.setPointSizeF(font.pointSizeF() * f);
                 }
                 w->setFont(font);
+                // The title page keeps its columns across the width (they
+                // are scaled to it again below); the strips grow.
                 const QRect g = w->geometry();
-                w->setGeometry(int(std::lround(g.x() * f)), int(std::lround(g.y() * f)),
-                               int(std::lround(g.width() * f)), int(std::lround(g.height() * f)));
-                if (auto* l = qobject_cast<QLabel*>(w); l != nullptr && l->minimumWidth() > 0) {
-                    l->setMinimumWidth(int(std::lround(l->minimumWidth() * f)));
+                const bool across = panel == titlePanel_ || panel == headerPanel_;
+                w->setGeometry(across ? g.x() : int(std::lround(g.x() * f)),
+                               int(std::lround(g.y() * f)),
+                               across ? g.width() : int(std::lround(g.width() * f)),
+                               int(std::lround(g.height() * f)));
+                if (auto* l = qobject_cast<QLabel*>(w); l != nullptr) {
+                    if (l->minimumWidth() > 0) {
+                        l->setMinimumWidth(int(std::lround(l->minimumWidth() * f)));
+                    }
+                    if (!across || l->alignment() != Qt::AlignCenter) {
+                        l->adjustSize();
+                    }
                 }
             }
         }
@@ -862,8 +872,9 @@ void MainWindow::setDisplay(double scale, bool highContrast)
         headerPanel_->resize(headerPanel_->width(), headerHeight_);
         statusStrip_->resize(statusStrip_->width(), statusHeight_);
         alignControls();
+        scaleTo(width());
         placeStatusStrip();
-        fitStatusStrip();
+        layOutLargeStrip();
         fitTitlePanel();
         for (QLabel* l : {centreLabel_, programNameLabel_}) {
             l->setGeometry(0, l->y(), width(), l->sizeHint().height());
@@ -904,6 +915,60 @@ void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
     // The second press of a double click is a press like the first; the
     // double click itself means nothing.
     mousePressEvent(event);
+}
+
+// The status strip in larger text: its captions and values no longer fit
+// the layout's places, so they follow one another in three rows (the
+// captions of the first column, the counters, the captions of the second
+// column with their values), "Наст. питання" at the right edge or, when the
+// rows leave it no room, in a row of its own under them.
+void MainWindow::layOutLargeStrip()
+{
+    const double s = displayScale_;
+    const int gap = int(std::lround(10 * s));
+    const int rows[3] = {int(std::lround(10 * s)), int(std::lround(39 * s)),
+                         int(std::lround(69 * s))};
+    QLabel* left[3] = {questionCountCaption_, questionNumberCaption_, lastAnswerCaption_};
+    int leftEnd = 0;
+    for (int r = 0; r < 3; ++r) {
+        left[r]->adjustSize();
+        left[r]->move(int(std::lround(20 * s)), rows[r]);
+        leftEnd = std::max(leftEnd, rightOf(left[r]));
+    }
+    countersBox_->move(leftEnd + gap, 0);
+    const int x = rightOf(countersBox_) + gap;
+    QLabel* right[3] = {questionTimeCaption_, testEndCaption_, scoreCaption_};
+    for (int r = 0; r < 3; ++r) {
+        right[r]->adjustSize();
+        right[r]->move(x, rows[r]);
+    }
+    questionTimeBar_->move(rightOf(questionTimeCaption_) + gap, rows[0]);
+    minutesLeftLabel_->move(rightOf(testEndCaption_) + gap, rows[1]);
+    minutesCaption_->move(rightOf(minutesLeftLabel_) + gap / 2, rows[1]);
+    scoreLabel_->move(rightOf(scoreCaption_) + gap, rows[2]);
+    int used = std::max(
+        {rightOf(minutesCaption_), rightOf(scoreLabel_), questionTimeBar_->x() + kMinBarWidth});
+    const int w = statusStrip_->width();
+    nextButton_->resize(std::max(nextButton_->sizeHint().width(), nextButton_->width() / 2),
+                        nextButton_->height());
+    int height = statusHeight_;
+    if (used + gap + nextButton_->width() + kEdgeGap <= w) {
+        nextButton_->move(w - kEdgeGap - nextButton_->width(),
+                          (statusHeight_ - nextButton_->height()) / 2);
+    } else {
+        nextButton_->move(w - kEdgeGap - nextButton_->width(), statusHeight_);
+        height = statusHeight_ + nextButton_->height() + gap;
+    }
+    const int barRight = nextButton_->y() < statusHeight_ ? nextButton_->x() - gap : w - kEdgeGap;
+    questionTimeBar_->resize(std::max(kMinBarWidth, barRight - questionTimeBar_->x()),
+                             questionTimeBar_->height());
+    countersBox_->resize(countersBox_->width(), statusHeight_);
+    if (height != statusHeight_) {
+        statusHeight_ = height;
+        statusStrip_->resize(w, height);
+        alignControls();
+        placeStatusStrip();
+    }
 }
 
 void MainWindow::hideRunningResults()

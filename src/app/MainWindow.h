@@ -131,6 +131,7 @@ private:
     bool settleStatusStrip();
     bool paintsScreen() const;
     QPoint screenPoint(const QPointF& p) const;
+    void layOutLargeStrip();
 
     QuestionScreen* screen_ = nullptr;
     bool questionScreen_ = false;

@@ -3,18 +3,21 @@
 // the test session, off screen, on a fixed draw and a virtual clock; each
 // screen is grabbed as the window paints it and saved as a PNG in OUTDIR:
 // the title page, one screen of every kind of question (answered part way,
-// one option under the pointer) and the results window.
+// one option under the pointer) and the results window; then the same test
+// with accommodations: larger text in high contrast, and a quiet exam.
 #include "app/MessageReporter.h"
 #include "app/QuizDeskApp.h"
 #include "app/StartUp.h"
 #include "app/MainWindow.h"
 #include "app/ResultsWindow.h"
+#include "definition/Accommodations.h"
 #include "definition/Cp1251.h"
 #include "run/ManualClock.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 
@@ -134,20 +137,20 @@ public:
         return name;
     }
 
-    // Through every question of the run; false when a picture could not be
-    // written.
-    bool questions()
+    // Through every question of the run, one picture of each kind numbered
+    // from `number` on with `prefix` before the kind (at most `pictures`
+    // of them); false when a picture could not be written.
+    bool questions(int number = 2, const char* prefix = "", int pictures = 100)
     {
-        int number = 2;
         while (session_.phase() == qd::TestSession::Phase::Question) {
             // The question's picture goes into screen_bmp.
             if (!report(session_.OnTimer())) {
                 return false;
             }
             const std::string name = answerPartWay();
-            if (!name.empty()) {
-                char file[64];
-                std::snprintf(file, sizeof file, "%02d-%s", number++, name.c_str());
+            if (!name.empty() && pictures-- > 0) {
+                char file[96];
+                std::snprintf(file, sizeof file, "%02d-%s%s", number++, prefix, name.c_str());
                 if (!save(form_, file)) {
                     return false;
                 }
@@ -181,26 +184,14 @@ private:
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: quizdesk-screenshots TESTDIR OUTDIR\n");
-        return 2;
-    }
-    const std::filesystem::path testDir = argv[1];
-    QDir out(QString::fromLocal8Bit(argv[2]));
-    if (!out.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "quizdesk-screenshots: cannot create %s\n", argv[2]);
-        return 1;
-    }
-    // The run's report goes to a home of its own, thrown away afterwards.
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toLocal8Bit());
+namespace {
 
+// One run of the test in `testDir`: the title page as `title`, the
+// questions from `first` on (`prefix`, at most `pictures`), the results as
+// `resultsName`. Returns the exit code.
+int shoot(const std::filesystem::path& testDir, const QDir& out, const char* title, int first,
+          const char* prefix, int pictures, const char* resultsName)
+{
     int failed = 0;
     qd::MessageReporter::Actions actions;
     actions.box = [&failed](const QString&, const QString& text) {
@@ -222,13 +213,77 @@ int main(int argc, char** argv)
 
     form.findChild<QComboBox*>(QStringLiteral("EditStName"))
         ->setEditText(QStringLiteral("Петренко П.І."));
-    if (!shooter.save(form, "01-title")) {
+    if (title != nullptr && !shooter.save(form, title)) {
         return 1;
     }
+    app.session().setAccommodation(
+        qd::AccommodationTable::load(testDir).value().forStudent(form.studentName()));
     app.session().OnClickBegin(form.studentName(), false);
     app.session().OnTimerWaitServer();
-    if (!shooter.questions() || !shooter.save(results, "10-results")) {
+    if (!shooter.questions(first, prefix, pictures) || !shooter.save(results, resultsName)) {
         return 1;
     }
     return failed;
+}
+
+// A copy of the test in `from` with `accommodations` beside it.
+bool withAccommodations(const std::filesystem::path& from, const QTemporaryDir& to,
+                        const char* accommodations)
+{
+    // In a folder named as the test's, so that the results name it alike.
+    const QDir source(QString::fromStdString(from.string()));
+    const QDir copy(to.filePath(QStringLiteral("demo")));
+    if (!copy.mkpath(QStringLiteral("."))) {
+        return false;
+    }
+    for (const QString& name : source.entryList(QDir::Files)) {
+        if (!QFile::copy(source.filePath(name), copy.filePath(name))) {
+            return false;
+        }
+    }
+    QFile file(copy.filePath(QStringLiteral("accommodations.txt")));
+    return file.open(QIODevice::WriteOnly) && file.write(accommodations) > 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: quizdesk-screenshots TESTDIR OUTDIR\n");
+        return 2;
+    }
+    const std::filesystem::path testDir = argv[1];
+    QDir out(QString::fromLocal8Bit(argv[2]));
+    if (!out.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "quizdesk-screenshots: cannot create %s\n", argv[2]);
+        return 1;
+    }
+    // The run's report goes to a home of its own, thrown away afterwards.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+
+    if (int rc = shoot(testDir, out, "01-title", 2, "", 100, "10-results")) {
+        return rc;
+    }
+    // Larger text in high contrast for everyone (the title page too), and
+    // a quiet exam, each on a copy of the test.
+    QTemporaryDir large;
+    QTemporaryDir quiet;
+    if (!withAccommodations(testDir, large, "*; text=1.5; contrast=high\n") ||
+        !withAccommodations(testDir, quiet, "*; quiet\n")) {
+        std::fprintf(stderr, "quizdesk-screenshots: cannot copy the test\n");
+        return 1;
+    }
+    if (int rc = shoot(large.filePath(QStringLiteral("demo")).toStdString(), out,
+                       "13-large-contrast-title", 14, "large-contrast-", 2,
+                       "16-large-contrast-results")) {
+        return rc;
+    }
+    return shoot(quiet.filePath(QStringLiteral("demo")).toStdString(), out, nullptr, 17, "quiet-",
+                 2, "19-quiet-results");
 }
