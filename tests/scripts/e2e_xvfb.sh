@@ -358,21 +358,7 @@ grep -Eq '^Дата: +[0-9]+\.[0-9]+\.[0-9]{4} +Час: +[0-9 ]+\.[0-9 ]+\.[0-9 
   fail "report head:"$'\n'"$(sed -n '2,9p' "$work/report")"
 # One row per question, in file order, each with its full points and the
 # answer as it was clicked or typed.
-expected_rows=$(cat <<'EOF'
-     1          2.00        1,
-     2          3.00        1, 2, 4,
-     3          4.00       1,2,4,3,
-     4          3.00        А:2, Б:1, В:3,
-     5          2.00       Говерла
-     6          3.00        А:2,3, Б:3,1, В:1,2,
-     7          1.00        1,
-     8          2.00        1, 3,
-     9          3.00       А21; Б32; В13
-    10          1.00        2,
-    11          1.00       Дніпро
-    12          2.00        А:1,3, Б:2,4,
-EOF
-)
+expected_rows=$(cat "$fixtures/demo-answers/all-right.rows")
 [ "$(sed -n '10,21p' "$work/report")" = "$expected_rows" ] ||
   fail "report rows:"$'\n'"$(sed -n '10,21p' "$work/report")"
 [ "$(sed -n '22p' "$work/report")" = "Всього балів: 27.00 з 27 можливих" ] ||
