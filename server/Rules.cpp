@@ -282,6 +282,11 @@ int16_t ExamDesk::carryOn(const Sitting& s, const Arrival& a)
                     rows.push_back(
                         AnswerRow{s.id, row.question, finite(row.points), utf8(row.answer)});
                 }
+                // The examiner sees which accommodations the sitting had
+                // (more time, larger text, a quiet exam) beside the others.
+                if (!r->accommodations.empty()) {
+                    incident("accommodations", a, utf8(r->accommodations));
+                }
             } else {
                 incident("report-unreadable", a, utf8(std::get<Fault>(parsed).message));
             }

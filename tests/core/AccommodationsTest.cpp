@@ -4,6 +4,7 @@
 #include "definition/Cp1251.h"
 #include "results/ReportReader.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -114,6 +115,28 @@ TEST(AccommodationFile, APlainRunAddsNoLineToTheReport)
     EXPECT_EQ(qd::formatAccommodationRow(""), "");
     EXPECT_EQ(qd::formatAccommodationRow("time=2; quiet"),
               qd::toCp1251("Пристосування: time=2; quiet\n"));
+}
+
+TEST(AccommodationFile, TheReportLineIsReadBack)
+{
+    QFile file(
+        QStringLiteral(QUIZDESK_SOURCE_DIR "/examples/analysis/reports/БондаренкоОленаВасил.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string plain = file.readAll().toStdString();
+    const std::string line = qd::formatAccommodationRow("time=2; quiet");
+
+    auto with = qd::readReport(plain + line);
+    ASSERT_TRUE(with.ok());
+    EXPECT_TRUE(with.value().finished);
+    EXPECT_EQ(with.value().accommodations, "time=2; quiet");
+    // A copy cut inside the line is still the finished report.
+    auto cut = qd::readReport(plain + line.substr(0, line.size() - 4));
+    ASSERT_TRUE(cut.ok());
+    EXPECT_TRUE(cut.value().finished);
+    EXPECT_EQ(cut.value().accommodations, "");
+    // Anything else after the grade is not a report; nor is a second line.
+    EXPECT_FALSE(qd::readReport(plain + "x\n").ok());
+    EXPECT_FALSE(qd::readReport(plain + line + line).ok());
 }
 
 // ---- The time factor ---------------------------------------------------------

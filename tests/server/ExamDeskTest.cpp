@@ -239,6 +239,23 @@ TEST_F(Desk, OddNumbersAndBytesFromTheWireNeverFailTheBatch)
     EXPECT_EQ(std::get<std::vector<std::string>>(journal->reports("Бондар Т.")).at(0), report);
 }
 
+TEST_F(Desk, AReportWithAccommodationsIsStoredAndTheyAreNoted)
+{
+    std::string report = sampleReport();
+    report += toCp1251("Пристосування: time=2; quiet\n");
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    EXPECT_EQ(send(ExamMessage::Final, "Бондар Т.", "pc-01", "10.0.0.1", report, 12, 96.0f), 0);
+    const auto s = sittings();
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_DOUBLE_EQ(s[0].score, 26.0); // read as a report, not refused
+    const auto noted = incidents();
+    ASSERT_EQ(noted.size(), 1u);
+    EXPECT_EQ(noted[0].kind, "accommodations");
+    EXPECT_EQ(noted[0].detail, "time=2; quiet");
+    EXPECT_EQ(noted[0].student, "Бондар Т.");
+    EXPECT_EQ(std::get<std::vector<std::string>>(journal->reports("Бондар Т.")).at(0), report);
+}
+
 TEST_F(Desk, RetakesAllowMoreSittings)
 {
     RuleOptions o;
