@@ -25,8 +25,19 @@ ExamServer::ExamServer(Journal& journal, ExamDesk& desk, const Clock& clock, QOb
       m_desk(desk),
       m_clock(clock),
       m_listener(new QTcpServer(this)),
-      m_sweep(new QTimer(this))
+      m_sweep(new QTimer(this)),
+      m_retry(new QTimer(this)),
+      m_watch(new QTimer(this))
 {
+    // The one thread waits for a lock no longer than this at a time; the
+    // messages wait in m_waiting instead, and the loop goes on.
+    if (Status f = m_journal.limitWaits(kLockWaitMs)) {
+        emit journalFault(QString::fromStdString(f->message));
+    }
+    m_retry->setSingleShot(true);
+    connect(m_retry, &QTimer::timeout, this, &ExamServer::store);
+    connect(m_watch, &QTimer::timeout, this, &ExamServer::watchJournal);
+    m_watch->start(1000);
     // The kernel's queue of connections not yet accepted: a whole campus
     // may connect at once.
     m_listener->setMaxPendingConnections(10000);
@@ -117,24 +128,36 @@ void ExamServer::accept()
     }
 }
 
-void ExamServer::ensureBatch()
+void ExamServer::scheduleStore()
 {
-    if (!m_journal.inBatch()) {
-        if (Status f = m_journal.begin()) {
-            emit journalFault(QString::fromStdString(f->message));
-            return;
-        }
-        m_batchMessages = 0;
-    }
-    if (!m_commitQueued) {
-        m_commitQueued = true;
-        QTimer::singleShot(0, this, &ExamServer::commitNow);
+    if (!m_storeQueued) {
+        m_storeQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_storeQueued = false;
+            store();
+        });
     }
 }
 
-void ExamServer::queue(QTcpSocket* socket, std::string bytes, bool verdict)
+void ExamServer::askAgain(QTcpSocket* socket)
 {
-    m_replies.push_back(Reply{socket, std::move(bytes), verdict});
+    if (socket != nullptr && socket->state() == QAbstractSocket::ConnectedState) {
+        const std::string again = ServerReply::encode(0, 0);
+        socket->write(again.data(), qint64(again.size()));
+    }
+}
+
+void ExamServer::queueIncident(const std::string& kind, const Arrival& a, const std::string& detail,
+                               const std::string& bytes)
+{
+    Waiting w;
+    w.arrival = a;
+    w.incident = kind;
+    w.detail = detail;
+    w.bytes = bytes;
+    w.since = m_clock.ticks();
+    m_waiting.push_back(std::move(w));
+    scheduleStore();
 }
 
 Arrival ExamServer::arrival(const Connection& c, const MessageFramer::Frame& f) const
@@ -144,6 +167,126 @@ Arrival ExamServer::arrival(const Connection& c, const MessageFramer::Frame& f) 
     a.report = f.report;
     a.address = c.address;
     return a;
+}
+
+void ExamServer::setHealth(const JournalHealth& health)
+{
+    if (health == m_health) {
+        return;
+    }
+    m_health = health;
+    emit journalHealthChanged(health);
+}
+
+void ExamServer::watchJournal()
+{
+    if (m_journal.inBatch()) {
+        return;
+    }
+    setHealth(m_journal.watch());
+    if (m_health.state == JournalHealth::State::Ready && !m_waiting.empty()) {
+        scheduleStore();
+    }
+}
+
+void ExamServer::expire()
+{
+    const uint32_t now = m_clock.ticks();
+    std::deque<Waiting> kept;
+    for (Waiting& w : m_waiting) {
+        const uint32_t waited = now - w.since;
+        if (w.incident.empty() && waited >= uint32_t(kStoreWaitMs)) {
+            // Not stored, so not granted: the client sends it again.
+            askAgain(w.socket);
+        } else if (!w.incident.empty() && waited >= uint32_t(kIncidentWaitMs)) {
+            emit journalFault(QString::fromStdString(
+                "an incident could not be stored: " + w.incident + " " + w.detail));
+        } else {
+            kept.push_back(std::move(w));
+        }
+    }
+    m_waiting.swap(kept);
+}
+
+void ExamServer::store()
+{
+    if (m_waiting.empty()) {
+        return;
+    }
+    if (!m_journal.inBatch()) {
+        if (Status f = m_journal.begin()) {
+            setHealth(m_journal.health());
+            if (!m_failing) {
+                m_failing = true;
+                emit journalFault(QString::fromStdString(f->message));
+            }
+            expire();
+            if (!m_waiting.empty() && !m_retry->isActive()) {
+                m_retry->start(kRetryMs);
+            }
+            return;
+        }
+    }
+    // The batch: the waiting messages in their order, as many as fit.
+    const uint32_t started = m_clock.ticks();
+    std::vector<Reply> replies;
+    std::vector<Waiting> incidents;
+    int messages = 0;
+    while (!m_waiting.empty() && messages < kMaxBatch &&
+           uint32_t(m_clock.ticks() - started) < uint32_t(kBatchBudgetMs)) {
+        Waiting w = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        if (!w.incident.empty()) {
+            m_desk.incident(w.incident, w.arrival, w.detail, w.bytes);
+            incidents.push_back(std::move(w));
+            continue;
+        }
+        if (w.socket.isNull()) {
+            continue; // its connection is gone; the client sends it again
+        }
+        const int16_t code = m_desk.handle(w.arrival);
+        replies.push_back(Reply{w.socket, ServerReply::encode(1, code), true});
+        ++messages;
+    }
+    bool ok = true;
+    if (Status f = m_journal.commit()) {
+        ok = false;
+        emit journalFault(QString::fromStdString(f->message));
+        // The incidents were not stored either: they wait again.
+        for (auto it = incidents.rbegin(); it != incidents.rend(); ++it) {
+            m_waiting.push_front(std::move(*it));
+        }
+    }
+    if (ok && m_failing) {
+        m_failing = false;
+        setHealth(m_journal.health());
+        emit journalRestored();
+    }
+    const std::string again = ServerReply::encode(0, 0);
+    for (const Reply& r : replies) {
+        if (r.socket.isNull() || r.socket->state() != QAbstractSocket::ConnectedState) {
+            continue;
+        }
+        // Nothing of a failed batch was stored: every message of it is
+        // asked again instead of answered.
+        const std::string& bytes = ok ? r.bytes : again;
+        // Seven bytes in one write: the client takes one receive event as
+        // one reply.
+        r.socket->write(bytes.data(), qint64(bytes.size()));
+    }
+    if (ok) {
+        emit committed(messages);
+    }
+    if (!m_waiting.empty()) {
+        if (ok) {
+            scheduleStore();
+        } else {
+            expire();
+            if (!m_retry->isActive()) {
+                m_retry->start(kRetryMs);
+            }
+        }
+    }
 }
 
 void ExamServer::read(QTcpSocket* socket)
@@ -163,18 +306,19 @@ void ExamServer::read(QTcpSocket* socket)
     c.lastByte = m_clock.ticks();
     c.framer.append(std::string_view(data.constData(), std::size_t(data.size())));
     while (auto f = c.framer.next()) {
-        ensureBatch();
         ++c.messages;
         switch (f->type) {
-        case MessageFramer::Frame::Message: {
-            const int16_t code = m_desk.handle(arrival(c, *f));
-            queue(socket, ServerReply::encode(1, code), true);
-            ++m_batchMessages;
+        case MessageFramer::Frame::Message:
+            if (m_waiting.size() >= kMaxWaiting) {
+                askAgain(socket);
+                break;
+            }
+            m_waiting.push_back(Waiting{socket, arrival(c, *f), {}, {}, {}, m_clock.ticks()});
+            scheduleStore();
             break;
-        }
         case MessageFramer::Frame::Damaged:
             // Asked again: the client resends its message as it stands.
-            queue(socket, ServerReply::encode(0, 0), false);
+            askAgain(socket);
             break;
         case MessageFramer::Frame::ForeignKind:
             drop(c, "a message of kind " + std::to_string(f->fields.kind));
@@ -188,9 +332,6 @@ void ExamServer::read(QTcpSocket* socket)
             return;
         }
     }
-    if (m_batchMessages >= kMaxBatch) {
-        commitNow();
-    }
     // More may wait in Qt's buffer; it is read on the next turn.
     if (socket->bytesAvailable() > 0) {
         QTimer::singleShot(0, socket, [this, socket] { read(socket); });
@@ -199,7 +340,6 @@ void ExamServer::read(QTcpSocket* socket)
 
 void ExamServer::drop(Connection& c, const std::string& why)
 {
-    ensureBatch();
     Arrival a;
     a.address = c.address;
     const auto kind = c.framer.pendingKind();
@@ -212,7 +352,7 @@ void ExamServer::drop(Connection& c, const std::string& why)
     if (kind && *kind == ExamMessage::Final) {
         bytes = std::string(c.framer.pendingBytes());
     }
-    m_desk.incident("dropped", a, why, bytes);
+    queueIncident("dropped", a, why, bytes);
     QTcpSocket* s = c.socket;
     m_connections.erase(s);
     resumeIfRoom();
@@ -234,10 +374,9 @@ void ExamServer::gone(QTcpSocket* socket)
     }
     if (c.messages == 0) {
         // A connection that said nothing at all (a port scan, a probe).
-        ensureBatch();
         Arrival a;
         a.address = c.address;
-        m_desk.incident("dropped", a, "a connection without a message");
+        queueIncident("dropped", a, "a connection without a message");
     }
     m_connections.erase(it);
     resumeIfRoom();
@@ -275,42 +414,19 @@ void ExamServer::sweep()
 
 void ExamServer::commitNow()
 {
-    m_commitQueued = false;
-    bool ok = true;
-    if (m_journal.inBatch()) {
-        if (Status f = m_journal.commit()) {
-            ok = false;
-            emit journalFault(QString::fromStdString(f->message));
-        }
-    } else if (!m_replies.empty()) {
-        // The batch could not even begin: nothing was stored.
-        ok = false;
-    }
-    std::vector<Reply> replies;
-    replies.swap(m_replies);
-    const std::string again = ServerReply::encode(0, 0);
-    for (const Reply& r : replies) {
-        if (r.socket.isNull() || r.socket->state() != QAbstractSocket::ConnectedState) {
-            continue;
-        }
-        // Nothing of a failed batch was stored: every message of it is
-        // asked again instead of answered.
-        const std::string& bytes = ok || !r.wasGrant ? r.bytes : again;
-        // Seven bytes in one write: the client takes one receive event as
-        // one reply.
-        r.socket->write(bytes.data(), qint64(bytes.size()));
-    }
-    const int n = m_batchMessages;
-    m_batchMessages = 0;
-    if (ok) {
-        emit committed(n);
-    }
+    store();
 }
 
 void ExamServer::stop()
 {
     m_listener->close();
-    commitNow();
+    store();
+    // What could not be stored is asked again: the client sends it to the
+    // server that comes next.
+    for (Waiting& w : m_waiting) {
+        askAgain(w.socket);
+    }
+    m_waiting.clear();
     for (auto& [socket, c] : m_connections) {
         socket->flush();
     }

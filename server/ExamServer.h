@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <deque>
+
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -21,10 +23,19 @@ class QTimer;
 namespace qd::server {
 
 // The exam server's connections on one event loop: every client's stream is
-// framed, each message decided by the desk inside the current batch, and
-// the batch committed once per turn of the loop, before any reply to its
-// messages is written. A batch that fails to commit is answered "accepted
-// 0" throughout, so the clients send their messages again.
+// framed and its messages wait in order to be stored. Once per turn of the
+// loop the waiting messages are decided by the desk inside one batch, and
+// the batch is committed before any reply to its messages is written: a
+// reply grants only what its own committed transaction holds. A batch that
+// fails to commit is answered "accepted 0" throughout, so the clients send
+// their messages again.
+//
+// When the journal cannot take a batch (another process holds its write
+// lock, its database is reconnecting, its file is lost) the messages wait,
+// tried again every kRetryMs, and one not stored within kStoreWaitMs is
+// answered "accepted 0": the client sends it again, and it is stored once
+// when the journal is back. No wait holds the loop longer than kLockWaitMs
+// at a time.
 class ExamServer : public QObject
 {
     Q_OBJECT
@@ -35,6 +46,17 @@ public:
     static constexpr int kMaxBatch = 2000; // messages in one transaction
     // Connections held at once; beyond it new ones wait in the kernel's queue.
     static constexpr std::size_t kMaxConnections = 30000;
+    // A message is answered within 2 s: stored, or asked again after this
+    // long (the rest is the reply's way back).
+    static constexpr int kStoreWaitMs = 1500;
+    static constexpr int kRetryMs = 100;
+    static constexpr int kLockWaitMs = 50;
+    // A batch takes no further message after this long.
+    static constexpr int kBatchBudgetMs = 500;
+    // An incident of a connection (it has no reply) waits longer.
+    static constexpr int kIncidentWaitMs = 60000;
+    // Messages waiting at once; beyond it a message is asked again at once.
+    static constexpr std::size_t kMaxWaiting = 100000;
 
     ExamServer(Journal& journal, ExamDesk& desk, const Clock& clock, QObject* parent = nullptr);
     ~ExamServer() override;
@@ -48,8 +70,12 @@ public:
 
     // Stops accepting, commits what is pending and writes its replies.
     void stop();
-    // Commits the open batch now and writes its replies.
+    // Stores the waiting messages now, as far as the journal lets it, and
+    // writes their replies.
     void commitNow();
+    // Looks at the journal (its file, its connection); the server runs it
+    // every second.
+    void watchJournal();
     // Drops connections whose partial message has waited kIdleMs, and
     // connections that sent no message at all within kIdleMs of connecting
     // (a client registers at once) (the server runs this every second).
@@ -61,6 +87,10 @@ signals:
     // A batch was committed (tests wait on it).
     void committed(int messages);
     void journalFault(const QString& message);
+    // The journal stopped taking writes, or took them again (Ready).
+    void journalHealthChanged(const JournalHealth& health);
+    // A batch committed again after batches that could not.
+    void journalRestored();
 
 private:
     struct Connection
@@ -78,14 +108,30 @@ private:
         std::string bytes;
         bool wasGrant = false; // a verdict that a failed commit must not send
     };
+    // A message waiting to be stored, or an incident of a connection.
+    struct Waiting
+    {
+        QPointer<QTcpSocket> socket; // null for an incident
+        Arrival arrival;
+        std::string incident; // the incident's kind; empty for a message
+        std::string detail;
+        std::string bytes;
+        uint32_t since = 0; // Clock ticks
+    };
 
     void accept();
     void read(QTcpSocket* socket);
     void gone(QTcpSocket* socket);
     void drop(Connection& c, const std::string& why);
     void resumeIfRoom();
-    void ensureBatch();
-    void queue(QTcpSocket* socket, std::string bytes, bool verdict);
+    void scheduleStore();
+    void store();
+    // Answers "accepted 0" to the messages that waited too long.
+    void expire();
+    void setHealth(const JournalHealth& health);
+    void askAgain(QTcpSocket* socket);
+    void queueIncident(const std::string& kind, const Arrival& a, const std::string& detail,
+                       const std::string& bytes = {});
     Arrival arrival(const Connection& c, const MessageFramer::Frame& f) const;
 
     Journal& m_journal;
@@ -93,10 +139,13 @@ private:
     const Clock& m_clock;
     QTcpServer* m_listener = nullptr;
     QTimer* m_sweep = nullptr;
+    QTimer* m_retry = nullptr;
+    QTimer* m_watch = nullptr;
     std::unordered_map<QTcpSocket*, std::unique_ptr<Connection>> m_connections;
-    std::vector<Reply> m_replies;
-    bool m_commitQueued = false;
-    int m_batchMessages = 0;
+    std::deque<Waiting> m_waiting;
+    bool m_storeQueued = false;
+    JournalHealth m_health;
+    bool m_failing = false; // the last batch could not begin or commit
 };
 
 // The peer's address as the rules compare it (an IPv4 peer on a dual-stack

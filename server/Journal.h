@@ -61,6 +61,20 @@ struct Incident
     std::string bytes;  // a message that never completed, as it came
 };
 
+// Whether the journal takes writes now, and why not (for the log and the
+// board).
+struct JournalHealth
+{
+    enum class State {
+        Ready,
+        Reconnecting, // the database went away: connecting again, with backoff
+        Lost,         // the journal file is gone, replaced or cannot be written
+    };
+    State state = State::Ready;
+    std::string detail;
+    bool operator==(const JournalHealth&) const = default;
+};
+
 // Where sittings, reports and incidents are kept. Writes are grouped: the
 // server opens a batch, applies a turn's worth of events and commits it
 // before any reply to them leaves. A failed statement fails the batch: its
@@ -75,6 +89,16 @@ public:
     virtual Status commit() = 0;
     virtual void rollback() = 0;
     virtual bool inBatch() const = 0;
+
+    // Bounds every wait of a statement for a lock (another process holding
+    // the SQLite write lock, a PostgreSQL row lock) to `ms`, so that the
+    // server's one thread is never held longer.
+    virtual Status limitWaits(int /*ms*/) { return std::nullopt; }
+    // Looks at what the journal stands on (its file; its connection), which
+    // the server does every second; begin() fails at once while it is not
+    // Ready.
+    virtual JournalHealth watch() { return {}; }
+    virtual JournalHealth health() const { return {}; }
 
     // The student's open sitting.
     virtual std::optional<Sitting> openSitting(const std::string& student) = 0;

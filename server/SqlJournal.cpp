@@ -1,12 +1,20 @@
 #include "SqlJournal.h"
 
+#include "JournalChain.h"
+
 #include <QAtomicInt>
+#include <QJsonDocument>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QUrl>
 #include <QVariant>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace qd::server {
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -61,6 +69,17 @@ QByteArray bytesOf(const std::string& b)
     return QByteArray(b.data(), qsizetype(b.size()));
 }
 
+// A blob as the chain records it: its digest, or null.
+QJsonValue blobValue(const QByteArray& b, bool isNull)
+{
+    return isNull ? QJsonValue(QJsonValue::Null) : QJsonValue(chain::digest(b));
+}
+
+// Reconnection: the first attempt soon, then less often, never more than a
+// few seconds apart.
+constexpr int kFirstRetryMs = 250;
+constexpr int kLongestRetryMs = 8000;
+
 } // namespace
 
 SqlJournal::SqlJournal(QString connection, bool postgres, std::string server)
@@ -107,7 +126,11 @@ Result<std::unique_ptr<SqlJournal>> SqlJournal::open(const std::string& location
             db.setUserName(url.userName());
             db.setPassword(url.password());
             db.setDatabaseName(url.path().mid(1));
-            db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+            // A server that does not answer holds the one thread no longer
+            // than libpq's shortest connect timeout; a connection that dies
+            // quietly is noticed by its keepalives.
+            db.setConnectOptions(QStringLiteral(
+                "connect_timeout=2;keepalives_idle=5;keepalives_interval=2;keepalives_count=2"));
         } else {
             if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
                 return Fault{"the SQLite driver of Qt (QSQLITE, package libqt6sql6-sqlite) is "
@@ -126,6 +149,15 @@ Result<std::unique_ptr<SqlJournal>> SqlJournal::open(const std::string& location
     }
     if (Status s = j->createSchema()) {
         return *s;
+    }
+    if (!postgres) {
+        struct stat st
+        {};
+        if (::stat(text.toLocal8Bit().constData(), &st) == 0) {
+            j->m_file = text;
+            j->m_fileDevice = uint64_t(st.st_dev);
+            j->m_fileInode = uint64_t(st.st_ino);
+        }
     }
     return j;
 }
@@ -166,6 +198,13 @@ Status SqlJournal::createSchema()
                           "student TEXT NOT NULL, computer TEXT NOT NULL, address TEXT NOT NULL, "
                           "detail TEXT NOT NULL, bytes %2)")
                .arg(id, blob);
+    // Whether the journal was written before the chains: its rows are then
+    // given events once (adoptOldRows).
+    const bool hadEvents = QSqlQuery(db).exec(QStringLiteral("SELECT 1 FROM events LIMIT 1"));
+    sql << QStringLiteral("CREATE TABLE IF NOT EXISTS events ("
+                          "id %1, chain TEXT NOT NULL, seq BIGINT NOT NULL, kind TEXT NOT NULL, "
+                          "body TEXT NOT NULL, value TEXT NOT NULL, UNIQUE (chain, seq))")
+               .arg(id);
     for (const QString& s : sql) {
         QSqlQuery q(db);
         if (!q.exec(s)) {
@@ -181,6 +220,90 @@ Status SqlJournal::createSchema()
             return Fault{"the journal cannot be put in WAL mode (got " +
                          q.value(0).toString().toStdString() + ")"};
         }
+    }
+    if (!hadEvents) {
+        return adoptOldRows();
+    }
+    return std::nullopt;
+}
+
+Status SqlJournal::adoptOldRows()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (Status f = begin()) {
+        return f;
+    }
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    bool ok = q.exec(QStringLiteral(
+        "SELECT id, student, computer, address, server, state, answered, last_right, score, "
+        "percent, grade, started, last_seen, finished, report FROM sittings ORDER BY id"));
+    struct Row
+    {
+        QString chain;
+        qint64 id;
+        qint64 at;
+        QJsonObject set;
+    };
+    std::vector<Row> rows;
+    while (ok && q.next()) {
+        QJsonObject set;
+        const char* names[] = {"student",  "computer",   "address", "server",  "state",
+                               "answered", "last_right", "score",   "percent", "grade",
+                               "started",  "last_seen",  "finished"};
+        for (int c = 0; c < 13; ++c) {
+            set.insert(QLatin1String(names[c]), chain::valueOf(q.value(c + 1)));
+        }
+        set.insert(QStringLiteral("report"),
+                   blobValue(q.value(14).toByteArray(), q.value(14).isNull()));
+        rows.push_back(
+            Row{q.value(4).toString(), q.value(0).toLongLong(), q.value(12).toLongLong(), set});
+    }
+    for (Row& r : rows) {
+        QSqlQuery a(db);
+        a.prepare(QStringLiteral("SELECT question, points, answer FROM answers WHERE sitting = ? "
+                                 "ORDER BY seq"));
+        a.addBindValue(r.id);
+        std::vector<AnswerRow> answers;
+        ok = ok && a.exec();
+        while (ok && a.next()) {
+            answers.push_back(
+                AnswerRow{r.id, a.value(0).toInt(), a.value(1).toDouble(), str(a.value(2))});
+        }
+        r.set.insert(QStringLiteral("answers"), chain::answersDigest(answers));
+        appendEvent(r.chain, "adopt", "sitting", r.id, r.at, r.set);
+    }
+    QSqlQuery i(db);
+    i.setForwardOnly(true);
+    ok = ok && i.exec(QStringLiteral("SELECT id, at, server, kind, student, computer, address, "
+                                     "detail, bytes FROM incidents ORDER BY id"));
+    std::vector<Row> incidents;
+    while (ok && i.next()) {
+        QJsonObject set;
+        const char* names[] = {"at", "server", "kind", "student", "computer", "address", "detail"};
+        for (int c = 0; c < 7; ++c) {
+            set.insert(QLatin1String(names[c]), chain::valueOf(i.value(c + 1)));
+        }
+        set.insert(QStringLiteral("bytes"),
+                   blobValue(i.value(8).toByteArray(), i.value(8).isNull()));
+        incidents.push_back(
+            Row{i.value(2).toString(), i.value(0).toLongLong(), i.value(1).toLongLong(), set});
+    }
+    for (const Row& r : incidents) {
+        appendEvent(r.chain, "adopt", "incident", r.id, r.at, r.set);
+    }
+    if (!ok) {
+        rollback();
+        return Fault{"cannot give the journal its chains: " + q.lastError().text().toStdString()};
+    }
+    if (Status f = commit()) {
+        // Another server sharing the journal did it at the same moment.
+        QSqlQuery n(db);
+        if (n.exec(QStringLiteral("SELECT COUNT(*) FROM events")) && n.next() &&
+            n.value(0).toLongLong() > 0) {
+            return std::nullopt;
+        }
+        return Fault{"cannot give the journal its chains: " + f->message};
     }
     return std::nullopt;
 }
@@ -215,6 +338,8 @@ bool SqlJournal::run(QSqlQuery& q)
     if (m_inBatch && !m_batchFailed) {
         m_batchFailed = true;
         m_batchError = q.lastError().text();
+    } else if (!m_inBatch) {
+        alive();
     }
     return false;
 }
@@ -224,17 +349,159 @@ Fault SqlJournal::faultOf(const QSqlQuery& q) const
     return Fault{"journal: " + q.lastError().text().toStdString()};
 }
 
+Status SqlJournal::limitWaits(int ms)
+{
+    m_waitMs = ms;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    const QStringList sql =
+        m_postgres
+            ? QStringList{QStringLiteral("SET lock_timeout = %1").arg(ms),
+                          QStringLiteral("SET statement_timeout = %1").arg(std::max(ms, 2000))}
+            : QStringList{QStringLiteral("PRAGMA busy_timeout = %1").arg(ms)};
+    for (const QString& s : sql) {
+        if (!q.exec(s)) {
+            return faultOf(q);
+        }
+    }
+    return std::nullopt;
+}
+
+JournalHealth SqlJournal::fileHealth() const
+{
+    if (m_file.isEmpty()) {
+        return {};
+    }
+    const QByteArray path = m_file.toLocal8Bit();
+    const std::string name = m_file.toStdString();
+    struct stat st
+    {};
+    if (::stat(path.constData(), &st) != 0) {
+        return {JournalHealth::State::Lost, "the journal file " + name + " is gone"};
+    }
+    if (uint64_t(st.st_dev) != m_fileDevice || uint64_t(st.st_ino) != m_fileInode) {
+        return {JournalHealth::State::Lost,
+                "the journal file " + name + " was replaced by another file"};
+    }
+    // Root may write whatever its mode says: a file without any write bit
+    // was made read-only on purpose all the same.
+    if (::access(path.constData(), W_OK) != 0 || (st.st_mode & 0222) == 0) {
+        return {JournalHealth::State::Lost, "the journal file " + name + " cannot be written"};
+    }
+    return {};
+}
+
+JournalHealth SqlJournal::watch()
+{
+    if (m_inBatch) {
+        return m_health;
+    }
+    if (!m_file.isEmpty()) {
+        // Writes to a file deleted or replaced under the server would go
+        // nowhere the examiner can find: none is made, nor acknowledged.
+        m_health = fileHealth();
+    } else if (m_postgres) {
+        if (m_health.state == JournalHealth::State::Ready) {
+            alive();
+        } else {
+            (void)ready();
+        }
+    }
+    return m_health;
+}
+
+bool SqlJournal::alive()
+{
+    if (!m_postgres) {
+        return true;
+    }
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (q.exec(QStringLiteral("SELECT 1"))) {
+        return true;
+    }
+    lostConnection(q.lastError().text());
+    return false;
+}
+
+void SqlJournal::lostConnection(const QString& why)
+{
+    // The statements are made again on the new connection (reopen); a
+    // caller may still hold one now.
+    m_resetQueries = true;
+    m_heads.clear();
+    m_inBatch = false;
+    m_batchFailed = false;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    m_backoffMs = kFirstRetryMs;
+    m_retryAt = m_clock->ticks() + uint32_t(m_backoffMs);
+    m_health = {JournalHealth::State::Reconnecting, "the journal's database does not answer (" +
+                                                        why.simplified().toStdString() +
+                                                        "): connecting again"};
+}
+
+Status SqlJournal::reopen()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    m_queries.clear();
+    db.close();
+    if (!db.open()) {
+        return Fault{db.lastError().text().simplified().toStdString()};
+    }
+    if (m_waitMs >= 0) {
+        if (Status f = limitWaits(m_waitMs)) {
+            return f;
+        }
+    }
+    return std::nullopt;
+}
+
+Status SqlJournal::ready()
+{
+    switch (m_health.state) {
+    case JournalHealth::State::Ready:
+        return std::nullopt;
+    case JournalHealth::State::Lost:
+        return Fault{m_health.detail};
+    case JournalHealth::State::Reconnecting:
+        break;
+    }
+    if (int32_t(m_clock->ticks() - m_retryAt) < 0) {
+        return Fault{m_health.detail};
+    }
+    if (Status f = reopen()) {
+        m_backoffMs = std::min(m_backoffMs * 2, kLongestRetryMs);
+        m_retryAt = m_clock->ticks() + uint32_t(m_backoffMs);
+        m_health.detail = "the journal's database does not answer (" + f->message +
+                          "): connecting again in " +
+                          QString::number(m_backoffMs / 1000.0).toStdString() + " s";
+        return Fault{m_health.detail};
+    }
+    m_health = {};
+    return std::nullopt;
+}
+
 Status SqlJournal::begin()
 {
+    if (m_health.state == JournalHealth::State::Lost) {
+        return Fault{m_health.detail};
+    }
+    if (Status f = ready()) {
+        return f;
+    }
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     // SQLite: take the write lock at once, so that a batch never fails
     // half-way for want of it.
     if (!q.exec(m_postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
-        return faultOf(q);
+        const Fault f = faultOf(q);
+        alive();
+        return f;
     }
     m_inBatch = true;
     m_batchFailed = false;
     m_batchError.clear();
+    m_heads.clear();
     return std::nullopt;
 }
 
@@ -249,6 +516,7 @@ Status SqlJournal::commit()
     if (m_batchFailed) {
         const QString error = m_batchError;
         rollback();
+        alive();
         return Fault{"journal: " + error.toStdString()};
     }
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
@@ -256,9 +524,11 @@ Status SqlJournal::commit()
     if (!ok) {
         const Fault f = faultOf(q);
         rollback();
+        alive();
         return f;
     }
     m_inBatch = false;
+    m_heads.clear();
     return std::nullopt;
 }
 
@@ -271,6 +541,41 @@ void SqlJournal::rollback()
     q.exec(QStringLiteral("ROLLBACK"));
     m_inBatch = false;
     m_batchFailed = false;
+    m_heads.clear();
+}
+
+void SqlJournal::appendEvent(const QString& chainName, const char* kind, const char* subject,
+                             int64_t id, int64_t at, const QJsonObject& set)
+{
+    auto head = m_heads.find(chainName);
+    if (head == m_heads.end()) {
+        QSqlQuery& h = query("SELECT seq, value FROM events WHERE chain = ? "
+                             "ORDER BY seq DESC LIMIT 1");
+        h.addBindValue(chainName);
+        std::pair<qint64, QByteArray> last{0, chain::genesis()};
+        if (!run(h)) {
+            return;
+        }
+        if (h.next()) {
+            last = {h.value(0).toLongLong(), h.value(1).toString().toLatin1()};
+        }
+        h.finish();
+        head = m_heads.emplace(chainName, last).first;
+    }
+    const qint64 seq = head->second.first + 1;
+    const QByteArray body = chain::body(chainName, seq, kind, subject, id, at, set);
+    const QByteArray value = chain::next(head->second.second, body);
+    QSqlQuery& q =
+        query("INSERT INTO events (chain, seq, kind, body, value) VALUES (?, ?, ?, ?, ?)");
+    q.addBindValue(chainName);
+    q.addBindValue(seq);
+    q.addBindValue(QString::fromLatin1(kind));
+    q.addBindValue(QString::fromUtf8(body));
+    q.addBindValue(QString::fromLatin1(value));
+    if (run(q)) {
+        head->second = {seq, value};
+    }
+    q.finish();
 }
 
 std::optional<Sitting> SqlJournal::oneSitting(QSqlQuery& q)
@@ -355,6 +660,19 @@ std::optional<int64_t> SqlJournal::insertSitting(const Sitting& s)
         id = q.value(0).toLongLong();
     }
     q.finish();
+    if (id) {
+        appendEvent(qs(m_server), "registration", "sitting", *id, s.started,
+                    QJsonObject{{u"student"_s, qs(s.student)},
+                                {u"computer"_s, qs(s.computer)},
+                                {u"address"_s, qs(s.address)},
+                                {u"server"_s, qs(m_server)},
+                                {u"state"_s, u"open"_s},
+                                {u"answered"_s, 0},
+                                {u"last_right"_s, 0},
+                                {u"score"_s, 0.0},
+                                {u"started"_s, qint64(s.started)},
+                                {u"last_seen"_s, qint64(s.lastSeen)}});
+    }
     return id;
 }
 
@@ -371,6 +689,12 @@ void SqlJournal::progress(int64_t id, int answered, bool lastRight, double score
     q.addBindValue(qlonglong(id));
     run(q);
     q.finish();
+    appendEvent(qs(m_server), "progress", "sitting", id, now,
+                QJsonObject{{u"answered"_s, answered},
+                            {u"last_right"_s, lastRight ? 1 : 0},
+                            {u"score"_s, score},
+                            {u"last_seen"_s, qint64(now)},
+                            {u"address"_s, qs(address)}});
 }
 
 void SqlJournal::touch(int64_t id, int64_t now, const std::string& address)
@@ -381,6 +705,10 @@ void SqlJournal::touch(int64_t id, int64_t now, const std::string& address)
     q.addBindValue(qlonglong(id));
     run(q);
     q.finish();
+    // A registration (or another message) of the sitting's own computer
+    // again, as after a reconnection.
+    appendEvent(qs(m_server), "registration", "sitting", id, now,
+                QJsonObject{{u"last_seen"_s, qint64(now)}, {u"address"_s, qs(address)}});
 }
 
 void SqlJournal::finish(int64_t id, int answered, bool lastRight, int percent,
@@ -413,12 +741,25 @@ void SqlJournal::finish(int64_t id, int answered, bool lastRight, int percent,
         run(a);
         a.finish();
     }
+    QJsonObject set{{u"state"_s, u"finished"_s},
+                    {u"answered"_s, answered},
+                    {u"last_right"_s, lastRight ? 1 : 0},
+                    {u"percent"_s, percent},
+                    {u"grade"_s, qs(grade)},
+                    {u"finished"_s, qint64(now)},
+                    {u"last_seen"_s, qint64(now)},
+                    {u"report"_s, chain::digest(bytesOf(report))},
+                    {u"answers"_s, chain::answersDigest(rows)}};
+    if (score) {
+        set.insert(QStringLiteral("score"), *score);
+    }
+    appendEvent(qs(m_server), "final", "sitting", id, now, set);
 }
 
 void SqlJournal::addIncident(const Incident& i)
 {
     QSqlQuery& q = query("INSERT INTO incidents (at, server, kind, student, computer, address, "
-                         "detail, bytes) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+                         "detail, bytes) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id");
     q.addBindValue(qlonglong(i.at));
     q.addBindValue(qs(m_server));
     q.addBindValue(qs(i.kind));
@@ -428,26 +769,64 @@ void SqlJournal::addIncident(const Incident& i)
     q.addBindValue(qs(i.detail));
     q.addBindValue(i.bytes.empty() ? QVariant(QMetaType(QMetaType::QByteArray))
                                    : QVariant(bytesOf(i.bytes)));
-    run(q);
+    std::optional<qint64> id;
+    if (run(q) && q.next()) {
+        id = q.value(0).toLongLong();
+    }
     q.finish();
+    if (id) {
+        appendEvent(qs(m_server), "incident", "incident", *id, i.at,
+                    QJsonObject{{u"at"_s, qint64(i.at)},
+                                {u"server"_s, qs(m_server)},
+                                {u"kind"_s, qs(i.kind)},
+                                {u"student"_s, qs(i.student)},
+                                {u"computer"_s, qs(i.computer)},
+                                {u"address"_s, qs(i.address)},
+                                {u"detail"_s, qs(i.detail)},
+                                {u"bytes"_s, blobValue(bytesOf(i.bytes), i.bytes.empty())}});
+    }
 }
 
 Result<bool> SqlJournal::release(const std::string& student, int64_t now)
 {
-    QSqlQuery& q = query("UPDATE sittings SET state = 'released', finished = ? "
-                         "WHERE student = ? AND state = 'open'");
-    q.addBindValue(qlonglong(now));
-    q.addBindValue(qs(student));
-    if (!run(q)) {
-        return faultOf(q);
+    if (Status f = begin()) {
+        return *f;
     }
-    const bool any = q.numRowsAffected() > 0;
+    // The release goes into the chain of the server that holds the sitting.
+    QSqlQuery& find = query("SELECT id, server FROM sittings WHERE student = ? AND state = 'open'");
+    find.addBindValue(qs(student));
+    if (!run(find)) {
+        const Fault f = faultOf(find);
+        rollback();
+        return f;
+    }
+    std::optional<std::pair<qint64, QString>> open;
+    if (find.next()) {
+        open = {find.value(0).toLongLong(), find.value(1).toString()};
+    }
+    find.finish();
+    if (!open) {
+        rollback();
+        return false;
+    }
+    QSqlQuery& q = query("UPDATE sittings SET state = 'released', finished = ? WHERE id = ?");
+    q.addBindValue(qlonglong(now));
+    q.addBindValue(open->first);
+    run(q);
     q.finish();
-    return any;
+    appendEvent(open->second, "release", "sitting", open->first, now,
+                QJsonObject{{u"state"_s, u"released"_s}, {u"finished"_s, qint64(now)}});
+    if (Status f = commit()) {
+        return *f;
+    }
+    return true;
 }
 
 Result<std::vector<Sitting>> SqlJournal::sittings()
 {
+    if (Status f = ready()) {
+        return *f;
+    }
     static const std::string sql =
         std::string("SELECT ") + kSittingColumns + " FROM sittings ORDER BY id";
     QSqlQuery& q = query(sql.c_str());
@@ -465,6 +844,9 @@ Result<std::vector<Sitting>> SqlJournal::sittings()
 
 Result<std::vector<Incident>> SqlJournal::incidents(int limit)
 {
+    if (Status f = ready()) {
+        return *f;
+    }
     QSqlQuery& q = query("SELECT id, at, server, kind, student, computer, address, detail, "
                          "bytes FROM incidents ORDER BY id DESC LIMIT ?");
     q.addBindValue(limit);
@@ -493,6 +875,9 @@ Result<std::vector<Incident>> SqlJournal::incidents(int limit)
 
 Result<std::vector<std::string>> SqlJournal::reports(const std::string& student)
 {
+    if (Status f = ready()) {
+        return *f;
+    }
     QSqlQuery& q = query("SELECT report FROM sittings WHERE student = ? AND state = 'finished' "
                          "AND report IS NOT NULL ORDER BY finished, id");
     q.addBindValue(qs(student));
@@ -508,8 +893,32 @@ Result<std::vector<std::string>> SqlJournal::reports(const std::string& student)
     return out;
 }
 
+Result<std::vector<std::pair<int64_t, std::string>>> SqlJournal::finishedReports()
+{
+    if (Status f = ready()) {
+        return *f;
+    }
+    QSqlQuery& q = query("SELECT id, report FROM sittings WHERE state = 'finished' "
+                         "AND report IS NOT NULL ORDER BY id");
+    q.setForwardOnly(true);
+    if (!run(q)) {
+        return faultOf(q);
+    }
+    std::vector<std::pair<int64_t, std::string>> out;
+    while (q.next()) {
+        const QByteArray b = q.value(1).toByteArray();
+        out.emplace_back(q.value(0).toLongLong(),
+                         std::string(b.constData(), std::size_t(b.size())));
+    }
+    q.finish();
+    return out;
+}
+
 Result<std::vector<AnswerRow>> SqlJournal::answers()
 {
+    if (Status f = ready()) {
+        return *f;
+    }
     QSqlQuery& q = query("SELECT sitting, question, points, answer FROM answers "
                          "ORDER BY sitting, seq");
     q.setForwardOnly(true);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "Journal.h"
+#include "run/SystemClock.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QJsonObject>
 #include <QString>
 
 #include <map>
@@ -31,6 +33,11 @@ public:
     Status commit() override;
     void rollback() override;
     bool inBatch() const override { return m_inBatch; }
+    Status limitWaits(int ms) override;
+    JournalHealth watch() override;
+    JournalHealth health() const override { return m_health; }
+    // The clock of the reconnection's backoff (tests).
+    void setClock(const Clock& clock) { m_clock = &clock; }
 
     std::optional<Sitting> openSitting(const std::string& student) override;
     std::optional<Sitting> latestSitting(const std::string& student) override;
@@ -52,6 +59,25 @@ public:
     Result<std::vector<std::string>> reports(const std::string& student) override;
     Result<std::vector<AnswerRow>> answers() override;
 
+    // The reports of every finished sitting (id, report), by id.
+    Result<std::vector<std::pair<int64_t, std::string>>> finishedReports();
+
+    // Walks every chain and replays its events against the tables (see
+    // JournalChain.h). `broken` names the first event that breaks a chain,
+    // or the first row that differs from what the events wrote.
+    struct ChainCheck
+    {
+        struct Chain
+        {
+            std::string name;
+            int64_t events = 0;
+            std::string head; // the last value, hex
+        };
+        std::vector<Chain> chains;
+        std::optional<std::string> broken;
+    };
+    Result<ChainCheck> verifyChains();
+
 private:
     SqlJournal(QString connection, bool postgres, std::string server);
     Status createSchema();
@@ -61,6 +87,19 @@ private:
     bool run(QSqlQuery& q);
     Fault faultOf(const QSqlQuery& q) const;
     std::optional<Sitting> oneSitting(QSqlQuery& q);
+    // Appends an event to `chain` within the open transaction.
+    void appendEvent(const QString& chain, const char* kind, const char* subject, int64_t id,
+                     int64_t at, const QJsonObject& set);
+    // Gives every row of a journal written before the chains an event.
+    Status adoptOldRows();
+    // Whether the connection still answers; after a fault of PostgreSQL
+    // (restarted, unreachable) a dead one is dropped and reconnected.
+    bool alive();
+    void lostConnection(const QString& why);
+    // Ready to run statements, reconnecting first when it is time to.
+    Status ready();
+    Status reopen();
+    JournalHealth fileHealth() const;
 
     QString m_connection;
     bool m_postgres = false;
@@ -70,6 +109,21 @@ private:
     bool m_resetQueries = false;
     QString m_batchError;
     std::map<const char*, std::unique_ptr<QSqlQuery>> m_queries;
+
+    // Chain heads read in this transaction: chain -> (seq, value).
+    std::map<QString, std::pair<qint64, QByteArray>> m_heads;
+
+    SystemClock m_systemClock;
+    const Clock* m_clock = &m_systemClock;
+    JournalHealth m_health;
+    int m_waitMs = -1;
+    int m_backoffMs = 0;
+    uint32_t m_retryAt = 0;
+    // The SQLite file as opened: another file at the path, or none, means
+    // the journal is lost under the server.
+    QString m_file;
+    uint64_t m_fileDevice = 0;
+    uint64_t m_fileInode = 0;
 };
 
 } // namespace qd::server

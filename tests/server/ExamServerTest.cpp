@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpSocket>
@@ -219,4 +220,88 @@ TEST_F(Server, ABatchWhoseStatementsFailIsAskedAgainNotAnswered)
     ASSERT_TRUE(runUntil([&] { return replies.size() == 14; }));
     EXPECT_EQ(replies.substr(7), ServerReply::encode(1, 0));
     EXPECT_EQ(sittings().size(), 1u);
+}
+
+TEST_F(Server, AMessageTheJournalCannotTakeIsAskedAgainInTimeAndStoredOnceLater)
+{
+    send(message(ExamMessage::Registration).bytes());
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 7; }));
+    const std::string final = message(ExamMessage::Final).finalMessage("report\n");
+    {
+        // Another process holds the write lock.
+        QSqlDatabase raw =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        raw.setDatabaseName(dir.filePath(QStringLiteral("j.sqlite")));
+        ASSERT_TRUE(raw.open());
+        QSqlQuery q(raw);
+        ASSERT_TRUE(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        send(final);
+        // No reply while it may still be stored, and the loop is not held:
+        // each try waits a moment for the lock and gives the loop back.
+        QDeadlineTimer spin(400);
+        int turns = 0;
+        while (!spin.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            ++turns;
+        }
+        EXPECT_GT(turns, 4);
+        EXPECT_EQ(replies.size(), 7u);
+        // Once it has waited its time it is asked again, never granted.
+        clock.advance(ExamServer::kStoreWaitMs);
+        ASSERT_TRUE(runUntil([&] { return replies.size() == 14; }));
+        EXPECT_EQ(replies.substr(7), ServerReply::encode(0, 0));
+        ASSERT_TRUE(q.exec(QStringLiteral("COMMIT")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    EXPECT_EQ(sittings()[0].state, SittingState::Open);
+    // Sent again with the lock gone, it is stored and granted, once.
+    send(final);
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 21; }));
+    EXPECT_EQ(replies.substr(14), ServerReply::encode(1, 0));
+    EXPECT_EQ(sittings()[0].state, SittingState::Finished);
+    EXPECT_EQ(std::get<std::vector<std::string>>(journal->reports("Бондар Т.")).size(), 1u);
+}
+
+TEST_F(Server, AJournalFileDeletedOrMadeReadOnlyIsNoticedAndNothingIsGranted)
+{
+    const QString file = dir.filePath(QStringLiteral("j.sqlite"));
+    std::vector<JournalHealth> seen;
+    QObject::connect(server.get(), &ExamServer::journalHealthChanged,
+                     [&](const JournalHealth& h) { seen.push_back(h); });
+    struct Case
+    {
+        const char* what;
+        std::function<void()> harm;
+        std::function<void()> mend;
+        const char* detail;
+    };
+    const Case cases[] = {
+        {"read-only", [&] { QFile::setPermissions(file, QFile::ReadOwner); },
+         [&] { QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner); },
+         "cannot be written"},
+        {"deleted", [&] { QFile::rename(file, file + QStringLiteral(".away")); },
+         [&] { QFile::rename(file + QStringLiteral(".away"), file); }, "is gone"},
+    };
+    std::size_t expected = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.harm();
+        server->watchJournal();
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.back().state, JournalHealth::State::Lost);
+        EXPECT_NE(seen.back().detail.find(c.detail), std::string::npos) << seen.back().detail;
+        send(message(ExamMessage::Registration).bytes());
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        clock.advance(ExamServer::kStoreWaitMs);
+        expected += 7;
+        ASSERT_TRUE(runUntil([&] { return replies.size() == expected; }));
+        EXPECT_EQ(replies.substr(expected - 7), ServerReply::encode(0, 0));
+        c.mend();
+        server->watchJournal();
+        EXPECT_EQ(seen.back().state, JournalHealth::State::Ready);
+    }
+    EXPECT_TRUE(sittings().empty());
+    send(message(ExamMessage::Registration).bytes());
+    ASSERT_TRUE(runUntil([&] { return replies.size() == expected + 7; }));
+    EXPECT_EQ(replies.substr(expected), ServerReply::encode(1, 0));
 }
