@@ -17,7 +17,7 @@ packages=(
   chromium
   time
   libqt6sql6-sqlite libqt6sql6-psql qt6-httpserver-dev qt6-websockets-dev
-  libxlsxwriter-dev postgresql
+  libxlsxwriter-dev postgresql sqlite3
   pandoc librsvg2-bin dpkg-dev desktop-file-utils appstream systemd lintian
 )
 

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QHttpServer>
 #include <QHttpServerResponse>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryFile>
 
 namespace qd::server {
@@ -62,6 +64,16 @@ Board::Board(Journal& journal, const Clock& clock, QObject* parent)
         }
         return QHttpServerResponse("application/json",
                                    incidentsJson(std::get<std::vector<Incident>>(i)));
+    });
+    m_http->route(QStringLiteral("/api/journal"), Method::Get, [this] {
+        const JournalHealth h = m_health ? m_health() : JournalHealth{};
+        const char* state = h.state == JournalHealth::State::Ready          ? "ready"
+                            : h.state == JournalHealth::State::Reconnecting ? "reconnecting"
+                                                                            : "lost";
+        QJsonObject o{{QStringLiteral("state"), QLatin1String(state)},
+                      {QStringLiteral("detail"), QString::fromStdString(h.detail)}};
+        return QHttpServerResponse("application/json",
+                                   QJsonDocument(o).toJson(QJsonDocument::Compact));
     });
     const auto csv = [this](bool matrix) {
         auto s = m_journal.sittings();

@@ -6,6 +6,7 @@
 #include <QHostAddress>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class QHttpServer;
@@ -28,10 +29,15 @@ public:
     // The port it listens on, 0 on failure.
     quint16 listen(const QHostAddress& address, quint16 port);
 
+    // Where /api/journal learns whether the server's journal takes
+    // messages (without it, it always does).
+    void setJournalHealth(std::function<JournalHealth()> health) { m_health = std::move(health); }
+
 private:
     Journal& m_journal;
     const Clock& m_clock;
     std::unique_ptr<QHttpServer> m_http;
+    std::function<JournalHealth()> m_health;
 };
 
 } // namespace qd::server

@@ -41,7 +41,16 @@ function incidentRow(i) {
 
 async function refresh() {
   try {
-    const [s, i] = await Promise.all([fetch("/api/sittings"), fetch("/api/incidents")]);
+    const [s, i, j] = await Promise.all([fetch("/api/sittings"), fetch("/api/incidents"),
+                                         fetch("/api/journal")]);
+    // The journal not taking messages is shown in red until it does again.
+    if (j.ok) {
+      const journal = await j.json();
+      const banner = document.getElementById("journal");
+      banner.hidden = journal.state === "ready";
+      banner.textContent = journal.state === "ready" ? "" :
+        "The journal takes no messages (" + journal.state + "): " + journal.detail;
+    }
     if (s.ok) fill("sittings", await s.json(), sittingRow);
     if (i.ok) fill("incidents", (await i.json()).reverse(), incidentRow);
     document.getElementById("updated").textContent = "updated " + new Date().toLocaleTimeString();

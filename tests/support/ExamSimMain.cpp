@@ -5,12 +5,15 @@
 // reply it connects again and sends the same message again. Every wait is
 // bounded (--wait, default 5 s per message).
 //
-//   exam_sim --port P [--address A] [--host H] --name NAME [--wait S] STEP...
+//   exam_sim --port P [--address A] [--host H] --name NAME [--wait S] [--resend S] STEP...
 //
 // Steps: reg, progress:N:SCORE:RIGHT, final:PERCENT:GRADE[:REPORTFILE], raw:HEX (bytes
 // as they stand, the reply printed), drop (close the connection now).
 // Output, one line a step: "code N", "again" (accepted 0), "bad" (a reply
 // that does not check), "none" (no reply in time).
+// With --resend S a message answered "accepted 0" is sent again at once, as
+// the client does, for up to S seconds; each reply is then printed with the
+// time it took: "again after N ms", "code C after N ms".
 
 #include "definition/Cp1251.h"
 #include "exam/Crc32.h"
@@ -19,6 +22,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTcpSocket>
 #include <QThread>
@@ -93,6 +97,7 @@ int main(int argc, char** argv)
     qd::ExamMessage m;
     m.hostName = "sim-pc";
     QStringList steps;
+    int resendMs = 0;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -104,6 +109,8 @@ int main(int argc, char** argv)
             m.hostName = args[++i].toStdString();
         } else if (a == QLatin1String("--name") && hasValue) {
             m.studentName = qd::toCp1251(args[++i].toStdString());
+        } else if (a == QLatin1String("--resend") && hasValue) {
+            resendMs = int(args[++i].toDouble() * 1000);
         } else if (a == QLatin1String("--wait") && hasValue) {
             link.waitMs = int(args[++i].toDouble() * 1000);
         } else {
@@ -147,18 +154,30 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "unknown step %s\n", qPrintable(step));
             return 2;
         }
-        const std::string reply = link.exchange(bytes);
-        if (reply.empty()) {
-            std::printf("none\n");
-        } else if (qd::Crc32(reply) != 0) {
-            std::printf("bad\n");
-        } else {
-            const qd::ServerReply r = qd::ServerReply::parse(reply);
-            if (r.accepted == 0) {
-                std::printf("again\n");
+        const QDeadlineTimer resendUntil(resendMs);
+        for (;;) {
+            QElapsedTimer took;
+            took.start();
+            const std::string reply = link.exchange(bytes);
+            const std::string after =
+                resendMs > 0 ? " after " + std::to_string(took.elapsed()) + " ms" : "";
+            if (reply.empty()) {
+                std::printf("none\n");
+            } else if (qd::Crc32(reply) != 0) {
+                std::printf("bad\n");
             } else {
-                std::printf("code %d\n", int(r.code));
+                const qd::ServerReply r = qd::ServerReply::parse(reply);
+                if (r.accepted == 0) {
+                    std::printf("again%s\n", after.c_str());
+                    std::fflush(stdout);
+                    if (resendMs > 0 && !resendUntil.hasExpired()) {
+                        continue;
+                    }
+                } else {
+                    std::printf("code %d%s\n", int(r.code), after.c_str());
+                }
             }
+            break;
         }
         std::fflush(stdout);
     }
