@@ -258,6 +258,7 @@ void QuestionArea::notifyChanged()
     if (me == nullptr) {
         return;
     }
+    int focused = -1;
     for (int i = 1; i < me->childCount(); ++i) {
         QAccessibleInterface* c = me->child(i);
         if (c == nullptr) {
@@ -269,7 +270,17 @@ void QuestionArea::notifyChanged()
         changed.selected = true;
         QAccessibleStateChangeEvent ev(c, changed);
         QAccessible::updateAccessibility(&ev);
+        if (c->state().focused) {
+            focused = i;
+        }
     }
+    // The keyboard's focus moved to another option: a screen reader reads
+    // it out, as it does for a focused control.
+    if (focused != m_focused && focused > 0) {
+        QAccessibleEvent ev(me->child(focused), QAccessible::Focus);
+        QAccessible::updateAccessibility(&ev);
+    }
+    m_focused = focused;
 }
 
 void QuestionArea::installAccessibility()

@@ -60,6 +60,7 @@ public:
 private:
     QuestionAccessSource* m_source = nullptr;
     double m_scale = 1.0;
+    int m_focused = -1; // the item with the keyboard's focus when last told
 };
 
 } // namespace qd

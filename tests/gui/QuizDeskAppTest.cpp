@@ -109,6 +109,7 @@ struct QuizDeskAppTest : ::testing::Test
         for (const char* picture : {"7.jpg", "8.bmp", "9.jpg"}) {
             fs::copy_file(kDemo / picture, dir() / picture);
         }
+        prepareDir();
         auto run = qd::startUp(form, reporter, dir(), QRect(0, 0, kW, kH), 1);
         ASSERT_TRUE(run.has_value());
         arrange(*run);
@@ -122,6 +123,8 @@ struct QuizDeskAppTest : ::testing::Test
 
     // A test's changes to the run before the window takes it over.
     virtual void arrange(qd::StartedTest&) {}
+    // A test's files beside the demo's, before the start-up reads them.
+    virtual void prepareDir() {}
 
     template <typename T = QWidget> static T* child(const QWidget& w, const char* name)
     {
@@ -463,3 +466,67 @@ TEST_F(QuizDeskAppTest, APictureThatVanishedStopsBothTimersBeforeItsBox)
 }
 
 } // namespace
+
+// ---- Without a mouse, and with accommodations ---------------------------------
+
+TEST_F(QuizDeskAppTest, KeysAnswerOnTheQuestionScreenAndF1ShowsThem)
+{
+    begin(QStringLiteral("Петренко"));
+    ASSERT_EQ(current(), 1);
+    EXPECT_FALSE(child(form, "KeyHelp")->isVisible());
+    QTest::keyClick(&form, Qt::Key_F1);
+    EXPECT_TRUE(child(form, "KeyHelp")->isVisible());
+    QTest::keyClick(&form, Qt::Key_F1);
+    EXPECT_FALSE(child(form, "KeyHelp")->isVisible());
+    // The first arrow focuses the first option (blue, as under the
+    // pointer); Space chooses as a click does.
+    QTest::keyClick(&form, Qt::Key_Down);
+    EXPECT_EQ(ink(0, 0), kBlue);
+    QTest::keyClick(&form, Qt::Key_Down);
+    QTest::keyClick(&form, Qt::Key_Space);
+    EXPECT_EQ(session().state().picks[0], 1);
+    EXPECT_EQ(ink(0, 1), kRed);
+    EXPECT_EQ(ink(0, 0), kBlack);
+    // Space on "Наст. питання" never: the button takes no focus.
+    EXPECT_EQ(child<QPushButton>(form, "Ready")->focusPolicy(), Qt::NoFocus);
+    QTest::keyClick(&form, Qt::Key_Return);
+    EXPECT_EQ(current(), 2);
+}
+
+struct Accommodated : QuizDeskAppTest
+{
+    void prepareDir() override
+    {
+        std::ofstream(dir() / "accommodations.txt") << "Петренко; text=2; contrast=high; quiet\n";
+    }
+};
+
+TEST_F(Accommodated, LargerTextKeepsEveryPointOnItsOptionAndQuietHidesTheScore)
+{
+    begin(QStringLiteral("Петренко"));
+    ASSERT_EQ(current(), 1);
+    // The screen is drawn twice as large: the point twice as far from the
+    // corner is on the same option, and it shows chosen in bright green.
+    const QPoint logical = onText(0, 2);
+    press(logical * 2);
+    EXPECT_EQ(session().state().picks[0], 2);
+    const QImage shown = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect r = textRect(0, 2);
+    bool green = false;
+    for (int y = r.top() * 2; y <= r.bottom() * 2; ++y) {
+        for (int x = r.left() * 2; x <= r.right() * 2; ++x) {
+            green = green || shown.pixel(x, y) == qRgb(0, 255, 0);
+        }
+    }
+    EXPECT_TRUE(green);
+    EXPECT_EQ(shown.pixel(5, 5), qRgb(0, 0, 0)); // the black ground
+    next();
+    // Quiet: neither the square nor the score, until the results.
+    EXPECT_FALSE(child(form, "Answer")->isVisible());
+    EXPECT_FALSE(child(form, "Smarks")->isVisible());
+    EXPECT_TRUE(child(form, "I_quest")->isVisible());
+    form.close();
+    EXPECT_EQ(resultsText("Accommodations"),
+              QStringLiteral("Пристосування: text=2; contrast=high; quiet"));
+    EXPECT_NE(report().find("Пристосування: text=2; contrast=high; quiet\n"), std::string::npos);
+}
