@@ -61,7 +61,12 @@ ResultsSummary summarizeResults(const TestModel& model, const RunState& st, cons
     r.minutes = seconds / 60;
     r.seconds = seconds % 60;
     r.everyPointEarned = everyPointEarned(st);
-    r.grade = gradeText(model, r.percent, seconds, r.everyPointEarned);
+    // A student granted more time is graded by time on the time the test
+    // allowed them: the thresholds stretch with the clocks.
+    const uint32_t graded = st.accommodation.timeFactor == 1.0
+                                ? seconds
+                                : uint32_t(double(seconds) / st.accommodation.timeFactor);
+    r.grade = gradeText(model, r.percent, graded, r.everyPointEarned);
     if (st.finishedCount < model.askCount) {
         r.grade = toCp1251("Тест не завершено!");
     }

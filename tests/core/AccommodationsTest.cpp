@@ -187,6 +187,29 @@ TEST(AccommodationTime, APartMinuteFactorEndsTheTestAtItsStretchedTime)
     EXPECT_EQ(rig.session->state().maxScore, 6);
 }
 
+TEST(AccommodationTime, GradingByTimeStretchesItsThresholdsToo)
+{
+    for (const double factor : {1.0, 2.0}) {
+        qd::TestModel m = qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)});
+        m.questionSeconds = 1000;
+        m.testMinutes = 60;
+        m.gradeByTime = 1;
+        m.excellentSeconds = 300;
+        m.goodSeconds = 600;
+        m.satisfactorySeconds = 900;
+        Rig rig(std::move(m));
+        Accommodation a;
+        a.timeFactor = factor;
+        rig.session->setAccommodation(a);
+        rig.begin();
+        rig.run(500000); // 500 s: "Добре" in the plain time, "Відмінно" in twice the time
+        rig.press(0, 0);
+        ASSERT_FALSE(rig.session->nextQuestion());
+        EXPECT_EQ(rig.view.summary.minutes, 8u);
+        EXPECT_EQ(qd::fromCp1251(rig.view.summary.grade), factor == 1.0 ? "Добре" : "Відмінно");
+    }
+}
+
 TEST(AccommodationTime, SetOnlyOnTheTitlePage)
 {
     Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
