@@ -167,15 +167,23 @@ grep -q '^radio button|.*|стовпець 1, рядок 3|checked' <<<"$got" ||
 grep -q '^check box|.*|стовпець 2, рядок 3|checked' <<<"$got" ||
   fail "question 4: its match is not checked:"$'\n'"$got"
 keys Return
-# 5: typed.
+# 5: typed: the question text alone, no options.
+got=$(tree)
+[ "$got" = "text Назвіть найвищу гору України." ] || fail "question 5: the tree is:"$'\n'"$got"
 enter_text "Говерла"
 keys Return
 # 6: three columns, one match per column.
 keys Down space Right Down space Right Down space Left Left Up space Right Down space \
   Right Home space Left Left End space Right Home space Right Down space
+expect_tree "question 6" "radio button|Ужгород|стовпець 1, рядок 3|checked" \
+  "radio button|Уж|стовпець 2, рядок 1|checked" \
+  "radio button|Закарпатська|стовпець 3, рядок 2|checked,focused"
 keys Return
-# 7: single choice under a picture.
-keys Down space Return
+# 7: single choice under a picture, chosen through the option's action.
+expect_tree "question 7" "radio button|України|варіант 1|"
+/usr/bin/python3 "$probe" press 1 || fail "action on option 1 of question 7"
+expect_tree "question 7 answered" "radio button|України|варіант 1|checked"
+keys Return
 # 8: multiple choice under a bitmap, answered through the screen reader's
 # actions alone.
 expect_tree "question 8" "check box|Коло|варіант 1|"
