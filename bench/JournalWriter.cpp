@@ -34,6 +34,8 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path dir = argv[1];
     const int count = argc > 2 ? std::atoi(argv[2]) : 1000;
+    std::error_code ec;
+    std::filesystem::create_directories(dir / "test", ec);
     const qdbench::GeneratedTest test = qdbench::generateTest(100, 100);
     auto loaded = loadTestBytes(test.voprosi, test.otveti, {}, [](int, bool) { return 8; });
     if (!std::holds_alternative<std::unique_ptr<TestModel>>(loaded) ||

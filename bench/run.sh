@@ -61,3 +61,26 @@ bash "$(dirname "$0")/picture_peak.sh" "$build"
 
 echo "== the exam server under load (N = 50, 1000, 5000; a SIGKILL in the middle)"
 bash "$(dirname "$0")/server_load.sh" "$build"
+
+echo "== quizdesk-examd verify over a journal of 1000 finished sittings"
+# The aim: under a second for the whole command, with every report scored
+# again. The baseline, measured in the same run: status, which only reads
+# the sittings of the same journal.
+mkdir -p "$work/journal"
+"$build/bench/quizdesk_journal" "$work/journal" 1000
+ms_of() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+baseline=$(ms_of "$build/server/quizdesk-examd" status --db "$work/journal/exam.sqlite")
+verify=$(ms_of "$build/server/quizdesk-examd" verify --db "$work/journal/exam.sqlite" \
+  --test "$work/journal/test")
+echo "quizdesk-examd status (baseline): $baseline ms"
+echo "quizdesk-examd verify --test over 1000 finished sittings: $verify ms (aim: under 1000 ms)"
+if [ "$verify" -ge 1000 ]; then
+  echo "verify missed its aim" >&2
+  exit 1
+fi

@@ -82,6 +82,8 @@ public:
     void sweep();
 
     std::size_t connectionCount() const { return m_connections.size(); }
+    // Whether the journal takes messages, as last seen.
+    const JournalHealth& journalHealth() const { return m_health; }
 
 signals:
     // A batch was committed (tests wait on it).
