@@ -14,6 +14,7 @@
 #include "definition/TestLoader.h"
 #include "exam/StudentList.h"
 #include "results/ReportReader.h"
+#include "results/Rescore.h"
 #include "run/ManualClock.h"
 
 #include <cstdio>
@@ -71,8 +72,20 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "quizdesk_journal: cannot write the journal\n");
             return 1;
         }
-        const std::string report = qdbench::generatedReport(model, s);
-        const auto parsed = std::get<ParsedReport>(readReport(report));
+        // A generated report with the rows our scoring can read back (its
+        // choices and typed answers), scored as the server scores it.
+        auto parsed = std::get<ParsedReport>(readReport(qdbench::generatedReport(model, s)));
+        std::erase_if(parsed.rows, [&](const ReportRow& r) {
+            const Question& q = model.questions[std::size_t(r.question - 1)];
+            return !q.isChoice() && q.type != QuestionType::TypedText;
+        });
+        const auto rescored = rescoreReport(model, parsed);
+        if (const auto* f = std::get_if<Fault>(&rescored)) {
+            std::fprintf(stderr, "quizdesk_journal: %s\n", fromCp1251(f->message).c_str());
+            return 1;
+        }
+        const RescoredReport& scored = std::get<RescoredReport>(rescored);
+        const std::string report = correctedReport(parsed, scored);
         Arrival a;
         a.fields.hostName = "pc-" + std::to_string(s);
         a.fields.studentName = names[std::size_t(s)];
@@ -86,8 +99,8 @@ int main(int argc, char** argv)
             clock.advance(1000);
         }
         a.fields.kind = ExamMessage::Final;
-        a.fields.scoreValue = float(parsed.percent);
-        a.fields.gradeText = parsed.grade;
+        a.fields.scoreValue = float(scored.percent);
+        a.fields.gradeText = scored.grade;
         a.report = report;
         desk.handle(a);
     }

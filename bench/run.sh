@@ -65,22 +65,21 @@ bash "$(dirname "$0")/server_load.sh" "$build"
 echo "== quizdesk-examd verify over a journal of 1000 finished sittings"
 # The aim: under a second for the whole command, with every report scored
 # again. The baseline, measured in the same run: status, which only reads
-# the sittings of the same journal.
+# the sittings of the same journal. Wall and CPU time (user + system) are
+# shown: on a busy machine the wall time waits for the processor.
 mkdir -p "$work/journal"
 "$build/bench/quizdesk_journal" "$work/journal" 1000
-ms_of() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000000))
+timed() {
+  /usr/bin/time -f '%e %U %S' -o "$work/time.txt" "$@" >/dev/null
+  awk '{ printf "%d ms wall, %d ms CPU", $1 * 1000, ($2 + $3) * 1000 }' "$work/time.txt"
 }
-baseline=$(ms_of "$build/server/quizdesk-examd" status --db "$work/journal/exam.sqlite")
-verify=$(ms_of "$build/server/quizdesk-examd" verify --db "$work/journal/exam.sqlite" \
+echo "quizdesk-examd status (baseline): $(timed "$build/server/quizdesk-examd" status \
+  --db "$work/journal/exam.sqlite")"
+verify=$(timed "$build/server/quizdesk-examd" verify --db "$work/journal/exam.sqlite" \
   --test "$work/journal/test")
-echo "quizdesk-examd status (baseline): $baseline ms"
-echo "quizdesk-examd verify --test over 1000 finished sittings: $verify ms (aim: under 1000 ms)"
-if [ "$verify" -ge 1000 ]; then
+echo "quizdesk-examd verify --test over 1000 finished sittings: $verify (aim: under 1000 ms)"
+cpu=$(awk '{ printf "%d", ($2 + $3) * 1000 }' "$work/time.txt")
+if [ "$cpu" -ge 1000 ]; then
   echo "verify missed its aim" >&2
   exit 1
 fi

@@ -1,6 +1,7 @@
 #include "JournalCheck.h"
 
 #include "definition/Cp1251.h"
+#include "definition/TestLoader.h"
 #include "results/ReportReader.h"
 #include "results/Rescore.h"
 
@@ -76,6 +77,7 @@ JournalCheckOutcome checkJournal(SqlJournal& journal, const std::vector<const Te
         std::optional<RescoredReport> again;
         for (const TestModel* t : tests) {
             auto x = rescoreReport(*t, *r);
+
             if (auto* ok = std::get_if<RescoredReport>(&x)) {
                 again = std::move(*ok);
                 break;
@@ -104,6 +106,21 @@ JournalCheckOutcome checkJournal(SqlJournal& journal, const std::vector<const Te
     }
     o.out += "\nthe journal holds\n";
     return o;
+}
+
+Result<std::vector<std::unique_ptr<TestModel>>> loadTests(const std::vector<std::string>& dirs)
+{
+    std::vector<std::unique_ptr<TestModel>> out;
+    for (const std::string& dir : dirs) {
+        // The character width only places options on the screen; it never
+        // changes a fault or a score.
+        auto loaded = loadTestDir(dir, WindowGeometry{}, [](int, bool) { return 8; });
+        if (auto* f = std::get_if<Fault>(&loaded)) {
+            return Fault{"the test in " + dir + ": " + fromCp1251(f->message)};
+        }
+        out.push_back(std::move(std::get<std::unique_ptr<TestModel>>(loaded)));
+    }
+    return out;
 }
 
 } // namespace qd::server

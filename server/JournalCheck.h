@@ -4,6 +4,7 @@
 
 #include "definition/TestModel.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,5 +22,9 @@ struct JournalCheckOutcome
 };
 
 JournalCheckOutcome checkJournal(SqlJournal& journal, const std::vector<const TestModel*>& tests);
+
+// The tests in `dirs` as the program's start-up loads them; the first fault
+// names the folder (UTF-8).
+Result<std::vector<std::unique_ptr<TestModel>>> loadTests(const std::vector<std::string>& dirs);
 
 } // namespace qd::server

@@ -353,9 +353,13 @@ Status SqlJournal::limitWaits(int ms)
 {
     m_waitMs = ms;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    // SQLite: the write lock is taken at the batch's begin, which the server
+    // simply tries again. PostgreSQL: a row lock is held by another server's
+    // batch for a moment (the same student registering in two labs), which
+    // is waited for, within the bound; a statement is never let run on.
     const QStringList sql =
         m_postgres
-            ? QStringList{QStringLiteral("SET lock_timeout = %1").arg(ms),
+            ? QStringList{QStringLiteral("SET lock_timeout = %1").arg(std::max(ms, 1000)),
                           QStringLiteral("SET statement_timeout = %1").arg(std::max(ms, 2000))}
             : QStringList{QStringLiteral("PRAGMA busy_timeout = %1").arg(ms)};
     for (const QString& s : sql) {

@@ -8,6 +8,7 @@
 //   quizdesk-examd report NAME [--all] [--db DB]
 //   quizdesk-examd release NAME [--db DB]
 //   quizdesk-examd incidents [--db DB]
+//   quizdesk-examd verify [--db DB] [--test DIR]...
 //
 // Exit codes: 0 done, 1 a failure (or nothing to show), 2 bad usage.
 
@@ -16,6 +17,7 @@
 #include "Rules.h"
 #include "SqlJournal.h"
 #include "Views.h"
+#include "JournalCheck.h"
 
 #include "definition/Cp1251.h"
 #include "results/ReportSource.h"
@@ -55,6 +57,7 @@ const char* kUsage =
     "       quizdesk-examd report NAME [--all] [--db DB]\n"
     "       quizdesk-examd release NAME [--db DB]\n"
     "       quizdesk-examd incidents [--db DB]\n"
+    "       quizdesk-examd verify [--db DB] [--test DIR]...\n"
     "       quizdesk-examd --help | --version\n"
     "DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT]/DB\n";
 
@@ -75,7 +78,7 @@ struct Args
 
 const std::set<std::string> kValueOptions = {
     "--listen", "--port",  "--roster",  "--db",     "--http", "--deny", "--from",
-    "--until",  "--allow", "--retakes", "--format", "-o",     "--name"};
+    "--until",  "--allow", "--retakes", "--format", "-o",     "--name", "--test"};
 const std::set<std::string> kFlags = {"--no-http", "--watch", "--matrix", "--all"};
 
 int usage(const std::string& why)
@@ -276,6 +279,17 @@ int serve(const Args& a, QCoreApplication& app)
         std::fprintf(stderr, "quizdesk-examd: %s (the clients are asked to send again)\n",
                      qPrintable(m));
     });
+    QObject::connect(&server, &ExamServer::journalHealthChanged, [](const JournalHealth& h) {
+        if (h.state == JournalHealth::State::Ready) {
+            std::fprintf(stderr, "quizdesk-examd: the journal takes messages again\n");
+        } else {
+            std::fprintf(stderr, "quizdesk-examd: %s; every message is asked again meanwhile\n",
+                         h.detail.c_str());
+        }
+    });
+    QObject::connect(&server, &ExamServer::journalRestored, [] {
+        std::fprintf(stderr, "quizdesk-examd: the journal takes messages again\n");
+    });
 
     // systemd hands the listening socket over as descriptor 3.
     QString error;
@@ -304,7 +318,9 @@ int serve(const Args& a, QCoreApplication& app)
         if (!boardJournal) {
             return 1;
         }
+        (void)boardJournal->limitWaits(ExamServer::kLockWaitMs);
         board = std::make_unique<Board>(*boardJournal, clock);
+        board->setJournalHealth([&server] { return server.journalHealth(); });
         httpPort = board->listen(httpAddress, httpPort);
         if (httpPort == 0) {
             std::fprintf(stderr, "quizdesk-examd: cannot serve the board on %s\n",
@@ -502,6 +518,41 @@ int incidents(const Args& a)
     return writeAll(out, {}) ? 0 : 1;
 }
 
+// The journal as the servers wrote it, and with --test the stored results
+// as the stored reports score.
+int verify(const Args& a)
+{
+    if (!a.positional.empty()) {
+        return usage("verify takes no argument");
+    }
+    const auto it = a.values.find("--test");
+    std::vector<std::unique_ptr<TestModel>> tests;
+    if (!take(loadTests(it == a.values.end() ? std::vector<std::string>{} : it->second), tests)) {
+        return 1;
+    }
+    auto journal = openJournal(a, {});
+    if (!journal) {
+        return 1;
+    }
+    std::vector<const TestModel*> models;
+    for (const auto& t : tests) {
+        models.push_back(t.get());
+    }
+    const JournalCheckOutcome o = checkJournal(*journal, models);
+    if (!o.fault.empty()) {
+        std::fprintf(stderr, "quizdesk-examd: %s\n", o.fault.c_str());
+        return 1;
+    }
+    if (!writeAll(o.out, {})) {
+        return 1;
+    }
+    if (!o.broken.empty()) {
+        std::fprintf(stderr, "quizdesk-examd: the journal does not hold: %s\n", o.broken.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -543,6 +594,9 @@ int main(int argc, char** argv)
     }
     if (c == "incidents") {
         return incidents(*args);
+    }
+    if (c == "verify") {
+        return verify(*args);
     }
     return usage(c.empty() ? "" : "unknown command " + c);
 }
