@@ -3,9 +3,10 @@
 # PostgreSQL journal is stopped and started again in the middle of an exam,
 # in a throw-away cluster as in examd_postgres.sh: finals that arrive
 # meanwhile are each answered "accepted 0" within 2 s, none is granted
-# while the database is down, the server reconnects by itself and says so,
-# and each final is stored once. Then `verify` on the shared journal: two
-# servers keep one chain each, and a row changed with psql is found.
+# while the database is down, the server reconnects by itself and says so
+# in its log and on its board, and each final is stored once. Then `verify`
+# on the shared journal: two servers keep one chain each, and a row changed
+# with psql is found.
 # Skipped (exit 0 with a note) without PostgreSQL.
 source "$(dirname "$0")/common.bash" "$@"
 
@@ -57,17 +58,18 @@ names=("Бондар Т." "Коваль І." "Лисенко М." "Мельни�
 printf '%s\n' "${names[@]}" >"$work/names.txt"
 "$tool" roster "$work/names.txt" -o "$work/students.dbf" >/dev/null
 
-# lab N: starts a server; sets port_N.
+# lab N: starts a server with its board; sets port_N and board_N.
 lab() {
   local n=$1
-  "$examd" serve --port 0 --listen 127.0.0.1 --no-http --roster "$work/students.dbf" \
+  "$examd" serve --port 0 --listen 127.0.0.1 --http 127.0.0.1:0 --roster "$work/students.dbf" \
     --db "$db" --name "lab-$n" >"$work/lab$n.out" 2>"$work/lab$n.err" &
   pids+=($!)
   for _ in $(seq 200); do
-    grep -q 'listening' "$work/lab$n.out" 2>/dev/null && break
+    grep -q 'board on' "$work/lab$n.out" 2>/dev/null && break
     sleep 0.05
   done
   printf -v "port_$n" '%s' "$(sed -n 's/.*listening on .* port \([0-9]*\),.*/\1/p' "$work/lab$n.out")"
+  printf -v "board_$n" '%s' "$(sed -n 's/.*board on \(http:[^ ]*\)\/$/\1/p' "$work/lab$n.out")"
 }
 lab 1
 lab 2
@@ -91,6 +93,8 @@ done
 sleep 6
 grep -q 'connecting again' "$work/lab1.err" ||
   fail "the log does not say the journal is being reconnected: $(cat "$work/lab1.err")"
+journal=$(curl -s --max-time 5 "$board_1/api/journal")
+grep -q '"state":"reconnecting"' <<<"$journal" || fail "the board during the outage: $journal"
 pg_start || { fail "pg_ctl start again: $(tail -5 "$pgdata/log")"; finish; }
 for p in "${sims[@]}"; do wait "$p"; done
 for name in "${names[@]:0:3}"; do
@@ -105,8 +109,10 @@ for name in "${names[@]:0:3}"; do
   got=$(sql "SELECT count(*) FROM events WHERE kind = 'final' AND (body::json->>'sitting')::bigint = (SELECT id FROM sittings WHERE student = '$name')")
   [ "$got" = 1 ] || fail "$name: $got final events"
 done
-grep -q 'reconnected\|takes messages again' "$work/lab1.err" ||
+grep -q 'takes messages again' "$work/lab1.err" ||
   fail "the log does not say the journal is back: $(cat "$work/lab1.err")"
+journal=$(curl -s --max-time 5 "$board_1/api/journal")
+grep -q '"state":"ready"' <<<"$journal" || fail "the board after the outage: $journal"
 
 # ---- verify: one chain a server; a row changed behind their backs.
 run "$examd" verify --db "$db"
