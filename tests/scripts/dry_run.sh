@@ -56,7 +56,8 @@ HOME=$home run "$tool" run "$src/examples/demo" --script "$work/bad.script" --se
 expect_rc "malformed line" 2
 [ -z "$out" ] || fail "malformed line: output '$out'"
 [[ "$err" == *"bad.script:5: "*"press C R"* ]] || fail "malformed line: '$err'"
-for line in "begin now" "wait -1" "wait 1.2345" "marker 0 -1" "click 1" "jump 1 2" "Next"; do
+for line in "begin now" "wait -1" "wait 1.2345" "marker 0 -1" "click 1" "jump 1 2" "Next" \
+  "key" "key tab" "key down 0" "key down 101" "key up 1 2"; do
   printf '%s\n' "$line" >"$work/bad.script"
   HOME=$home run "$tool" run "$src/examples/demo" --script "$work/bad.script"
   expect_rc "'$line'" 2
