@@ -2,6 +2,7 @@
 
 #include "definition/Cp1251.h"
 #include "results/ReportReader.h"
+#include "results/ReportRows.h"
 
 #include <algorithm>
 #include <cstdio>

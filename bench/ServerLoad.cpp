@@ -21,6 +21,7 @@
 #include "exam/ExamMessage.h"
 #include "exam/ServerReply.h"
 #include "results/ReportReader.h"
+#include "results/ReportRows.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "results/ReportFile.h"
 
-#include "results/ReportReader.h"
+#include "results/ReportRows.h"
 
 #include "definition/Cp1251.h"
 #include "definition/TextRoutines.h"
@@ -25,21 +25,6 @@ constexpr std::size_t kDirBytes = 128;
 
 // A write interrupted by a signal is tried again, a bounded number of times.
 constexpr int kMaxInterruptions = 1000;
-
-// printf-style formatting of a report row whose format is written in UTF-8
-// here and is code page 1251 in the file. Floats go in as doubles.
-template <typename... Args> std::string row(std::string_view utf8Format, Args... args)
-{
-    const std::string format = toCp1251(utf8Format);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int n = std::snprintf(nullptr, 0, format.c_str(), args...);
-    std::string out(std::size_t(std::max(n, 0)) + 1, '\0');
-    std::snprintf(out.data(), out.size(), format.c_str(), args...);
-#pragma GCC diagnostic pop
-    out.resize(std::size_t(std::max(n, 0)));
-    return out;
-}
 
 // A name in code page 1251 as a Linux file name: its UTF-8 form.
 std::filesystem::path nativeName(std::string_view cp1251)
@@ -111,13 +96,9 @@ ReportFile::~ReportFile()
     close();
 }
 
-std::string_view ReportFile::linkReport() const
+std::string_view ReportFile::finishedReport() const
 {
-    const std::size_t length = std::size_t(std::max(m_sendLength, int32_t(0)));
-    if (m_send.size() < std::size_t(kSendHeader) + length) {
-        return {};
-    }
-    return std::string_view(m_send).substr(std::size_t(kSendHeader), length);
+    return m_finished ? std::string_view(m_text) : std::string_view();
 }
 
 void ReportFile::close()
@@ -207,6 +188,7 @@ Status ReportFile::createReport(TestModel& model, std::string_view studentName, 
     m_inFallbackDir = false;
     m_writeFailed = false;
     m_faultTaken = false;
+    m_finished = false;
 
     model.testName += "\r\n(" + directoryText(workDir) + ")";
 
@@ -236,24 +218,13 @@ Status ReportFile::createReport(TestModel& model, std::string_view studentName, 
 
     // The report is kept in memory even without a file: the exam server
     // still receives it whole.
-    const LocalTime t = clock.now();
-    put(row("Дата: %2d.%2d.%d   Час: %2d.%2d.%2d\n", t.day, t.month, t.year, t.hour, t.minute,
-            t.second));
-    put(toCp1251("Найменування дисципліни: "));
-    put(model.subjectName);
-    put(toCp1251("\nНазва тесту: "));
-    put(model.testName);
-    put(toCp1251("\nПрізвище та ім'я: "));
-    put(studentName);
-    const bool byTime = model.gradeByTime == 1;
-    const int before = byTime ? '<' : '>';
-    const int after = byTime ? 'c' : '%';
-    put(row("\nКритерії оцінювання: Задовільно %c= %2d%c, Добре %c= %2d%c, Відмінно %c= %2d%c.",
-            before, byTime ? model.satisfactorySeconds : model.satisfactoryPercent, after, before,
-            byTime ? model.goodSeconds : model.goodPercent, after, before,
-            byTime ? model.excellentSeconds : model.excellentPercent, after));
-    put(toCp1251("\n\nРезультати тестування:\n"));
-    put(toCp1251("№ питання  Кількість балів  Відповідь\n"));
+    ReportCriteria criteria;
+    criteria.byTime = model.gradeByTime == 1;
+    criteria.thresholds[0] =
+        criteria.byTime ? model.satisfactorySeconds : model.satisfactoryPercent;
+    criteria.thresholds[1] = criteria.byTime ? model.goodSeconds : model.goodPercent;
+    criteria.thresholds[2] = criteria.byTime ? model.excellentSeconds : model.excellentPercent;
+    put(formatReportHeader(clock.now(), model.subjectName, model.testName, studentName, criteria));
     if (!created) {
         return fault("Не удалось создать файл результатов!");
     }
@@ -275,9 +246,9 @@ void ReportFile::writeQuestionLine(const TestModel& model, const RunState& st, f
             for (int i = 0; i < std::min(st.pickCount, kMaxAnswers); ++i) {
                 const int32_t p = st.picks[std::size_t(i)];
                 if (typed) {
-                    answer += row("%2d,", int32_t(uint32_t(p) + 1u));
+                    answer += formatChoiceNumber(int32_t(uint32_t(p) + 1u));
                 } else if (p >= 0 && p < kMaxAnswers) {
-                    answer += row("%2d,", q.displayOrder[std::size_t(p)] + 1);
+                    answer += formatChoiceNumber(q.displayOrder[std::size_t(p)] + 1);
                 }
             }
         }
@@ -288,7 +259,7 @@ void ReportFile::writeQuestionLine(const TestModel& model, const RunState& st, f
 }
 
 void ReportFile::writeClosingRows(const RunState& st, int percent, uint32_t seconds,
-                                  std::string_view grade, bool linkActive)
+                                  std::string_view grade)
 {
     put(formatClosingRows(double(st.score), st.maxScore, percent, seconds, grade));
     if (st.accommodation.any()) {
@@ -300,14 +271,7 @@ void ReportFile::writeClosingRows(const RunState& st, int percent, uint32_t seco
     while (m_fd >= 0 && ::fsync(m_fd) != 0) {
         writeFailed();
     }
-    if (!linkActive) {
-        return;
-    }
-    // From memory: the same bytes as the file when every write went well,
-    // and still the whole report when one did not.
-    m_sendLength = int32_t(m_text.size());
-    m_send.assign(std::size_t(kSendHeader + m_sendLength + kSendTail), '\0');
-    std::copy(m_text.begin(), m_text.end(), m_send.begin() + kSendHeader);
+    m_finished = true;
 }
 
 } // namespace qd

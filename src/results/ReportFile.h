@@ -22,8 +22,8 @@ namespace qd {
 // so that a write that fails (a full disk, a file-size limit, an I/O error)
 // loses nothing: the report so far is written again, whole, to a new file in
 // the fall-back folder ~/REZ_TEST, and the run goes on there. A file that is
-// known to be cut is never named as the report, and the exam server always
-// receives the whole report from memory.
+// known to be cut is never named as the report, and the finished report
+// handed on (to the exam link) always comes whole from memory.
 class ReportFile : public ReportSink
 {
 public:
@@ -61,24 +61,18 @@ public:
 
     // The closing rows: points, percentage and time, grade (code page 1251);
     // then the file is flushed to the disk (fsync), which can fail as a write
-    // does. With `linkActive` the whole report is then put into the send
-    // buffer of the final exam message (no report: an empty one).
-    void writeClosingRows(const RunState& st, int percent, uint32_t seconds, std::string_view grade,
-                          bool linkActive) override;
+    // does.
+    void writeClosingRows(const RunState& st, int percent, uint32_t seconds,
+                          std::string_view grade) override;
 
     // "Не удалось записать файл результатов!" once, after the first write
     // that failed (the caller shows it, not fatal); nothing otherwise.
     Status takeWriteFault() override;
 
-    // The final exam message's buffer: kSendHeader bytes of room for the
-    // message fields, the report's bytes, kSendTail spare bytes; and the
-    // report's length. Empty until writeClosingRows loads it.
-    static constexpr int kSendHeader = 155;
-    static constexpr int kSendTail = 8;
-    const std::string& sendBuffer() const { return m_send; }
-    int32_t sendLength() const { return m_sendLength; }
-    // The report's bytes within the send buffer.
-    std::string_view linkReport() const override;
+    // The whole report from memory once its closing rows are written: the
+    // same bytes as the file when every write went well, and still the whole
+    // report when one did not. Empty before, and for a run without a report.
+    std::string_view finishedReport() const override;
 
     bool isOpen() const { return m_fd >= 0; }
     // The file that holds the whole report so far; empty when there is none
@@ -103,8 +97,7 @@ private:
     std::string m_text;   // every byte of the report so far
     bool m_writeFailed = false;
     bool m_faultTaken = false;
-    std::string m_send;
-    int32_t m_sendLength = 0;
+    bool m_finished = false; // the closing rows are written
 };
 
 } // namespace qd

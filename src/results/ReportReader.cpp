@@ -1,43 +1,13 @@
 #include "results/ReportReader.h"
 
-#include "definition/Cp1251.h"
+#include "results/ReportRows.h"
 
 #include <charconv>
-#include <cstdio>
+#include <cstdlib>
 
 namespace qd {
 
 namespace {
-
-// The fixed texts of a report, code page 1251, converted once.
-struct Texts
-{
-    std::string date = toCp1251("Дата: ");
-    std::string time = toCp1251("   Час: ");
-    std::string disc = toCp1251("Найменування дисципліни: ");
-    std::string test = toCp1251("\nНазва тесту: ");
-    std::string name = toCp1251("\nПрізвище та ім'я: ");
-    std::string criteria = toCp1251("\nКритерії оцінювання: Задовільно ");
-    std::string good = toCp1251(", Добре ");
-    std::string excellent = toCp1251(", Відмінно ");
-    std::string results = toCp1251(".\n\nРезультати тестування:\n");
-    std::string heading = toCp1251("№ питання  Кількість балів  Відповідь\n");
-    std::string total = toCp1251("Всього балів: ");
-    std::string of = toCp1251(" з ");
-    std::string possible = toCp1251(" можливих\n ");
-    std::string percent = toCp1251("або ");
-    std::string percentEnd = toCp1251(" відсотків за час ");
-    std::string minutes = toCp1251(" хвилин ");
-    std::string seconds = toCp1251(" секунд.\n");
-    std::string grade = toCp1251("Оцінка: ");
-    std::string accommodations = toCp1251("Пристосування: ");
-};
-
-const Texts& texts()
-{
-    static const Texts t;
-    return t;
-}
 
 // Why a parse stopped: the bytes ran out (the report was cut short) or they
 // are not what a report holds there.
@@ -201,10 +171,10 @@ Fault notAReport(const Cursor& c)
     return Fault{"not a report: line " + std::to_string(c.line()) + ": expected " + c.expected()};
 }
 
-// Rows 1 to 10. False when the parse stopped (see the cursor).
+// The header (formatReportHeader). False when the parse stopped (see the cursor).
 bool readHeader(Cursor& c, ParsedReport& r)
 {
-    const Texts& t = texts();
+    const ReportTexts& t = reportTexts();
     int32_t v[6] = {};
     if (!(c.expect(t.date, "the date line") && c.integer(v[0], "the day") &&
           c.expect(".", "the date") && c.integer(v[1], "the month") && c.expect(".", "the date") &&
@@ -222,7 +192,7 @@ bool readHeader(Cursor& c, ParsedReport& r)
     r.second = v[5];
 
     std::string testLine;
-    if (!(c.expect(t.disc, "the discipline line") &&
+    if (!(c.expect(t.subject, "the discipline line") &&
           c.until(t.test, r.subjectName, "the test name line") &&
           c.expect(t.test, "the test name line") && c.until(t.name, testLine, "the name line") &&
           c.expect(t.name, "the name line") &&
@@ -259,13 +229,14 @@ bool readHeader(Cursor& c, ParsedReport& r)
     return true;
 }
 
-// Row 11: "  %4d          %.2f       " answer LF.
+// A question row (formatReportRow).
 bool readRow(Cursor& c, ReportRow& row)
 {
-    if (!(c.expect("  ", "a question line") && c.integer(row.question, "a question number") &&
-          c.expect("          ", "the blanks before the points") &&
+    const ReportTexts& t = reportTexts();
+    if (!(c.expect(t.rowLead, "a question line") && c.integer(row.question, "a question number") &&
+          c.expect(t.beforePoints, "the blanks before the points") &&
           c.fixed2(row.pointsText, row.points, "the points of a question") &&
-          c.expect("       ", "the blanks before the answer") &&
+          c.expect(t.beforeAnswer, "the blanks before the answer") &&
           c.until("\n", row.answer, "the end of a question line") && c.expect("\n", ""))) {
         return false;
     }
@@ -275,10 +246,10 @@ bool readRow(Cursor& c, ReportRow& row)
     return true;
 }
 
-// Rows 12 to 14.
+// The closing rows (formatClosingRows).
 bool readClosing(Cursor& c, ParsedReport& r)
 {
-    const Texts& t = texts();
+    const ReportTexts& t = reportTexts();
     int32_t minutes = 0, seconds = 0;
     std::string grade;
     if (!(c.expect(t.total, "the points line") && c.fixed2(r.scoreText, r.score, "the points") &&
@@ -309,7 +280,8 @@ Result<ParsedReport> readReport(std::string_view bytes)
     }
     Cursor c(bytes);
     ParsedReport r;
-    if (bytes.empty() || !texts().date.starts_with(bytes.substr(0, texts().date.size()))) {
+    if (bytes.empty() ||
+        !reportTexts().date.starts_with(bytes.substr(0, reportTexts().date.size()))) {
         c.fail(Stop::Mismatch, "the date line");
         return notAReport(c);
     }
@@ -322,14 +294,14 @@ Result<ParsedReport> readReport(std::string_view bytes)
         r.header.assign(bytes);
         return r; // cut short in the header: no rows
     }
-    const std::string& total = texts().total;
+    const std::string& total = reportTexts().total;
     while (!c.atEnd()) {
         const std::string_view rest = c.rest();
         if (rest.starts_with(total) || (rest.size() < total.size() && total.starts_with(rest))) {
             if (readClosing(c, r)) {
                 // A run with accommodations adds one line saying which (a
                 // copy cut inside it is read as far as the grade).
-                const std::string& note = texts().accommodations;
+                const std::string& note = reportTexts().accommodations;
                 const std::size_t eol = c.rest().find('\n');
                 if (c.rest().starts_with(note) &&
                     (eol == std::string_view::npos || eol + 1 == c.rest().size())) {
@@ -410,54 +382,6 @@ std::optional<std::vector<MatchingRow>> matchingRows(std::string_view text)
         rows.back().numbers.push_back(v);
         ++i; // the comma
     }
-    return rows;
-}
-
-namespace {
-
-template <typename... Args> std::string format(std::string_view utf8Format, Args... args)
-{
-    const std::string f = toCp1251(utf8Format);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int n = std::snprintf(nullptr, 0, f.c_str(), args...);
-    std::string out(std::size_t(n > 0 ? n : 0) + 1, '\0');
-    std::snprintf(out.data(), out.size(), f.c_str(), args...);
-#pragma GCC diagnostic pop
-    out.resize(std::size_t(n > 0 ? n : 0));
-    return out;
-}
-
-} // namespace
-
-std::string formatReportRow(int32_t question, double points, std::string_view answer)
-{
-    std::string row = format("  %4d          %.2f       ", question, points);
-    row.append(answer);
-    row += '\n';
-    return row;
-}
-
-std::string formatAccommodationRow(std::string_view settings)
-{
-    if (settings.empty()) {
-        return {};
-    }
-    std::string row = texts().accommodations;
-    row.append(settings);
-    row += '\n';
-    return row;
-}
-
-std::string formatClosingRows(double score, int32_t maxScore, int32_t percent, uint32_t seconds,
-                              std::string_view grade)
-{
-    std::string rows = format("Всього балів: %.2f з %d можливих\n ", score, maxScore);
-    rows += format("або %d відсотків за час %d хвилин %d секунд.\n", percent, int(seconds / 60),
-                   int(seconds % 60));
-    rows += toCp1251("Оцінка: ");
-    rows.append(grade);
-    rows += '\n';
     return rows;
 }
 

@@ -11,7 +11,8 @@
 
 namespace qd {
 
-// Reading back the results reports that ReportFile writes: the examiner's
+// Reading back the results reports that ReportFile writes (their layout is
+// in ReportRows.h): the examiner's
 // analysis of a folder of them, and any program that receives a report's
 // bytes (the exam server gets them inside the final message). The reader
 // works on the bytes alone (code page 1251), so both can share it.
@@ -96,17 +97,5 @@ struct MatchingRow
 // The rows of a matching column, in the order written. Nullopt when the
 // column is not one.
 std::optional<std::vector<MatchingRow>> matchingRows(std::string_view answer);
-
-// A question row as the report holds it, with its LF: ReportFile writes
-// it with this, and a rescored copy is written with it too.
-std::string formatReportRow(int32_t question, double points, std::string_view answer);
-
-// The line after the grade of a run with accommodations ("time=2; quiet"):
-// empty for none, so that a plain run's report keeps its bytes.
-std::string formatAccommodationRow(std::string_view settings);
-
-// The three closing rows, shared the same way.
-std::string formatClosingRows(double score, int32_t maxScore, int32_t percent, uint32_t seconds,
-                              std::string_view grade);
 
 } // namespace qd

@@ -2,6 +2,7 @@
 
 #include "definition/Cp1251.h"
 #include "results/ReportFile.h"
+#include "results/ReportRows.h"
 #include "run/Grading.h"
 #include "run/RunState.h"
 #include "run/Scoring.h"

@@ -48,7 +48,7 @@ std::string gradeText(const TestModel& model, int percent, uint32_t seconds, boo
 }
 
 ResultsSummary summarizeResults(const TestModel& model, const RunState& st, const Clock& clock,
-                                ReportSink& report, bool linkActive)
+                                ReportSink& report)
 {
     ResultsSummary r;
     r.testName = model.testName;
@@ -71,7 +71,7 @@ ResultsSummary summarizeResults(const TestModel& model, const RunState& st, cons
         r.grade = toCp1251("Тест не завершено!");
     }
     r.accommodations = st.accommodation.reportLine();
-    report.writeClosingRows(st, r.percent, seconds, r.grade, linkActive);
+    report.writeClosingRows(st, r.percent, seconds, r.grade);
     if (!r.everyPointEarned) {
         std::vector<int32_t> wrong = st.wrongQuestions;
         std::sort(wrong.begin(), wrong.end());

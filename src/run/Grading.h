@@ -28,8 +28,8 @@ std::string gradeText(const TestModel& model, int percent, uint32_t seconds, boo
 // st.testStartTick to clock.ticks()), grade ("Тест не завершено!" when fewer
 // than askCount questions were finished), the wrong-answer list ("%3d, " per
 // question, ascending) unless every point was earned; writes the report's
-// closing rows (loading the send buffer with `linkActive`).
+// closing rows.
 ResultsSummary summarizeResults(const TestModel& model, const RunState& st, const Clock& clock,
-                                ReportSink& report, bool linkActive);
+                                ReportSink& report);
 
 } // namespace qd

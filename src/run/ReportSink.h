@@ -29,17 +29,16 @@ public:
     // The line of a scored question.
     virtual void writeQuestionLine(const TestModel& model, const RunState& st, float points) = 0;
 
-    // The closing rows; with `linkActive` the whole report is also kept for
-    // the final exam message (linkReport).
+    // The closing rows.
     virtual void writeClosingRows(const RunState& st, int percent, uint32_t seconds,
-                                  std::string_view grade, bool linkActive) = 0;
+                                  std::string_view grade) = 0;
 
     // The first write fault since the last call, once; nothing otherwise.
     virtual Status takeWriteFault() = 0;
 
-    // The report's bytes kept for the final exam message: empty until
-    // writeClosingRows kept them (no link, or no report).
-    virtual std::string_view linkReport() const = 0;
+    // The whole report once its closing rows are written (the exam link
+    // sends it with the verdict); empty before, and without a report.
+    virtual std::string_view finishedReport() const = 0;
 
     virtual void close() = 0;
 };

@@ -342,10 +342,9 @@ void TestSession::showResults()
     m_phase = Phase::Finished;
     m_view.setProgress(0, questionSecondsAllowed());
     m_view.setQuestionTimer(false);
-    const ResultsSummary results =
-        qd::summarizeResults(m_model, m_rs, m_clock, m_report, m_linkActive);
+    const ResultsSummary results = qd::summarizeResults(m_model, m_rs, m_clock, m_report);
     if (m_examMode && m_linkActive && m_exam != nullptr) {
-        m_exam->finished(results.percent, results.grade, m_report.linkReport());
+        m_exam->finished(results.percent, results.grade, m_report.finishedReport());
     }
     m_view.showResults(results);
     if (Status s = m_report.takeWriteFault()) {

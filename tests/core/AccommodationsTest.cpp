@@ -3,6 +3,7 @@
 #include "definition/Accommodations.h"
 #include "definition/Cp1251.h"
 #include "results/ReportReader.h"
+#include "results/ReportRows.h"
 
 #include <QFile>
 #include <QTemporaryDir>

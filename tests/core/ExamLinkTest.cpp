@@ -325,10 +325,10 @@ TEST_F(ExamLinkTest, FinalMessageCarriesTheReportFileByteForByte)
     ReportFile file;
     ASSERT_FALSE(file.createReport(model, toCp1251("Петренко П.І."), reportClock, path()));
     RunState st;
-    file.writeClosingRows(st, 0, 61, toCp1251("Тест не завершено!"), true);
+    file.writeClosingRows(st, 0, 61, toCp1251("Тест не завершено!"));
 
     registerAndGrant(toCp1251("Петренко П.І."));
-    link.finished(0, toCp1251("Тест не завершено!"), file.linkReport());
+    link.finished(0, toCp1251("Тест не завершено!"), file.finishedReport());
     ASSERT_TRUE(receivedAndSettled(2));
 
     std::ifstream in(file.path(), std::ios::binary);

@@ -79,7 +79,7 @@ TEST(SummarizeResults, TimeAndSortedWrongList)
     r.st.wrongQuestions = {12, 3, 7};
     r.st.testStartTick = 4000000000u; // the tick count wraps during the test
     r.clock.tick = r.st.testStartTick + 3725999u;
-    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
+    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report);
     EXPECT_EQ(s.points, "9.00");
     EXPECT_EQ(s.maxScore, 12);
     EXPECT_EQ(s.percent, 75);
@@ -97,7 +97,7 @@ TEST(SummarizeResults, UnfinishedTest)
     r.st.finishedCount = 3;
     r.st.score = 3;
     r.st.maxScore = 3;
-    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
+    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report);
     EXPECT_EQ(s.grade, toCp1251("Тест не завершено!"));
     EXPECT_EQ(s.percent, 100);
     EXPECT_TRUE(s.everyPointEarned);
@@ -106,7 +106,7 @@ TEST(SummarizeResults, UnfinishedTest)
     // Closed before the first answer: no division by zero.
     Finished none;
     none.model = r.model;
-    const ResultsSummary z = summarizeResults(none.model, none.st, none.clock, none.report, false);
+    const ResultsSummary z = summarizeResults(none.model, none.st, none.clock, none.report);
     EXPECT_EQ(z.percent, 0);
     EXPECT_EQ(z.grade, toCp1251("Тест не завершено!"));
 }
@@ -135,7 +135,7 @@ TEST(SummarizeResults, EveryQuestionRightIsEveryPointEvenWhenTheFloatsFallShort)
     ASSERT_TRUE(r.st.wrongQuestions.empty());
 
     r.clock.tick = 250000;
-    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
+    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report);
     EXPECT_EQ(s.grade, toCp1251("Відмінно"));
     EXPECT_TRUE(s.everyPointEarned);
     EXPECT_EQ(s.wrongList, "");
@@ -153,7 +153,7 @@ TEST(SummarizeResults, QuestionsLeftByTheTimeLimitAreNotEarned)
     ASSERT_TRUE(scoreQuestion(r.model, r.st, "", r.report).ok());
     r.st.finishedCount = 1;
     skipUnasked(r.model, r.st);
-    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report, false);
+    const ResultsSummary s = summarizeResults(r.model, r.st, r.clock, r.report);
     EXPECT_EQ(s.grade, toCp1251("Незадовільно")); // graded, not "unfinished"
     EXPECT_EQ(s.maxScore, 3);
     EXPECT_EQ(s.percent, 33);

@@ -94,7 +94,7 @@ TEST_F(ReportFileTest, WholeReportByteForByte)
     st.ordering[0] = 2, st.ordering[1] = 1;
     st.placed[0] = st.placed[1] = true;
     ASSERT_TRUE(scoreQuestion(model, st, "", report).ok());
-    report.writeClosingRows(st, 33, 3725, toCp1251("Незадовільно"), false);
+    report.writeClosingRows(st, 33, 3725, toCp1251("Незадовільно"));
 
     const std::string dir = work.string();
     const std::string want =
@@ -115,15 +115,16 @@ TEST_F(ReportFileTest, WholeReportByteForByte)
                  "Оцінка: Незадовільно\n");
     EXPECT_EQ(slurp(file), want);
     EXPECT_EQ(model.testName, toCp1251("Гази\r\n(" + dir + ")"));
-    EXPECT_TRUE(report.sendBuffer().empty()); // no exam link
+    EXPECT_EQ(report.finishedReport(), want);
 }
 
-TEST_F(ReportFileTest, TimeCriteriaAndTheSendBuffer)
+TEST_F(ReportFileTest, TimeCriteriaAndTheFinishedReport)
 {
     model.gradeByTime = 1;
     ASSERT_FALSE(report.createReport(model, "x", clock, work));
     RunState st;
-    report.writeClosingRows(st, 0, 59, toCp1251("Тест не завершено!"), true);
+    EXPECT_TRUE(report.finishedReport().empty()); // not before the closing rows
+    report.writeClosingRows(st, 0, 59, toCp1251("Тест не завершено!"));
     const std::string text = slurp(home / "REZ_TEST" / "x.txt");
     EXPECT_NE(text.find(toCp1251(
                   "Критерії оцінювання: Задовільно <= 900c, Добре <= 600c, Відмінно <= 300c.")),
@@ -132,10 +133,7 @@ TEST_F(ReportFileTest, TimeCriteriaAndTheSendBuffer)
                   " або 0 відсотків за час 0 хвилин 59 секунд.\nОцінка: Тест не завершено!\n")),
               std::string::npos);
 
-    ASSERT_EQ(report.sendLength(), int32_t(text.size()));
-    ASSERT_EQ(report.sendBuffer().size(), 163 + text.size());
-    EXPECT_EQ(report.sendBuffer().substr(0, 155), std::string(155, '\0'));
-    EXPECT_EQ(report.sendBuffer().substr(155, text.size()), text);
+    EXPECT_EQ(report.finishedReport(), text);
 }
 
 TEST_F(ReportFileTest, FileNames)
@@ -166,9 +164,8 @@ TEST_F(ReportFileTest, ANameOfBlanksGivesNoReport)
     EXPECT_NE(model.testName.find("\r\n("), std::string::npos); // still extended
     RunState st;
     report.writeQuestionLine(model, st, 1.0f);
-    report.writeClosingRows(st, 0, 0, "x", true);
-    EXPECT_EQ(report.sendLength(), 0);
-    EXPECT_EQ(report.sendBuffer().size(), 163u);
+    report.writeClosingRows(st, 0, 0, "x");
+    EXPECT_TRUE(report.finishedReport().empty());
 }
 
 TEST_F(ReportFileTest, ResultsDirectory)
@@ -291,7 +288,7 @@ void playRun(ReportFile& r, const TestModel& m, RunState& st)
     r.writeQuestionLine(m, st, 1.0f);
     st.currentQuestion = 1;
     r.writeQuestionLine(m, st, 0.0f);
-    r.writeClosingRows(st, 25, 61, toCp1251("Незадовільно"), true);
+    r.writeClosingRows(st, 25, 61, toCp1251("Незадовільно"));
 }
 
 } // namespace
@@ -305,7 +302,7 @@ TEST_F(ReportFileTest, AWriteThatFailsIsToldAndTheWholeReportStillTravels)
     ASSERT_FALSE(reference.createReport(m1, "a", clock, work));
     playRun(reference, m1, st);
     const std::string whole = slurp(reference.path());
-    ASSERT_EQ(reference.sendBuffer().substr(155, whole.size()), whole);
+    ASSERT_EQ(reference.finishedReport(), whole);
     EXPECT_FALSE(reference.takeWriteFault());
     fs::remove(reference.path());
 
@@ -331,8 +328,7 @@ TEST_F(ReportFileTest, AWriteThatFailsIsToldAndTheWholeReportStillTravels)
     EXPECT_EQ(std::distance(fs::directory_iterator(home / "REZ_TEST"), fs::directory_iterator()),
               1);
     // The exam server still receives the whole report.
-    ASSERT_EQ(report.sendLength(), int32_t(whole.size()));
-    EXPECT_EQ(report.sendBuffer().substr(155, whole.size()), whole);
+    EXPECT_EQ(report.finishedReport(), whole);
 }
 
 namespace {
@@ -431,8 +427,8 @@ TEST_F(ReportFileTest, AFullResultsFolderMovesTheWholeReportToTheFallBackFolder)
         if (r.path() != home / "REZ_TEST" / "a.txt") {
             return "the copy is at '" + r.path().string() + "'";
         }
-        r.writeClosingRows(st, 0, 0, "x", true);
-        const std::string whole = r.sendBuffer().substr(155, std::size_t(r.sendLength()));
+        r.writeClosingRows(st, 0, 0, "x");
+        const std::string whole(r.finishedReport());
         if (whole.size() < 40 * 155) {
             return "the report in memory is short";
         }

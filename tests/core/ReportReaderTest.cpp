@@ -1,4 +1,5 @@
 #include "results/ReportReader.h"
+#include "results/ReportRows.h"
 
 #include "definition/Cp1251.h"
 #include "results/ReportSource.h"
