@@ -88,8 +88,6 @@ fuzz: setup
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DQUIZDESK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
-	bash tests/fuzz/run_exam.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
-	bash tests/fuzz/run_framing.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	$(HEADLESS) bash bench/run.sh $(BUILD)

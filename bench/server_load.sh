@@ -19,6 +19,7 @@ counts=("$@")
 [ ${#counts[@]} -gt 0 ] || counts=(50 1000 5000)
 examd=$build/server/quizdesk-examd
 load=$build/bench/quizdesk_server_load
+source "$(dirname "$0")/../scripts/examd-start.bash"
 work=$(mktemp -d)
 server_pid=
 stop_server() {
@@ -42,14 +43,11 @@ roster() {
 # serve: a fresh journal and server; sets $port.
 serve() {
   rm -f "$work"/exam.sqlite*
-  "$examd" serve --listen 127.0.0.1 --port 0 --no-http --roster "$work/students.dbf" \
-    --db "$work/exam.sqlite" >"$work/server.out" 2>"$work/server.err" &
-  server_pid=$!
-  for _ in $(seq 100); do
-    grep -q listening "$work/server.out" 2>/dev/null && break
-    sleep 0.05
-  done
-  port=$(sed -n 's/.*port \([0-9]*\),.*/\1/p' "$work/server.out")
+  rm -f "$work/server.out" "$work/server.err"
+  examd_start "$work/server" "$examd" serve --listen 127.0.0.1 --port 0 --no-http \
+    --roster "$work/students.dbf" --db "$work/exam.sqlite" || true
+  server_pid=$examd_pid
+  port=$examd_port
 }
 
 # The server's peak memory and CPU time, from /proc while it still runs.

@@ -36,19 +36,12 @@ printf '%s\n' "Бондар Тарас" "Коваленко Олена" "Мел�
   "Ткаченко Олег" "Лисенко Марія" >"$work/names.txt"
 "$tool" roster "$work/names.txt" -o "$work/students.dbf" >/dev/null
 
-"$examd" serve --listen 127.0.0.1 --port 0 --http 127.0.0.1:0 --roster "$work/students.dbf" \
-  --db "$work/exam.sqlite" --name lab-1 >"$work/server.out" 2>"$work/server.err" &
-server_pid=$!
-for _ in $(seq 100); do
-  grep -q 'board on' "$work/server.out" 2>/dev/null && break
-  sleep 0.05
-done
-port=$(sed -n 's/.*listening on .* port \([0-9]*\),.*/\1/p' "$work/server.out")
-board=$(sed -n 's/.*board on \(http:[^ ]*\)$/\1/p' "$work/server.out")
-if [ -z "$port" ] || [ -z "$board" ]; then
-  echo "board-screenshot: the server did not start: $(cat "$work/server.err")" >&2
-  exit 1
-fi
+source "$(dirname "$0")/examd-start.bash"
+examd_start "$work/server" "$examd" serve --listen 127.0.0.1 --port 0 --http 127.0.0.1:0 \
+  --roster "$work/students.dbf" --db "$work/exam.sqlite" --name lab-1 || exit 1
+server_pid=$examd_pid
+port=$examd_port
+board=$examd_board
 
 # The demo test with the two files of examination mode.
 cp -r "$root/examples/demo" "$work/test"

@@ -26,16 +26,13 @@ trap 'stop_server; rm -rf "$work"' EXIT
 printf '%s\n' "Бондар Т." "Коваль І." >"$work/names.txt"
 "$tool" roster "$work/names.txt" -o "$work/students.dbf" >/dev/null
 
-"$examd" serve --port 0 --listen 127.0.0.1 --http 127.0.0.1:0 --roster "$work/students.dbf" \
-  --db "$work/exam.sqlite" --name lab-1 >"$work/server.out" 2>"$work/server.err" &
-server_pid=$!
-for _ in $(seq 100); do
-  grep -q 'board on' "$work/server.out" 2>/dev/null && break
-  sleep 0.05
-done
-port=$(sed -n 's/.*listening on .* port \([0-9]*\),.*/\1/p' "$work/server.out")
-board=$(sed -n 's/.*board on \(http:[^ ]*\)$/\1/p' "$work/server.out")
-[ -n "$port" ] && [ -n "$board" ] || { fail "the server did not start: $(cat "$work/server.err")"; finish; }
+source "$src/scripts/examd-start.bash"
+examd_start "$work/server" "$examd" serve --port 0 --listen 127.0.0.1 --http 127.0.0.1:0 \
+  --roster "$work/students.dbf" --db "$work/exam.sqlite" --name lab-1 ||
+  { fail "the server did not start"; finish; }
+server_pid=$examd_pid
+port=$examd_port
+board=$examd_board
 
 # The JSON of one sitting carries every promised field.
 "$sim" --port "$port" --host pc-7 --name "Коваль І." reg >/dev/null

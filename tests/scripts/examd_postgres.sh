@@ -54,18 +54,15 @@ names=("Бондар Т." "Коваль І." "Лисенко М." "Мельни�
 printf '%s\n' "${names[@]}" >"$work/names.txt"
 "$tool" roster "$work/names.txt" -o "$work/students.dbf" >/dev/null
 
+source "$src/scripts/examd-start.bash"
 # lab N: starts a server; sets port_N and board_N.
 lab() {
   local n=$1
-  "$examd" serve --port 0 --listen 127.0.0.1 --http 127.0.0.1:0 --roster "$work/students.dbf" \
-    --db "$db" --name "lab-$n" >"$work/lab$n.out" 2>"$work/lab$n.err" &
-  pids+=($!)
-  for _ in $(seq 200); do
-    grep -q 'board on' "$work/lab$n.out" 2>/dev/null && break
-    sleep 0.05
-  done
-  printf -v "port_$n" '%s' "$(sed -n 's/.*listening on .* port \([0-9]*\),.*/\1/p' "$work/lab$n.out")"
-  printf -v "board_$n" '%s' "$(sed -n 's/.*board on \(http:[^ ]*\)$/\1/p' "$work/lab$n.out")"
+  examd_start "$work/lab$n" "$examd" serve --port 0 --listen 127.0.0.1 --http 127.0.0.1:0 \
+    --roster "$work/students.dbf" --db "$db" --name "lab-$n" || true
+  pids+=("$examd_pid")
+  printf -v "port_$n" '%s' "$examd_port"
+  printf -v "board_$n" '%s' "$examd_board"
 }
 lab 1
 lab 2
