@@ -1,6 +1,6 @@
 // The question screen in the program's window, 1920 x 1080: `display` of a
 // question with 50 options (background, stem, answer area, every option in
-// the test font, into screen_bmp) and a hover (the engine's hit test, one
+// the test font, into the off-screen picture) and a hover (the engine's hit test, one
 // option back to black, the next one blue, and the window's repaint of what
 // changed). Aims: display under 5 ms, a hover under 1 ms.
 
@@ -115,9 +115,9 @@ struct Screen
         app = std::make_unique<qd::QuizDeskApp>(std::move(run), form, results, reporter, clock,
                                                 std::filesystem::temp_directory_path());
         form.show();
-        QCoreApplication::processEvents();      // the window is on the screen before it is timed
-        app->session().OnClickBegin("", false); // no name: no report
-        app->session().OnTimerWaitServer();
+        QCoreApplication::processEvents();    // the window is on the screen before it is timed
+        app->session().clickBegin("", false); // no name: no report
+        app->session().waitTick();
         return app->session().phase() == qd::TestSession::Phase::Question;
     }
 
@@ -151,12 +151,13 @@ void BM_Display50Options(benchmark::State& state)
     Screen& s = screen();
     qd::WindowView& view = s.app->view();
     const qd::TestModel& model = s.app->session().model();
-    const int q = s.app->session().state().currentQuestion;
+    const qd::RunState& run = s.app->session().state();
+    const int q = run.currentQuestion;
     const int whiteTop = model.questions[std::size_t(q)].options[0].top - model.lineHeight / 5;
-    const auto& placed = s.app->session().state().placed;
+    const auto& placed = run.placed;
     for (auto _ : state) {
         view.displayQuestion(q);
-        view.drawAnswers(q, whiteTop, placed.data());
+        view.drawAnswers(q, run.shown, whiteTop, placed.data());
         benchmark::DoNotOptimize(view.image().constBits());
     }
 }
@@ -174,7 +175,7 @@ void BM_HoverWithRepaint(benchmark::State& state)
     s.form.installEventFilter(&counter);
     for (auto _ : state) {
         const QPoint p = onA ? b : a;
-        s.app->session().OnMouseMove(p.x(), p.y());
+        s.app->session().mouseMove(p.x(), p.y());
         onA = !onA;
     }
     s.form.removeEventFilter(&counter);

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/ObjectNames.h"
 #include "app/QuestionAccess.h"
 #include "definition/Cp1251.h"
 #include "run/TestSession.h"
@@ -151,49 +152,49 @@ void keepMouse(QWidget* w)
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QLatin1String(mainWindowNames::window));
     setWindowTitle(QStringLiteral("Програма QUIZDESK"));
     setFont(pixelFont(14, false));
     setTextColour(this, QPalette::WindowText, Qt::white);
     setMouseTracking(true);
     resize(kLayoutWidth, kLayoutHeight);
-    headerHeight_ = kHeaderHeight;
-    statusHeight_ = kStatusHeight;
+    m_headerHeight = kHeaderHeight;
+    m_statusHeight = kStatusHeight;
 
     buildTitlePage();
     buildQuestionControls();
 
-    questionTimer_ = new QTimer(this);
-    questionTimer_->setObjectName(QStringLiteral("Timer"));
-    questionTimer_->setInterval(50);
-    connect(questionTimer_, &QTimer::timeout, this, &MainWindow::questionTimerTicked);
-    serverWaitTimer_ = new QTimer(this);
-    serverWaitTimer_->setObjectName(QStringLiteral("TimerWaitServer"));
-    serverWaitTimer_->setInterval(100);
-    connect(serverWaitTimer_, &QTimer::timeout, this, &MainWindow::waitTimerTicked);
+    m_questionTimer = new QTimer(this);
+    m_questionTimer->setObjectName(QLatin1String(mainWindowNames::questionTimer));
+    m_questionTimer->setInterval(50);
+    connect(m_questionTimer, &QTimer::timeout, this, &MainWindow::questionTimerTicked);
+    m_serverWaitTimer = new QTimer(this);
+    m_serverWaitTimer->setObjectName(QLatin1String(mainWindowNames::serverWaitTimer));
+    m_serverWaitTimer->setInterval(100);
+    connect(m_serverWaitTimer, &QTimer::timeout, this, &MainWindow::waitTimerTicked);
 
     // The keys, for a student without a mouse: over the top of the window,
     // on the title page and on the question screen alike.
-    keyHelp_ = new QLabel(this);
-    keyHelp_->setObjectName(QStringLiteral("KeyHelp"));
-    keyHelp_->setText(
+    m_keyHelp = new QLabel(this);
+    m_keyHelp->setObjectName(QLatin1String(mainWindowNames::keyHelp));
+    m_keyHelp->setText(
         QStringLiteral("Tab — до наступного поля; ↑ ↓ — варіанти; ← → — стовпці (у впорядкуванні: "
                        "← маркер, → текст); Пробіл — обрати/зняти; Enter — наступне питання; "
                        "Esc — закрити результати; F1 — сховати підказку"));
-    keyHelp_->setWordWrap(true);
-    keyHelp_->setFont(pixelFont(15, true));
-    keyHelp_->setAutoFillBackground(true);
-    setTextColour(keyHelp_, QPalette::Window, QColor(255, 255, 192));
-    setTextColour(keyHelp_, QPalette::WindowText, kBlack);
-    keyHelp_->setMargin(4);
-    keyHelp_->hide();
-    keepMouse(keyHelp_);
+    m_keyHelp->setWordWrap(true);
+    m_keyHelp->setFont(pixelFont(15, true));
+    m_keyHelp->setAutoFillBackground(true);
+    setTextColour(m_keyHelp, QPalette::Window, QColor(255, 255, 192));
+    setTextColour(m_keyHelp, QPalette::WindowText, kBlack);
+    m_keyHelp->setMargin(4);
+    m_keyHelp->hide();
+    keepMouse(m_keyHelp);
 
     // The question screen takes the keys itself: the arrows and Space
     // answer; "Наст. питання" is Enter from anywhere, so the button needs no
     // focus of its own (a focused button would take Space as its click).
     setFocusPolicy(Qt::StrongFocus);
-    nextButton_->setFocusPolicy(Qt::NoFocus);
+    m_nextButton->setFocusPolicy(Qt::NoFocus);
 
     alignControls();
     placeStatusStrip();
@@ -201,50 +202,50 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 
 void MainWindow::buildTitlePage()
 {
-    titlePicture_ = new QLabel(this);
-    titlePicture_->setObjectName(QStringLiteral("Zast"));
-    titlePicture_->setAlignment(Qt::AlignCenter);
-    titlePicture_->setPixmap(QPixmap::fromImage(titlePicture()));
-    keepMouse(titlePicture_);
+    m_titlePicture = new QLabel(this);
+    m_titlePicture->setObjectName(QLatin1String(mainWindowNames::titlePicture));
+    m_titlePicture->setAlignment(Qt::AlignCenter);
+    m_titlePicture->setPixmap(QPixmap::fromImage(titlePicture()));
+    keepMouse(m_titlePicture);
 
-    cornerImage_ = new QLabel(this);
-    cornerImage_->setObjectName(QStringLiteral("ImageJPG"));
-    cornerImage_->setGeometry(453, 10, 129, 129);
-    cornerImage_->setEnabled(false);
-    cornerImage_->hide();
-    keepMouse(cornerImage_);
+    m_cornerImage = new QLabel(this);
+    m_cornerImage->setObjectName(QLatin1String(mainWindowNames::cornerImage));
+    m_cornerImage->setGeometry(453, 10, 129, 129);
+    m_cornerImage->setEnabled(false);
+    m_cornerImage->hide();
+    keepMouse(m_cornerImage);
 
     // The panels are opaque: on a low screen the title picture lies behind
     // them, not over the texts.
-    headerPanel_ = new QGroupBox(this);
-    headerPanel_->setObjectName(QStringLiteral("GroupBoxA"));
-    headerPanel_->setAutoFillBackground(true);
-    keepMouse(headerPanel_);
-    centreLabel_ =
-        label(headerPanel_, "LAcad", QStringLiteral("Центр комп'ютерного тестування знань"), 0, 8,
-              serif(28), kBlack);
-    centreLabel_->setAlignment(Qt::AlignCenter);
-    programNameLabel_ =
-        label(headerPanel_, "PrName", QStringLiteral("QUIZDESK — програма тестування студентів"), 0,
-              46, serif(27, true), kBlue);
-    programNameLabel_->setAlignment(Qt::AlignCenter);
+    m_headerPanel = new QGroupBox(this);
+    m_headerPanel->setObjectName(QLatin1String(mainWindowNames::headerPanel));
+    m_headerPanel->setAutoFillBackground(true);
+    keepMouse(m_headerPanel);
+    m_centreLabel =
+        label(m_headerPanel, mainWindowNames::centreLabel,
+              QStringLiteral("Центр комп'ютерного тестування знань"), 0, 8, serif(28), kBlack);
+    m_centreLabel->setAlignment(Qt::AlignCenter);
+    m_programNameLabel = label(m_headerPanel, mainWindowNames::programNameLabel,
+                               QStringLiteral("QUIZDESK — програма тестування студентів"), 0, 46,
+                               serif(27, true), kBlue);
+    m_programNameLabel->setAlignment(Qt::AlignCenter);
 
-    titlePanel_ = new QGroupBox(this);
-    titlePanel_->setObjectName(QStringLiteral("GroupBoxZ"));
-    titlePanel_->resize(kLayoutWidth, kTitlePanelHeight);
-    titlePanel_->setAutoFillBackground(true);
-    keepMouse(titlePanel_);
+    m_titlePanel = new QGroupBox(this);
+    m_titlePanel->setObjectName(QLatin1String(mainWindowNames::titlePanel));
+    m_titlePanel->resize(kLayoutWidth, kTitlePanelHeight);
+    m_titlePanel->setAutoFillBackground(true);
+    keepMouse(m_titlePanel);
     const QFont caption = pixelFont(17, true);
-    subjectCaption_ = label(titlePanel_, "LNameD", QStringLiteral("Найменування дисципліни:"), 98,
-                            10, caption, kBlack);
-    testNameCaption_ =
-        label(titlePanel_, "LTestName", QStringLiteral("Назва тесту:"), 679, 10, caption, kBlack);
-    enterNameCaption_ =
-        label(titlePanel_, "LEnterName", QStringLiteral("Введіть Ваші прізвище та ім'я:"), 89, 128,
-              caption, kBlack);
+    m_subjectCaption = label(m_titlePanel, mainWindowNames::subjectCaption,
+                             QStringLiteral("Найменування дисципліни:"), 98, 10, caption, kBlack);
+    m_testNameCaption = label(m_titlePanel, mainWindowNames::testNameCaption,
+                              QStringLiteral("Назва тесту:"), 679, 10, caption, kBlack);
+    m_enterNameCaption =
+        label(m_titlePanel, mainWindowNames::enterNameCaption,
+              QStringLiteral("Введіть Ваші прізвище та ім'я:"), 89, 128, caption, kBlack);
 
     auto memo = [this](const char* name, int left) {
-        auto* m = new QTextEdit(titlePanel_);
+        auto* m = new QTextEdit(m_titlePanel);
         m->setObjectName(QString::fromLatin1(name));
         m->setReadOnly(true);
         m->setFont(pixelFont(17, true));
@@ -255,113 +256,119 @@ void MainWindow::buildTitlePage()
         m->setFocusPolicy(Qt::NoFocus);
         return m;
     };
-    subjectBox_ = memo("MDiscipline", 10);
-    testNameBox_ = memo("MTestName", 492);
+    m_subjectBox = memo(mainWindowNames::subjectBox, 10);
+    m_testNameBox = memo(mainWindowNames::testNameBox, 492);
 
-    studentNameBox_ = new QComboBox(titlePanel_);
-    studentNameBox_->setObjectName(QStringLiteral("EditStName"));
-    studentNameBox_->setEditable(true);
-    studentNameBox_->setInsertPolicy(QComboBox::NoInsert);
-    studentNameBox_->setFont(pixelFont(17, true));
-    studentNameBox_->setGeometry(39, 158, 425, 33);
+    m_studentNameBox = new QComboBox(m_titlePanel);
+    m_studentNameBox->setObjectName(QLatin1String(mainWindowNames::studentNameBox));
+    m_studentNameBox->setEditable(true);
+    m_studentNameBox->setInsertPolicy(QComboBox::NoInsert);
+    m_studentNameBox->setFont(pixelFont(17, true));
+    m_studentNameBox->setGeometry(39, 158, 425, 33);
 
-    examCheckBox_ = new QCheckBox(QStringLiteral("Екзаменаційне тестування"), titlePanel_);
-    examCheckBox_->setObjectName(QStringLiteral("CB_ExamTest"));
-    examCheckBox_->setAutoFillBackground(true);
-    examCheckBox_->setBackgroundRole(QPalette::Window);
-    setTextColour(examCheckBox_, QPalette::Window, kAqua);
-    setTextColour(examCheckBox_, QPalette::WindowText, kBlack);
-    examCheckBox_->setGeometry(630, 128, 120, 21);
-    connect(examCheckBox_, &QCheckBox::clicked, this, &MainWindow::examClicked);
+    m_examCheckBox = new QCheckBox(QStringLiteral("Екзаменаційне тестування"), m_titlePanel);
+    m_examCheckBox->setObjectName(QLatin1String(mainWindowNames::examCheckBox));
+    m_examCheckBox->setAutoFillBackground(true);
+    m_examCheckBox->setBackgroundRole(QPalette::Window);
+    setTextColour(m_examCheckBox, QPalette::Window, kAqua);
+    setTextColour(m_examCheckBox, QPalette::WindowText, kBlack);
+    m_examCheckBox->setGeometry(630, 128, 120, 21);
+    connect(m_examCheckBox, &QCheckBox::clicked, this, &MainWindow::examClicked);
 
-    beginButton_ = new QPushButton(QStringLiteral("Почати тестування"), titlePanel_);
-    beginButton_->setObjectName(QStringLiteral("BeginTest"));
-    beginButton_->setFont(serif(27));
-    beginButton_->setGeometry(610, 158, 282, 40);
+    m_beginButton = new QPushButton(QStringLiteral("Почати тестування"), m_titlePanel);
+    m_beginButton->setObjectName(QLatin1String(mainWindowNames::beginButton));
+    m_beginButton->setFont(serif(27));
+    m_beginButton->setGeometry(610, 158, 282, 40);
     // Enter on the focused button presses it, as Space does.
-    beginButton_->setAutoDefault(true);
-    connect(beginButton_, &QPushButton::clicked, this, &MainWindow::beginClicked);
+    m_beginButton->setAutoDefault(true);
+    connect(m_beginButton, &QPushButton::clicked, this, &MainWindow::beginClicked);
 
-    authorLabel_ = label(titlePanel_, "LAvtor", QStringLiteral("Розробка: команда QuizDesk, 2026"),
-                         0, 0, pixelFont(16, true, true), kBlue);
-    authorLabel_->setAlignment(Qt::AlignCenter);
+    m_authorLabel = label(m_titlePanel, mainWindowNames::authorLabel,
+                          QStringLiteral("Розробка: команда QuizDesk, 2026"), 0, 0,
+                          pixelFont(16, true, true), kBlue);
+    m_authorLabel->setAlignment(Qt::AlignCenter);
 }
 
 void MainWindow::buildQuestionControls()
 {
     const QFont strip = pixelFont(17, true);
 
-    questionArea_ = new QuestionArea(this);
-    questionArea_->hide();
+    m_questionArea = new QuestionArea(this);
+    m_questionArea->hide();
 
-    answerStrip_ = new QGroupBox(this);
-    answerStrip_->setObjectName(QStringLiteral("GroupBox3"));
-    answerStrip_->resize(kLayoutWidth, kAnswerStripHeight);
+    m_answerStrip = new QGroupBox(this);
+    m_answerStrip->setObjectName(QLatin1String(mainWindowNames::answerStrip));
+    m_answerStrip->resize(kLayoutWidth, kAnswerStripHeight);
     // The strips are panels of the form: they cover the question screen
     // under them with the form's own background.
-    answerStrip_->setAutoFillBackground(true);
-    answerStrip_->hide();
-    keepMouse(answerStrip_);
-    answerCaption_ =
-        label(answerStrip_, "Label5", QStringLiteral("Введіть відповідь:"), 5, 10, strip, kBlack);
-    answerEdit_ = new QLineEdit(answerStrip_);
-    answerEdit_->setObjectName(QStringLiteral("Edit"));
-    answerEdit_->setFont(strip);
-    answerEdit_->setMaxLength(kMaxAnswerLength);
-    setTextColour(answerEdit_, QPalette::Text, kRed);
-    connect(answerEdit_, &QLineEdit::textChanged, this, &MainWindow::answerTextChanged);
+    m_answerStrip->setAutoFillBackground(true);
+    m_answerStrip->hide();
+    keepMouse(m_answerStrip);
+    m_answerCaption = label(m_answerStrip, mainWindowNames::answerCaption,
+                            QStringLiteral("Введіть відповідь:"), 5, 10, strip, kBlack);
+    m_answerEdit = new QLineEdit(m_answerStrip);
+    m_answerEdit->setObjectName(QLatin1String(mainWindowNames::answerEdit));
+    m_answerEdit->setFont(strip);
+    m_answerEdit->setMaxLength(kMaxAnswerLength);
+    setTextColour(m_answerEdit, QPalette::Text, kRed);
+    connect(m_answerEdit, &QLineEdit::textChanged, this, &MainWindow::answerTextChanged);
 
-    statusStrip_ = new QGroupBox(this);
-    statusStrip_->setObjectName(QStringLiteral("GroupBox1"));
-    statusStrip_->resize(kLayoutWidth, kStatusHeight);
-    statusStrip_->setAutoFillBackground(true);
-    statusStrip_->hide();
-    keepMouse(statusStrip_);
-    questionCountCaption_ =
-        label(statusStrip_, "Label1", QStringLiteral("Кількість питань у  тесті:"), 20, 10, strip,
-              kBlack);
-    questionNumberCaption_ = label(
-        statusStrip_, "Label2", QStringLiteral("Номер поточного питання:"), 20, 39, strip, kBlack);
-    lastAnswerCaption_ =
-        label(statusStrip_, "Label3", QStringLiteral("Відповідь на попереднє питання:"), 20, 69,
-              strip, kBlack);
-    questionTimeCaption_ =
-        label(statusStrip_, "Label6", QStringLiteral("Час на 1 питання:"), 394, 10, strip, kBlack);
-    testEndCaption_ = label(statusStrip_, "Label7", QStringLiteral("Завершення тесту за"), 394, 39,
-                            strip, kBlack);
-    scoreCaption_ =
-        label(statusStrip_, "Label4", QStringLiteral("Набрано балів:"), 394, 69, strip, kBlack);
-    scoreLabel_ = label(statusStrip_, "Smarks", QStringLiteral("0"), 551, 69, strip, kBlue);
-    reserveWidth(scoreLabel_, QStringLiteral("000.00"));
-    minutesLeftLabel_ = label(statusStrip_, "L_tend", QStringLiteral("000"), 610, 39, strip, kBlue);
-    reserveWidth(minutesLeftLabel_, QStringLiteral("000"));
-    minutesCaption_ = label(statusStrip_, "Label8", QStringLiteral("хв"), 650, 39, strip, kBlack);
+    m_statusStrip = new QGroupBox(this);
+    m_statusStrip->setObjectName(QLatin1String(mainWindowNames::statusStrip));
+    m_statusStrip->resize(kLayoutWidth, kStatusHeight);
+    m_statusStrip->setAutoFillBackground(true);
+    m_statusStrip->hide();
+    keepMouse(m_statusStrip);
+    m_questionCountCaption =
+        label(m_statusStrip, mainWindowNames::questionCountCaption,
+              QStringLiteral("Кількість питань у  тесті:"), 20, 10, strip, kBlack);
+    m_questionNumberCaption =
+        label(m_statusStrip, mainWindowNames::questionNumberCaption,
+              QStringLiteral("Номер поточного питання:"), 20, 39, strip, kBlack);
+    m_lastAnswerCaption =
+        label(m_statusStrip, mainWindowNames::lastAnswerCaption,
+              QStringLiteral("Відповідь на попереднє питання:"), 20, 69, strip, kBlack);
+    m_questionTimeCaption = label(m_statusStrip, mainWindowNames::questionTimeCaption,
+                                  QStringLiteral("Час на 1 питання:"), 394, 10, strip, kBlack);
+    m_testEndCaption = label(m_statusStrip, mainWindowNames::testEndCaption,
+                             QStringLiteral("Завершення тесту за"), 394, 39, strip, kBlack);
+    m_scoreCaption = label(m_statusStrip, mainWindowNames::scoreCaption,
+                           QStringLiteral("Набрано балів:"), 394, 69, strip, kBlack);
+    m_scoreLabel = label(m_statusStrip, mainWindowNames::scoreLabel, QStringLiteral("0"), 551, 69,
+                         strip, kBlue);
+    reserveWidth(m_scoreLabel, QStringLiteral("000.00"));
+    m_minutesLeftLabel = label(m_statusStrip, mainWindowNames::minutesLeftLabel,
+                               QStringLiteral("000"), 610, 39, strip, kBlue);
+    reserveWidth(m_minutesLeftLabel, QStringLiteral("000"));
+    m_minutesCaption = label(m_statusStrip, mainWindowNames::minutesCaption, QStringLiteral("хв"),
+                             650, 39, strip, kBlack);
 
-    countersBox_ = new QGroupBox(statusStrip_);
-    countersBox_->setObjectName(QStringLiteral("GroupBox2"));
-    countersBox_->setGeometry(325, 0, 50, 100);
-    questionCountLabel_ = label(countersBox_, "N_quest", QString(), 10, 10, strip, kBlue);
-    questionNumberLabel_ =
-        label(countersBox_, "I_quest", QStringLiteral("1"), 10, 39, strip, kBlue);
-    answerShape_ = new QFrame(countersBox_);
-    answerShape_->setObjectName(QStringLiteral("Answer"));
-    answerShape_->setFrameShape(QFrame::Box);
-    answerShape_->setAutoFillBackground(true);
-    setTextColour(answerShape_, QPalette::Window, Qt::white);
-    answerShape_->setGeometry(10, 69, 31, 21);
+    m_countersBox = new QGroupBox(m_statusStrip);
+    m_countersBox->setObjectName(QLatin1String(mainWindowNames::countersBox));
+    m_countersBox->setGeometry(325, 0, 50, 100);
+    m_questionCountLabel =
+        label(m_countersBox, mainWindowNames::questionCountLabel, QString(), 10, 10, strip, kBlue);
+    m_questionNumberLabel = label(m_countersBox, mainWindowNames::questionNumberLabel,
+                                  QStringLiteral("1"), 10, 39, strip, kBlue);
+    m_answerShape = new QFrame(m_countersBox);
+    m_answerShape->setObjectName(QLatin1String(mainWindowNames::answerShape));
+    m_answerShape->setFrameShape(QFrame::Box);
+    m_answerShape->setAutoFillBackground(true);
+    setTextColour(m_answerShape, QPalette::Window, Qt::white);
+    m_answerShape->setGeometry(10, 69, 31, 21);
 
-    nextButton_ = new QPushButton(QStringLiteral("Наст. питання"), statusStrip_);
-    nextButton_->setObjectName(QStringLiteral("Ready"));
-    nextButton_->setFont(strip);
-    nextButton_->setGeometry(807, 20, 139, 60);
-    connect(nextButton_, &QPushButton::clicked, this, &MainWindow::readyClicked);
+    m_nextButton = new QPushButton(QStringLiteral("Наст. питання"), m_statusStrip);
+    m_nextButton->setObjectName(QLatin1String(mainWindowNames::nextButton));
+    m_nextButton->setFont(strip);
+    m_nextButton->setGeometry(807, 20, 139, 60);
+    connect(m_nextButton, &QPushButton::clicked, this, &MainWindow::readyClicked);
 
-    questionTimeBar_ = new QProgressBar(statusStrip_);
-    questionTimeBar_->setObjectName(QStringLiteral("ProgressBar"));
-    questionTimeBar_->setRange(0, 100);
-    questionTimeBar_->setValue(0);
-    questionTimeBar_->setTextVisible(false);
-    questionTimeBar_->setGeometry(561, 10, 225, 20);
+    m_questionTimeBar = new QProgressBar(m_statusStrip);
+    m_questionTimeBar->setObjectName(QLatin1String(mainWindowNames::questionTimeBar));
+    m_questionTimeBar->setRange(0, 100);
+    m_questionTimeBar->setValue(0);
+    m_questionTimeBar->setTextVisible(false);
+    m_questionTimeBar->setGeometry(561, 10, 225, 20);
 }
 
 // The aligned controls follow the client area: the header on top, the title
@@ -370,22 +377,22 @@ void MainWindow::alignControls()
 {
     const int w = width();
     const int h = height();
-    titlePicture_->setGeometry(0, 0, w, h);
-    titlePicture_->lower();
-    headerPanel_->setGeometry(0, 0, w, headerHeight_);
-    centreLabel_->setGeometry(0, centreLabel_->y(), w, centreLabel_->height());
-    programNameLabel_->setGeometry(0, programNameLabel_->y(), w, programNameLabel_->height());
-    titlePanel_->setGeometry(0, h - titlePanel_->height(), w, titlePanel_->height());
-    const int avtorH = authorLabel_->sizeHint().height();
-    authorLabel_->setGeometry(2, titlePanel_->height() - avtorH - 2, titlePanel_->width() - 4,
-                              avtorH);
-    statusStrip_->setGeometry(0, h - statusHeight_, statusStrip_->width(), statusHeight_);
-    questionArea_->setGeometry(0, 0, w, h - statusHeight_);
+    m_titlePicture->setGeometry(0, 0, w, h);
+    m_titlePicture->lower();
+    m_headerPanel->setGeometry(0, 0, w, m_headerHeight);
+    m_centreLabel->setGeometry(0, m_centreLabel->y(), w, m_centreLabel->height());
+    m_programNameLabel->setGeometry(0, m_programNameLabel->y(), w, m_programNameLabel->height());
+    m_titlePanel->setGeometry(0, h - m_titlePanel->height(), w, m_titlePanel->height());
+    const int avtorH = m_authorLabel->sizeHint().height();
+    m_authorLabel->setGeometry(2, m_titlePanel->height() - avtorH - 2, m_titlePanel->width() - 4,
+                               avtorH);
+    m_statusStrip->setGeometry(0, h - m_statusHeight, m_statusStrip->width(), m_statusHeight);
+    m_questionArea->setGeometry(0, 0, w, h - m_statusHeight);
 }
 
 void MainWindow::setAccessSource(QuestionAccessSource* source)
 {
-    questionArea_->setSource(source);
+    m_questionArea->setSource(source);
 }
 
 void MainWindow::placeOnScreen(const QRect& area)
@@ -412,32 +419,32 @@ void MainWindow::placeOnScreen(const QRect& area)
 void MainWindow::scaleTo(int w)
 {
     auto s = [w](int layout) { return w * layout / kLayoutWidth; };
-    statusStrip_->resize(w, statusStrip_->height());
-    subjectBox_->setGeometry(s(8), subjectBox_->y(), s(380), subjectBox_->height());
-    subjectCaption_->move(s(80), subjectCaption_->y());
-    studentNameBox_->setGeometry(s(32), studentNameBox_->y(), s(345), studentNameBox_->height());
-    enterNameCaption_->move(s(72), enterNameCaption_->y());
-    testNameBox_->setGeometry(s(400), testNameBox_->y(), s(380), testNameBox_->height());
-    testNameCaption_->move(s(552), testNameCaption_->y());
-    beginButton_->setGeometry(s(496), beginButton_->y(), s(225), beginButton_->height());
+    m_statusStrip->resize(w, m_statusStrip->height());
+    m_subjectBox->setGeometry(s(8), m_subjectBox->y(), s(380), m_subjectBox->height());
+    m_subjectCaption->move(s(80), m_subjectCaption->y());
+    m_studentNameBox->setGeometry(s(32), m_studentNameBox->y(), s(345), m_studentNameBox->height());
+    m_enterNameCaption->move(s(72), m_enterNameCaption->y());
+    m_testNameBox->setGeometry(s(400), m_testNameBox->y(), s(380), m_testNameBox->height());
+    m_testNameCaption->move(s(552), m_testNameCaption->y());
+    m_beginButton->setGeometry(s(496), m_beginButton->y(), s(225), m_beginButton->height());
 }
 
 void MainWindow::applyNarrowScreen()
 {
     applyNarrowStrip();
-    setPointSize(testNameBox_, 8);
-    titlePanel_->resize(titlePanel_->width(), titlePanel_->height() - 40);
-    testNameBox_->resize(testNameBox_->width(), testNameBox_->height() - 20);
-    setPointSize(subjectCaption_, 8);
-    setPointSize(subjectBox_, 8);
-    subjectBox_->resize(subjectBox_->width(), subjectBox_->height() - 20);
-    setPointSize(enterNameCaption_, 8);
-    moveBy(studentNameBox_, 0, -30);
-    moveBy(enterNameCaption_, 0, -20);
-    setPointSize(authorLabel_, 8);
-    setPointSize(testNameCaption_, 8);
-    setPointSize(beginButton_, 14);
-    moveBy(beginButton_, 0, -30);
+    setPointSize(m_testNameBox, 8);
+    m_titlePanel->resize(m_titlePanel->width(), m_titlePanel->height() - 40);
+    m_testNameBox->resize(m_testNameBox->width(), m_testNameBox->height() - 20);
+    setPointSize(m_subjectCaption, 8);
+    setPointSize(m_subjectBox, 8);
+    m_subjectBox->resize(m_subjectBox->width(), m_subjectBox->height() - 20);
+    setPointSize(m_enterNameCaption, 8);
+    moveBy(m_studentNameBox, 0, -30);
+    moveBy(m_enterNameCaption, 0, -20);
+    setPointSize(m_authorLabel, 8);
+    setPointSize(m_testNameCaption, 8);
+    setPointSize(m_beginButton, 14);
+    moveBy(m_beginButton, 0, -30);
     alignControls(); // the title panel stays on the bottom edge
 }
 
@@ -445,19 +452,19 @@ void MainWindow::applyNarrowScreen()
 // the values and the button moved left.
 void MainWindow::applyNarrowStrip()
 {
-    for (QLabel* l : {questionCountCaption_, questionNumberCaption_, lastAnswerCaption_,
-                      scoreCaption_, questionTimeCaption_, testEndCaption_, minutesCaption_}) {
+    for (QLabel* l : {m_questionCountCaption, m_questionNumberCaption, m_lastAnswerCaption,
+                      m_scoreCaption, m_questionTimeCaption, m_testEndCaption, m_minutesCaption}) {
         setPointSize(l, 8);
     }
-    moveBy(countersBox_, -64, 0);
-    moveBy(questionTimeBar_, -60, 0);
-    for (QLabel* l : {minutesCaption_, minutesLeftLabel_, scoreLabel_}) {
+    moveBy(m_countersBox, -64, 0);
+    moveBy(m_questionTimeBar, -60, 0);
+    for (QLabel* l : {m_minutesCaption, m_minutesLeftLabel, m_scoreLabel}) {
         moveBy(l, -100, 0);
     }
-    moveBy(nextButton_, -200, 25);
-    setPointSize(nextButton_, 8);
-    nextButton_->resize(nextButton_->width(), nextButton_->height() - 15);
-    narrowStrip_ = true;
+    moveBy(m_nextButton, -200, 25);
+    setPointSize(m_nextButton, 8);
+    m_nextButton->resize(m_nextButton->width(), m_nextButton->height() - 15);
+    m_narrowStrip = true;
 }
 
 // The layout positions suit a window of about 950 pixels or more. On a
@@ -466,7 +473,7 @@ void MainWindow::applyNarrowStrip()
 // keep the places the layout tables give them.
 void MainWindow::fitTitlePanel()
 {
-    const int panelW = titlePanel_->width();
+    const int panelW = m_titlePanel->width();
     // A button or check box as wide as its caption needs, inside the panel.
     auto fit = [panelW](QWidget* w) {
         const int need = std::min(w->sizeHint().width(), panelW - 2 * kEdgeGap);
@@ -477,15 +484,16 @@ void MainWindow::fitTitlePanel()
             w->move(std::max(kEdgeGap, panelW - kEdgeGap - w->width()), w->y());
         }
     };
-    fit(beginButton_);
+    fit(m_beginButton);
     // The check box keeps standing over the button, as wide and as far left.
-    examCheckBox_->setGeometry(beginButton_->x(), examCheckBox_->y(), beginButton_->width(),
-                               examCheckBox_->height());
-    fit(examCheckBox_);
+    m_examCheckBox->setGeometry(m_beginButton->x(), m_examCheckBox->y(), m_beginButton->width(),
+                                m_examCheckBox->height());
+    fit(m_examCheckBox);
     // The narrow layout lifts the button to the check box's row: the check
     // box goes just above it.
-    if (examCheckBox_->geometry().intersects(beginButton_->geometry())) {
-        examCheckBox_->move(examCheckBox_->x(), beginButton_->y() - kGap - examCheckBox_->height());
+    if (m_examCheckBox->geometry().intersects(m_beginButton->geometry())) {
+        m_examCheckBox->move(m_examCheckBox->x(),
+                             m_beginButton->y() - kGap - m_examCheckBox->height());
     }
 }
 
@@ -496,15 +504,15 @@ void MainWindow::fitTitlePanel()
 // layout (smaller captions) and is fitted again.
 void MainWindow::fitStatusStrip()
 {
-    const std::vector<QWidget*> parts = {scoreCaption_,    questionTimeCaption_, testEndCaption_,
-                                         scoreLabel_,      minutesLeftLabel_,    minutesCaption_,
-                                         questionTimeBar_, nextButton_};
+    const std::vector<QWidget*> parts = {m_scoreCaption,    m_questionTimeCaption, m_testEndCaption,
+                                         m_scoreLabel,      m_minutesLeftLabel,    m_minutesCaption,
+                                         m_questionTimeBar, m_nextButton};
     std::vector<QRect> layoutPlaces;
     layoutPlaces.reserve(parts.size());
     for (QWidget* w : parts) {
         layoutPlaces.push_back(w->geometry());
     }
-    if (settleStatusStrip() || narrowStrip_) {
+    if (settleStatusStrip() || m_narrowStrip) {
         return;
     }
     for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -517,71 +525,71 @@ void MainWindow::fitStatusStrip()
 
 bool MainWindow::settleStatusStrip()
 {
-    const int right = statusStrip_->width() - kEdgeGap;
+    const int right = m_statusStrip->width() - kEdgeGap;
     const std::vector<QWidget*> others = {
-        questionCountCaption_, questionNumberCaption_, lastAnswerCaption_, countersBox_,
-        scoreCaption_,         questionTimeCaption_,   testEndCaption_,    scoreLabel_,
-        minutesLeftLabel_,     minutesCaption_,        questionTimeBar_};
+        m_questionCountCaption, m_questionNumberCaption, m_lastAnswerCaption, m_countersBox,
+        m_scoreCaption,         m_questionTimeCaption,   m_testEndCaption,    m_scoreLabel,
+        m_minutesLeftLabel,     m_minutesCaption,        m_questionTimeBar};
     auto covered = [this](const QWidget* w) {
-        return w->geometry().intersects(nextButton_->geometry().adjusted(-kGap, 0, kGap, 0));
+        return w->geometry().intersects(m_nextButton->geometry().adjusted(-kGap, 0, kGap, 0));
     };
     auto clear = [&] {
-        return rightOf(nextButton_) <= right && rightOf(questionTimeBar_) <= right &&
+        return rightOf(m_nextButton) <= right && rightOf(m_questionTimeBar) <= right &&
                std::none_of(others.begin(), others.end(), covered);
     };
     if (clear()) {
         return true;
     }
-    if (rightOf(nextButton_) > right) {
-        nextButton_->move(right - nextButton_->width(), nextButton_->y());
+    if (rightOf(m_nextButton) > right) {
+        m_nextButton->move(right - m_nextButton->width(), m_nextButton->y());
     }
     int barRight = right;
-    if (sharesRows(questionTimeBar_, nextButton_)) {
-        barRight = std::min(barRight, nextButton_->x() - kGap);
+    if (sharesRows(m_questionTimeBar, m_nextButton)) {
+        barRight = std::min(barRight, m_nextButton->x() - kGap);
     }
-    if (rightOf(questionTimeBar_) > barRight) {
-        questionTimeBar_->resize(std::max(0, barRight - questionTimeBar_->x()),
-                                 questionTimeBar_->height());
+    if (rightOf(m_questionTimeBar) > barRight) {
+        m_questionTimeBar->resize(std::max(0, barRight - m_questionTimeBar->x()),
+                                  m_questionTimeBar->height());
     }
-    if (covered(minutesLeftLabel_) || covered(minutesCaption_)) {
-        minutesLeftLabel_->move(rightOf(testEndCaption_) + 2 * kGap, minutesLeftLabel_->y());
-        minutesCaption_->move(rightOf(minutesLeftLabel_) + kGap, minutesCaption_->y());
+    if (covered(m_minutesLeftLabel) || covered(m_minutesCaption)) {
+        m_minutesLeftLabel->move(rightOf(m_testEndCaption) + 2 * kGap, m_minutesLeftLabel->y());
+        m_minutesCaption->move(rightOf(m_minutesLeftLabel) + kGap, m_minutesCaption->y());
     }
-    if (covered(scoreLabel_)) {
-        scoreLabel_->move(rightOf(scoreCaption_) + 2 * kGap, scoreLabel_->y());
+    if (covered(m_scoreLabel)) {
+        m_scoreLabel->move(rightOf(m_scoreCaption) + 2 * kGap, m_scoreLabel->y());
     }
-    return clear() && questionTimeBar_->width() >= kMinBarWidth;
+    return clear() && m_questionTimeBar->width() >= kMinBarWidth;
 }
 
 void MainWindow::placeStatusStrip()
 {
-    examCheckBox_->setGeometry(beginButton_->x(), examCheckBox_->y(), beginButton_->width(),
-                               examCheckBox_->height());
-    const int right = countersBox_->x() + countersBox_->width() + 10;
-    for (QLabel* l : {scoreCaption_, questionTimeCaption_, testEndCaption_}) {
+    m_examCheckBox->setGeometry(m_beginButton->x(), m_examCheckBox->y(), m_beginButton->width(),
+                                m_examCheckBox->height());
+    const int right = m_countersBox->x() + m_countersBox->width() + 10;
+    for (QLabel* l : {m_scoreCaption, m_questionTimeCaption, m_testEndCaption}) {
         l->move(right, l->y());
     }
-    answerStrip_->setGeometry(statusStrip_->x(), statusStrip_->y() - answerStrip_->height(),
-                              statusStrip_->width(), answerStrip_->height());
-    answerCaption_->move(5, 10);
-    answerEdit_->setGeometry(answerCaption_->x() + answerCaption_->width() + 5, answerCaption_->y(),
-                             answerStrip_->width() - answerCaption_->width() - 20,
-                             answerEdit_->sizeHint().height());
+    m_answerStrip->setGeometry(m_statusStrip->x(), m_statusStrip->y() - m_answerStrip->height(),
+                               m_statusStrip->width(), m_answerStrip->height());
+    m_answerCaption->move(5, 10);
+    m_answerEdit->setGeometry(
+        m_answerCaption->x() + m_answerCaption->width() + 5, m_answerCaption->y(),
+        m_answerStrip->width() - m_answerCaption->width() - 20, m_answerEdit->sizeHint().height());
 }
 
 void MainWindow::showTitlePage(const std::string& discName, const std::string& testName)
 {
-    titlePicture_->setGeometry(0, 0, width(), height());
-    statusStrip_->hide();
-    titlePanel_->resize(width(), titlePanel_->height());
+    m_titlePicture->setGeometry(0, 0, width(), height());
+    m_statusStrip->hide();
+    m_titlePanel->resize(width(), m_titlePanel->height());
     alignControls();
-    subjectBox_->clear();
-    testNameBox_->clear();
-    subjectBox_->setPlainText(QString::fromStdString(fromCp1251(discName)));
-    testNameBox_->setPlainText(QString::fromStdString(fromCp1251(testName)));
+    m_subjectBox->clear();
+    m_testNameBox->clear();
+    m_subjectBox->setPlainText(QString::fromStdString(fromCp1251(discName)));
+    m_testNameBox->setPlainText(QString::fromStdString(fromCp1251(testName)));
     // The keyboard starts in the name box.
-    studentNameBox_->setFocus();
-    for (QTextEdit* m : {subjectBox_, testNameBox_}) {
+    m_studentNameBox->setFocus();
+    for (QTextEdit* m : {m_subjectBox, m_testNameBox}) {
         QTextCursor all(m->document());
         all.select(QTextCursor::Document);
         QTextBlockFormat centred;
@@ -592,13 +600,13 @@ void MainWindow::showTitlePage(const std::string& discName, const std::string& t
 
 void MainWindow::showQuestionScreen()
 {
-    titlePicture_->hide();
-    titlePanel_->hide();
-    headerPanel_->hide();
-    statusStrip_->show();
-    questionScreen_ = true;
-    questionArea_->show();
-    keyHelp_->raise();
+    m_titlePicture->hide();
+    m_titlePanel->hide();
+    m_headerPanel->hide();
+    m_statusStrip->show();
+    m_questionScreen = true;
+    m_questionArea->show();
+    m_keyHelp->raise();
     // The keys go to the question screen (a typed question's box takes
     // the focus itself).
     setFocus();
@@ -607,60 +615,60 @@ void MainWindow::showQuestionScreen()
 
 void MainWindow::clearNameBox()
 {
-    studentNameBox_->clear();
-    studentNameBox_->clearEditText();
+    m_studentNameBox->clear();
+    m_studentNameBox->clearEditText();
 }
 
 void MainWindow::setWaitTimer(bool running)
 {
     if (running) {
-        serverWaitTimer_->start();
+        m_serverWaitTimer->start();
     } else {
-        serverWaitTimer_->stop();
+        m_serverWaitTimer->stop();
     }
 }
 
 void MainWindow::setQuestionTimer(bool running)
 {
     if (running) {
-        questionTimer_->start();
+        m_questionTimer->start();
     } else {
-        questionTimer_->stop();
+        m_questionTimer->stop();
     }
 }
 
 void MainWindow::showPicture(const QImage& picture, const QRect& where)
 {
-    const double s = screen_ != nullptr ? screen_->bitmap().scale() : 1.0;
+    const double s = m_screen != nullptr ? m_screen->bitmap().scale() : 1.0;
     if (s != 1.0) {
         // As the question screen will draw it once captured.
         const QSize size(int(std::lround(picture.width() * s)),
                          int(std::lround(picture.height() * s)));
-        cornerImage_->setPixmap(QPixmap::fromImage(picture.scaled(size)));
-        cornerImage_->setGeometry(
+        m_cornerImage->setPixmap(QPixmap::fromImage(picture.scaled(size)));
+        m_cornerImage->setGeometry(
             QRect(QPoint(int(std::lround(where.x() * s)), int(std::lround(where.y() * s))), size));
-        cornerImage_->setEnabled(true);
-        cornerImage_->show();
-        cornerImage_->lower();
+        m_cornerImage->setEnabled(true);
+        m_cornerImage->show();
+        m_cornerImage->lower();
         return;
     }
-    cornerImage_->setPixmap(QPixmap::fromImage(picture));
-    cornerImage_->setGeometry(where);
-    cornerImage_->setEnabled(true);
-    cornerImage_->show();
-    cornerImage_->lower();
+    m_cornerImage->setPixmap(QPixmap::fromImage(picture));
+    m_cornerImage->setGeometry(where);
+    m_cornerImage->setEnabled(true);
+    m_cornerImage->show();
+    m_cornerImage->lower();
 }
 
 void MainWindow::hidePicture()
 {
-    cornerImage_->setEnabled(false);
-    cornerImage_->hide();
-    cornerImage_->clear();
+    m_cornerImage->setEnabled(false);
+    m_cornerImage->hide();
+    m_cornerImage->clear();
 }
 
 bool MainWindow::paintsScreen() const
 {
-    return screen_ != nullptr && questionScreen_ && !screen_->paintHold();
+    return m_screen != nullptr && m_questionScreen && !m_screen->paintHold();
 }
 
 void MainWindow::repaintScreen()
@@ -668,10 +676,10 @@ void MainWindow::repaintScreen()
     if (!paintsScreen()) {
         return; // what was drawn stays marked until painting is allowed
     }
-    const QRect changed = screen_->bitmap().takeDirty();
+    const QRect changed = m_screen->bitmap().takeDirty();
     if (!changed.isEmpty()) {
         repaint(changed);
-        questionArea_->notifyChanged();
+        m_questionArea->notifyChanged();
     }
 }
 
@@ -683,7 +691,7 @@ void MainWindow::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     const QRect r = event->rect();
-    painter.drawImage(r.topLeft(), screen_->image(), r);
+    painter.drawImage(r.topLeft(), m_screen->image(), r);
 }
 
 void MainWindow::setHandCursor(bool hand)
@@ -697,83 +705,83 @@ void MainWindow::setHandCursor(bool hand)
 
 void MainWindow::setQuestionCount(int n)
 {
-    questionCountLabel_->setText(QString::number(n));
-    questionCountLabel_->adjustSize();
+    m_questionCountLabel->setText(QString::number(n));
+    m_questionCountLabel->adjustSize();
 }
 
 void MainWindow::setQuestionNumber(int n)
 {
-    questionNumberLabel_->setText(QString::number(n));
-    questionNumberLabel_->adjustSize();
+    m_questionNumberLabel->setText(QString::number(n));
+    m_questionNumberLabel->adjustSize();
 }
 
 void MainWindow::setAnswerColour(uint32_t colour)
 {
-    setTextColour(answerShape_, QPalette::Window, ScreenBitmap::toColor(colour));
+    setTextColour(m_answerShape, QPalette::Window, ScreenBitmap::toColor(colour));
     // The square says it by colour only: a screen reader gets it in words.
-    answerShape_->setAccessibleName(colour == colour::statusGreen ? QStringLiteral("правильно")
-                                                                  : QStringLiteral("неправильно"));
+    m_answerShape->setAccessibleName(colour == colour::statusGreen ? QStringLiteral("правильно")
+                                                                   : QStringLiteral("неправильно"));
 }
 
 void MainWindow::setScoreText(const std::string& text)
 {
-    scoreLabel_->setText(QString::fromStdString(fromCp1251(text)));
-    scoreLabel_->adjustSize();
+    m_scoreLabel->setText(QString::fromStdString(fromCp1251(text)));
+    m_scoreLabel->adjustSize();
 }
 
 void MainWindow::setProgress(int value, int maximum)
 {
-    questionTimeBar_->setMaximum(maximum);
-    questionTimeBar_->setValue(std::clamp(value, questionTimeBar_->minimum(), maximum));
+    m_questionTimeBar->setMaximum(maximum);
+    m_questionTimeBar->setValue(std::clamp(value, m_questionTimeBar->minimum(), maximum));
 }
 
 void MainWindow::setMinutesLeft(int minutes)
 {
-    minutesLeftLabel_->setText(QString::number(minutes));
-    minutesLeftLabel_->adjustSize();
+    m_minutesLeftLabel->setText(QString::number(minutes));
+    m_minutesLeftLabel->adjustSize();
 }
 
 void MainWindow::setAnswerBox(bool shown, bool focus)
 {
     if (!shown) {
-        const bool hadFocus = answerStrip_->isAncestorOf(focusWidget());
-        answerStrip_->hide();
-        if (hadFocus && questionScreen_) {
+        const bool hadFocus = m_answerStrip->isAncestorOf(focusWidget());
+        m_answerStrip->hide();
+        if (hadFocus && m_questionScreen) {
             setFocus(); // back to the question screen's keys
         }
         return;
     }
-    answerEdit_->clear();
-    answerStrip_->show();
+    m_answerEdit->clear();
+    m_answerStrip->show();
     if (focus) {
-        answerEdit_->setFocus();
+        m_answerEdit->setFocus();
     }
 }
 
 void MainWindow::hideForResults()
 {
-    questionTimeBar_->setValue(0);
-    questionTimer_->stop();
-    questionArea_->hide();
+    m_questionTimeBar->setValue(0);
+    m_questionTimer->stop();
+    m_questionArea->hide();
     hide();
 }
 
 std::string MainWindow::studentName() const
 {
-    return toCp1251(studentNameBox_->currentText().toStdString());
+    return toCp1251(m_studentNameBox->currentText().toStdString());
 }
 
 bool MainWindow::examChecked() const
 {
-    return examCheckBox_->isChecked();
+    return m_examCheckBox->isChecked();
 }
 
 void MainWindow::setStudentNames(const std::vector<std::string>& names)
 {
     // Filling the list changes neither the choice nor what has been typed
     // (a first item would otherwise become the current text).
-    const int chosen = studentNameBox_->currentIndex();
-    const QString typed = studentNameBox_->currentText();
+    const int chosen = m_studentNameBox->currentIndex();
+    const QString typed = m_studentNameBox->currentText();
     QStringList items;
     items.reserve(qsizetype(names.size()));
     for (const std::string& name : names) {
@@ -782,37 +790,37 @@ void MainWindow::setStudentNames(const std::vector<std::string>& names)
     // A whole new model at once (the box deletes the one it owned): a big
     // table costs one pass, where adding the names one by one costs
     // seconds.
-    studentNameBox_->setModel(new QStringListModel(items, studentNameBox_));
-    studentNameBox_->setCurrentIndex(chosen < studentNameBox_->count() ? chosen : -1);
-    studentNameBox_->setEditText(typed);
+    m_studentNameBox->setModel(new QStringListModel(items, m_studentNameBox));
+    m_studentNameBox->setCurrentIndex(chosen < m_studentNameBox->count() ? chosen : -1);
+    m_studentNameBox->setEditText(typed);
 }
 
 void MainWindow::setTitleControlsEnabled(bool enabled)
 {
-    examCheckBox_->setEnabled(enabled);
-    beginButton_->setEnabled(enabled);
+    m_examCheckBox->setEnabled(enabled);
+    m_beginButton->setEnabled(enabled);
 }
 
 void MainWindow::untickExamBox()
 {
-    examCheckBox_->setChecked(false);
+    m_examCheckBox->setChecked(false);
 }
 
 void MainWindow::showExamLinkUp()
 {
-    setTextColour(statusStrip_, QPalette::Window, kAqua);
+    setTextColour(m_statusStrip, QPalette::Window, kAqua);
 }
 
 std::string MainWindow::answerText() const
 {
-    return toCp1251(answerEdit_->text().toStdString());
+    return toCp1251(m_answerEdit->text().toStdString());
 }
 
 // A point of the window in the question screen's own pixels (larger text
 // draws the screen larger; the same option stays under the same point).
 QPoint MainWindow::screenPoint(const QPointF& p) const
 {
-    const double s = screen_ != nullptr ? screen_->bitmap().scale() : 1.0;
+    const double s = m_screen != nullptr ? m_screen->bitmap().scale() : 1.0;
     return s == 1.0 ? p.toPoint() : QPoint(int(std::floor(p.x() / s)), int(std::floor(p.y() / s)));
 }
 
@@ -831,13 +839,13 @@ void MainWindow::mousePressEvent(QMouseEvent* event)
 
 void MainWindow::setDisplay(double scale, bool highContrast)
 {
-    if (scale != displayScale_ && scale > 0.0) {
-        const double f = scale / displayScale_;
-        displayScale_ = scale;
+    if (scale != m_displayScale && scale > 0.0) {
+        const double f = scale / m_displayScale;
+        m_displayScale = scale;
         // Every control of the title page and the strips, with its panel:
         // text and places grow together.
-        for (QWidget* panel : std::initializer_list<QWidget*>{headerPanel_, titlePanel_,
-                                                              statusStrip_, answerStrip_}) {
+        for (QWidget* panel : std::initializer_list<QWidget*>{m_headerPanel, m_titlePanel,
+                                                              m_statusStrip, m_answerStrip}) {
             const QList<QWidget*> children = panel->findChildren<QWidget*>();
             for (QWidget* w : children) {
                 QFont font = w->font();
@@ -850,7 +858,7 @@ void MainWindow::setDisplay(double scale, bool highContrast)
                 // The title page keeps its columns across the width (they
                 // are scaled to it again below); the strips grow.
                 const QRect g = w->geometry();
-                const bool across = panel == titlePanel_ || panel == headerPanel_;
+                const bool across = panel == m_titlePanel || panel == m_headerPanel;
                 w->setGeometry(across ? g.x() : int(std::lround(g.x() * f)),
                                int(std::lround(g.y() * f)),
                                across ? g.width() : int(std::lround(g.width() * f)),
@@ -865,31 +873,32 @@ void MainWindow::setDisplay(double scale, bool highContrast)
                 }
             }
         }
-        headerHeight_ = int(std::lround(headerHeight_ * f));
-        statusHeight_ = int(std::lround(statusHeight_ * f));
-        titlePanel_->resize(titlePanel_->width(), int(std::lround(titlePanel_->height() * f)));
-        answerStrip_->resize(answerStrip_->width(), int(std::lround(answerStrip_->height() * f)));
-        headerPanel_->resize(headerPanel_->width(), headerHeight_);
-        statusStrip_->resize(statusStrip_->width(), statusHeight_);
+        m_headerHeight = int(std::lround(m_headerHeight * f));
+        m_statusHeight = int(std::lround(m_statusHeight * f));
+        m_titlePanel->resize(m_titlePanel->width(), int(std::lround(m_titlePanel->height() * f)));
+        m_answerStrip->resize(m_answerStrip->width(),
+                              int(std::lround(m_answerStrip->height() * f)));
+        m_headerPanel->resize(m_headerPanel->width(), m_headerHeight);
+        m_statusStrip->resize(m_statusStrip->width(), m_statusHeight);
         alignControls();
         scaleTo(width());
         placeStatusStrip();
         layOutLargeStrip();
         fitTitlePanel();
-        for (QLabel* l : {centreLabel_, programNameLabel_}) {
+        for (QLabel* l : {m_centreLabel, m_programNameLabel}) {
             l->setGeometry(0, l->y(), width(), l->sizeHint().height());
         }
-        keyHelp_->setFont(pixelFont(int(std::lround(15 * scale)), true));
-        questionArea_->setScale(scale);
+        m_keyHelp->setFont(pixelFont(int(std::lround(15 * scale)), true));
+        m_questionArea->setScale(scale);
     }
-    if (highContrast && !highContrast_) {
-        highContrast_ = true;
+    if (highContrast && !m_highContrast) {
+        m_highContrast = true;
         // The documented scheme (see ScreenBitmap::highContrastColour): a
         // black ground, yellow text, cyan values, white captions of the boxes.
         const QColor yellow(255, 255, 0);
         const QColor cyan(0, 255, 255);
         for (QWidget* w : findChildren<QWidget*>()) {
-            if (w == answerShape_ || w == titlePicture_ || w == cornerImage_) {
+            if (w == m_answerShape || w == m_titlePicture || w == m_cornerImage) {
                 continue;
             }
             QPalette p = w->palette();
@@ -924,48 +933,49 @@ void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
 // rows leave it no room, in a row of its own under them.
 void MainWindow::layOutLargeStrip()
 {
-    const double s = displayScale_;
+    const double s = m_displayScale;
     const int gap = int(std::lround(10 * s));
     const int rows[3] = {int(std::lround(10 * s)), int(std::lround(39 * s)),
                          int(std::lround(69 * s))};
-    QLabel* left[3] = {questionCountCaption_, questionNumberCaption_, lastAnswerCaption_};
+    QLabel* left[3] = {m_questionCountCaption, m_questionNumberCaption, m_lastAnswerCaption};
     int leftEnd = 0;
     for (int r = 0; r < 3; ++r) {
         left[r]->adjustSize();
         left[r]->move(int(std::lround(20 * s)), rows[r]);
         leftEnd = std::max(leftEnd, rightOf(left[r]));
     }
-    countersBox_->move(leftEnd + gap, 0);
-    const int x = rightOf(countersBox_) + gap;
-    QLabel* right[3] = {questionTimeCaption_, testEndCaption_, scoreCaption_};
+    m_countersBox->move(leftEnd + gap, 0);
+    const int x = rightOf(m_countersBox) + gap;
+    QLabel* right[3] = {m_questionTimeCaption, m_testEndCaption, m_scoreCaption};
     for (int r = 0; r < 3; ++r) {
         right[r]->adjustSize();
         right[r]->move(x, rows[r]);
     }
-    questionTimeBar_->move(rightOf(questionTimeCaption_) + gap, rows[0]);
-    minutesLeftLabel_->move(rightOf(testEndCaption_) + gap, rows[1]);
-    minutesCaption_->move(rightOf(minutesLeftLabel_) + gap / 2, rows[1]);
-    scoreLabel_->move(rightOf(scoreCaption_) + gap, rows[2]);
+    m_questionTimeBar->move(rightOf(m_questionTimeCaption) + gap, rows[0]);
+    m_minutesLeftLabel->move(rightOf(m_testEndCaption) + gap, rows[1]);
+    m_minutesCaption->move(rightOf(m_minutesLeftLabel) + gap / 2, rows[1]);
+    m_scoreLabel->move(rightOf(m_scoreCaption) + gap, rows[2]);
     int used = std::max(
-        {rightOf(minutesCaption_), rightOf(scoreLabel_), questionTimeBar_->x() + kMinBarWidth});
-    const int w = statusStrip_->width();
-    nextButton_->resize(std::max(nextButton_->sizeHint().width(), nextButton_->width() / 2),
-                        nextButton_->height());
-    int height = statusHeight_;
-    if (used + gap + nextButton_->width() + kEdgeGap <= w) {
-        nextButton_->move(w - kEdgeGap - nextButton_->width(),
-                          (statusHeight_ - nextButton_->height()) / 2);
+        {rightOf(m_minutesCaption), rightOf(m_scoreLabel), m_questionTimeBar->x() + kMinBarWidth});
+    const int w = m_statusStrip->width();
+    m_nextButton->resize(std::max(m_nextButton->sizeHint().width(), m_nextButton->width() / 2),
+                         m_nextButton->height());
+    int height = m_statusHeight;
+    if (used + gap + m_nextButton->width() + kEdgeGap <= w) {
+        m_nextButton->move(w - kEdgeGap - m_nextButton->width(),
+                           (m_statusHeight - m_nextButton->height()) / 2);
     } else {
-        nextButton_->move(w - kEdgeGap - nextButton_->width(), statusHeight_);
-        height = statusHeight_ + nextButton_->height() + gap;
+        m_nextButton->move(w - kEdgeGap - m_nextButton->width(), m_statusHeight);
+        height = m_statusHeight + m_nextButton->height() + gap;
     }
-    const int barRight = nextButton_->y() < statusHeight_ ? nextButton_->x() - gap : w - kEdgeGap;
-    questionTimeBar_->resize(std::max(kMinBarWidth, barRight - questionTimeBar_->x()),
-                             questionTimeBar_->height());
-    countersBox_->resize(countersBox_->width(), statusHeight_);
-    if (height != statusHeight_) {
-        statusHeight_ = height;
-        statusStrip_->resize(w, height);
+    const int barRight =
+        m_nextButton->y() < m_statusHeight ? m_nextButton->x() - gap : w - kEdgeGap;
+    m_questionTimeBar->resize(std::max(kMinBarWidth, barRight - m_questionTimeBar->x()),
+                              m_questionTimeBar->height());
+    m_countersBox->resize(m_countersBox->width(), m_statusHeight);
+    if (height != m_statusHeight) {
+        m_statusHeight = height;
+        m_statusStrip->resize(w, height);
         alignControls();
         placeStatusStrip();
     }
@@ -973,26 +983,26 @@ void MainWindow::layOutLargeStrip()
 
 void MainWindow::hideRunningResults()
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{lastAnswerCaption_, answerShape_,
-                                                      scoreCaption_, scoreLabel_}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{m_lastAnswerCaption, m_answerShape,
+                                                      m_scoreCaption, m_scoreLabel}) {
         w->hide();
     }
 }
 
 void MainWindow::toggleKeyHelp()
 {
-    if (keyHelp_->isVisible()) {
-        keyHelp_->hide();
+    if (m_keyHelp->isVisible()) {
+        m_keyHelp->hide();
         return;
     }
-    keyHelp_->setGeometry(0, 0, width(), keyHelp_->heightForWidth(width()));
-    keyHelp_->raise();
-    keyHelp_->show();
+    m_keyHelp->setGeometry(0, 0, width(), m_keyHelp->heightForWidth(width()));
+    m_keyHelp->raise();
+    m_keyHelp->show();
 }
 
 bool MainWindow::keyHelpShown() const
 {
-    return keyHelp_->isVisible();
+    return m_keyHelp->isVisible();
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)
@@ -1003,11 +1013,11 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
     }
     // The title page: Enter in the name box begins the test, as the button.
     const bool enterKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enterKey && titlePanel_->isVisible() && beginButton_->isEnabled()) {
-        beginButton_->click();
+    if (enterKey && m_titlePanel->isVisible() && m_beginButton->isEnabled()) {
+        m_beginButton->click();
         return;
     }
-    if (questionScreen_ && !answerStrip_->isVisible()) {
+    if (m_questionScreen && !m_answerStrip->isVisible()) {
         static const std::pair<int, TestSession::Key> keys[] = {
             {Qt::Key_Up, TestSession::Key::Up},      {Qt::Key_Down, TestSession::Key::Down},
             {Qt::Key_Left, TestSession::Key::Left},  {Qt::Key_Right, TestSession::Key::Right},
@@ -1026,8 +1036,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
     // "Наст. питання" is the default button: Enter presses it wherever the
     // focus is (the answer box passes Enter on), while it is on the screen.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && nextButton_->isVisible() && nextButton_->isEnabled()) {
-        nextButton_->click();
+    if (enter && m_nextButton->isVisible() && m_nextButton->isEnabled()) {
+        m_nextButton->click();
         return;
     }
     QWidget::keyPressEvent(event);

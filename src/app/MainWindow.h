@@ -28,8 +28,8 @@ class QuestionScreen;
 // The main window: the title page, the question screen's controls and the
 // status strip. A thin shell: it shows what it is told and reports clicks,
 // presses, moves, key presses and timer ticks through its signals; the test
-// session decides what they mean. Controls keep fixed object names (Form1,
-// BeginTest, EditStName, ...) by which the tests and tools find them.
+// session decides what they mean. Controls keep fixed object names
+// (ObjectNames.h) by which the tests and tools find them.
 class MainWindow : public QWidget
 {
     Q_OBJECT
@@ -47,7 +47,7 @@ public:
     void showTitlePage(const std::string& discName, const std::string& testName);
 
     // The off-screen picture that paints the question screen.
-    void setScreen(QuestionScreen* screen) { screen_ = screen; }
+    void setScreen(QuestionScreen* screen) { m_screen = screen; }
     // What screen readers are told of the drawn question screen.
     void setAccessSource(QuestionAccessSource* source);
 
@@ -58,7 +58,7 @@ public:
     void setQuestionTimer(bool running);
     void showPicture(const QImage& picture, const QRect& where);
     void hidePicture();
-    void repaintScreen(); // OnPaint called after screen_bmp changed
+    void repaintScreen(); // the question screen's picture changed: paint it
     void setHandCursor(bool hand);
     void setQuestionCount(int n);
     void setQuestionNumber(int n);
@@ -133,52 +133,52 @@ private:
     QPoint screenPoint(const QPointF& p) const;
     void layOutLargeStrip();
 
-    QuestionScreen* screen_ = nullptr;
-    bool questionScreen_ = false;
-    bool narrowStrip_ = false;
-    double displayScale_ = 1.0;
-    bool highContrast_ = false;
-    int headerHeight_ = 90;
-    int statusHeight_ = 100;
+    QuestionScreen* m_screen = nullptr;
+    bool m_questionScreen = false;
+    bool m_narrowStrip = false;
+    double m_displayScale = 1.0;
+    bool m_highContrast = false;
+    int m_headerHeight = 90;
+    int m_statusHeight = 100;
 
-    QLabel* titlePicture_ = nullptr;
-    QLabel* cornerImage_ = nullptr;
-    QGroupBox* headerPanel_ = nullptr;
-    QLabel* centreLabel_ = nullptr;
-    QLabel* programNameLabel_ = nullptr;
-    QGroupBox* titlePanel_ = nullptr;
-    QLabel* subjectCaption_ = nullptr;
-    QTextEdit* subjectBox_ = nullptr;
-    QLabel* testNameCaption_ = nullptr;
-    QTextEdit* testNameBox_ = nullptr;
-    QLabel* enterNameCaption_ = nullptr;
-    QComboBox* studentNameBox_ = nullptr;
-    QCheckBox* examCheckBox_ = nullptr;
-    QPushButton* beginButton_ = nullptr;
-    QLabel* authorLabel_ = nullptr;
-    QGroupBox* answerStrip_ = nullptr;
-    QLabel* answerCaption_ = nullptr;
-    QLineEdit* answerEdit_ = nullptr;
-    QGroupBox* statusStrip_ = nullptr;
-    QLabel* questionCountCaption_ = nullptr;
-    QLabel* questionNumberCaption_ = nullptr;
-    QLabel* lastAnswerCaption_ = nullptr;
-    QLabel* scoreCaption_ = nullptr;
-    QLabel* questionTimeCaption_ = nullptr;
-    QLabel* testEndCaption_ = nullptr;
-    QLabel* minutesCaption_ = nullptr;
-    QLabel* scoreLabel_ = nullptr;
-    QLabel* minutesLeftLabel_ = nullptr;
-    QGroupBox* countersBox_ = nullptr;
-    QLabel* questionCountLabel_ = nullptr;
-    QLabel* questionNumberLabel_ = nullptr;
-    QFrame* answerShape_ = nullptr;
-    QPushButton* nextButton_ = nullptr;
-    QProgressBar* questionTimeBar_ = nullptr;
-    QLabel* keyHelp_ = nullptr;
-    QuestionArea* questionArea_ = nullptr;
-    QTimer* questionTimer_ = nullptr;
-    QTimer* serverWaitTimer_ = nullptr;
+    QLabel* m_titlePicture = nullptr;
+    QLabel* m_cornerImage = nullptr;
+    QGroupBox* m_headerPanel = nullptr;
+    QLabel* m_centreLabel = nullptr;
+    QLabel* m_programNameLabel = nullptr;
+    QGroupBox* m_titlePanel = nullptr;
+    QLabel* m_subjectCaption = nullptr;
+    QTextEdit* m_subjectBox = nullptr;
+    QLabel* m_testNameCaption = nullptr;
+    QTextEdit* m_testNameBox = nullptr;
+    QLabel* m_enterNameCaption = nullptr;
+    QComboBox* m_studentNameBox = nullptr;
+    QCheckBox* m_examCheckBox = nullptr;
+    QPushButton* m_beginButton = nullptr;
+    QLabel* m_authorLabel = nullptr;
+    QGroupBox* m_answerStrip = nullptr;
+    QLabel* m_answerCaption = nullptr;
+    QLineEdit* m_answerEdit = nullptr;
+    QGroupBox* m_statusStrip = nullptr;
+    QLabel* m_questionCountCaption = nullptr;
+    QLabel* m_questionNumberCaption = nullptr;
+    QLabel* m_lastAnswerCaption = nullptr;
+    QLabel* m_scoreCaption = nullptr;
+    QLabel* m_questionTimeCaption = nullptr;
+    QLabel* m_testEndCaption = nullptr;
+    QLabel* m_minutesCaption = nullptr;
+    QLabel* m_scoreLabel = nullptr;
+    QLabel* m_minutesLeftLabel = nullptr;
+    QGroupBox* m_countersBox = nullptr;
+    QLabel* m_questionCountLabel = nullptr;
+    QLabel* m_questionNumberLabel = nullptr;
+    QFrame* m_answerShape = nullptr;
+    QPushButton* m_nextButton = nullptr;
+    QProgressBar* m_questionTimeBar = nullptr;
+    QLabel* m_keyHelp = nullptr;
+    QuestionArea* m_questionArea = nullptr;
+    QTimer* m_questionTimer = nullptr;
+    QTimer* m_serverWaitTimer = nullptr;
 };
 
 } // namespace qd

@@ -10,21 +10,21 @@
 
 namespace qd {
 
-MessageReporter::MessageReporter() : actions_(systemActions()) {}
+MessageReporter::MessageReporter() : m_actions(systemActions()) {}
 
-MessageReporter::MessageReporter(Actions actions) : actions_(std::move(actions)) {}
+MessageReporter::MessageReporter(Actions actions) : m_actions(std::move(actions)) {}
 
 void MessageReporter::error(const std::string& text, bool fatal) const
 {
     const QString shown = QString::fromStdString(fromCp1251(text));
-    if (actions_.beep) {
-        actions_.beep();
+    if (m_actions.beep) {
+        m_actions.beep();
     }
-    if (actions_.box) {
-        actions_.box(caption(), shown);
+    if (m_actions.box) {
+        m_actions.box(caption(), shown);
     }
-    if (fatal && actions_.exit) {
-        actions_.exit(0);
+    if (fatal && m_actions.exit) {
+        m_actions.exit(0);
     }
 }
 

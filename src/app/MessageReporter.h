@@ -37,7 +37,7 @@ public:
     static Actions systemActions();
 
 private:
-    Actions actions_;
+    Actions m_actions;
 };
 
 } // namespace qd

@@ -38,10 +38,10 @@ public:
                 const MessageReporter& reporter, Clock& clock, const std::filesystem::path& dir);
     ~QuizDeskApp() override;
 
-    TestSession& session() { return host_.session(); }
-    WindowView& view() { return view_; }
-    const ReportFile& report() const { return host_.report(); }
-    ExamLink& examLink() { return host_.examLink(); }
+    TestSession& session() { return m_host.session(); }
+    WindowView& view() { return m_view; }
+    const ReportFile& report() const { return m_host.report(); }
+    ExamLink& examLink() { return m_host.examLink(); }
 
 signals:
     // The program is over: the main window closed before the test began, or
@@ -58,12 +58,12 @@ private:
     void examLinkUp() override;
     void message(const std::string& text) override;
 
-    std::unique_ptr<TestModel> model_;
-    MainWindow& form_;
-    const MessageReporter& reporter_;
-    WindowView view_;
-    RunHost host_;
-    SessionAccess access_;
+    std::unique_ptr<TestModel> m_model;
+    MainWindow& m_form;
+    const MessageReporter& m_reporter;
+    WindowView m_view;
+    RunHost m_host;
+    SessionAccess m_access;
 };
 
 } // namespace qd

@@ -1,5 +1,6 @@
 #include "app/ResultsWindow.h"
 
+#include "app/ObjectNames.h"
 #include "app/Desktop.h"
 #include "definition/Cp1251.h"
 
@@ -97,7 +98,7 @@ QTextEdit* memo(QWidget* parent, const char* name, const QRect& where)
 
 ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("FormRez"));
+    setObjectName(QLatin1String(resultsWindowNames::window));
     setWindowTitle(QStringLiteral("Результати тестування"));
     // A fixed dialog frame: a title and a close button, nothing to minimise
     // or enlarge it with. The main window is hidden by now, so a minimised
@@ -109,58 +110,59 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent)
     auto* testCaption = word(QStringLiteral("Назва тесту:"));
     testCaption->setParent(this);
     testCaption->setGeometry(10, 6, kWidth - 20, 24);
-    testNameBox_ = memo(this, "TestName", QRect(10, 32, kWidth - 20, 56));
-    setColours(testNameBox_, QPalette::Text, QColor(0, 0, 255));
+    m_testNameBox = memo(this, resultsWindowNames::testNameBox, QRect(10, 32, kWidth - 20, 56));
+    setColours(m_testNameBox, QPalette::Text, QColor(0, 0, 255));
 
-    scoreLabel_ = value("Smarks");
-    maxScoreLabel_ = value("Max_marks");
+    m_scoreLabel = value(resultsWindowNames::scoreLabel);
+    m_maxScoreLabel = value(resultsWindowNames::maxScoreLabel);
     line(this, 96,
-         {word(QStringLiteral("Ви набрали ")), scoreLabel_, word(QStringLiteral("балів з ")),
-          maxScoreLabel_, word(QStringLiteral("можливих,"))});
-    percentLabel_ = value("Percent");
-    minutesLabel_ = value("Minute");
-    secondsLabel_ = value("Second");
+         {word(QStringLiteral("Ви набрали ")), m_scoreLabel, word(QStringLiteral("балів з ")),
+          m_maxScoreLabel, word(QStringLiteral("можливих,"))});
+    m_percentLabel = value(resultsWindowNames::percentLabel);
+    m_minutesLabel = value(resultsWindowNames::minutesLabel);
+    m_secondsLabel = value(resultsWindowNames::secondsLabel);
     line(this, 128,
-         {word(QStringLiteral("або")), percentLabel_, word(QStringLiteral(" %    за ")),
-          minutesLabel_, word(QStringLiteral("хв")), secondsLabel_, word(QStringLiteral("с"))});
-    gradeLabel_ = value("Mark");
-    line(this, 160, {word(QStringLiteral("Оцінка:")), gradeLabel_});
+         {word(QStringLiteral("або")), m_percentLabel, word(QStringLiteral(" %    за ")),
+          m_minutesLabel, word(QStringLiteral("хв")), m_secondsLabel, word(QStringLiteral("с"))});
+    m_gradeLabel = value(resultsWindowNames::gradeLabel);
+    line(this, 160, {word(QStringLiteral("Оцінка:")), m_gradeLabel});
 
     // Under the grade, inside the short window: which accommodations the
     // run had; hidden for a plain run.
-    accommodationsLabel_ = word(QString());
-    accommodationsLabel_->setObjectName(QStringLiteral("Accommodations"));
-    accommodationsLabel_->setParent(this);
-    accommodationsLabel_->setGeometry(10, 186, kWidth - 20, 22);
-    accommodationsLabel_->hide();
+    m_accommodationsLabel = word(QString());
+    m_accommodationsLabel->setObjectName(QLatin1String(resultsWindowNames::accommodationsLabel));
+    m_accommodationsLabel->setParent(this);
+    m_accommodationsLabel->setGeometry(10, 186, kWidth - 20, 22);
+    m_accommodationsLabel->hide();
 
-    wrongCaption_ = word(QStringLiteral("Неправильні відповіді на питання:"));
-    wrongCaption_->setObjectName(QStringLiteral("NotRight"));
-    wrongCaption_->setParent(this);
-    wrongCaption_->setGeometry(10, 212, kWidth - 20, 24);
-    wrongListBox_ = memo(this, "NotRigtAns", QRect(10, 240, kWidth - 20, kHeight - 250));
-    setColours(wrongListBox_, QPalette::Text, QColor(255, 255, 0), QPalette::Base,
+    m_wrongCaption = word(QStringLiteral("Неправильні відповіді на питання:"));
+    m_wrongCaption->setObjectName(QLatin1String(resultsWindowNames::wrongCaption));
+    m_wrongCaption->setParent(this);
+    m_wrongCaption->setGeometry(10, 212, kWidth - 20, 24);
+    m_wrongListBox =
+        memo(this, resultsWindowNames::wrongListBox, QRect(10, 240, kWidth - 20, kHeight - 250));
+    setColours(m_wrongListBox, QPalette::Text, QColor(255, 255, 0), QPalette::Base,
                QColor(64, 64, 64));
 }
 
 void ResultsWindow::showResults(const ResultsSummary& results)
 {
-    testNameBox_->clear();
-    testNameBox_->setPlainText(text(results.testName));
-    scoreLabel_->setText(text(results.points));
-    maxScoreLabel_->setText(QString::number(results.maxScore));
-    percentLabel_->setText(QString::number(results.percent));
-    minutesLabel_->setText(QString::number(results.minutes));
-    secondsLabel_->setText(QString::number(results.seconds));
-    gradeLabel_->setText(text(results.grade));
-    accommodationsLabel_->setText(text(results.accommodations));
-    accommodationsLabel_->setVisible(!results.accommodations.empty());
+    m_testNameBox->clear();
+    m_testNameBox->setPlainText(text(results.testName));
+    m_scoreLabel->setText(text(results.points));
+    m_maxScoreLabel->setText(QString::number(results.maxScore));
+    m_percentLabel->setText(QString::number(results.percent));
+    m_minutesLabel->setText(QString::number(results.minutes));
+    m_secondsLabel->setText(QString::number(results.seconds));
+    m_gradeLabel->setText(text(results.grade));
+    m_accommodationsLabel->setText(text(results.accommodations));
+    m_accommodationsLabel->setVisible(!results.accommodations.empty());
     if (results.everyPointEarned) {
-        wrongCaption_->hide();
-        wrongListBox_->hide();
+        m_wrongCaption->hide();
+        m_wrongListBox->hide();
         setFixedHeight(kShortHeight);
     } else {
-        wrongListBox_->setPlainText(text(results.wrongList));
+        m_wrongListBox->setPlainText(text(results.wrongList));
         // On a low screen (640 x 480 under a title bar) the framed window
         // would reach below the screen: the wrong-answer list is shortened
         // (it scrolls) so that the whole frame fits.
@@ -169,7 +171,7 @@ void ResultsWindow::showResults(const ResultsSummary& results)
             const QMargins frame = windowFrameMargins(*this);
             const int room = screen->availableGeometry().height() - frame.top() - frame.bottom();
             const int height = std::clamp(room, kShortHeight + 60, kHeight);
-            wrongListBox_->resize(wrongListBox_->width(), height - 250);
+            m_wrongListBox->resize(m_wrongListBox->width(), height - 250);
             setFixedHeight(height);
         }
     }

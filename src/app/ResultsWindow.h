@@ -31,16 +31,16 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QTextEdit* testNameBox_ = nullptr;
-    QLabel* scoreLabel_ = nullptr;
-    QLabel* maxScoreLabel_ = nullptr;
-    QLabel* percentLabel_ = nullptr;
-    QLabel* minutesLabel_ = nullptr;
-    QLabel* secondsLabel_ = nullptr;
-    QLabel* gradeLabel_ = nullptr;
-    QLabel* accommodationsLabel_ = nullptr;
-    QLabel* wrongCaption_ = nullptr;
-    QTextEdit* wrongListBox_ = nullptr;
+    QTextEdit* m_testNameBox = nullptr;
+    QLabel* m_scoreLabel = nullptr;
+    QLabel* m_maxScoreLabel = nullptr;
+    QLabel* m_percentLabel = nullptr;
+    QLabel* m_minutesLabel = nullptr;
+    QLabel* m_secondsLabel = nullptr;
+    QLabel* m_gradeLabel = nullptr;
+    QLabel* m_accommodationsLabel = nullptr;
+    QLabel* m_wrongCaption = nullptr;
+    QTextEdit* m_wrongListBox = nullptr;
 };
 
 } // namespace qd

@@ -13,21 +13,21 @@ namespace qd {
 WindowView::WindowView(const TestModel& model, MainWindow& form, ResultsWindow& results,
                        const MessageReporter& reporter, std::filesystem::path pictureDir)
     : QuestionScreen(model, form.width(), form.height(), std::move(pictureDir)),
-      form_(form),
-      results_(results),
-      reporter_(reporter)
+      m_form(form),
+      m_results(results),
+      m_reporter(reporter)
 {
-    form_.setScreen(this);
+    m_form.setScreen(this);
 }
 
 WindowView::~WindowView()
 {
-    form_.setScreen(nullptr);
+    m_form.setScreen(nullptr);
 }
 
 void WindowView::message(const std::string& text)
 {
-    reporter_.error(text, false);
+    m_reporter.error(text, false);
 }
 
 void WindowView::beep()
@@ -37,102 +37,102 @@ void WindowView::beep()
 
 void WindowView::clearNameBox()
 {
-    form_.clearNameBox();
+    m_form.clearNameBox();
 }
 
 void WindowView::setWaitTimer(bool running)
 {
-    form_.setWaitTimer(running);
+    m_form.setWaitTimer(running);
 }
 
 void WindowView::setQuestionTimer(bool running)
 {
-    form_.setQuestionTimer(running);
+    m_form.setQuestionTimer(running);
 }
 
 void WindowView::showQuestionScreen()
 {
-    form_.showQuestionScreen();
+    m_form.showQuestionScreen();
 }
 
 int WindowView::displayQuestion(int q)
 {
     const int stemTop = QuestionScreen::displayQuestion(q);
     if (picture().isNull()) {
-        form_.hidePicture();
+        m_form.hidePicture();
     } else {
-        form_.showPicture(picture(), pictureRect());
+        m_form.showPicture(picture(), pictureRect());
     }
     return stemTop;
 }
 
 void WindowView::repaint()
 {
-    form_.repaintScreen();
+    m_form.repaintScreen();
 }
 
 void WindowView::setHandCursor(bool hand)
 {
-    form_.setHandCursor(hand);
+    m_form.setHandCursor(hand);
 }
 
 void WindowView::setQuestionCount(int n)
 {
-    form_.setQuestionCount(n);
+    m_form.setQuestionCount(n);
 }
 
 void WindowView::setQuestionNumber(int n)
 {
-    form_.setQuestionNumber(n);
+    m_form.setQuestionNumber(n);
 }
 
 void WindowView::setAnswerColour(uint32_t colour)
 {
-    form_.setAnswerColour(colour);
+    m_form.setAnswerColour(colour);
 }
 
 void WindowView::setScoreText(const std::string& text)
 {
-    form_.setScoreText(text);
+    m_form.setScoreText(text);
 }
 
 void WindowView::setProgress(int value, int maximum)
 {
-    form_.setProgress(value, maximum);
+    m_form.setProgress(value, maximum);
 }
 
 void WindowView::setMinutesLeft(int minutes)
 {
-    form_.setMinutesLeft(minutes);
+    m_form.setMinutesLeft(minutes);
 }
 
 void WindowView::setAnswerBox(bool shown, bool focus)
 {
-    form_.setAnswerBox(shown, focus);
+    m_form.setAnswerBox(shown, focus);
 }
 
 void WindowView::showResults(const ResultsSummary& results)
 {
-    form_.hideForResults();
-    results_.showResults(results);
+    m_form.hideForResults();
+    m_results.showResults(results);
 }
 
 void WindowView::applyAccommodation(const Accommodation& a)
 {
     if (a.quiet) {
-        form_.hideRunningResults();
+        m_form.hideRunningResults();
     }
     bitmap().setDisplay(a.textScale, a.highContrast);
-    form_.setDisplay(a.textScale, a.highContrast);
+    m_form.setDisplay(a.textScale, a.highContrast);
 }
 
 void WindowView::pictureFault(const Fault& fault)
 {
     // Fatal like every fault of the run: the box runs its own event loop,
     // where a tick would score a question the student never saw.
-    form_.setWaitTimer(false);
-    form_.setQuestionTimer(false);
-    reporter_.error(fault, true);
+    m_form.setWaitTimer(false);
+    m_form.setQuestionTimer(false);
+    m_reporter.error(fault, true);
 }
 
 } // namespace qd

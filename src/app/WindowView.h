@@ -9,7 +9,7 @@ class MainWindow;
 class ResultsWindow;
 
 // The session's view in the program: the question screen draws into
-// screen_bmp, the main window and the results window show the rest, the
+// off-screen picture, the main window and the results window show the rest, the
 // reporter shows messages. Forwarding only; nothing is decided here.
 class WindowView : public QuestionScreen
 {
@@ -41,9 +41,9 @@ protected:
     void pictureFault(const Fault& fault) override;
 
 private:
-    MainWindow& form_;
-    ResultsWindow& results_;
-    const MessageReporter& reporter_;
+    MainWindow& m_form;
+    ResultsWindow& m_results;
+    const MessageReporter& m_reporter;
 };
 
 } // namespace qd

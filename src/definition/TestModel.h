@@ -10,7 +10,7 @@ namespace qd {
 // Capacities of a test. Storage is sized to what a question really uses;
 // these are the limits the loader enforces with their messages.
 constexpr int kMaxQuestions = 5000;
-constexpr int kMaxAnswers = 50; // options per question (MAXNANS)
+constexpr int kMaxAnswers = 50; // options (or cells of a column) per question
 constexpr int kMaxColumns = 10; // columns of a matching question
 constexpr int kMaxGroups = 49;  // groups of types 4 and 6
 constexpr int kMaxGroupNumbers = 30;

@@ -46,17 +46,17 @@ ExamLink::ExamLink(std::filesystem::path workDir, const Clock& clock, QObject* p
     // unread: a server that floods the connection is held back by TCP
     // itself instead of growing the client.
     m_socket->setReadBufferSize(kReadBufferSize);
-    connect(m_socket, &QTcpSocket::connected, this, &ExamLink::ClientConnect);
-    connect(m_socket, &QTcpSocket::disconnected, this, &ExamLink::ClientDisconnect);
-    connect(m_socket, &QTcpSocket::readyRead, this, &ExamLink::ClientRead);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, &ExamLink::ClientError);
-    connect(m_socket, &QTcpSocket::bytesWritten, this, &ExamLink::ClientWritten);
+    connect(m_socket, &QTcpSocket::connected, this, &ExamLink::onConnected);
+    connect(m_socket, &QTcpSocket::disconnected, this, &ExamLink::onDisconnected);
+    connect(m_socket, &QTcpSocket::readyRead, this, &ExamLink::onReadyRead);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &ExamLink::onSocketError);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &ExamLink::onBytesWritten);
 
     m_closeTimer->setSingleShot(true);
     m_closeTimer->setInterval(kCloseDelayMs);
-    connect(m_closeTimer, &QTimer::timeout, this, &ExamLink::OnTimerCloseSocket);
+    connect(m_closeTimer, &QTimer::timeout, this, &ExamLink::closeWhenAnswered);
     m_wakeTimer->setInterval(kWakeMs);
-    connect(m_wakeTimer, &QTimer::timeout, this, &ExamLink::OnTimerLink);
+    connect(m_wakeTimer, &QTimer::timeout, this, &ExamLink::onWake);
 }
 
 ExamLink::~ExamLink()
@@ -106,7 +106,9 @@ bool ExamLink::open(const std::string& studentName)
     m_message.studentName = studentName;
     if (Status s = readServerAddress(m_workDir, m_serverAddress)) {
         tell(s->message);
-        emit untickExamBox();
+        LinkEvent e;
+        e.kind = LinkEvent::Kind::AddressUnusable;
+        emitEvent(e);
         return false;
     }
     // A numeric address only: the text is never looked up as a host name.
@@ -125,6 +127,7 @@ bool ExamLink::open(const std::string& studentName)
     m_damagedInARow = 0;
     m_failedConnections = 0;
     m_registering = now();
+    advance(LinkInput::Open);
     scheduleConnect();
     updateWake();
     return true;
@@ -160,7 +163,7 @@ void ExamLink::finished(int percent, const std::string& grade, std::string_view 
     m_finalPending = now();
     // As the results window: the link closes once the message has had its
     // 100 ms to go out (and has been answered).
-    startTimerCloseSocket();
+    closeAfterDelay();
     updateWake();
 }
 
@@ -170,6 +173,7 @@ void ExamLink::sendFinal(int percent, std::string_view grade, std::string_view r
     m_message.scoreValue = float(percent);
     m_message.gradeText = grade;
     m_sendBuffer = m_message.finalMessage(report);
+    advance(LinkInput::FinalSent);
     newMessage();
     sendCurrentMessage(true);
 }
@@ -183,7 +187,7 @@ void ExamLink::newMessage()
     // the socket has stopped taking bytes).
     if (m_resendAt) {
         m_resendAt.reset();
-        QMetaObject::invokeMethod(this, &ExamLink::ClientRead, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &ExamLink::onReadyRead, Qt::QueuedConnection);
     }
 }
 
@@ -215,7 +219,7 @@ void ExamLink::sendCurrentMessage(bool withReport)
     ++m_unanswered;
 }
 
-void ExamLink::ClientWritten()
+void ExamLink::onBytesWritten()
 {
     if (m_queued.empty() || m_socket->bytesToWrite() > 0 ||
         m_socket->state() != QAbstractSocket::ConnectedState) {
@@ -232,9 +236,14 @@ qint64 ExamLink::sendQueueBytes() const
     return m_socket->bytesToWrite() + qint64(m_queued.size());
 }
 
-void ExamLink::dropLink()
+void ExamLink::dropLink(int refusedCode, bool studentRefused)
 {
-    emit returnToTitlePage();
+    advance(LinkInput::Dropped);
+    LinkEvent e;
+    e.kind = LinkEvent::Kind::Dropped;
+    e.refusedCode = refusedCode;
+    e.studentRefused = studentRefused;
+    emitEvent(e);
     setLinkActive(false);
     m_connectQueued = false;
     m_unanswered = 0;
@@ -259,12 +268,12 @@ void ExamLink::giveUp()
     tell(toCp1251(kNoConnection));
 }
 
-void ExamLink::startTimerCloseSocket()
+void ExamLink::closeAfterDelay()
 {
     m_closeTimer->start();
 }
 
-void ExamLink::OnTimerCloseSocket()
+void ExamLink::closeWhenAnswered()
 {
     m_closeTimer->stop();
     m_closeDue = true;
@@ -277,6 +286,7 @@ void ExamLink::OnTimerCloseSocket()
 
 void ExamLink::closeNow()
 {
+    advance(LinkInput::Closed);
     m_closeDue = false;
     setLinkActive(false);
     m_connectQueued = false;
@@ -324,7 +334,7 @@ void ExamLink::updateWake()
     }
 }
 
-void ExamLink::OnTimerLink()
+void ExamLink::onWake()
 {
     const uint32_t t = now();
     if ((m_registering && t - *m_registering >= kGiveUpMs) ||
@@ -402,6 +412,7 @@ void ExamLink::connectNow()
 void ExamLink::connectionLost()
 {
     m_connecting.reset();
+    advance(LinkInput::Lost);
     // Only while the link is wanted, and once per loss (the error and the
     // disconnect event may both report it).
     if (!(m_linkActive || m_registering) || m_connectQueued || m_reconnectAt) {
@@ -411,22 +422,25 @@ void ExamLink::connectionLost()
     scheduleReconnect();
 }
 
-void ExamLink::ClientConnect()
+void ExamLink::onConnected()
 {
     m_connecting.reset();
     m_framer.clear();
     m_queued.clear();
     m_unanswered = 0;
     m_resendAt.reset(); // the message goes now
+    advance(LinkInput::Connected);
     setLinkActive(true);
     // The registration, or on a new connection during the test the current
     // message (the final one with its report once it has been built).
     sendCurrentMessage(false);
     updateWake();
-    emit connected();
+    LinkEvent e;
+    e.kind = LinkEvent::Kind::Connected;
+    emitEvent(e);
 }
 
-void ExamLink::ClientDisconnect()
+void ExamLink::onDisconnected()
 {
     m_framer.clear();
     m_queued.clear();
@@ -435,7 +449,7 @@ void ExamLink::ClientDisconnect()
     connectionLost();
 }
 
-void ExamLink::ClientError(QAbstractSocket::SocketError error)
+void ExamLink::onSocketError(QAbstractSocket::SocketError error)
 {
     if (error == QAbstractSocket::ConnectionRefusedError) {
         dropLink();
@@ -483,7 +497,7 @@ void ExamLink::resendNow()
     sendCurrentMessage(false);
     updateWake();
     // What came meanwhile was left unread.
-    ClientRead();
+    onReadyRead();
 }
 
 bool ExamLink::mayRead() const
@@ -493,7 +507,7 @@ bool ExamLink::mayRead() const
     return m_linkActive && !m_resendAt && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
-void ExamLink::ClientRead()
+void ExamLink::onReadyRead()
 {
     // A message box shown from a handler runs its own event loop; bytes that
     // arrive meanwhile are read by the loop below when it resumes.
@@ -554,6 +568,7 @@ bool ExamLink::handleRecord(const std::string& record)
     }
     if (m_finalPending && m_message.kind == ExamMessage::Final) {
         m_finalPending.reset();
+        advance(LinkInput::FinalAnswered);
         updateWake();
         if (m_closeDue && !a.goToBegin) {
             closeNow();
@@ -561,17 +576,14 @@ bool ExamLink::handleRecord(const std::string& record)
         }
     }
     if (a.permit) {
+        advance(LinkInput::Granted);
         m_registering.reset();
         updateWake();
         setExamPermitted(true);
         return true;
     }
     if (a.goToBegin) {
-        emit refused(a.refusedCode);
-        dropLink();
-        if (a.untickExamBox) {
-            emit untickExamBox();
-        }
+        dropLink(a.refusedCode, a.untickExamBox);
         tell(a.message);
         return false;
     }
@@ -589,13 +601,35 @@ void ExamLink::tell(const std::string& text)
         return;
     }
     m_telling = true;
-    emit showMessage(text);
+    LinkEvent e;
+    e.kind = LinkEvent::Kind::Notice;
+    e.text = text;
+    emitEvent(e);
     while (m_tellLater) {
-        const std::string next = std::move(*m_tellLater);
+        e.text = std::move(*m_tellLater);
         m_tellLater.reset();
-        emit showMessage(next);
+        emitEvent(e);
     }
     m_telling = false;
+}
+
+void ExamLink::advance(LinkInput input)
+{
+    if (const std::optional<LinkState> next = nextLinkState(m_state, input)) {
+        m_state = *next;
+    }
+}
+
+void ExamLink::emitEvent(const LinkEvent& event)
+{
+    emit linkEvent(event);
+}
+
+bool ExamLink::registeredAndAcknowledged() const
+{
+    return m_state == LinkState::Registered && m_unanswered == 0 && m_queued.empty() &&
+           !m_resendAt && m_socket->state() == QAbstractSocket::ConnectedState &&
+           m_socket->bytesToWrite() == 0;
 }
 
 void ExamLink::setLinkActive(bool on)

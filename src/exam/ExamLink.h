@@ -1,11 +1,13 @@
 #pragma once
 
 #include "exam/ExamMessage.h"
+#include "exam/LinkStates.h"
 #include "exam/ReplyFramer.h"
 #include "run/ExamHooks.h"
 
 #include <QAbstractSocket>
 #include <QHostAddress>
+#include <QMetaType>
 #include <QObject>
 
 #include <cstdint>
@@ -21,21 +23,39 @@ namespace qd {
 
 class Clock;
 
+// What happens to the exam link, for whoever drives the title page.
+struct LinkEvent
+{
+    enum class Kind {
+        Connected,       // a connection is up and the current message sent
+        Dropped,         // the link is abandoned: refused, unreachable, given up
+        AddressUnusable, // IPaddress.txt could not be read
+        Notice,          // something to tell the student (`text`)
+    };
+    Kind kind = Kind::Notice;
+    // Dropped by a refusal: the server's code (-1, -2, -3), else 0; and
+    // whether it refuses this student the examination altogether (no
+    // permission, or a sitting already in progress).
+    int refusedCode = 0;
+    bool studentRefused = false;
+    std::string text; // Notice: code page 1251
+};
+
 // The link to the exam server in examination mode: one non-blocking TCP
 // connection driven by the caller's event loop, the message sent on it and
-// the two flags the start wait looks at. It holds no widget: the window and
-// the examiner's dry run connect to its signals and carry out what it asks
-// (messages, the title page, the check box).
+// the two flags the start wait looks at. It holds no widget: it tells what
+// happens to it as link events (LinkEvent), and the run host decides what
+// the title page makes of them.
 //
-// Life of a link: open() reads IPaddress.txt and starts connecting; the
-// connect event sets linkActive and sends the current message (the
-// registration at first); a reply grants (examPermitted), asks again or
-// refuses (back to the title page). A connection that ends while linkActive
-// is set is opened again and the current message sent again. A refused
-// connection drops the link with a message; other socket errors pass
-// silently and the connection is tried again. After the results,
-// startTimerCloseSocket() closes the link 100 ms later, once the server has
-// answered the final message.
+// Life of a link (its states and their changes: LinkStates.h): open() reads
+// IPaddress.txt and starts connecting; the connect event sets linkActive
+// and sends the current message (the registration at first); a reply
+// grants (examPermitted), asks again or refuses (the link is dropped). A
+// connection that ends while linkActive is set is opened again and the
+// current message sent again. A refused connection drops the link; other
+// socket errors pass silently and the connection is tried again. After the
+// results, closeAfterDelay() closes the link 100 ms later, once the server
+// has answered the final message.
 //
 // A hostile or broken server must not trap the student, burn the CPU or eat
 // the memory, so every way of waiting is bounded (times on the injected
@@ -54,8 +74,8 @@ class Clock;
 //   kDamagedLimit faulty replies in a row give the link up;
 // - at most one message waits behind the one being written: a repeat
 //   replaces it;
-// - the link's messages are never stacked: one asked for while another is
-//   shown follows it.
+// - the link's notices are never stacked: one raised while another is
+//   being shown follows it.
 class ExamLink : public QObject, public ExamHooks
 {
     Q_OBJECT
@@ -89,38 +109,30 @@ public:
     // "Почати тестування" in examination mode with a name: the name goes
     // into the message, IPaddress.txt is read and the connection started;
     // its outcome arrives later as events. False when the address could not
-    // be read (the message is shown and the box unticked through the
-    // signals).
+    // be read or used (told as an event).
     bool open(const std::string& studentName) override;
     void answered(int answeredCount, bool lastRight, float score) override;
     // Sends the progress message while the link is active.
     void progress(int answeredCount, bool lastRight, float score) override;
     // While the link is active: sends the final message with the report and
-    // starts the closing timer (startTimerCloseSocket). Unanswered after
-    // kGiveUpMs, the link is given up with the message of a refused
-    // connection (the report stays on disk).
+    // starts the closing timer (closeAfterDelay). Unanswered after
+    // kGiveUpMs, the link is given up as an unreachable one (the report
+    // stays on disk).
     void finished(int percent, const std::string& grade, std::string_view report) override;
 
     // The final message from the report's bytes themselves (no closing).
     void sendFinal(int percent, std::string_view grade, std::string_view report);
 
-    // Hands the current message (withReport: the final message) to the
-    // connection; nothing while it is not established. Once the final
-    // message has been built every message sent is the final one: a server
-    // that asks again gets the report again, not an empty final message.
-    void sendCurrentMessage(bool withReport);
-    // Drops the link: asks for the title page (returnToTitlePage), clears
-    // linkActive, closes the socket.
-    void dropLink();
-    // The results window's closing timer: OnTimerCloseSocket after 100 ms
-    // closes the link, or, while the final message waits for its answer,
-    // lets the answer close it.
-    void startTimerCloseSocket();
-    void OnTimerCloseSocket();
-    // Looks at the clock: the limits, a delayed connection attempt, a
-    // delayed repeat. A timer calls it every kWakeMs while anything is due.
-    void OnTimerLink();
+    // The results window's closing: closeWhenAnswered() after 100 ms.
+    void closeAfterDelay();
+    // Closes the link now, or, while the final message waits for its
+    // answer, lets the answer close it.
+    void closeWhenAnswered();
 
+    LinkState state() const { return m_state; }
+    // Registered, and every message sent on the connection has had its
+    // answer: nothing of the run is waiting to reach the server.
+    bool registeredAndAcknowledged() const;
     bool linkActive() const { return m_linkActive; }
     bool examPermitted() const { return m_examPermitted; }
     const ExamMessage& message() const { return m_message; }
@@ -142,25 +154,31 @@ public:
     static std::optional<QHostAddress> usableAddress(std::string_view text);
 
 signals:
-    // The connect event: linkActive is set and the message sent. The window
-    // colours the status strip (GroupBox1) aqua.
-    void connected();
     void linkActiveChanged(bool active);
     void examPermittedChanged(bool permitted);
-    // A refusal by the server (-1, -2, -3), before its consequences.
-    void refused(int code);
-    // dropLink: enable CB_ExamTest and BeginTest, stop the start wait.
-    void returnToTitlePage();
-    void untickExamBox();
-    // A non-fatal message box (code page 1251).
-    void showMessage(const std::string& text);
+    // What happens to the link, in the order it happens.
+    void linkEvent(const qd::LinkEvent& event);
 
 private:
-    void ClientConnect();
-    void ClientDisconnect();
-    void ClientRead();
-    void ClientError(QAbstractSocket::SocketError error);
-    void ClientWritten();
+    // Hands the current message (withReport: the final message) to the
+    // connection; nothing while it is not established. Once the final
+    // message has been built every message sent is the final one: a server
+    // that asks again gets the report again, not an empty final message.
+    void sendCurrentMessage(bool withReport);
+    // Drops the link (LinkEvent::Dropped, with the refusal that caused it):
+    // clears linkActive, closes the socket.
+    void dropLink(int refusedCode = 0, bool studentRefused = false);
+    // Looks at the clock: the limits, a delayed connection attempt, a
+    // delayed repeat. A timer calls it every kWakeMs while anything is due.
+    void onWake();
+
+    void onConnected();
+    void onDisconnected();
+    void onReadyRead();
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onBytesWritten();
+    void advance(LinkInput input);
+    void emitEvent(const LinkEvent& event);
 
     uint32_t now() const;
     void scheduleConnect();
@@ -172,6 +190,7 @@ private:
     void newMessage();
     void closeNow();
     void giveUp();
+    // A notice for the student (LinkEvent::Notice), never stacked.
     void tell(const std::string& text);
     void updateWake();
     bool mayRead() const;
@@ -193,6 +212,7 @@ private:
     std::string m_sendBuffer;
     std::string m_queued; // the message waiting behind the one being written
     ReplyFramer m_framer;
+    LinkState m_state = LinkState::Idle;
     bool m_linkActive = false;
     bool m_examPermitted = false;
     bool m_connectQueued = false;
@@ -217,3 +237,5 @@ private:
 };
 
 } // namespace qd
+
+Q_DECLARE_METATYPE(qd::LinkEvent)

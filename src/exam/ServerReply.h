@@ -27,8 +27,8 @@ struct ServerReply
 };
 
 // What the client does about one reply. The caller carries it out in this
-// order: resend the last message; go back to the title page (dropLink);
-// untick the examination box; show `message`.
+// order: resend the last message; drop the link (with the refusal and
+// whether it refuses the student altogether); show `message`.
 struct ReplyAction
 {
     bool badChecksum = false; // the reply did not check: nothing else applies

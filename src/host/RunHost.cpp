@@ -29,7 +29,7 @@ Result<StartedTest> startTest(const std::filesystem::path& dir, const WindowGeom
     return run;
 }
 
-RunHost::RunHost(TestModel& model, RunState state, Clock& clock, const Clock& linkClock,
+RunHost::RunHost(const TestModel& model, RunState state, Clock& clock, const Clock& linkClock,
                  SessionView& view, TitlePageView& titlePage, const std::filesystem::path& dir)
     : m_titlePage(titlePage),
       m_dir(dir),
@@ -45,19 +45,37 @@ RunHost::RunHost(TestModel& model, RunState state, Clock& clock, const Clock& li
                      [s](bool on) { s->setLinkActive(on); });
     QObject::connect(&m_link, &ExamLink::examPermittedChanged, &m_link,
                      [s](bool on) { s->setExamPermitted(on); });
-    QObject::connect(&m_link, &ExamLink::connected, &m_link, [this] { m_titlePage.examLinkUp(); });
-    QObject::connect(&m_link, &ExamLink::refused, &m_link,
-                     [this](int code) { m_titlePage.examLinkRefused(code); });
-    // Within one event these come in this order: the title page, the box,
-    // the message.
-    QObject::connect(&m_link, &ExamLink::returnToTitlePage, &m_link, [this, s] {
+    QObject::connect(&m_link, &ExamLink::linkEvent, &m_link,
+                     [this](const LinkEvent& e) { onLinkEvent(e); });
+}
+
+// What the title page makes of the link's events.
+void RunHost::onLinkEvent(const LinkEvent& event)
+{
+    switch (event.kind) {
+    case LinkEvent::Kind::Connected:
+        m_titlePage.examLinkUp();
+        break;
+    case LinkEvent::Kind::Dropped:
+        // A refusal is named first; then the title page is usable again
+        // (a start wait ends), and a student refused the examination
+        // altogether finds the box unticked.
+        if (event.refusedCode != 0) {
+            m_titlePage.examLinkRefused(event.refusedCode);
+        }
         setTitleControlsEnabled(true);
-        s->returnToTitlePage();
-    });
-    QObject::connect(&m_link, &ExamLink::untickExamBox, &m_link,
-                     [this] { m_titlePage.untickExamBox(); });
-    QObject::connect(&m_link, &ExamLink::showMessage, &m_link,
-                     [this](const std::string& text) { m_titlePage.message(text); });
+        m_session.returnToTitlePage();
+        if (event.studentRefused) {
+            m_titlePage.untickExamBox();
+        }
+        break;
+    case LinkEvent::Kind::AddressUnusable:
+        m_titlePage.untickExamBox();
+        break;
+    case LinkEvent::Kind::Notice:
+        m_titlePage.message(event.text);
+        break;
+    }
 }
 
 bool RunHost::examBoxClicked()
@@ -80,7 +98,7 @@ bool RunHost::beginClicked(const std::string& name, bool exam)
         return false;
     }
     m_session.setAccommodation(m_accommodations.forStudent(name));
-    m_session.OnClickBegin(name, exam);
+    m_session.clickBegin(name, exam);
     if (exam && m_session.phase() == TestSession::Phase::Waiting) {
         setTitleControlsEnabled(false);
     }

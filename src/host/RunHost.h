@@ -71,7 +71,7 @@ public:
     // startTest. `clock` runs the session, `linkClock` the exam link's own
     // limits (the machine's clock even when the session's is virtual).
     // `dir` is the directory the test was loaded from.
-    RunHost(TestModel& model, RunState state, Clock& clock, const Clock& linkClock,
+    RunHost(const TestModel& model, RunState state, Clock& clock, const Clock& linkClock,
             SessionView& view, TitlePageView& titlePage, const std::filesystem::path& dir);
 
     TestSession& session() { return m_session; }
@@ -99,6 +99,7 @@ public:
 
 private:
     void setTitleControlsEnabled(bool enabled);
+    void onLinkEvent(const LinkEvent& event);
 
     TitlePageView& m_titlePage;
     std::filesystem::path m_dir;

@@ -4,8 +4,7 @@
 
 #include "definition/Cp1251.h"
 #include "definition/TextRoutines.h"
-
-#include <QStringDecoder>
+#include "run/RunStart.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,9 +19,6 @@ namespace qd {
 
 namespace {
 
-// The working directory as the test name's second line holds it.
-constexpr std::size_t kDirBytes = 128;
-
 // A write interrupted by a signal is tried again, a bounded number of times.
 constexpr int kMaxInterruptions = 1000;
 
@@ -30,25 +26,6 @@ constexpr int kMaxInterruptions = 1000;
 std::filesystem::path nativeName(std::string_view cp1251)
 {
     return std::filesystem::path(fromCp1251(cp1251));
-}
-
-bool isUtf8(std::string_view bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    // The decoding runs when its result is taken, not before.
-    const QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    return !decoder.hasError();
-}
-
-// The working directory for the report's test name line, in code page 1251.
-// A name that is not UTF-8 comes from elsewhere, most likely a Windows
-// machine, and is kept byte for byte rather than turned into question marks.
-std::string directoryText(const std::filesystem::path& dir)
-{
-    const std::string& bytes = dir.native();
-    std::string text = isUtf8(bytes) ? toCp1251(bytes) : bytes;
-    text.resize(std::min(text.size(), kDirBytes));
-    return text;
 }
 
 // The home directory as the system gives it, byte for byte: $HOME, else the
@@ -178,8 +155,8 @@ Status ReportFile::takeWriteFault()
     return fault("Не удалось записать файл результатов!");
 }
 
-Status ReportFile::createReport(TestModel& model, std::string_view studentName, const Clock& clock,
-                                const std::filesystem::path& workDir)
+Status ReportFile::createReport(const TestModel& model, std::string_view studentName,
+                                const Clock& clock, const std::filesystem::path& workDir)
 {
     close();
     m_path.clear();
@@ -189,8 +166,6 @@ Status ReportFile::createReport(TestModel& model, std::string_view studentName, 
     m_writeFailed = false;
     m_faultTaken = false;
     m_finished = false;
-
-    model.testName += "\r\n(" + directoryText(workDir) + ")";
 
     std::string name(studentName);
     name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
@@ -224,7 +199,8 @@ Status ReportFile::createReport(TestModel& model, std::string_view studentName, 
         criteria.byTime ? model.satisfactorySeconds : model.satisfactoryPercent;
     criteria.thresholds[1] = criteria.byTime ? model.goodSeconds : model.goodPercent;
     criteria.thresholds[2] = criteria.byTime ? model.excellentSeconds : model.excellentPercent;
-    put(formatReportHeader(clock.now(), model.subjectName, model.testName, studentName, criteria));
+    put(formatReportHeader(clock.now(), model.subjectName, testTitleOf(model.testName, workDir),
+                           studentName, criteria));
     if (!created) {
         return fault("Не удалось создать файл результатов!");
     }

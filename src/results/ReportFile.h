@@ -32,15 +32,13 @@ public:
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
 
-    // Begins the report. Appends CR LF "(" working directory ")" to
-    // model.testName (a UTF-8 directory converted to code page 1251, a
-    // missing character as "?"; a directory whose name is not UTF-8 as its
-    // bytes, most likely code page 1251 already; at most 128 bytes). The
-    // file name is studentName (code page 1251) without blanks, made harmless by
-    // makeFileNameSafe, plus ".txt", stored under its UTF-8 form. A name that is
-    // empty without blanks gives no report and no message. The folder is
-    // model.reportDir (relative to workDir), made when missing; when the file
-    // cannot be created there (no such folder, a regular file, no
+    // Begins the report. The test's name is given with the directory line
+    // (testTitleOf: model.testName, CR LF "(" working directory ")"). The
+    // file name is studentName (code page 1251) without blanks, made harmless
+    // by makeFileNameSafe, plus ".txt", stored under its UTF-8 form. A name
+    // that is empty without blanks gives no report and no message. The folder
+    // is model.reportDir (relative to workDir), made when missing; when the
+    // file cannot be created there (no such folder, a regular file, no
     // permission, a read-only file system), REZ_TEST in the home directory
     // ($HOME, taken as bytes). An existing report is never replaced nor a
     // symbolic link followed: the file is created exclusively, and a name
@@ -48,7 +46,7 @@ public:
     // date (from `clock`), the names, the grading criteria and the headings.
     // The returned fault "Не удалось создать файл результатов!" (no folder
     // would take the file) is not fatal: the test runs without a report file.
-    Status createReport(TestModel& model, std::string_view studentName, const Clock& clock,
+    Status createReport(const TestModel& model, std::string_view studentName, const Clock& clock,
                         const std::filesystem::path& workDir) override;
 
     // The line of a scored question: its number (currentQuestion + 1), its

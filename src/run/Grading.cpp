@@ -51,7 +51,7 @@ ResultsSummary summarizeResults(const TestModel& model, const RunState& st, cons
                                 ReportSink& report)
 {
     ResultsSummary r;
-    r.testName = model.testName;
+    r.testName = st.testTitle;
     char points[64];
     std::snprintf(points, sizeof points, "%.2f", double(st.score));
     r.points = points;

@@ -21,10 +21,10 @@ public:
     virtual ~ReportSink() = default;
 
     // Begins the report for the student `studentName` (code page 1251) of the
-    // test loaded from `workDir`; may append the directory to
-    // model.testName. A fault is not fatal: the test runs without a report.
-    virtual Status createReport(TestModel& model, std::string_view studentName, const Clock& clock,
-                                const std::filesystem::path& workDir) = 0;
+    // test loaded from `workDir`. A fault is not fatal: the test runs
+    // without a report.
+    virtual Status createReport(const TestModel& model, std::string_view studentName,
+                                const Clock& clock, const std::filesystem::path& workDir) = 0;
 
     // The line of a scored question.
     virtual void writeQuestionLine(const TestModel& model, const RunState& st, float points) = 0;

@@ -5,6 +5,9 @@
 #include "run/RunState.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace qd {
@@ -19,5 +22,11 @@ Status prepareRun(TestModel& model, RunState& st, uint32_t seed);
 
 // The record indexes of the questions this run asks, in asking order.
 std::vector<int> questionsAsked(const TestModel& model, const RunState& st);
+
+// The test's name as the report and the results window give it: `testName`,
+// then CR LF "(" `dir` ")". A UTF-8 directory is converted to code page 1251
+// (a missing character as "?"); one whose name is not UTF-8 is kept as its
+// bytes, most likely code page 1251 already; at most 128 bytes of it.
+std::string testTitleOf(std::string_view testName, const std::filesystem::path& dir);
 
 } // namespace qd

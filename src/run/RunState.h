@@ -11,6 +11,16 @@
 
 namespace qd {
 
+// The answers of the question shown, where they stand on the screen: below
+// the picture, one character right of the marker bar on an ordering
+// question, and in their new order after a move. The model keeps them where
+// the test file lays them out.
+struct ShownAnswers
+{
+    std::vector<AnswerSlot> options; // choice and ordering questions
+    std::vector<Column> columns;     // matching questions
+};
+
 // The running test: the response to the current question, the totals and
 // the timing. Owned by the session for the whole run.
 struct RunState
@@ -32,6 +42,11 @@ struct RunState
     std::array<int32_t, kMaxAnswers> ordering{};
     // Ordering: the positions the student has filled (drawn red).
     std::array<bool, kMaxAnswers> placed{};
+
+    ShownAnswers shown;
+    // The test's name as the report and the results window give it: the
+    // model's name, then CR LF "(" the directory the test ran from ")".
+    std::string testTitle;
 
     int32_t stemTop = 0;
     int32_t cursorShape = -2; // 101 hand, -2 arrow

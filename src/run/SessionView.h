@@ -2,6 +2,7 @@
 
 #include "definition/Accommodations.h"
 #include "definition/TestModel.h"
+#include "run/RunState.h"
 
 #include <cstdint>
 #include <string>
@@ -54,10 +55,11 @@ public:
     // when it is kNoAnswerArea: a picture-only question), then every option
     // (for types 4 and 6 every cell of every column) at its rectangle in the
     // red when placed[j] is set for its index j, else black, and for type 3 a
-    // blue marker bar one character wide left of each option. The session has
-    // already moved the rectangles to screen coordinates.
+    // blue marker bar one character wide left of each option. The
+    // rectangles are those of `shown`, in screen coordinates.
     static constexpr int kNoAnswerArea = -2147483647 - 1;
-    virtual void drawAnswers(int q, int whiteTop, const bool* placed) = 0;
+    virtual void drawAnswers(int q, const ShownAnswers& shown, int whiteTop,
+                             const bool* placed) = 0;
     virtual void drawOption(const AnswerSlot& slot, uint32_t colour) = 0;
     virtual void fillRect(uint32_t colour, int left, int top, int right, int bottom) = 0;
     virtual void repaint() = 0;
@@ -66,12 +68,12 @@ public:
     virtual void setHandCursor(bool hand) = 0;
 
     // Status strip and answer strip.
-    virtual void setQuestionCount(int n) = 0;               // N_quest
-    virtual void setQuestionNumber(int n) = 0;              // I_quest
+    virtual void setQuestionCount(int n) = 0;               // questions in the test
+    virtual void setQuestionNumber(int n) = 0;              // the one shown
     virtual void setAnswerColour(uint32_t colour) = 0;      // the shape Answer
-    virtual void setScoreText(const std::string& text) = 0; // Smarks
+    virtual void setScoreText(const std::string& text) = 0; // points so far
     virtual void setProgress(int value, int maximum) = 0;
-    virtual void setMinutesLeft(int minutes) = 0; // L_tend
+    virtual void setMinutesLeft(int minutes) = 0; // of the test time
     // The typed-answer strip: shown (cleared) for typed questions, with the
     // keyboard focus.
     virtual void setAnswerBox(bool shown, bool focus) = 0;

@@ -4,6 +4,7 @@
 #include "run/ExamHooks.h"
 #include "run/Grading.h"
 #include "run/ReportSink.h"
+#include "run/RunStart.h"
 #include "run/Scoring.h"
 #include "run/Selection.h"
 
@@ -46,7 +47,7 @@ void removeFirst(int32_t* values, int32_t& count, int32_t key)
 
 } // namespace
 
-TestSession::TestSession(TestModel& model, RunState state, Clock& clock, SessionView& view,
+TestSession::TestSession(const TestModel& model, RunState state, Clock& clock, SessionView& view,
                          ReportSink& report, std::filesystem::path workDir)
     : m_model(model),
       m_rs(std::move(state)),
@@ -59,7 +60,7 @@ TestSession::TestSession(TestModel& model, RunState state, Clock& clock, Session
 
 // ---- Title page and start wait ------------------------------------------
 
-void TestSession::OnClickBegin(const std::string& name, bool exam)
+void TestSession::clickBegin(const std::string& name, bool exam)
 {
     // The button lives on the title page only.
     if (m_phase != Phase::TitlePage) {
@@ -116,7 +117,7 @@ void TestSession::returnToTitlePage()
     m_phase = Phase::TitlePage;
 }
 
-void TestSession::OnTimerWaitServer()
+void TestSession::waitTick()
 {
     if (m_phase != Phase::Waiting) {
         return;
@@ -125,6 +126,7 @@ void TestSession::OnTimerWaitServer()
         return;
     }
     // Not fatal: the test runs without a report file, or with its copy.
+    m_rs.testTitle = testTitleOf(m_model.testName, m_workDir);
     Status s = m_report.createReport(m_model, m_rs.studentName, m_clock, m_workDir);
     if (!s) {
         s = m_report.takeWriteFault();
@@ -211,20 +213,24 @@ void TestSession::display()
     const Question& q = current();
     m_rs.stemTop = m_view.displayQuestion(m_rs.currentQuestion);
     m_picPending = q.picture != PictureMode::None;
+    m_rs.shown.options = q.options;
+    m_rs.shown.columns = q.columns;
     drawAnswerArea();
 }
 
-// The answer area of the current question. The stored rectangles become
-// screen rectangles here (below the picture, and one character to the right
-// of the marker bar on an ordering question); the hit test uses them as they
-// are left. They must be fresh when this runs: once per question, and after
-// every move of an ordering question, which lays them out anew.
+// The answer area of the current question. The shown rectangles, as the
+// file lays them out, become screen rectangles here (below the picture, and
+// one character to the right of the marker bar on an ordering question); the
+// hit test uses them as they are left. They must be fresh when this runs:
+// once per question, and after every move of an ordering question, which
+// lays them out anew.
 void TestSession::drawAnswerArea()
 {
-    Question& q = current();
+    const Question& q = current();
+    ShownAnswers& shown = m_rs.shown;
     int whiteTop = SessionView::kNoAnswerArea;
-    if (q.picture != PictureMode::PictureOnly && !q.options.empty()) {
-        whiteTop = q.options[0].top + m_rs.stemTop - m_model.lineHeight / 5;
+    if (q.picture != PictureMode::PictureOnly && !shown.options.empty()) {
+        whiteTop = shown.options[0].top + m_rs.stemTop - m_model.lineHeight / 5;
     }
     auto place = [&](AnswerSlot& s) {
         s.top += m_rs.stemTop;
@@ -234,20 +240,20 @@ void TestSession::drawAnswerArea()
         }
     };
     if (q.pickedFromList()) {
-        for (int j = 0; j < q.optionCount && j < int(q.options.size()); ++j) {
-            place(q.options[std::size_t(j)]);
+        for (int j = 0; j < q.optionCount && j < int(shown.options.size()); ++j) {
+            place(shown.options[std::size_t(j)]);
         }
     } else if (q.isMatching()) {
-        for (Column& c : q.columns) {
+        for (Column& c : shown.columns) {
             for (AnswerSlot& s : c.cells) {
                 place(s);
             }
         }
     }
-    m_view.drawAnswers(m_rs.currentQuestion, whiteTop, m_rs.placed.data());
+    m_view.drawAnswers(m_rs.currentQuestion, shown, whiteTop, m_rs.placed.data());
 }
 
-Status TestSession::OnTimer()
+Status TestSession::questionTick()
 {
     if (m_phase != Phase::Question) {
         return std::nullopt;
@@ -352,7 +358,7 @@ void TestSession::showResults()
     }
 }
 
-TestSession::CloseReply TestSession::OnCloseMain()
+TestSession::CloseReply TestSession::closeMain()
 {
     ++m_closeAttempts;
     if (m_rs.notStarted != 0) {
@@ -380,11 +386,10 @@ bool TestSession::mouseGate() const
 
 const AnswerSlot& TestSession::slotAt(int col, int row) const
 {
-    const Question& q = current();
-    if (q.isMatching()) {
-        return q.columns[std::size_t(col)].cells[std::size_t(row)];
+    if (current().isMatching()) {
+        return m_rs.shown.columns[std::size_t(col)].cells[std::size_t(row)];
     }
-    return q.options[std::size_t(row)];
+    return m_rs.shown.options[std::size_t(row)];
 }
 
 int TestSession::hitTest(int x, int y, int& column, bool& marker) const
@@ -396,9 +401,10 @@ int TestSession::hitTest(int x, int y, int& column, bool& marker) const
     auto hit = [&](const AnswerSlot& s) {
         return s.left - charWidth <= x && x <= s.right && s.top <= y && y <= s.bottom;
     };
+    const ShownAnswers& shown = m_rs.shown;
     if (q.pickedFromList()) {
-        for (int j = 0; j < q.optionCount && j < int(q.options.size()); ++j) {
-            const AnswerSlot& s = q.options[std::size_t(j)];
+        for (int j = 0; j < q.optionCount && j < int(shown.options.size()); ++j) {
+            const AnswerSlot& s = shown.options[std::size_t(j)];
             if (hit(s)) {
                 column = 0;
                 marker = x <= s.left;
@@ -406,8 +412,8 @@ int TestSession::hitTest(int x, int y, int& column, bool& marker) const
             }
         }
     } else if (q.isMatching()) {
-        for (int c = 0; c < q.columnCount && c < int(q.columns.size()); ++c) {
-            const Column& col = q.columns[std::size_t(c)];
+        for (int c = 0; c < q.columnCount && c < int(shown.columns.size()); ++c) {
+            const Column& col = shown.columns[std::size_t(c)];
             for (int j = 0; j < col.rowCount() && j < int(col.cells.size()); ++j) {
                 const AnswerSlot& s = col.cells[std::size_t(j)];
                 if (hit(s)) {
@@ -460,7 +466,7 @@ void TestSession::drawMarker(int row, uint32_t colour)
     m_view.fillRect(colour, s.left - m_model.charWidth, s.top, s.left, s.bottom);
 }
 
-void TestSession::OnMouseMove(int x, int y)
+void TestSession::mouseMove(int x, int y)
 {
     if (!mouseGate()) {
         return;
@@ -508,7 +514,7 @@ void TestSession::hoverAt(int column, int row)
     }
 }
 
-void TestSession::OnMouseDown(int x, int y)
+void TestSession::mouseDown(int x, int y)
 {
     if (!mouseGate()) {
         return;
@@ -611,7 +617,7 @@ bool TestSession::pressOption(int column, int row, bool marker)
     return true;
 }
 
-bool TestSession::OnKey(Key key)
+bool TestSession::keyPressed(Key key)
 {
     if (!mouseGate()) {
         return false;
@@ -707,14 +713,14 @@ bool TestSession::pressOrdering(int row, bool marker)
         // Every move is recorded until the list is full; the positions
         // themselves stay answered through `placed`, which the scoring reads.
         m_rs.appendPick(selectedPosition);
-        Question& q = current();
+        const Question& q = current();
         std::array<int32_t, kMaxAnswers> perm{};
         for (int i = 0; i < kMaxAnswers; ++i) {
             perm[std::size_t(i)] = i;
         }
         perm[std::size_t(selectedPosition)] = row;
         perm[std::size_t(row)] = selectedPosition;
-        rearrangeSlots(q.optionCount, q.options.data(), perm.data(), m_model.charWidth,
+        rearrangeSlots(q.optionCount, m_rs.shown.options.data(), perm.data(), m_model.charWidth,
                        m_model.lineHeight);
         m_rs.placed[std::size_t(selectedPosition)] = true;
         drawAnswerArea();

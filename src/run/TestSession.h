@@ -32,11 +32,11 @@ public:
     // The title page refuses a student's name of this many bytes or more.
     static constexpr int kNameLimit = 50;
 
-    // The model's answer rectangles of the question shown are moved to
-    // screen coordinates while it is shown, so the session needs it writable.
+    // The model stays as start-up left it: the run keeps what changes (the
+    // shown question's rectangles, the test's title) in its state.
     // `state` comes from the start-up draws (prepareRun). `workDir` is the
     // directory the test was loaded from: the report names it.
-    TestSession(TestModel& model, RunState state, Clock& clock, SessionView& view,
+    TestSession(const TestModel& model, RunState state, Clock& clock, SessionView& view,
                 ReportSink& report, std::filesystem::path workDir);
 
     // Examination mode: the link object and the flags it sets.
@@ -56,24 +56,24 @@ public:
 
     // "Почати тестування": the name box's text (code page 1251) and the
     // examination check box.
-    void OnClickBegin(const std::string& name, bool exam);
+    void clickBegin(const std::string& name, bool exam);
     // Tick of the 100 ms start wait.
-    void OnTimerWaitServer();
+    void waitTick();
     // Tick of the 50 ms question timer.
-    Status OnTimer();
+    Status questionTick();
     // "Наст. питання".
-    Status OnClickReady() { return nextQuestion(); }
+    Status clickNext() { return nextQuestion(); }
     Status nextQuestion();
     // Close request of the main window.
-    CloseReply OnCloseMain();
+    CloseReply closeMain();
 
     // The answer box's text changed (code page 1251).
     void setAnswerText(const std::string& text) { m_editText = text; }
     bool answerBoxShown() const { return m_answerBox; }
 
     // Mouse, in pixels of the client area.
-    void OnMouseMove(int x, int y);
-    void OnMouseDown(int x, int y);
+    void mouseMove(int x, int y);
+    void mouseDown(int x, int y);
     // The keyboard, for a student without a mouse. It does what the mouse
     // does, step for step: moving the focus is the pointer moving onto an
     // option (blue, as the hover), Space is a press on the focused option
@@ -84,7 +84,7 @@ public:
     // is also shown by a bar under the focused option. False when the key
     // means nothing here (a typed question, no question shown).
     enum class Key { Up, Down, Left, Right, Home, End, Space };
-    bool OnKey(Key key);
+    bool keyPressed(Key key);
     // A press on cell (column, row), or on its marker cell, as the mouse's
     // press there: what a screen reader's action does. False when the
     // question takes no presses or there is no such cell.
@@ -116,7 +116,6 @@ public:
 
 private:
     const Question& current() const { return m_model.questions[std::size_t(m_rs.currentQuestion)]; }
-    Question& current() { return m_model.questions[std::size_t(m_rs.currentQuestion)]; }
     bool mouseGate() const;
 
     void showQuestion(bool first);
@@ -133,7 +132,7 @@ private:
     void drawCell(int col, int row, uint32_t colour);
     void drawMarker(int row, uint32_t colour);
 
-    TestModel& m_model;
+    const TestModel& m_model;
     RunState m_rs;
     Clock& m_clock;
     SessionView& m_view;

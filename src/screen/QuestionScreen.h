@@ -13,7 +13,7 @@
 namespace qd {
 
 // The drawing half of the session's view: composes the question screen in
-// screen_bmp (display, drawAnswerArea, a recoloured option, LoadGraphic's
+// the off-screen picture (the stem, the answer area, a recoloured option, the question picture's
 // placement, the picture capture). The window adds its widgets on top; the
 // examiner's dry run uses it headless.
 class QuestionScreen : public SessionView
@@ -23,23 +23,23 @@ public:
     QuestionScreen(const TestModel& model, int width, int height, std::filesystem::path pictureDir);
 
     int displayQuestion(int q) override;
-    void drawAnswers(int q, int whiteTop, const bool* placed) override;
+    void drawAnswers(int q, const ShownAnswers& shown, int whiteTop, const bool* placed) override;
     void drawOption(const AnswerSlot& slot, uint32_t colour) override;
     void fillRect(uint32_t colour, int left, int top, int right, int bottom) override;
     void capturePicture() override;
 
-    ScreenBitmap& bitmap() { return bitmap_; }
-    const QImage& image() const { return bitmap_.image(); }
-    int width() const { return bitmap_.size().width(); }
-    int height() const { return bitmap_.size().height(); }
+    ScreenBitmap& bitmap() { return m_bitmap; }
+    const QImage& image() const { return m_bitmap.image(); }
+    int width() const { return m_bitmap.size().width(); }
+    int height() const { return m_bitmap.size().height(); }
 
     // The picture of the question shown (null when it has none) and where
-    // ImageJPG shows it, in window coordinates.
-    const QImage& picture() const { return picture_; }
-    QRect pictureRect() const { return pictureRect_; }
+    // the window shows it, in window coordinates.
+    const QImage& picture() const { return m_picture; }
+    QRect pictureRect() const { return m_pictureRect; }
     // While a shown picture awaits its capture the window must not paint
-    // screen_bmp over it.
-    bool paintHold() const { return paintHold_; }
+    // the off-screen picture over it.
+    bool paintHold() const { return m_paintHold; }
 
 protected:
     // A picture that cannot be loaded (the shell reports it as fatal). The
@@ -47,12 +47,12 @@ protected:
     virtual void pictureFault(const Fault& fault) = 0;
 
 private:
-    const TestModel& model_;
-    std::filesystem::path pictureDir_;
-    ScreenBitmap bitmap_;
-    QImage picture_;
-    QRect pictureRect_;
-    bool paintHold_ = false;
+    const TestModel& m_model;
+    std::filesystem::path m_pictureDir;
+    ScreenBitmap m_bitmap;
+    QImage m_picture;
+    QRect m_pictureRect;
+    bool m_paintHold = false;
 };
 
 } // namespace qd

@@ -52,24 +52,24 @@ QString decodeLine(std::string_view bytes)
 } // namespace
 
 ScreenBitmap::ScreenBitmap(int width, int height)
-    : image_(width > 0 ? width : 1, height > 0 ? height : 1, QImage::Format_RGB32)
+    : m_image(width > 0 ? width : 1, height > 0 ? height : 1, QImage::Format_RGB32)
 {
-    image_.fill(Qt::black);
+    m_image.fill(Qt::black);
     setTestFont(16, false, 16);
-    dirty_ = QRect();
+    m_dirty = QRect();
 }
 
 void ScreenBitmap::setTestFont(int fontSize, bool bold, int lineH)
 {
-    font_ = testFont(fontSize, bold);
+    m_font = testFont(fontSize, bold);
     // A glyph missing from the test font is drawn as the font's own empty
     // box, one cell wide, never borrowed from a font with another advance.
-    font_.setStyleStrategy(QFont::StyleStrategy(font_.styleStrategy() | QFont::NoFontMerging));
-    const QFontMetrics metrics(font_);
-    ascent_ = metrics.ascent();
-    cellH_ = fontSize;
-    charW_ = metrics.horizontalAdvance(QLatin1Char('0'));
-    lineH_ = lineH;
+    m_font.setStyleStrategy(QFont::StyleStrategy(m_font.styleStrategy() | QFont::NoFontMerging));
+    const QFontMetrics metrics(m_font);
+    m_ascent = metrics.ascent();
+    m_cellH = fontSize;
+    m_charW = metrics.horizontalAdvance(QLatin1Char('0'));
+    m_lineH = lineH;
 }
 
 int ScreenBitmap::drawText(std::string_view text, uint32_t colour, int x, int y)
@@ -79,11 +79,11 @@ int ScreenBitmap::drawText(std::string_view text, uint32_t colour, int x, int y)
         text = text.substr(0, nul);
     }
     if (text.empty()) {
-        return charW_;
+        return m_charW;
     }
-    QPainter painter(&image_);
+    QPainter painter(&m_image);
     prepare(painter);
-    painter.setFont(font_);
+    painter.setFont(m_font);
     painter.setPen(drawn(colour));
     std::size_t pos = 0;
     for (;;) {
@@ -91,18 +91,18 @@ int ScreenBitmap::drawText(std::string_view text, uint32_t colour, int x, int y)
         const std::size_t end = crlf == std::string_view::npos ? text.size() : crlf;
         const std::string_view line = text.substr(pos, end - pos);
         if (!line.empty()) {
-            painter.drawText(QPoint(x, y + ascent_), decodeLine(line));
+            painter.drawText(QPoint(x, y + m_ascent), decodeLine(line));
             // A cell's glyph may reach a little past it (bold, accents).
-            markDirty(QRect(x - charW_, y - 2, int(line.size() + 2) * charW_, cellH_ + 4));
+            markDirty(QRect(x - m_charW, y - 2, int(line.size() + 2) * m_charW, m_cellH + 4));
         }
         if (crlf == std::string_view::npos) {
             break;
         }
         pos = crlf + 2;
-        y += lineH_;
+        y += m_lineH;
         x = 0;
     }
-    return charW_;
+    return m_charW;
 }
 
 void ScreenBitmap::fillRect(uint32_t colour, int left, int top, int right, int bottom)
@@ -111,7 +111,7 @@ void ScreenBitmap::fillRect(uint32_t colour, int left, int top, int right, int b
         return;
     }
     const QRect r(QPoint(left, top), QPoint(right - 1, bottom - 1));
-    QPainter painter(&image_);
+    QPainter painter(&m_image);
     prepare(painter);
     painter.fillRect(r, drawn(colour));
     markDirty(r);
@@ -122,7 +122,7 @@ void ScreenBitmap::copyImage(const QImage& picture, int left, int top)
     if (picture.isNull()) {
         return;
     }
-    QPainter painter(&image_);
+    QPainter painter(&m_image);
     prepare(painter);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(QPoint(left, top), picture);
@@ -131,38 +131,38 @@ void ScreenBitmap::copyImage(const QImage& picture, int left, int top)
 
 QRect ScreenBitmap::takeDirty()
 {
-    const QRect r = dirty_;
-    dirty_ = QRect();
+    const QRect r = m_dirty;
+    m_dirty = QRect();
     return r;
 }
 
 void ScreenBitmap::markDirty(const QRect& r)
 {
-    if (scale_ != 1.0) {
+    if (m_scale != 1.0) {
         // In the picture's pixels, a pixel more each side for the rounding.
-        const QRectF f(r.x() * scale_, r.y() * scale_, r.width() * scale_, r.height() * scale_);
-        dirty_ |= f.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(image_.rect());
+        const QRectF f(r.x() * m_scale, r.y() * m_scale, r.width() * m_scale, r.height() * m_scale);
+        m_dirty |= f.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(m_image.rect());
         return;
     }
-    dirty_ |= r.intersected(image_.rect());
+    m_dirty |= r.intersected(m_image.rect());
 }
 
 void ScreenBitmap::setDisplay(double scale, bool highContrast)
 {
-    scale_ = scale > 0.0 ? scale : 1.0;
-    highContrast_ = highContrast;
+    m_scale = scale > 0.0 ? scale : 1.0;
+    m_highContrast = highContrast;
 }
 
 void ScreenBitmap::prepare(QPainter& painter) const
 {
-    if (scale_ != 1.0) {
-        painter.scale(scale_, scale_);
+    if (m_scale != 1.0) {
+        painter.scale(m_scale, m_scale);
     }
 }
 
 QColor ScreenBitmap::drawn(uint32_t packed) const
 {
-    return toColor(highContrast_ ? highContrastColour(packed) : packed);
+    return toColor(m_highContrast ? highContrastColour(packed) : packed);
 }
 
 uint32_t ScreenBitmap::highContrastColour(uint32_t packed)

@@ -9,7 +9,7 @@
 
 namespace qd {
 
-// screen_bmp: the off-screen picture of the question screen, as large as the
+// The off-screen picture of the question screen, as large as the
 // window. Everything the question screen shows apart from the window's own
 // controls is drawn here and copied to the window by its paint handler.
 // Colours are packed 0x00BBGGRR.
@@ -43,18 +43,18 @@ public:
     // `highContrast` the screen's colours are drawn in the high-contrast
     // scheme (highContrastColour).
     void setDisplay(double scale, bool highContrast);
-    double scale() const { return scale_; }
-    bool highContrast() const { return highContrast_; }
+    double scale() const { return m_scale; }
+    bool highContrast() const { return m_highContrast; }
     // The high-contrast scheme: black ground (the grey screen and the white
     // answer area), the question text and the option under the pointer or
     // the keyboard's focus in cyan, options at rest in yellow, chosen ones
     // (and the target bar of a move) in bright green.
     static uint32_t highContrastColour(uint32_t packed);
 
-    int charWidth() const { return charW_; }
-    int lineHeight() const { return lineH_; }
-    const QImage& image() const { return image_; }
-    QSize size() const { return image_.size(); }
+    int charWidth() const { return m_charW; }
+    int lineHeight() const { return m_lineH; }
+    const QImage& image() const { return m_image; }
+    QSize size() const { return m_image.size(); }
 
     // The area changed since the last call (empty when nothing was drawn),
     // so that a repaint can copy only what changed.
@@ -67,15 +67,15 @@ private:
     void prepare(QPainter& painter) const;
     QColor drawn(uint32_t packed) const;
 
-    QImage image_;
-    QFont font_;
-    int ascent_ = 0;
-    int cellH_ = 16;
-    int charW_ = 0;
-    int lineH_ = 16;
-    QRect dirty_;
-    double scale_ = 1.0;
-    bool highContrast_ = false;
+    QImage m_image;
+    QFont m_font;
+    int m_ascent = 0;
+    int m_cellH = 16;
+    int m_charW = 0;
+    int m_lineH = 16;
+    QRect m_dirty;
+    double m_scale = 1.0;
+    bool m_highContrast = false;
 };
 
 } // namespace qd

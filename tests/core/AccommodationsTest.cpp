@@ -230,8 +230,8 @@ TEST(AccommodationQuiet, NeitherTheSquareNorTheScoreUntilTheResults)
     Accommodation quiet;
     quiet.quiet = true;
     rig.session->setAccommodation(quiet);
-    rig.session->OnClickBegin("", false);
-    rig.session->OnTimerWaitServer();
+    rig.session->clickBegin("", false);
+    rig.session->waitTick();
     EXPECT_TRUE(contains(rig.view.take(), "accommodation quiet"));
     rig.press(0, 0);
     ASSERT_FALSE(rig.session->nextQuestion());
@@ -247,8 +247,8 @@ TEST(AccommodationQuiet, NeitherTheSquareNorTheScoreUntilTheResults)
 TEST(AccommodationQuiet, APlainRunAppliesNothing)
 {
     Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
-    rig.session->OnClickBegin("", false);
-    rig.session->OnTimerWaitServer();
+    rig.session->clickBegin("", false);
+    rig.session->waitTick();
     EXPECT_FALSE(contains(rig.view.take(), "accommodation"));
     rig.press(0, 0);
     ASSERT_FALSE(rig.session->nextQuestion());
@@ -269,7 +269,7 @@ void keys(Rig& rig, const std::string& script)
             {'l', TestSession::Key::Left}, {'r', TestSession::Key::Right},
             {'h', TestSession::Key::Home}, {'e', TestSession::Key::End},
             {'s', TestSession::Key::Space}};
-        EXPECT_TRUE(rig.session->OnKey(map.at(c))) << c;
+        EXPECT_TRUE(rig.session->keyPressed(map.at(c))) << c;
     }
 }
 
@@ -367,6 +367,6 @@ TEST(AccommodationKeyboard, FocusIsShownAndLeavesNoTrace)
     EXPECT_EQ(rig.session->focusRow(), 1);
     // A typed question leaves the keys to the answer box.
     ASSERT_FALSE(rig.session->nextQuestion());
-    EXPECT_FALSE(rig.session->OnKey(TestSession::Key::Down));
+    EXPECT_FALSE(rig.session->keyPressed(TestSession::Key::Down));
     EXPECT_EQ(rig.session->focusRow(), -1);
 }

@@ -51,12 +51,30 @@ protected:
         writeAddress("127.0.0.1\r\n");
         link.setPort(server.port());
         link.setHostName("lab-pc-07");
-        QObject::connect(&link, &ExamLink::connected, [this] { ++seen.connected; });
-        QObject::connect(&link, &ExamLink::returnToTitlePage, [this] { ++seen.titlePage; });
-        QObject::connect(&link, &ExamLink::untickExamBox, [this] { ++seen.untick; });
-        QObject::connect(&link, &ExamLink::refused, [this](int c) { seen.refused.push_back(c); });
-        QObject::connect(&link, &ExamLink::showMessage,
-                         [this](const std::string& m) { seen.messages.push_back(m); });
+        QObject::connect(&link, &ExamLink::linkEvent, [this](const qd::LinkEvent& e) { note(e); });
+    }
+
+    // The link's events as the run host reads them.
+    void note(const qd::LinkEvent& e)
+    {
+        switch (e.kind) {
+        case qd::LinkEvent::Kind::Connected:
+            ++seen.connected;
+            break;
+        case qd::LinkEvent::Kind::Dropped:
+            if (e.refusedCode != 0) {
+                seen.refused.push_back(e.refusedCode);
+            }
+            ++seen.titlePage;
+            seen.untick += e.studentRefused ? 1 : 0;
+            break;
+        case qd::LinkEvent::Kind::AddressUnusable:
+            ++seen.untick;
+            break;
+        case qd::LinkEvent::Kind::Notice:
+            seen.messages.push_back(e.text);
+            break;
+        }
     }
 
     void writeAddress(const std::string& text)
@@ -122,6 +140,8 @@ TEST_F(ExamLinkTest, RegistersAndReportsProgressAndTheFinalMessage)
     EXPECT_EQ(server.received()[0].bytes, registration.bytes());
     EXPECT_EQ(seen.connected, 1);
     EXPECT_TRUE(seen.messages.empty());
+    EXPECT_EQ(link.state(), qd::LinkState::Registered);
+    EXPECT_TRUE(link.registeredAndAcknowledged());
 
     // Two questions of three: progress after the first and second, then
     // the last one answered and the results.
@@ -131,6 +151,8 @@ TEST_F(ExamLinkTest, RegistersAndReportsProgressAndTheFinalMessage)
     link.progress(2, false, 1.5f);
     link.answered(3, true, 2.5f);
     link.sendFinal(83, toCp1251("Добре"), report(1000));
+    EXPECT_EQ(link.state(), qd::LinkState::Finishing);
+    EXPECT_FALSE(link.registeredAndAcknowledged());
     ASSERT_TRUE(receivedAndSettled(4));
 
     const auto& r = server.received();
@@ -155,11 +177,57 @@ TEST_F(ExamLinkTest, RegistersAndReportsProgressAndTheFinalMessage)
         EXPECT_EQ(m.connection, 1);
     }
 
-    link.startTimerCloseSocket();
+    link.closeAfterDelay();
     EXPECT_TRUE(link.linkActive()); // only after 100 ms
     ASSERT_TRUE(waitFor([&] { return link.idle() && !server.clientConnected(); }));
     EXPECT_FALSE(link.linkActive());
+    EXPECT_EQ(link.state(), qd::LinkState::Closed);
     EXPECT_EQ(server.connections(), 1); // closed for good: no reconnection
+}
+
+// The link's states change only as the table says; an input the table does
+// not list for a state leaves the state alone.
+TEST(LinkStates, TheTableDecidesEveryChange)
+{
+    using S = qd::LinkState;
+    using I = qd::LinkInput;
+    const struct
+    {
+        S from;
+        I input;
+        std::optional<S> to;
+    } cases[] = {
+        {S::Idle, I::Open, S::Connecting},
+        {S::Connecting, I::Lost, std::nullopt}, // tried again, still connecting
+        {S::Connecting, I::Connected, S::Registering},
+        {S::Registering, I::Lost, S::Connecting},
+        {S::Registering, I::Granted, S::Registered},
+        {S::Registered, I::Granted, std::nullopt}, // a progress message's verdict
+        {S::Registered, I::Lost, S::Reconnecting},
+        {S::Reconnecting, I::Connected, S::Registered},
+        {S::Reconnecting, I::FinalSent, S::Finishing},
+        {S::Finishing, I::Lost, std::nullopt}, // the final message goes again
+        {S::Finishing, I::FinalAnswered, S::Registered},
+        {S::Finishing, I::Closed, S::Closed},
+        {S::Registering, I::Dropped, S::Idle},
+        {S::Finishing, I::Dropped, S::Idle},
+        {S::Idle, I::Dropped, std::nullopt},
+        {S::Idle, I::Closed, std::nullopt},
+        {S::Closed, I::Lost, std::nullopt}, // the graceful close's own end
+        {S::Closed, I::Open, S::Connecting},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(qd::linkStateName(c.from)) + " " + std::to_string(int(c.input)));
+        EXPECT_EQ(qd::nextLinkState(c.from, c.input), c.to);
+    }
+    // One change at most for each state and input.
+    for (const auto& a : qd::kLinkTransitions) {
+        int same = 0;
+        for (const auto& b : qd::kLinkTransitions) {
+            same += a.from == b.from && a.input == b.input ? 1 : 0;
+        }
+        EXPECT_EQ(same, 1) << qd::linkStateName(a.from);
+    }
 }
 
 TEST_F(ExamLinkTest, EachRefusalReturnsToTheTitlePage)
@@ -187,6 +255,7 @@ TEST_F(ExamLinkTest, EachRefusalReturnsToTheTitlePage)
         EXPECT_EQ(seen.messages, std::vector<std::string>{toCp1251(c.message)});
         EXPECT_FALSE(link.linkActive());
         EXPECT_FALSE(link.examPermitted());
+        EXPECT_EQ(link.state(), qd::LinkState::Idle);
         // The link is dropped for good: no reconnection follows.
         ASSERT_TRUE(waitFor([&] { return !server.clientConnected(); }));
         qd::test::runEventsFor(50);
@@ -362,7 +431,7 @@ TEST_F(ExamLinkTest, NothingIsSentWithoutAnActiveLink)
     link.progress(1, true, 1.0f);
     link.finished(50, "x", {});
     registerAndGrant("Ivanov");
-    link.OnTimerCloseSocket();
+    link.closeWhenAnswered();
     link.progress(2, true, 2.0f);
     link.finished(50, "x", {});
     ASSERT_TRUE(waitFor([&] { return !server.clientConnected(); }));
@@ -455,7 +524,10 @@ TEST_F(ExamLinkTest, AMessageAskedForWhileOneIsShownFollowsIt)
     // student leaves the first one up while the time limit passes.
     int depth = 0;
     int deepest = 0;
-    QObject::connect(&link, &ExamLink::showMessage, [&](const std::string&) {
+    QObject::connect(&link, &ExamLink::linkEvent, [&](const qd::LinkEvent& e) {
+        if (e.kind != qd::LinkEvent::Kind::Notice) {
+            return;
+        }
         deepest = std::max(deepest, ++depth);
         if (seen.messages.size() == 1) {
             clock.advance(ExamLink::kGiveUpMs);

@@ -34,8 +34,8 @@ struct Rig
     // "Почати тестування" without a name (no report) and the start tick.
     void begin()
     {
-        session->OnClickBegin("", false);
-        session->OnTimerWaitServer();
+        session->clickBegin("", false);
+        session->waitTick();
         view.take();
     }
 
@@ -44,7 +44,7 @@ struct Rig
     {
         for (uint32_t t = 0; t < ms; t += 50) {
             clock.advance(50);
-            (void)session->OnTimer();
+            (void)session->questionTick();
         }
     }
 
@@ -52,17 +52,17 @@ struct Rig
     void press(int col, int row)
     {
         const qd::AnswerSlot& s = session->slotAt(col, row);
-        session->OnMouseDown((s.left + s.right) / 2, s.top + 1);
+        session->mouseDown((s.left + s.right) / 2, s.top + 1);
     }
     void pressMarker(int col, int row)
     {
         const qd::AnswerSlot& s = session->slotAt(col, row);
-        session->OnMouseDown(s.left - qdtest::kCharW / 2, s.top + 1);
+        session->mouseDown(s.left - qdtest::kCharW / 2, s.top + 1);
     }
     void hover(int col, int row)
     {
         const qd::AnswerSlot& s = session->slotAt(col, row);
-        session->OnMouseMove((s.left + s.right) / 2, s.top + 1);
+        session->mouseMove((s.left + s.right) / 2, s.top + 1);
     }
 
     qd::TestModel model;

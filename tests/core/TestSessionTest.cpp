@@ -148,7 +148,7 @@ TEST(SessionTime, PictureIsCapturedAtTheFirstTickOnly)
 TEST(SessionBegin, NameOf49CharactersStartsAndOf50IsRefused)
 {
     Rig refused(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
-    refused.session->OnClickBegin(std::string(50, 'x'), false);
+    refused.session->clickBegin(std::string(50, 'x'), false);
     EXPECT_EQ(refused.session->phase(), TestSession::Phase::TitlePage);
     ASSERT_EQ(refused.view.messages.size(), 1u);
     EXPECT_EQ(refused.view.messages[0],
@@ -159,7 +159,7 @@ TEST(SessionBegin, NameOf49CharactersStartsAndOf50IsRefused)
     Rig accepted(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     QTemporaryDir dir;
     accepted.model.reportDir = dir.path().toStdString();
-    accepted.session->OnClickBegin(std::string(49, 'x'), false);
+    accepted.session->clickBegin(std::string(49, 'x'), false);
     EXPECT_EQ(accepted.session->phase(), TestSession::Phase::Waiting);
     EXPECT_TRUE(accepted.view.waitTimer);
     EXPECT_EQ(accepted.session->state().studentName, std::string(49, 'x'));
@@ -169,15 +169,15 @@ TEST(SessionBegin, NameOf49CharactersStartsAndOf50IsRefused)
 TEST(SessionBegin, EmptyNameStartsOnlyOutsideExaminationMode)
 {
     Rig exam(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
-    exam.session->OnClickBegin("", true);
+    exam.session->clickBegin("", true);
     EXPECT_EQ(exam.session->phase(), TestSession::Phase::TitlePage);
     ASSERT_EQ(exam.view.messages.size(), 1u);
     EXPECT_EQ(exam.view.messages[0], qd::toCp1251("Для проходження екзаменаційного тестування\n"
                                                   "необхідно ввести прізвище та ініціали!\n"));
 
     Rig plain(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
-    plain.session->OnClickBegin("", false);
-    plain.session->OnTimerWaitServer();
+    plain.session->clickBegin("", false);
+    plain.session->waitTick();
     EXPECT_EQ(plain.session->phase(), TestSession::Phase::Question);
     EXPECT_EQ(plain.session->state().notStarted, 0);
     EXPECT_TRUE(plain.view.questionTimer);
@@ -190,14 +190,14 @@ TEST(SessionBegin, ExaminationWaitsForTheLinkAndThePermission)
     Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     QTemporaryDir dir;
     rig.model.reportDir = dir.path().toStdString();
-    rig.session->OnClickBegin(qd::toCp1251("Іван"), true);
+    rig.session->clickBegin(qd::toCp1251("Іван"), true);
     ASSERT_EQ(rig.session->phase(), TestSession::Phase::Waiting);
-    rig.session->OnTimerWaitServer();
+    rig.session->waitTick();
     rig.session->setLinkActive(true);
-    rig.session->OnTimerWaitServer();
+    rig.session->waitTick();
     EXPECT_EQ(rig.session->phase(), TestSession::Phase::Waiting);
     rig.session->setExamPermitted(true);
-    rig.session->OnTimerWaitServer();
+    rig.session->waitTick();
     EXPECT_EQ(rig.session->phase(), TestSession::Phase::Question);
 }
 
@@ -206,9 +206,9 @@ TEST(SessionBegin, ExaminationWaitsForTheLinkAndThePermission)
 TEST(SessionClose, TitlePageAndStartWaitEndTheProgram)
 {
     Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
-    EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::EndProgram);
-    rig.session->OnClickBegin("", false);
-    EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::EndProgram);
+    EXPECT_EQ(rig.session->closeMain(), TestSession::CloseReply::EndProgram);
+    rig.session->clickBegin("", false);
+    EXPECT_EQ(rig.session->closeMain(), TestSession::CloseReply::EndProgram);
     EXPECT_EQ(rig.view.results, 0);
 }
 
@@ -219,14 +219,14 @@ TEST(SessionClose, DuringTheTestTheResultsShowOnce)
                              qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
     rig.begin();
     rig.press(0, 0); // the open question is not scored
-    EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::KeepOpen);
+    EXPECT_EQ(rig.session->closeMain(), TestSession::CloseReply::KeepOpen);
     EXPECT_EQ(rig.view.results, 1);
     EXPECT_EQ(rig.view.summary.grade, qd::toCp1251("Тест не завершено!"));
     EXPECT_EQ(rig.session->state().maxScore, 0);
     EXPECT_EQ(rig.view.summary.percent, 0);
     EXPECT_FALSE(rig.view.questionTimer);
 
-    EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::KeepOpen);
+    EXPECT_EQ(rig.session->closeMain(), TestSession::CloseReply::KeepOpen);
     (void)rig.session->nextQuestion();
     rig.run(200000);
     EXPECT_EQ(rig.view.results, 1);
@@ -239,7 +239,7 @@ TEST(SessionClose, AfterTheLastQuestionACloseRequestChangesNothing)
     rig.begin();
     ASSERT_FALSE(rig.session->nextQuestion());
     ASSERT_EQ(rig.view.results, 1);
-    EXPECT_EQ(rig.session->OnCloseMain(), TestSession::CloseReply::KeepOpen);
+    EXPECT_EQ(rig.session->closeMain(), TestSession::CloseReply::KeepOpen);
     EXPECT_EQ(rig.view.results, 1);
 }
 
@@ -254,8 +254,8 @@ TEST(SessionReport, AWriteThatFailsIsToldOnceWithTheQuestionTimerStopped)
     Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
                              qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
                              qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
-    rig.session->OnClickBegin("a", false);
-    rig.session->OnTimerWaitServer();
+    rig.session->clickBegin("a", false);
+    rig.session->waitTick();
     ASSERT_FALSE(rig.report.path().empty());
     EXPECT_TRUE(rig.view.messages.empty());
     {
@@ -291,8 +291,8 @@ TEST(SessionScreen, AnswersMoveBelowThePictureAndOrderingOnesOneCharacterRight)
     m.questions[2].picture = PictureMode::PictureOnly;
     Rig rig(std::move(m));
     rig.view.picDy[0] = 310;
-    rig.session->OnClickBegin("", false);
-    rig.session->OnTimerWaitServer();
+    rig.session->clickBegin("", false);
+    rig.session->waitTick();
     // Option A on line 2, columns 3..5: 16, 16 .. 40, 30 in the file's grid.
     EXPECT_TRUE(contains(rig.view.take(), "answers 0 " + std::to_string(16 + 310 - 16 / 5)));
     const qd::AnswerSlot& a = rig.session->slotAt(0, 0);
@@ -319,8 +319,8 @@ TEST(SessionScreen, TypedQuestionsGiveTheAnswerBoxTheFocusFromTheFirstOn)
     Rig rig(qdtest::modelOf({qdtest::typed("x", 1),
                              qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1),
                              qdtest::typed("y", 1)}));
-    rig.session->OnClickBegin("", false);
-    rig.session->OnTimerWaitServer();
+    rig.session->clickBegin("", false);
+    rig.session->waitTick();
     EXPECT_TRUE(contains(rig.view.take(), "box shown focus"));
     ASSERT_FALSE(rig.session->nextQuestion());
     EXPECT_TRUE(contains(rig.view.take(), "box hidden"));
@@ -483,6 +483,12 @@ TEST(SessionMouse, OrderingMoveSwapsTheOptionsAndMarksTheTarget)
     // Laid out again and moved to the screen once more: one character right.
     EXPECT_EQ(rig.session->slotAt(0, 2).left, 24);
     EXPECT_EQ(rig.session->slotAt(0, 2).top, 48);
+    // The model is the test as loaded: the run keeps the moves to itself.
+    const qd::Question& q = rig.model.questions[0];
+    EXPECT_EQ(q.options[2].text, "<C>");
+    EXPECT_EQ(q.options[5].text, "<F>");
+    EXPECT_EQ(q.options[2].left, 16);
+    EXPECT_EQ(q.options[2].top, 48);
 }
 
 TEST(SessionMouse, OrderingMovesBeyondTheResponseCapacityDoNotOverrunIt)
@@ -512,7 +518,7 @@ TEST(SessionHover, OptionTurnsBlueUnderThePointerAndBlackAfter)
     EXPECT_TRUE(rig.view.take().empty());
     // The marker cell is no hover target.
     const qd::AnswerSlot& a = rig.session->slotAt(0, 0);
-    rig.session->OnMouseMove(a.left - 2, a.top + 1);
+    rig.session->mouseMove(a.left - 2, a.top + 1);
     EXPECT_EQ(rig.view.take(), (std::vector<std::string>{"<A> black", rp}));
     EXPECT_FALSE(rig.view.hand);
 }
@@ -529,7 +535,7 @@ TEST(SessionHover, MarkedOptionsKeepTheirRed)
     rig.hover(0, 1);
     EXPECT_EQ(rig.view.take(), (std::vector<std::string>{"<C> black", rp}));
     EXPECT_TRUE(rig.view.hand);
-    rig.session->OnMouseMove(700, 700);
+    rig.session->mouseMove(700, 700);
     EXPECT_TRUE(rig.view.take().empty());
     EXPECT_FALSE(rig.view.hand);
 }
@@ -559,7 +565,7 @@ TEST(SessionHover, QuestionChangeForgetsTheLastOptionAndTypedQuestionsIgnoreTheP
 
     ASSERT_FALSE(rig.session->nextQuestion());
     rig.view.take();
-    rig.session->OnMouseMove(20, 20);
+    rig.session->mouseMove(20, 20);
     EXPECT_TRUE(rig.view.take().empty());
     EXPECT_FALSE(rig.view.hand);
 }
@@ -606,15 +612,15 @@ TEST(SessionExam, LinkOpensAtTheButtonHearsEveryLaterQuestionAndTheVerdict)
     rig.session->setExamHooks(&link);
 
     link.admit = false; // the server address cannot be read: title page
-    rig.session->OnClickBegin("S", true);
+    rig.session->clickBegin("S", true);
     EXPECT_EQ(rig.session->phase(), TestSession::Phase::TitlePage);
     EXPECT_FALSE(rig.view.waitTimer);
 
     link.admit = true;
-    rig.session->OnClickBegin("S", true);
+    rig.session->clickBegin("S", true);
     rig.session->setLinkActive(true);
     rig.session->setExamPermitted(true);
-    rig.session->OnTimerWaitServer();
+    rig.session->waitTick();
     rig.press(0, 0);
     ASSERT_FALSE(rig.session->nextQuestion());
     ASSERT_FALSE(rig.session->nextQuestion());
@@ -627,14 +633,14 @@ TEST(SessionExam, LinkOpensAtTheButtonHearsEveryLaterQuestionAndTheVerdict)
 TEST(SessionExam, AbandonedLinkReturnsTheStartWaitToTheTitlePage)
 {
     Rig rig(qdtest::modelOf({qdtest::choice(QuestionType::SingleChoice, 3, {1}, 1)}));
-    rig.session->OnClickBegin("S", true);
+    rig.session->clickBegin("S", true);
     ASSERT_TRUE(rig.view.waitTimer);
     rig.session->returnToTitlePage();
     EXPECT_EQ(rig.session->phase(), TestSession::Phase::TitlePage);
     EXPECT_FALSE(rig.view.waitTimer);
-    rig.session->OnClickBegin("", false); // usable again
+    rig.session->clickBegin("", false); // usable again
     EXPECT_EQ(rig.session->phase(), TestSession::Phase::Waiting);
-    rig.session->OnTimerWaitServer();
+    rig.session->waitTick();
     rig.session->returnToTitlePage(); // the test goes on
     EXPECT_EQ(rig.session->phase(), TestSession::Phase::Question);
 }

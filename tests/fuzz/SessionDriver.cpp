@@ -66,10 +66,10 @@ public:
             break;
         }
         case 2: // a press anywhere
-            m_session.OnMouseDown(coord(in), coord(in));
+            m_session.mouseDown(coord(in), coord(in));
             break;
         case 3:
-            m_session.OnMouseMove(coord(in), coord(in));
+            m_session.mouseMove(coord(in), coord(in));
             break;
         case 4: { // a typed answer, sometimes longer than the box takes
             const std::size_t n = std::min<std::size_t>(take(in) % 140, in.size());
@@ -83,7 +83,7 @@ public:
             const int ticks = take(in) % 64 + 1;
             for (int i = 0; i < ticks && m_view.questionTimer; ++i) {
                 m_clock.advance(50);
-                if (!scored([&] { return m_session.OnTimer(); })) {
+                if (!scored([&] { return m_session.questionTick(); })) {
                     return false;
                 }
             }
@@ -92,9 +92,9 @@ public:
         case 7:
             if ((op & 0x80) != 0) { // a long wait, then the timer's next tick
                 m_clock.advance(uint32_t(take(in)) * 10000u);
-                return !m_view.questionTimer || scored([&] { return m_session.OnTimer(); });
+                return !m_view.questionTimer || scored([&] { return m_session.questionTick(); });
             }
-            return m_session.OnCloseMain() == qd::TestSession::CloseReply::KeepOpen &&
+            return m_session.closeMain() == qd::TestSession::CloseReply::KeepOpen &&
                    m_session.phase() == qd::TestSession::Phase::Question;
         }
         checkResponse();
@@ -103,8 +103,8 @@ public:
 
     bool start()
     {
-        m_session.OnClickBegin("", false);
-        m_session.OnTimerWaitServer();
+        m_session.clickBegin("", false);
+        m_session.waitTick();
         return m_session.phase() == qd::TestSession::Phase::Question;
     }
 
@@ -129,20 +129,21 @@ private:
     void pressOption(int col, int row, bool marker)
     {
         const qd::Question& q = m_model.questions[std::size_t(m_session.state().currentQuestion)];
+        const qd::ShownAnswers& shown = m_session.state().shown;
         const qd::AnswerSlot* slot = nullptr;
         if (q.isMatching()) {
-            if (col < int(q.columns.size()) &&
-                row < int(q.columns[std::size_t(col)].cells.size())) {
-                slot = &q.columns[std::size_t(col)].cells[std::size_t(row)];
+            if (col < int(shown.columns.size()) &&
+                row < int(shown.columns[std::size_t(col)].cells.size())) {
+                slot = &shown.columns[std::size_t(col)].cells[std::size_t(row)];
             }
-        } else if (row < int(q.options.size())) {
-            slot = &q.options[std::size_t(row)];
+        } else if (row < int(shown.options.size())) {
+            slot = &shown.options[std::size_t(row)];
         }
         if (slot == nullptr) {
             return;
         }
         const int x = marker ? slot->left - m_model.charWidth / 2 : (slot->left + slot->right) / 2;
-        m_session.OnMouseDown(x, (slot->top + slot->bottom) / 2);
+        m_session.mouseDown(x, (slot->top + slot->bottom) / 2);
     }
 
     // Runs a handler that may score the question shown and checks the points.

@@ -1,3 +1,4 @@
+#include "app/ObjectNames.h"
 #include "app/MainWindow.h"
 
 #include "FindWidget.h"
@@ -51,38 +52,44 @@ TEST(MainWindow, TitlePageShowsTheDemoTest)
     form.showTitlePage(model.subjectName, model.testName);
 
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Програма QUIZDESK"));
-    EXPECT_EQ(child<QTextEdit>(form, "MDiscipline")->toPlainText().trimmed(),
+    EXPECT_EQ(child<QTextEdit>(form, qd::mainWindowNames::subjectBox)->toPlainText().trimmed(),
               QStringLiteral("Географія України"));
-    EXPECT_EQ(child<QTextEdit>(form, "MTestName")->toPlainText().trimmed(),
+    EXPECT_EQ(child<QTextEdit>(form, qd::mainWindowNames::testNameBox)->toPlainText().trimmed(),
               QStringLiteral("Демонстраційний тест"));
-    EXPECT_TRUE(child<QTextEdit>(form, "MDiscipline")->isReadOnly());
-    EXPECT_EQ(child<QLabel>(form, "LNameD")->text(), QStringLiteral("Найменування дисципліни:"));
-    EXPECT_EQ(child<QLabel>(form, "LTestName")->text(), QStringLiteral("Назва тесту:"));
-    EXPECT_EQ(child<QLabel>(form, "LEnterName")->text(),
+    EXPECT_TRUE(child<QTextEdit>(form, qd::mainWindowNames::subjectBox)->isReadOnly());
+    EXPECT_EQ(child<QLabel>(form, qd::mainWindowNames::subjectCaption)->text(),
+              QStringLiteral("Найменування дисципліни:"));
+    EXPECT_EQ(child<QLabel>(form, qd::mainWindowNames::testNameCaption)->text(),
+              QStringLiteral("Назва тесту:"));
+    EXPECT_EQ(child<QLabel>(form, qd::mainWindowNames::enterNameCaption)->text(),
               QStringLiteral("Введіть Ваші прізвище та ім'я:"));
-    EXPECT_EQ(child<QCheckBox>(form, "CB_ExamTest")->text(),
+    EXPECT_EQ(child<QCheckBox>(form, qd::mainWindowNames::examCheckBox)->text(),
               QStringLiteral("Екзаменаційне тестування"));
-    EXPECT_EQ(child<QPushButton>(form, "BeginTest")->text(), QStringLiteral("Почати тестування"));
-    EXPECT_TRUE(child<QComboBox>(form, "EditStName")->isEditable());
-    for (const char* name : {"LAcad", "PrName", "LAvtor"}) {
+    EXPECT_EQ(child<QPushButton>(form, qd::mainWindowNames::beginButton)->text(),
+              QStringLiteral("Почати тестування"));
+    EXPECT_TRUE(child<QComboBox>(form, qd::mainWindowNames::studentNameBox)->isEditable());
+    for (const char* name :
+         {qd::mainWindowNames::centreLabel, qd::mainWindowNames::programNameLabel,
+          qd::mainWindowNames::authorLabel}) {
         EXPECT_FALSE(child<QLabel>(form, name)->text().isEmpty()) << name;
     }
     // The title picture, decoded from the program's resources.
-    const QLabel* zast = child<QLabel>(form, "Zast");
+    const QLabel* zast = child<QLabel>(form, qd::mainWindowNames::titlePicture);
     EXPECT_EQ(zast->pixmap().size(), QSize(600, 300));
     EXPECT_EQ(zast->geometry(), QRect(0, 0, 1024, 768));
 
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    EXPECT_TRUE(child(form, "GroupBoxA")->isVisible());
-    EXPECT_TRUE(child(form, "GroupBoxZ")->isVisible());
-    for (const char* hidden : {"GroupBox1", "GroupBox3", "ImageJPG"}) {
+    EXPECT_TRUE(child(form, qd::mainWindowNames::headerPanel)->isVisible());
+    EXPECT_TRUE(child(form, qd::mainWindowNames::titlePanel)->isVisible());
+    for (const char* hidden : {qd::mainWindowNames::statusStrip, qd::mainWindowNames::answerStrip,
+                               qd::mainWindowNames::cornerImage}) {
         EXPECT_FALSE(child(form, hidden)->isVisible()) << hidden;
     }
-    EXPECT_EQ(bounds(form, "GroupBoxA"), QRect(0, 0, 1024, 90));
-    EXPECT_EQ(bounds(form, "GroupBoxZ"), QRect(0, 768 - 228, 1024, 228));
-    EXPECT_FALSE(child<QTimer>(form, "Timer")->isActive());
-    EXPECT_FALSE(child<QTimer>(form, "TimerWaitServer")->isActive());
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::headerPanel), QRect(0, 0, 1024, 90));
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::titlePanel), QRect(0, 768 - 228, 1024, 228));
+    EXPECT_FALSE(child<QTimer>(form, qd::mainWindowNames::questionTimer)->isActive());
+    EXPECT_FALSE(child<QTimer>(form, qd::mainWindowNames::serverWaitTimer)->isActive());
 }
 
 // The scaled title page and the status strip at a screen width: the values
@@ -112,64 +119,74 @@ TEST_P(MainWindowScaling, FollowsTheScalingAndNarrowScreenTables)
     auto s = [w](int layout) { return w * layout / 800; };
 
     EXPECT_EQ(form.size(), QSize(w, h));
-    EXPECT_EQ(bounds(form, "GroupBox1").width(), w);
-    EXPECT_EQ(bounds(form, "GroupBox1").top(), h - 100);
-    EXPECT_EQ(bounds(form, "MDiscipline").left(), s(8));
-    EXPECT_EQ(bounds(form, "MDiscipline").width(), s(380));
-    EXPECT_EQ(bounds(form, "LNameD").left(), s(80));
-    EXPECT_EQ(bounds(form, "EditStName").left(), s(32));
-    EXPECT_EQ(bounds(form, "EditStName").width(), s(345));
-    EXPECT_EQ(bounds(form, "LEnterName").left(), s(72));
-    EXPECT_EQ(bounds(form, "MTestName").left(), s(400));
-    EXPECT_EQ(bounds(form, "MTestName").width(), s(380));
-    EXPECT_EQ(bounds(form, "LTestName").left(), s(552));
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::statusStrip).width(), w);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::statusStrip).top(), h - 100);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::subjectBox).left(), s(8));
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::subjectBox).width(), s(380));
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::subjectCaption).left(), s(80));
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::studentNameBox).left(), s(32));
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::studentNameBox).width(), s(345));
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::enterNameCaption).left(), s(72));
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::testNameBox).left(), s(400));
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::testNameBox).width(), s(380));
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::testNameCaption).left(), s(552));
     if (!fitted) {
-        EXPECT_EQ(bounds(form, "BeginTest").left(), s(496));
-        EXPECT_EQ(bounds(form, "BeginTest").width(), s(225));
+        EXPECT_EQ(bounds(form, qd::mainWindowNames::beginButton).left(), s(496));
+        EXPECT_EQ(bounds(form, qd::mainWindowNames::beginButton).width(), s(225));
     }
     // Placed after scaling, over the button.
-    EXPECT_EQ(bounds(form, "CB_ExamTest").left(), bounds(form, "BeginTest").left());
-    EXPECT_GE(bounds(form, "CB_ExamTest").width(), bounds(form, "BeginTest").width());
-    const QRect box2 = bounds(form, "GroupBox2");
-    for (const char* name : {"Label4", "Label6", "Label7"}) {
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::examCheckBox).left(),
+              bounds(form, qd::mainWindowNames::beginButton).left());
+    EXPECT_GE(bounds(form, qd::mainWindowNames::examCheckBox).width(),
+              bounds(form, qd::mainWindowNames::beginButton).width());
+    const QRect box2 = bounds(form, qd::mainWindowNames::countersBox);
+    for (const char* name :
+         {qd::mainWindowNames::scoreCaption, qd::mainWindowNames::questionTimeCaption,
+          qd::mainWindowNames::testEndCaption}) {
         EXPECT_EQ(bounds(form, name).left(), box2.left() + box2.width() + 10) << name;
     }
-    const QRect box3 = bounds(form, "GroupBox3");
+    const QRect box3 = bounds(form, qd::mainWindowNames::answerStrip);
     EXPECT_EQ(box3, QRect(0, h - 100 - 50, w, 50));
-    const QRect label5 = bounds(form, "Label5");
+    const QRect label5 = bounds(form, qd::mainWindowNames::answerCaption);
     EXPECT_EQ(label5.topLeft(), QPoint(5, 10));
-    EXPECT_EQ(bounds(form, "Edit").left(), 5 + label5.width() + 5);
-    EXPECT_EQ(bounds(form, "Edit").top(), 10);
-    EXPECT_EQ(bounds(form, "Edit").width(), w - label5.width() - 20);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::answerEdit).left(), 5 + label5.width() + 5);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::answerEdit).top(), 10);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::answerEdit).width(), w - label5.width() - 20);
 
     const int d = narrow ? 1 : 0;
     const int ds = narrowStrip ? 1 : 0;
     EXPECT_EQ(box2.left(), 325 - 64 * ds);
-    EXPECT_EQ(bounds(form, "ProgressBar").left(), 561 - 60 * ds);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::questionTimeBar).left(), 561 - 60 * ds);
     if (!fitted) {
-        EXPECT_EQ(bounds(form, "Label8").left(), 650 - 100 * ds);
-        EXPECT_EQ(bounds(form, "L_tend").left(), 610 - 100 * ds);
-        EXPECT_EQ(bounds(form, "Smarks").left(), 551 - 100 * ds);
-        EXPECT_EQ(bounds(form, "Ready"), QRect(807 - 200 * ds, 20 + 25 * ds, 139, 60 - 15 * ds));
+        EXPECT_EQ(bounds(form, qd::mainWindowNames::minutesCaption).left(), 650 - 100 * ds);
+        EXPECT_EQ(bounds(form, qd::mainWindowNames::minutesLeftLabel).left(), 610 - 100 * ds);
+        EXPECT_EQ(bounds(form, qd::mainWindowNames::scoreLabel).left(), 551 - 100 * ds);
+        EXPECT_EQ(bounds(form, qd::mainWindowNames::nextButton),
+                  QRect(807 - 200 * ds, 20 + 25 * ds, 139, 60 - 15 * ds));
     }
-    EXPECT_EQ(bounds(form, "Ready").size(), QSize(139, 60 - 15 * ds));
-    EXPECT_EQ(bounds(form, "Ready").top(), 20 + 25 * ds);
-    EXPECT_EQ(bounds(form, "GroupBoxZ").height(), 228 - 40 * d);
-    EXPECT_EQ(bounds(form, "GroupBoxZ").bottom(), h - 1);
-    EXPECT_EQ(bounds(form, "MTestName").height(), 80 - 20 * d);
-    EXPECT_EQ(bounds(form, "MDiscipline").height(), 80 - 20 * d);
-    EXPECT_EQ(bounds(form, "EditStName").top(), 158 - 30 * d);
-    EXPECT_EQ(bounds(form, "LEnterName").top(), 128 - 20 * d);
-    EXPECT_EQ(bounds(form, "BeginTest").top(), 158 - 30 * d);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::nextButton).size(), QSize(139, 60 - 15 * ds));
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::nextButton).top(), 20 + 25 * ds);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::titlePanel).height(), 228 - 40 * d);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::titlePanel).bottom(), h - 1);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::testNameBox).height(), 80 - 20 * d);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::subjectBox).height(), 80 - 20 * d);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::studentNameBox).top(), 158 - 30 * d);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::enterNameCaption).top(), 128 - 20 * d);
+    EXPECT_EQ(bounds(form, qd::mainWindowNames::beginButton).top(), 158 - 30 * d);
     for (const char* name :
-         {"Label1", "Label2", "Label3", "Label4", "Label6", "Label7", "Label8", "Ready"}) {
+         {qd::mainWindowNames::questionCountCaption, qd::mainWindowNames::questionNumberCaption,
+          qd::mainWindowNames::lastAnswerCaption, qd::mainWindowNames::scoreCaption,
+          qd::mainWindowNames::questionTimeCaption, qd::mainWindowNames::testEndCaption,
+          qd::mainWindowNames::minutesCaption, qd::mainWindowNames::nextButton}) {
         EXPECT_EQ(points(form, name) == 8, narrowStrip) << name;
     }
     for (const char* name :
-         {"MTestName", "LNameD", "MDiscipline", "LEnterName", "LAvtor", "LTestName"}) {
+         {qd::mainWindowNames::testNameBox, qd::mainWindowNames::subjectCaption,
+          qd::mainWindowNames::subjectBox, qd::mainWindowNames::enterNameCaption,
+          qd::mainWindowNames::authorLabel, qd::mainWindowNames::testNameCaption}) {
         EXPECT_EQ(points(form, name) == 8, narrow) << name;
     }
-    EXPECT_EQ(points(form, "BeginTest") == 14, narrow);
+    EXPECT_EQ(points(form, qd::mainWindowNames::beginButton) == 14, narrow);
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, MainWindowScaling,
@@ -206,7 +223,9 @@ TEST_P(MainWindowLayout, NoControlIsCutOrCovered)
     form.setMinutesLeft(600);
     const QRect window(QPoint(0, 0), size);
     for (const char* panelName :
-         {"GroupBoxA", "GroupBoxZ", "GroupBox3", "GroupBox1", "GroupBox2"}) {
+         {qd::mainWindowNames::headerPanel, qd::mainWindowNames::titlePanel,
+          qd::mainWindowNames::answerStrip, qd::mainWindowNames::statusStrip,
+          qd::mainWindowNames::countersBox}) {
         const QWidget* panel = child(form, panelName);
         ASSERT_NE(panel, nullptr);
         const QRect inWindow(panel->mapTo(&form, QPoint(0, 0)), panel->size());
@@ -232,7 +251,7 @@ TEST_P(MainWindowLayout, NoControlIsCutOrCovered)
             }
         }
     }
-    EXPECT_GE(bounds(form, "ProgressBar").width(), 60);
+    EXPECT_GE(bounds(form, qd::mainWindowNames::questionTimeBar).width(), 60);
 }
 
 // Lab screens of 640 x 480, 800 x 600 and 1024 x 768, each without and with
@@ -260,10 +279,11 @@ TEST(MainWindow, PanelsHideTheTitlePictureBehindThem)
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     const QImage withPicture = form.grab().toImage();
-    child(form, "Zast")->hide();
+    child(form, qd::mainWindowNames::titlePicture)->hide();
     const QImage without = form.grab().toImage();
     const QRect picture(QPoint((800 - 600) / 2, (400 - 300) / 2), QSize(600, 300));
-    for (const char* panelName : {"GroupBoxA", "GroupBoxZ"}) {
+    for (const char* panelName :
+         {qd::mainWindowNames::headerPanel, qd::mainWindowNames::titlePanel}) {
         const QRect shared = bounds(form, panelName).intersected(picture);
         ASSERT_FALSE(shared.isEmpty()) << panelName;
         int differ = 0;
@@ -283,7 +303,7 @@ TEST(MainWindow, EnterOnTheFocusedBeginButtonPressesIt)
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QSignalSpy begin(&form, &qd::MainWindow::beginClicked);
-    auto* button = child<QPushButton>(form, "BeginTest");
+    auto* button = child<QPushButton>(form, qd::mainWindowNames::beginButton);
     button->setFocus();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
         QTest::keyClick(button, key);
@@ -296,7 +316,7 @@ TEST(MainWindow, AnswerBoxTakesAtMost127Characters)
     qd::MainWindow form;
     form.placeOnScreen(QRect(0, 0, 800, 600));
     form.setAnswerBox(true, true);
-    auto* edit = child<QLineEdit>(form, "Edit");
+    auto* edit = child<QLineEdit>(form, qd::mainWindowNames::answerEdit);
     QTest::keyClicks(edit, QString(200, QLatin1Char('x')));
     EXPECT_EQ(edit->text().size(), 127);
     EXPECT_EQ(form.answerText(), std::string(127, 'x'));
@@ -314,7 +334,7 @@ TEST(MainWindow, EnterPressesNextQuestionOnlyWhileItIsShown)
 
     form.showQuestionScreen();
     form.setAnswerBox(true, true);
-    auto* edit = child<QLineEdit>(form, "Edit");
+    auto* edit = child<QLineEdit>(form, qd::mainWindowNames::answerEdit);
     QTest::keyClicks(edit, QStringLiteral("A21; B32"));
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(ready.count(), 1);
@@ -351,8 +371,9 @@ TEST(MainWindow, EveryButtonPressAndTheSecondPressOfADoubleClickArePresses)
     EXPECT_EQ(moves.last().at(0).toInt(), 130);
 
     // Presses on the window's own controls are theirs.
-    const QRect strip = bounds(form, "GroupBox1");
-    QTest::mouseClick(child(form, "GroupBox1"), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    const QRect strip = bounds(form, qd::mainWindowNames::statusStrip);
+    QTest::mouseClick(child(form, qd::mainWindowNames::statusStrip), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, 5));
     EXPECT_EQ(presses.count(), 4);
     EXPECT_GT(strip.height(), 0);
 }
@@ -379,15 +400,20 @@ TEST(MainWindow, StatusStripShowsWhatItIsTold)
     form.setMinutesLeft(-1);
     form.setProgress(7, 120);
     form.setAnswerColour(0x8000);
-    EXPECT_EQ(child<QLabel>(form, "N_quest")->text(), QStringLiteral("12"));
-    EXPECT_EQ(child<QLabel>(form, "I_quest")->text(), QStringLiteral("3"));
-    EXPECT_EQ(child<QLabel>(form, "Smarks")->text(), QStringLiteral("7.50"));
-    EXPECT_EQ(child<QLabel>(form, "L_tend")->text(), QStringLiteral("-1"));
-    EXPECT_EQ(child<QProgressBar>(form, "ProgressBar")->value(), 7);
-    EXPECT_EQ(child<QProgressBar>(form, "ProgressBar")->maximum(), 120);
-    EXPECT_EQ(child(form, "Answer")->palette().color(QPalette::Window), QColor(0, 128, 0));
+    EXPECT_EQ(child<QLabel>(form, qd::mainWindowNames::questionCountLabel)->text(),
+              QStringLiteral("12"));
+    EXPECT_EQ(child<QLabel>(form, qd::mainWindowNames::questionNumberLabel)->text(),
+              QStringLiteral("3"));
+    EXPECT_EQ(child<QLabel>(form, qd::mainWindowNames::scoreLabel)->text(), QStringLiteral("7.50"));
+    EXPECT_EQ(child<QLabel>(form, qd::mainWindowNames::minutesLeftLabel)->text(),
+              QStringLiteral("-1"));
+    EXPECT_EQ(child<QProgressBar>(form, qd::mainWindowNames::questionTimeBar)->value(), 7);
+    EXPECT_EQ(child<QProgressBar>(form, qd::mainWindowNames::questionTimeBar)->maximum(), 120);
+    EXPECT_EQ(child(form, qd::mainWindowNames::answerShape)->palette().color(QPalette::Window),
+              QColor(0, 128, 0));
     form.setAnswerColour(0xFF);
-    EXPECT_EQ(child(form, "Answer")->palette().color(QPalette::Window), QColor(255, 0, 0));
+    EXPECT_EQ(child(form, qd::mainWindowNames::answerShape)->palette().color(QPalette::Window),
+              QColor(255, 0, 0));
 
     form.setHandCursor(true);
     EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
@@ -395,13 +421,13 @@ TEST(MainWindow, StatusStripShowsWhatItIsTold)
     EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
 
     form.setWaitTimer(true);
-    EXPECT_TRUE(child<QTimer>(form, "TimerWaitServer")->isActive());
-    EXPECT_EQ(child<QTimer>(form, "TimerWaitServer")->interval(), 100);
+    EXPECT_TRUE(child<QTimer>(form, qd::mainWindowNames::serverWaitTimer)->isActive());
+    EXPECT_EQ(child<QTimer>(form, qd::mainWindowNames::serverWaitTimer)->interval(), 100);
     form.setQuestionTimer(true);
-    EXPECT_EQ(child<QTimer>(form, "Timer")->interval(), 50);
+    EXPECT_EQ(child<QTimer>(form, qd::mainWindowNames::questionTimer)->interval(), 50);
     form.hideForResults();
-    EXPECT_FALSE(child<QTimer>(form, "Timer")->isActive());
-    EXPECT_EQ(child<QProgressBar>(form, "ProgressBar")->value(), 0);
+    EXPECT_FALSE(child<QTimer>(form, qd::mainWindowNames::questionTimer)->isActive());
+    EXPECT_EQ(child<QProgressBar>(form, qd::mainWindowNames::questionTimeBar)->value(), 0);
 }
 
 } // namespace

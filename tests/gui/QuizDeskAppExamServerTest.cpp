@@ -4,6 +4,7 @@
 // byte for byte; a refusal of a student who sits elsewhere with the
 // client's message. The test is the timed fixture (three questions of one
 // right option each).
+#include "app/ObjectNames.h"
 #include "app/QuizDeskApp.h"
 
 #include "FindWidget.h"
@@ -113,9 +114,9 @@ struct ExamServerWindowTest : ::testing::Test
     qd::TestSession& session() { return app->session(); }
     void beginExam(int nameIndex)
     {
-        QTest::mouseClick(child<QCheckBox>("CB_ExamTest"), Qt::LeftButton);
-        child<QComboBox>("EditStName")->setCurrentIndex(nameIndex);
-        QTest::mouseClick(child<QPushButton>("BeginTest"), Qt::LeftButton);
+        QTest::mouseClick(child<QCheckBox>(qd::mainWindowNames::examCheckBox), Qt::LeftButton);
+        child<QComboBox>(qd::mainWindowNames::studentNameBox)->setCurrentIndex(nameIndex);
+        QTest::mouseClick(child<QPushButton>(qd::mainWindowNames::beginButton), Qt::LeftButton);
     }
     void choose(int row)
     {
@@ -138,13 +139,14 @@ TEST_F(ExamServerWindowTest, ASittingFromTheWindowEndsWithItsReportInTheJournal)
     EXPECT_EQ(sittings()[0].answered, 0);
 
     choose(0);
-    QTest::mouseClick(child("Ready"), Qt::LeftButton);
+    QTest::mouseClick(child(qd::mainWindowNames::nextButton), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([this] { return sittings()[0].answered == 1; }, 5000));
     EXPECT_TRUE(sittings()[0].lastRight);
     EXPECT_DOUBLE_EQ(sittings()[0].score, 2.0);
-    QTest::mouseClick(child("Ready"), Qt::LeftButton); // nothing chosen: wrong
+    QTest::mouseClick(child(qd::mainWindowNames::nextButton),
+                      Qt::LeftButton); // nothing chosen: wrong
     choose(0);
-    QTest::mouseClick(child("Ready"), Qt::LeftButton);
+    QTest::mouseClick(child(qd::mainWindowNames::nextButton), Qt::LeftButton);
     ASSERT_EQ(session().phase(), Phase::Finished);
 
     ASSERT_TRUE(
@@ -163,11 +165,13 @@ TEST_F(ExamServerWindowTest, ASittingFromTheWindowEndsWithItsReportInTheJournal)
 TEST_F(ExamServerWindowTest, TheServerGoneAndBackMidTestTheSittingContinues)
 {
     int connects = 0;
-    QObject::connect(&app->examLink(), &qd::ExamLink::connected, [&] { ++connects; });
+    QObject::connect(&app->examLink(), &qd::ExamLink::linkEvent, [&](const qd::LinkEvent& e) {
+        connects += e.kind == qd::LinkEvent::Kind::Connected ? 1 : 0;
+    });
     beginExam(0);
     ASSERT_TRUE(QTest::qWaitFor([this] { return session().phase() == Phase::Question; }, 5000));
     choose(0);
-    QTest::mouseClick(child("Ready"), Qt::LeftButton);
+    QTest::mouseClick(child(qd::mainWindowNames::nextButton), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([this] { return sittings()[0].answered == 1; }, 5000));
 
     // The server goes away with its connections (as a killed one does) and
@@ -180,9 +184,9 @@ TEST_F(ExamServerWindowTest, TheServerGoneAndBackMidTestTheSittingContinues)
     ASSERT_TRUE(server->listen(QHostAddress::LocalHost, port, &error)) << error.toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return connects == 2; }, 5000));
 
-    QTest::mouseClick(child("Ready"), Qt::LeftButton);
+    QTest::mouseClick(child(qd::mainWindowNames::nextButton), Qt::LeftButton);
     choose(0);
-    QTest::mouseClick(child("Ready"), Qt::LeftButton);
+    QTest::mouseClick(child(qd::mainWindowNames::nextButton), Qt::LeftButton);
     ASSERT_TRUE(
         QTest::qWaitFor([this] { return sittings()[0].state == SittingState::Finished; }, 5000));
     ASSERT_EQ(sittings().size(), 1u);
@@ -206,7 +210,7 @@ TEST_F(ExamServerWindowTest, AStudentSittingElsewhereIsRefusedWithTheClientsMess
     ASSERT_TRUE(QTest::qWaitFor([this] { return !recorder.shown.empty(); }, 5000));
     EXPECT_EQ(recorder.shown[0].text, "Тестування студента Коваль І. вже проводиться!\n");
     EXPECT_EQ(session().phase(), Phase::TitlePage);
-    EXPECT_FALSE(child<QCheckBox>("CB_ExamTest")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(qd::mainWindowNames::examCheckBox)->isChecked());
     ASSERT_EQ(sittings().size(), 1u);
     EXPECT_EQ(sittings()[0].computer, "pc-77");
 }

@@ -3,6 +3,7 @@
 // wiring to the session and the exam link. The test is the timed fixture
 // (three questions of one right option each, in file order); HOME is a
 // temporary directory, where the report goes.
+#include "app/ObjectNames.h"
 #include "app/QuizDeskApp.h"
 
 #include "FindWidget.h"
@@ -101,15 +102,15 @@ struct QuizDeskAppExamTest : ::testing::Test
     {
         return qdtest::child<T>(form, name);
     }
-    QCheckBox* examBox() { return child<QCheckBox>("CB_ExamTest"); }
-    QPushButton* beginButton() { return child<QPushButton>("BeginTest"); }
-    QComboBox* nameBox() { return child<QComboBox>("EditStName"); }
+    QCheckBox* examBox() { return child<QCheckBox>(qd::mainWindowNames::examCheckBox); }
+    QPushButton* beginButton() { return child<QPushButton>(qd::mainWindowNames::beginButton); }
+    QComboBox* nameBox() { return child<QComboBox>(qd::mainWindowNames::studentNameBox); }
     bool titlePageUsable() { return examBox()->isEnabled() && beginButton()->isEnabled(); }
     qd::TestSession& session() { return app->session(); }
 
     void clickExamBox() { QTest::mouseClick(examBox(), Qt::LeftButton); }
     void pressBegin() { QTest::mouseClick(beginButton(), Qt::LeftButton); }
-    void next() { QTest::mouseClick(child("Ready"), Qt::LeftButton); }
+    void next() { QTest::mouseClick(child(qd::mainWindowNames::nextButton), Qt::LeftButton); }
     // A press on the text of option `row` of the question shown.
     void choose(int row)
     {
@@ -147,7 +148,7 @@ struct QuizDeskAppExamTest : ::testing::Test
     void expectTitlePageWaiting()
     {
         EXPECT_EQ(session().phase(), Phase::TitlePage);
-        EXPECT_FALSE(child<QTimer>("TimerWaitServer")->isActive());
+        EXPECT_FALSE(child<QTimer>(qd::mainWindowNames::serverWaitTimer)->isActive());
         EXPECT_TRUE(titlePageUsable());
     }
 };
@@ -180,7 +181,7 @@ TEST_F(QuizDeskAppExamTest, RegistersReportsEachQuestionButTheLastAndSendsTheRep
     const std::string name = qd::toCp1251("Коваль І.");
     EXPECT_EQ(server.received()[0].fields.kind, qd::ExamMessage::Registration);
     EXPECT_EQ(server.received()[0].fields.studentName, name);
-    const QGroupBox* strip = child<QGroupBox>("GroupBox1");
+    const QGroupBox* strip = child<QGroupBox>(qd::mainWindowNames::statusStrip);
     EXPECT_EQ(strip->palette().color(QPalette::Window), kAqua);
     // As drawn (the style's frame may shade it a little).
     const QColor shown =

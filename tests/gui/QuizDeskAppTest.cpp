@@ -2,6 +2,7 @@
 // key events on the real MainWindow, through the wiring to the test session.
 // The demo test runs with its draws switched off, so questions and options
 // come in file order; HOME is a temporary directory, where the report goes.
+#include "app/ObjectNames.h"
 #include "app/QuizDeskApp.h"
 
 #include "FindWidget.h"
@@ -98,8 +99,9 @@ struct QuizDeskAppTest : ::testing::Test
     void SetUp() override
     {
         messages.whileShown = [this] {
-            timersAtBox.push_back(child<QTimer>(form, "Timer")->isActive() ||
-                                  child<QTimer>(form, "TimerWaitServer")->isActive());
+            timersAtBox.push_back(
+                child<QTimer>(form, qd::mainWindowNames::questionTimer)->isActive() ||
+                child<QTimer>(form, qd::mainWindowNames::serverWaitTimer)->isActive());
         };
         fs::create_directories(dir());
         fs::create_directories(home());
@@ -138,13 +140,13 @@ struct QuizDeskAppTest : ::testing::Test
     // timer then shows the first question.
     void begin(const QString& name)
     {
-        typeText(child<QComboBox>(form, "EditStName")->lineEdit(), name);
-        QTest::mouseClick(child(form, "BeginTest"), Qt::LeftButton);
+        typeText(child<QComboBox>(form, qd::mainWindowNames::studentNameBox)->lineEdit(), name);
+        QTest::mouseClick(child(form, qd::mainWindowNames::beginButton), Qt::LeftButton);
         ASSERT_TRUE(QTest::qWaitFor(
             [this] { return session().phase() == qd::TestSession::Phase::Question; }, 2000));
     }
 
-    void next() { QTest::mouseClick(child(form, "Ready"), Qt::LeftButton); }
+    void next() { QTest::mouseClick(child(form, qd::mainWindowNames::nextButton), Qt::LeftButton); }
     void nextUntil(int number)
     {
         while (current() != number && session().phase() == qd::TestSession::Phase::Question) {
@@ -323,7 +325,7 @@ TEST_F(QuizDeskAppTest, PressesTurnOptionsRedOnEveryMouseAnsweredType)
     // picture's height and 10 pixels.
     ASSERT_EQ(current(), 7);
     EXPECT_GT(session().state().stemTop, 0);
-    // The picture is copied into screen_bmp at the question timer's tick.
+    // The picture is copied into the off-screen picture at the question timer's tick.
     ASSERT_TRUE(QTest::qWaitFor([this] { return !app->view().paintHold(); }, 2000));
     press(onText(0, 1));
     EXPECT_EQ(ink(0, 1), kRed);
@@ -332,7 +334,7 @@ TEST_F(QuizDeskAppTest, PressesTurnOptionsRedOnEveryMouseAnsweredType)
 TEST_F(QuizDeskAppTest, TypedAnswerGoesThroughTheAnswerBoxAndEnter)
 {
     begin(QStringLiteral("Петренко"));
-    auto* edit = child<QLineEdit>(form, "Edit");
+    auto* edit = child<QLineEdit>(form, qd::mainWindowNames::answerEdit);
     EXPECT_FALSE(edit->isVisible());
     nextUntil(5);
     EXPECT_TRUE(edit->isVisible());
@@ -370,12 +372,12 @@ TEST_F(TypedFirstQuestion, TheAnswerBoxHasTheFocusOnTheFirstQuestion)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     begin(QStringLiteral("Петренко"));
     ASSERT_EQ(current(), 5);
-    ASSERT_TRUE(child(form, "Edit")->isVisible());
+    ASSERT_TRUE(child(form, qd::mainWindowNames::answerEdit)->isVisible());
     for (char c : std::string("abc")) {
         QTest::keyClick(form.windowHandle(), c);
     }
     EXPECT_EQ(form.answerText(), "abc");
-    EXPECT_EQ(QApplication::focusWidget(), child(form, "Edit"));
+    EXPECT_EQ(QApplication::focusWidget(), child(form, qd::mainWindowNames::answerEdit));
 }
 
 TEST_F(QuizDeskAppTest, ClosingOnTheTitlePageEndsTheProgram)
@@ -398,14 +400,15 @@ TEST_F(QuizDeskAppTest, ClosingDuringTheTestShowsTheResultsOnce)
     EXPECT_EQ(ended.count(), 0);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&results));
     EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(child<QTimer>(form, "Timer")->isActive());
+    EXPECT_FALSE(child<QTimer>(form, qd::mainWindowNames::questionTimer)->isActive());
     // Question 2, open when the window was closed, is not scored.
-    EXPECT_EQ(resultsText("Smarks"), QStringLiteral("2.00"));
-    EXPECT_EQ(resultsText("Max_marks"), QStringLiteral("2"));
-    EXPECT_EQ(resultsText("Percent"), QStringLiteral("100"));
-    EXPECT_EQ(resultsText("Minute"), QStringLiteral("1"));
-    EXPECT_EQ(resultsText("Second"), QStringLiteral("5"));
-    EXPECT_EQ(resultsText("Mark"), QStringLiteral("Тест не завершено!"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::scoreLabel), QStringLiteral("2.00"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::maxScoreLabel), QStringLiteral("2"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::percentLabel), QStringLiteral("100"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::minutesLabel), QStringLiteral("1"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::secondsLabel), QStringLiteral("5"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::gradeLabel),
+              QStringLiteral("Тест не завершено!"));
     EXPECT_EQ(results.height(), 210);
 
     form.close();
@@ -426,13 +429,13 @@ TEST_F(QuizDeskAppTest, ResultsWindowAfterARunWithoutAnAnswer)
     }
     ASSERT_EQ(session().phase(), qd::TestSession::Phase::Finished);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&results));
-    EXPECT_EQ(resultsText("Smarks"), QStringLiteral("0.00"));
-    EXPECT_EQ(resultsText("Max_marks"), QStringLiteral("27"));
-    EXPECT_EQ(resultsText("Percent"), QStringLiteral("0"));
-    EXPECT_EQ(resultsText("Minute"), QStringLiteral("2"));
-    EXPECT_EQ(resultsText("Second"), QStringLiteral("0"));
-    EXPECT_EQ(resultsText("Mark"), QStringLiteral("Незадовільно"));
-    EXPECT_EQ(resultsText("NotRigtAns"),
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::scoreLabel), QStringLiteral("0.00"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::maxScoreLabel), QStringLiteral("27"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::percentLabel), QStringLiteral("0"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::minutesLabel), QStringLiteral("2"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::secondsLabel), QStringLiteral("0"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::gradeLabel), QStringLiteral("Незадовільно"));
+    EXPECT_EQ(resultsText(qd::resultsWindowNames::wrongListBox),
               QStringLiteral("  1,   2,   3,   4,   5,   6,   7,   8,   9,  10,  11,  12, "));
     EXPECT_EQ(results.height(), 470);
     EXPECT_TRUE(messages.shown.empty());
@@ -449,8 +452,8 @@ TEST_F(QuizDeskAppTest, AFatalFaultOfTheRunStopsBothTimersBeforeItsBox)
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, "Переполнение буфера для Edit->Text!");
     EXPECT_TRUE(messages.shown[0].endedProgram);
-    EXPECT_FALSE(child<QTimer>(form, "Timer")->isActive());
-    EXPECT_FALSE(child<QTimer>(form, "TimerWaitServer")->isActive());
+    EXPECT_FALSE(child<QTimer>(form, qd::mainWindowNames::questionTimer)->isActive());
+    EXPECT_FALSE(child<QTimer>(form, qd::mainWindowNames::serverWaitTimer)->isActive());
 }
 
 TEST_F(QuizDeskAppTest, APictureThatVanishedStopsBothTimersBeforeItsBox)
@@ -488,7 +491,8 @@ TEST_F(QuizDeskAppTest, KeysAnswerOnTheQuestionScreenAndF1ShowsThem)
     EXPECT_EQ(ink(0, 1), kRed);
     EXPECT_EQ(ink(0, 0), kBlack);
     // Space on "Наст. питання" never: the button takes no focus.
-    EXPECT_EQ(child<QPushButton>(form, "Ready")->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(child<QPushButton>(form, qd::mainWindowNames::nextButton)->focusPolicy(),
+              Qt::NoFocus);
     QTest::keyClick(&form, Qt::Key_Return);
     EXPECT_EQ(current(), 2);
 }

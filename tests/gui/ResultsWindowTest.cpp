@@ -1,3 +1,4 @@
+#include "app/ObjectNames.h"
 #include "app/ResultsWindow.h"
 
 #include "FindWidget.h"
@@ -37,21 +38,30 @@ TEST(ResultsWindow, ShowsTheResultsWithTheWrongAnswers)
     EXPECT_EQ(rez.windowTitle(), QStringLiteral("Результати тестування"));
     rez.showResults(summary());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rez));
-    EXPECT_EQ(child<QTextEdit>(rez, "TestName")->toPlainText(),
+    EXPECT_EQ(child<QTextEdit>(rez, qd::resultsWindowNames::testNameBox)->toPlainText(),
               QStringLiteral(" Демонстраційний тест\n(/home/student/demo)"));
-    EXPECT_EQ(child<QLabel>(rez, "Smarks")->text(), QStringLiteral("7.50"));
-    EXPECT_EQ(child<QLabel>(rez, "Max_marks")->text(), QStringLiteral("10"));
-    EXPECT_EQ(child<QLabel>(rez, "Percent")->text(), QStringLiteral("75"));
-    EXPECT_EQ(child<QLabel>(rez, "Minute")->text(), QStringLiteral("62"));
-    EXPECT_EQ(child<QLabel>(rez, "Second")->text(), QStringLiteral("5"));
-    EXPECT_EQ(child<QLabel>(rez, "Mark")->text(), QStringLiteral("Добре"));
-    EXPECT_TRUE(child(rez, "NotRight")->isVisible());
-    EXPECT_TRUE(child(rez, "NotRigtAns")->isVisible());
-    EXPECT_EQ(child<QTextEdit>(rez, "NotRigtAns")->toPlainText(),
+    EXPECT_EQ(child<QLabel>(rez, qd::resultsWindowNames::scoreLabel)->text(),
+              QStringLiteral("7.50"));
+    EXPECT_EQ(child<QLabel>(rez, qd::resultsWindowNames::maxScoreLabel)->text(),
+              QStringLiteral("10"));
+    EXPECT_EQ(child<QLabel>(rez, qd::resultsWindowNames::percentLabel)->text(),
+              QStringLiteral("75"));
+    EXPECT_EQ(child<QLabel>(rez, qd::resultsWindowNames::minutesLabel)->text(),
+              QStringLiteral("62"));
+    EXPECT_EQ(child<QLabel>(rez, qd::resultsWindowNames::secondsLabel)->text(),
+              QStringLiteral("5"));
+    EXPECT_EQ(child<QLabel>(rez, qd::resultsWindowNames::gradeLabel)->text(),
+              QStringLiteral("Добре"));
+    EXPECT_TRUE(child(rez, qd::resultsWindowNames::wrongCaption)->isVisible());
+    EXPECT_TRUE(child(rez, qd::resultsWindowNames::wrongListBox)->isVisible());
+    EXPECT_EQ(child<QTextEdit>(rez, qd::resultsWindowNames::wrongListBox)->toPlainText(),
               QStringLiteral("  3,   7,  12, "));
     EXPECT_EQ(rez.size(), QSize(526, 470));
     // Everything down to the grade fits in the short window.
-    EXPECT_LE(child(rez, "Mark")->mapTo(&rez, QPoint(0, child(rez, "Mark")->height())).y(), 210);
+    EXPECT_LE(child(rez, qd::resultsWindowNames::gradeLabel)
+                  ->mapTo(&rez, QPoint(0, child(rez, qd::resultsWindowNames::gradeLabel)->height()))
+                  .y(),
+              210);
 }
 
 TEST(ResultsWindow, EveryPointEarnedCutsTheWindowTo210Pixels)
@@ -66,9 +76,10 @@ TEST(ResultsWindow, EveryPointEarnedCutsTheWindowTo210Pixels)
     rez.showResults(r);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rez));
     EXPECT_EQ(rez.height(), 210);
-    EXPECT_FALSE(child(rez, "NotRight")->isVisible());
-    EXPECT_FALSE(child(rez, "NotRigtAns")->isVisible());
-    EXPECT_EQ(child<QLabel>(rez, "Mark")->text(), QStringLiteral("Відмінно"));
+    EXPECT_FALSE(child(rez, qd::resultsWindowNames::wrongCaption)->isVisible());
+    EXPECT_FALSE(child(rez, qd::resultsWindowNames::wrongListBox)->isVisible());
+    EXPECT_EQ(child<QLabel>(rez, qd::resultsWindowNames::gradeLabel)->text(),
+              QStringLiteral("Відмінно"));
 }
 
 TEST(ResultsWindow, AFixedDialogFrameWithoutMinimiseOrMaximise)

@@ -1,3 +1,4 @@
+#include "app/ObjectNames.h"
 #include "app/StartUp.h"
 
 #include "FindWidget.h"
@@ -32,7 +33,7 @@ struct StartUpTest : ::testing::Test
     }
     QString discipline(const qd::MainWindow& form) const
     {
-        return qdtest::child<QTextEdit>(form, "MDiscipline")->toPlainText();
+        return qdtest::child<QTextEdit>(form, qd::mainWindowNames::subjectBox)->toPlainText();
     }
 };
 

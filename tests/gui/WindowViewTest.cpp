@@ -1,3 +1,4 @@
+#include "app/ObjectNames.h"
 #include "app/WindowView.h"
 
 #include "FindWidget.h"
@@ -48,7 +49,7 @@ struct WindowViewTest : ::testing::Test
     }
 
     QImage window() { return form.grab().toImage().convertToFormat(QImage::Format_RGB32); }
-    QLabel* imageJpg() { return qdtest::child<QLabel>(form, "ImageJPG"); }
+    QLabel* imageJpg() { return qdtest::child<QLabel>(form, qd::mainWindowNames::cornerImage); }
 };
 
 TEST_F(WindowViewTest, TheWindowPaintsScreenBmpOnlyOnTheQuestionScreen)
@@ -65,7 +66,7 @@ TEST_F(WindowViewTest, TheWindowPaintsScreenBmpOnlyOnTheQuestionScreen)
     view.repaint();
     const QImage shown = window();
     EXPECT_EQ(shown.pixel(kW - 5, 120), kSilver);
-    // Above the status strip the window is screen_bmp.
+    // Above the status strip the window is the off-screen picture.
     const QRect question(0, 0, kW, kH - 100 - 1);
     EXPECT_EQ(shown.copy(question), view.image().copy(question));
 }
@@ -82,7 +83,7 @@ TEST_F(WindowViewTest, PictureQuestionShowsItsPictureCentredAndShiftsTheText)
     EXPECT_TRUE(picture->isEnabled());
     EXPECT_EQ(picture->geometry(), QRect((kW - 240) / 2, 10, 240, 160));
     // Until the capture the window shows the picture control itself and
-    // not screen_bmp.
+    // not the off-screen picture.
     view.repaint();
     QImage shown = window();
     EXPECT_NE(shown.pixel(kW - 5, 200), kSilver);

@@ -68,6 +68,7 @@ struct QuestionScreenTest : ::testing::Test
 {
     QTemporaryDir tmp;
     qd::TestModel model;
+    qd::ShownAnswers shown; // the answers as the session hands them to the screen
     int cw = qd::testFontCharWidth(kFont, false);
     std::array<bool, qd::kMaxAnswers> placed{};
 
@@ -104,16 +105,17 @@ struct QuestionScreenTest : ::testing::Test
     // screen, an ordering question's options one character to the right.
     int showAnswers(Screen& s, int q, int stemTop)
     {
-        qd::Question& question = model.questions[std::size_t(q)];
-        for (auto& a : question.options) {
+        const qd::Question& question = model.questions[std::size_t(q)];
+        shown = qd::ShownAnswers{question.options, question.columns};
+        for (auto& a : shown.options) {
             a.top += stemTop;
             a.bottom += stemTop;
             if (question.type == qd::QuestionType::Ordering) {
                 a.left += cw;
             }
         }
-        const int whiteTop = question.options[0].top - kLineH / 5;
-        s.drawAnswers(q, whiteTop, placed.data());
+        const int whiteTop = shown.options[0].top - kLineH / 5;
+        s.drawAnswers(q, shown, whiteTop, placed.data());
         return whiteTop;
     }
 };
@@ -184,7 +186,7 @@ TEST_F(QuestionScreenTest, OrderingQuestionHasABlueBarLeftOfEveryOption)
     Screen s = screen();
     s.displayQuestion(1);
     showAnswers(s, 1, 0);
-    for (const auto& a : model.questions[1].options) {
+    for (const auto& a : shown.options) {
         const QRect bar(QPoint(a.left - cw, a.top), QPoint(a.left - 1, a.bottom - 1));
         EXPECT_EQ(coloursIn(s.image(), bar), std::set<QRgb>{kBlue});
         EXPECT_EQ(s.image().pixel(a.left - cw, a.bottom), kWhite);
@@ -203,12 +205,12 @@ TEST_F(QuestionScreenTest, PictureCentredAtTheTopShiftsTheQuestionBelowIt)
     EXPECT_TRUE(s.paintHold());
     const QImage& img = s.image();
     // The stem starts below the picture; until the capture the picture's
-    // place in screen_bmp is still silver.
+    // place in the off-screen picture is still silver.
     EXPECT_EQ(coloursIn(img, QRect(0, 0, kW, 310)), std::set<QRgb>{kSilver});
     EXPECT_EQ(coloursIn(img, QRect(3 * cw, 310, 15 * cw, kFont)), (std::set<QRgb>{kSilver, kBlue}));
     const int whiteTop = showAnswers(s, 2, stemTop);
     EXPECT_EQ(whiteTop, 310 + 2 * kLineH - kLineH / 5);
-    EXPECT_EQ(model.questions[2].options[0].top, 310 + 2 * kLineH);
+    EXPECT_EQ(shown.options[0].top, 310 + 2 * kLineH);
     EXPECT_EQ(img.pixel(0, whiteTop - 1), kSilver);
     EXPECT_EQ(img.pixel(0, whiteTop), kWhite);
 
@@ -243,7 +245,9 @@ TEST_F(QuestionScreenTest, MissingPictureIsReportedAndTheQuestionDrawnWithout)
     EXPECT_EQ(coloursIn(s.image(), QRect(3 * cw, 0, 15 * cw, kFont)),
               (std::set<QRgb>{kSilver, kBlue}));
     // A picture-only question has no answer area.
-    s.drawAnswers(2, qd::SessionView::kNoAnswerArea, placed.data());
+    const qd::Question& typed = model.questions[2];
+    s.drawAnswers(2, qd::ShownAnswers{typed.options, typed.columns}, qd::SessionView::kNoAnswerArea,
+                  placed.data());
     EXPECT_EQ(coloursIn(s.image(), QRect(0, 2 * kLineH, kW, kH)).count(kWhite), 0u);
 }
 

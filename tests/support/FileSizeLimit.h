@@ -17,23 +17,23 @@ class FileSizeLimit
 public:
     explicit FileSizeLimit(rlim_t bytes)
     {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit r = saved_;
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit r = m_saved;
         r.rlim_cur = bytes;
         EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &r), 0);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     }
     ~FileSizeLimit()
     {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, oldHandler_);
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_oldHandler);
     }
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
-    rlimit saved_{};
-    void (*oldHandler_)(int) = SIG_DFL;
+    rlimit m_saved{};
+    void (*m_oldHandler)(int) = SIG_DFL;
 };
 
 } // namespace qdtest

@@ -16,7 +16,7 @@ public:
     void setQuestionTimer(bool) override {}
     void showQuestionScreen() override {}
     int displayQuestion(int) override { return 0; }
-    void drawAnswers(int, int, const bool*) override {}
+    void drawAnswers(int, const qd::ShownAnswers&, int, const bool*) override {}
     void drawOption(const qd::AnswerSlot&, uint32_t) override {}
     void fillRect(uint32_t, int, int, int, int) override {}
     void repaint() override {}

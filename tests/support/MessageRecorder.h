@@ -48,11 +48,11 @@ public:
         a.box = [this](const QString& caption, const QString& text) {
             steps.push_back("box " + caption.toStdString() + ": " + text.toStdString());
             shown.push_back({text.toStdString(), false});
-            mostBoxesUp = std::max(mostBoxesUp, ++boxesUp_);
+            mostBoxesUp = std::max(mostBoxesUp, ++m_boxesUp);
             if (whileShown) {
                 whileShown();
             }
-            --boxesUp_;
+            --m_boxesUp;
         };
         a.exit = [this](int code) {
             steps.push_back("exit " + std::to_string(code));
@@ -69,5 +69,5 @@ public:
     }
 
 private:
-    int boxesUp_ = 0;
+    int m_boxesUp = 0;
 };

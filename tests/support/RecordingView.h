@@ -66,7 +66,7 @@ public:
         auto it = picDy.find(q);
         return it == picDy.end() ? 0 : it->second;
     }
-    void drawAnswers(int q, int whiteTop, const bool*) override
+    void drawAnswers(int q, const qd::ShownAnswers&, int whiteTop, const bool*) override
     {
         log.push_back("answers " + std::to_string(q) + " " + std::to_string(whiteTop));
     }

@@ -5,6 +5,7 @@
 // the title page, one screen of every kind of question (answered part way,
 // one option under the pointer) and the results window; then the same test
 // with accommodations: larger text in high contrast, and a quiet exam.
+#include "app/ObjectNames.h"
 #include "app/MessageReporter.h"
 #include "app/QuizDeskApp.h"
 #include "app/StartUp.h"
@@ -37,16 +38,16 @@ class Shooter
 {
 public:
     Shooter(qd::TestSession& session, qd::MainWindow& form, qd::ManualClock& clock, const QDir& out)
-        : session_(session),
-          form_(form),
-          clock_(clock),
-          out_(out)
+        : m_session(session),
+          m_form(form),
+          m_clock(clock),
+          m_out(out)
     {
     }
 
     bool save(QWidget& window, const char* name)
     {
-        const QString path = out_.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+        const QString path = m_out.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
         if (!window.grab().save(path)) {
             std::fprintf(stderr, "quizdesk-screenshots: cannot write %s\n", qPrintable(path));
             return false;
@@ -58,19 +59,20 @@ public:
     // The middle of an option's text and of its marker cell, on the screen.
     QPoint text(int col, int row) const
     {
-        const qd::AnswerSlot& s = session_.slotAt(col, row);
+        const qd::AnswerSlot& s = m_session.slotAt(col, row);
         return QPoint(s.left + (s.right - s.left) / 2, s.top + (s.bottom - s.top) / 2);
     }
     QPoint marker(int row) const
     {
-        const qd::AnswerSlot& s = session_.slotAt(0, row);
-        return QPoint(s.left - session_.model().charWidth / 2, s.top + (s.bottom - s.top) / 2);
+        const qd::AnswerSlot& s = m_session.slotAt(0, row);
+        return QPoint(s.left - m_session.model().charWidth / 2, s.top + (s.bottom - s.top) / 2);
     }
-    void press(QPoint p) { session_.OnMouseDown(p.x(), p.y()); }
-    void hover(QPoint p) { session_.OnMouseMove(p.x(), p.y()); }
+    void press(QPoint p) { m_session.mouseDown(p.x(), p.y()); }
+    void hover(QPoint p) { m_session.mouseMove(p.x(), p.y()); }
     void type(const char* utf8)
     {
-        form_.findChild<QLineEdit*>(QStringLiteral("Edit"))->setText(QString::fromUtf8(utf8));
+        m_form.findChild<QLineEdit*>(QLatin1String(qd::mainWindowNames::answerEdit))
+            ->setText(QString::fromUtf8(utf8));
     }
 
     // Answers the question on the screen part way, as a student would be
@@ -79,7 +81,7 @@ public:
     std::string answerPartWay()
     {
         const qd::Question& q =
-            session_.model().questions[std::size_t(session_.state().currentQuestion)];
+            m_session.model().questions[std::size_t(m_session.state().currentQuestion)];
         std::string name;
         if (q.picture == qd::PictureMode::PictureOnly) {
             name = "picture-typed";
@@ -131,7 +133,7 @@ public:
                 break;
             }
         }
-        if (!shown_.insert(name).second) {
+        if (!m_shown.insert(name).second) {
             return {};
         }
         return name;
@@ -142,21 +144,21 @@ public:
     // of them); false when a picture could not be written.
     bool questions(int number = 2, const char* prefix = "", int pictures = 100)
     {
-        while (session_.phase() == qd::TestSession::Phase::Question) {
-            // The question's picture goes into screen_bmp.
-            if (!report(session_.OnTimer())) {
+        while (m_session.phase() == qd::TestSession::Phase::Question) {
+            // The question's picture goes into the off-screen picture.
+            if (!report(m_session.questionTick())) {
                 return false;
             }
             const std::string name = answerPartWay();
             if (!name.empty() && pictures-- > 0) {
                 char file[96];
                 std::snprintf(file, sizeof file, "%02d-%s%s", number++, prefix, name.c_str());
-                if (!save(form_, file)) {
+                if (!save(m_form, file)) {
                     return false;
                 }
             }
-            clock_.advance(21'000);
-            if (!report(session_.OnClickReady())) {
+            m_clock.advance(21'000);
+            if (!report(m_session.clickNext())) {
                 return false;
             }
         }
@@ -175,11 +177,11 @@ private:
         return true;
     }
 
-    qd::TestSession& session_;
-    qd::MainWindow& form_;
-    qd::ManualClock& clock_;
-    QDir out_;
-    std::set<std::string> shown_;
+    qd::TestSession& m_session;
+    qd::MainWindow& m_form;
+    qd::ManualClock& m_clock;
+    QDir m_out;
+    std::set<std::string> m_shown;
 };
 
 } // namespace
@@ -211,15 +213,15 @@ int shoot(const std::filesystem::path& testDir, const QDir& out, const char* tit
     Shooter shooter(app.session(), form, clock, out);
     form.show();
 
-    form.findChild<QComboBox*>(QStringLiteral("EditStName"))
+    form.findChild<QComboBox*>(QLatin1String(qd::mainWindowNames::studentNameBox))
         ->setEditText(QStringLiteral("Петренко П.І."));
     if (title != nullptr && !shooter.save(form, title)) {
         return 1;
     }
     app.session().setAccommodation(
         qd::AccommodationTable::load(testDir).value().forStudent(form.studentName()));
-    app.session().OnClickBegin(form.studentName(), false);
-    app.session().OnTimerWaitServer();
+    app.session().clickBegin(form.studentName(), false);
+    app.session().waitTick();
     if (!shooter.questions(first, prefix, pictures) || !shooter.save(results, resultsName)) {
         return 1;
     }

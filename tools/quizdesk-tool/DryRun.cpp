@@ -154,12 +154,12 @@ private:
             return pressOption(a.a, a.b, a.kind == ScriptAction::Marker);
         case ScriptAction::Click:
             if (m_view.reachesScreen(a.a, a.b)) {
-                m_session.OnMouseDown(a.a, a.b);
+                m_session.mouseDown(a.a, a.b);
             }
             return true;
         case ScriptAction::Move:
             if (m_view.reachesScreen(a.a, a.b)) {
-                m_session.OnMouseMove(a.a, a.b);
+                m_session.mouseMove(a.a, a.b);
             }
             return true;
         case ScriptAction::Type:
@@ -177,7 +177,7 @@ private:
             if (m_session.phase() != qd::TestSession::Phase::Question) {
                 return true; // "Наст. питання" is on the question screen
             }
-            return !fatal(m_session.OnClickReady());
+            return !fatal(m_session.clickNext());
         case ScriptAction::Close:
             close();
             return true;
@@ -207,7 +207,7 @@ private:
             return perform(press);
         }
         if (name != "f1" && !m_view.answerBox) {
-            (void)m_session.OnKey(kKeys[a.a]);
+            (void)m_session.keyPressed(kKeys[a.a]);
         }
         return true;
     }
@@ -225,14 +225,16 @@ private:
         if (q.type == qd::QuestionType::TypedText || q.picture == qd::PictureMode::PictureOnly) {
             return true;
         }
+        // The rectangles where the screen shows them now.
+        const qd::ShownAnswers& shown = m_session.state().shown;
         const qd::AnswerSlot* slot = nullptr;
         if (q.isMatching()) {
-            if (col < q.columnCount && col < int(q.columns.size()) &&
-                row < q.columns[std::size_t(col)].rowCount()) {
-                slot = &q.columns[std::size_t(col)].cells[std::size_t(row)];
+            if (col < q.columnCount && col < int(shown.columns.size()) &&
+                row < shown.columns[std::size_t(col)].rowCount()) {
+                slot = &shown.columns[std::size_t(col)].cells[std::size_t(row)];
             }
-        } else if (col == 0 && row < q.optionCount && row < int(q.options.size())) {
-            slot = &q.options[std::size_t(row)];
+        } else if (col == 0 && row < q.optionCount && row < int(shown.options.size())) {
+            slot = &shown.options[std::size_t(row)];
         }
         if (slot == nullptr) {
             return true; // nothing of the window is there
@@ -240,7 +242,7 @@ private:
         const int x = marker ? slot->left - model.charWidth / 2 : (slot->left + slot->right) / 2;
         const int y = (slot->top + slot->bottom) / 2;
         if (m_view.reachesScreen(x, y)) {
-            m_session.OnMouseDown(x, y);
+            m_session.mouseDown(x, y);
         }
         return true;
     }
@@ -254,7 +256,7 @@ private:
 
     void close()
     {
-        if (m_session.OnCloseMain() == qd::TestSession::CloseReply::EndProgram) {
+        if (m_session.closeMain() == qd::TestSession::CloseReply::EndProgram) {
             m_ended = true;
         }
     }
@@ -277,8 +279,8 @@ private:
             m_view.now = due->next;
             due->next += due->period;
             if (due == &m_view.waitTimer) {
-                m_session.OnTimerWaitServer();
-            } else if (fatal(m_session.OnTimer())) {
+                m_session.waitTick();
+            } else if (fatal(m_session.questionTick())) {
                 return false;
             }
         }
