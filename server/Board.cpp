@@ -2,28 +2,60 @@
 
 #include "Views.h"
 
+#include <QAbstractHttpServer>
 #include <QFile>
-#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
 #include <QHttpServerResponse>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryFile>
+#include <QUrlQuery>
 
 namespace qd::server {
 
+// The HTTP side: every request, whatever its path, goes to Board::answer.
+class BoardHttp : public QAbstractHttpServer
+{
+public:
+    explicit BoardHttp(Board& board) : m_board(board) {}
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override
+    {
+        m_board.answer(request).write(makeResponder(request, socket));
+        return true;
+    }
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override
+    {
+        handleRequest(request, socket);
+    }
+
+private:
+    Board& m_board;
+};
+
 namespace {
+
+using Code = QHttpServerResponse::StatusCode;
+
+// Only the board's own files: no inline script or style, nothing from
+// elsewhere, no framing.
+const QByteArray kPolicy = "default-src 'none'; script-src 'self'; style-src 'self'; "
+                           "connect-src 'self'; img-src 'self'; base-uri 'none'; "
+                           "form-action 'self'; frame-ancestors 'none'";
 
 QHttpServerResponse failure(const Fault& f)
 {
     return QHttpServerResponse("text/plain; charset=utf-8", QByteArray::fromStdString(f.message),
-                               QHttpServerResponse::StatusCode::InternalServerError);
+                               Code::InternalServerError);
 }
 
 QHttpServerResponse resource(const char* path, const char* mime)
 {
     QFile f(QString::fromLatin1(path));
     if (!f.open(QIODevice::ReadOnly)) {
-        return QHttpServerResponse(QHttpServerResponse::StatusCode::NotFound);
+        return QHttpServerResponse(Code::NotFound);
     }
     return QHttpServerResponse(mime, f.readAll());
 }
@@ -35,20 +67,93 @@ QHttpServerResponse download(QByteArray mime, QByteArray data, const char* name)
     return r;
 }
 
+QByteArray header(const QHttpServerRequest& request, const QByteArray& name)
+{
+    for (const auto& [key, value] : request.headers()) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0) {
+            return value;
+        }
+    }
+    return {};
+}
+
+QHttpServerResponse refusal(Code status)
+{
+    // Nothing of the board in it: an empty body.
+    return QHttpServerResponse("text/plain; charset=utf-8", QByteArray(), status);
+}
+
 } // namespace
 
-Board::Board(Journal& journal, const Clock& clock, QObject* parent)
+Board::Board(Journal& journal, const Clock& clock, BoardAccess access, QObject* parent)
     : QObject(parent),
       m_journal(journal),
       m_clock(clock),
-      m_http(new QHttpServer)
+      m_access(std::move(access)),
+      m_http(new BoardHttp(*this))
 {
-    using Method = QHttpServerRequest::Method;
-    m_http->route(QStringLiteral("/"), Method::Get,
-                  [] { return resource(":/board/index.html", "text/html; charset=utf-8"); });
-    m_http->route(QStringLiteral("/board.js"), Method::Get,
-                  [] { return resource(":/board/board.js", "text/javascript; charset=utf-8"); });
-    m_http->route(QStringLiteral("/api/sittings"), Method::Get, [this] {
+}
+
+Board::~Board() = default;
+
+quint16 Board::listen(const QHostAddress& address, quint16 port)
+{
+    const quint16 bound = m_http->listen(address, port);
+    m_access.setListening(address, bound);
+    return bound;
+}
+
+QHttpServerResponse Board::answer(const QHttpServerRequest& request)
+{
+    BoardRequestHead head;
+    head.host = header(request, "Host");
+    head.cookie = header(request, "Cookie");
+    head.authorization = header(request, "Authorization");
+    head.queryToken = request.query().queryItemValue(QStringLiteral("token"), QUrl::FullyDecoded);
+    QHttpServerResponse response = refusal(Code::Unauthorized);
+    switch (m_access.judge(head)) {
+    case BoardVerdict::WrongHost:
+        response = refusal(Code::MisdirectedRequest);
+        break;
+    case BoardVerdict::NoToken:
+        response.addHeader("WWW-Authenticate", "Bearer realm=\"quizdesk board\"");
+        break;
+    case BoardVerdict::Allow:
+        response = route(request);
+        // The page opened with ?token= keeps it in a cookie for its own
+        // requests (the script's and the exports').
+        if (m_access.needsToken() && !head.queryToken.isEmpty()) {
+            response.addHeader("Set-Cookie", QByteArray(kBoardCookie) + '=' +
+                                                 QByteArray::fromStdString(m_access.token()) +
+                                                 "; Path=/; HttpOnly; SameSite=Strict");
+        }
+        break;
+    }
+    response.addHeader("Content-Security-Policy", kPolicy);
+    response.addHeader("X-Content-Type-Options", "nosniff");
+    response.addHeader("X-Frame-Options", "DENY");
+    // The token may be in the address: it is not handed on to other sites.
+    response.addHeader("Referrer-Policy", "no-referrer");
+    response.addHeader("Cache-Control", "no-store");
+    return response;
+}
+
+QHttpServerResponse Board::route(const QHttpServerRequest& request)
+{
+    if (request.method() != QHttpServerRequest::Method::Get) {
+        return refusal(Code::MethodNotAllowed);
+    }
+    const QString path = request.url().path();
+    if (path == QLatin1String("/")) {
+        return resource(":/board/index.html", "text/html; charset=utf-8");
+    }
+    if (path == QLatin1String("/board.js")) {
+        return resource(":/board/board.js", "text/javascript; charset=utf-8");
+    }
+    if (path == QLatin1String("/board.css")) {
+        return resource(":/board/board.css", "text/css; charset=utf-8");
+    }
+    if (path == QLatin1String("/api/sittings")) {
         auto s = m_journal.sittings();
         if (auto* f = std::get_if<Fault>(&s)) {
             return failure(*f);
@@ -56,16 +161,16 @@ Board::Board(Journal& journal, const Clock& clock, QObject* parent)
         return QHttpServerResponse(
             "application/json",
             sittingsJson(std::get<std::vector<Sitting>>(s), int64_t(m_clock.calendarSeconds())));
-    });
-    m_http->route(QStringLiteral("/api/incidents"), Method::Get, [this] {
+    }
+    if (path == QLatin1String("/api/incidents")) {
         auto i = m_journal.incidents(500);
         if (auto* f = std::get_if<Fault>(&i)) {
             return failure(*f);
         }
         return QHttpServerResponse("application/json",
                                    incidentsJson(std::get<std::vector<Incident>>(i)));
-    });
-    m_http->route(QStringLiteral("/api/journal"), Method::Get, [this] {
+    }
+    if (path == QLatin1String("/api/journal")) {
         const JournalHealth h = m_health ? m_health() : JournalHealth{};
         const char* state = h.state == JournalHealth::State::Ready          ? "ready"
                             : h.state == JournalHealth::State::Reconnecting ? "reconnecting"
@@ -74,61 +179,46 @@ Board::Board(Journal& journal, const Clock& clock, QObject* parent)
                       {QStringLiteral("detail"), QString::fromStdString(h.detail)}};
         return QHttpServerResponse("application/json",
                                    QJsonDocument(o).toJson(QJsonDocument::Compact));
-    });
-    const auto csv = [this](bool matrix) {
-        auto s = m_journal.sittings();
-        if (auto* f = std::get_if<Fault>(&s)) {
-            return failure(*f);
-        }
-        const auto& sittings = std::get<std::vector<Sitting>>(s);
-        if (!matrix) {
-            return download("text/csv; charset=utf-8",
-                            QByteArray::fromStdString(sittingsCsv(sittings, ',')), "sittings.csv");
-        }
-        auto a = m_journal.answers();
-        if (auto* f = std::get_if<Fault>(&a)) {
-            return failure(*f);
-        }
+    }
+    const bool sittingsCsvPath = path == QLatin1String("/export/sittings.csv");
+    const bool answersCsvPath = path == QLatin1String("/export/answers.csv");
+    const bool xlsxPath = path == QLatin1String("/export/sittings.xlsx");
+    if (!sittingsCsvPath && !answersCsvPath && !xlsxPath) {
+        return refusal(Code::NotFound);
+    }
+    auto s = m_journal.sittings();
+    if (auto* f = std::get_if<Fault>(&s)) {
+        return failure(*f);
+    }
+    const auto& sittings = std::get<std::vector<Sitting>>(s);
+    if (sittingsCsvPath) {
         return download("text/csv; charset=utf-8",
-                        QByteArray::fromStdString(
-                            matrixCsv(sittings, std::get<std::vector<AnswerRow>>(a), ',')),
+                        QByteArray::fromStdString(sittingsCsv(sittings, ',')), "sittings.csv");
+    }
+    auto a = m_journal.answers();
+    if (auto* f = std::get_if<Fault>(&a)) {
+        return failure(*f);
+    }
+    const auto& answers = std::get<std::vector<AnswerRow>>(a);
+    if (answersCsvPath) {
+        return download("text/csv; charset=utf-8",
+                        QByteArray::fromStdString(matrixCsv(sittings, answers, ',')),
                         "answers.csv");
-    };
-    m_http->route(QStringLiteral("/export/sittings.csv"), Method::Get,
-                  [csv] { return csv(false); });
-    m_http->route(QStringLiteral("/export/answers.csv"), Method::Get, [csv] { return csv(true); });
-    m_http->route(QStringLiteral("/export/sittings.xlsx"), Method::Get, [this] {
-        auto s = m_journal.sittings();
-        auto a = m_journal.answers();
-        if (auto* f = std::get_if<Fault>(&s)) {
-            return failure(*f);
-        }
-        if (auto* f = std::get_if<Fault>(&a)) {
-            return failure(*f);
-        }
-        QTemporaryFile tmp;
-        if (!tmp.open()) {
-            return failure(Fault{"cannot make a temporary file"});
-        }
-        tmp.close();
-        if (Status f = writeXlsx(tmp.fileName().toStdString(), std::get<std::vector<Sitting>>(s),
-                                 std::get<std::vector<AnswerRow>>(a), false)) {
-            return failure(*f);
-        }
-        QFile in(tmp.fileName());
-        if (!in.open(QIODevice::ReadOnly)) {
-            return failure(Fault{"cannot read the workbook"});
-        }
-        return download("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
-                        in.readAll(), "sittings.xlsx");
-    });
-}
-
-Board::~Board() = default;
-
-quint16 Board::listen(const QHostAddress& address, quint16 port)
-{
-    return m_http->listen(address, port);
+    }
+    QTemporaryFile tmp;
+    if (!tmp.open()) {
+        return failure(Fault{"cannot make a temporary file"});
+    }
+    tmp.close();
+    if (Result<void> f = writeXlsx(tmp.fileName().toStdString(), sittings, answers, false)) {
+        return failure(*f);
+    }
+    QFile in(tmp.fileName());
+    if (!in.open(QIODevice::ReadOnly)) {
+        return failure(Fault{"cannot read the workbook"});
+    }
+    return download("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
+                    in.readAll(), "sittings.xlsx");
 }
 
 } // namespace qd::server

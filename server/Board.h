@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardAccess.h"
 #include "Journal.h"
 #include "run/Clock.h"
 
@@ -9,34 +10,55 @@
 #include <functional>
 #include <memory>
 
-class QHttpServer;
+class QHttpServerRequest;
+class QHttpServerResponse;
 
 namespace qd::server {
+
+class BoardHttp;
 
 // The examiner's live board: one page (compiled into the program) that
 // polls /api/sittings and /api/incidents every half second, and the exports
 // as downloads. It reads the journal through its own connection, so it
 // shows what is committed, from every server sharing the journal. Nothing
 // is written through HTTP.
+//
+// Every request passes the access check first (BoardAccess: the Host header,
+// the token where one is asked for): a request that fails it gets 401 (or
+// 421 for a wrong Host) with an empty body, whatever its path. Every answer
+// carries a Content-Security-Policy that allows only the board's own script
+// and style (no inline script), forbids framing, and nosniff; the page puts
+// every value in as text.
 class Board : public QObject
 {
     Q_OBJECT
 
 public:
-    Board(Journal& journal, const Clock& clock, QObject* parent = nullptr);
+    Board(Journal& journal, const Clock& clock, BoardAccess access = {}, QObject* parent = nullptr);
     ~Board() override;
 
     // The port it listens on, 0 on failure.
     quint16 listen(const QHostAddress& address, quint16 port);
 
+    // The URL to open (with the token when one is asked for); valid after
+    // listen.
+    std::string url() const { return m_access.url(); }
+
     // Where /api/journal learns whether the server's journal takes
     // messages (without it, it always does).
     void setJournalHealth(std::function<JournalHealth()> health) { m_health = std::move(health); }
 
+    // The answer to one request, headers included: the whole board as one
+    // function, which the HTTP server calls.
+    QHttpServerResponse answer(const QHttpServerRequest& request);
+
 private:
+    QHttpServerResponse route(const QHttpServerRequest& request);
+
     Journal& m_journal;
     const Clock& m_clock;
-    std::unique_ptr<QHttpServer> m_http;
+    BoardAccess m_access;
+    std::unique_ptr<BoardHttp> m_http;
     std::function<JournalHealth()> m_health;
 };
 

@@ -95,7 +95,7 @@ sittings() {
   perl -MIO::Socket::INET -e '
     my ($host, $port) = $ARGV[0] =~ m{http://([^:/]+):(\d+)};
     my $s = IO::Socket::INET->new(PeerAddr => $host, PeerPort => $port, Timeout => 5) or die;
-    print $s "GET /api/sittings HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+    print $s "GET /api/sittings HTTP/1.1\r\nHost: $host:$port\r\nConnection: close\r\n\r\n";
     my $head = ""; while (my $l = <$s>) { last if $l eq "\r\n"; $head .= $l; }
     my ($len) = $head =~ /content-length:\s*(\d+)/i;
     read($s, my $body, $len // 0); print $body;' "$1"
