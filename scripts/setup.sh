@@ -17,7 +17,7 @@ packages=(
   chromium
   time
   libqt6sql6-sqlite libqt6sql6-psql qt6-httpserver-dev qt6-websockets-dev
-  libxlsxwriter-dev postgresql sqlite3
+  libxlsxwriter-dev postgresql sqlite3 unzip
   pandoc librsvg2-bin dpkg-dev desktop-file-utils appstream systemd lintian
 )
 

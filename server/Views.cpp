@@ -1,5 +1,7 @@
 #include "Views.h"
 
+#include "CellText.h"
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,7 +53,7 @@ std::string row(const std::vector<std::string>& fields, char separator)
         if (i > 0) {
             out += separator;
         }
-        out += field(fields[i], separator);
+        out += field(csvText(fields[i]), separator);
     }
     return out + "\r\n";
 }
@@ -268,8 +270,21 @@ Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
     lxw_worksheet* sheet = workbook_add_worksheet(book, matrix ? "answers" : "sittings");
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
+    // Text cells are formatted as text ("@"): a name that begins like a
+    // formula stays text even when the cell is edited and entered again.
+    lxw_format* plain = workbook_add_format(book);
+    format_set_num_format(plain, "@");
+    lxw_format* when = workbook_add_format(book);
+    format_set_num_format(when, "yyyy-mm-dd hh:mm:ss");
     const auto text = [&](int r, int c, const std::string& v, lxw_format* f = nullptr) {
-        worksheet_write_string(sheet, lxw_row_t(r), lxw_col_t(c), v.c_str(), f);
+        worksheet_write_string(sheet, lxw_row_t(r), lxw_col_t(c), v.c_str(), f ? f : plain);
+    };
+    // Times as dates the spreadsheet can sort and subtract.
+    const auto time = [&](int r, int c, int64_t seconds) {
+        const QDateTime t = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+        lxw_datetime d{t.date().year(), t.date().month(),  t.date().day(),
+                       t.time().hour(), t.time().minute(), double(t.time().second())};
+        worksheet_write_datetime(sheet, lxw_row_t(r), lxw_col_t(c), &d, when);
     };
     if (matrix) {
         const Matrix m = matrixOf(sittings, answers);
@@ -293,9 +308,18 @@ Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
         for (std::size_t c = 0; c < kSittingHeader.size(); ++c) {
             text(0, int(c), kSittingHeader[c], bold);
         }
+        worksheet_set_column(sheet, 2, 3, 19, nullptr);
         for (std::size_t r = 0; r < sittings.size(); ++r) {
             const auto f = sittingFields(sittings[r]);
             for (std::size_t c = 0; c < f.size(); ++c) {
+                const Sitting& s = sittings[r];
+                if (c == 2 || c == 3) {
+                    const int64_t at = c == 2 ? s.started : s.finished;
+                    if (!f[c].empty() && at > 0) {
+                        time(int(r + 1), int(c), at);
+                    }
+                    continue;
+                }
                 // Numbers as numbers, so the spreadsheet can sum them.
                 if ((c == 4 || c == 6) && !f[c].empty()) {
                     worksheet_write_number(sheet, lxw_row_t(r + 1), lxw_col_t(c), std::stod(f[c]),
