@@ -126,7 +126,11 @@ BoardVerdict BoardAccess::judge(const BoardRequestHead& head) const
 std::string BoardAccess::url() const
 {
     QString host = m_address.toString();
-    if (m_address.protocol() == QAbstractSocket::IPv6Protocol) {
+    // On every address: the machine's name, which the Host check takes.
+    if (m_address == QHostAddress::Any || m_address == QHostAddress::AnyIPv4 ||
+        m_address == QHostAddress::AnyIPv6) {
+        host = QHostInfo::localHostName();
+    } else if (m_address.protocol() == QAbstractSocket::IPv6Protocol) {
         host = QLatin1Char('[') + host + QLatin1Char(']');
     }
     std::string out = "http://" + host.toStdString() + ":" + std::to_string(m_port) + "/";

@@ -55,7 +55,8 @@ public:
     // Whether the request carries the token (query, cookie or bearer).
     bool carriesToken(const BoardRequestHead& head) const;
 
-    // The URL the start-up line prints (with ?token= when one is asked for).
+    // The URL the start-up line prints (with ?token= when one is asked for;
+    // the machine's name when the board listens on every address).
     std::string url() const;
 
 private:

@@ -51,7 +51,7 @@ const char* kUsage =
     "usage: quizdesk-examd serve [--listen ADDR] [--port P] [--roster FILE] [--db DB]\n"
     "                            [--http ADDR:PORT | --no-http] [--name NAME] [--deny FILE]\n"
     "                            [--from \"YYYY-MM-DD HH:MM\"] [--until \"YYYY-MM-DD HH:MM\"]\n"
-    "                            [--allow CIDR]... [--retakes N]\n"
+    "                            [--allow CIDR]... [--retakes N] [--board-token-file FILE]\n"
     "       quizdesk-examd status [--watch] [--db DB]\n"
     "       quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]\n"
     "       quizdesk-examd report NAME [--all] [--db DB]\n"
@@ -77,8 +77,9 @@ struct Args
 };
 
 const std::set<std::string> kValueOptions = {
-    "--listen", "--port",  "--roster",  "--db",     "--http", "--deny", "--from",
-    "--until",  "--allow", "--retakes", "--format", "-o",     "--name", "--test"};
+    "--listen", "--port", "--roster", "--db",    "--http",
+    "--deny",   "--from", "--until",  "--allow", "--retakes",
+    "--format", "-o",     "--name",   "--test",  "--board-token-file"};
 const std::set<std::string> kFlags = {"--no-http", "--watch", "--matrix", "--all"};
 
 int usage(const std::string& why)
@@ -319,7 +320,22 @@ int serve(const Args& a, QCoreApplication& app)
             return 1;
         }
         (void)boardJournal->limitWaits(ExamServer::kLockWaitMs);
-        board = std::make_unique<Board>(*boardJournal, clock);
+        // Off the machine itself the board asks for its token; on loopback
+        // only when one is named.
+        std::string token;
+        if (!httpAddress.isLoopback() || a.has("--board-token-file")) {
+            const std::filesystem::path tokenPath =
+                a.has("--board-token-file")
+                    ? std::filesystem::path(a.value("--board-token-file"))
+                    : defaultBoardTokenPath(a.value("--db", "quizdesk-exam.sqlite"));
+            auto t = boardToken(tokenPath);
+            if (!t.ok()) {
+                std::fprintf(stderr, "quizdesk-examd: %s\n", t.fault().message.c_str());
+                return 1;
+            }
+            token = std::move(t.value());
+        }
+        board = std::make_unique<Board>(*boardJournal, clock, BoardAccess(token));
         board->setJournalHealth([&server] { return server.journalHealth(); });
         httpPort = board->listen(httpAddress, httpPort);
         if (httpPort == 0) {
@@ -373,8 +389,7 @@ int serve(const Args& a, QCoreApplication& app)
     std::printf("quizdesk-examd: listening on %s port %u, %zu students on the roster\n",
                 qPrintable(server.address().toString()), unsigned(server.port()), roster.size());
     if (board) {
-        std::printf("quizdesk-examd: board on http://%s:%u/\n", qPrintable(httpAddress.toString()),
-                    unsigned(httpPort));
+        std::printf("quizdesk-examd: board on %s\n", board->url().c_str());
     }
     std::fflush(stdout);
     const int rc = app.exec();
