@@ -2,6 +2,8 @@
 
 #include "CellText.h"
 
+#include "definition/TerminalText.h"
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -202,8 +204,11 @@ std::string statusTable(const std::vector<Sitting>& sittings, int64_t now)
     std::vector<std::vector<std::string>> rows;
     rows.reserve(sittings.size());
     for (const Sitting& s : sittings) {
-        rows.push_back({s.student, s.computer, s.address, stateText(s, now), points(s.score),
-                        isoLocal(s.started), isoLocal(s.lastSeen)});
+        // What the students' computers sent reaches the terminal with its
+        // control characters shown, never obeyed.
+        rows.push_back({terminalSafe(s.student), terminalSafe(s.computer), terminalSafe(s.address),
+                        terminalSafe(stateText(s, now)), points(s.score), isoLocal(s.started),
+                        isoLocal(s.lastSeen)});
     }
     // Columns as wide as their widest cell, in characters.
     std::vector<qsizetype> width(header.size(), 0);

@@ -20,6 +20,7 @@
 #include "JournalCheck.h"
 
 #include "definition/Cp1251.h"
+#include "definition/TerminalText.h"
 #include "results/ReportSource.h"
 #include "run/SystemClock.h"
 
@@ -278,7 +279,7 @@ int serve(const Args& a, QCoreApplication& app)
     ExamServer server(*journal, desk, clock);
     QObject::connect(&server, &ExamServer::journalFault, [](const QString& m) {
         std::fprintf(stderr, "quizdesk-examd: %s (the clients are asked to send again)\n",
-                     qPrintable(m));
+                     terminalSafe(m.toStdString()).c_str());
     });
     QObject::connect(&server, &ExamServer::journalHealthChanged, [](const JournalHealth& h) {
         if (h.state == JournalHealth::State::Ready) {
@@ -481,10 +482,10 @@ int report(const Args& a)
     std::string out;
     if (a.flags.count("--all") != 0) {
         for (const std::string& r : reports) {
-            out += fromCp1251(r);
+            out += terminalSafe(fromCp1251(r), true);
         }
     } else {
-        out = fromCp1251(reports.back());
+        out = terminalSafe(fromCp1251(reports.back()), true);
     }
     return writeAll(out, {}) ? 0 : 1;
 }
@@ -523,12 +524,15 @@ int incidents(const Args& a)
     }
     std::string out;
     for (const Incident& i : list) {
-        out += isoLocal(i.at) + "  " + i.kind + "  " + i.student + "  " + i.computer + "  " +
-               i.address + "  " + i.detail;
+        // Names and details come from the students' computers: shown, never
+        // obeyed by the terminal.
+        out += isoLocal(i.at) + "  " + terminalSafe(i.kind) + "  " + terminalSafe(i.student) +
+               "  " + terminalSafe(i.computer) + "  " + terminalSafe(i.address) + "  " +
+               terminalSafe(i.detail);
         if (!i.bytes.empty()) {
             out += "  (" + std::to_string(i.bytes.size()) + " bytes kept)";
         }
-        out += "  [" + i.server + "]\n";
+        out += "  [" + terminalSafe(i.server) + "]\n";
     }
     return writeAll(out, {}) ? 0 : 1;
 }
