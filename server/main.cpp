@@ -9,11 +9,13 @@
 //   quizdesk-examd release NAME [--db DB]
 //   quizdesk-examd incidents [--db DB]
 //   quizdesk-examd verify [--db DB] [--test DIR]...
+//   quizdesk-examd import-reports FOLDER [--test DIR] [--db DB]
 //
 // Exit codes: 0 done, 1 a failure (or nothing to show), 2 bad usage.
 
 #include "Board.h"
 #include "ExamServer.h"
+#include "ReportImport.h"
 #include "Rules.h"
 #include "SqlJournal.h"
 #include "Views.h"
@@ -21,6 +23,7 @@
 
 #include "definition/Cp1251.h"
 #include "definition/TerminalText.h"
+#include "definition/TestLoader.h"
 #include "results/ReportSource.h"
 #include "run/SystemClock.h"
 
@@ -59,6 +62,7 @@ const char* kUsage =
     "       quizdesk-examd release NAME [--db DB]\n"
     "       quizdesk-examd incidents [--db DB]\n"
     "       quizdesk-examd verify [--db DB] [--test DIR]...\n"
+    "       quizdesk-examd import-reports FOLDER [--test DIR] [--db DB]\n"
     "       quizdesk-examd --help | --version\n"
     "DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT]/DB\n";
 
@@ -512,6 +516,56 @@ int release(const Args& a)
     return 0;
 }
 
+int importReports(const Args& a)
+{
+    if (a.positional.size() != 1) {
+        return usage("import-reports takes one FOLDER");
+    }
+    std::unique_ptr<TestModel> test;
+    if (a.has("--test")) {
+        // The character width only places options on the screen; a
+        // constant one serves for checking reports.
+        auto loaded = loadTestDir(a.value("--test"), WindowGeometry{},
+                                  [](int fontSize, bool) { return std::max(1, fontSize / 2); });
+        if (!loaded.ok()) {
+            std::fprintf(stderr, "quizdesk-examd: %s: %s\n", a.value("--test").c_str(),
+                         fromCp1251(loaded.fault().message).c_str());
+            return 1;
+        }
+        test = std::move(loaded.value());
+    }
+    ReportFolder folder(a.positional[0]);
+    auto files = folder.files();
+    if (!files.ok()) {
+        std::fprintf(stderr, "quizdesk-examd: %s\n", files.fault().message.c_str());
+        return 1;
+    }
+    auto journal = openJournal(a, QHostInfo::localHostName().toStdString(), true);
+    if (!journal) {
+        return 1;
+    }
+    SystemClock clock;
+    const auto results = qd::server::importReports(*journal, folder.folder(), files.value(),
+                                                   {test.get(), int64_t(clock.calendarSeconds())});
+    std::map<ImportOutcome, int> counts;
+    std::string out;
+    bool failed = false;
+    for (const ImportedReport& r : results) {
+        counts[r.outcome] += 1;
+        out += terminalSafe(importLine(r)) + "\n";
+        failed =
+            failed || r.outcome == ImportOutcome::Refused || r.outcome == ImportOutcome::Failed;
+    }
+    out += std::to_string(counts[ImportOutcome::Stored] + counts[ImportOutcome::Differs]) +
+           " stored (" + std::to_string(counts[ImportOutcome::Differs]) + " as another attempt), " +
+           std::to_string(counts[ImportOutcome::Completed]) + " completed, " +
+           std::to_string(counts[ImportOutcome::AlreadyThere]) + " already there, " +
+           std::to_string(counts[ImportOutcome::Skipped]) + " skipped, " +
+           std::to_string(counts[ImportOutcome::Refused] + counts[ImportOutcome::Failed]) +
+           " not stored\n";
+    return writeAll(out, {}) && !failed ? 0 : 1;
+}
+
 int incidents(const Args& a)
 {
     auto journal = openJournal(a, {});
@@ -616,6 +670,9 @@ int main(int argc, char** argv)
     }
     if (c == "verify") {
         return verify(*args);
+    }
+    if (c == "import-reports") {
+        return importReports(*args);
     }
     return usage(c.empty() ? "" : "unknown command " + c);
 }

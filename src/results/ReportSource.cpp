@@ -53,7 +53,7 @@ std::optional<std::string> readFileBounded(const std::filesystem::path& path, st
 
 ReportFolder::ReportFolder(std::filesystem::path folder) : m_folder(std::move(folder)) {}
 
-Result<std::vector<SourcedReport>> ReportFolder::reports()
+Result<std::vector<std::filesystem::path>> ReportFolder::files() const
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -83,7 +83,17 @@ Result<std::vector<SourcedReport>> ReportFolder::reports()
         return Fault{"cannot read the folder " + m_folder.string() + ": " + ec.message()};
     }
     std::sort(files.begin(), files.end());
+    return files;
+}
 
+Result<std::vector<SourcedReport>> ReportFolder::reports()
+{
+    namespace fs = std::filesystem;
+    auto listed = this->files();
+    if (!listed.ok()) {
+        return listed.fault();
+    }
+    const std::vector<fs::path>& files = listed.value();
     std::vector<SourcedReport> out;
     out.reserve(files.size());
     for (const fs::path& file : files) {

@@ -45,6 +45,10 @@ public:
 
     Result<std::vector<SourcedReport>> reports() override;
 
+    // The files themselves, in the same order (for those who need the
+    // bytes as they are: bringing them into the journal).
+    Result<std::vector<std::filesystem::path>> files() const;
+
     const std::filesystem::path& folder() const { return m_folder; }
 
 private:
