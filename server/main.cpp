@@ -30,12 +30,16 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QHostInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -168,10 +172,15 @@ bool writeAll(const std::string& bytes, const std::string& path)
         return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
                std::fflush(stdout) == 0;
     }
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !f.flush()) {
-        std::fprintf(stderr, "quizdesk-examd: cannot write %s\n", path.c_str());
+    // Written beside it and renamed over it: an interrupted export never
+    // leaves half a file under the name given. The flush is checked on its
+    // own: commit() does not see a failure of the flush it makes.
+    QSaveFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::WriteOnly) ||
+        f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !f.flush() ||
+        !f.commit()) {
+        std::fprintf(stderr, "quizdesk-examd: cannot write %s: %s\n", path.c_str(),
+                     qPrintable(f.errorString()));
         return false;
     }
     return true;
@@ -452,10 +461,25 @@ int exportCommand(const Args& a)
         return 1;
     }
     if (format == "xlsx") {
-        if (Status f = writeXlsx(out, s, answers, matrix)) {
+        // The workbook is made under a temporary name beside the target and
+        // renamed over it once whole.
+        QTemporaryFile part(QString::fromStdString(out) + QStringLiteral(".XXXXXX.part"));
+        if (!part.open()) {
+            std::fprintf(stderr, "quizdesk-examd: cannot write %s: %s\n", out.c_str(),
+                         qPrintable(part.errorString()));
+            return 1;
+        }
+        part.close();
+        if (Status f = writeXlsx(part.fileName().toStdString(), s, answers, matrix)) {
             std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
             return 1;
         }
+        if (::rename(QFile::encodeName(part.fileName()).constData(), out.c_str()) != 0) {
+            std::fprintf(stderr, "quizdesk-examd: cannot write %s: %s\n", out.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+        part.setAutoRemove(false);
         return 0;
     }
     const char sep = format == "csv" ? ',' : ';';
@@ -643,6 +667,9 @@ int main(int argc, char** argv)
             return 0;
         }
     }
+    // A file-size limit fails a write (reported, the export's temporary
+    // file removed) instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     std::string error;
     const auto args = parse(argc, argv, &error);

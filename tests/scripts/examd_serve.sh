@@ -250,6 +250,17 @@ iconv -f CP1251 -t UTF-8 "$work/.out" | grep -q '^Бондар Т\.;' || fail "c
 run "$examd" export --format xlsx -o "$work/exam.xlsx" --db "$db"
 expect_rc "export xlsx" 0
 [ "$(head -c 2 "$work/exam.xlsx")" = PK ] || fail "xlsx: not a workbook"
+# An export cut short (here by a file-size limit) leaves the file of that
+# name as it was, and no part of the new one beside it.
+for format in csv xlsx; do
+  printf 'the previous export\n' >"$work/cut.$format"
+  (ulimit -f 0; "$examd" export --format $format -o "$work/cut.$format" --db "$db") >/dev/null 2>&1 &&
+    fail "export $format over the size limit succeeded"
+  [ "$(cat "$work/cut.$format")" = "the previous export" ] || fail "export $format cut short replaced the file"
+done
+if ls "$work" | grep -q '^cut\..*\.'; then
+  fail "a part of a cut export is left: $(ls "$work" | grep '^cut\.' | tr '\n' ' ')"
+fi
 run "$examd" export --matrix --db "$db"
 expect_rc "export --matrix" 0
 [ "$(head -1 <<<"$out")" = $'student,computer,1,2,3\r' ] || fail "matrix header: $(head -1 <<<"$out")"
