@@ -65,8 +65,6 @@ expect_rc "stats" 0
 [[ "$out" == *"students $finished "* ]] || fail "stats table: $out"
 run "$tool" stats --help
 [[ "$out" == *"divide by n - 1"* ]] || fail "stats --help states no variance convention"
-run "$tool" stats "$demo" --reports "$reports" --db exam.db --char-w 10
-expect_rc "stats --db" 2
 run "$tool" stats "$demo" --char-w 10
 expect_rc "stats without --reports" 2
 run "$tool" stats "$demo" --reports "$work/none" --char-w 10
@@ -119,6 +117,65 @@ for f in "$examples"/reports/*.txt; do
 done
 run "$tool" rescore "$demo" --reports "$reports" --write "$reports/." --char-w 10
 expect_rc "rescore --write onto the reports" 2
+
+# --- Attempts and sittings with nothing answered.
+# A second attempt of Бондаренко (later, 100 %) comes from the lab: another
+# attempt; a sitting closed before any answer is not sat, not 0 %.
+olena=$examples/reports/БондаренкоОленаВасил.txt
+mkdir -p "$work/lab"
+LC_ALL=C sed -e '1s/Час:  9\./Час: 10./' -e 's/^Всього балів: 26.00/Всього балів: 27.00/' \
+  -e 's/^ або 96 відсотків/ або 100 відсотків/' \
+  <(to_utf8 "$olena") | to_cp1251 "$work/lab/second.txt"
+to_utf8 "$examples/reports/ГнатюкАндрiйПетрович.txt" |
+  awk '/^ *[0-9]+ +[0-9.]+ / { next } { print }' |
+  sed -e 's/^Всього балів: [0-9.]*/Всього балів: 0.00/' -e 's/^ або [0-9]* відсотків/ або 0 відсотків/' \
+    -e 's/^Оцінка: .*/Оцінка: Тест не завершено!/' -e 's/Андрій Петрович/Новий Учень/' |
+  to_cp1251 "$work/lab/empty.txt"
+cp "$examples"/reports/*.txt "$work/lab/"
+for rule in latest first best; do
+  run "$tool" stats "$demo" --reports "$work/lab" --json --attempt $rule --char-w 10
+  expect_rc "stats --attempt $rule" 0
+  RULE=$rule FINISHED=$finished perl -Mutf8 -CO -MJSON::PP -e '
+    local $/; my $s = decode_json(<STDIN>); my @bad;
+    push @bad, "students $s->{students}" unless $s->{students} == $ENV{FINISHED};
+    push @bad, "attempt $s->{attempt}" unless $s->{attempt} eq $ENV{RULE};
+    my @r = @{$s->{repeated}};
+    push @bad, "repeated " . encode_json(\@r)
+      unless @r == 1 && $r[0]{student} eq "Бондаренко Олена Василівна" && $r[0]{reports} == 2;
+    my $second = ($r[0]{counted} // "") eq "second.txt";
+    push @bad, "counted $r[0]{counted}" unless $second == ($ENV{RULE} ne "first");
+    push @bad, "not sat " . encode_json($s->{notSat}) unless "@{$s->{notSat}}" eq "Гнатюк Новий Учень";
+    print join("\n", @bad);' <<<"$out" >"$work/bad.txt"
+  [ ! -s "$work/bad.txt" ] || fail "stats --attempt $rule: $(cat "$work/bad.txt")"
+done
+run "$tool" stats "$demo" --reports "$work/lab" --char-w 10
+[[ "$out" == *"not sat  Гнатюк Новий Учень"* ]] || fail "stats: the not-sat student is not listed: $out"
+[[ "$out" == *"repeated Бондаренко Олена Василівна (2 reports, counted second.txt)"* ]] ||
+  fail "stats: the repeated student is not listed: $out"
+
+# A key whose marks differ from the exam's: every report that scored more on
+# question 1 than its new mark is refused by name; --rescore counts them all
+# with the new key and no facility passes 100 %.
+remarked=$work/remarked
+mkdir -p "$remarked"
+cp "$demo/source/voprosi.txt" "$demo"/*.jpg "$demo"/*.bmp "$remarked/"
+LC_ALL=C sed 's/^1) 1 1 2/1) 1 1 1/' "$demo/source/otveti.txt" >"$remarked/otveti.txt"
+run "$tool" stats "$remarked" --reports "$examples/reports" --char-w 10
+expect_rc "stats with another key" 1
+[[ "$err" == *"БондаренкоОленаВасил.txt: refused: question 1: 2.00 points with a mark of 1"* ]] ||
+  fail "stats with another key: $err"
+[[ "$err" == *"do not fit the test in $remarked: nothing is counted (--rescore scores them against it first)"* ]] ||
+  fail "stats with another key: $err"
+[ -z "$out" ] || fail "stats with another key printed figures: $out"
+run "$tool" results "$remarked" --reports "$examples/reports" --html "$work/refused.html" --char-w 10
+expect_rc "results with another key" 1
+[ ! -e "$work/refused.html" ] || fail "results with another key wrote a page"
+run "$tool" stats "$remarked" --reports "$examples/reports" --rescore --json --char-w 10
+expect_rc "stats --rescore" 0
+perl -MJSON::PP -e 'local $/; my $s = decode_json(<STDIN>);
+  for my $q (@{$s->{questions}}) { print "question $q->{question}: $q->{facility}\n" if $q->{facility} > 100 }' \
+  <<<"$out" >"$work/bad.txt"
+[ ! -s "$work/bad.txt" ] || fail "stats --rescore: $(cat "$work/bad.txt")"
 
 # --- results
 run "$tool" results "$demo" --reports "$reports" --html "$work/results.html" --char-w 10

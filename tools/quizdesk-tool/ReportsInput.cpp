@@ -10,21 +10,17 @@ namespace {
 
 const QString kReports = QStringLiteral("reports");
 const QString kDb = QStringLiteral("db");
+const QString kAttempt = QStringLiteral("attempt");
+const QString kRescore = QStringLiteral("rescore");
+
+QString utf8(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
 } // namespace
 
-std::vector<const qd::ParsedReport*> ExamReports::finished() const
-{
-    std::vector<const qd::ParsedReport*> out;
-    for (std::size_t i = 0; i < reports.size(); ++i) {
-        if (report(i).finished) {
-            out.push_back(&report(i));
-        }
-    }
-    return out;
-}
-
-void addReportsOptions(QCommandLineParser& parser)
+void addReportsOptions(QCommandLineParser& parser, ReportsUse use)
 {
     addLoadOptions(parser);
     parser.addOption(QCommandLineOption(
@@ -32,7 +28,23 @@ void addReportsOptions(QCommandLineParser& parser)
         QStringLiteral("FOLDER")));
     parser.addOption(QCommandLineOption(
         kDb, QStringLiteral("The exam server's journal (not available yet: use --reports)."),
-        QStringLiteral("FILE")));
+        QStringLiteral("DB")));
+    if (use == ReportsUse::Analysis) {
+        parser.addOption(QCommandLineOption(
+            kAttempt,
+            QStringLiteral("Which report of a student with several is counted: latest "
+                           "(default), best or first."),
+            QStringLiteral("latest|best|first")));
+        parser.addOption(QCommandLineOption(
+            kRescore, QStringLiteral("Score every report against the test in DIR first (a "
+                                     "report made with another key is then counted).")));
+    }
+}
+
+qd::AttemptRule attemptRule(const QCommandLineParser& parser)
+{
+    return qd::attemptRuleNamed(parser.value(kAttempt).toStdString())
+        .value_or(qd::AttemptRule::Latest);
 }
 
 QString reportsFolder(const QCommandLineParser& parser)
@@ -40,7 +52,8 @@ QString reportsFolder(const QCommandLineParser& parser)
     return parser.value(kReports);
 }
 
-std::optional<ExamReports> loadExamReports(const CommandLine& cl, int* exit)
+std::optional<ExamReports> loadExamReports(const CommandLine& cl, ReportsUse use, int* exit,
+                                           int* refused)
 {
     const QCommandLineParser& parser = cl.parser();
     QString error;
@@ -49,17 +62,21 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, int* exit)
         *exit = cl.usageError(error);
         return std::nullopt;
     }
-    if (parser.isSet(kDb)) {
-        // The journal is the exam server's; until it exists there is
-        // nothing to read it with.
-        *exit =
-            cl.usageError(QStringLiteral("--db: the exam server's journal is not supported yet; "
-                                         "use --reports FOLDER"));
+    if (parser.isSet(kDb) == parser.isSet(kReports)) {
+        *exit = cl.usageError(QStringLiteral("one of --reports FOLDER or --db DB is required"));
         return std::nullopt;
     }
-    if (!parser.isSet(kReports)) {
-        *exit = cl.usageError(QStringLiteral("--reports FOLDER is required"));
-        return std::nullopt;
+    qd::SelectionOptions selection;
+    if (use == ReportsUse::Analysis) {
+        if (parser.isSet(kAttempt)) {
+            const auto rule = qd::attemptRuleNamed(parser.value(kAttempt).toStdString());
+            if (!rule) {
+                *exit = cl.usageError(QStringLiteral("--attempt takes latest, best or first"));
+                return std::nullopt;
+            }
+            selection.rule = *rule;
+        }
+        selection.rescore = parser.isSet(kRescore);
     }
 
     ExamReports out;
@@ -70,25 +87,68 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, int* exit)
         return std::nullopt;
     }
 
-    qd::ReportFolder folder(QFile::encodeName(parser.value(kReports)).toStdString());
-    auto all = folder.reports();
+    std::unique_ptr<qd::ReportSource> source;
+    if (parser.isSet(kDb)) {
+        // The journal's reading side is not within the tool's reach yet.
+        *exit = cl.usageError(QStringLiteral("--db: the exam server's journal is not supported "
+                                             "yet; use --reports FOLDER"));
+        return std::nullopt;
+    } else {
+        source = std::make_unique<qd::ReportFolder>(
+            QFile::encodeName(parser.value(kReports)).toStdString());
+    }
+    auto all = source->reports();
     if (auto* fault = std::get_if<qd::Fault>(&all)) {
-        printError(QString::fromStdString(fault->message));
+        printError(utf8(fault->message));
         *exit = kExitFault;
         return std::nullopt;
     }
-    for (qd::SourcedReport& s : std::get<std::vector<qd::SourcedReport>>(all)) {
-        const QString name = QString::fromStdString(s.name);
-        if (auto* fault = std::get_if<qd::Fault>(&s.report)) {
-            printError(QStringLiteral("%1: skipped: %2").arg(name, fromTestText(fault->message)));
-            continue;
+    auto& reports = std::get<std::vector<qd::SourcedReport>>(all);
+
+    if (use == ReportsUse::Rescore) {
+        int count = 0;
+        for (qd::SourcedReport& s : reports) {
+            const QString name = utf8(s.name);
+            if (auto* fault = std::get_if<qd::Fault>(&s.report)) {
+                printError(
+                    QStringLiteral("%1: skipped: %2").arg(name, fromTestText(fault->message)));
+                continue;
+            }
+            if (auto misfit = qd::reportMisfit(*out.model, std::get<qd::ParsedReport>(s.report))) {
+                printError(QStringLiteral("%1: refused: %2").arg(name, utf8(*misfit)));
+                ++count;
+                continue;
+            }
+            out.reports.push_back(std::move(s));
         }
-        if (auto misfit = qd::reportMisfit(*out.model, std::get<qd::ParsedReport>(s.report))) {
-            printError(
-                QStringLiteral("%1: skipped: %2").arg(name, QString::fromStdString(*misfit)));
-            continue;
+        if (refused) {
+            *refused = count;
         }
-        out.reports.push_back(std::move(s));
+        return out;
+    }
+
+    out.selection = qd::selectReports(*out.model, std::move(reports), selection);
+    const qd::ReportSelection& sel = out.selection;
+    for (const qd::Refusal& r : sel.unreadable) {
+        printError(QStringLiteral("%1: skipped: %2").arg(utf8(r.name), utf8(r.why)));
+    }
+    for (const qd::NamedReport& r : sel.unfinished) {
+        printError(QStringLiteral("%1: unfinished (the report stops before its totals): not "
+                                  "counted")
+                       .arg(utf8(r.name)));
+    }
+    if (!sel.refused.empty()) {
+        for (const qd::Refusal& r : sel.refused) {
+            printError(QStringLiteral("%1: refused: %2").arg(utf8(r.name), utf8(r.why)));
+        }
+        printError(QStringLiteral("%1 report(s) do not fit the test in %2: nothing is counted%3")
+                       .arg(sel.refused.size())
+                       .arg(options->dir)
+                       .arg(selection.rescore
+                                ? QString()
+                                : QStringLiteral(" (--rescore scores them against it first)")));
+        *exit = kExitFault;
+        return std::nullopt;
     }
     return out;
 }

@@ -2,13 +2,14 @@
 
 // What the after-exam commands (stats, rescore, results) share: the test in
 // DIR, loaded as the program loads it, and the students' reports from a
-// source (--reports FOLDER; the exam server's journal, --db, will be a
-// second ReportSource), with the reports that cannot be used named on
-// stderr and set aside.
+// source: --reports FOLDER (the files collected from the lab computers) or
+// --db DB (the exam server's journal), with the reports that cannot be used
+// named on stderr and set aside.
 
 #include "ToolSupport.h"
 
 #include "definition/TestModel.h"
+#include "results/ReportSelection.h"
 #include "results/ReportSource.h"
 
 #include <QCommandLineOption>
@@ -19,28 +20,43 @@
 
 namespace qdtool {
 
+// stats and results count one attempt per student; rescore goes through
+// every report.
+enum class ReportsUse {
+    Analysis,
+    Rescore,
+};
+
 struct ExamReports
 {
     std::unique_ptr<qd::TestModel> model;
-    // Every report that is of this test, in the source's order.
+    // Rescore: every report of this test, in the source's order.
     std::vector<qd::SourcedReport> reports;
+    // Analysis: what is counted and what is listed apart.
+    qd::ReportSelection selection;
 
     const qd::ParsedReport& report(std::size_t i) const
     {
         return std::get<qd::ParsedReport>(reports[i].report);
     }
-    // The finished ones (a report cut short has no percentage or grade).
-    std::vector<const qd::ParsedReport*> finished() const;
 };
 
-// Adds DIR and the load options, --reports FOLDER and --db FILE.
-void addReportsOptions(QCommandLineParser& parser);
+// Adds DIR and the load options, --reports FOLDER and --db DB; for the
+// analysis also --attempt and --rescore.
+void addReportsOptions(QCommandLineParser& parser, ReportsUse use);
 
-// Loads the test and reads the reports. Files that are not reports, or are
-// reports of another test, are named on stderr ("quizdesk-tool: NAME:
-// skipped: WHY") and left out. On a fault of the test, the folder or the
-// command line, prints it and returns the exit code in *exit.
-std::optional<ExamReports> loadExamReports(const CommandLine& cl, int* exit);
+// Loads the test and reads the reports. Files that are not reports are
+// named on stderr ("quizdesk-tool: NAME: skipped: WHY") and left out.
+// Reports that do not fit the test are named ("NAME: refused: WHY"): the
+// analysis then gives nothing and exits 1 (unless --rescore scored them
+// against the test); rescore goes on with the others and sets *refused.
+// On a fault of the test, the source or the command line, prints it and
+// returns the exit code in *exit.
+std::optional<ExamReports> loadExamReports(const CommandLine& cl, ReportsUse use, int* exit,
+                                           int* refused = nullptr);
+
+// The rule of --attempt (latest when not given; checked by loadExamReports).
+qd::AttemptRule attemptRule(const QCommandLineParser& parser);
 
 // The folder of --reports (empty with --db).
 QString reportsFolder(const QCommandLineParser& parser);

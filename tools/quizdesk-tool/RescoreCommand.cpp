@@ -1,4 +1,4 @@
-// quizdesk-tool rescore [DIR] --reports FOLDER [--write OUT]: every stored
+// quizdesk-tool rescore [DIR] --reports FOLDER | --db DB [--write OUT]: every stored
 // answer scored again with the test in DIR (typically with a corrected
 // otveti.txt) by the engine's own scoring, and the students whose points,
 // percentage or grade change listed; --write keeps corrected copies.
@@ -80,8 +80,9 @@ int runRescore(const QStringList& args)
                        "between filled places and no row whose group expected nothing). When the\n"
                        "test time ran out, the marks of the questions left unasked come from the\n"
                        "test when it asks every question, else from the report's maximum.\n"
-                       "Exit 1 when a report could not be rescored."));
-    addReportsOptions(cl.parser());
+                       "With --db the reports are those of the journal's finished sittings.\n"
+                       "Exit 1 when a report could not be rescored or is of another test."));
+    addReportsOptions(cl.parser(), ReportsUse::Rescore);
     const QCommandLineOption writeOption(
         QStringLiteral("write"),
         QStringLiteral("Write corrected copies of the reports into folder OUT."),
@@ -101,14 +102,14 @@ int runRescore(const QStringList& args)
         }
     }
     int exit = kExitOk;
-    const auto exam = loadExamReports(cl, &exit);
+    int failed = 0;
+    const auto exam = loadExamReports(cl, ReportsUse::Rescore, &exit, &failed);
     if (!exam) {
         return exit;
     }
 
     QByteArray listing;
     int changed = 0;
-    int failed = 0;
     for (std::size_t i = 0; i < exam->reports.size(); ++i) {
         const qd::ParsedReport& report = exam->report(i);
         const QString name = QString::fromStdString(exam->reports[i].name);

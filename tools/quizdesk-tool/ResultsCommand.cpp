@@ -1,4 +1,4 @@
-// quizdesk-tool results [DIR] --reports FOLDER --html OUT.html: one
+// quizdesk-tool results [DIR] --reports FOLDER | --db DB --html OUT.html: one
 // self-contained page of an exam's results for the screen and for printing
 // on A4: the gradebook, a histogram of the percentages (an SVG drawn here),
 // the item table with its flags and the options chosen in every choice
@@ -156,7 +156,7 @@ int runResults(const QStringList& args)
                        "gradebook, a histogram of the percentages, the item table with its\n"
                        "flags, the options chosen in every choice question) that prints on A4.\n"
                        "The figures are those of 'quizdesk-tool stats'."));
-    addReportsOptions(cl.parser());
+    addReportsOptions(cl.parser(), ReportsUse::Analysis);
     const QCommandLineOption htmlOption(
         QStringLiteral("html"), QStringLiteral("The page to write."), QStringLiteral("OUT.html"));
     cl.parser().addOption(htmlOption);
@@ -167,12 +167,13 @@ int runResults(const QStringList& args)
         return cl.usageError(QStringLiteral("--html OUT.html is required"));
     }
     int exit = kExitOk;
-    const auto exam = loadExamReports(cl, &exit);
+    const auto exam = loadExamReports(cl, ReportsUse::Analysis, &exit);
     if (!exam) {
         return exit;
     }
     const qd::TestModel& model = *exam->model;
-    const auto finished = exam->finished();
+    const qd::ReportSelection& selection = exam->selection;
+    const auto finished = selection.countedReports();
     const qd::TestStats stats = qd::analyseReports(model, finished);
 
     QString html;
@@ -184,7 +185,7 @@ int runResults(const QStringList& args)
     html +=
         QStringLiteral("<p class=\"sub\">%1 · %2 students · %3 questions, %4 asked of each</p>\n")
             .arg(testText(model.subjectName).trimmed())
-            .arg(exam->reports.size())
+            .arg(selection.counted.size() + selection.unfinished.size() + selection.notSat.size())
             .arg(model.questionCount)
             .arg(model.askCount);
 
@@ -212,14 +213,21 @@ int runResults(const QStringList& args)
     html += QStringLiteral("</table>\n");
     html += histogram(finished);
 
-    // Gradebook, by name.
-    std::vector<std::size_t> order(exam->reports.size());
+    // Gradebook, by name: the counted reports, those cut short and those
+    // with no question answered.
+    std::vector<const qd::ParsedReport*> listed;
+    for (const auto* part : {&selection.counted, &selection.unfinished, &selection.notSat}) {
+        for (const qd::NamedReport& r : *part) {
+            listed.push_back(&r.report);
+        }
+    }
+    std::vector<std::size_t> order(listed.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         order[i] = i;
     }
     std::vector<QList<int>> keys;
     for (std::size_t i = 0; i < order.size(); ++i) {
-        keys.push_back(alphabetKey(fromTestText(exam->report(i).studentName)));
+        keys.push_back(alphabetKey(fromTestText(listed[i]->studentName)));
     }
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
@@ -229,14 +237,21 @@ int runResults(const QStringList& args)
         "<th class=\"text\">Grade</th></tr></thead>\n<tbody>\n");
     int n = 0;
     for (std::size_t i : order) {
-        const qd::ParsedReport& r = exam->report(i);
+        const qd::ParsedReport& r = *listed[i];
         const QString date = QStringLiteral("%1.%2.%3 %4:%5")
                                  .arg(r.day, 2, 10, QLatin1Char('0'))
                                  .arg(r.month, 2, 10, QLatin1Char('0'))
                                  .arg(r.year)
                                  .arg(r.hour, 2, 10, QLatin1Char('0'))
                                  .arg(r.minute, 2, 10, QLatin1Char('0'));
-        if (r.finished) {
+        if (qd::notSat(r)) {
+            html += QStringLiteral("<tr class=\"unfinished\"><td>%1</td><td class=\"text\">%2</td>"
+                                   "<td class=\"text date\">%3</td><td></td><td></td><td></td>"
+                                   "<td></td><td class=\"text\">not sat (no question "
+                                   "answered)</td></tr>\n")
+                        .arg(++n)
+                        .arg(testText(r.studentName), date);
+        } else if (r.finished) {
             html += QStringLiteral(
                         "<tr><td>%1</td><td class=\"text\">%2</td><td class=\"text "
                         "date\">%3</td><td>%4</td>"
@@ -263,6 +278,21 @@ int runResults(const QStringList& args)
         }
     }
     html += QStringLiteral("</tbody>\n</table>\n");
+    if (!selection.repeated.empty()) {
+        html += QStringLiteral("<h2>Repeated names</h2>\n<p class=\"note\">One report a student "
+                               "is counted: the %1.</p>\n<table>\n<thead><tr><th "
+                               "class=\"text\">Student</th><th>Reports</th><th "
+                               "class=\"text\">Counted</th></tr></thead>\n<tbody>\n")
+                    .arg(QString::fromLatin1(qd::attemptRuleName(attemptRule(cl.parser()))));
+        for (const qd::RepeatedStudent& r : selection.repeated) {
+            html += QStringLiteral("<tr><td class=\"text\">%1</td><td>%2</td><td "
+                                   "class=\"text\">%3</td></tr>\n")
+                        .arg(testText(r.student))
+                        .arg(r.reports)
+                        .arg(esc(QString::fromStdString(r.taken)));
+        }
+        html += QStringLiteral("</tbody>\n</table>\n");
+    }
 
     // Item table.
     html += QStringLiteral("<h2>Questions</h2>\n<table>\n<thead><tr><th>Question</th><th>Type</"
@@ -341,7 +371,8 @@ int runResults(const QStringList& args)
     const QString path = cl.parser().value(htmlOption);
     QSaveFile file(path);
     const QByteArray bytes = html.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit()) {
         printError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
         return kExitFault;
     }

@@ -1,4 +1,4 @@
-// quizdesk-tool stats [DIR] --reports FOLDER: the item analysis of an exam
+// quizdesk-tool stats [DIR] --reports FOLDER | --db DB: the item analysis of an exam
 // from the students' reports, with the test in DIR for each question's mark
 // and type.
 
@@ -29,16 +29,23 @@ int runStats(const QStringList& args)
             "Variances and standard deviations divide by n - 1. A question a student was\n"
             "not asked is missing for that student, not zero. Undefined values (too few\n"
             "students, no spread) show as \"-\" (null in JSON, empty in CSV).\n"
-            "Reports cut short (no totals) are not counted; files that are not reports of\n"
-            "this test are named on stderr and skipped.\n"
+            "Reports cut short (no totals) are not counted; files that are not reports\n"
+            "are named on stderr and skipped. A report that does not fit the test in DIR\n"
+            "(another test, a question or option the test does not have, points over a\n"
+            "question's mark) is refused with its name and the reason, and nothing is\n"
+            "counted (exit 1), unless --rescore scores every report against the test first.\n"
+            "One attempt per student is counted (--attempt, default the latest finished);\n"
+            "students with several reports are listed as repeated. A sitting closed with no\n"
+            "question answered is listed as not sat and enters no figure.\n"
             "\n"
             "--json keys: students, mean, median, sd, alpha, sem, grades {grade: count},\n"
             "questions [{question, sat, facility, sd, discrimination, efficiency, flags,\n"
-            "options {option: times} or null}]. mean, median, sd and sem are in percent of\n"
+            "options {option: times} or null}], attempt, notSat [names], repeated\n"
+            "[{student, reports, counted}]. mean, median, sd and sem are in percent of\n"
             "the maximum (as the reports), facility, discrimination and efficiency in\n"
             "percent, a question's sd in points, alpha a fraction; JSON keeps four\n"
             "decimals. --csv: one line per question."));
-    addReportsOptions(cl.parser());
+    addReportsOptions(cl.parser(), ReportsUse::Analysis);
     const QCommandLineOption csvOption(QStringLiteral("csv"),
                                        QStringLiteral("The question table as CSV."));
     const QCommandLineOption jsonOption(QStringLiteral("json"),
@@ -52,24 +59,18 @@ int runStats(const QStringList& args)
         return cl.usageError(QStringLiteral("--csv and --json exclude each other"));
     }
     int exit = kExitOk;
-    const auto exam = loadExamReports(cl, &exit);
+    const auto exam = loadExamReports(cl, ReportsUse::Analysis, &exit);
     if (!exam) {
         return exit;
     }
-    for (std::size_t i = 0; i < exam->reports.size(); ++i) {
-        if (!exam->report(i).finished) {
-            printError(
-                QStringLiteral("%1: unfinished (the report stops before its totals): not counted")
-                    .arg(QString::fromStdString(exam->reports[i].name)));
-        }
-    }
-    const qd::TestStats stats = qd::analyseReports(*exam->model, exam->finished());
+    const qd::TestStats stats = qd::analyseReports(*exam->model, exam->selection.countedReports());
+    const ListedApart apart = listedApart(exam->selection, attemptRule(cl.parser()));
     if (cl.parser().isSet(jsonOption)) {
-        writeOut(statsJson(stats));
+        writeOut(statsJson(stats, apart));
     } else if (cl.parser().isSet(csvOption)) {
         writeOut(statsCsv(stats));
     } else {
-        writeOut(statsTable(stats));
+        writeOut(statsTable(stats, apart));
     }
     return kExitOk;
 }

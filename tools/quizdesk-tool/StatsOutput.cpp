@@ -58,7 +58,18 @@ QString gradeName(const std::string& cp1251)
     return fromTestText(cp1251);
 }
 
-QByteArray statsTable(const qd::TestStats& stats)
+ListedApart listedApart(const qd::ReportSelection& selection, qd::AttemptRule rule)
+{
+    ListedApart out;
+    for (const qd::NamedReport& r : selection.notSat) {
+        out.notSat.push_back(r.report.studentName);
+    }
+    out.repeated = selection.repeated;
+    out.rule = rule;
+    return out;
+}
+
+QByteArray statsTable(const qd::TestStats& stats, const ListedApart& apart)
 {
     QString out;
     out += QStringLiteral("students %1   mean %2 %   median %3 %   sd %4 %   alpha %5 (%6 "
@@ -72,7 +83,28 @@ QByteArray statsTable(const qd::TestStats& stats)
     for (const auto& [grade, count] : stats.grades) {
         grades << QStringLiteral("%1 %2").arg(gradeName(grade)).arg(count);
     }
-    out += QStringLiteral("grades   %1\n\n").arg(grades.join(QStringLiteral(", ")));
+    out += QStringLiteral("grades   %1\n").arg(grades.join(QStringLiteral(", ")));
+    if (!apart.notSat.empty()) {
+        QStringList names;
+        for (const std::string& n : apart.notSat) {
+            names << fromTestText(n);
+        }
+        out += QStringLiteral("not sat  %1 (no question answered: in no figure)\n")
+                   .arg(names.join(QStringLiteral(", ")));
+    }
+    if (!apart.repeated.empty()) {
+        QStringList names;
+        for (const qd::RepeatedStudent& r : apart.repeated) {
+            names << QStringLiteral("%1 (%2 reports, counted %3)")
+                         .arg(fromTestText(r.student))
+                         .arg(r.reports)
+                         .arg(QString::fromStdString(r.taken));
+        }
+        out += QStringLiteral("repeated %1; one attempt each: %2\n")
+                   .arg(names.join(QStringLiteral(", ")),
+                        QString::fromLatin1(qd::attemptRuleName(apart.rule)));
+    }
+    out += QLatin1Char('\n');
 
     const QStringList head = {QStringLiteral("question"),  QStringLiteral("type"),
                               QStringLiteral("mark"),      QStringLiteral("sat"),
@@ -139,7 +171,7 @@ QByteArray statsCsv(const qd::TestStats& stats)
     return out.toUtf8();
 }
 
-QByteArray statsJson(const qd::TestStats& stats)
+QByteArray statsJson(const qd::TestStats& stats, const ListedApart& apart)
 {
     QJsonObject root;
     root.insert(QStringLiteral("students"), stats.students);
@@ -179,6 +211,21 @@ QByteArray statsJson(const qd::TestStats& stats)
         questions.append(o);
     }
     root.insert(QStringLiteral("questions"), questions);
+    root.insert(QStringLiteral("attempt"), QString::fromLatin1(qd::attemptRuleName(apart.rule)));
+    QJsonArray notSat;
+    for (const std::string& n : apart.notSat) {
+        notSat.append(fromTestText(n));
+    }
+    root.insert(QStringLiteral("notSat"), notSat);
+    QJsonArray repeated;
+    for (const qd::RepeatedStudent& r : apart.repeated) {
+        QJsonObject o;
+        o.insert(QStringLiteral("student"), fromTestText(r.student));
+        o.insert(QStringLiteral("reports"), r.reports);
+        o.insert(QStringLiteral("counted"), QString::fromStdString(r.taken));
+        repeated.append(o);
+    }
+    root.insert(QStringLiteral("repeated"), repeated);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 

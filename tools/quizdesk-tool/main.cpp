@@ -3,7 +3,7 @@
 // between their plain and scrambled forms (scramble, unscramble), plays a
 // student's session (run), makes the table of students for examination
 // mode (roster) and, after the exam, analyses the students' reports (stats,
-// rescore, results).
+// rescore, results), from the lab's files or the exam server's journal.
 
 #include "Subcommands.h"
 #include "ToolSupport.h"
@@ -32,9 +32,15 @@ const Subcommand kSubcommands[] = {
      "run [DIR] --script FILE [--seed S] [--now \"YYYY-MM-DD HH:MM:SS\"] [--port P] [--width W] "
      "[--height H] [--char-w N]",
      qdtool::runRun},
-    {"stats", "stats [DIR] --reports FOLDER [--csv | --json]", qdtool::runStats},
-    {"rescore", "rescore [DIR] --reports FOLDER [--write OUT]", qdtool::runRescore},
-    {"results", "results [DIR] --reports FOLDER --html OUT.html", qdtool::runResults},
+    {"stats",
+     "stats [DIR] --reports FOLDER | --db DB [--attempt latest|best|first] [--rescore] "
+     "[--csv | --json]",
+     qdtool::runStats},
+    {"rescore", "rescore [DIR] --reports FOLDER | --db DB [--write OUT]", qdtool::runRescore},
+    {"results",
+     "results [DIR] --reports FOLDER | --db DB [--attempt latest|best|first] [--rescore] "
+     "--html OUT.html",
+     qdtool::runResults},
     {"roster", "roster NAMES [-o OUT]", qdtool::runRoster},
 };
 
