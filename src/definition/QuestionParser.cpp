@@ -90,6 +90,7 @@ private:
     int pO = 0;
     int pB = 0;
     std::map<std::string, int> missingFrom; // key -> offset it is known missing from
+    bool severalAccepted = false;           // the current entry is of type 7
 };
 
 Status QuestionReader::question(Question& q, int n)
@@ -186,7 +187,8 @@ Status QuestionReader::answerEntry(Question& q, int n, const std::string& K)
 {
     int32_t typeInFile = typeNumber(q.type);
     const int behindK = copyInt(O, pO, K, lastO(), typeInFile);
-    q.type = QuestionType(typeInFile);
+    severalAccepted = typeInFile == kTypedAlternativesNumber;
+    q.type = severalAccepted ? QuestionType::TypedText : QuestionType(typeInFile);
     if (behindK < 0) {
         return fault("Ошибочная нумерация %d ответа!\n", n);
     }
@@ -410,11 +412,32 @@ Status QuestionReader::typedText(Question& q, int n, const Slashes& sl)
     if (len > kLongestAnswerText) {
         return fault("В вопросе %d слишком длинный ответ!", n);
     }
-    q.expectedText = cString(O.substr(std::size_t(sl.open), std::size_t(len)));
-    if (Status st = removeBlanks(q.expectedText)) {
-        return st;
+    const std::string key(cString(O.substr(std::size_t(sl.open), std::size_t(len))));
+    if (!severalAccepted) {
+        q.expectedText = key;
+        if (Status st = removeBlanks(q.expectedText)) {
+            return st;
+        }
+        lowerCp1251(q.expectedText);
+        return std::nullopt;
     }
-    lowerCp1251(q.expectedText);
+    // Type 7: each spelling between the bars is kept as a type-5 key is.
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t bar = key.find(kAcceptedSeparator, from);
+        std::string one =
+            key.substr(from, bar == std::string::npos ? std::string::npos : bar - from);
+        if (Status st = removeBlanks(one)) {
+            return st;
+        }
+        lowerCp1251(one);
+        q.acceptedTexts.push_back(std::move(one));
+        if (bar == std::string::npos) {
+            break;
+        }
+        from = bar + 1;
+    }
+    q.expectedText = q.acceptedTexts.front();
     return std::nullopt;
 }
 

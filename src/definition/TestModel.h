@@ -17,6 +17,10 @@ constexpr int kMaxGroupNumbers = 30;
 constexpr int kMaxTextLength = 3998;
 constexpr int kMaxTypedKeys = 49; // typed type-6 answer strings
 constexpr int kMaxTypedKeyLength = 8;
+// The answers file's type number of a typed question with several accepted
+// spellings, separated by kAcceptedSeparator between its slashes.
+constexpr int32_t kTypedAlternativesNumber = 7;
+constexpr char kAcceptedSeparator = '|';
 
 // Packed 0x00BBGGRR colours of the question screen and the status shape.
 namespace colour {
@@ -108,8 +112,13 @@ struct Question
     // Correct answers of a choice or ordering question, groups of a matching
     // question, answer strings of a typed type 6.
     int32_t correctCount = 0;
-    std::vector<Group> groups;                // correctCount groups (types 4, 6)
-    std::string expectedText;                 // type 5: expected text
+    std::vector<Group> groups; // correctCount groups (types 4, 6)
+    std::string expectedText;  // type 5: expected text
+    // A typed question written with type number 7 in the answers file (a
+    // number the original format refuses, so no older test can hold it by
+    // accident): every spelling of acceptedTexts earns the mark, and
+    // expectedText is the first of them. Empty for a plain type 5.
+    std::vector<std::string> acceptedTexts;
     std::vector<std::string> acceptedStrings; // typed type 6: answer strings
     // Columns of a matching question; for a typed type 6 the length of its
     // answer strings.

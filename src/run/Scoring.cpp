@@ -163,7 +163,12 @@ Result<float> scoreTypedText(const TestModel& model, RunState& st)
         return f.fault();
     }
     lowerCp1251(w);
-    return w == q.expectedText ? float(q.mark) : 0.0f;
+    if (q.acceptedTexts.empty()) {
+        return w == q.expectedText ? float(q.mark) : 0.0f;
+    }
+    const bool accepted =
+        std::find(q.acceptedTexts.begin(), q.acceptedTexts.end(), w) != q.acceptedTexts.end();
+    return accepted ? float(q.mark) : 0.0f;
 }
 
 void skipUnasked(const TestModel& model, RunState& st)

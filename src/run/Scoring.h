@@ -57,7 +57,8 @@ float scoreChoice(const TestModel& model, RunState& st);
 float scoreOrdering(const TestModel& model, RunState& st);
 
 // Type 5: answerText without blanks, lowered by the code page's rules, equal
-// byte for byte to expectedText earns the mark, anything else 0.
+// byte for byte to expectedText earns the mark, anything else 0. A question
+// with several accepted spellings (type 7 in the file) earns it for any one.
 Result<float> scoreTypedText(const TestModel& model, RunState& st);
 
 // After the test time has run out when a question ended: every question from

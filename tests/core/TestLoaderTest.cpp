@@ -173,7 +173,7 @@ TEST(TestLoader, FaultsAndTheirMessages)
         {"50 options", "1) Q" + repeat("<a>", 50) + "#", withHeader("1) 1 50 1"), ""},
         {"51 options", "1) Q" + repeat("<a>", 51) + "#", withHeader("1) 1 1 1"),
          "В вопросе 1 количество ответов > 50!"},
-        {"type 7", "1) Q <a> <b>#", withHeader("1) 7 / 1 / 1"), "Тип вопроса 1 задан не верно!"},
+        {"type 8", "1) Q <a> <b>#", withHeader("1) 8 / 1 / 1"), "Тип вопроса 1 задан не верно!"},
         {"type 1, option 3 of 2", "1) Q <a> <b>#", withHeader("1) 1 3 1"),
          "Для вопроса 1 ответ задан не верно!"},
         // Types 2 and 3.

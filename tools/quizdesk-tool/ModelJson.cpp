@@ -89,7 +89,7 @@ QJsonObject question(const qd::Question& q)
             keys.append(text(q.acceptedStrings[k]));
         }
     }
-    return QJsonObject{
+    QJsonObject json{
         {u"type"_s, qd::typeNumber(q.type)},
         {u"graph"_s, qd::pictureModeNumber(q.picture)},
         {u"lenq"_s, q.stemLength},
@@ -107,6 +107,16 @@ QJsonObject question(const qd::Question& q)
         {u"sans"_s, keys},
         {u"mark"_s, q.mark},
     };
+    // Only a question written with several spellings has the key, so the
+    // dump of every other test keeps its bytes.
+    if (!q.acceptedTexts.empty()) {
+        QJsonArray accepted;
+        for (const std::string& t : q.acceptedTexts) {
+            accepted.append(text(t));
+        }
+        json.insert(u"accepted"_s, accepted);
+    }
+    return json;
 }
 
 } // namespace
