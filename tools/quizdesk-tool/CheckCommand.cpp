@@ -3,6 +3,7 @@
 // Beyond one run's questions, it checks the picture of every picture
 // question, so that no draw can lead a student to a missing file.
 
+#include "CheckHints.h"
 #include "Subcommands.h"
 #include "ToolSupport.h"
 
@@ -12,6 +13,49 @@
 #include <numeric>
 
 namespace qdtool {
+
+namespace {
+
+// What a typed question accepts, as the scorer compares it (blanks removed,
+// lower case). A single key holding a list separator is most likely meant as
+// several answers, which a plain type 5 cannot hold: no student could type
+// it. That is a warning, since the test loads and runs as written.
+void showTypedKeys(const qd::TestModel& model)
+{
+    for (std::size_t i = 0; i < model.questions.size(); ++i) {
+        const qd::Question& q = model.questions[i];
+        if (q.type != qd::QuestionType::TypedText) {
+            continue;
+        }
+        const int n = int(i) + 1;
+        if (!q.acceptedTexts.empty()) {
+            QStringList spellings;
+            for (const std::string& t : q.acceptedTexts) {
+                spellings << QLatin1Char('"') + fromTestText(t) + QLatin1Char('"');
+            }
+            writeOut(QStringLiteral("question %1 accepts: %2\n")
+                         .arg(n)
+                         .arg(spellings.join(QLatin1String(", ")))
+                         .toUtf8());
+            continue;
+        }
+        for (const char separator : {',', ';', '|'}) {
+            if (q.expectedText.find(separator) != std::string::npos) {
+                writeErr(QStringLiteral("quizdesk-tool: warning: question %1 expects the single "
+                                        "answer \"%2\", which holds '%3'; for several accepted "
+                                        "answers write the entry as \"%1) 7 / one | other / "
+                                        "points\"\n")
+                             .arg(n)
+                             .arg(fromTestText(q.expectedText))
+                             .arg(QLatin1Char(separator))
+                             .toUtf8());
+                break;
+            }
+        }
+    }
+}
+
+} // namespace
 
 int runCheck(const QStringList& args)
 {
@@ -28,13 +72,23 @@ int runCheck(const QStringList& args)
         return cl.usageError(error);
     }
     CharWidthSource charWidth(options->charW);
-    const auto model = loadOrReport(*options, charWidth);
-    if (!model) {
+    const std::filesystem::path dir = pathOf(options->dir);
+    qd::LoadResult loaded =
+        qd::loadTestDir(dir, options->window, [&charWidth](int fontSize, bool bold) {
+            return charWidth(fontSize, bold);
+        });
+    if (!loaded.ok()) {
+        // The program's message first, byte for byte; then what the files
+        // suggest is behind it.
+        printFault(loaded.fault());
+        if (const auto hint = hintFor(readTestFiles(dir), loaded.fault())) {
+            writeErr((QStringLiteral("hint: ") + *hint + QLatin1Char('\n')).toUtf8());
+        }
         return kExitFault;
     }
+    const std::unique_ptr<qd::TestModel> model = std::move(loaded).value();
     std::vector<int> everyQuestion(std::size_t(model->questionCount));
     std::iota(everyQuestion.begin(), everyQuestion.end(), 0);
-    const std::filesystem::path dir = pathOf(options->dir);
     if (const qd::Status s = qd::checkPictures(*model, everyQuestion, dir)) {
         printFault(*s);
         return kExitFault;
@@ -56,6 +110,10 @@ int runCheck(const QStringList& args)
                      .arg(everyone.any() ? QString::fromStdString(everyone.settingsText())
                                          : QStringLiteral("none"))
                      .toUtf8());
+    }
+    showTypedKeys(*model);
+    if (const auto hint = loadedTestHint(readTestFiles(dir), model->questionCount)) {
+        writeErr((QStringLiteral("quizdesk-tool: warning: ") + *hint + QLatin1Char('\n')).toUtf8());
     }
     return kExitOk;
 }
