@@ -16,5 +16,7 @@ int runStats(const QStringList& args);
 int runRescore(const QStringList& args);
 int runResults(const QStringList& args);
 int runRoster(const QStringList& args);
+int runImport(const QStringList& args);
+int runExport(const QStringList& args);
 
 } // namespace qdtool

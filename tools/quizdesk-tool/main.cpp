@@ -42,6 +42,9 @@ const Subcommand kSubcommands[] = {
      "--html OUT.html",
      qdtool::runResults},
     {"roster", "roster NAMES [-o OUT]", qdtool::runRoster},
+    {"import", "import FILE [--format gift|moodle-xml|aiken] [-o DIR] [--scramble] [--strict]",
+     qdtool::runImport},
+    {"export", "export [DIR] --format gift|moodle-xml [-o FILE]", qdtool::runExport},
 };
 
 QByteArray usage()
