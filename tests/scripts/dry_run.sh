@@ -40,6 +40,21 @@ for name in full partial timeout closed titlepage; do
 done
 play timed "$fixtures/timed" "$fixtures/timed"
 
+# Options named by their texts play exactly as by their positions: the same
+# output and the same report as full.script.
+mkdir -p "$work/bytext"
+cp "$src/examples/dryrun/full.out" "$work/bytext/full-by-text.out"
+cp "$src/examples/dryrun/full.report" "$work/bytext/full-by-text.report"
+cp "$src/examples/dryrun/full-by-text.script" "$work/bytext/"
+play full-by-text "$src/examples/demo" "$work/bytext"
+
+# A text no option of the question shows stops the run, naming the line.
+printf 'name Іван\nbegin\nchoose "Житомир"\nnext\n' >"$work/notext.script"
+HOME=$home run "$tool" run "$src/examples/demo" --script "$work/notext.script" --seed 7 --char-w 10
+expect_rc "unknown option text" 1
+[ "$err" = 'quizdesk-tool: script line 3: question 1 shows no option "Житомир"' ] ||
+  fail "unknown option text: '$err'"
+
 # Without --seed the draws are seeded with the calendar seconds of --now.
 HOME=$home run "$tool" run "$src/examples/demo" --script "$src/examples/dryrun/closed.script" \
   --now "$now" --char-w 10
@@ -57,7 +72,8 @@ expect_rc "malformed line" 2
 [ -z "$out" ] || fail "malformed line: output '$out'"
 [[ "$err" == *"bad.script:5: "*"press C R"* ]] || fail "malformed line: '$err'"
 for line in "begin now" "wait -1" "wait 1.2345" "marker 0 -1" "click 1" "jump 1 2" "Next" \
-  "key" "key tab" "key down 0" "key down 101" "key up 1 2"; do
+  "key" "key tab" "key down 0" "key down 101" "key up 1 2" \
+  'choose' 'choose "a' 'order "a"b' 'match x'; do
   printf '%s\n' "$line" >"$work/bad.script"
   HOME=$home run "$tool" run "$src/examples/demo" --script "$work/bad.script"
   expect_rc "'$line'" 2

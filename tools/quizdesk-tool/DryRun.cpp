@@ -188,6 +188,90 @@ private:
                 }
             }
             return true;
+        case ScriptAction::Choose:
+        case ScriptAction::Order:
+        case ScriptAction::Match:
+            return pressNamed(a);
+        }
+        return true;
+    }
+
+    // An option's text as the student reads it: without its brackets, its
+    // line breaks and repeated blanks as one blank.
+    static QString shownText(const qd::AnswerSlot& slot)
+    {
+        QString t = fromTestText(slot.text);
+        if (t.startsWith(QLatin1Char('<'))) {
+            t.remove(0, 1);
+        }
+        if (t.endsWith(QLatin1Char('>'))) {
+            t.chop(1);
+        }
+        return t.simplified();
+    }
+
+    // Where an option named in the script stands now: its column and row,
+    // searched in the columns from `firstColumn` on (a matching question's
+    // further columns), or in the list of a choice or ordering question.
+    std::optional<std::pair<int, int>> locate(const qd::Question& q, const OptionRef& ref,
+                                              int firstColumn, int lastColumn) const
+    {
+        if (!q.isMatching()) {
+            if (ref.row >= 0) {
+                return std::pair{0, ref.row};
+            }
+            for (int r = 0; r < q.optionCount && r < int(q.options.size()); ++r) {
+                if (shownText(q.options[std::size_t(r)]) == ref.text.simplified()) {
+                    return std::pair{0, r};
+                }
+            }
+            return std::nullopt;
+        }
+        for (int c = firstColumn; c <= lastColumn && c < int(q.columns.size()); ++c) {
+            const qd::Column& col = q.columns[std::size_t(c)];
+            if (ref.row >= 0) {
+                return std::pair{c, ref.row};
+            }
+            for (int r = 0; r < col.rowCount(); ++r) {
+                if (shownText(col.cells[std::size_t(r)]) == ref.text.simplified()) {
+                    return std::pair{c, r};
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    // choose: presses each option; order: puts them into the positions from
+    // the first on (the marker of the position, then the option); match:
+    // presses the row of the first column, then its partners. The presses
+    // are those press and marker make, so a script by texts plays exactly
+    // as one by positions.
+    bool pressNamed(const ScriptAction& a)
+    {
+        if (m_session.phase() != qd::TestSession::Phase::Question) {
+            return true;
+        }
+        const qd::Question& q =
+            m_session.model().questions[std::size_t(m_session.state().currentQuestion)];
+        if (q.answeredByTyping()) {
+            return true;
+        }
+        for (std::size_t i = 0; i < a.options.size(); ++i) {
+            const bool first = i == 0;
+            const int from = a.kind == ScriptAction::Match && !first ? 1 : 0;
+            const int to = a.kind == ScriptAction::Match && first ? 0 : qd::kMaxColumns;
+            if (a.kind == ScriptAction::Order) {
+                pressOption(0, int(i), true);
+            }
+            const auto where = locate(q, a.options[i], from, to);
+            if (!where) {
+                printError(QStringLiteral("script line %1: question %2 shows no option \"%3\"")
+                               .arg(a.line)
+                               .arg(m_session.state().currentQuestion + 1)
+                               .arg(a.options[i].text));
+                return false;
+            }
+            pressOption(where->first, where->second, false);
         }
         return true;
     }

@@ -16,7 +16,7 @@ struct Keyword
 {
     const char* word;
     ScriptAction::Kind kind;
-    enum Args { None, Rest, TwoCounts, TwoInts, Seconds, KeyName } args;
+    enum Args { None, Rest, TwoCounts, TwoInts, Seconds, KeyName, Options } args;
 };
 
 const Keyword kKeywords[] = {
@@ -32,7 +32,36 @@ const Keyword kKeywords[] = {
     {"next", ScriptAction::Next, Keyword::None},
     {"close", ScriptAction::Close, Keyword::None},
     {"key", ScriptAction::Key, Keyword::KeyName},
+    {"choose", ScriptAction::Choose, Keyword::Options},
+    {"order", ScriptAction::Order, Keyword::Options},
+    {"match", ScriptAction::Match, Keyword::Options},
 };
+
+// "text" (a backslash escapes '"' and itself) or a row number, separated by
+// blanks; false when anything else stands there.
+bool readOptions(const QString& rest, std::vector<OptionRef>& out)
+{
+    static const QRegularExpression token(
+        QStringLiteral("\\G\\s*(?:\"((?:[^\"\\\\]|\\\\.)*)\"|([0-9]{1,3}))(?=\\s|$)"));
+    qsizetype at = 0;
+    while (at < rest.size() && !rest.mid(at).trimmed().isEmpty()) {
+        const QRegularExpressionMatch m = token.match(rest, at);
+        if (!m.hasMatch()) {
+            return false;
+        }
+        OptionRef ref;
+        if (m.capturedStart(1) >= 0) {
+            static const QRegularExpression escaped(QStringLiteral("\\\\(.)"));
+            ref.text = m.captured(1);
+            ref.text.replace(escaped, QStringLiteral("\\1"));
+        } else {
+            ref.row = m.captured(2).toInt();
+        }
+        out.push_back(ref);
+        at = m.capturedEnd();
+    }
+    return !out.empty();
+}
 
 // Whole numbers that fit a pixel coordinate or a row with room to spare;
 // larger ones are typing errors, not positions.
@@ -93,7 +122,8 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
         if (kw == nullptr) {
             return ScriptError{lineNo,
                                QStringLiteral("unknown action \"%1\" (name, exam, begin, press, "
-                                              "marker, click, move, type, wait, next, close, key)")
+                                              "marker, click, move, type, wait, next, close, key, "
+                                              "choose, order, match)")
                                    .arg(word)};
         }
         ScriptAction a;
@@ -144,6 +174,14 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
             }
             break;
         }
+        case Keyword::Options:
+            if (!readOptions(rest, a.options)) {
+                return ScriptError{lineNo, QStringLiteral("\"%1\" wants options, each its text "
+                                                          "in double quotes or its row: %1 "
+                                                          "\"TEXT\" ...")
+                                               .arg(word)};
+            }
+            break;
         case Keyword::Seconds:
             if (args.size() != 1 || !readSeconds(args[0], a.ms)) {
                 return ScriptError{lineNo,

@@ -13,9 +13,33 @@
 
 namespace qdtool {
 
+// An option named in choose, order or match: by its text, or by its row
+// as shown (from 0, as press counts).
+struct OptionRef
+{
+    QString text;
+    int row = -1; // >= 0: by position
+};
+
 struct ScriptAction
 {
-    enum Kind { Name, Exam, Begin, Press, Marker, Click, Move, Type, Wait, Next, Close, Key };
+    enum Kind {
+        Name,
+        Exam,
+        Begin,
+        Press,
+        Marker,
+        Click,
+        Move,
+        Type,
+        Wait,
+        Next,
+        Close,
+        Key,
+        Choose,
+        Order,
+        Match
+    };
 
     Kind kind = Begin;
     int line = 0;    // 1-based line of the script
@@ -23,6 +47,7 @@ struct ScriptAction
     int b = 0;       // press/marker: row; click/move: y; key: how often
     QString text;    // name, type: the rest of the line
     uint64_t ms = 0; // wait
+    std::vector<OptionRef> options; // choose, order, match
 };
 
 // The keys a script can press, as the window takes them: the arrows, Home,
