@@ -22,6 +22,22 @@ run "$tool" roster names.txt -o "$work/missing/students.dbf"
 expect_rc "unwritable output" 1
 [[ "$err" == *"cannot write \"$work/missing/students.dbf\""* ]] || fail "unwritable output: '$err'"
 
+# The table never replaces the names it is made from.
+cp names.txt same.txt
+run "$tool" roster same.txt -o same.txt
+expect_rc "output is the names" 1
+[ "$err" = 'quizdesk-tool: same.txt: not written: it is the file of names' ] || fail "output is the names: '$err'"
+cmp -s same.txt names.txt || fail "the names file was changed"
+rm same.txt
+
+# A name given twice is said, and the table still written.
+printf 'Бондар Т.\nКоваль І.\nБондар Т.\nБондар Т.\n' >twice.txt
+run "$tool" roster twice.txt -o twice.dbf
+expect_rc "repeated name" 0
+[ "$err" = 'quizdesk-tool: warning: twice.txt: the name "Бондар Т." is there more than once' ] ||
+  fail "repeated name: '$err'"
+rm twice.txt twice.dbf
+
 run "$tool" roster
 expect_rc "no names file" 2
 cmp -s students.dbf before.dbf || fail "a failed run changed students.dbf"

@@ -12,6 +12,9 @@
 
 #include <QDate>
 
+#include <filesystem>
+#include <map>
+
 namespace qdtool {
 
 namespace {
@@ -47,6 +50,14 @@ int runRoster(const QStringList& args)
     const QString out = parser.isSet(kOutput) ? parser.value(kOutput)
                                               : QString::fromLatin1(qd::StudentList::kFileName);
 
+    // Writing the table over the names would lose the class list; refused
+    // as rescore --write refuses to write over its reports.
+    std::error_code ec;
+    if (std::filesystem::exists(pathOf(out), ec) &&
+        std::filesystem::equivalent(pathOf(out), pathOf(namesFile), ec)) {
+        printError(QStringLiteral("%1: not written: it is the file of names").arg(out));
+        return kExitFault;
+    }
     std::string error;
     const auto text = qd::readFileBounded(pathOf(namesFile), kMostNamesBytes, &error);
     if (!text) {
@@ -58,6 +69,17 @@ int runRoster(const QStringList& args)
     if (!names) {
         printError(QStringLiteral("%1: %2").arg(namesFile, QString::fromStdString(error)));
         return kExitFault;
+    }
+    // Two students of one name cannot both sit: the server takes a name
+    // once. Said, not refused: the examiner may mean two lines to differ.
+    std::map<std::string, int> seen;
+    for (const std::string& n : *names) {
+        if (++seen[n] == 2) {
+            writeErr(QStringLiteral("quizdesk-tool: warning: %1: the name \"%2\" is there more "
+                                    "than once\n")
+                         .arg(namesFile, fromTestText(n))
+                         .toUtf8());
+        }
     }
     const QDate today = QDate::currentDate();
     const std::chrono::year_month_day updated{std::chrono::year(today.year()),
