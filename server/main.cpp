@@ -507,13 +507,21 @@ int report(const Args& a)
         std::fprintf(stderr, "quizdesk-examd: no report of %s\n", a.positional[0].c_str());
         return 1;
     }
+    // The stored report keeps its bytes; on the terminal each one ends its
+    // last line, so that the prompt (or the next report) starts a line.
+    const auto ended = [](std::string text) {
+        if (!text.empty() && text.back() != '\n') {
+            text += '\n';
+        }
+        return text;
+    };
     std::string out;
     if (a.flags.count("--all") != 0) {
         for (const std::string& r : reports) {
-            out += terminalSafe(fromCp1251(r), true);
+            out += ended(terminalSafe(fromCp1251(r), true));
         }
     } else {
-        out = terminalSafe(fromCp1251(reports.back()), true);
+        out = ended(terminalSafe(fromCp1251(reports.back()), true));
     }
     return writeAll(out, {}) ? 0 : 1;
 }

@@ -35,6 +35,9 @@ expect_rc() {
 # The plain UTF-8 text of a code page 1251 file, and back.
 to_utf8() { iconv -f CP1251 -t UTF-8 "$1"; }
 to_cp1251() { iconv -f UTF-8 -t CP1251 >"$1"; }
+# A report as the server's report command prints it: UTF-8, its last line
+# ended.
+report_text() { to_utf8 "$1"; [ -z "$(tail -c 1 "$1")" ] || echo; }
 
 finish() {
   if [ "$failures" -ne 0 ]; then

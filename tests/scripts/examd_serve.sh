@@ -88,7 +88,7 @@ next'
 expect_report() {
   run "$examd" report "$1" --db "$db"
   expect_rc "report $1" 0
-  if ! cmp -s <(to_utf8 "$2") "$work/.out"; then
+  if ! cmp -s <(report_text "$2") "$work/.out"; then
     fail "report $1: not the client's report file"
   fi
 }
@@ -209,7 +209,7 @@ run "$sim" --port "$port" --host pc-9 --name "Ткаченко О." --wait 10 pr
   "final:100:Відмінно"
 [ "$out" = $'code 0\ncode 0\ncode 0\ncode 0' ] || fail "sim after the kill: $out"
 run "$examd" report "Ткаченко О." --all --db "$db"
-cmp -s <(to_utf8 "$work/bondar.report") "$work/.out" || fail "the final report is not stored once"
+cmp -s <(report_text "$work/bondar.report") "$work/.out" || fail "the final report is not stored once"
 
 # A damaged message is asked again.
 damaged=$(printf '%0326d' 0)
