@@ -1,6 +1,7 @@
 #include "BankToTest.h"
 
 #include "definition/Cp1251.h"
+#include "definition/HeaderParser.h"
 #include "definition/TestModel.h"
 
 #include <QBuffer>
@@ -225,9 +226,9 @@ bool Converter::shortAnswer(const BankQuestion& q, Entry& e, int mark)
                             .arg(o.text));
                 continue;
             }
-            QString key = o.text;
-            key.remove(QLatin1Char(' '));
-            if (key.isEmpty() || key.size() >= 128) {
+            // The key's blanks go only after its length is checked.
+            const std::size_t bytes = qd::toCp1251(o.text.simplified().toStdString()).size();
+            if (o.text.simplified().isEmpty() || bytes + 2 >= 128) {
                 lose(q, QStringLiteral("answer \"%1\" is empty or too long; left out").arg(o.text));
                 continue;
             }
@@ -392,6 +393,12 @@ std::optional<Entry> Converter::convert(const BankQuestion& q)
     if (!ok) {
         return std::nullopt;
     }
+    // A question's text is at most 3998 bytes, its number mark included.
+    if (qd::toCp1251(e.text.toStdString()).size() + 8 > std::size_t(qd::kMaxTextLength)) {
+        lose(q, QStringLiteral("the question is longer than %1 characters; left out")
+                    .arg(qd::kMaxTextLength));
+        return std::nullopt;
+    }
     picture(q, e);
     return e;
 }
@@ -468,6 +475,7 @@ WrittenTest Converter::run(const QuestionBank& bank, const QString& testName)
         QStringLiteral("0"),
         QStringLiteral("1"),
     };
+    const QStringList defaults = items;
     if (bank.header && bank.header->values.size() == items.size()) {
         // An exported QuizDesk test: its own settings, with the counts of
         // what was read.
@@ -497,10 +505,22 @@ WrittenTest Converter::run(const QuestionBank& bank, const QString& testName)
                                                  "Розділи випадково",
                                                  "Питання випадково",
                                                  "Відповіді випадково"};
-    QString header;
-    for (int i = 0; i < items.size(); ++i) {
-        header += QString::fromUtf8(kLabelsOfItems[i]) + QStringLiteral(": ") + items[i] +
-                  (i < 2 ? QStringLiteral("#") : QString()) + kLineEnd;
+    const auto headerText = [&](const QStringList& values) {
+        QString text;
+        for (int i = 0; i < values.size(); ++i) {
+            text += QString::fromUtf8(kLabelsOfItems[i]) + QStringLiteral(": ") + values[i] +
+                    (i < 2 ? QStringLiteral("#") : QString()) + kLineEnd;
+        }
+        return text;
+    };
+    QString header = headerText(items);
+    qd::TestModel check;
+    check.answersText = qd::toCp1251(header.toStdString());
+    if (qd::parseHeader(check, 1024)) {
+        m_out.losses.push_back(Loss{0, QString(),
+                                    QStringLiteral("the settings carried in the file are not "
+                                                   "valid; the defaults are written")});
+        header = headerText(defaults);
     }
     m_out.questions = qd::toCp1251(questions.toStdString());
     m_out.answers = qd::toCp1251((header + answers).toStdString());
