@@ -25,6 +25,7 @@ load       fuzz-corpus          fuzz-artifacts/          all  16384   2048 -    
 picture    fuzz-corpus-picture  fuzz-artifacts/picture-  half 65536   256  256    picture.dict quarantine_size_mb=16
 exam       fuzz-corpus-exam     fuzz-artifacts-exam/     all  8192    2048 -      -            -
 framing    fuzz-framing-corpus  fuzz-framing-artifacts/  all  8192    2048 256    -            -
+import     fuzz-corpus-import   fuzz-artifacts-import/   all  16384   2048 -      -            -
 "
 
 sep() { printf '\000\377QD\377\000'; }
@@ -111,6 +112,15 @@ seed_exam() {
 # The exam server's framing (FramingFuzzer.cpp): a recipe of registration,
 # progress, a final message with a report holding the trailer, a damaged
 # progress, a foreign kind; and raw zeros.
+# The question banks of the import tests, each behind its format byte
+# (ImportFuzzer.cpp).
+seed_import() {
+  local import=$root/tests/fixtures/import
+  { printf '\000'; cat "$import/chemistry.gift"; } >"$1/seed-gift"
+  { printf '\001'; cat "$import/elements.aiken"; } >"$1/seed-aiken"
+  { printf '\002'; cat "$import/physics.xml"; } >"$1/seed-xml"
+}
+
 seed_framing() {
   printf '\001\007\000\000\000\001\001\002\000\001\001\001\003\001\001\000\002\000\000\014\001\144\004TTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTT\000\001\001\000\001\005\001\001\200\100\004\000\000\000\000\000\000' \
     >"$1/seed-recipe"
