@@ -221,7 +221,7 @@ private:
                 return std::pair{0, ref.row};
             }
             for (int r = 0; r < q.optionCount && r < int(q.options.size()); ++r) {
-                if (shownText(q.options[std::size_t(r)]) == ref.text.simplified()) {
+                if (shownText(m_session.slotAt(0, r)) == ref.text.simplified()) {
                     return std::pair{0, r};
                 }
             }
@@ -233,7 +233,7 @@ private:
                 return std::pair{c, ref.row};
             }
             for (int r = 0; r < col.rowCount(); ++r) {
-                if (shownText(col.cells[std::size_t(r)]) == ref.text.simplified()) {
+                if (shownText(m_session.slotAt(c, r)) == ref.text.simplified()) {
                     return std::pair{c, r};
                 }
             }
