@@ -64,8 +64,9 @@ FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
 format:
 	clang-format -i $(FORMAT_FILES)
 
-format-check:
-	clang-format --dry-run --Werror $(FORMAT_FILES)
+format-check: setup
+	@clang-format --dry-run --Werror $(FORMAT_FILES)
+	@echo "format-check: $(words $(FORMAT_FILES)) files follow .clang-format"
 
 # clang-tidy (.clang-tidy) over the programs' sources, with the compile
 # commands of $(BUILD) (configured only: clang-tidy needs no built file).
