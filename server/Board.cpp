@@ -85,11 +85,13 @@ QHttpServerResponse refusal(Code status)
 
 } // namespace
 
-Board::Board(Journal& journal, const Clock& clock, BoardAccess access, QObject* parent)
+Board::Board(Journal& journal, const Clock& clock, BoardAccess access, bool verifying,
+             QObject* parent)
     : QObject(parent),
       m_journal(journal),
       m_clock(clock),
       m_access(std::move(access)),
+      m_verifying(verifying),
       m_http(new BoardHttp(*this))
 {
 }
@@ -140,10 +142,17 @@ QHttpServerResponse Board::answer(const QHttpServerRequest& request)
 
 QHttpServerResponse Board::route(const QHttpServerRequest& request)
 {
+    const QString path = request.url().path();
+    // The one write: the examiner stops a sitting. Everything else only reads.
+    if (path == QLatin1String("/api/stop")) {
+        if (request.method() != QHttpServerRequest::Method::Post) {
+            return refusal(Code::MethodNotAllowed);
+        }
+        return stop(request);
+    }
     if (request.method() != QHttpServerRequest::Method::Get) {
         return refusal(Code::MethodNotAllowed);
     }
-    const QString path = request.url().path();
     if (path == QLatin1String("/")) {
         return resource(":/board/index.html", "text/html; charset=utf-8");
     }
@@ -177,6 +186,12 @@ QHttpServerResponse Board::route(const QHttpServerRequest& request)
                                                                             : "lost";
         QJsonObject o{{QStringLiteral("state"), QLatin1String(state)},
                       {QStringLiteral("detail"), QString::fromStdString(h.detail)}};
+        return QHttpServerResponse("application/json",
+                                   QJsonDocument(o).toJson(QJsonDocument::Compact));
+    }
+    if (path == QLatin1String("/api/about")) {
+        QJsonObject o;
+        o[QStringLiteral("verifying")] = m_verifying;
         return QHttpServerResponse("application/json",
                                    QJsonDocument(o).toJson(QJsonDocument::Compact));
     }
@@ -219,6 +234,30 @@ QHttpServerResponse Board::route(const QHttpServerRequest& request)
     }
     return download("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
                     in.readAll(), "sittings.xlsx");
+}
+
+// The request must also carry the board's own header: a page of another site
+// cannot send it without the browser asking first, which this server never
+// allows.
+QHttpServerResponse Board::stop(const QHttpServerRequest& request)
+{
+    if (header(request, "X-QuizDesk-Board") != "stop") {
+        return QHttpServerResponse("text/plain; charset=utf-8", "the board's header is missing\n",
+                                   Code::Forbidden);
+    }
+    const std::string student =
+        request.query().queryItemValue(QStringLiteral("student"), QUrl::FullyDecoded).toStdString();
+    auto stopped = m_journal.stop(student, int64_t(m_clock.calendarSeconds()));
+    if (auto* f = std::get_if<Fault>(&stopped)) {
+        return failure(*f);
+    }
+    if (!std::get<bool>(stopped)) {
+        return QHttpServerResponse("text/plain; charset=utf-8",
+                                   QByteArray::fromStdString(student + " has no open sitting\n"),
+                                   Code::NotFound);
+    }
+    return QHttpServerResponse("text/plain; charset=utf-8",
+                               QByteArray::fromStdString("stopped " + student + "\n"));
 }
 
 } // namespace qd::server

@@ -20,8 +20,8 @@ class BoardHttp;
 // The examiner's live board: one page (compiled into the program) that
 // polls /api/sittings and /api/incidents every half second, and the exports
 // as downloads. It reads the journal through its own connection, so it
-// shows what is committed, from every server sharing the journal. Nothing
-// is written through HTTP.
+// shows what is committed, from every server sharing the journal. The one
+// write is the examiner's stop of a sitting (POST /api/stop).
 //
 // Every request passes the access check first (BoardAccess: the Host header,
 // the token where one is asked for): a request that fails it gets 401 (or
@@ -34,7 +34,10 @@ class Board : public QObject
     Q_OBJECT
 
 public:
-    Board(Journal& journal, const Clock& clock, BoardAccess access = {}, QObject* parent = nullptr);
+    // `verifying`: the server scores the results itself (--test); the page
+    // says so, or says in one line that the results are not verified.
+    Board(Journal& journal, const Clock& clock, BoardAccess access = {}, bool verifying = false,
+          QObject* parent = nullptr);
     ~Board() override;
 
     // The port it listens on, 0 on failure.
@@ -54,10 +57,12 @@ public:
 
 private:
     QHttpServerResponse route(const QHttpServerRequest& request);
+    QHttpServerResponse stop(const QHttpServerRequest& request);
 
     Journal& m_journal;
     const Clock& m_clock;
     BoardAccess m_access;
+    bool m_verifying = false;
     std::unique_ptr<BoardHttp> m_http;
     std::function<JournalHealth()> m_health;
 };

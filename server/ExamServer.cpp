@@ -115,6 +115,8 @@ void ExamServer::accept()
         c->address = peerAddress(s->peerAddress());
         c->lastByte = m_clock.ticks();
         c->connectedAt = c->lastByte;
+        c->id = ++m_lastId;
+        m_byId.emplace(c->id, s);
         // Qt reads no more than this ahead of the framer: a flood waits in
         // the kernel, not in this process.
         s->setReadBufferSize(kReadChunk);
@@ -166,6 +168,7 @@ Arrival ExamServer::arrival(const Connection& c, const MessageFramer::Frame& f) 
     a.fields = f.fields;
     a.report = f.report;
     a.address = c.address;
+    a.connection = c.id;
     return a;
 }
 
@@ -309,6 +312,7 @@ void ExamServer::read(QTcpSocket* socket)
         ++c.messages;
         switch (f->type) {
         case MessageFramer::Frame::Message:
+            c.lastMessage = m_clock.ticks();
             if (m_waiting.size() >= kMaxWaiting) {
                 askAgain(socket);
                 break;
@@ -353,12 +357,45 @@ void ExamServer::drop(Connection& c, const std::string& why)
         bytes = std::string(c.framer.pendingBytes());
     }
     queueIncident("dropped", a, why, bytes);
-    QTcpSocket* s = c.socket;
-    m_connections.erase(s);
+    release(c.socket, true);
+}
+
+void ExamServer::release(QTcpSocket* socket, bool abort)
+{
+    const auto it = m_connections.find(socket);
+    if (it == m_connections.end()) {
+        return;
+    }
+    m_byId.erase(it->second->id);
+    m_connections.erase(it);
     resumeIfRoom();
-    s->disconnect(this);
-    s->abort();
-    s->deleteLater();
+    socket->disconnect(this);
+    if (abort) {
+        socket->abort();
+    }
+    socket->deleteLater();
+}
+
+bool ExamServer::live(uint64_t connection) const
+{
+    const auto it = m_byId.find(connection);
+    if (it == m_byId.end()) {
+        return false;
+    }
+    const Connection& c = *m_connections.at(it->second);
+    return c.messages > 0 && c.socket->state() == QAbstractSocket::ConnectedState &&
+           uint32_t(m_clock.ticks() - c.lastMessage) < uint32_t(kLiveSeconds) * 1000u;
+}
+
+void ExamServer::close(uint64_t connection)
+{
+    const auto it = m_byId.find(connection);
+    if (it != m_byId.end()) {
+        QTcpSocket* s = it->second;
+        // What it was sent already still leaves; nothing more is read.
+        s->flush();
+        release(s, true);
+    }
 }
 
 void ExamServer::gone(QTcpSocket* socket)
@@ -378,10 +415,7 @@ void ExamServer::gone(QTcpSocket* socket)
         a.address = c.address;
         queueIncident("dropped", a, "a connection without a message");
     }
-    m_connections.erase(it);
-    resumeIfRoom();
-    socket->disconnect(this);
-    socket->deleteLater();
+    release(socket, false);
 }
 
 void ExamServer::resumeIfRoom()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Connections.h"
 #include "Journal.h"
 #include "Rules.h"
 #include "exam/MessageFramer.h"
@@ -36,7 +37,7 @@ namespace qd::server {
 // answered "accepted 0": the client sends it again, and it is stored once
 // when the journal is back. No wait holds the loop longer than kLockWaitMs
 // at a time.
-class ExamServer : public QObject
+class ExamServer : public QObject, public Connections
 {
     Q_OBJECT
 
@@ -85,6 +86,11 @@ public:
     // Whether the journal takes messages, as last seen.
     const JournalHealth& journalHealth() const { return m_health; }
 
+    // Connections: open, and a whole message on it within kLiveSeconds.
+    bool live(uint64_t connection) const override;
+    // Closes it without a word: a newer connection speaks for its sitting.
+    void close(uint64_t connection) override;
+
 signals:
     // A batch was committed (tests wait on it).
     void committed(int messages);
@@ -102,6 +108,8 @@ private:
         std::string address;
         uint32_t lastByte = 0; // Clock ticks
         uint32_t connectedAt = 0;
+        uint32_t lastMessage = 0; // Clock ticks of the last whole message
+        uint64_t id = 0;
         int messages = 0;
     };
     struct Reply
@@ -125,6 +133,8 @@ private:
     void read(QTcpSocket* socket);
     void gone(QTcpSocket* socket);
     void drop(Connection& c, const std::string& why);
+    // Forgets a connection and lets it go (its socket deleted later).
+    void release(QTcpSocket* socket, bool abort);
     void resumeIfRoom();
     void scheduleStore();
     void store();
@@ -148,6 +158,8 @@ private:
     bool m_storeQueued = false;
     JournalHealth m_health;
     bool m_failing = false; // the last batch could not begin or commit
+    std::unordered_map<uint64_t, QTcpSocket*> m_byId;
+    uint64_t m_lastId = 0;
 };
 
 // The peer's address as the rules compare it (an IPv4 peer on a dual-stack

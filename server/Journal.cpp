@@ -11,6 +11,8 @@ const char* stateName(SittingState s)
         return "finished";
     case SittingState::Released:
         return "released";
+    case SittingState::Stopped:
+        return "stopped";
     }
     return "open";
 }

@@ -14,7 +14,9 @@ namespace qd::server {
 // calendarSeconds): the exam, its window and the exports all speak the lab's
 // local time.
 
-enum class SittingState { Open, Finished, Released };
+// Stopped: closed by the examiner during the test (`stop`), with what it
+// had; it counts as sat.
+enum class SittingState { Open, Finished, Released, Stopped };
 
 const char* stateName(SittingState s);
 
@@ -29,13 +31,39 @@ struct Sitting
     SittingState state = SittingState::Open;
     int answered = 0;
     bool lastRight = false;
-    double score = 0.0; // points so far
-    int percent = -1;   // finished: the percentage the client sent
-    std::string grade;  // finished: the grade text, UTF-8
+    // The result: points so far while open; once finished the server's
+    // own figures when it scored the report (see `verified`), else the
+    // client's.
+    double score = 0.0;
+    int percent = -1;  // finished
+    std::string grade; // finished: the grade text, UTF-8
+    int maxScore = -1; // finished: the maximum of the points, -1 unknown
     int64_t started = 0;
     int64_t lastSeen = 0;
     int64_t finished = 0; // 0 while open
     bool hasReport = false;
+    // What the client claimed in its final message and report, kept
+    // beside the result.
+    int claimedPercent = -1;
+    std::string claimedGrade;
+    double claimedScore = 0.0;
+    // Finished: "yes", "mismatch" or "not checked" (empty before the
+    // server checked results).
+    std::string verified;
+    // The incidents raised on the sitting (score-mismatch, ...), comma
+    // separated, each once.
+    std::string flags;
+};
+
+// What the server's check of a final message adds to the sitting (the
+// result itself goes in with finish()).
+struct FinalClaim
+{
+    int maxScore = -1;
+    int percent = -1;
+    std::string grade; // UTF-8
+    double score = 0.0;
+    std::string verified;
 };
 
 // A question row of a finished sitting's report.
@@ -107,6 +135,7 @@ public:
     // Open sittings on a computer (host name and address).
     virtual std::vector<Sitting> openOnComputer(const std::string& computer,
                                                 const std::string& address) = 0;
+    // Sittings that count as sat: finished, or stopped by the examiner.
     virtual int finishedCount(const std::string& student) = 0;
 
     // Opens a sitting; nullopt when the student has an open sitting already
@@ -124,11 +153,18 @@ public:
                         std::optional<double> score, const std::string& grade,
                         const std::string& report, const std::vector<AnswerRow>& rows,
                         int64_t now) = 0;
+    // The client's claim and the verdict of a sitting just finished.
+    virtual void recordClaim(int64_t id, const FinalClaim& claim, int64_t now) = 0;
+    // Marks a sitting with an incident's kind (kept once).
+    virtual void flag(int64_t id, const std::string& kind, int64_t now) = 0;
     virtual void addIncident(const Incident& incident) = 0;
 
     // Outside the server's batches (the commands): closes the student's open
     // sitting as released; false when there is none.
     virtual Result<bool> release(const std::string& student, int64_t now) = 0;
+    // The examiner stops the student's open sitting: closed as stopped with
+    // what it had; false when there is none.
+    virtual Result<bool> stop(const std::string& student, int64_t now) = 0;
 
     // Reading, for the board and the commands.
     virtual Result<std::vector<Sitting>> sittings() = 0;

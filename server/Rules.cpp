@@ -160,17 +160,74 @@ void ExamDesk::incident(const std::string& kind, const Arrival& a, const std::st
     m_journal.addIncident(i);
 }
 
+void ExamDesk::setTests(std::vector<const TestModel*> tests)
+{
+    m_tests = std::move(tests);
+    m_limits = progressLimits(m_tests);
+}
+
+void ExamDesk::setConnections(Connections* connections, std::string serverName)
+{
+    m_connections = connections;
+    m_serverName = std::move(serverName);
+}
+
+bool ExamDesk::heldLive(const Sitting& s, uint64_t holder) const
+{
+    if (holder != 0) {
+        return m_connections != nullptr && m_connections->live(holder);
+    }
+    // Another server's connections are not seen from here: a sitting it
+    // heard from within the minute is taken for live.
+    return !m_serverName.empty() && s.server != m_serverName &&
+           now() - s.lastSeen < Connections::kLiveSeconds;
+}
+
+void ExamDesk::flagged(const Sitting& s, const Arrival& a, const Finding& f)
+{
+    incident(f.kind, a, f.detail);
+    m_journal.flag(s.id, f.kind, now());
+}
+
+int16_t ExamDesk::toOpenSitting(const Sitting& s, const Arrival& a, const std::string& computer)
+{
+    const auto held = m_holders.find(s.student);
+    const uint64_t holder = held == m_holders.end() ? 0 : held->second;
+    if (holder != 0 && holder == a.connection) {
+        return carryOn(s, a);
+    }
+    // A live sitting goes on untouched, whoever asks and from wherever: a
+    // second window, or a computer cloned with the same name and address.
+    if (heldLive(s, holder)) {
+        const char* what = a.fields.kind == ExamMessage::Registration
+                               ? "a registration"
+                               : "a message on another connection";
+        incident("second-login", a,
+                 std::string(what) + " while the sitting on " + s.computer + " (" + s.address +
+                     ") is live");
+        return -3;
+    }
+    if (!sameComputer(s, computer, a.address)) {
+        incident("two-computers", a, "already sitting on " + s.computer + " (" + s.address + ")");
+        return -3;
+    }
+    // The same computer back (restarted, or its connection lost): from now
+    // on only this connection speaks for the sitting.
+    if (a.connection != 0) {
+        if (holder != 0 && m_connections != nullptr) {
+            m_connections->close(holder);
+        }
+        m_holders[s.student] = a.connection;
+    }
+    return carryOn(s, a);
+}
+
 int16_t ExamDesk::handle(const Arrival& a)
 {
     const std::string student = utf8(a.fields.studentName);
     const std::string computer = utf8(a.fields.hostName);
     if (const auto open = m_journal.openSitting(student)) {
-        if (sameComputer(*open, computer, a.address)) {
-            return carryOn(*open, a);
-        }
-        incident("two-computers", a,
-                 "already sitting on " + open->computer + " (" + open->address + ")");
-        return -3;
+        return toOpenSitting(*open, a, computer);
     }
     if (a.fields.kind != ExamMessage::Registration) {
         // A message of a sitting that has ended: the final one again (its
@@ -186,6 +243,7 @@ int16_t ExamDesk::handle(const Arrival& a)
             return -1;
         }
     }
+    m_holders.erase(student); // a sitting closed by another process
     return admitNew(a, student, computer, 0);
 }
 
@@ -244,66 +302,89 @@ int16_t ExamDesk::admitNew(const Arrival& a, const std::string& student,
         // Another server (or this one's earlier statement) holds the
         // student's open sitting now: the rules again, once, against it.
         if (const auto open = m_journal.openSitting(student); open && attempt == 0) {
-            if (sameComputer(*open, computer, a.address)) {
-                return carryOn(*open, a);
-            }
-            incident("two-computers", a,
-                     "already sitting on " + open->computer + " (" + open->address + ")");
-            return -3;
+            return toOpenSitting(*open, a, computer);
         }
         // The statement failed: the batch fails, and no reply grants.
         return 0;
     }
     s.id = *id;
-    return carryOn(s, a);
+    if (a.connection != 0) {
+        m_holders[student] = a.connection;
+    }
+    return carryOn(s, a, a.fields.kind == ExamMessage::Registration);
 }
 
-int16_t ExamDesk::carryOn(const Sitting& s, const Arrival& a)
+int16_t ExamDesk::carryOn(const Sitting& s, const Arrival& a, bool registered)
 {
     const int64_t t = now();
     const ExamMessage& m = a.fields;
     switch (m.kind) {
     case ExamMessage::Progress:
+        for (const Finding& f :
+             checkProgress(s.answered, s.score, m.answeredCount, m.scoreValue, m_limits)) {
+            flagged(s, a, f);
+        }
+        // Stored as sent: the journal is the record of what came.
         m_journal.progress(s.id, m.answeredCount, m.lastRight != 0, finite(m.scoreValue), t,
                            a.address);
         break;
-    case ExamMessage::Final: {
-        std::vector<AnswerRow> rows;
-        // The final message carries the percentage, not the points: the
-        // points are the report's total, when it has one.
-        std::optional<double> score;
-        if (!a.report.empty()) {
-            const auto parsed = readReport(a.report);
-            if (const auto* r = std::get_if<ParsedReport>(&parsed)) {
-                if (r->finished) {
-                    score = finite(r->score);
-                }
-                for (const ReportRow& row : r->rows) {
-                    rows.push_back(
-                        AnswerRow{s.id, row.question, finite(row.points), utf8(row.answer)});
-                }
-                // The examiner sees which accommodations the sitting had
-                // (more time, larger text, a quiet exam) beside the others.
-                if (!r->accommodations.empty()) {
-                    incident("accommodations", a, utf8(r->accommodations));
-                }
-            } else {
-                incident("report-unreadable", a, utf8(std::get<Fault>(parsed).message));
-            }
-        }
-        // A whole number stored as a float; anything else is bounded, not
-        // trusted.
-        const float percent =
-            std::isfinite(m.scoreValue) ? std::clamp(m.scoreValue, -1000000.0f, 1000000.0f) : 0.0f;
-        m_journal.finish(s.id, m.answeredCount, m.lastRight != 0, int(std::lround(percent)), score,
-                         utf8(m.gradeText), a.report, rows, t);
+    case ExamMessage::Final:
+        finish(s, a, registered);
         break;
-    }
     default:
         m_journal.touch(s.id, t, a.address);
         break;
     }
     return 0;
+}
+
+void ExamDesk::finish(const Sitting& s, const Arrival& a, bool registered)
+{
+    const ExamMessage& m = a.fields;
+    FinalCheck c =
+        checkFinal(m_tests, ClaimedFinal{m.answeredCount, m.scoreValue, m.gradeText}, a.report);
+    if (!registered) {
+        c.findings.insert(c.findings.begin(),
+                          Finding{"implausible-final", "a final message with no registration"});
+        if (c.verified == Verified::Yes) {
+            c.verified = Verified::Mismatch;
+        }
+    }
+    // The question rows enter the student x question table only when they
+    // fit: with a test, its questions and the server's points.
+    std::vector<AnswerRow> rows;
+    if (c.report && c.rowsFit) {
+        for (std::size_t i = 0; i < c.report->rows.size(); ++i) {
+            const ReportRow& row = c.report->rows[i];
+            rows.push_back(AnswerRow{s.id, row.question, finite(c.points[i]), utf8(row.answer)});
+        }
+    }
+    // Without a total of its own (no report, or one cut short and not
+    // scored) the points of the last progress message stay.
+    std::optional<double> score;
+    if (c.scored || (c.report && c.report->finished)) {
+        score = finite(c.score);
+    }
+    m_journal.finish(s.id, m.answeredCount, m.lastRight != 0, c.percent, score, utf8(c.grade),
+                     a.report, rows, now());
+    FinalClaim claim;
+    claim.maxScore = c.scored || (c.report && c.report->finished) ? c.maxScore : -1;
+    claim.percent = std::isfinite(m.scoreValue)
+                        ? int(std::lround(std::clamp(m.scoreValue, -1000000.0f, 1000000.0f)))
+                        : -1;
+    claim.grade = utf8(m.gradeText);
+    claim.score = finite(c.claimedScore);
+    claim.verified = verifiedName(c.verified);
+    m_journal.recordClaim(s.id, claim, now());
+    for (const Finding& f : c.findings) {
+        flagged(s, a, f);
+    }
+    // The examiner sees which accommodations the sitting had (more time,
+    // larger text, a quiet exam) beside the others.
+    if (c.report && !c.report->accommodations.empty()) {
+        incident("accommodations", a, utf8(c.report->accommodations));
+    }
+    m_holders.erase(s.student);
 }
 
 } // namespace qd::server

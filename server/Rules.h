@@ -1,7 +1,9 @@
 #pragma once
 
+#include "Connections.h"
 #include "Journal.h"
 #include "exam/ExamMessage.h"
+#include "results/ResultCheck.h"
 #include "run/Clock.h"
 
 #include <QHostAddress>
@@ -64,13 +66,14 @@ std::optional<int64_t> parseLocalTime(const std::string& text);
 // is not UTF-8); blank lines skipped.
 std::set<std::string> parseDenyList(std::string_view file);
 
-// A message as it arrived: its fields, a final message's report and the
-// peer's address.
+// A message as it arrived: its fields, a final message's report, the
+// peer's address and the connection it came on (0: none known).
 struct Arrival
 {
     ExamMessage fields;
     std::string report;
     std::string address;
+    uint64_t connection = 0;
 };
 
 // The registration rules and the sittings: what the server answers to each
@@ -83,6 +86,12 @@ public:
     ExamDesk(Journal& journal, const Clock& clock, const Roster& roster, RuleOptions options);
 
     void setOptions(RuleOptions options) { m_options = std::move(options); }
+    // The tests the students sit: every final message is scored with them
+    // and every progress message held to them. None: nothing is scored.
+    void setTests(std::vector<const TestModel*> tests);
+    // The connections the messages come on, and this server's name in the
+    // journal: a sitting held by a live connection is not taken over.
+    void setConnections(Connections* connections, std::string serverName);
 
     // The verdict for one message: 0 grants (or continues), -1 no permission,
     // -2 not on the roster, -3 sitting elsewhere.
@@ -99,15 +108,32 @@ public:
 private:
     int16_t admitNew(const Arrival& a, const std::string& student, const std::string& computer,
                      int attempt);
+    // The rules for a student's open sitting: its own connection speaks,
+    // a live one is not taken over, the same computer continues.
+    int16_t toOpenSitting(const Sitting& s, const Arrival& a, const std::string& computer);
     // Applies a progress or final message (or a registration) to an open
     // sitting of this computer.
-    int16_t carryOn(const Sitting& s, const Arrival& a);
+    int16_t carryOn(const Sitting& s, const Arrival& a, bool registered = true);
+    void finish(const Sitting& s, const Arrival& a, bool registered);
+    // Whether the sitting's connection is live: open, with a message within
+    // a minute. Another server's sitting counts as live when it was heard
+    // from within a minute.
+    bool heldLive(const Sitting& s, uint64_t holder) const;
+    // An incident on the sitting, and the sitting marked with its kind.
+    void flagged(const Sitting& s, const Arrival& a, const Finding& f);
     int64_t now() const;
 
     Journal& m_journal;
     const Clock& m_clock;
     const Roster& m_roster;
     RuleOptions m_options;
+    std::vector<const TestModel*> m_tests;
+    std::optional<ProgressLimits> m_limits;
+    Connections* m_connections = nullptr;
+    std::string m_serverName;
+    // The connection that speaks for each open sitting of this server, by
+    // student: at most one entry per open sitting.
+    std::unordered_map<std::string, uint64_t> m_holders;
 };
 
 } // namespace qd::server

@@ -36,12 +36,16 @@ SittingState stateOf(const QString& s)
     if (s == QLatin1String("released")) {
         return SittingState::Released;
     }
+    if (s == QLatin1String("stopped")) {
+        return SittingState::Stopped;
+    }
     return SittingState::Open;
 }
 
 const char* kSittingColumns =
     "id, student, computer, address, server, state, answered, last_right, score, percent, "
-    "grade, started, last_seen, finished, report IS NOT NULL";
+    "grade, started, last_seen, finished, report IS NOT NULL, max_score, claimed_percent, "
+    "claimed_grade, claimed_score, verified, flags";
 
 Sitting sittingOf(const QSqlQuery& q)
 {
@@ -61,6 +65,12 @@ Sitting sittingOf(const QSqlQuery& q)
     s.lastSeen = q.value(12).toLongLong();
     s.finished = q.value(13).isNull() ? 0 : q.value(13).toLongLong();
     s.hasReport = q.value(14).toBool();
+    s.maxScore = q.value(15).isNull() ? -1 : q.value(15).toInt();
+    s.claimedPercent = q.value(16).isNull() ? -1 : q.value(16).toInt();
+    s.claimedGrade = str(q.value(17));
+    s.claimedScore = q.value(18).toDouble();
+    s.verified = str(q.value(19));
+    s.flags = str(q.value(20));
     return s;
 }
 
@@ -181,7 +191,9 @@ Status SqlJournal::createSchema()
                           "last_right INTEGER NOT NULL DEFAULT 0, "
                           "score DOUBLE PRECISION NOT NULL DEFAULT 0, percent INTEGER, grade TEXT, "
                           "started BIGINT NOT NULL, last_seen BIGINT NOT NULL, finished BIGINT, "
-                          "report %2)")
+                          "report %2, max_score INTEGER, claimed_percent INTEGER, "
+                          "claimed_grade TEXT, claimed_score DOUBLE PRECISION, verified TEXT, "
+                          "flags TEXT)")
                .arg(id, blob)
         // The rule that a student sits once at a time is the journal's own,
         // so it holds for every server writing to it.
@@ -221,8 +233,37 @@ Status SqlJournal::createSchema()
                          q.value(0).toString().toStdString() + ")"};
         }
     }
+    if (Status f = addMissingColumns()) {
+        return f;
+    }
     if (!hadEvents) {
         return adoptOldRows();
+    }
+    return std::nullopt;
+}
+
+Status SqlJournal::addMissingColumns()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    const QSqlRecord columns = db.record(QStringLiteral("sittings"));
+    const std::pair<const char*, const char*> added[] = {
+        {"max_score", "INTEGER"},  {"claimed_percent", "INTEGER"},
+        {"claimed_grade", "TEXT"}, {"claimed_score", "DOUBLE PRECISION"},
+        {"verified", "TEXT"},      {"flags", "TEXT"},
+    };
+    for (const auto& [name, type] : added) {
+        if (columns.indexOf(QLatin1String(name)) >= 0) {
+            continue;
+        }
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("ALTER TABLE sittings ADD COLUMN %1 %2")
+                        .arg(QLatin1String(name), QLatin1String(type)))) {
+            // Another server sharing the journal may have added it meanwhile.
+            if (db.record(QStringLiteral("sittings")).indexOf(QLatin1String(name)) >= 0) {
+                continue;
+            }
+            return Fault{"cannot prepare the journal: " + q.lastError().text().toStdString()};
+        }
     }
     return std::nullopt;
 }
@@ -634,7 +675,8 @@ std::vector<Sitting> SqlJournal::openOnComputer(const std::string& computer,
 
 int SqlJournal::finishedCount(const std::string& student)
 {
-    QSqlQuery& q = query("SELECT COUNT(*) FROM sittings WHERE student = ? AND state = 'finished'");
+    QSqlQuery& q = query("SELECT COUNT(*) FROM sittings WHERE student = ? AND state IN "
+                         "('finished', 'stopped')");
     q.addBindValue(qs(student));
     int n = 0;
     if (run(q) && q.next()) {
@@ -760,6 +802,51 @@ void SqlJournal::finish(int64_t id, int answered, bool lastRight, int percent,
     appendEvent(qs(m_server), "final", "sitting", id, now, set);
 }
 
+void SqlJournal::recordClaim(int64_t id, const FinalClaim& c, int64_t now)
+{
+    QSqlQuery& q = query("UPDATE sittings SET max_score = ?, claimed_percent = ?, "
+                         "claimed_grade = ?, claimed_score = ?, verified = ? WHERE id = ?");
+    q.addBindValue(c.maxScore < 0 ? QVariant(QMetaType::fromType<int>()) : QVariant(c.maxScore));
+    q.addBindValue(c.percent < 0 ? QVariant(QMetaType::fromType<int>()) : QVariant(c.percent));
+    q.addBindValue(qs(c.grade));
+    q.addBindValue(c.score);
+    q.addBindValue(qs(c.verified));
+    q.addBindValue(qlonglong(id));
+    run(q);
+    q.finish();
+    appendEvent(qs(m_server), "claim", "sitting", id, now,
+                QJsonObject{{u"max_score"_s, c.maxScore < 0 ? QJsonValue() : c.maxScore},
+                            {u"claimed_percent"_s, c.percent < 0 ? QJsonValue() : c.percent},
+                            {u"claimed_grade"_s, qs(c.grade)},
+                            {u"claimed_score"_s, c.score},
+                            {u"verified"_s, qs(c.verified)}});
+}
+
+void SqlJournal::flag(int64_t id, const std::string& kind, int64_t now)
+{
+    QSqlQuery& r = query("SELECT flags FROM sittings WHERE id = ?");
+    r.addBindValue(qlonglong(id));
+    std::string flags;
+    if (!run(r)) {
+        return;
+    }
+    if (r.next()) {
+        flags = str(r.value(0));
+    }
+    r.finish();
+    // Each kind once.
+    if (("," + flags + ",").find("," + kind + ",") != std::string::npos) {
+        return;
+    }
+    flags += (flags.empty() ? "" : ",") + kind;
+    QSqlQuery& q = query("UPDATE sittings SET flags = ? WHERE id = ?");
+    q.addBindValue(qs(flags));
+    q.addBindValue(qlonglong(id));
+    run(q);
+    q.finish();
+    appendEvent(qs(m_server), "flag", "sitting", id, now, QJsonObject{{u"flags"_s, qs(flags)}});
+}
+
 void SqlJournal::addIncident(const Incident& i)
 {
     QSqlQuery& q = query("INSERT INTO incidents (at, server, kind, student, computer, address, "
@@ -793,10 +880,20 @@ void SqlJournal::addIncident(const Incident& i)
 
 Result<bool> SqlJournal::release(const std::string& student, int64_t now)
 {
+    return close(student, "released", "release", now);
+}
+
+Result<bool> SqlJournal::stop(const std::string& student, int64_t now)
+{
+    return close(student, "stopped", "stop", now);
+}
+
+Result<bool> SqlJournal::close(const std::string& student, const char* state, const char* event,
+                               int64_t now)
+{
     if (Status f = begin()) {
         return *f;
     }
-    // The release goes into the chain of the server that holds the sitting.
     QSqlQuery& find = query("SELECT id, server FROM sittings WHERE student = ? AND state = 'open'");
     find.addBindValue(qs(student));
     if (!run(find)) {
@@ -813,13 +910,17 @@ Result<bool> SqlJournal::release(const std::string& student, int64_t now)
         rollback();
         return false;
     }
-    QSqlQuery& q = query("UPDATE sittings SET state = 'released', finished = ? WHERE id = ?");
+    QSqlQuery& q = query("UPDATE sittings SET state = ?, finished = ? WHERE id = ?");
+    q.addBindValue(QString::fromLatin1(state));
     q.addBindValue(qlonglong(now));
     q.addBindValue(open->first);
     run(q);
     q.finish();
-    appendEvent(open->second, "release", "sitting", open->first, now,
-                QJsonObject{{u"state"_s, u"released"_s}, {u"finished"_s, qint64(now)}});
+    // The release (or stop) goes into the chain of the server that holds
+    // the sitting.
+    appendEvent(
+        open->second, event, "sitting", open->first, now,
+        QJsonObject{{u"state"_s, QString::fromLatin1(state)}, {u"finished"_s, qint64(now)}});
     if (Status f = commit()) {
         return *f;
     }

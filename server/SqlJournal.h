@@ -51,9 +51,12 @@ public:
     void finish(int64_t id, int answered, bool lastRight, int percent, std::optional<double> score,
                 const std::string& grade, const std::string& report,
                 const std::vector<AnswerRow>& rows, int64_t now) override;
+    void recordClaim(int64_t id, const FinalClaim& claim, int64_t now) override;
+    void flag(int64_t id, const std::string& kind, int64_t now) override;
     void addIncident(const Incident& incident) override;
 
     Result<bool> release(const std::string& student, int64_t now) override;
+    Result<bool> stop(const std::string& student, int64_t now) override;
     Result<std::vector<Sitting>> sittings() override;
     Result<std::vector<Incident>> incidents(int limit) override;
     Result<std::vector<std::string>> reports(const std::string& student) override;
@@ -81,6 +84,12 @@ public:
 private:
     SqlJournal(QString connection, bool postgres, std::string server);
     Status createSchema();
+    // Adds the columns a journal made by an earlier version lacks.
+    Status addMissingColumns();
+    // Closes the student's open sitting in `state`, chained as `event`;
+    // false when none.
+    Result<bool> close(const std::string& student, const char* state, const char* event,
+                       int64_t now);
     // A prepared statement, made once per text.
     QSqlQuery& query(const char* sql);
     // Runs it; a failure inside a batch fails the batch.

@@ -32,6 +32,12 @@ std::string points(double v)
     return buf;
 }
 
+// A sitting finished before the server checked results has no value.
+std::string verifiedText(const Sitting& s)
+{
+    return s.verified.empty() ? std::string("not checked") : s.verified;
+}
+
 // One CSV field: quoted when it holds the separator, a quote or a line end.
 std::string field(const std::string& v, char separator)
 {
@@ -63,19 +69,29 @@ std::string row(const std::vector<std::string>& fields, char separator)
 std::vector<std::string> sittingFields(const Sitting& s)
 {
     const bool closed = s.state != SittingState::Open;
+    const bool finished = s.state == SittingState::Finished;
     return {s.student,
             s.computer,
             isoLocal(s.started),
             closed ? isoLocal(s.finished) : std::string(),
             closed ? std::to_string(s.finished - s.started) : std::string(),
             stateName(s.state),
-            s.percent >= 0 && s.state == SittingState::Finished ? std::to_string(s.percent)
-                                                                : std::string(),
-            s.state == SittingState::Finished ? s.grade : std::string()};
+            s.percent >= 0 && finished ? std::to_string(s.percent) : std::string(),
+            finished ? s.grade : std::string(),
+            finished || s.state == SittingState::Stopped ? points(s.score) : std::string(),
+            finished && s.maxScore >= 0 ? std::to_string(s.maxScore) : std::string(),
+            finished ? verifiedText(s) : std::string(),
+            finished && s.claimedPercent >= 0 ? std::to_string(s.claimedPercent) : std::string(),
+            finished ? s.claimedGrade : std::string(),
+            s.flags};
 }
 
-const std::vector<std::string> kSittingHeader = {"student",  "computer", "started", "finished",
-                                                 "duration", "state",    "percent", "grade"};
+// Where a number stands in sittingFields (the spreadsheet gets numbers).
+constexpr std::size_t kNumberColumns[] = {4, 6, 8, 9, 11};
+
+const std::vector<std::string> kSittingHeader = {
+    "student", "computer", "started", "finished", "duration",        "state",         "percent",
+    "grade",   "points",   "max",     "verified", "claimed percent", "claimed grade", "flags"};
 
 // The matrix: finished sittings by questions asked anywhere.
 struct Matrix
@@ -111,6 +127,8 @@ std::string stateKey(const Sitting& s, int64_t now)
         return "finished";
     case SittingState::Released:
         return "released";
+    case SittingState::Stopped:
+        return "stopped";
     case SittingState::Open:
         break;
     }
@@ -125,6 +143,9 @@ std::string stateText(const Sitting& s, int64_t now)
     std::string key = stateKey(s, now); // not const: returned by move
     if (key == "finished") {
         return "finished: " + std::to_string(s.percent) + "% " + s.grade;
+    }
+    if (key == "stopped") {
+        return "stopped by the examiner after " + std::to_string(s.answered) + " answer(s)";
     }
     if (key == "silent") {
         return "silent for " + std::to_string(now - s.lastSeen) + " s";
@@ -173,6 +194,15 @@ QByteArray sittingsJson(const std::vector<Sitting>& sittings, int64_t now)
         o[QStringLiteral("lastSeen")] = qs(isoLocal(s.lastSeen));
         o[QStringLiteral("finished")] =
             s.finished ? QJsonValue(qs(isoLocal(s.finished))) : QJsonValue();
+        const bool finished = s.state == SittingState::Finished;
+        o[QStringLiteral("maxScore")] =
+            finished && s.maxScore >= 0 ? QJsonValue(s.maxScore) : QJsonValue();
+        o[QStringLiteral("verified")] = finished ? QJsonValue(qs(verifiedText(s))) : QJsonValue();
+        o[QStringLiteral("claimedPercent")] =
+            finished && s.claimedPercent >= 0 ? QJsonValue(s.claimedPercent) : QJsonValue();
+        o[QStringLiteral("claimedGrade")] =
+            finished ? QJsonValue(qs(s.claimedGrade)) : QJsonValue();
+        o[QStringLiteral("flags")] = qs(s.flags);
         out.append(o);
     }
     return QJsonDocument(out).toJson(QJsonDocument::Compact);
@@ -199,16 +229,17 @@ QByteArray incidentsJson(const std::vector<Incident>& incidents)
 
 std::string statusTable(const std::vector<Sitting>& sittings, int64_t now)
 {
-    const std::vector<std::string> header = {"student", "computer", "address",  "state",
-                                             "score",   "started",  "last seen"};
+    const std::vector<std::string> header = {"student", "computer", "address", "state",
+                                             "score",   "verified", "started", "last seen"};
     std::vector<std::vector<std::string>> rows;
     rows.reserve(sittings.size());
     for (const Sitting& s : sittings) {
         // What the students' computers sent reaches the terminal with its
         // control characters shown, never obeyed.
         rows.push_back({terminalSafe(s.student), terminalSafe(s.computer), terminalSafe(s.address),
-                        terminalSafe(stateText(s, now)), points(s.score), isoLocal(s.started),
-                        isoLocal(s.lastSeen)});
+                        terminalSafe(stateText(s, now)), points(s.score),
+                        s.state == SittingState::Finished ? verifiedText(s) : std::string(),
+                        isoLocal(s.started), isoLocal(s.lastSeen)});
     }
     // Columns as wide as their widest cell, in characters.
     std::vector<qsizetype> width(header.size(), 0);
@@ -234,6 +265,22 @@ std::string statusTable(const std::vector<Sitting>& sittings, int64_t now)
         line(r);
     }
     return out;
+}
+
+std::string serverFigures(const Sitting& s)
+{
+    if (s.state != SittingState::Finished || s.verified != "mismatch") {
+        return {};
+    }
+    std::string out = "quizdesk-examd: the server's result: " + std::to_string(s.percent) + "% " +
+                      s.grade + " (" + points(s.score) + " of " + std::to_string(s.maxScore) +
+                      " points); the client claimed " +
+                      (s.claimedPercent >= 0 ? std::to_string(s.claimedPercent) : "?") + "% " +
+                      s.claimedGrade + " (" + points(s.claimedScore) + " points)";
+    if (!s.flags.empty()) {
+        out += "; " + s.flags;
+    }
+    return out + "\n";
 }
 
 std::string sittingsCsv(const std::vector<Sitting>& sittings, char separator)
@@ -326,7 +373,9 @@ Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
                     continue;
                 }
                 // Numbers as numbers, so the spreadsheet can sum them.
-                if ((c == 4 || c == 6) && !f[c].empty()) {
+                if (std::find(std::begin(kNumberColumns), std::end(kNumberColumns), c) !=
+                        std::end(kNumberColumns) &&
+                    !f[c].empty()) {
                     worksheet_write_number(sheet, lxw_row_t(r + 1), lxw_col_t(c), std::stod(f[c]),
                                            nullptr);
                 } else {

@@ -25,6 +25,10 @@ std::string isoLocal(int64_t seconds);
 QByteArray sittingsJson(const std::vector<Sitting>& sittings, int64_t now);
 QByteArray incidentsJson(const std::vector<Incident>& incidents);
 
+// `report`: the server's result of a sitting whose report it did not
+// confirm, as a line to print after the report; empty otherwise.
+std::string serverFigures(const Sitting& s);
+
 // `status`: a table of every sitting, open and closed.
 std::string statusTable(const std::vector<Sitting>& sittings, int64_t now);
 

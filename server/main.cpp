@@ -3,10 +3,12 @@
 //   quizdesk-examd serve [--listen ADDR] [--port P] [--roster FILE] [--db DB]
 //                        [--http ADDR:PORT | --no-http] [--name NAME]
 //                        [--deny FILE] [--from T] [--until T] [--allow CIDR]... [--retakes N]
+//                        [--test DIR]...
 //   quizdesk-examd status [--watch] [--db DB]
 //   quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]
 //   quizdesk-examd report NAME [--all] [--db DB]
 //   quizdesk-examd release NAME [--db DB]
+//   quizdesk-examd stop NAME [--db DB]
 //   quizdesk-examd incidents [--db DB]
 //   quizdesk-examd verify [--db DB] [--test DIR]...
 //   quizdesk-examd import-reports FOLDER [--test DIR] [--db DB]
@@ -15,6 +17,7 @@
 
 #include "Board.h"
 #include "ExamServer.h"
+#include "ExamTests.h"
 #include "ReportImport.h"
 #include "Rules.h"
 #include "SqlJournal.h"
@@ -35,6 +38,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -59,11 +63,13 @@ const char* kUsage =
     "usage: quizdesk-examd serve [--listen ADDR] [--port P] [--roster FILE] [--db DB]\n"
     "                            [--http ADDR:PORT | --no-http] [--name NAME] [--deny FILE]\n"
     "                            [--from \"YYYY-MM-DD HH:MM\"] [--until \"YYYY-MM-DD HH:MM\"]\n"
-    "                            [--allow CIDR]... [--retakes N] [--board-token-file FILE]\n"
+    "                            [--allow CIDR]... [--retakes N] [--test DIR]...\n"
+    "                            [--board-token-file FILE]\n"
     "       quizdesk-examd status [--watch] [--db DB]\n"
     "       quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]\n"
     "       quizdesk-examd report NAME [--all] [--db DB]\n"
     "       quizdesk-examd release NAME [--db DB]\n"
+    "       quizdesk-examd stop NAME [--db DB]\n"
     "       quizdesk-examd incidents [--db DB]\n"
     "       quizdesk-examd verify [--db DB] [--test DIR]...\n"
     "       quizdesk-examd import-reports FOLDER [--test DIR] [--db DB]\n"
@@ -277,6 +283,18 @@ int serve(const Args& a, QCoreApplication& app)
         ::setrlimit(RLIMIT_NOFILE, &files);
     }
 
+    // The tests first: a faulty one stops the server before anything opens.
+    std::vector<std::filesystem::path> testDirs;
+    if (const auto it = a.values.find("--test"); it != a.values.end()) {
+        testDirs.assign(it->second.begin(), it->second.end());
+    }
+    auto loaded = loadExamTests(testDirs);
+    if (!loaded.ok()) {
+        std::fprintf(stderr, "quizdesk-examd: %s\n", loaded.fault().message.c_str());
+        return 1;
+    }
+    const std::vector<ExamTest> tests = std::move(loaded).value();
+
     const std::string name = a.value("--name", QHostInfo::localHostName().toStdString());
     auto journal = openJournal(a, name, true);
     if (!journal) {
@@ -289,7 +307,9 @@ int serve(const Args& a, QCoreApplication& app)
         return 1;
     }
     ExamDesk desk(*journal, clock, roster, rules);
+    desk.setTests(modelsOf(tests));
     ExamServer server(*journal, desk, clock);
+    desk.setConnections(&server, name);
     QObject::connect(&server, &ExamServer::journalFault, [](const QString& m) {
         std::fprintf(stderr, "quizdesk-examd: %s (the clients are asked to send again)\n",
                      terminalSafe(m.toStdString()).c_str());
@@ -349,7 +369,7 @@ int serve(const Args& a, QCoreApplication& app)
             }
             token = std::move(t.value());
         }
-        board = std::make_unique<Board>(*boardJournal, clock, BoardAccess(token));
+        board = std::make_unique<Board>(*boardJournal, clock, BoardAccess(token), !tests.empty());
         board->setJournalHealth([&server] { return server.journalHealth(); });
         httpPort = board->listen(httpAddress, httpPort);
         if (httpPort == 0) {
@@ -402,6 +422,14 @@ int serve(const Args& a, QCoreApplication& app)
 
     std::printf("quizdesk-examd: listening on %s port %u, %zu students on the roster\n",
                 qPrintable(server.address().toString()), unsigned(server.port()), roster.size());
+    for (const ExamTest& t : tests) {
+        std::printf("quizdesk-examd: scoring with the test \"%s\" in %s\n",
+                    fromCp1251(t.model->testName).c_str() + (t.model->testName.rfind(' ', 0) == 0),
+                    t.dir.c_str());
+    }
+    if (tests.empty()) {
+        std::printf("quizdesk-examd: results are not verified: no --test given\n");
+    }
     if (board) {
         std::printf("quizdesk-examd: board on %s\n", board->url().c_str());
     }
@@ -515,13 +543,27 @@ int report(const Args& a)
         }
         return text;
     };
-    std::string out;
-    if (a.flags.count("--all") != 0) {
-        for (const std::string& r : reports) {
-            out += ended(terminalSafe(fromCp1251(r), true));
+    // The sittings of these reports, in the same order: where the server's
+    // figures are not the report's, a line after the report gives them.
+    std::vector<Sitting> all;
+    if (!take(journal->sittings(), all)) {
+        return 1;
+    }
+    std::vector<const Sitting*> sat;
+    for (const Sitting& s : all) {
+        if (s.student == a.positional[0] && s.state == SittingState::Finished && s.hasReport) {
+            sat.push_back(&s);
         }
-    } else {
-        out = ended(terminalSafe(fromCp1251(reports.back()), true));
+    }
+    std::stable_sort(sat.begin(), sat.end(),
+                     [](const Sitting* x, const Sitting* y) { return x->finished < y->finished; });
+    std::string out;
+    const std::size_t first = a.flags.count("--all") != 0 ? 0 : reports.size() - 1;
+    for (std::size_t i = first; i < reports.size(); ++i) {
+        out += ended(terminalSafe(fromCp1251(reports[i]), true));
+        if (sat.size() == reports.size()) {
+            out += ended(serverFigures(*sat[i]));
+        }
     }
     return writeAll(out, {}) ? 0 : 1;
 }
@@ -596,6 +638,28 @@ int importReports(const Args& a)
            std::to_string(counts[ImportOutcome::Refused] + counts[ImportOutcome::Failed]) +
            " not stored\n";
     return writeAll(out, {}) && !failed ? 0 : 1;
+}
+
+int stop(const Args& a)
+{
+    if (a.positional.size() != 1) {
+        return usage("stop takes one NAME");
+    }
+    auto journal = openJournal(a, {});
+    if (!journal) {
+        return 1;
+    }
+    SystemClock clock;
+    bool any = false;
+    if (!take(journal->stop(a.positional[0], int64_t(clock.calendarSeconds())), any)) {
+        return 1;
+    }
+    if (!any) {
+        std::fprintf(stderr, "quizdesk-examd: %s has no open sitting\n", a.positional[0].c_str());
+        return 1;
+    }
+    std::printf("stopped %s\n", a.positional[0].c_str());
+    return 0;
 }
 
 int incidents(const Args& a)
@@ -699,6 +763,9 @@ int main(int argc, char** argv)
     }
     if (c == "release") {
         return release(*args);
+    }
+    if (c == "stop") {
+        return stop(*args);
     }
     if (c == "incidents") {
         return incidents(*args);

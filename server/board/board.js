@@ -1,6 +1,21 @@
-// The board polls the server twice a second and redraws both tables; it
-// never writes anything.
+// The board polls the server twice a second and redraws both tables. Its
+// one write is the examiner's stop of a sitting, asked twice (the button
+// turns into a question for five seconds).
 "use strict";
+
+let stopAsked = null; // { student, until }
+
+async function stopSitting(student, button) {
+  if (!stopAsked || stopAsked.student !== student || Date.now() > stopAsked.until) {
+    stopAsked = { student, until: Date.now() + 5000 };
+    button.textContent = "Stop " + student + "?";
+    return;
+  }
+  stopAsked = null;
+  const r = await fetch("/api/stop?student=" + encodeURIComponent(student),
+                        { method: "POST", headers: { "X-QuizDesk-Board": "stop" } });
+  if (!r.ok) document.getElementById("updated").textContent = await r.text();
+}
 
 function cell(tr, text, cls) {
   const td = document.createElement("td");
@@ -27,9 +42,20 @@ function sittingRow(s) {
   if (s.answered > 0) cell(tr, s.lastRight ? "right" : "wrong", s.lastRight ? "right" : "wrong");
   else cell(tr, "");
   cell(tr, s.state === "finished" ? s.percent + "% " + s.grade : s.score.toFixed(2), "score");
+  cell(tr, s.verified, s.verified === "mismatch" ? "verified mismatch" : "verified");
   cell(tr, s.started);
   cell(tr, s.lastSeen);
   cell(tr, s.server);
+  const td = document.createElement("td");
+  if (s.state === "waiting" || s.state === "answering" || s.state === "silent") {
+    const b = document.createElement("button");
+    b.className = "stop";
+    const asked = stopAsked && stopAsked.student === s.student && Date.now() <= stopAsked.until;
+    b.textContent = asked ? "Stop " + s.student + "?" : "Stop";
+    b.addEventListener("click", () => stopSitting(s.student, b));
+    td.appendChild(b);
+  }
+  tr.appendChild(td);
   return tr;
 }
 
@@ -59,5 +85,9 @@ async function refresh() {
   }
   setTimeout(refresh, 500);
 }
+
+fetch("/api/about").then(r => r.json()).then(a => {
+  document.getElementById("unverified").hidden = a.verifying;
+}).catch(() => {});
 
 refresh();

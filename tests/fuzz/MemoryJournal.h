@@ -62,7 +62,8 @@ public:
     {
         int n = 0;
         for (const auto& [id, s] : m_sittings) {
-            n += s.student == student && s.state == SittingState::Finished;
+            n += s.student == student &&
+                 (s.state == SittingState::Finished || s.state == SittingState::Stopped);
         }
         return n;
     }
@@ -109,12 +110,36 @@ public:
         m_reports[id] = report;
         m_rows += rows.size();
     }
+    void recordClaim(int64_t id, const FinalClaim& c, int64_t) override
+    {
+        Sitting& s = m_sittings.at(id);
+        s.maxScore = c.maxScore;
+        s.claimedPercent = c.percent;
+        s.claimedGrade = c.grade;
+        s.claimedScore = c.score;
+        s.verified = c.verified;
+    }
+    void flag(int64_t id, const std::string& kind, int64_t) override
+    {
+        std::string& f = m_sittings.at(id).flags;
+        if (("," + f + ",").find("," + kind + ",") == std::string::npos) {
+            f += (f.empty() ? "" : ",") + kind;
+        }
+    }
     void addIncident(const Incident&) override { ++m_incidents; }
     qd::Result<bool> release(const std::string& student, int64_t now) override
     {
+        return close(student, SittingState::Released, now);
+    }
+    qd::Result<bool> stop(const std::string& student, int64_t now) override
+    {
+        return close(student, SittingState::Stopped, now);
+    }
+    bool close(const std::string& student, SittingState state, int64_t now)
+    {
         for (auto& [id, s] : m_sittings) {
             if (s.student == student && s.state == SittingState::Open) {
-                s.state = SittingState::Released;
+                s.state = state;
                 s.finished = now;
                 return true;
             }

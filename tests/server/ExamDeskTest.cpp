@@ -1,3 +1,4 @@
+#include "ExamTests.h"
 #include "Rules.h"
 #include "SqlJournal.h"
 
@@ -310,4 +311,94 @@ TEST_F(Desk, TheJournalItselfAllowsOneOpenSittingAStudent)
     ASSERT_EQ(sittings().size(), 1u);
     EXPECT_EQ(sittings()[0].server, "lab-1");
     EXPECT_EQ(incidents().back().server, "lab-2");
+}
+
+// With the test, the server's scoring is the result: the example report
+// was scored on a computer whose key had a slip (question 7), 96 %; the
+// test's key gives 100 %.
+TEST_F(Desk, TheServersScoringIsTheResultAndTheClaimIsKeptBesideIt)
+{
+    auto loaded = loadExamTests({std::string(QUIZDESK_SOURCE_DIR) + "/examples/demo"});
+    ASSERT_TRUE(loaded.ok()) << loaded.fault().message;
+    desk->setTests(modelsOf(loaded.value()));
+
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 2, 4.0f), 0);
+    // Points that go down and a count that goes back: kept as sent, marked.
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 1, 3.0f), 0);
+    EXPECT_EQ(sittings()[0].answered, 1);
+    EXPECT_EQ(sittings()[0].flags, "implausible-progress");
+
+    EXPECT_EQ(send(ExamMessage::Final, "Бондар Т.", "pc-01", "10.0.0.1", sampleReport(), 12, 96.0f),
+              0);
+    Sitting s = sittings()[0];
+    EXPECT_EQ(s.state, SittingState::Finished);
+    EXPECT_EQ(s.percent, 100);
+    EXPECT_EQ(s.grade, "Відмінно");
+    EXPECT_DOUBLE_EQ(s.score, 27.0);
+    EXPECT_EQ(s.maxScore, 27);
+    EXPECT_EQ(s.claimedPercent, 96);
+    EXPECT_EQ(s.claimedGrade, "Відмінно");
+    EXPECT_DOUBLE_EQ(s.claimedScore, 26.0);
+    EXPECT_EQ(s.verified, "mismatch");
+    EXPECT_EQ(s.flags, "implausible-progress,score-mismatch");
+    const Incident i = incidents().back();
+    EXPECT_EQ(i.kind, "score-mismatch");
+    EXPECT_EQ(i.detail, "the client: 96% Відмінно (26.00 of 27 points); the server: 100% Відмінно "
+                        "(27.00 of 27 points); scored otherwise: question(s) 7");
+    // The student x question table has the server's points.
+    const auto rows = std::get<std::vector<AnswerRow>>(journal->answers());
+    ASSERT_EQ(rows.size(), 12u);
+    EXPECT_EQ(rows[10].question, 7);
+    EXPECT_DOUBLE_EQ(rows[10].points, 1.0);
+
+    // A final of another test with no registration before it: stored as
+    // sent, marked, and none of its rows enters the table.
+    std::string foreign = sampleReport();
+    const std::string name = toCp1251("Демонстраційний тест");
+    foreign.replace(foreign.find(name), name.size(), toCp1251("Чужий тест"));
+    EXPECT_EQ(send(ExamMessage::Final, "Коваль І.", "pc-02", "10.0.0.2", foreign, 12, 96.0f), 0);
+    s = sittings()[1];
+    EXPECT_EQ(s.state, SittingState::Finished);
+    EXPECT_EQ(s.percent, 96);
+    EXPECT_EQ(s.verified, "mismatch");
+    EXPECT_EQ(s.flags, "implausible-final,foreign-test");
+    EXPECT_EQ(std::get<std::vector<AnswerRow>>(journal->answers()).size(), 12u);
+    // The claims and the marks are in the journal's chain.
+    const auto check = journal->verifyChains();
+    ASSERT_TRUE(check.ok());
+    EXPECT_FALSE(check.value().broken) << *check.value().broken;
+}
+
+TEST_F(Desk, WithoutATestTheClaimStandsNotChecked)
+{
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    EXPECT_EQ(send(ExamMessage::Final, "Бондар Т.", "pc-01", "10.0.0.1", sampleReport(), 12, 96.0f),
+              0);
+    const Sitting s = sittings()[0];
+    EXPECT_EQ(s.percent, 96);
+    EXPECT_EQ(s.maxScore, 27);
+    EXPECT_EQ(s.claimedPercent, 96);
+    EXPECT_EQ(s.verified, "not checked");
+    EXPECT_EQ(s.flags, "");
+}
+
+TEST_F(Desk, AStoppedSittingRefusesTheStudentsNextMessage)
+{
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 3, 5.0f), 0);
+    EXPECT_EQ(std::get<bool>(journal->stop("Бондар Т.", 100)), true);
+    EXPECT_EQ(std::get<bool>(journal->stop("Бондар Т.", 100)), false);
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 4, 6.0f), -1);
+    EXPECT_EQ(incidents().back().kind, "after-close");
+    // Stopped counts as sat: no new sitting without a retake.
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т.", "pc-02", "10.0.0.2"), -1);
+    const Sitting s = sittings()[0];
+    EXPECT_EQ(s.state, SittingState::Stopped);
+    EXPECT_EQ(s.answered, 3); // what it had
+    EXPECT_DOUBLE_EQ(s.score, 5.0);
+    EXPECT_EQ(sittings().size(), 1u);
+    const auto check = journal->verifyChains();
+    ASSERT_TRUE(check.ok());
+    EXPECT_FALSE(check.value().broken) << *check.value().broken;
 }

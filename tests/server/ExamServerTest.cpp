@@ -305,3 +305,79 @@ TEST_F(Server, AJournalFileDeletedOrMadeReadOnlyIsNoticedAndNothingIsGranted)
     ASSERT_TRUE(runUntil([&] { return replies.size() == expected + 7; }));
     EXPECT_EQ(replies.substr(expected), ServerReply::encode(1, 0));
 }
+
+namespace {
+
+// Another testing computer's connection (the same address: loopback),
+// each reply kept.
+struct Peer
+{
+    QTcpSocket socket;
+    std::string replies;
+
+    explicit Peer(quint16 port)
+    {
+        QObject::connect(&socket, &QTcpSocket::readyRead,
+                         [this] { replies += socket.readAll().toStdString(); });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        runUntil([this] { return socket.state() == QAbstractSocket::ConnectedState; });
+    }
+    // Sends the message and waits for its reply.
+    int exchange(const std::string& bytes)
+    {
+        const std::size_t before = replies.size();
+        socket.write(bytes.data(), qint64(bytes.size()));
+        socket.flush();
+        if (!runUntil([&] { return replies.size() >= before + 7; })) {
+            return 99;
+        }
+        return ServerReply::parse(replies.substr(before, 7)).code;
+    }
+};
+
+} // namespace
+
+// One sitting per student: a live sitting is not taken over by a second
+// login from anywhere; once its connection is gone or silent for a minute
+// the same computer continues on the newest connection only.
+TEST_F(Server, ALiveSittingIsNotTakenOverAndOnlyTheNewestConnectionSpeaks)
+{
+    desk->setConnections(server.get(), "lab");
+    send(message(ExamMessage::Registration).bytes());
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 7; }));
+
+    ExamMessage progress = message(ExamMessage::Progress);
+    progress.answeredCount = 1;
+    progress.scoreValue = 2.0f;
+    Peer second(server->port());
+    EXPECT_EQ(second.exchange(message(ExamMessage::Registration).bytes()), -3);
+    EXPECT_EQ(second.exchange(progress.bytes()), -3);
+    EXPECT_EQ(incidents().back().kind, "second-login");
+    EXPECT_EQ(sittings().size(), 1u);
+    EXPECT_EQ(sittings()[0].answered, 0); // untouched
+
+    // The first goes on; then falls silent for a minute.
+    send(progress.bytes());
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 14; }));
+    EXPECT_EQ(replies.substr(7), ServerReply::encode(1, 0));
+    clock.advance(61000);
+    EXPECT_EQ(second.exchange(message(ExamMessage::Registration).bytes()), 0);
+    // The older connection is closed; a message on a third one while the
+    // second is live is refused and changes nothing.
+    EXPECT_TRUE(runUntil([&] { return client.state() == QAbstractSocket::UnconnectedState; }));
+    Peer third(server->port());
+    progress.answeredCount = 2;
+    progress.scoreValue = 3.0f;
+    EXPECT_EQ(third.exchange(progress.bytes()), -3);
+    EXPECT_EQ(sittings()[0].answered, 1);
+    EXPECT_EQ(second.exchange(progress.bytes()), 0);
+    EXPECT_EQ(sittings()[0].answered, 2);
+
+    // The second gone, the same computer continues on the third at once.
+    second.socket.abort();
+    ASSERT_TRUE(runUntil([&] { return server->connectionCount() == 1; }));
+    progress.answeredCount = 3;
+    EXPECT_EQ(third.exchange(progress.bytes()), 0);
+    EXPECT_EQ(sittings()[0].answered, 3);
+    EXPECT_EQ(sittings().size(), 1u);
+}

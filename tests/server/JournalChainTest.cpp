@@ -71,6 +71,9 @@ struct Chain : ::testing::Test
             a.fields.hostName = std::string("pc-") + name[0];
             a.fields.answeredCount = int16_t(answered);
             a.fields.scoreValue = score;
+            // The final's grade is the report's (a plausible final raises
+            // no incident of its own).
+            a.fields.gradeText = kind == ExamMessage::Final ? toCp1251("Відмінно") : "";
             a.report = report;
             a.address = "10.0.0.1";
             ASSERT_FALSE(journal.begin().has_value());
@@ -80,7 +83,7 @@ struct Chain : ::testing::Test
         };
         send(ExamMessage::Registration, "Бондар Т.");
         send(ExamMessage::Progress, "Бондар Т.", {}, 1, 1.5f);
-        send(ExamMessage::Final, "Бондар Т.", sampleReport(), 2, 75.0f);
+        send(ExamMessage::Final, "Бондар Т.", sampleReport(), 12, 96.0f);
         send(ExamMessage::Registration, "Коваль І.");
         send(ExamMessage::Registration, "Нема Н."); // not on the roster: an incident
         ASSERT_TRUE(std::get<bool>(journal.release("Коваль І.", 1000)));
@@ -120,8 +123,9 @@ TEST_F(Chain, AnUntouchedJournalHolds)
     ASSERT_EQ(check.chains.size(), 1u);
     EXPECT_EQ(check.chains[0].name, "lab-1");
     // Two registrations (each a sitting opened and its computer seen), a
-    // progress, a final, an incident, a release.
-    EXPECT_EQ(check.chains[0].events, 8);
+    // progress, a final and the client's claim beside it, an incident, a
+    // release.
+    EXPECT_EQ(check.chains[0].events, 9);
     EXPECT_EQ(check.chains[0].head.size(), 64u);
 }
 
@@ -147,12 +151,12 @@ TEST_F(Chain, EveryChangeBehindTheServersBackIsFound)
         {"UPDATE incidents SET detail = 'nothing' WHERE id = 1",
          "incident 1 (Нема Н.): detail is \"nothing\""},
         {"DELETE FROM incidents", "incident 1 (Нема Н.) is in chain lab-1 but not in the journal"},
-        {"UPDATE events SET body = replace(body, '75', '95') WHERE seq = 4",
+        {"UPDATE events SET body = replace(body, '96', '95') WHERE seq = 4",
          "event 4 of chain lab-1 (final) breaks the chain"},
         {"DELETE FROM events WHERE seq = 2", "chain lab-1 goes from event 1 to event 3"},
-        {"INSERT INTO events (chain, seq, kind, body, value) VALUES ('lab-1', 9, 'final', "
+        {"INSERT INTO events (chain, seq, kind, body, value) VALUES ('lab-1', 10, 'final', "
          "'{\"kind\":\"final\"}', '00')",
-         "event 9 of chain lab-1 (final) breaks the chain"},
+         "event 10 of chain lab-1 (final) breaks the chain"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.statement);
@@ -186,11 +190,11 @@ TEST_F(Chain, AJournalFromBeforeTheChainsIsAdoptedAndThenHolds)
     exam(*journal);
     EXPECT_FALSE(broken(*journal));
     journal.reset();
-    sql("UPDATE sittings SET grade = 'Відмінно' WHERE id = 1");
+    sql("UPDATE sittings SET grade = 'Добре' WHERE id = 1");
     journal = open();
     const auto found = broken(*journal);
     ASSERT_TRUE(found);
-    EXPECT_NE(found->find("sitting 1 (Бондар Т.): grade is \"Відмінно\""), std::string::npos)
+    EXPECT_NE(found->find("sitting 1 (Бондар Т.): grade is \"Добре\""), std::string::npos)
         << *found;
 }
 
