@@ -8,7 +8,9 @@
 //   exam_sim --port P [--address A] [--host H] --name NAME [--wait S] [--resend S] STEP...
 //
 // Steps: reg, progress:N:SCORE:RIGHT, final:PERCENT:GRADE[:REPORTFILE], raw:HEX (bytes
-// as they stand, the reply printed), drop (close the connection now).
+// as they stand, the reply printed), drop (close the connection now),
+// sleep:MS (wait, the connection kept; "closed" is printed when the server
+// closed it meanwhile), name:NAME (the next messages carry another name).
 // Output, one line a step: "code N", "again" (accepted 0), "bad" (a reply
 // that does not check), "none" (no reply in time).
 // With --resend S a message answered "accepted 0" is sent again at once, as
@@ -146,6 +148,26 @@ int main(int argc, char** argv)
             bytes = m.finalMessage(report);
         } else if (p[0] == QLatin1String("raw") && p.size() == 2) {
             bytes = fromHex(p[1]);
+        } else if (p[0] == QLatin1String("sleep") && p.size() == 2) {
+            const QDeadlineTimer until(p[1].toInt());
+            bool closed = false;
+            while (!until.hasExpired()) {
+                if (link.socket.state() != QAbstractSocket::ConnectedState) {
+                    closed = true;
+                    break;
+                }
+                // A close by the server shows as the end of the stream.
+                link.socket.waitForReadyRead(int(std::max<qint64>(1, until.remainingTime())));
+                link.socket.readAll();
+            }
+            if (closed || link.socket.state() != QAbstractSocket::ConnectedState) {
+                std::printf("closed\n");
+            }
+            std::fflush(stdout);
+            continue;
+        } else if (p[0] == QLatin1String("name") && p.size() == 2) {
+            m.studentName = qd::toCp1251(p[1].toStdString());
+            continue;
         } else if (p[0] == QLatin1String("drop")) {
             link.socket.abort();
             std::printf("dropped\n");
