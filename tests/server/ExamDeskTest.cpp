@@ -9,6 +9,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <limits>
@@ -401,4 +403,41 @@ TEST_F(Desk, AStoppedSittingRefusesTheStudentsNextMessage)
     const auto check = journal->verifyChains();
     ASSERT_TRUE(check.ok());
     EXPECT_FALSE(check.value().broken) << *check.value().broken;
+}
+
+// A journal written by an earlier version gains the new columns on open;
+// its sittings read as not checked.
+TEST_F(Desk, AnEarlierJournalGainsTheNewColumns)
+{
+    const std::string path = dir.filePath(QStringLiteral("old.sqlite")).toStdString();
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(QString::fromStdString(path));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral(
+            "CREATE TABLE sittings (id INTEGER PRIMARY KEY AUTOINCREMENT, student TEXT NOT NULL, "
+            "computer TEXT NOT NULL, address TEXT NOT NULL, server TEXT NOT NULL, state TEXT NOT "
+            "NULL, answered INTEGER NOT NULL DEFAULT 0, last_right INTEGER NOT NULL DEFAULT 0, "
+            "score DOUBLE PRECISION NOT NULL DEFAULT 0, percent INTEGER, grade TEXT, started "
+            "BIGINT NOT NULL, last_seen BIGINT NOT NULL, finished BIGINT, report BLOB)")));
+        ASSERT_TRUE(q.exec(QStringLiteral(
+            "INSERT INTO sittings (student, computer, address, server, state, percent, grade, "
+            "started, last_seen, finished) VALUES ('Бондар Т.', 'pc-01', '10.0.0.1', 'lab-1', "
+            "'finished', 83, 'Добре', 1, 2, 3)")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    auto j = SqlJournal::open(path, "lab-1");
+    ASSERT_TRUE(j.ok()) << std::get<Fault>(j).message;
+    const auto s = std::get<std::vector<Sitting>>(j.value()->sittings());
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].percent, 83);
+    EXPECT_EQ(s[0].verified, "");
+    EXPECT_EQ(s[0].maxScore, -1);
+    ASSERT_FALSE(j.value()->begin());
+    j.value()->flag(s[0].id, "score-mismatch", 4);
+    ASSERT_FALSE(j.value()->commit());
+    EXPECT_EQ(std::get<std::vector<Sitting>>(j.value()->sittings())[0].flags, "score-mismatch");
 }
