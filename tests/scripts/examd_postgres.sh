@@ -117,4 +117,11 @@ run "$examd" incidents --db "$db"
 # registration is a second login.
 [ "$(grep -c 'second-login' <<<"$out")" -eq 7 ] || fail "incidents: $out"
 
+# A final with no report, on PostgreSQL: the claim kept, the sitting marked.
+run "$sim" --port "$port_2" --host pc-21 --name "Коваль І." progress:1:1:1 progress:0:0:0 final:50:Задовільно
+[ "$out" = $'code 0\ncode 0\ncode 0' ] || fail "final: $out"
+json=$(sittings "$board_1")
+grep -q '"claimedGrade":"Задовільно","claimedPercent":50,.*"flags":"implausible-progress,unreadable-report"' <<<"$json" ||
+  fail "final: $json"
+
 finish
