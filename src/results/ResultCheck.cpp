@@ -45,6 +45,19 @@ std::string figures(const std::string& percent, const std::string& grade, const 
            " points)";
 }
 
+// An ordering answered with the mouse whose line shows an empty place (a
+// 0): the line lists as many places as were filled, from the first, so a
+// place filled after the gap is not in it, and scoring the line again can
+// give less than the run did.
+bool lossyOrdering(const Question& q, const ReportRow& row)
+{
+    if (q.type != QuestionType::Ordering || q.picture == PictureMode::PictureOnly) {
+        return false;
+    }
+    const auto numbers = choiceNumbers(row.answer);
+    return numbers && std::find(numbers->begin(), numbers->end(), 0) != numbers->end();
+}
+
 struct Candidate
 {
     int index = -1;
@@ -226,6 +239,7 @@ FinalCheck checkFinal(const std::vector<const TestModel*>& tests, const ClaimedF
     }
     std::string overMark;
     std::string otherwise;
+    std::string lossy;
     for (std::size_t i = 0; i < r.rows.size() && i < s.points.size(); ++i) {
         const ReportRow& row = r.rows[i];
         const int32_t mark = m.questions[std::size_t(row.question - 1)].mark;
@@ -235,6 +249,9 @@ FinalCheck checkFinal(const std::vector<const TestModel*>& tests, const ClaimedF
         }
         if (row.pointsText != twoDecimals(double(s.points[i]))) {
             otherwise += (otherwise.empty() ? "" : ", ") + std::to_string(row.question);
+            if (lossyOrdering(m.questions[std::size_t(row.question - 1)], row)) {
+                lossy += (lossy.empty() ? "" : ", ") + std::to_string(row.question);
+            }
         }
     }
     if (!overMark.empty()) {
@@ -250,6 +267,11 @@ FinalCheck checkFinal(const std::vector<const TestModel*>& tests, const ClaimedF
                              figures(std::to_string(s.percent), s.grade, s.scoreText, s.maxScore);
         if (!otherwise.empty()) {
             detail += "; scored otherwise: question(s) " + otherwise;
+        }
+        if (!lossy.empty()) {
+            detail += "; question(s) " + lossy +
+                      ": an ordering with an empty place, which its report line does not show "
+                      "whole (the places after it are lost)";
         }
         flag("score-mismatch", detail);
     }

@@ -125,6 +125,19 @@ TEST_F(ResultCheckTest, AForgedFullScoreIsScoredFromTheAnswers)
         << c.findings[0].detail;
 }
 
+// An ordering with an empty place keeps only the places before the gap in
+// its line: the detail says why the server's points may fall short.
+TEST_F(ResultCheckTest, AnOrderingWithAGapIsNamedAsSuch)
+{
+    const FinalCheck c = checkFinal(
+        tests, claim(),
+        edited("     3          4.00       1,2,4,3,", "     3          4.00       1,0,"));
+    ASSERT_EQ(kinds(c), Kinds{"score-mismatch"});
+    EXPECT_NE(c.findings[0].detail.find("question(s) 3: an ordering with an empty place"),
+              std::string::npos)
+        << c.findings[0].detail;
+}
+
 TEST_F(ResultCheckTest, PointsOverAQuestionsMarkAreNamed)
 {
     const std::string forged = edited("    10          1.00 ", "    10          9.00 ");
