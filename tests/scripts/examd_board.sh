@@ -65,11 +65,11 @@ run "$sim" --port "$port" --host pc-1 --name "Бондар Т." reg progress:1:2
 expect 1000 (() => { const r = $row; return !!r && r.querySelector(".state").textContent === "question 1 answered" && r.className === "answering"; })()
 run "$sim" --port "$port" --host pc-1 --name "Бондар Т." final:83:Добре | grep -qx 'code 0'
 expect 1000 (() => { const r = $row; return !!r && r.className === "finished" && r.querySelector(".score").textContent === "83% Добре"; })()
-expect 1000 !document.getElementById("unverified").hidden
-expect 1000 $press
-expect 1000 (() => { const r = $koval; return !!r && r.querySelector("button.stop").textContent === "Stop Коваль І.?"; })()
-expect 1000 $press
-expect 2000 (() => { const r = $koval; return !!r && r.className === "stopped" && !r.querySelector("button.stop"); })()
+expect 3000 !document.getElementById("unverified").hidden
+expect 3000 $press
+expect 3000 (() => { const r = $koval; return !!r && r.querySelector("button.stop").textContent === "Stop Коваль І.?"; })()
+expect 3000 $press
+expect 3000 (() => { const r = $koval; return !!r && r.className === "stopped" && !r.querySelector("button.stop"); })()
 run "$sim" --port "$port" --host pc-7 --name "Коваль І." progress:1:1:1 | grep -qx 'code -1'
 EOF
 cat "$work/drive.out"
