@@ -10,6 +10,7 @@
 # refuses the student's next message. A faulty test stops the server, and
 # without --test the board says that nothing is verified.
 source "$(dirname "$0")/common.bash" "$@"
+source "$src/scripts/examd-start.bash"
 
 examd=$build/server/quizdesk-examd
 sim=$build/tests/exam_sim
@@ -34,16 +35,13 @@ db=$work/exam.sqlite
 # serve ARGS...: starts the server on free ports; sets $port and $board.
 serve() {
   : >"$work/server.out"
-  "$examd" serve --listen 127.0.0.1 --port 0 --http 127.0.0.1:0 --roster "$test_dir/students.dbf" \
-    --db "$db" --name lab-1 "$@" >"$work/server.out" 2>"$work/server.err" &
-  server_pid=$!
-  for _ in $(seq 200); do
-    grep -q 'board on' "$work/server.out" 2>/dev/null && break
-    sleep 0.05
-  done
-  port=$(sed -n 's/.*listening on .* port \([0-9]*\),.*/\1/p' "$work/server.out")
-  board=$(sed -n 's/.*board on \(http:[^ ]*\)$/\1/p' "$work/server.out")
-  [ -n "$port" ] && [ -n "$board" ] || { fail "the server did not start: $(cat "$work/server.err")"; finish; }
+  : >"$work/server.err"
+  examd_start "$work/server" "$examd" serve --listen 127.0.0.1 --port 0 --http 127.0.0.1:0 \
+    --roster "$test_dir/students.dbf" --db "$db" --name lab-1 "$@" ||
+    { fail "the server did not start: $(cat "$work/server.err")"; finish; }
+  server_pid=$examd_pid
+  port=$examd_port
+  board=$examd_board
 }
 
 # http METHOD PATH [HEADER]: the board's answer, "STATUS BODY".
