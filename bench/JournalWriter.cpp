@@ -1,4 +1,4 @@
-// quizdesk_journal DIR [N]: writes a generated 100-question test into
+// quizdesk_journal_writer DIR [N]: writes a generated 100-question test into
 // DIR/test and an exam journal DIR/exam.sqlite of N (default 1000) finished
 // sittings, each a registration, 20 progress messages and a final message
 // with its generated report, stored through the server's own desk, so that
@@ -8,7 +8,7 @@
 #include "MaxTestGenerator.h"
 #include "ReportsGenerator.h"
 #include "Rules.h"
-#include "SqlJournal.h"
+#include "journal/SqlJournal.h"
 
 #include "definition/Cp1251.h"
 #include "definition/TestLoader.h"
@@ -30,7 +30,7 @@ using namespace qd::server;
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: quizdesk_journal DIR [N]\n");
+        std::fprintf(stderr, "usage: quizdesk_journal_writer DIR [N]\n");
         return 2;
     }
     const std::filesystem::path dir = argv[1];
@@ -41,13 +41,13 @@ int main(int argc, char** argv)
     auto loaded = loadTestBytes(test.voprosi, test.otveti, {}, [](int, bool) { return 8; });
     if (!std::holds_alternative<std::unique_ptr<TestModel>>(loaded) ||
         !qdbench::writeTest(test, (dir / "test").string())) {
-        std::fprintf(stderr, "quizdesk_journal: cannot make the test in %s\n", argv[1]);
+        std::fprintf(stderr, "quizdesk_journal_writer: cannot make the test in %s\n", argv[1]);
         return 1;
     }
     const TestModel& model = *std::get<std::unique_ptr<TestModel>>(loaded);
     auto opened = SqlJournal::open((dir / "exam.sqlite").string(), "lab-1");
     if (auto* f = std::get_if<Fault>(&opened)) {
-        std::fprintf(stderr, "quizdesk_journal: %s\n", f->message.c_str());
+        std::fprintf(stderr, "quizdesk_journal_writer: %s\n", f->message.c_str());
         return 1;
     }
     SqlJournal& journal = *std::get<std::unique_ptr<SqlJournal>>(opened);
@@ -69,7 +69,7 @@ int main(int argc, char** argv)
     ExamDesk desk(journal, clock, roster, RuleOptions{});
     for (int s = 0; s < count; ++s) {
         if (s % 100 == 0 && (journal.commit() || journal.begin())) {
-            std::fprintf(stderr, "quizdesk_journal: cannot write the journal\n");
+            std::fprintf(stderr, "quizdesk_journal_writer: cannot write the journal\n");
             return 1;
         }
         // A generated report with the rows our scoring can read back (its
@@ -81,7 +81,7 @@ int main(int argc, char** argv)
         });
         const auto rescored = rescoreReport(model, parsed);
         if (const auto* f = std::get_if<Fault>(&rescored)) {
-            std::fprintf(stderr, "quizdesk_journal: %s\n", fromCp1251(f->message).c_str());
+            std::fprintf(stderr, "quizdesk_journal_writer: %s\n", fromCp1251(f->message).c_str());
             return 1;
         }
         const RescoredReport& scored = std::get<RescoredReport>(rescored);
@@ -105,7 +105,7 @@ int main(int argc, char** argv)
         desk.handle(a);
     }
     if (journal.commit()) {
-        std::fprintf(stderr, "quizdesk_journal: cannot write the journal\n");
+        std::fprintf(stderr, "quizdesk_journal_writer: cannot write the journal\n");
         return 1;
     }
     std::printf("100 questions, %d finished sittings\n", count);

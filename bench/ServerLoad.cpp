@@ -15,7 +15,7 @@
 // Bounded: at most 20000 clients, the run ends after --time-limit seconds
 // (default 300) whatever happened.
 
-#include "SqlJournal.h"
+#include "journal/SqlJournal.h"
 
 #include "definition/Cp1251.h"
 #include "exam/ExamMessage.h"
@@ -306,14 +306,14 @@ int main(int argc, char** argv)
     std::printf("run: %lld ms\n", static_cast<long long>(totalMs));
 
     if (!db.empty() && stats.killed) {
-        auto j = qd::server::SqlJournal::open(db, "bench");
+        auto j = qd::journal::SqlJournal::open(db, "bench");
         if (auto* f = std::get_if<qd::Fault>(&j)) {
             std::fprintf(stderr, "%s\n", f->message.c_str());
             return 1;
         }
-        auto sittings = std::get<std::unique_ptr<qd::server::SqlJournal>>(j)->sittings();
-        std::map<std::string, qd::server::Sitting> byStudent;
-        for (const auto& s : std::get<std::vector<qd::server::Sitting>>(sittings)) {
+        auto sittings = std::get<std::unique_ptr<qd::journal::SqlJournal>>(j)->sittings();
+        std::map<std::string, qd::journal::Sitting> byStudent;
+        for (const auto& s : std::get<std::vector<qd::journal::Sitting>>(sittings)) {
             byStudent[s.student] = s;
         }
         long replied = 0, found = 0;
@@ -324,7 +324,7 @@ int main(int argc, char** argv)
             if (have) {
                 found +=
                     int(c->granted) + std::min(c->repliedProgress, it->second.answered) +
-                    int(c->finalReplied && it->second.state == qd::server::SittingState::Finished);
+                    int(c->finalReplied && it->second.state == qd::journal::SittingState::Finished);
             }
         }
         std::printf("killed after %d progress replies: %ld replied-to messages, %ld found in the "

@@ -68,7 +68,7 @@ echo "== quizdesk-examd verify over a journal of 1000 finished sittings"
 # the sittings of the same journal. Wall and CPU time (user + system) are
 # shown: on a busy machine the wall time waits for the processor.
 mkdir -p "$work/journal"
-"$build/bench/quizdesk_journal" "$work/journal" 1000
+"$build/bench/quizdesk_journal_writer" "$work/journal" 1000
 timed() {
   /usr/bin/time -f '%e %U %S' -o "$work/time.txt" "$@" >/dev/null
   awk '{ printf "%d ms wall, %d ms CPU", $1 * 1000, ($2 + $3) * 1000 }' "$work/time.txt"

@@ -2,7 +2,7 @@
 # Checks that every project include in src/, tools/ and server/ points down
 # the layers, never up nor sideways:
 #
-#   definition < run < {results, exam, screen} < host < app < {tools, server}
+#   definition < run < {results, exam, screen} < {host, journal} < app < {tools, server}
 #
 # Folders of one rank stay independent of each other. A violation is named
 # with its file and line; the exit status is 1 when there is any.
@@ -13,7 +13,7 @@ root=${1:-$(dirname "$0")/..}
 cd "$root"
 
 # Folder:rank. src/<folder> for the libraries, the top folders for the programs.
-layers="definition:0 run:1 results:2 exam:2 screen:2 host:3 app:4 tools:5 server:5"
+layers="definition:0 run:1 results:2 exam:2 screen:2 host:3 journal:3 app:4 tools:5 server:5"
 
 dirs=()
 for d in src tools server; do

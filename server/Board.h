@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BoardAccess.h"
-#include "Journal.h"
+#include "journal/Journal.h"
 #include "run/Clock.h"
 
 #include <QHostAddress>
@@ -14,6 +14,9 @@ class QHttpServerRequest;
 class QHttpServerResponse;
 
 namespace qd::server {
+
+// The journal's records and interface, read and written by every server piece.
+using namespace qd::journal;
 
 class BoardHttp;
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Connections.h"
-#include "Journal.h"
+#include "journal/Journal.h"
 #include "Rules.h"
 #include "exam/MessageFramer.h"
 #include "run/Clock.h"
@@ -22,6 +22,9 @@ class QTcpSocket;
 class QTimer;
 
 namespace qd::server {
+
+// The journal's records and interface, read and written by every server piece.
+using namespace qd::journal;
 
 // The exam server's connections on one event loop: every client's stream is
 // framed and its messages wait in order to be stored. Once per turn of the

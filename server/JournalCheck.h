@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SqlJournal.h"
+#include "journal/SqlJournal.h"
 
 #include "definition/TestModel.h"
 
@@ -9,6 +9,9 @@
 #include <vector>
 
 namespace qd::server {
+
+// The journal's records and interface, read and written by every server piece.
+using namespace qd::journal;
 
 // `quizdesk-examd verify`: the journal's chains walked and replayed (see
 // JournalChain.h) and, given the tests, every finished sitting scored

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Journal.h"
+#include "journal/Journal.h"
 
 #include "definition/TestModel.h"
 
@@ -9,6 +9,9 @@
 #include <vector>
 
 namespace qd::server {
+
+// The journal's records and interface, read and written by every server piece.
+using namespace qd::journal;
 
 // Bringing the report files collected from the lab computers into the
 // journal, so that the journal holds every result: a sitting whose final

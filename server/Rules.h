@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Connections.h"
-#include "Journal.h"
+#include "journal/Journal.h"
 #include "exam/ExamMessage.h"
 #include "results/ResultCheck.h"
 #include "run/Clock.h"
@@ -18,6 +18,9 @@
 #include <vector>
 
 namespace qd::server {
+
+// The journal's records and interface, read and written by every server piece.
+using namespace qd::journal;
 
 // The roster: students.dbf, read at the positions the client reads it, plus
 // the deletion mark of each record. Names are kept as the client sends them

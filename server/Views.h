@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Journal.h"
+#include "journal/Journal.h"
 
 #include <QByteArray>
 
@@ -8,6 +8,9 @@
 #include <vector>
 
 namespace qd::server {
+
+// The journal's records and interface, read and written by every server piece.
+using namespace qd::journal;
 
 // A sitting silent for longer than this is shown as silent.
 constexpr int64_t kSilentAfterSeconds = 60;

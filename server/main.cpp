@@ -20,7 +20,7 @@
 #include "ExamTests.h"
 #include "ReportImport.h"
 #include "Rules.h"
-#include "SqlJournal.h"
+#include "journal/SqlJournal.h"
 #include "Views.h"
 #include "JournalCheck.h"
 

@@ -4,13 +4,13 @@
 // one, with the one-open-sitting rule kept by hand, so that the registration
 // rules run on every message without a database per input.
 
-#include "Journal.h"
+#include "journal/Journal.h"
 
 #include <map>
 
 namespace qdfuzz {
 
-using namespace qd::server;
+using namespace qd::journal;
 
 class MemoryJournal : public Journal
 {

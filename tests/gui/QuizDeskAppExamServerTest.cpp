@@ -20,7 +20,7 @@
 #include "ExamServer.h"
 #include "exam/ExamLink.h"
 #include "Rules.h"
-#include "SqlJournal.h"
+#include "journal/SqlJournal.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "ExamTests.h"
 #include "Rules.h"
-#include "SqlJournal.h"
+#include "journal/SqlJournal.h"
 
 #include "definition/Cp1251.h"
 #include "run/ManualClock.h"

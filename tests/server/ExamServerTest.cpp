@@ -1,6 +1,6 @@
 #include "ExamServer.h"
 #include "Rules.h"
-#include "SqlJournal.h"
+#include "journal/SqlJournal.h"
 
 #include "definition/Cp1251.h"
 #include "exam/ServerReply.h"

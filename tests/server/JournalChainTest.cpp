@@ -2,7 +2,7 @@
 // a row changed, deleted or inserted behind the server's back.
 
 #include "Rules.h"
-#include "SqlJournal.h"
+#include "journal/SqlJournal.h"
 
 #include "definition/Cp1251.h"
 #include "run/ManualClock.h"

@@ -1,5 +1,5 @@
 #include "ReportImport.h"
-#include "SqlJournal.h"
+#include "journal/SqlJournal.h"
 
 #include "definition/Cp1251.h"
 #include "results/ReportSource.h"

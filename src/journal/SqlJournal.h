@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Journal.h"
+#include "journal/Journal.h"
 #include "run/SystemClock.h"
 
 #include <QSqlDatabase>
@@ -11,7 +11,7 @@
 #include <map>
 #include <memory>
 
-namespace qd::server {
+namespace qd::journal {
 
 // The journal through Qt SQL: SQLite for one lab (a file; WAL, full
 // synchronisation, so a committed batch survives a crash of the machine) or
@@ -135,4 +135,4 @@ private:
     uint64_t m_fileInode = 0;
 };
 
-} // namespace qd::server
+} // namespace qd::journal

@@ -1,10 +1,10 @@
-#include "JournalChain.h"
+#include "journal/JournalChain.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 
-namespace qd::server::chain {
+namespace qd::journal::chain {
 
 QByteArray genesis()
 {
@@ -69,4 +69,4 @@ QByteArray body(const QString& chainName, qint64 seq, const char* kind, const ch
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-} // namespace qd::server::chain
+} // namespace qd::journal::chain

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace qd::server {
+namespace qd::journal {
 
 // Times in the journal are local calendar seconds (qd::Clock's
 // calendarSeconds): the exam, its window and the exports all speak the lab's
@@ -174,4 +174,4 @@ public:
     virtual Result<std::vector<AnswerRow>> answers() = 0;
 };
 
-} // namespace qd::server
+} // namespace qd::journal

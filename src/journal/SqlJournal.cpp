@@ -1,6 +1,6 @@
-#include "SqlJournal.h"
+#include "journal/SqlJournal.h"
 
-#include "JournalChain.h"
+#include "journal/JournalChain.h"
 
 #include <QAtomicInt>
 #include <QJsonDocument>
@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace qd::server {
+namespace qd::journal {
 
 using namespace Qt::StringLiterals;
 
@@ -1039,4 +1039,4 @@ Result<std::vector<AnswerRow>> SqlJournal::answers()
     return out;
 }
 
-} // namespace qd::server
+} // namespace qd::journal

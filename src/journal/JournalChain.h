@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Journal.h"
+#include "journal/Journal.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -9,7 +9,7 @@
 
 #include <vector>
 
-namespace qd::server {
+namespace qd::journal {
 
 // The journal's tamper evidence: every stored event (a registration, a
 // progress or final message, an incident, a release or a stop) is written,
@@ -44,4 +44,4 @@ QByteArray body(const QString& chain, qint64 seq, const char* kind, const char* 
 
 } // namespace chain
 
-} // namespace qd::server
+} // namespace qd::journal

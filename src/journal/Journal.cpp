@@ -1,6 +1,6 @@
-#include "Journal.h"
+#include "journal/Journal.h"
 
-namespace qd::server {
+namespace qd::journal {
 
 const char* stateName(SittingState s)
 {
@@ -17,4 +17,4 @@ const char* stateName(SittingState s)
     return "open";
 }
 
-} // namespace qd::server
+} // namespace qd::journal

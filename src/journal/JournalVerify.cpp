@@ -1,8 +1,8 @@
 // The journal's check: every chain walked from its start, then its events
 // replayed against the tables they wrote.
 
-#include "JournalChain.h"
-#include "SqlJournal.h"
+#include "journal/JournalChain.h"
+#include "journal/SqlJournal.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,7 +11,7 @@
 
 #include <map>
 
-namespace qd::server {
+namespace qd::journal {
 
 namespace {
 
@@ -247,4 +247,4 @@ Result<SqlJournal::ChainCheck> SqlJournal::verifyChains()
     return out;
 }
 
-} // namespace qd::server
+} // namespace qd::journal
