@@ -1,8 +1,9 @@
 # make run   installs what is missing, builds, starts QuizDesk on the demo test
 # make test  the same set-up, then every test
-# make package  the Debian packages, in $(BUILD)/packages
+# make package  the Debian packages, in $(PKG_BUILD)/packages
 BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
+PKG_BUILD  ?= build-package
 SAN_BUILD  ?= build-asan
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
@@ -74,14 +75,19 @@ lint: configure
 	run-clang-tidy -quiet -j $(JOBS) -p $(BUILD) '$(CURDIR)/(src|tools|server)/.*\.cpp$$'
 
 # The Debian packages quizdesk, quizdesk-tools and quizdesk-examd, in
-# $(BUILD)/packages.
-package: build
-	cmake --build $(BUILD) --target package
+# $(PKG_BUILD)/packages. A build of its own, of the programs only: the
+# packages hold no test and no benchmark, so none is compiled for them.
+$(PKG_BUILD)/build.ninja:
+	cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) \
+	  -DQUIZDESK_TESTS=OFF -DQUIZDESK_BENCH=OFF $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
+
+package: setup $(PKG_BUILD)/build.ninja
+	cmake --build $(PKG_BUILD) -j $(JOBS) --target package
 
 # The packages checked, installed, run and purged again: for CI (root, a
 # throwaway machine), never for a developer's own.
 package-check: package
-	bash tests/packaging/check.sh --install-on-this-machine $(BUILD)
+	bash tests/packaging/check.sh --install-on-this-machine $(PKG_BUILD)
 
 # libFuzzer over the whole load and over the exam link's input (clang, ASan,
 # UBSan), each bounded in time.
@@ -111,4 +117,4 @@ screenshots: build
 	bash scripts/board-screenshot.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(SAN_BUILD) $(PKG_BUILD)

@@ -2,9 +2,10 @@
 #   quizdesk        the client, for the lab's computers
 #   quizdesk-tools  the examiner's tool
 #   quizdesk-examd  the exam server, a socket-activated systemd service
-# into build/packages/. The library dependencies come from the binaries
-# (dpkg-shlibdeps); what is loaded at run time (fonts, Qt's SQL drivers) is
-# named here.
+# into the build folder's packages/ (build-package/packages for make
+# package). The library dependencies come from the binaries
+# (dpkg-shlibdeps); what is loaded at run time (fonts, Qt's SQL drivers)
+# is named here.
 include(${CMAKE_CURRENT_LIST_DIR}/Install.cmake)
 if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
   # The settings' and the units' folders follow the prefix: under another
