@@ -39,6 +39,31 @@ to_cp1251() { iconv -f UTF-8 -t CP1251 >"$1"; }
 # ended.
 report_text() { to_utf8 "$1"; [ -z "$(tail -c 1 "$1")" ] || echo; }
 
+# within SECONDS CMD...: true as soon as CMD succeeds, false after SECONDS.
+within() {
+  local limit=$(($1 * 10)) i
+  shift
+  for ((i = 0; i < limit; i++)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# demo_in_file_order DIR: a copy of the plain demo test (and its pictures)
+# in DIR with its draws switched off, so that questions and options come in
+# file order whatever the seed: what a test on a real X server, where the
+# program seeds from the clock, can predict.
+demo_in_file_order() {
+  mkdir -p "$1"
+  cp "$src"/examples/demo/source/voprosi.txt "$src"/examples/demo/source/otveti.txt "$1"/
+  cp "$src"/examples/demo/*.jpg "$src"/examples/demo/*.bmp "$1"/
+  # Header lines 18 to 20: sections, questions and options in random order.
+  LC_ALL=C sed -i '18,20s/1\r$/0\r/' "$1/otveti.txt"
+  [ "$(LC_ALL=C sed -n '18,20p' "$1/otveti.txt" | grep -c $': 0\r$')" = 3 ] ||
+    { echo "FAIL: the demo's random switches were not found" >&2; exit 1; }
+}
+
 finish() {
   if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2

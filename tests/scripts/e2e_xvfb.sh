@@ -60,17 +60,6 @@ running() {
   state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1) && [ "$state" != Z ]
 }
 
-# within SECONDS CMD...: true as soon as CMD succeeds, false after SECONDS.
-within() {
-  local limit=$(($1 * 10)) i
-  shift
-  for ((i = 0; i < limit; i++)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 # ---- The X server of SW x SH, on a free display number it picks itself; no
 # key repeats however long a key stays down on a busy machine; no reset when
 # its last client goes (which would forget the keyboard's groups); the keyboard
@@ -165,13 +154,7 @@ home=$work/home
 mkdir -p "$home"
 # The demo with its draws switched off: questions and options in file order.
 dir=$work/demo
-mkdir -p "$dir"
-cp "$src"/examples/demo/source/voprosi.txt "$src"/examples/demo/source/otveti.txt "$dir"/
-cp "$src"/examples/demo/*.jpg "$src"/examples/demo/*.bmp "$dir"/
-# Header lines 18 to 20: sections, questions and options in random order.
-LC_ALL=C sed -i '18,20s/1\r$/0\r/' "$dir/otveti.txt"
-[ "$(LC_ALL=C sed -n '18,20p' "$dir/otveti.txt" | grep -c $': 0\r$')" = 3 ] ||
-  { echo "FAIL: the demo's random switches were not found" >&2; exit 1; }
+demo_in_file_order "$dir"
 
 # ---- Lab screens. For each: the screen, the keyboard (without the test's
 # Ukrainian group on the smaller one, with it on the other), and where the
