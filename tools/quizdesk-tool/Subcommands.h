@@ -18,5 +18,6 @@ int runResults(const QStringList& args);
 int runRoster(const QStringList& args);
 int runImport(const QStringList& args);
 int runExport(const QStringList& args);
+int runPreview(const QStringList& args);
 
 } // namespace qdtool

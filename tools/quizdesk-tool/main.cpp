@@ -2,7 +2,8 @@
 // exactly as the program's start-up does (check, dump), turns test files
 // between their plain and scrambled forms (scramble, unscramble), plays a
 // student's session (run), makes the table of students for examination
-// mode (roster) and, after the exam, analyses the students' reports (stats,
+// mode (roster), shows the test as the student's window draws it (preview)
+// and, after the exam, analyses the students' reports (stats,
 // rescore, results), from the lab's files or the exam server's journal.
 
 #include "Subcommands.h"
@@ -45,6 +46,8 @@ const Subcommand kSubcommands[] = {
     {"import", "import FILE [--format gift|moodle-xml|aiken] [-o DIR] [--scramble] [--strict]",
      qdtool::runImport},
     {"export", "export [DIR] --format gift|moodle-xml [-o FILE]", qdtool::runExport},
+    {"preview", "preview [DIR] [-o FOLDER] [--seed S] [--width W] [--height H]",
+     qdtool::runPreview},
 };
 
 QByteArray usage()
