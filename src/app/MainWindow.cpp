@@ -312,6 +312,8 @@ void MainWindow::buildQuestionControls()
     m_answerEdit->setMaxLength(kMaxAnswerLength);
     setTextColour(m_answerEdit, QPalette::Text, kRed);
     connect(m_answerEdit, &QLineEdit::textChanged, this, &MainWindow::answerTextChanged);
+    // A screen reader names the box by its caption.
+    m_answerCaption->setBuddy(m_answerEdit);
 
     m_statusStrip = new QGroupBox(this);
     m_statusStrip->setObjectName(QLatin1String(mainWindowNames::statusStrip));
@@ -681,6 +683,13 @@ void MainWindow::repaintScreen()
         repaint(changed);
         m_questionArea->notifyChanged();
     }
+}
+
+void MainWindow::announceQuestion()
+{
+    // Queued: the session is still setting the new question up here.
+    QMetaObject::invokeMethod(m_questionArea, &QuestionArea::notifyQuestionChanged,
+                              Qt::QueuedConnection);
 }
 
 void MainWindow::paintEvent(QPaintEvent* event)

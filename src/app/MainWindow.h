@@ -59,6 +59,9 @@ public:
     void showPicture(const QImage& picture, const QRect& where);
     void hidePicture();
     void repaintScreen(); // the question screen's picture changed: paint it
+    // Another question is shown: screen readers are told once the session
+    // has finished showing it.
+    void announceQuestion();
     void setHandCursor(bool hand);
     void setQuestionCount(int n);
     void setQuestionNumber(int n);

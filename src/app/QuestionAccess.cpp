@@ -274,6 +274,7 @@ void QuestionArea::notifyChanged()
             focused = i;
         }
     }
+    tellTexts(me);
     // The keyboard's focus moved to another option: a screen reader reads
     // it out, as it does for a focused control.
     if (focused != m_focused && focused > 0) {
@@ -281,6 +282,56 @@ void QuestionArea::notifyChanged()
         QAccessible::updateAccessibility(&ev);
     }
     m_focused = focused;
+}
+
+void QuestionArea::notifyQuestionChanged()
+{
+    if (!QAccessible::isActive() || m_source == nullptr || !m_source->questionShown()) {
+        return;
+    }
+    QAccessibleInterface* me = QAccessible::queryAccessibleInterface(this);
+    if (me == nullptr) {
+        return;
+    }
+    // The items are kept from question to question with other contents:
+    // each is announced as added (AT-SPI's children-changed), and a reader
+    // then reads them anew. (The reorder event would say it in one, but
+    // the bridge sends it in a form AT-SPI clients reject.)
+    for (int i = 0; i < me->childCount(); ++i) {
+        if (QAccessibleInterface* c = me->child(i)) {
+            QAccessibleEvent added(c, QAccessible::ObjectCreated);
+            QAccessible::updateAccessibility(&added);
+        }
+    }
+    tellTexts(me);
+    m_focused = -1;
+}
+
+void QuestionArea::tellTexts(QAccessibleInterface* me)
+{
+    const int n = me->childCount();
+    if (int(m_told.size()) < n) {
+        m_told.resize(std::size_t(n));
+    }
+    for (int i = 0; i < n; ++i) {
+        QAccessibleInterface* c = me->child(i);
+        if (c == nullptr) {
+            continue;
+        }
+        auto& [name, description] = m_told[std::size_t(i)];
+        const QString nowName = c->text(QAccessible::Name);
+        const QString nowDescription = c->text(QAccessible::Description);
+        if (nowName != name) {
+            name = nowName;
+            QAccessibleEvent ev(c, QAccessible::NameChanged);
+            QAccessible::updateAccessibility(&ev);
+        }
+        if (nowDescription != description) {
+            description = nowDescription;
+            QAccessibleEvent ev(c, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&ev);
+        }
+    }
 }
 
 void QuestionArea::installAccessibility()

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QWidget>
 
+#include <utility>
+#include <vector>
+
 namespace qd {
 
 // One option of the question shown, as a screen reader presents it.
@@ -53,14 +56,25 @@ public:
     double scale() const { return m_scale; }
     // The options' states may have changed: screen readers are told.
     void notifyChanged();
+    // Another question is shown: screen readers are told that the screen's
+    // items changed (children changed), with their new names, so that they
+    // read the new question. Runs once the session has shown it.
+    void notifyQuestionChanged();
 
     // Installs the accessibility factory for question areas (once).
     static void installAccessibility();
 
 private:
+    // Names and descriptions that changed since they were last told.
+    void tellTexts(QAccessibleInterface* me);
+
     QuestionAccessSource* m_source = nullptr;
     double m_scale = 1.0;
     int m_focused = -1; // the item with the keyboard's focus when last told
+    // Each item's name and description when last told: a screen reader
+    // keeps them until told that they changed (an ordering move, another
+    // question).
+    std::vector<std::pair<QString, QString>> m_told;
 };
 
 } // namespace qd

@@ -63,6 +63,7 @@ int WindowView::displayQuestion(int q)
     } else {
         m_form.showPicture(picture(), pictureRect());
     }
+    m_form.announceQuestion();
     return stemTop;
 }
 

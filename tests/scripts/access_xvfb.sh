@@ -7,8 +7,11 @@
 #   the report's rows are those of the mouse run of e2e_xvfb.sh.
 # - A screen reader's view (Debian's AT-SPI bindings, atspi_probe.py): the
 #   question text, every option with its role, text and state, for every
-#   kind of question; the status strip; one question answered through the
-#   options' actions instead of keys.
+#   kind of question; the status strip.
+# - The whole demo answered through AT-SPI alone (atspi_probe.py run): every
+#   kind of question acted on, the state read back after each step, a
+#   children-changed event from the question screen at each new question,
+#   and again the mouse run's report rows.
 # - accommodations.txt in the window: with time=2 a question whose own time
 #   (3 s) has run out is still answered after 4 s, and the report says so.
 #
@@ -214,6 +217,130 @@ to_utf8 "${files[0]}" | tr -d '\r' >"$work/report"
   fail "the keyboard's report rows differ from the mouse's:"$'\n'"$(sed -n '10,21p' "$work/report")"
 [ "$(sed -n '24p' "$work/report")" = "Оцінка: Відмінно" ] || fail "grade: $(sed -n '24p' "$work/report")"
 [ "$(wc -l <"$work/report")" -eq 24 ] || fail "a plain run's report has 24 lines:"$'\n'"$(cat "$work/report")"
+
+# ---- The demo through the screen reader's interface alone: every option
+# pressed by its action (the ordering's places picked by SetTarget), the
+# typed answers set through the box's editable text, "Наст. питання"
+# pressed by its action; after each step the tree shows what was done, at
+# each new question the question screen says that its children changed,
+# and the report's rows are again the mouse's.
+rm -rf "$home/REZ_TEST"
+start_program "$dir"
+enter_text "Петренко П.І."
+keys Return
+within 10 compgen -G "$home/REZ_TEST/*.txt" >/dev/null || fail "the AT-SPI run did not start"
+/usr/bin/python3 "$probe" run <<'EOF' || fail "the demo through AT-SPI"
+# 1: single choice: Одеса chosen, then Київ instead.
+expect radio button|Київ|варіант 1|
+press 3
+expect radio button|Одеса|варіант 3|checked
+press 1
+expect radio button|Київ|варіант 1|checked
+expect radio button|Одеса|варіант 3|
+next
+# 2: multiple choice: 1, 2 and 4 chosen; 5 chosen and unchosen.
+press 1
+press 2
+press 4
+press 5
+expect check box|Ужгород|варіант 5|checked
+press 5
+expect check box|Ужгород|варіант 5|
+expect check box|Київ|варіант 1|checked
+expect check box|Дніпро|варіант 2|checked
+expect check box|Львів|варіант 3|
+expect check box|Запоріжжя|варіант 4|checked
+next
+# 3: ordering: place 3 picked, Десна moved there from 4; then 1, 2 and 4
+# placed where they stand.
+press 3 SetTarget
+expect list item|Південний Буг|місце 3|selected
+press 4
+expect list item|Десна|місце 3|checked
+expect list item|Південний Буг|місце 4|
+press 1 SetTarget
+press 1
+press 2 SetTarget
+press 2
+press 4 SetTarget
+press 4
+expect list item|Дніпро|місце 1|checked
+expect list item|Дністер|місце 2|checked
+expect list item|Південний Буг|місце 4|checked
+next
+# 4: matching: each city's row, then its region in the second column.
+press 1
+press 5
+expect radio button|Львів|стовпець 1, рядок 1|checked
+expect check box|Львівська|стовпець 2, рядок 2|checked
+press 2
+expect radio button|Львів|стовпець 1, рядок 1|
+expect check box|Львівська|стовпець 2, рядок 2|
+press 4
+press 3
+press 6
+expect check box|Полтавська|стовпець 2, рядок 3|checked
+press 2
+expect check box|Закарпатська|стовпець 2, рядок 1|checked
+next
+# 5: typed.
+expect text Назвіть найвищу гору України.
+type Говерла
+next
+# 6: three columns: a row, then one cell in each further column.
+press 1
+press 5
+press 9
+press 2
+press 6
+press 7
+press 3
+press 4
+press 8
+expect radio button|Ужгород|стовпець 1, рядок 3|checked
+expect radio button|Уж|стовпець 2, рядок 1|checked
+expect radio button|Закарпатська|стовпець 3, рядок 2|checked
+press 1
+expect radio button|Дніпро|стовпець 2, рядок 2|checked
+expect radio button|Київська|стовпець 3, рядок 3|checked
+expect radio button|Уж|стовпець 2, рядок 1|
+next
+# 7: single choice under a picture.
+press 1
+expect radio button|України|варіант 1|checked
+next
+# 8: multiple choice under a bitmap.
+press 1
+press 3
+expect check box|Квадрат|варіант 3|checked
+next
+# 9: picture only, typed.
+type А21; Б32; В13
+next
+# 10: a two-line option.
+press 2
+expect radio button|Дніпро впадає в Чорне море|варіант 2|checked
+next
+# 11: typed.
+type Дніпро
+next
+# 12: matching, many per row.
+press 1
+press 3
+press 5
+press 2
+press 4
+press 6
+expect check box|Могилів-Подільський|стовпець 2, рядок 4|checked
+expect check box|Київ|стовпець 2, рядок 1|
+last
+EOF
+finish_program
+files=("$home"/REZ_TEST/*.txt)
+[ "${#files[@]}" -eq 1 ] || fail "AT-SPI run's reports: ${files[*]}"
+to_utf8 "${files[0]}" | tr -d '\r' >"$work/atspi.report"
+[ "$(sed -n '10,21p' "$work/atspi.report")" = "$(cat "$fixtures/demo-answers/all-right.rows")" ] ||
+  fail "the AT-SPI run's report rows differ from the mouse's:"$'\n'"$(sed -n '10,21p' "$work/atspi.report")"
 
 # ---- time=2 in the window: question 1 allows 3 seconds, the student
 # answers after 4.
