@@ -206,9 +206,18 @@ QHttpServerResponse Board::route(const QHttpServerRequest& request)
         return failure(*f);
     }
     const auto& sittings = std::get<std::vector<Sitting>>(s);
+    Gradebook gradebook;
+    if (m_gradebook) {
+        auto g = m_gradebook();
+        if (!g.ok()) {
+            return failure(g.fault());
+        }
+        gradebook = std::move(g).value();
+    }
     if (sittingsCsvPath) {
         return download("text/csv; charset=utf-8",
-                        QByteArray::fromStdString(sittingsCsv(sittings, ',')), "sittings.csv");
+                        QByteArray::fromStdString(sittingsCsv(sittings, ',', gradebook)),
+                        "sittings.csv");
     }
     auto a = m_journal.answers();
     if (auto* f = std::get_if<Fault>(&a)) {
@@ -217,7 +226,7 @@ QHttpServerResponse Board::route(const QHttpServerRequest& request)
     const auto& answers = std::get<std::vector<AnswerRow>>(a);
     if (answersCsvPath) {
         return download("text/csv; charset=utf-8",
-                        QByteArray::fromStdString(matrixCsv(sittings, answers, ',')),
+                        QByteArray::fromStdString(matrixCsv(sittings, answers, ',', gradebook)),
                         "answers.csv");
     }
     QTemporaryFile tmp;
@@ -225,7 +234,8 @@ QHttpServerResponse Board::route(const QHttpServerRequest& request)
         return failure(Fault{"cannot make a temporary file"});
     }
     tmp.close();
-    if (Result<void> f = writeXlsx(tmp.fileName().toStdString(), sittings, answers, false)) {
+    if (Result<void> f =
+            writeXlsx(tmp.fileName().toStdString(), sittings, answers, false, gradebook)) {
         return failure(*f);
     }
     QFile in(tmp.fileName());

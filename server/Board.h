@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BoardAccess.h"
+#include "Views.h"
 #include "journal/Journal.h"
 #include "run/Clock.h"
 
@@ -53,6 +54,12 @@ public:
     // Where /api/journal learns whether the server's journal takes
     // messages (without it, it always does).
     void setJournalHealth(std::function<JournalHealth()> health) { m_health = std::move(health); }
+    // Where the exports learn each sitting's test and the questions'
+    // maxima (without it, those cells stay empty).
+    void setGradebook(std::function<Result<Gradebook>()> source)
+    {
+        m_gradebook = std::move(source);
+    }
 
     // The answer to one request, headers included: the whole board as one
     // function, which the HTTP server calls.
@@ -68,6 +75,7 @@ private:
     bool m_verifying = false;
     std::unique_ptr<BoardHttp> m_http;
     std::function<JournalHealth()> m_health;
+    std::function<Result<Gradebook>()> m_gradebook;
 };
 
 } // namespace qd::server

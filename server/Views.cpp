@@ -2,7 +2,9 @@
 
 #include "CellText.h"
 
+#include "definition/Cp1251.h"
 #include "definition/TerminalText.h"
+#include "results/ReportReader.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -66,7 +68,14 @@ std::string row(const std::vector<std::string>& fields, char separator)
     return out + "\r\n";
 }
 
-std::vector<std::string> sittingFields(const Sitting& s)
+// The test's name of a sitting; empty when its report did not give one.
+std::string testNameOf(const Gradebook& gradebook, const Sitting& s)
+{
+    const auto it = gradebook.testNames.find(s.id);
+    return it == gradebook.testNames.end() ? std::string() : it->second;
+}
+
+std::vector<std::string> sittingFields(const Sitting& s, const Gradebook& gradebook)
 {
     const bool closed = s.state != SittingState::Open;
     const bool finished = s.state == SittingState::Finished;
@@ -83,15 +92,17 @@ std::vector<std::string> sittingFields(const Sitting& s)
             finished ? verifiedText(s) : std::string(),
             finished && s.claimedPercent >= 0 ? std::to_string(s.claimedPercent) : std::string(),
             finished ? s.claimedGrade : std::string(),
-            s.flags};
+            s.flags,
+            testNameOf(gradebook, s)};
 }
 
 // Where a number stands in sittingFields (the spreadsheet gets numbers).
 constexpr std::size_t kNumberColumns[] = {4, 6, 8, 9, 11};
 
 const std::vector<std::string> kSittingHeader = {
-    "student", "computer", "started", "finished", "duration",        "state",         "percent",
-    "grade",   "points",   "max",     "verified", "claimed percent", "claimed grade", "flags"};
+    "student",  "computer",        "started",       "finished", "duration",
+    "state",    "percent",         "grade",         "points",   "max",
+    "verified", "claimed percent", "claimed grade", "flags",    "test"};
 
 // The matrix: finished sittings by questions asked anywhere.
 struct Matrix
@@ -118,7 +129,44 @@ Matrix matrixOf(const std::vector<Sitting>& sittings, const std::vector<AnswerRo
     return m;
 }
 
+// The gradebook's columns after the questions of the table of points.
+const std::vector<std::string> kMatrixTail = {"points", "max", "test"};
+
+std::vector<std::string> matrixTail(const Sitting& s, const Gradebook& gradebook)
+{
+    return {points(s.score), s.maxScore >= 0 ? std::to_string(s.maxScore) : std::string(),
+            testNameOf(gradebook, s)};
+}
+
+// A test's name as the report and the program show it: without the blanks
+// the header leaves around it.
+std::string trimmedName(const std::string& cp1251)
+{
+    return QString::fromStdString(fromCp1251(cp1251)).trimmed().toStdString();
+}
+
 } // namespace
+
+Gradebook gradebookOf(const std::vector<std::pair<int64_t, std::string>>& reports,
+                      const std::vector<const TestModel*>& tests)
+{
+    Gradebook g;
+    for (const auto& [id, bytes] : reports) {
+        const Result<ParsedReport> r = readReport(bytes);
+        if (r.ok() && !r.value().testName.empty()) {
+            g.testNames[id] = trimmedName(r.value().testName);
+        }
+    }
+    for (const TestModel* t : tests) {
+        Gradebook::TestMarks m;
+        m.name = trimmedName(t->testName);
+        for (std::size_t q = 0; q < t->questions.size(); ++q) {
+            m.marks[int(q) + 1] = t->questions[q].mark;
+        }
+        g.tests.push_back(std::move(m));
+    }
+    return g;
+}
 
 std::string stateKey(const Sitting& s, int64_t now)
 {
@@ -283,37 +331,50 @@ std::string serverFigures(const Sitting& s)
     return out + "\n";
 }
 
-std::string sittingsCsv(const std::vector<Sitting>& sittings, char separator)
+std::string sittingsCsv(const std::vector<Sitting>& sittings, char separator,
+                        const Gradebook& gradebook)
 {
     std::string out = row(kSittingHeader, separator);
     for (const Sitting& s : sittings) {
-        out += row(sittingFields(s), separator);
+        out += row(sittingFields(s, gradebook), separator);
     }
     return out;
 }
 
 std::string matrixCsv(const std::vector<Sitting>& sittings, const std::vector<AnswerRow>& answers,
-                      char separator)
+                      char separator, const Gradebook& gradebook)
 {
     const Matrix m = matrixOf(sittings, answers);
     std::vector<std::string> header = {"student", "computer"};
     for (int q : m.questions) {
         header.push_back(std::to_string(q));
     }
+    header.insert(header.end(), kMatrixTail.begin(), kMatrixTail.end());
     std::string out = row(header, separator);
+    for (const Gradebook::TestMarks& t : gradebook.tests) {
+        std::vector<std::string> r = {"maximum", ""};
+        for (int q : m.questions) {
+            const auto it = t.marks.find(q);
+            r.push_back(it == t.marks.end() ? std::string() : std::to_string(it->second));
+        }
+        r.insert(r.end(), {"", "", t.name});
+        out += row(r, separator);
+    }
     for (const Sitting* s : m.rows) {
         std::vector<std::string> r = {s->student, s->computer};
         for (int q : m.questions) {
             const auto it = m.cells.find({s->id, q});
             r.push_back(it == m.cells.end() ? std::string() : points(it->second));
         }
+        const auto tail = matrixTail(*s, gradebook);
+        r.insert(r.end(), tail.begin(), tail.end());
         out += row(r, separator);
     }
     return out;
 }
 
 Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
-                 const std::vector<AnswerRow>& answers, bool matrix)
+                 const std::vector<AnswerRow>& answers, bool matrix, const Gradebook& gradebook)
 {
     lxw_workbook* book = workbook_new(path.c_str());
     if (book == nullptr) {
@@ -338,23 +399,47 @@ Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
                        t.time().hour(), t.time().minute(), double(t.time().second())};
         worksheet_write_datetime(sheet, lxw_row_t(r), lxw_col_t(c), &d, when);
     };
+    const auto number = [&](int r, int c, double v, lxw_format* f = nullptr) {
+        worksheet_write_number(sheet, lxw_row_t(r), lxw_col_t(c), v, f);
+    };
     if (matrix) {
         const Matrix m = matrixOf(sittings, answers);
         text(0, 0, "student", bold);
         text(0, 1, "computer", bold);
+        const int tail = 2 + int(m.questions.size());
         for (std::size_t i = 0; i < m.questions.size(); ++i) {
-            worksheet_write_number(sheet, 0, lxw_col_t(2 + i), m.questions[i], bold);
+            number(0, int(2 + i), m.questions[i], bold);
         }
-        for (std::size_t r = 0; r < m.rows.size(); ++r) {
-            text(int(r + 1), 0, m.rows[r]->student);
-            text(int(r + 1), 1, m.rows[r]->computer);
+        for (std::size_t c = 0; c < kMatrixTail.size(); ++c) {
+            text(0, tail + int(c), kMatrixTail[c], bold);
+        }
+        // Under the header, each known test's maxima, in bold as headings.
+        int r = 1;
+        for (const Gradebook::TestMarks& t : gradebook.tests) {
+            text(r, 0, "maximum", bold);
             for (std::size_t i = 0; i < m.questions.size(); ++i) {
-                const auto it = m.cells.find({m.rows[r]->id, m.questions[i]});
-                if (it != m.cells.end()) {
-                    worksheet_write_number(sheet, lxw_row_t(r + 1), lxw_col_t(2 + i), it->second,
-                                           nullptr);
+                if (const auto it = t.marks.find(m.questions[i]); it != t.marks.end()) {
+                    number(r, int(2 + i), it->second, bold);
                 }
             }
+            text(r, tail + 2, t.name, bold);
+            ++r;
+        }
+        for (const Sitting* s : m.rows) {
+            text(r, 0, s->student);
+            text(r, 1, s->computer);
+            for (std::size_t i = 0; i < m.questions.size(); ++i) {
+                const auto it = m.cells.find({s->id, m.questions[i]});
+                if (it != m.cells.end()) {
+                    number(r, int(2 + i), it->second);
+                }
+            }
+            number(r, tail, s->score);
+            if (s->maxScore >= 0) {
+                number(r, tail + 1, s->maxScore);
+            }
+            text(r, tail + 2, testNameOf(gradebook, *s));
+            ++r;
         }
     } else {
         for (std::size_t c = 0; c < kSittingHeader.size(); ++c) {
@@ -362,7 +447,7 @@ Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
         }
         worksheet_set_column(sheet, 2, 3, 19, nullptr);
         for (std::size_t r = 0; r < sittings.size(); ++r) {
-            const auto f = sittingFields(sittings[r]);
+            const auto f = sittingFields(sittings[r], gradebook);
             for (std::size_t c = 0; c < f.size(); ++c) {
                 const Sitting& s = sittings[r];
                 if (c == 2 || c == 3) {

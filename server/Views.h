@@ -1,10 +1,13 @@
 #pragma once
 
+#include "definition/TestModel.h"
 #include "journal/Journal.h"
 
 #include <QByteArray>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qd::server {
@@ -35,13 +38,38 @@ std::string serverFigures(const Sitting& s);
 // `status`: a table of every sitting, open and closed.
 std::string statusTable(const std::vector<Sitting>& sittings, int64_t now);
 
+// What a gradebook needs beyond the journal's figures: the name of the test
+// each finished sitting sat, as its stored report gives it, and, when the
+// tests are known, the maximum of each of their questions.
+struct Gradebook
+{
+    std::map<int64_t, std::string> testNames; // sitting id -> test name, UTF-8
+    struct TestMarks
+    {
+        std::string name;         // UTF-8
+        std::map<int, int> marks; // question number -> its maximum
+    };
+    std::vector<TestMarks> tests; // in the order given
+};
+
+// From the finished sittings' reports (id, report bytes) and the tests.
+// A report that cannot be read gives its sitting no name.
+Gradebook gradebookOf(const std::vector<std::pair<int64_t, std::string>>& reports,
+                      const std::vector<const TestModel*>& tests);
+
 // `export`: one row per sitting (RFC 4180, a header row; `separator` ',' or
-// ';'), or the student x question table of points.
-std::string sittingsCsv(const std::vector<Sitting>& sittings, char separator);
+// ';'), or the student x question table of points. The columns scripts
+// know come first and stay as they were; the gradebook's follow at the end:
+// the test's name; in the table of points the sitting's points, maximum and
+// test, and, under the header, a row "maximum" for each test known with its
+// questions' maxima.
+std::string sittingsCsv(const std::vector<Sitting>& sittings, char separator,
+                        const Gradebook& gradebook = {});
 std::string matrixCsv(const std::vector<Sitting>& sittings, const std::vector<AnswerRow>& answers,
-                      char separator);
+                      char separator, const Gradebook& gradebook = {});
 // The same as an XLSX workbook at `path`; a fault names what failed.
 Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
-                 const std::vector<AnswerRow>& answers, bool matrix);
+                 const std::vector<AnswerRow>& answers, bool matrix,
+                 const Gradebook& gradebook = {});
 
 } // namespace qd::server

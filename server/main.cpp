@@ -6,6 +6,7 @@
 //                        [--test DIR]...
 //   quizdesk-examd status [--watch] [--db DB]
 //   quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]
+//                         [--test DIR]...
 //   quizdesk-examd report NAME [--all] [--db DB]
 //   quizdesk-examd release NAME [--db DB]
 //   quizdesk-examd stop NAME [--db DB]
@@ -67,6 +68,7 @@ const char* kUsage =
     "                            [--board-token-file FILE]\n"
     "       quizdesk-examd status [--watch] [--db DB]\n"
     "       quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]\n"
+    "                             [--test DIR]...\n"
     "       quizdesk-examd report NAME [--all] [--db DB]\n"
     "       quizdesk-examd release NAME [--db DB]\n"
     "       quizdesk-examd stop NAME [--db DB]\n"
@@ -170,6 +172,15 @@ template <typename T> bool take(Result<T>&& v, T& out)
     }
     out = std::move(std::get<T>(v));
     return true;
+}
+
+// The folders given with --test, in their order.
+std::vector<std::filesystem::path> testDirsOf(const Args& a)
+{
+    const auto it = a.values.find("--test");
+    return it == a.values.end()
+               ? std::vector<std::filesystem::path>{}
+               : std::vector<std::filesystem::path>(it->second.begin(), it->second.end());
 }
 
 bool writeAll(const std::string& bytes, const std::string& path)
@@ -284,16 +295,10 @@ int serve(const Args& a, QCoreApplication& app)
     }
 
     // The tests first: a faulty one stops the server before anything opens.
-    std::vector<std::filesystem::path> testDirs;
-    if (const auto it = a.values.find("--test"); it != a.values.end()) {
-        testDirs.assign(it->second.begin(), it->second.end());
-    }
-    auto loaded = loadExamTests(testDirs);
-    if (!loaded.ok()) {
-        std::fprintf(stderr, "quizdesk-examd: %s\n", loaded.fault().message.c_str());
+    std::vector<ExamTest> tests;
+    if (!take(loadExamTests(testDirsOf(a)), tests)) {
         return 1;
     }
-    const std::vector<ExamTest> tests = std::move(loaded).value();
 
     const std::string name = a.value("--name", QHostInfo::localHostName().toStdString());
     auto journal = openJournal(a, name, true);
@@ -371,6 +376,13 @@ int serve(const Args& a, QCoreApplication& app)
         }
         board = std::make_unique<Board>(*boardJournal, clock, BoardAccess(token), !tests.empty());
         board->setJournalHealth([&server] { return server.journalHealth(); });
+        board->setGradebook([&boardJournal, models = modelsOf(tests)]() -> Result<Gradebook> {
+            auto reports = boardJournal->finishedReports();
+            if (!reports.ok()) {
+                return reports.fault();
+            }
+            return gradebookOf(reports.value(), models);
+        });
         httpPort = board->listen(httpAddress, httpPort);
         if (httpPort == 0) {
             std::fprintf(stderr, "quizdesk-examd: cannot serve the board on %s\n",
@@ -478,16 +490,24 @@ int exportCommand(const Args& a)
     if (format == "xlsx" && (out.empty() || out == "-")) {
         return usage("xlsx needs -o FILE");
     }
+    // With the tests, the table of points gets each question's maximum.
+    std::vector<ExamTest> tests;
+    if (!take(loadExamTests(testDirsOf(a)), tests)) {
+        return 1;
+    }
     auto journal = openJournal(a, {});
     if (!journal) {
         return 1;
     }
     std::vector<Sitting> s;
     std::vector<AnswerRow> answers;
+    std::vector<std::pair<int64_t, std::string>> reports;
     const bool matrix = a.flags.count("--matrix") != 0;
-    if (!take(journal->sittings(), s) || (matrix && !take(journal->answers(), answers))) {
+    if (!take(journal->sittings(), s) || (matrix && !take(journal->answers(), answers)) ||
+        !take(journal->finishedReports(), reports)) {
         return 1;
     }
+    const Gradebook gradebook = gradebookOf(reports, modelsOf(tests));
     if (format == "xlsx") {
         // The workbook is made under a temporary name beside the target and
         // renamed over it once whole.
@@ -498,7 +518,7 @@ int exportCommand(const Args& a)
             return 1;
         }
         part.close();
-        if (Status f = writeXlsx(part.fileName().toStdString(), s, answers, matrix)) {
+        if (Status f = writeXlsx(part.fileName().toStdString(), s, answers, matrix, gradebook)) {
             std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
             return 1;
         }
@@ -511,7 +531,8 @@ int exportCommand(const Args& a)
         return 0;
     }
     const char sep = format == "csv" ? ',' : ';';
-    std::string text = matrix ? matrixCsv(s, answers, sep) : sittingsCsv(s, sep);
+    std::string text =
+        matrix ? matrixCsv(s, answers, sep, gradebook) : sittingsCsv(s, sep, gradebook);
     if (format == "csv-1251") {
         text = toCp1251(text);
     }

@@ -76,7 +76,7 @@ sitting() {
   line=$(grep "^$1," <<<"$out" | tail -n 1 | tr -d '\r')
   IFS=, read -r row_student row_computer row_started row_finished row_duration row_state \
     row_percent row_grade row_points row_max row_verified row_claimed row_claimed_grade \
-    row_flags <<<"$line"
+    row_flags row_test <<<"$line"
 }
 
 # A faulty test stops the server with the loader's message.
@@ -100,8 +100,8 @@ HOME=$work/home run "$tool" run "$test_dir" --script "$work/full.script" --seed 
 expect_rc "honest run" 0
 honest=$work/home/REZ_TEST/ПетренкоП_I_.txt
 sitting "Петренко П.І."
-[ "$row_percent $row_grade $row_points $row_max $row_verified $row_flags" = \
-  "100 Відмінно 27.00 27 yes " ] || fail "honest: $line"
+[ "$row_percent $row_grade $row_points $row_max $row_verified $row_flags $row_test" = \
+  "100 Відмінно 27.00 27 yes  Демонстраційний тест" ] || fail "honest: $line"
 
 # A forged 100 % final: question 10 answered with option 1 (wrong), every
 # figure of the report left at full marks.
@@ -125,13 +125,19 @@ sim "Коваль І." --host pc-3 final:100:Відмінно:"$work/foreign.txt
 [ "$out" = "code 0" ] || fail "foreign: $out"
 sitting "Коваль І."
 [ "$row_percent $row_verified" = "100 mismatch" ] || fail "foreign: $line"
-[[ $line == *',"implausible-final,foreign-test"' ]] || fail "foreign: flags in $line"
+# The test's name is the one the report gives.
+[[ $line == *',"implausible-final,foreign-test",Інший тест' ]] || fail "foreign: flags in $line"
 expect_incident foreign-test "a report of another test"
 expect_incident implausible-final "a final message with no registration"
-# The student x question table keeps the test's questions.
+# The student x question table keeps the test's questions, then the
+# gradebook's columns; with the test, its maxima under the header.
 run "$examd" export --matrix --db "$db"
-[ "$(head -n 1 <<<"$out" | tr -d '\r')" = "student,computer,1,2,3,4,5,6,7,8,9,10,11,12" ] ||
+[ "$(head -n 1 <<<"$out" | tr -d '\r')" = "student,computer,1,2,3,4,5,6,7,8,9,10,11,12,points,max,test" ] ||
   fail "matrix: $(head -n 1 <<<"$out")"
+grep -q '^Коваль І\.,pc-3,.*,27\.00,27,Інший тест'$'\r''$' <<<"$out" || fail "matrix: Коваль І.: $out"
+run "$examd" export --matrix --db "$db" --test "$test_dir"
+[ "$(sed -n 2p <<<"$out" | tr -d '\r')" = "maximum,,2,3,4,3,2,3,1,2,3,1,1,2,,,Демонстраційний тест" ] ||
+  fail "matrix with --test: $(sed -n 2p <<<"$out")"
 
 # Progress going backwards.
 sim "Мельник А." --host pc-4 reg progress:3:5:1 progress:2:4:0 progress:3:30:1

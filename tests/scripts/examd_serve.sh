@@ -115,7 +115,7 @@ host=$(hostname)
 [ "${#host}" -lt 64 ] || host=
 line=$(sed -n 2p "$work/.out")
 case $line in
-  "Бондар Т.,$host,"*",finished,100,Відмінно,6.00,6,not checked,100,Відмінно,"$'\r') ;;
+  "Бондар Т.,$host,"*",finished,100,Відмінно,6.00,6,not checked,100,Відмінно,,Час на тест"$'\r') ;;
   *) fail "export: row '$line'" ;;
 esac
 
@@ -263,8 +263,8 @@ if ls "$work" | grep -q '^cut\..*\.'; then
 fi
 run "$examd" export --matrix --db "$db"
 expect_rc "export --matrix" 0
-[ "$(head -1 <<<"$out")" = $'student,computer,1,2,3\r' ] || fail "matrix header: $(head -1 <<<"$out")"
-grep -q $'^Бондар Т\.,.*,2\.00,2\.00,2\.00\r$' <<<"$out" || fail "matrix: $out"
+[ "$(head -1 <<<"$out")" = $'student,computer,1,2,3,points,max,test\r' ] || fail "matrix header: $(head -1 <<<"$out")"
+grep -q $'^Бондар Т\.,.*,2\.00,2\.00,2\.00,6\.00,6,Час на тест\r$' <<<"$out" || fail "matrix: $out"
 
 # A command on a journal that is not there says so and makes none.
 run "$examd" status --db "$work/none.sqlite"

@@ -85,3 +85,51 @@ TEST(Export, WorkbookKeepsTextAsTextAndTimesAsDates)
     EXPECT_NE(sheet.find("<v>46363.41666666666"), std::string::npos) << sheet;
     EXPECT_NE(sheet.find("<v>96</v>"), std::string::npos);
 }
+
+// The gradebook's columns follow the old ones; the test's name is text made
+// harmless like a student's name; the maxima stand in a row under the
+// header; points and maxima stay numbers in the workbook.
+TEST(Export, GradebookColumnsComeLastAndKeepTheirKinds)
+{
+    Sitting s = sitting("=1+1", "pc");
+    s.score = 25.5;
+    s.maxScore = 27;
+    const std::vector<AnswerRow> answers = {{1, 1, 2.0, "1,"}, {1, 2, 0.5, "2,"}};
+    Gradebook g;
+    g.testNames[1] = "=SUM(A1)";
+    g.tests.push_back({"=SUM(A1)", {{1, 2}, {2, 3}}});
+
+    EXPECT_EQ(matrixCsv({s}, answers, ',', g), "student,computer,1,2,points,max,test\r\n"
+                                               "maximum,,2,3,,,'=SUM(A1)\r\n"
+                                               "'=1+1,pc,2.00,0.50,25.50,27,'=SUM(A1)\r\n");
+    // Without the tests: no row of maxima, the columns all the same.
+    EXPECT_EQ(matrixCsv({s}, answers, ';'), "student;computer;1;2;points;max;test\r\n"
+                                            "'=1+1;pc;2.00;0.50;25.50;27;\r\n");
+    const std::string csv = sittingsCsv({s}, ',', g);
+    EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
+              "student,computer,started,finished,duration,state,percent,grade,points,max,"
+              "verified,claimed percent,claimed grade,flags,test");
+    EXPECT_NE(csv.find(",25.50,27,not checked,,,,'=SUM(A1)\r\n"), std::string::npos) << csv;
+
+    const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    if (unzip.isEmpty()) {
+        GTEST_SKIP() << "unzip is not installed";
+    }
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("m.xlsx")).toStdString();
+    ASSERT_FALSE(writeXlsx(path, {s}, answers, true, g));
+    QProcess p;
+    p.start(unzip, {QStringLiteral("-p"), QString::fromStdString(path),
+                    QStringLiteral("xl/worksheets/sheet1.xml")});
+    p.waitForFinished(10000);
+    const std::string sheet = p.readAllStandardOutput().toStdString();
+    EXPECT_EQ(sheet.find("<f>"), std::string::npos) << sheet;
+    // Row 2 holds the maxima (numbers), row 3 the points, their sum and
+    // the maximum (numbers); the names are strings.
+    for (const char* cell :
+         {"<c r=\"C2\" s=\"1\"><v>2</v>", "<c r=\"D2\" s=\"1\"><v>3</v>", "<c r=\"C3\"><v>2</v>",
+          "<c r=\"D3\"><v>0.5</v>", "<c r=\"E3\"><v>25.5</v>", "<c r=\"F3\"><v>27</v>",
+          "<c r=\"G3\" s=\"2\" t=\"s\">"}) {
+        EXPECT_NE(sheet.find(cell), std::string::npos) << cell << "\n" << sheet;
+    }
+}
