@@ -108,7 +108,7 @@ struct Screen
         if (model == nullptr || (*model)->questions[0].optionCount != 50) {
             return false;
         }
-        qd::StartedTest run{std::move(*model), qd::RunState(), {}};
+        qd::StartedTest run{std::move(*model), qd::RunState(), {}, nullptr};
         if (qd::prepareRun(*run.model, run.state, 1)) {
             return false;
         }

@@ -112,6 +112,7 @@ public:
     // be read or used (told as an event).
     bool open(const std::string& studentName) override;
     void answered(int answeredCount, bool lastRight, float score) override;
+    bool acknowledged() const override { return m_linkActive && !awaitingReply(); }
     // Sends the progress message while the link is active.
     void progress(int answeredCount, bool lastRight, float score) override;
     // While the link is active: sends the final message with the report and

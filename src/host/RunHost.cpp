@@ -1,8 +1,10 @@
 #include "host/RunHost.h"
 
+#include "definition/Cp1251.h"
 #include "run/RunStart.h"
 #include "screen/PictureLoader.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace qd {
@@ -14,7 +16,9 @@ Result<StartedTest> startTest(const std::filesystem::path& dir, const WindowGeom
     if (auto* f = std::get_if<Fault>(&loaded)) {
         return *f;
     }
-    StartedTest run{std::move(std::get<std::unique_ptr<TestModel>>(loaded)), RunState(), {}};
+    StartedTest run{
+        std::move(std::get<std::unique_ptr<TestModel>>(loaded)), RunState(), {}, nullptr};
+    run.undrawn = std::make_unique<const TestModel>(*run.model);
     if (Status s = prepareRun(*run.model, run.state, seed)) {
         return *s;
     }
@@ -29,9 +33,10 @@ Result<StartedTest> startTest(const std::filesystem::path& dir, const WindowGeom
     return run;
 }
 
-RunHost::RunHost(const TestModel& model, RunState state, Clock& clock, const Clock& linkClock,
+RunHost::RunHost(TestModel& model, RunState state, Clock& clock, const Clock& linkClock,
                  SessionView& view, TitlePageView& titlePage, const std::filesystem::path& dir)
-    : m_titlePage(titlePage),
+    : m_model(model),
+      m_titlePage(titlePage),
       m_dir(dir),
       m_session(model, std::move(state), clock, view, m_report, dir),
       m_link(dir, linkClock)
@@ -92,12 +97,89 @@ bool RunHost::examBoxClicked()
     return true;
 }
 
+void RunHost::enableResume(std::unique_ptr<const TestModel> undrawn)
+{
+    m_undrawn = std::move(undrawn);
+    m_testId = testIdentity(*m_undrawn);
+    m_session.setCheckpoints(&m_checkpoints, m_testId);
+}
+
+RunHost::Lookup& RunHost::lookup(const std::string& name)
+{
+    if (m_lookup && m_lookup->name == name) {
+        return *m_lookup;
+    }
+    m_lookup.emplace();
+    Lookup& l = *m_lookup;
+    l.name = name;
+    auto found = CheckpointFile::find(m_model, m_dir, name);
+    if (!found) {
+        return l;
+    }
+    l.file = found->file;
+    if (const auto* refused = std::get_if<CheckpointRefusal>(&found->content)) {
+        l.line = refused->message;
+        return l;
+    }
+    const Checkpoint& c = std::get<Checkpoint>(found->content);
+    // The run is drawn again from its seed and must come out as recorded;
+    // the pictures of the questions it asks are checked as at start-up.
+    l.model = std::make_unique<TestModel>(*m_undrawn);
+    std::optional<CheckpointRefusal> refused;
+    if (c.testId != m_testId) {
+        refused = refusal(CheckpointProblem::Foreign);
+    } else if (prepareRun(*l.model, l.state, c.seed)) {
+        refused = refusal(CheckpointProblem::Damaged);
+    } else {
+        refused = checkpointFits(c, *l.model, l.state);
+    }
+    if (!refused) {
+        if (Status s = checkPictures(*l.model, questionsAsked(*l.model, l.state), m_dir)) {
+            refused = CheckpointRefusal{CheckpointProblem::Damaged, s->message};
+        }
+    }
+    if (refused) {
+        l.line = refused->message;
+        l.model.reset();
+        return l;
+    }
+    const int next = std::min(c.finishedCount + 1, std::max(m_model.askCount, 1));
+    l.line = fault("Тестування буде продовжено з питання %d з %d.", next, m_model.askCount).message;
+    l.usable = c;
+    return l;
+}
+
+void RunHost::nameEntered(const std::string& name)
+{
+    if (!m_undrawn || m_session.phase() != TestSession::Phase::TitlePage) {
+        return;
+    }
+    m_titlePage.setResumeLine(lookup(name).line);
+}
+
 bool RunHost::beginClicked(const std::string& name, bool exam)
 {
     if (m_session.phase() != TestSession::Phase::TitlePage || !m_controlsEnabled) {
         return false;
     }
     m_session.setAccommodation(m_accommodations.forStudent(name));
+    // A name with an unfinished run of this test resumes it, in the mode it
+    // was begun in. The drawn model replaces the start-up's in place: the
+    // session and the views hold it by reference.
+    if (m_undrawn && int(name.size()) < TestSession::kNameLimit) {
+        Lookup& l = lookup(name);
+        if (l.usable && l.model) {
+            m_model = std::move(*l.model);
+            exam = l.usable->examMode;
+            m_session.setResume(std::move(l.usable), l.state);
+            m_checkpoints.resumeFrom(l.file);
+            m_lookup.reset();
+        } else {
+            // A name tried before (a refused registration) may have had one.
+            m_session.setResume(std::nullopt, {});
+            m_checkpoints.resumeFrom({});
+        }
+    }
     m_session.clickBegin(name, exam);
     if (exam && m_session.phase() == TestSession::Phase::Waiting) {
         setTitleControlsEnabled(false);

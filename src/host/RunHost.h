@@ -6,6 +6,7 @@
 #include "definition/TestModel.h"
 #include "exam/ExamLink.h"
 #include "exam/StudentList.h"
+#include "results/CheckpointFile.h"
 #include "results/ReportFile.h"
 #include "run/RunState.h"
 #include "run/TestSession.h"
@@ -29,6 +30,9 @@ struct StartedTest
     RunState state;
     // accommodations.txt beside the test; empty without one.
     AccommodationTable accommodations;
+    // The model as loaded, before the draws: a resumed run is drawn from it
+    // again with its checkpoint's seed.
+    std::unique_ptr<const TestModel> undrawn;
 };
 
 // The start-up of a run up to its title page, without a window: the test in
@@ -55,6 +59,9 @@ public:
     virtual void setStudentNames(const std::vector<std::string>& names) = 0;
     virtual void examLinkUp() = 0;
     virtual void examLinkRefused(int code) { (void)code; }
+    // The line about the name's unfinished run (code page 1251): that it
+    // will be resumed, or why it will not; empty for none.
+    virtual void setResumeLine(const std::string& text) { (void)text; }
     // A message that does not end the program (code page 1251).
     virtual void message(const std::string& text) = 0;
 };
@@ -71,7 +78,7 @@ public:
     // startTest. `clock` runs the session, `linkClock` the exam link's own
     // limits (the machine's clock even when the session's is virtual).
     // `dir` is the directory the test was loaded from.
-    RunHost(const TestModel& model, RunState state, Clock& clock, const Clock& linkClock,
+    RunHost(TestModel& model, RunState state, Clock& clock, const Clock& linkClock,
             SessionView& view, TitlePageView& titlePage, const std::filesystem::path& dir);
 
     TestSession& session() { return m_session; }
@@ -84,6 +91,14 @@ public:
     // its line.
     void setAccommodations(AccommodationTable table) { m_accommodations = std::move(table); }
     const AccommodationTable& accommodations() const { return m_accommodations; }
+
+    // Runs are kept in checkpoints and resumed from them; `undrawn` is
+    // startTest's. Without this call nothing is kept or resumed.
+    void enableResume(std::unique_ptr<const TestModel> undrawn);
+    CheckpointFile& checkpoints() { return m_checkpoints; }
+    // The name box's text changed (code page 1251): the title page's line
+    // about that name's unfinished run is shown.
+    void nameEntered(const std::string& name);
 
     // A click on the check box "Екзаменаційне тестування", ticking or
     // unticking it: the student list is read again and its names replace
@@ -101,9 +116,27 @@ private:
     void setTitleControlsEnabled(bool enabled);
     void onLinkEvent(const LinkEvent& event);
 
+    // What the title page knows of a name's checkpoint.
+    struct Lookup
+    {
+        std::string name;
+        std::string line; // the title page's line
+        std::optional<Checkpoint> usable;
+        std::filesystem::path file;
+        std::unique_ptr<TestModel> model; // drawn from the checkpoint's seed
+        RunState state;
+    };
+    Lookup& lookup(const std::string& name);
+
+    TestModel& m_model;
+    std::unique_ptr<const TestModel> m_undrawn;
+    std::string m_testId;
+    std::optional<Lookup> m_lookup;
+
     TitlePageView& m_titlePage;
     std::filesystem::path m_dir;
     ReportFile m_report;
+    CheckpointFile m_checkpoints{m_report};
     TestSession m_session;
     StudentList m_students;
     bool m_controlsEnabled = true;

@@ -4,7 +4,6 @@
 
 #include "definition/Cp1251.h"
 #include "definition/TextRoutines.h"
-#include "run/RunStart.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -155,8 +154,9 @@ Status ReportFile::takeWriteFault()
     return fault("Не удалось записать файл результатов!");
 }
 
-Status ReportFile::createReport(const TestModel& model, std::string_view studentName,
-                                const Clock& clock, const std::filesystem::path& workDir)
+// What beginning and continuing a report share: the state reset and the
+// file's name. m_named tells whether there is a report at all.
+void ReportFile::begin(std::string_view studentName)
 {
     close();
     m_path.clear();
@@ -170,15 +170,92 @@ Status ReportFile::createReport(const TestModel& model, std::string_view student
     std::string name(studentName);
     name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
     if (name.empty()) {
-        return std::nullopt; // no report for a nameless run
+        return; // no report for a nameless run
     }
     makeFileNameSafe(name);
     m_name = name;
     m_named = true;
+    m_fallbackDir = fallbackDir();
+}
+
+std::filesystem::path ReportFile::fallbackDir()
+{
+    return homeDir() / "REZ_TEST";
+}
+
+// Opens an existing report to go on writing it, when it holds exactly
+// `text` and nothing more. A symbolic link is not followed.
+bool ReportFile::reopen(const std::filesystem::path& path, std::string_view text)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st
+    {};
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) == text.size();
+    std::string bytes(same ? text.size() : 0, '\0');
+    std::size_t got = 0;
+    int interruptions = 0;
+    while (same && got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR && ++interruptions < kMaxInterruptions) {
+            continue;
+        }
+        if (n <= 0) {
+            same = false;
+            break;
+        }
+        got += std::size_t(n);
+    }
+    if (!same || bytes != text || ::lseek(fd, 0, SEEK_END) != off_t(text.size())) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_path = path;
+    return true;
+}
+
+Status ReportFile::continueReport(std::string_view studentName, const std::filesystem::path& dir,
+                                  const std::string& fileName, std::string_view text)
+{
+    begin(studentName);
+    if (!m_named) {
+        return std::nullopt;
+    }
+    m_text = text;
+    m_inFallbackDir = dir == m_fallbackDir;
+    if (!fileName.empty() && reopen(dir / std::filesystem::path(fileName), text)) {
+        return std::nullopt;
+    }
+    // Never written over: the file as it stands may be all someone has.
+    bool created = createIn(dir);
+    if (!created && !m_inFallbackDir) {
+        m_inFallbackDir = true;
+        makeDir(m_fallbackDir);
+        created = createIn(m_fallbackDir);
+    }
+    if (!created) {
+        return fault("Не удалось создать файл результатов!");
+    }
+    if (!writeAll(m_fd, m_text)) {
+        writeFailed();
+    }
+    return fault("Файл результатів змінено після перерви: його залишено як є, результати "
+                 "записано в новий файл.");
+}
+
+Status ReportFile::createReport(const TestModel& model, const RunState& st, const Clock& clock,
+                                const std::filesystem::path& workDir)
+{
+    begin(st.studentName);
+    if (!m_named) {
+        return std::nullopt; // no report for a nameless run
+    }
 
     // The results folder of the test when it takes the file, else the
     // fall-back folder, as for a folder that cannot be made.
-    m_fallbackDir = homeDir() / "REZ_TEST";
     bool created = false;
     if (!model.reportDir.empty()) {
         const std::filesystem::path dir = workDir / nativeName(model.reportDir);
@@ -199,8 +276,7 @@ Status ReportFile::createReport(const TestModel& model, std::string_view student
         criteria.byTime ? model.satisfactorySeconds : model.satisfactoryPercent;
     criteria.thresholds[1] = criteria.byTime ? model.goodSeconds : model.goodPercent;
     criteria.thresholds[2] = criteria.byTime ? model.excellentSeconds : model.excellentPercent;
-    put(formatReportHeader(clock.now(), model.subjectName, testTitleOf(model.testName, workDir),
-                           studentName, criteria));
+    put(formatReportHeader(clock.now(), model.subjectName, st.testTitle, st.studentName, criteria));
     if (!created) {
         return fault("Не удалось создать файл результатов!");
     }

@@ -32,9 +32,10 @@ public:
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
 
-    // Begins the report. The test's name is given with the directory line
-    // (testTitleOf: model.testName, CR LF "(" working directory ")"). The
-    // file name is studentName (code page 1251) without blanks, made harmless
+    // Begins the report of st.studentName (code page 1251); the test's name
+    // is st.testTitle (testTitleOf: model.testName, CR LF "(" working
+    // directory ")"). The
+    // file name is the student's name without blanks, made harmless
     // by makeFileNameSafe, plus ".txt", stored under its UTF-8 form. A name
     // that is empty without blanks gives no report and no message. The folder
     // is model.reportDir (relative to workDir), made when missing; when the
@@ -46,8 +47,19 @@ public:
     // date (from `clock`), the names, the grading criteria and the headings.
     // The returned fault "Не удалось создать файл результатов!" (no folder
     // would take the file) is not fatal: the test runs without a report file.
-    Status createReport(const TestModel& model, std::string_view studentName, const Clock& clock,
+    Status createReport(const TestModel& model, const RunState& st, const Clock& clock,
                         const std::filesystem::path& workDir) override;
+
+    // A resumed run's report: the file `fileName` in `dir` goes on when it
+    // holds exactly `text` (the bytes the checkpoint recorded). A file that
+    // was cut, changed or removed since is left as it is, and `text` goes
+    // whole into a new file of the student's name (numbered as usual) in
+    // `dir`, else in the fall-back folder; the returned fault says so (not
+    // fatal).
+    Status continueReport(std::string_view studentName, const std::filesystem::path& dir,
+                          const std::string& fileName, std::string_view text);
+    // Every byte of the report so far.
+    const std::string& text() const { return m_text; }
 
     // The line of a scored question: its number (currentQuestion + 1), its
     // points and the answer column: for types 1 and 2 "%2d," per pick with
@@ -78,6 +90,10 @@ public:
     const std::filesystem::path& path() const { return m_path; }
     void close() override;
 
+    // The folder a report goes to when the test's own will not take it:
+    // REZ_TEST in the home directory.
+    static std::filesystem::path fallbackDir();
+
     // Files of one name that are tried before the folder counts as unusable.
     static constexpr int kMaxNumberedNames = 999;
 
@@ -85,6 +101,8 @@ private:
     void put(std::string_view bytes);
     void writeFailed();
     bool createIn(const std::filesystem::path& dir);
+    void begin(std::string_view studentName);
+    bool reopen(const std::filesystem::path& path, std::string_view text);
 
     int m_fd = -1;
     std::filesystem::path m_path;

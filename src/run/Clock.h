@@ -37,6 +37,10 @@ public:
     // Seconds since 1970-01-01 00:00:00 of the local calendar time (the
     // seed of a run's draws).
     virtual uint32_t calendarSeconds() const = 0;
+    // Milliseconds of the calendar clock, for measuring across a restart of
+    // the program (the tick count starts again with the machine). Whole
+    // calendar seconds unless a clock knows better.
+    virtual int64_t wallMilliseconds() const { return int64_t(calendarSeconds()) * 1000; }
 };
 
 } // namespace qd

@@ -34,6 +34,10 @@ public:
         (void)score;
     }
 
+    // Whether the server has answered the last message sent (a checkpoint
+    // records it).
+    virtual bool acknowledged() const { return false; }
+
     // The results are shown: the verdict with the finished report's bytes
     // (empty without a report).
     virtual void finished(int percent, const std::string& grade, std::string_view report) = 0;

@@ -32,4 +32,9 @@ uint32_t ManualClock::calendarSeconds() const
     return uint32_t(secondsSince1970(m_start) + int64_t(m_elapsed / 1000));
 }
 
+int64_t ManualClock::wallMilliseconds() const
+{
+    return secondsSince1970(m_start) * 1000 + int64_t(m_elapsed);
+}
+
 } // namespace qd

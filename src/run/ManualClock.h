@@ -20,6 +20,7 @@ public:
     uint32_t ticks() const override { return m_startTicks + uint32_t(m_elapsed); }
     LocalTime now() const override;
     uint32_t calendarSeconds() const override;
+    int64_t wallMilliseconds() const override;
 
 private:
     LocalTime m_start;

@@ -20,11 +20,11 @@ class ReportSink
 public:
     virtual ~ReportSink() = default;
 
-    // Begins the report for the student `studentName` (code page 1251) of the
-    // test loaded from `workDir`. A fault is not fatal: the test runs
-    // without a report.
-    virtual Status createReport(const TestModel& model, std::string_view studentName,
-                                const Clock& clock, const std::filesystem::path& workDir) = 0;
+    // Begins the report for the run's student (st.studentName, code page
+    // 1251) under its test title (st.testTitle) of the test loaded from
+    // `workDir`. A fault is not fatal: the test runs without a report.
+    virtual Status createReport(const TestModel& model, const RunState& st, const Clock& clock,
+                                const std::filesystem::path& workDir) = 0;
 
     // The line of a scored question.
     virtual void writeQuestionLine(const TestModel& model, const RunState& st, float points) = 0;

@@ -41,6 +41,7 @@ Status prepareRun(TestModel& model, RunState& st, uint32_t seed)
     st.wrongQuestions.reserve(std::size_t(std::max(model.questionCount, 0)));
     st.askingOrder.assign(std::size_t(std::max(model.questionCount, 0)), 0);
 
+    st.seed = seed;
     TestRandom random;
     random.seed(seed);
     if (Status s = drawQuestions(model, random, st.askingOrder)) {

@@ -67,6 +67,7 @@ struct RunState
     int32_t unaskedCount = 0;
     std::vector<int32_t> askingOrder; // record indexes in asking order
 
+    uint32_t seed = 0; // of the draws (prepareRun)
     uint32_t testStartTick = 0;
     uint32_t questionStartTick = 0;
 

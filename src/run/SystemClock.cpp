@@ -22,4 +22,9 @@ uint32_t SystemClock::calendarSeconds() const
     return uint32_t(secondsSince1970(now()));
 }
 
+int64_t SystemClock::wallMilliseconds() const
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
 } // namespace qd

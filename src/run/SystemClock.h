@@ -12,6 +12,7 @@ public:
     uint32_t ticks() const override;
     LocalTime now() const override;
     uint32_t calendarSeconds() const override;
+    int64_t wallMilliseconds() const override;
 };
 
 } // namespace qd

@@ -1,6 +1,7 @@
 #include "run/TestSession.h"
 
 #include "definition/Cp1251.h"
+#include "run/CheckpointSink.h"
 #include "run/ExamHooks.h"
 #include "run/Grading.h"
 #include "run/ReportSink.h"
@@ -60,11 +61,33 @@ TestSession::TestSession(const TestModel& model, RunState state, Clock& clock, S
 
 // ---- Title page and start wait ------------------------------------------
 
+void TestSession::setCheckpoints(CheckpointSink* sink, std::string testId)
+{
+    m_checkpoints = sink;
+    m_testId = std::move(testId);
+}
+
+void TestSession::setResume(std::optional<Checkpoint> checkpoint, const RunState& drawn)
+{
+    if (m_phase != Phase::TitlePage) {
+        return;
+    }
+    if (checkpoint) {
+        m_rs.askingOrder = drawn.askingOrder;
+        m_rs.seed = drawn.seed;
+    }
+    m_resume = std::move(checkpoint);
+}
+
 void TestSession::clickBegin(const std::string& name, bool exam)
 {
     // The button lives on the title page only.
     if (m_phase != Phase::TitlePage) {
         return;
+    }
+    // A resumed run keeps the mode it was begun in.
+    if (m_resume) {
+        exam = m_resume->examMode;
     }
     if (int(name.size()) >= kNameLimit) {
         m_view.message(
@@ -79,6 +102,12 @@ void TestSession::clickBegin(const std::string& name, bool exam)
             m_view.message(toCp1251("Для проходження екзаменаційного тестування\n"
                                     "необхідно ввести прізвище та ініціали!\n"));
             return;
+        }
+        // A resumed run registers with the progress it has made, which tells
+        // the server that the same sitting goes on.
+        if (m_resume && m_exam != nullptr && !m_resume->answers.empty()) {
+            m_exam->answered(m_resume->finishedCount, m_resume->answers.back().right,
+                             m_resume->score);
         }
         // Without a link object nothing admits the student: the wait goes on
         // as with a silent server.
@@ -125,9 +154,14 @@ void TestSession::waitTick()
     if (m_examMode && !(m_linkActive && m_examPermitted)) {
         return;
     }
-    // Not fatal: the test runs without a report file, or with its copy.
     m_rs.testTitle = testTitleOf(m_model.testName, m_workDir);
-    Status s = m_report.createReport(m_model, m_rs.studentName, m_clock, m_workDir);
+    m_optionOrders = optionOrdersOf(m_model, questionsAsked(m_model, m_rs));
+    if (m_resume) {
+        startResumed();
+        return;
+    }
+    // Not fatal: the test runs without a report file, or with its copy.
+    Status s = m_report.createReport(m_model, m_rs, m_clock, m_workDir);
     if (!s) {
         s = m_report.takeWriteFault();
     }
@@ -147,8 +181,109 @@ void TestSession::waitTick()
     m_rs.questionStartTick = m_rs.testStartTick = m_clock.ticks();
     m_rs.notStarted = 0;
     m_phase = Phase::Question;
+    saveCheckpoint(true);
     // The window shows the first question at its next paint.
     m_view.repaint();
+}
+
+// The start of a resumed run: the report goes on, the totals and the
+// clocks come back, and the question that was open (or the next one) is
+// shown with the time it had left. The time between the last checkpoint and
+// the cut was recorded nowhere; it is charged to the clocks (up to the
+// checkpoint period, as far as the calendar clock shows it passed), so that
+// a restart never gives time back. The downtime itself counts for neither.
+void TestSession::startResumed()
+{
+    const Checkpoint c = std::move(*m_resume);
+    m_resume.reset();
+    if (m_checkpoints != nullptr) {
+        if (Status s = m_checkpoints->continueReport(m_model, c, m_workDir)) {
+            m_view.message(s->message);
+        }
+    }
+    m_answers = c.answers;
+    m_resumeCount = c.resumeCount + 1;
+    m_rs.finishedCount = c.finishedCount;
+    m_rs.unaskedCount = c.unaskedCount;
+    m_rs.score = c.score;
+    m_rs.maxScore = c.maxScore;
+    m_rs.wrongQuestions = c.wrongQuestions;
+    const bool answeredAny = !c.answers.empty();
+    if (answeredAny) {
+        m_rs.answerColour = c.answers.back().right ? colour::statusGreen : colour::statusRed;
+    }
+    const int64_t sinceCheckpoint = m_clock.wallMilliseconds() - c.writtenAtMs;
+    const uint32_t charge =
+        uint32_t(std::clamp<int64_t>(sinceCheckpoint, 0, int64_t(Checkpoint::kPeriodMs)));
+    const uint32_t now = m_clock.ticks();
+    m_rs.testStartTick = now - (c.testUsedMs + charge);
+    m_rs.notStarted = 0;
+    m_view.setWaitTimer(false);
+    if (m_rs.accommodation.any()) {
+        m_view.applyAccommodation(m_rs.accommodation);
+    }
+    m_view.showQuestionScreen();
+    m_view.setQuestionCount(m_model.askCount);
+    m_view.setScoreText(twoDecimals(m_rs.score));
+    // A quiet exam tells nothing until the results window.
+    if (answeredAny && !m_rs.accommodation.quiet) {
+        m_view.setAnswerColour(m_rs.answerColour);
+    }
+    if (m_rs.finishedCount >= m_model.askCount) {
+        // Cut after the last answer, before the results.
+        m_phase = Phase::Question;
+        showResults();
+        return;
+    }
+    showQuestion(true);
+    m_view.setQuestionNumber(m_rs.finishedCount + 1);
+    const uint32_t questionUsed = c.openQuestion >= 0 ? c.questionUsedMs + charge : 0;
+    m_rs.questionStartTick = now - questionUsed;
+    m_view.setProgress(int(std::min<uint32_t>(questionUsed / 1000u, 1000000u)),
+                       questionSecondsAllowed());
+    const int64_t left =
+        int64_t(testMillisecondsAllowed() / 1000u) - int64_t((now - m_rs.testStartTick) / 1000u);
+    m_view.setMinutesLeft(int(left >= 0 ? (left + 59) / 60 : left / 60));
+    m_view.setQuestionTimer(true);
+    m_phase = Phase::Question;
+    saveCheckpoint(true);
+    m_view.repaint();
+}
+
+void TestSession::saveCheckpoint(bool questionOpen)
+{
+    if (m_checkpoints == nullptr) {
+        return;
+    }
+    const uint32_t now = m_clock.ticks();
+    Checkpoint c;
+    c.testId = m_testId;
+    c.studentName = m_rs.studentName;
+    c.examMode = m_examMode;
+    c.seed = m_rs.seed;
+    c.askingOrder = questionsAsked(m_model, m_rs);
+    c.optionOrders = m_optionOrders;
+    c.answers = m_answers;
+    c.finishedCount = m_rs.finishedCount;
+    c.unaskedCount = m_rs.unaskedCount;
+    c.score = m_rs.score;
+    c.maxScore = m_rs.maxScore;
+    c.wrongQuestions = m_rs.wrongQuestions;
+    c.openQuestion = questionOpen ? m_rs.currentQuestion : -1;
+    c.questionUsedMs = questionOpen ? now - m_rs.questionStartTick : 0;
+    c.testUsedMs = now - m_rs.testStartTick;
+    // A question is never open longer than the test has run (a resumed
+    // run's two starts are computed, not observed).
+    c.questionUsedMs = std::min(c.questionUsedMs, c.testUsedMs);
+    c.writtenAtMs = m_clock.wallMilliseconds();
+    c.registered = m_examMode && m_examPermitted;
+    c.acknowledged = m_exam != nullptr && m_exam->acknowledged();
+    c.resumeCount = m_resumeCount;
+    m_checkpoints->save(std::move(c));
+    m_lastCheckpointTick = now;
+    if (Status s = m_checkpoints->takeFault()) {
+        m_view.message(s->message);
+    }
 }
 
 // ---- Questions -----------------------------------------------------------
@@ -200,6 +335,7 @@ void TestSession::showQuestion(bool first)
     // types first belongs in it.
     m_view.setAnswerBox(m_answerBox, m_answerBox);
     if (!first) {
+        saveCheckpoint(true);
         m_view.repaint();
         if (m_examMode && m_linkActive && m_exam != nullptr) {
             m_exam->progress(m_rs.finishedCount, m_rs.answerColour == colour::statusGreen,
@@ -275,6 +411,9 @@ Status TestSession::questionTick()
             return std::nullopt;
         }
     }
+    if (m_clock.ticks() - m_lastCheckpointTick >= Checkpoint::kPeriodMs) {
+        saveCheckpoint(true);
+    }
     const uint32_t t = (m_clock.ticks() - m_rs.testStartTick) / 1000u;
     if (t % 60u == 0) {
         // Whole minutes left: exact at every whole minute of a whole-minute
@@ -306,6 +445,8 @@ Status TestSession::nextQuestion()
         return points.fault();
     }
     m_lastPoints = points.value();
+    m_answers.push_back(
+        {m_rs.currentQuestion + 1, m_lastPoints, m_rs.answerColour == colour::statusGreen});
     // A quiet exam tells nothing until the results window.
     if (!m_rs.accommodation.quiet) {
         m_view.setAnswerColour(m_rs.answerColour);
@@ -335,6 +476,7 @@ Status TestSession::nextQuestion()
     if (m_clock.ticks() - m_rs.testStartTick >= testMillisecondsAllowed()) {
         skipUnasked(m_model, m_rs);
     }
+    saveCheckpoint(false);
     if (m_rs.finishedCount > m_model.askCount - 1) {
         showResults();
         return std::nullopt;
@@ -351,6 +493,10 @@ void TestSession::showResults()
     const ResultsSummary results = qd::summarizeResults(m_model, m_rs, m_clock, m_report);
     if (m_examMode && m_linkActive && m_exam != nullptr) {
         m_exam->finished(results.percent, results.grade, m_report.finishedReport());
+    }
+    // The report holds the whole run now: nothing is left to resume.
+    if (m_checkpoints != nullptr) {
+        m_checkpoints->discard();
     }
     m_view.showResults(results);
     if (Status s = m_report.takeWriteFault()) {

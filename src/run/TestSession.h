@@ -2,16 +2,20 @@
 
 #include "definition/Fault.h"
 #include "definition/TestModel.h"
+#include "run/Checkpoint.h"
 #include "run/Clock.h"
 #include "run/RunState.h"
 #include "run/SessionView.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace qd {
 
+class CheckpointSink;
 class ExamHooks;
 class ReportSink;
 
@@ -44,6 +48,19 @@ public:
     void setLinkActive(bool on) { m_linkActive = on; }
     void setExamPermitted(bool on) { m_examPermitted = on; }
     bool linkActive() const { return m_linkActive; }
+    // Checkpoints: taken when a question is shown, when it is answered and
+    // at most Checkpoint::kPeriodMs apart while it is open; discarded when
+    // the test ends normally. `testId` is testIdentity() of the model.
+    // Without a sink nothing is kept.
+    void setCheckpoints(CheckpointSink* sink, std::string testId);
+    // On the title page: the next "Почати тестування" resumes this run
+    // (its mode, draw, answers, report and clocks) instead of starting one.
+    // The caller has redrawn the model from the checkpoint's seed into
+    // `drawn` and checked that it fits (checkpointFits); the session takes
+    // its question order. nullopt: start afresh (the draw stays as it is).
+    void setResume(std::optional<Checkpoint> checkpoint, const RunState& drawn);
+    bool resuming() const { return m_resume.has_value(); }
+
     // The link was abandoned (refused, unreachable): a start wait ends and
     // the title page is usable again. During the test nothing changes here.
     void returnToTitlePage();
@@ -122,6 +139,8 @@ private:
     void display();
     void drawAnswerArea();
     void showResults();
+    void startResumed();
+    void saveCheckpoint(bool questionOpen);
 
     void hoverAt(int column, int row);
     void pressAt(int column, int row, bool marker);
@@ -152,6 +171,14 @@ private:
     int m_focusColumn = 0;
     int m_focusRow = -1;
     bool m_focusMarker = false;
+
+    CheckpointSink* m_checkpoints = nullptr;
+    std::string m_testId;
+    std::optional<Checkpoint> m_resume;
+    std::vector<Checkpoint::Answer> m_answers;
+    std::vector<std::vector<int32_t>> m_optionOrders;
+    int32_t m_resumeCount = 0;
+    uint32_t m_lastCheckpointTick = 0;
 };
 
 } // namespace qd

@@ -4,6 +4,7 @@
 #include "exam/ServerReply.h"
 #include "results/ReportFile.h"
 #include "run/ManualClock.h"
+#include "run/RunStart.h"
 
 #include "EventWait.h"
 #include "FakeExamServer.h"
@@ -392,8 +393,10 @@ TEST_F(ExamLinkTest, FinalMessageCarriesTheReportFileByteForByte)
     model.testName = toCp1251("Гази");
     qdtest::FixedClock reportClock;
     ReportFile file;
-    ASSERT_FALSE(file.createReport(model, toCp1251("Петренко П.І."), reportClock, path()));
     RunState st;
+    st.studentName = toCp1251("Петренко П.І.");
+    st.testTitle = qd::testTitleOf(model.testName, path());
+    ASSERT_FALSE(file.createReport(model, st, reportClock, path()));
     file.writeClosingRows(st, 0, 61, toCp1251("Тест не завершено!"));
 
     registerAndGrant(toCp1251("Петренко П.І."));
