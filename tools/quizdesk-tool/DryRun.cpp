@@ -20,10 +20,13 @@
 #include <QFile>
 #include <QGuiApplication>
 
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <system_error>
 #include <variant>
+
+#include <unistd.h>
 
 namespace qdtool {
 
@@ -49,6 +52,12 @@ public:
         m_exam.attach(m_host);
         m_host.examLink().setPort(examPort);
         m_host.setAccommodations(std::move(run.accommodations));
+        m_host.enableResume(std::move(run.undrawn));
+        m_host.checkpoints().afterSave = [this](const qd::Checkpoint& c) {
+            if (m_crashOnAnswer && c.openQuestion < 0) {
+                crash();
+            }
+        };
     }
 
     // Plays the actions; false when a fatal fault ended the program (it is
@@ -134,6 +143,9 @@ private:
         switch (a.kind) {
         case ScriptAction::Name:
             m_view.nameBox = qd::toCp1251(a.text.toStdString());
+            if (titlePageShown()) {
+                m_host.nameEntered(m_view.nameBox);
+            }
             return true;
         case ScriptAction::Exam:
             if (titlePageShown()) {
@@ -187,6 +199,12 @@ private:
                     return false;
                 }
             }
+            return true;
+        case ScriptAction::Crash:
+            if (a.text.isEmpty()) {
+                crash();
+            }
+            m_crashOnAnswer = true;
             return true;
         case ScriptAction::Choose:
         case ScriptAction::Order:
@@ -331,6 +349,13 @@ private:
         return true;
     }
 
+    // As a power cut: nothing is cleaned up, flushed or sent.
+    [[noreturn]] static void crash()
+    {
+        ::kill(::getpid(), SIGKILL);
+        ::_exit(137); // not reached
+    }
+
     bool titlePageShown() const
     {
         const auto phase = m_session.phase();
@@ -380,6 +405,7 @@ private:
     qd::RunHost m_host;
     qd::TestSession& m_session;
     bool m_ended = false;
+    bool m_crashOnAnswer = false;
 };
 
 } // namespace

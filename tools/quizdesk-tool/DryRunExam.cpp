@@ -39,6 +39,13 @@ void DryRunExam::examLinkRefused(int code)
     writeOut("refused " + QByteArray::number(code) + '\n');
 }
 
+void DryRunExam::setResumeLine(const std::string& text)
+{
+    if (!text.empty()) {
+        writeOut("title " + messageLine(text) + '\n');
+    }
+}
+
 void DryRunExam::message(const std::string& text)
 {
     m_view.message(text);

@@ -66,6 +66,7 @@ private:
     void examLinkUp() override;
     void examLinkRefused(int code) override;
     void message(const std::string& text) override;
+    void setResumeLine(const std::string& text) override;
 
     // Runs the event loop until `done` holds or `timeoutMs` has passed.
     static void runUntil(const std::function<bool()>& done, int timeoutMs);

@@ -16,7 +16,7 @@ struct Keyword
 {
     const char* word;
     ScriptAction::Kind kind;
-    enum Args { None, Rest, TwoCounts, TwoInts, Seconds, KeyName, Options } args;
+    enum Args { None, Rest, TwoCounts, TwoInts, Seconds, KeyName, Options, CrashPoint } args;
 };
 
 const Keyword kKeywords[] = {
@@ -35,6 +35,7 @@ const Keyword kKeywords[] = {
     {"choose", ScriptAction::Choose, Keyword::Options},
     {"order", ScriptAction::Order, Keyword::Options},
     {"match", ScriptAction::Match, Keyword::Options},
+    {"crash", ScriptAction::Crash, Keyword::CrashPoint},
 };
 
 // "text" (a backslash escapes '"' and itself) or a row number, separated by
@@ -123,7 +124,7 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
             return ScriptError{lineNo,
                                QStringLiteral("unknown action \"%1\" (name, exam, begin, press, "
                                               "marker, click, move, type, wait, next, close, key, "
-                                              "choose, order, match)")
+                                              "choose, order, match, crash)")
                                    .arg(word)};
         }
         ScriptAction a;
@@ -181,6 +182,13 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
                                                           "\"TEXT\" ...")
                                                .arg(word)};
             }
+            break;
+        case Keyword::CrashPoint:
+            if (args.size() > 1 || (args.size() == 1 && args[0] != QLatin1String("answered"))) {
+                return ScriptError{lineNo, QStringLiteral("\"crash\" takes nothing or "
+                                                          "\"answered\" after it")};
+            }
+            a.text = args.isEmpty() ? QString() : args[0];
             break;
         case Keyword::Seconds:
             if (args.size() != 1 || !readSeconds(args[0], a.ms)) {

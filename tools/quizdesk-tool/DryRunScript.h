@@ -38,14 +38,15 @@ struct ScriptAction
         Key,
         Choose,
         Order,
-        Match
+        Match,
+        Crash
     };
 
     Kind kind = Begin;
     int line = 0;    // 1-based line of the script
     int a = 0;       // press/marker: column; click/move: x; key: index into kKeyNames
     int b = 0;       // press/marker: row; click/move: y; key: how often
-    QString text;    // name, type: the rest of the line
+    QString text;    // name, type: the rest of the line; crash: "answered" or empty
     uint64_t ms = 0; // wait
     std::vector<OptionRef> options; // choose, order, match
 };
@@ -63,7 +64,9 @@ struct ScriptError
 };
 
 // Blank lines and lines starting with "#" are skipped; a line may end in
-// CR LF. Wait takes seconds with at most three decimals.
+// CR LF. Wait takes seconds with at most three decimals. "crash" ends the
+// process at once, as a power cut would; "crash answered" at the moment the
+// next answer's checkpoint is on the disk, before the next question shows.
 std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArray& utf8);
 
 } // namespace qdtool
