@@ -265,6 +265,7 @@ void MainWindow::buildTitlePage()
     m_studentNameBox->setInsertPolicy(QComboBox::NoInsert);
     m_studentNameBox->setFont(pixelFont(17, true));
     m_studentNameBox->setGeometry(39, 158, 425, 33);
+    connect(m_studentNameBox, &QComboBox::editTextChanged, this, &MainWindow::nameEdited);
 
     m_examCheckBox = new QCheckBox(QStringLiteral("Екзаменаційне тестування"), m_titlePanel);
     m_examCheckBox->setObjectName(QLatin1String(mainWindowNames::examCheckBox));
@@ -287,6 +288,13 @@ void MainWindow::buildTitlePage()
                           QStringLiteral("Розробка: команда QuizDesk, 2026"), 0, 0,
                           pixelFont(16, true, true), kBlue);
     m_authorLabel->setAlignment(Qt::AlignCenter);
+
+    // Stands on the title picture right above the panel, across the window.
+    m_resumeLine =
+        label(this, mainWindowNames::resumeLine, QString(), 0, 0, pixelFont(17, true), kBlue);
+    m_resumeLine->setAlignment(Qt::AlignCenter);
+    m_resumeLine->setAutoFillBackground(true);
+    m_resumeLine->hide();
 }
 
 void MainWindow::buildQuestionControls()
@@ -390,6 +398,21 @@ void MainWindow::alignControls()
                                avtorH);
     m_statusStrip->setGeometry(0, h - m_statusHeight, m_statusStrip->width(), m_statusHeight);
     m_questionArea->setGeometry(0, 0, w, h - m_statusHeight);
+    placeResumeLine();
+}
+
+void MainWindow::placeResumeLine()
+{
+    const int lineH = m_resumeLine->sizeHint().height();
+    m_resumeLine->setGeometry(0, m_titlePanel->y() - lineH, width(), lineH);
+}
+
+void MainWindow::setResumeLine(const std::string& text)
+{
+    m_resumeLine->setText(QString::fromStdString(fromCp1251(text)));
+    placeResumeLine();
+    m_resumeLine->setVisible(!text.empty() && !m_questionScreen);
+    m_resumeLine->raise();
 }
 
 void MainWindow::setAccessSource(QuestionAccessSource* source)
@@ -605,6 +628,7 @@ void MainWindow::showQuestionScreen()
     m_titlePicture->hide();
     m_titlePanel->hide();
     m_headerPanel->hide();
+    m_resumeLine->hide();
     m_statusStrip->show();
     m_questionScreen = true;
     m_questionArea->show();

@@ -94,6 +94,11 @@ public:
     void toggleKeyHelp();
     bool keyHelpShown() const;
 
+    // The line above the title panel about the entered name's unfinished
+    // run (code page 1251): that it will be resumed, or why not. Empty
+    // hides it.
+    void setResumeLine(const std::string& text);
+
     // What the student entered (code page 1251).
     std::string studentName() const;
     bool examChecked() const;
@@ -112,6 +117,8 @@ signals:
     void answerTextChanged(const QString& text);
     void examClicked();
     void closeRequested();
+    // The name box's text changed, typed or picked from the list.
+    void nameEdited();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -125,6 +132,7 @@ private:
     void buildTitlePage();
     void buildQuestionControls();
     void alignControls();
+    void placeResumeLine();
     void scaleTo(int w);
     void applyNarrowScreen();
     void applyNarrowStrip();
@@ -159,6 +167,7 @@ private:
     QCheckBox* m_examCheckBox = nullptr;
     QPushButton* m_beginButton = nullptr;
     QLabel* m_authorLabel = nullptr;
+    QLabel* m_resumeLine = nullptr;
     QGroupBox* m_answerStrip = nullptr;
     QLabel* m_answerCaption = nullptr;
     QLineEdit* m_answerEdit = nullptr;

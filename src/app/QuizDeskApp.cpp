@@ -27,7 +27,10 @@ QuizDeskApp::QuizDeskApp(StartedTest run, MainWindow& form, ResultsWindow& resul
         form.setDisplay(everyone.textScale, everyone.highContrast);
     }
     m_host.setAccommodations(std::move(run.accommodations));
+    m_host.enableResume(std::move(run.undrawn));
     TestSession* s = &m_host.session();
+    connect(&form, &MainWindow::nameEdited, this,
+            [this] { m_host.nameEntered(m_form.studentName()); });
     connect(&form, &MainWindow::beginClicked, this,
             [this] { m_host.beginClicked(m_form.studentName(), m_form.examChecked()); });
     // The box has ticked or unticked itself already.
@@ -74,6 +77,11 @@ void QuizDeskApp::examLinkUp()
 void QuizDeskApp::message(const std::string& text)
 {
     m_reporter.error(text, false);
+}
+
+void QuizDeskApp::setResumeLine(const std::string& text)
+{
+    m_form.setResumeLine(text);
 }
 
 void QuizDeskApp::check(Status fault)

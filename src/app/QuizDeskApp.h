@@ -57,6 +57,7 @@ private:
     void setStudentNames(const std::vector<std::string>& names) override;
     void examLinkUp() override;
     void message(const std::string& text) override;
+    void setResumeLine(const std::string& text) override;
 
     std::unique_ptr<TestModel> m_model;
     MainWindow& m_form;
