@@ -26,6 +26,7 @@ picture    fuzz-corpus-picture  fuzz-artifacts/picture-  half 65536   256  256  
 exam       fuzz-corpus-exam     fuzz-artifacts-exam/     all  8192    2048 -      -            -
 framing    fuzz-framing-corpus  fuzz-framing-artifacts/  all  8192    2048 256    -            -
 import     fuzz-corpus-import   fuzz-artifacts-import/   all  16384   2048 -      -            -
+checkpoint fuzz-corpus-checkpoint fuzz-artifacts-checkpoint/ all 16384 2048 512 -          -
 "
 
 sep() { printf '\000\377QD\377\000'; }
@@ -119,6 +120,14 @@ seed_import() {
   { printf '\000'; cat "$import/chemistry.gift"; } >"$1/seed-gift"
   { printf '\001'; cat "$import/elements.aiken"; } >"$1/seed-aiken"
   { printf '\002'; cat "$import/physics.xml"; } >"$1/seed-xml"
+}
+
+# The checkpoint reader (CheckpointFuzzer.cpp): a checkpoint as the program
+# writes it, with three answers and question 4 open, and its body alone
+# behind an odd first byte, which the target signs.
+seed_checkpoint() {
+  cp "$here/checkpoint.seed" "$1/seed-whole"
+  { printf '\001'; tail -n +2 "$here/checkpoint.seed"; } >"$1/seed-body"
 }
 
 seed_framing() {
