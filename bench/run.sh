@@ -83,3 +83,8 @@ if [ "$cpu" -ge 1000 ]; then
   echo "verify missed its aim" >&2
   exit 1
 fi
+
+echo "== a run's checkpoint at each question, with its sync, on the disk"
+mkdir -p "$build/checkpoint-bench"
+"$build/bench/quizdesk_checkpoint_bench" "$build/checkpoint-bench" 10
+rm -rf "$build/checkpoint-bench"
