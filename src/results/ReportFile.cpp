@@ -242,8 +242,7 @@ Status ReportFile::continueReport(std::string_view studentName, const std::files
     if (!writeAll(m_fd, m_text)) {
         writeFailed();
     }
-    return fault("Файл результатів змінено після перерви: його залишено як є, результати "
-                 "записано в новий файл.");
+    return fault("Файл результатів змінено: його залишено, результати записано в новий файл.");
 }
 
 Status ReportFile::createReport(const TestModel& model, const RunState& st, const Clock& clock,

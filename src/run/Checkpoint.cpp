@@ -180,24 +180,27 @@ std::vector<std::vector<int32_t>> optionOrdersOf(const TestModel& model,
     return orders;
 }
 
+// The messages stay whole on their lines, as the guide quotes them.
+// clang-format off
 CheckpointRefusal refusal(CheckpointProblem problem)
 {
+    const char* text = "Збережене тестування належить іншому тесту або іншій версії тесту: тест почнеться спочатку.";
     switch (problem) {
     case CheckpointProblem::Unreadable:
-        return {problem, toCp1251("Збережене тестування не вдалося прочитати: тест почнеться "
-                                  "спочатку.")};
+        text = "Збережене тестування не вдалося прочитати: тест почнеться спочатку.";
+        break;
     case CheckpointProblem::Truncated:
-        return {problem, toCp1251("Збережене тестування обрізане: тест почнеться спочатку.")};
+        text = "Збережене тестування обрізане: тест почнеться спочатку.";
+        break;
     case CheckpointProblem::Damaged:
-        return {problem,
-                toCp1251("Збережене тестування пошкоджене або змінене: тест почнеться спочатку.")};
+        text = "Збережене тестування пошкоджене або змінене: тест почнеться спочатку.";
+        break;
     case CheckpointProblem::Foreign:
         break;
     }
-    return {CheckpointProblem::Foreign,
-            toCp1251("Збережене тестування належить іншому тесту або іншій версії тесту: тест "
-                     "почнеться спочатку.")};
+    return {problem, toCp1251(text)};
 }
+// clang-format on
 
 std::string encodeCheckpoint(const Checkpoint& c)
 {

@@ -149,8 +149,7 @@ cp "$rez/ПетренкоП_I_.txt" "$work/changed.report"
 { printf 'name %s\nbegin\n' "$name"; tail -n "+$((nexts[2] + 1))" "$script"; } >"$work/second.script"
 play "$src/examples/demo" "$work/second.script"
 expect_rc "changed report" 0
-grep -qx 'message Файл результатів змінено після перерви: його залишено як є, результати записано в новий файл.' \
-  <<<"$out" || fail "changed report: '$out'"
+grep -qx 'message Файл результатів змінено: його залишено, результати записано в новий файл.' <<<"$out" || fail "changed report: '$out'"
 cmp -s "$rez/ПетренкоП_I_.txt" "$work/changed.report" || fail "changed report: overwritten"
 cmp -s "$rez/ПетренкоП_I_ (2).txt" "$work/ref.report" || fail "changed report: the new one differs"
 
