@@ -109,12 +109,13 @@ example-reports: build
 	bash scripts/example-reports.sh $(BUILD)
 
 # The pictures of the windows in docs/screenshots, drawn off screen, and the
-# example exam's results page and the exam server's board during an exam as
-# headless Chromium shows them.
+# example exam's results page, the exam server's board during an exam and the
+# demo's preview page as headless Chromium shows them.
 screenshots: build
 	$(HEADLESS) $(BUILD)/tools/quizdesk-screenshots examples/demo docs/screenshots
 	bash scripts/results-screenshot.sh $(BUILD)
 	bash scripts/board-screenshot.sh $(BUILD)
+	$(HEADLESS) bash scripts/preview-screenshot.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(SAN_BUILD) $(PKG_BUILD)

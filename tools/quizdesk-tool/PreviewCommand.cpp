@@ -145,8 +145,9 @@ QString indexPage(const qd::TestModel& model, int askCount, const std::vector<Sh
         QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
                        "<title>Preview: %1</title>\n<style>\n"
                        "body { font-family: sans-serif; margin: 1em; }\n"
-                       "figure { margin: 0 0 2em 0; }\n"
-                       "img { border: 1px solid #888; max-width: 100%; height: auto; }\n"
+                       ".pictures { display: flex; flex-wrap: wrap; gap: 1.5em; }\n"
+                       "figure { margin: 0; width: 28em; max-width: 100%; }\n"
+                       "img { border: 1px solid #888; width: 100%; height: auto; }\n"
                        "figcaption { margin: 0.3em 0; }\n"
                        ".left-out { color: #a00; }\n"
                        "</style>\n</head>\n<body>\n<h1>%1</h1>\n<p>%2</p>\n"
@@ -159,22 +160,25 @@ QString indexPage(const qd::TestModel& model, int askCount, const std::vector<Sh
             .arg(height)
             .arg(askCount)
             .arg(model.questionCount);
-    html += QStringLiteral("<figure>\n<img src=\"title.png\" alt=\"Title page\">\n"
+    // Side by side as far as the window allows; each opens at full size.
+    html += QStringLiteral("<div class=\"pictures\">\n<figure>\n<a href=\"title.png\"><img "
+                           "src=\"title.png\" alt=\"Title page\"></a>\n"
                            "<figcaption>Title page</figcaption>\n</figure>\n");
     for (const Shown& s : shown) {
         const qd::Question& q = model.questions[std::size_t(s.record)];
         const QString where = s.asked ? QStringLiteral("asked as number %1").arg(s.position)
                                       : QStringLiteral("<span class=\"left-out\">not asked on "
                                                        "this seed</span>");
-        html += QStringLiteral("<figure id=\"q%1\">\n<img src=\"%2\" alt=\"Question %1\">\n"
-                               "<figcaption><b>Question %1</b> (%3, %4 points), %5: %6"
-                               "</figcaption>\n</figure>\n")
+        html += QStringLiteral(
+                    "<figure id=\"q%1\">\n<a href=\"%2\"><img src=\"%2\" alt=\"Question %1\"></a>\n"
+                    "<figcaption><b>Question %1</b> (%3, %4 points), %5: %6"
+                    "</figcaption>\n</figure>\n")
                     .arg(s.record + 1)
                     .arg(s.file, kindName(q))
                     .arg(q.mark)
                     .arg(where, esc(firstLine(q.text)));
     }
-    html += QStringLiteral("</body>\n</html>\n");
+    html += QStringLiteral("</div>\n</body>\n</html>\n");
     return html;
 }
 
