@@ -949,6 +949,12 @@ void MainWindow::setDisplay(double scale, bool highContrast)
             w->setPalette(p);
         }
         setTextColour(this, QPalette::Window, Qt::black);
+        // The question's time bar would be black on black while little of
+        // the time has gone: a yellow frame shows it even when empty, its
+        // filled part is cyan.
+        m_questionTimeBar->setStyleSheet(
+            QStringLiteral("QProgressBar { border: 2px solid #ffff00; background: #000000; }"
+                           " QProgressBar::chunk { background: #00ffff; }"));
     }
 }
 

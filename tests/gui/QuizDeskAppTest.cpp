@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -497,6 +498,18 @@ TEST_F(QuizDeskAppTest, KeysAnswerOnTheQuestionScreenAndF1ShowsThem)
     EXPECT_EQ(current(), 2);
 }
 
+static int pixelsOf(const QImage& image, QRgb colour)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    int n = 0;
+    for (int y = 0; y < rgb.height(); ++y) {
+        for (int x = 0; x < rgb.width(); ++x) {
+            n += rgb.pixel(x, y) == colour ? 1 : 0;
+        }
+    }
+    return n;
+}
+
 struct Accommodated : QuizDeskAppTest
 {
     void prepareDir() override
@@ -524,6 +537,13 @@ TEST_F(Accommodated, LargerTextKeepsEveryPointOnItsOptionAndQuietHidesTheScore)
     }
     EXPECT_TRUE(green);
     EXPECT_EQ(shown.pixel(5, 5), qRgb(0, 0, 0)); // the black ground
+    // The time bar shows at 0 % (its yellow frame) and fills in cyan.
+    auto* bar = child<QProgressBar>(form, qd::mainWindowNames::questionTimeBar);
+    ASSERT_EQ(bar->value(), 0);
+    EXPECT_GT(pixelsOf(bar->grab().toImage(), qRgb(255, 255, 0)), 2 * bar->width());
+    EXPECT_EQ(pixelsOf(bar->grab().toImage(), qRgb(0, 255, 255)), 0);
+    bar->setValue(bar->maximum() / 2);
+    EXPECT_GT(pixelsOf(bar->grab().toImage(), qRgb(0, 255, 255)), bar->width() / 4);
     next();
     // Quiet: neither the square nor the score, until the results.
     EXPECT_FALSE(child(form, "Answer")->isVisible());

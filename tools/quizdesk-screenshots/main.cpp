@@ -4,7 +4,8 @@
 // screen is grabbed as the window paints it and saved as a PNG in OUTDIR:
 // the title page, one screen of every kind of question (answered part way,
 // one option under the pointer) and the results window; then the same test
-// with accommodations: larger text in high contrast, and a quiet exam.
+// with accommodations: larger text in high contrast (the question's time
+// bar empty, then half gone), and a quiet exam.
 #include "app/ObjectNames.h"
 #include "app/MessageReporter.h"
 #include "app/QuizDeskApp.h"
@@ -142,14 +143,23 @@ public:
     // Through every question of the run, one picture of each kind numbered
     // from `number` on with `prefix` before the kind (at most `pictures`
     // of them); false when a picture could not be written.
-    bool questions(int number = 2, const char* prefix = "", int pictures = 100)
+    // Pictures after the first are taken `secondsIn` seconds into their
+    // question, so that its time bar shows part of the time gone.
+    bool questions(int number = 2, const char* prefix = "", int pictures = 100, int secondsIn = 0)
     {
+        bool first = true;
         while (m_session.phase() == qd::TestSession::Phase::Question) {
+            if (!first && secondsIn > 0) {
+                m_clock.advance(uint32_t(secondsIn) * 1000u);
+            }
             // The question's picture goes into the off-screen picture.
             if (!report(m_session.questionTick())) {
                 return false;
             }
             const std::string name = answerPartWay();
+            if (!name.empty()) {
+                first = false;
+            }
             if (!name.empty() && pictures-- > 0) {
                 char file[96];
                 std::snprintf(file, sizeof file, "%02d-%s%s", number++, prefix, name.c_str());
@@ -192,7 +202,7 @@ namespace {
 // questions from `first` on (`prefix`, at most `pictures`), the results as
 // `resultsName`. Returns the exit code.
 int shoot(const std::filesystem::path& testDir, const QDir& out, const char* title, int first,
-          const char* prefix, int pictures, const char* resultsName)
+          const char* prefix, int pictures, const char* resultsName, int secondsIn = 0)
 {
     int failed = 0;
     qd::MessageReporter::Actions actions;
@@ -222,7 +232,8 @@ int shoot(const std::filesystem::path& testDir, const QDir& out, const char* tit
         qd::AccommodationTable::load(testDir).value().forStudent(form.studentName()));
     app.session().clickBegin(form.studentName(), false);
     app.session().waitTick();
-    if (!shooter.questions(first, prefix, pictures) || !shooter.save(results, resultsName)) {
+    if (!shooter.questions(first, prefix, pictures, secondsIn) ||
+        !shooter.save(results, resultsName)) {
         return 1;
     }
     return failed;
@@ -283,7 +294,7 @@ int main(int argc, char** argv)
     }
     if (int rc = shoot(large.filePath(QStringLiteral("demo")).toStdString(), out,
                        "13-large-contrast-title", 14, "large-contrast-", 2,
-                       "16-large-contrast-results")) {
+                       "16-large-contrast-results", 60)) {
         return rc;
     }
     return shoot(quiet.filePath(QStringLiteral("demo")).toStdString(), out, nullptr, 17, "quiet-",
