@@ -4,9 +4,9 @@
 # the demo test given by --test: an honest sitting is verified; a forged
 # 100 % final with a wrong answer, a report of another test and progress
 # going backwards are stored as sent, flagged, and the server's own figures
-# are the result; a second login while the first is live is refused and
-# the first finishes with its own result; after the first is gone the same
-# computer continues; a sitting stopped from the board and by `stop`
+# are the result (the analysis of the journal too); a second login while
+# the first is live is refused and the first finishes with its own result;
+# after the first is gone the same computer continues; a sitting stopped from the board and by `stop`
 # refuses the student's next message. A faulty test stops the server, and
 # without --test the board says that nothing is verified.
 source "$(dirname "$0")/common.bash" "$@"
@@ -138,6 +138,23 @@ grep -q '^Коваль І\.,pc-3,.*,27\.00,27,Інший тест'$'\r''$' <<<"$
 run "$examd" export --matrix --db "$db" --test "$test_dir"
 [ "$(sed -n 2p <<<"$out" | tr -d '\r')" = "maximum,,2,3,4,3,2,3,1,2,3,1,1,2,,,Демонстраційний тест" ] ||
   fail "matrix with --test: $(sed -n 2p <<<"$out")"
+
+# The analysis of the journal takes the server's figures: the forged 100 %
+# is the server's 96 %, which scoring again with the test leaves as it is;
+# the report of another test is refused by name.
+run "$tool" rescore "$test_dir" --db "$db" --char-w 10
+expect_rc "rescore --db" 1
+[ "$out" = "0 of 2 reports change" ] || fail "rescore --db: $out"
+[[ "$err" == *"sitting "*" (Коваль І.).txt: refused: "* ]] || fail "rescore --db: $err"
+# The forged report carries the honest student's name; it is Бондар's
+# sitting, and counts as his (a key with question 1 worth 3 changes both).
+remarked=$work/remarked
+mkdir -p "$remarked"
+cp "$src/examples/demo/source/voprosi.txt" "$src/examples/demo"/*.jpg "$src/examples/demo"/*.bmp "$remarked/"
+LC_ALL=C sed 's/^1) 1 1 2/1) 1 1 3/' "$src/examples/demo/source/otveti.txt" >"$remarked/otveti.txt"
+run "$tool" rescore "$remarked" --db "$db" --char-w 10
+grep -q "^Бондар Т. (sitting [0-9]* (Бондар Т.).txt): points 26.00 → 27.00, percent 96 → 96" <<<"$out" ||
+  fail "rescore --db with another key: $out $err"
 
 # Progress going backwards.
 sim "Мельник А." --host pc-4 reg progress:3:5:1 progress:2:4:0 progress:3:30:1

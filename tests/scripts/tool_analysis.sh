@@ -4,7 +4,8 @@
 # report in the folder); rescore with the corrected key changes exactly the
 # students whose answer to question 7 the slip misjudged, and each corrected
 # report is the one a dry run with the corrected key writes; the results
-# page is self-contained and prints on A4 in Chromium.
+# page is self-contained and prints on A4 in Chromium. The same exam brought
+# into a journal gives the same figures from --db.
 source "$(dirname "$0")/common.bash" "$@"
 
 demo=$src/examples/demo
@@ -176,6 +177,58 @@ perl -MJSON::PP -e 'local $/; my $s = decode_json(<STDIN>);
   for my $q (@{$s->{questions}}) { print "question $q->{question}: $q->{facility}\n" if $q->{facility} > 100 }' \
   <<<"$out" >"$work/bad.txt"
 [ ! -s "$work/bad.txt" ] || fail "stats --rescore: $(cat "$work/bad.txt")"
+
+# --- From the exam server's journal: the same reports give the same figures.
+examd=$build/server/quizdesk-examd
+journal=$work/lab.sqlite
+run "$examd" import-reports "$examples/reports" --db "$journal"
+expect_rc "import-reports" 0
+[[ "$out" == *"$finished stored (0 as another attempt), 0 completed, 0 already there, 1 skipped"* ]] ||
+  fail "import-reports: $out"
+run "$tool" stats "$demo" --reports "$examples/reports" --json --char-w 10
+from_folder=$out
+run "$tool" stats "$demo" --db "$journal" --json --char-w 10
+expect_rc "stats --db" 0
+[ "$out" = "$from_folder" ] ||
+  fail "stats --db and --reports differ: $(diff <(echo "$from_folder") <(echo "$out") | head -5)"
+run "$tool" stats "$demo" --db "$work/none.sqlite" --char-w 10
+expect_rc "stats --db on a journal that is not there" 1
+[[ "$err" == *"no journal $work/none.sqlite here"* ]] || fail "stats --db on no journal: $err"
+[ ! -e "$work/none.sqlite" ] || fail "stats --db made a journal"
+run "$tool" stats "$demo" --reports "$reports" --db "$journal" --char-w 10
+expect_rc "stats with both sources" 2
+
+# The lab's second attempt of Бондаренко and the sitting with nothing
+# answered, brought in: one attempt a student, the empty one not sat.
+run "$examd" import-reports "$work/lab" --db "$journal"
+expect_rc "import-reports of the lab's files" 0
+[[ "$out" == *"second.txt: differs from the journal's copy: stored as sitting"*"(report-differs)"* ]] ||
+  fail "a second attempt: $out"
+for rule in latest first; do
+  run "$tool" stats "$demo" --db "$journal" --json --attempt $rule --char-w 10
+  expect_rc "stats --db --attempt $rule" 0
+  RULE=$rule FINISHED=$finished perl -Mutf8 -CO -MJSON::PP -e '
+    local $/; my $s = decode_json(<STDIN>); my @bad;
+    push @bad, "students $s->{students}" unless $s->{students} == $ENV{FINISHED};
+    my @r = @{$s->{repeated}};
+    push @bad, "repeated " . encode_json(\@r)
+      unless @r == 1 && $r[0]{student} eq "Бондаренко Олена Василівна" && $r[0]{reports} == 2;
+    # The lab file came in after the folder, as a later sitting.
+    my ($id) = ($r[0]{counted} // "") =~ /^sitting (\d+) /;
+    my $second = defined $id && $id > $ENV{FINISHED};
+    push @bad, "counted $r[0]{counted}" unless $second == ($ENV{RULE} ne "first");
+    push @bad, "not sat " . encode_json($s->{notSat}) unless "@{$s->{notSat}}" eq "Гнатюк Новий Учень";
+    print join("\n", @bad);' <<<"$out" >"$work/bad.txt"
+  [ ! -s "$work/bad.txt" ] || fail "stats --db --attempt $rule: $(cat "$work/bad.txt")"
+done
+# Another key: refused by sitting and reason, as the files are.
+run "$tool" results "$remarked" --db "$journal" --html "$work/refused.html" --char-w 10
+expect_rc "results --db with another key" 1
+[[ "$err" == *"(Бондаренко Олена Василівна).txt: refused: question 1: 2.00 points with a mark of 1"* ]] ||
+  fail "results --db with another key: $err"
+[ ! -e "$work/refused.html" ] || fail "results --db with another key wrote a page"
+run "$tool" stats "$remarked" --db "$journal" --rescore --json --char-w 10
+expect_rc "stats --db --rescore" 0
 
 # --- results
 run "$tool" results "$demo" --reports "$reports" --html "$work/results.html" --char-w 10

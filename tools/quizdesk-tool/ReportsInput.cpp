@@ -1,5 +1,6 @@
 #include "ReportsInput.h"
 
+#include "journal/JournalReports.h"
 #include "results/ItemAnalysis.h"
 
 #include <QFile>
@@ -27,7 +28,10 @@ void addReportsOptions(QCommandLineParser& parser, ReportsUse use)
         kReports, QStringLiteral("The folder of the students' report files (and its subfolders)."),
         QStringLiteral("FOLDER")));
     parser.addOption(QCommandLineOption(
-        kDb, QStringLiteral("The exam server's journal (not available yet: use --reports)."),
+        kDb,
+        QStringLiteral("The exam server's journal: a SQLite file or "
+                       "postgresql://USER@HOST[:PORT]/DB (its finished sittings' reports, with "
+                       "the server's figures where it scored them)."),
         QStringLiteral("DB")));
     if (use == ReportsUse::Analysis) {
         parser.addOption(QCommandLineOption(
@@ -89,10 +93,14 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, ReportsUse use
 
     std::unique_ptr<qd::ReportSource> source;
     if (parser.isSet(kDb)) {
-        // The journal's reading side is not within the tool's reach yet.
-        *exit = cl.usageError(QStringLiteral("--db: the exam server's journal is not supported "
-                                             "yet; use --reports FOLDER"));
-        return std::nullopt;
+        auto journal =
+            qd::journal::openJournalReports(QFile::encodeName(parser.value(kDb)).toStdString());
+        if (!journal.ok()) {
+            printError(utf8(journal.fault().message));
+            *exit = kExitFault;
+            return std::nullopt;
+        }
+        source = std::move(journal.value());
     } else {
         source = std::make_unique<qd::ReportFolder>(
             QFile::encodeName(parser.value(kReports)).toStdString());
