@@ -138,6 +138,10 @@ grep -q '^Коваль І\.,pc-3,.*,27\.00,27,Інший тест'$'\r''$' <<<"$
 run "$examd" export --matrix --db "$db" --test "$test_dir"
 [ "$(sed -n 2p <<<"$out" | tr -d '\r')" = "maximum,,2,3,4,3,2,3,1,2,3,1,1,2,,,Демонстраційний тест" ] ||
   fail "matrix with --test: $(sed -n 2p <<<"$out")"
+# The board's download of the table has it too: the server scores with the test.
+[ "$(http GET /export/answers.csv | sed -n 2p | tr -d '\r')" = \
+  "maximum,,2,3,4,3,2,3,1,2,3,1,1,2,,,Демонстраційний тест" ] ||
+  fail "the board's answers.csv: $(http GET /export/answers.csv | head -n 2)"
 
 # The analysis of the journal takes the server's figures: the forged 100 %
 # is the server's 96 %, which scoring again with the test leaves as it is;
