@@ -4,6 +4,9 @@
 #
 #   definition < run < {results, exam, screen} < {host, journal} < app < {tools, server}
 #
+# l10n (the catalogue lookup of the examiner's programs) sits beside
+# definition at the bottom and includes no other folder.
+#
 # Folders of one rank stay independent of each other. A violation is named
 # with its file and line; the exit status is 1 when there is any.
 #   scripts/check-layers.sh [SOURCE_DIR]
@@ -13,7 +16,7 @@ root=${1:-$(dirname "$0")/..}
 cd "$root"
 
 # Folder:rank. src/<folder> for the libraries, the top folders for the programs.
-layers="definition:0 run:1 results:2 exam:2 screen:2 host:3 journal:3 app:4 tools:5 server:5"
+layers="definition:0 l10n:0 run:1 results:2 exam:2 screen:2 host:3 journal:3 app:4 tools:5 server:5"
 
 dirs=()
 for d in src tools server; do

@@ -59,9 +59,8 @@ void showTypedKeys(const qd::TestModel& model)
 
 int runCheck(const QStringList& args)
 {
-    CommandLine cl(
-        args, QStringLiteral("Loads the test in DIR exactly as QuizDesk's start-up does.\n"
-                             "Prints a summary, or the program's own fault message (exit 1)."));
+    CommandLine cl(args, tr("Loads the test in DIR exactly as QuizDesk's start-up does.\n"
+                            "Prints a summary, or the program's own fault message (exit 1)."));
     addLoadOptions(cl.parser());
     if (auto done = cl.parse(1)) {
         return *done;

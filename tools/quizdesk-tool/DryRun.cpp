@@ -412,28 +412,25 @@ private:
 
 int runRun(const QStringList& args)
 {
-    CommandLine cl(
-        args, QStringLiteral("Plays a student's session on the test in DIR from a script, on a "
-                             "virtual clock, and prints\nthe messages shown, the results and "
-                             "the report's path."));
+    CommandLine cl(args, tr("Plays a student's session on the test in DIR from a script, on a "
+                            "virtual clock, and prints\nthe messages shown, the results and "
+                            "the report's path."));
     addLoadOptions(cl.parser());
-    const QCommandLineOption scriptOption(QStringLiteral("script"),
-                                          QStringLiteral("The student's actions, one a line."),
-                                          QStringLiteral("FILE"));
+    const QCommandLineOption scriptOption(
+        QStringLiteral("script"), tr("The student's actions, one a line."), QStringLiteral("FILE"));
     const QCommandLineOption seedOption(
         QStringLiteral("seed"),
-        QStringLiteral("Draw the questions and answer orders from seed S (0 to 4294967295) "
-                       "instead of the clock."),
+        tr("Draw the questions and answer orders from seed S (0 to 4294967295) "
+           "instead of the clock."),
         QStringLiteral("S"));
     const QCommandLineOption nowOption(
         QStringLiteral("now"),
-        QStringLiteral("The local time at which the virtual clock starts (default: now)."),
+        tr("The local time at which the virtual clock starts (default: now)."),
         QStringLiteral("YYYY-MM-DD HH:MM:SS"));
     cl.parser().addOption(scriptOption);
     cl.parser().addOption(seedOption);
     const QCommandLineOption portOption(
-        QStringLiteral("port"),
-        QStringLiteral("The exam server's port in examination mode (default 1023)."),
+        QStringLiteral("port"), tr("The exam server's port in examination mode (default 1023)."),
         QStringLiteral("P"));
     cl.parser().addOption(nowOption);
     cl.parser().addOption(portOption);

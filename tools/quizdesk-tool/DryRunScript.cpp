@@ -1,4 +1,5 @@
 #include "DryRunScript.h"
+#include "ToolSupport.h"
 
 #include <QList>
 #include <QRegularExpression>
@@ -177,9 +178,9 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
         }
         case Keyword::Options:
             if (!readOptions(rest, a.options)) {
-                return ScriptError{lineNo, QStringLiteral("\"%1\" wants options, each its text "
-                                                          "in double quotes or its row: %1 "
-                                                          "\"TEXT\" ...")
+                return ScriptError{lineNo, tr("\"%1\" wants options, each its text "
+                                              "in double quotes or its row: %1 "
+                                              "\"TEXT\" ...")
                                                .arg(word)};
             }
             break;

@@ -49,15 +49,14 @@ std::optional<QJsonArray> drawRun(qd::TestModel& model, uint32_t seed)
 
 int runDump(const QStringList& args)
 {
-    CommandLine cl(
-        args,
-        QStringLiteral("Prints the test in DIR, loaded as QuizDesk's start-up loads it, as JSON.\n"
-                       "Without --seed nothing is drawn (file order)."));
+    CommandLine cl(args,
+                   tr("Prints the test in DIR, loaded as QuizDesk's start-up loads it, as JSON.\n"
+                      "Without --seed nothing is drawn (file order)."));
     addLoadOptions(cl.parser());
     const QCommandLineOption seedOption(
         QStringLiteral("seed"),
-        QStringLiteral("Draw the run's questions and answer orders from seed S (0 to 4294967295) "
-                       "instead of the clock, and list them as i_r."),
+        tr("Draw the run's questions and answer orders from seed S (0 to 4294967295) "
+           "instead of the clock, and list them as i_r."),
         QStringLiteral("S"));
     cl.parser().addOption(seedOption);
     if (auto done = cl.parse(1)) {

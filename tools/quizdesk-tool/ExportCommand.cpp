@@ -416,13 +416,13 @@ QByteArray gift(const ExportedTest& t)
 
 int runExport(const QStringList& args)
 {
-    CommandLine cl(args, QStringLiteral("Writes the test in DIR as a GIFT or Moodle XML file.\n"
-                                        "What the format cannot hold is said in its comments."));
+    CommandLine cl(args, tr("Writes the test in DIR as a GIFT or Moodle XML file.\n"
+                            "What the format cannot hold is said in its comments."));
     QCommandLineParser& p = cl.parser();
     addLoadOptions(p);
-    p.addOption({kFormat, QStringLiteral("gift or moodle-xml."), QStringLiteral("FORMAT")});
+    p.addOption({kFormat, tr("gift or moodle-xml."), QStringLiteral("FORMAT")});
     p.addOption({{QStringLiteral("o"), kOutput},
-                 QStringLiteral("The file to write (default: standard output)."),
+                 tr("The file to write (default: standard output)."),
                  QStringLiteral("FILE")});
     if (auto done = cl.parse(1)) {
         return *done;

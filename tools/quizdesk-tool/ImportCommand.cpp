@@ -67,20 +67,19 @@ bool saveFile(const QString& path, const QByteArray& bytes, QString* error)
 
 int runImport(const QStringList& args)
 {
-    CommandLine cl(
-        args, QStringLiteral("Makes a QuizDesk test (voprosi.txt, otveti.txt and pictures) in DIR\n"
-                             "from a GIFT, Moodle XML or Aiken file. Parts the test cannot hold\n"
-                             "as written are listed on stderr as FILE:LINE: \"QUESTION\": WHAT."));
+    CommandLine cl(args, tr("Makes a QuizDesk test (voprosi.txt, otveti.txt and pictures) in DIR\n"
+                            "from a GIFT, Moodle XML or Aiken file. Parts the test cannot hold\n"
+                            "as written are listed on stderr as FILE:LINE: \"QUESTION\": WHAT."));
     QCommandLineParser& p = cl.parser();
-    p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The file to import."));
-    p.addOption({kFormat, QStringLiteral("gift, moodle-xml or aiken (default: by the file)."),
+    p.addPositionalArgument(QStringLiteral("FILE"), tr("The file to import."));
+    p.addOption({kFormat, tr("gift, moodle-xml or aiken (default: by the file)."),
                  QStringLiteral("FORMAT")});
     p.addOption({{QStringLiteral("o"), kOutput},
-                 QStringLiteral("The test's folder (default: the file's name without its "
-                                "extension); it must not hold a test yet."),
+                 tr("The test's folder (default: the file's name without its "
+                    "extension); it must not hold a test yet."),
                  QStringLiteral("DIR")});
-    p.addOption({kScramble, QStringLiteral("Write both files scrambled.")});
-    p.addOption({kStrict, QStringLiteral("Write nothing when anything would be lost (exit 1).")});
+    p.addOption({kScramble, tr("Write both files scrambled.")});
+    p.addOption({kStrict, tr("Write nothing when anything would be lost (exit 1).")});
     if (auto done = cl.parse(1)) {
         return *done;
     }

@@ -186,38 +186,32 @@ QString indexPage(const qd::TestModel& model, int askCount, const std::vector<Sh
 
 int runPreview(const QStringList& args)
 {
-    CommandLine cl(
-        args, QStringLiteral("Pictures of the test in DIR as the student's window shows it: the "
-                             "title page\nand every question with nothing answered, as PNG files, "
-                             "and index.html\nlisting them. The questions come in the order the "
-                             "run drawn from the seed\nasks them, then those it leaves out, in "
-                             "file order."));
+    CommandLine cl(args, tr("Pictures of the test in DIR as the student's window shows it: the "
+                            "title page\nand every question with nothing answered, as PNG files, "
+                            "and index.html\nlisting them. The questions come in the order the "
+                            "run drawn from the seed\nasks them, then those it leaves out, in "
+                            "file order."));
     QCommandLineParser& parser = cl.parser();
-    parser.addPositionalArgument(
-        QStringLiteral("DIR"),
-        QStringLiteral("Directory holding voprosi.txt and otveti.txt (default: .)."),
-        QStringLiteral("[DIR]"));
+    parser.addPositionalArgument(QStringLiteral("DIR"),
+                                 tr("Directory holding voprosi.txt and otveti.txt (default: .)."),
+                                 QStringLiteral("[DIR]"));
     const QCommandLineOption outOption(
         QStringList{QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Folder for the pictures and index.html (default: preview), made when "
-                       "missing."),
+        tr("Folder for the pictures and index.html (default: preview), made when "
+           "missing."),
         QStringLiteral("FOLDER"));
     const QCommandLineOption seedOption(
         QStringLiteral("seed"),
-        QStringLiteral("Draw the run's questions and answer orders from seed S, 0 to 4294967295 "
-                       "(default 0)."),
+        tr("Draw the run's questions and answer orders from seed S, 0 to 4294967295 "
+           "(default 0)."),
         QStringLiteral("S"));
     const QCommandLineOption widthOption(
         QStringLiteral("width"),
-        QStringLiteral("Window width in pixels, up to %1 (default %2).")
-            .arg(kMaxWidth)
-            .arg(kDefaultWidth),
+        tr("Window width in pixels, up to %1 (default %2).").arg(kMaxWidth).arg(kDefaultWidth),
         QStringLiteral("W"));
     const QCommandLineOption heightOption(
         QStringLiteral("height"),
-        QStringLiteral("Window height in pixels, up to %1 (default %2).")
-            .arg(kMaxHeight)
-            .arg(kDefaultHeight),
+        tr("Window height in pixels, up to %1 (default %2).").arg(kMaxHeight).arg(kDefaultHeight),
         QStringLiteral("H"));
     parser.addOptions({outOption, seedOption, widthOption, heightOption});
     if (auto done = cl.parse(1)) {

@@ -25,23 +25,23 @@ void addReportsOptions(QCommandLineParser& parser, ReportsUse use)
 {
     addLoadOptions(parser);
     parser.addOption(QCommandLineOption(
-        kReports, QStringLiteral("The folder of the students' report files (and its subfolders)."),
+        kReports, tr("The folder of the students' report files (and its subfolders)."),
         QStringLiteral("FOLDER")));
     parser.addOption(QCommandLineOption(
         kDb,
-        QStringLiteral("The exam server's journal: a SQLite file or "
-                       "postgresql://USER@HOST[:PORT]/DB (its finished sittings' reports, with "
-                       "the server's figures where it scored them)."),
+        tr("The exam server's journal: a SQLite file or "
+           "postgresql://USER@HOST[:PORT]/DB (its finished sittings' reports, with "
+           "the server's figures where it scored them)."),
         QStringLiteral("DB")));
     if (use == ReportsUse::Analysis) {
-        parser.addOption(QCommandLineOption(
-            kAttempt,
-            QStringLiteral("Which report of a student with several is counted: latest "
-                           "(default), best or first."),
-            QStringLiteral("latest|best|first")));
-        parser.addOption(QCommandLineOption(
-            kRescore, QStringLiteral("Score every report against the test in DIR first (a "
-                                     "report made with another key is then counted).")));
+        parser.addOption(
+            QCommandLineOption(kAttempt,
+                               tr("Which report of a student with several is counted: latest "
+                                  "(default), best or first."),
+                               QStringLiteral("latest|best|first")));
+        parser.addOption(
+            QCommandLineOption(kRescore, tr("Score every report against the test in DIR first (a "
+                                            "report made with another key is then counted).")));
     }
 }
 

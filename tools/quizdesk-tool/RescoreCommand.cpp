@@ -66,26 +66,24 @@ bool writeWhole(const fs::path& path, const std::string& bytes, QString* error)
 
 int runRescore(const QStringList& args)
 {
-    CommandLine cl(
-        args,
-        QStringLiteral("Scores every answer of the reports in FOLDER again with the test in DIR\n"
-                       "(typically with a corrected otveti.txt), through the same scoring as the\n"
-                       "program, and lists the students whose points, percentage or grade change:\n"
-                       "  NAME (FILE): points OLD → NEW, percent OLD → NEW, grade OLD → NEW\n"
-                       "then how many of the reports changed. --write OUT writes corrected copies\n"
-                       "of all the reports into OUT under the same names; the originals are never\n"
-                       "overwritten. The questions and options must be those of the exam: only\n"
-                       "keys and marks may differ. An ordering or a matching answered with the\n"
-                       "mouse is rescored from what its report line shows (the line keeps no gap\n"
-                       "between filled places and no row whose group expected nothing). When the\n"
-                       "test time ran out, the marks of the questions left unasked come from the\n"
-                       "test when it asks every question, else from the report's maximum.\n"
-                       "With --db the reports are those of the journal's finished sittings.\n"
-                       "Exit 1 when a report could not be rescored or is of another test."));
+    CommandLine cl(args,
+                   tr("Scores every answer of the reports in FOLDER again with the test in DIR\n"
+                      "(typically with a corrected otveti.txt), through the same scoring as the\n"
+                      "program, and lists the students whose points, percentage or grade change:\n"
+                      "  NAME (FILE): points OLD → NEW, percent OLD → NEW, grade OLD → NEW\n"
+                      "then how many of the reports changed. --write OUT writes corrected copies\n"
+                      "of all the reports into OUT under the same names; the originals are never\n"
+                      "overwritten. The questions and options must be those of the exam: only\n"
+                      "keys and marks may differ. An ordering or a matching answered with the\n"
+                      "mouse is rescored from what its report line shows (the line keeps no gap\n"
+                      "between filled places and no row whose group expected nothing). When the\n"
+                      "test time ran out, the marks of the questions left unasked come from the\n"
+                      "test when it asks every question, else from the report's maximum.\n"
+                      "With --db the reports are those of the journal's finished sittings.\n"
+                      "Exit 1 when a report could not be rescored or is of another test."));
     addReportsOptions(cl.parser(), ReportsUse::Rescore);
     const QCommandLineOption writeOption(
-        QStringLiteral("write"),
-        QStringLiteral("Write corrected copies of the reports into folder OUT."),
+        QStringLiteral("write"), tr("Write corrected copies of the reports into folder OUT."),
         QStringLiteral("OUT"));
     cl.parser().addOption(writeOption);
     if (auto done = cl.parse(1)) {

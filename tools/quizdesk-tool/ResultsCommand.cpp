@@ -150,15 +150,14 @@ svg .count { font-size: 11px; fill: #111; }
 
 int runResults(const QStringList& args)
 {
-    CommandLine cl(
-        args,
-        QStringLiteral("Writes one self-contained HTML page of the exam's results (the\n"
-                       "gradebook, a histogram of the percentages, the item table with its\n"
-                       "flags, the options chosen in every choice question) that prints on A4.\n"
-                       "The figures are those of 'quizdesk-tool stats'."));
+    CommandLine cl(args,
+                   tr("Writes one self-contained HTML page of the exam's results (the\n"
+                      "gradebook, a histogram of the percentages, the item table with its\n"
+                      "flags, the options chosen in every choice question) that prints on A4.\n"
+                      "The figures are those of 'quizdesk-tool stats'."));
     addReportsOptions(cl.parser(), ReportsUse::Analysis);
-    const QCommandLineOption htmlOption(
-        QStringLiteral("html"), QStringLiteral("The page to write."), QStringLiteral("OUT.html"));
+    const QCommandLineOption htmlOption(QStringLiteral("html"), tr("The page to write."),
+                                        QStringLiteral("OUT.html"));
     cl.parser().addOption(htmlOption);
     if (auto done = cl.parse(1)) {
         return *done;

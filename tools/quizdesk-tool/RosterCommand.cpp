@@ -28,18 +28,15 @@ constexpr std::size_t kMostNamesBytes = 16u << 20;
 
 int runRoster(const QStringList& args)
 {
-    CommandLine cl(
-        args,
-        QStringLiteral("Writes the student table students.dbf from a file of names, one a line\n"
-                       "(UTF-8, or code page 1251 when the file is not valid UTF-8; blank lines\n"
-                       "are skipped, blanks around a name dropped)."));
+    CommandLine cl(args,
+                   tr("Writes the student table students.dbf from a file of names, one a line\n"
+                      "(UTF-8, or code page 1251 when the file is not valid UTF-8; blank lines\n"
+                      "are skipped, blanks around a name dropped)."));
     QCommandLineParser& parser = cl.parser();
-    parser.addPositionalArgument(QStringLiteral("NAMES"),
-                                 QStringLiteral("The text file of names."));
-    parser.addOption(
-        QCommandLineOption(QStringList{QStringLiteral("o"), kOutput},
-                           QStringLiteral("Write the table to OUT (default: students.dbf here)."),
-                           QStringLiteral("OUT")));
+    parser.addPositionalArgument(QStringLiteral("NAMES"), tr("The text file of names."));
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("o"), kOutput},
+                                        tr("Write the table to OUT (default: students.dbf here)."),
+                                        QStringLiteral("OUT")));
     if (auto done = cl.parse(1)) {
         return *done;
     }

@@ -89,22 +89,18 @@ QString kindName(qd::FileKind kind)
 int convert(const QStringList& args, Direction direction)
 {
     const bool scrambling = direction == Direction::Scramble;
-    CommandLine cl(
-        args, scrambling ? QStringLiteral("Scrambles a plain test file with seed S (0 to 65535).")
-                         : QStringLiteral("Turns a scrambled test file back into plain text."));
+    CommandLine cl(args, scrambling ? tr("Scrambles a plain test file with seed S (0 to 65535).")
+                                    : tr("Turns a scrambled test file back into plain text."));
     QCommandLineParser& parser = cl.parser();
-    parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("voprosi.txt or otveti.txt."));
-    parser.addOption(
-        QCommandLineOption(QStringList{QStringLiteral("o"), kOutput},
-                           QStringLiteral("Write the result to OUT instead of replacing FILE."),
-                           QStringLiteral("OUT")));
+    parser.addPositionalArgument(QStringLiteral("FILE"), tr("voprosi.txt or otveti.txt."));
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("o"), kOutput},
+                                        tr("Write the result to OUT instead of replacing FILE."),
+                                        QStringLiteral("OUT")));
     parser.addOption(QCommandLineOption(
-        kKind, QStringLiteral("questions or answers (default: from FILE's name)."),
-        QStringLiteral("KIND")));
+        kKind, tr("questions or answers (default: from FILE's name)."), QStringLiteral("KIND")));
     if (scrambling) {
-        parser.addOption(QCommandLineOption(kSeed, QStringLiteral("The seed, 0 to 65535."),
-                                            QStringLiteral("S")));
+        parser.addOption(
+            QCommandLineOption(kSeed, tr("The seed, 0 to 65535."), QStringLiteral("S")));
     }
     if (auto done = cl.parse(1)) {
         return *done;

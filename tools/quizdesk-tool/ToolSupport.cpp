@@ -101,11 +101,74 @@ CommandLine::CommandLine(const QStringList& args, const QString& description) : 
     m_parser.setApplicationDescription(description);
 }
 
+namespace {
+
+// QCommandLineParser's own words. Qt translates them through the
+// application object, which the tool makes only when it needs fonts, so
+// the tool's catalogue carries them (under Qt's context) and they are put
+// into the reader's language here. Each is Qt's English text exactly: that
+// is what is found in the parser's output and replaced.
+const char* const kParserContext = "QCommandLineParser";
+const char* const kUsageLine = QT_TRANSLATE_NOOP("QCommandLineParser", "Usage: %1");
+const char* const kOptionsHeading = QT_TRANSLATE_NOOP("QCommandLineParser", "Options:");
+const char* const kArgumentsHeading = QT_TRANSLATE_NOOP("QCommandLineParser", "Arguments:");
+const char* const kOptionsMark = QT_TRANSLATE_NOOP("QCommandLineParser", "[options]");
+
+QString parserText(const char* source)
+{
+    return qd::l10n::translate(kParserContext, source);
+}
+
+// An error of the parser in the reader's language: its text matched
+// against each of Qt's patterns, the quoted part carried over.
+QString parserError(const QString& english)
+{
+    static const char* const patterns[] = {
+        QT_TRANSLATE_NOOP("QCommandLineParser", "Unknown option '%1'."),
+        QT_TRANSLATE_NOOP("QCommandLineParser", "Unknown options: %1."),
+        QT_TRANSLATE_NOOP("QCommandLineParser", "Missing value after '%1'."),
+        QT_TRANSLATE_NOOP("QCommandLineParser", "Unexpected value after '%1'."),
+    };
+    for (const char* pattern : patterns) {
+        const QString text = QString::fromLatin1(pattern);
+        const qsizetype at = text.indexOf(QLatin1String("%1"));
+        const QString before = text.left(at);
+        const QString after = text.mid(at + 2);
+        if (english.size() >= before.size() + after.size() && english.startsWith(before) &&
+            english.endsWith(after)) {
+            const QString part = english.mid(before.size(), english.size() - text.size() + 2);
+            return parserText(pattern).arg(part);
+        }
+    }
+    return english;
+}
+
+} // namespace
+
 QString CommandLine::help() const
 {
     QString text = m_parser.helpText();
     text.replace(QStringLiteral("<executable_name>"), m_args.value(0));
-    return text;
+    if (parserText(kOptionsHeading) == QLatin1String(kOptionsHeading)) {
+        return text; // English: Qt's words as they are
+    }
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        for (const char* heading : {kOptionsHeading, kArgumentsHeading}) {
+            if (line == QLatin1String(heading)) {
+                line = parserText(heading);
+            }
+        }
+    }
+    QString& usage = lines.first();
+    const QString usagePrefix = QString::fromLatin1(kUsageLine).remove(QLatin1String("%1"));
+    if (usage.startsWith(usagePrefix)) {
+        const QString options = QLatin1Char(' ') + QLatin1String(kOptionsMark);
+        usage = parserText(kUsageLine)
+                    .arg(usage.mid(usagePrefix.size())
+                             .replace(options, QLatin1Char(' ') + parserText(kOptionsMark)));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 int CommandLine::usageError(const QString& message) const
@@ -118,10 +181,10 @@ int CommandLine::usageError(const QString& message) const
 std::optional<int> CommandLine::parse(int maxPositional)
 {
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
-                                        QStringLiteral("Show this help."));
+                                        tr("Show this help."));
     m_parser.addOption(helpOption);
     if (!m_parser.parse(m_args)) {
-        return usageError(m_parser.errorText());
+        return usageError(parserError(m_parser.errorText()));
     }
     if (m_parser.isSet(helpOption)) {
         writeOut(help().toUtf8());
@@ -129,8 +192,7 @@ std::optional<int> CommandLine::parse(int maxPositional)
     }
     const QStringList positional = m_parser.positionalArguments();
     if (positional.size() > maxPositional) {
-        return usageError(
-            QStringLiteral("unexpected argument \"%1\"").arg(positional.at(maxPositional)));
+        return usageError(tr("unexpected argument \"%1\"").arg(positional.at(maxPositional)));
     }
     return std::nullopt;
 }
@@ -144,8 +206,7 @@ bool readSeedOption(const QCommandLineParser& parser, const QCommandLineOption& 
     const QString text = parser.value(option);
     const auto v = parseNumber(text, 0, UINT32_MAX);
     if (!v) {
-        *error = QStringLiteral("--seed wants a whole number from 0 to 4294967295, not \"%1\"")
-                     .arg(text);
+        *error = tr("--seed wants a whole number from 0 to 4294967295, not \"%1\"").arg(text);
         return false;
     }
     seed = uint32_t(*v);
@@ -185,16 +246,15 @@ constexpr qint64 kMaxCharW = 1000;
 
 void addLoadOptions(QCommandLineParser& parser)
 {
-    parser.addPositionalArgument(
-        QStringLiteral("DIR"),
-        QStringLiteral("Directory holding voprosi.txt and otveti.txt (default: .)."),
-        QStringLiteral("[DIR]"));
+    parser.addPositionalArgument(QStringLiteral("DIR"),
+                                 tr("Directory holding voprosi.txt and otveti.txt (default: .)."),
+                                 QStringLiteral("[DIR]"));
+    parser.addOption(QCommandLineOption(kWidth, tr("Window width in pixels (default 1024)."),
+                                        QStringLiteral("W")));
+    parser.addOption(QCommandLineOption(kHeight, tr("Window height in pixels (default 768)."),
+                                        QStringLiteral("H")));
     parser.addOption(QCommandLineOption(
-        kWidth, QStringLiteral("Window width in pixels (default 1024)."), QStringLiteral("W")));
-    parser.addOption(QCommandLineOption(
-        kHeight, QStringLiteral("Window height in pixels (default 768)."), QStringLiteral("H")));
-    parser.addOption(QCommandLineOption(
-        kCharW, QStringLiteral("Character width in pixels instead of measuring the test font."),
+        kCharW, tr("Character width in pixels instead of measuring the test font."),
         QStringLiteral("N")));
 }
 
@@ -223,7 +283,7 @@ std::optional<LoadOptions> readLoadOptions(const QCommandLineParser& parser, QSt
         const QString text = parser.value(f.name);
         const auto v = parseNumber(text, 1, f.max);
         if (!v) {
-            *error = QStringLiteral("--%1 wants a whole number from 1 to %2, not \"%3\"")
+            *error = tr("--%1 wants a whole number from 1 to %2, not \"%3\"")
                          .arg(f.name)
                          .arg(f.max)
                          .arg(text);

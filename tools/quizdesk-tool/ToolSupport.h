@@ -7,6 +7,7 @@
 
 #include "definition/Fault.h"
 #include "definition/TestLoader.h"
+#include "l10n/Translation.h"
 
 #include <QByteArray>
 #include <QCommandLineParser>
@@ -21,6 +22,11 @@
 class QGuiApplication;
 
 namespace qdtool {
+
+// The tool's own texts in the reader's language (translations/): help,
+// usage and the tool's messages. The program's fault messages, the files it
+// writes and the CSV and JSON it prints stay as they are.
+QD_TRANSLATABLE(qdtool)
 
 enum Exit : int {
     kExitOk = 0,

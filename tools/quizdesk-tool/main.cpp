@@ -52,13 +52,14 @@ const Subcommand kSubcommands[] = {
 
 QByteArray usage()
 {
-    QByteArray text = "usage: quizdesk-tool COMMAND [ARGS]\n\ncommands:\n";
+    QString text = qdtool::tr("usage: quizdesk-tool COMMAND [ARGS]\n\ncommands:\n");
     for (const Subcommand& s : kSubcommands) {
-        text += QByteArray("  ") + s.synopsis + '\n';
+        text += QLatin1String("  ") + QLatin1String(s.synopsis) + QLatin1Char('\n');
     }
-    text += "\n'quizdesk-tool COMMAND --help' describes a command; --version says the version.\n"
-            "Exit codes: 0 success, 1 the test or a file is at fault, 2 bad usage.\n";
-    return text;
+    text += qdtool::tr(
+        "\n'quizdesk-tool COMMAND --help' describes a command; --version says the version.\n"
+        "Exit codes: 0 success, 1 the test or a file is at fault, 2 bad usage.\n");
+    return text.toUtf8();
 }
 
 } // namespace
@@ -68,6 +69,7 @@ int main(int argc, char** argv)
     // A file-size limit fails a write (reported) instead of ending the tool.
     std::signal(SIGXFSZ, SIG_IGN);
     qdtool::keepQtQuiet();
+    qd::l10n::useSystemLanguage(QStringLiteral("quizdesk-tool"));
     QStringList args;
     for (int i = 1; i < argc; ++i) {
         args << qdtool::argumentText(argv[i]); // paths keep their bytes
@@ -93,7 +95,7 @@ int main(int argc, char** argv)
             return s.run(args);
         }
     }
-    qdtool::printError(QStringLiteral("unknown command \"%1\"").arg(command));
+    qdtool::printError(qdtool::tr("unknown command \"%1\"").arg(command));
     qdtool::writeErr(usage());
     return qdtool::kExitUsage;
 }

@@ -1,0 +1,385 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="uk_UA">
+<context>
+    <name>QCommandLineParser</name>
+    <message>
+        <source>Usage: %1</source>
+        <translation>Використання: %1</translation>
+    </message>
+    <message>
+        <source>Options:</source>
+        <translation>Параметри:</translation>
+    </message>
+    <message>
+        <source>Arguments:</source>
+        <translation>Аргументи:</translation>
+    </message>
+    <message>
+        <source>[options]</source>
+        <translation>[параметри]</translation>
+    </message>
+    <message>
+        <source>Unknown option &apos;%1&apos;.</source>
+        <translation>Невідомий параметр «%1».</translation>
+    </message>
+    <message>
+        <source>Unknown options: %1.</source>
+        <translation>Невідомі параметри: %1.</translation>
+    </message>
+    <message>
+        <source>Missing value after &apos;%1&apos;.</source>
+        <translation>Бракує значення після «%1».</translation>
+    </message>
+    <message>
+        <source>Unexpected value after &apos;%1&apos;.</source>
+        <translation>Зайве значення після «%1».</translation>
+    </message>
+</context>
+<context>
+    <name>qdtool</name>
+    <message>
+        <source>Loads the test in DIR exactly as QuizDesk&apos;s start-up does.
+Prints a summary, or the program&apos;s own fault message (exit 1).</source>
+        <translation>Завантажує тест із DIR точно так, як це робить QuizDesk під час запуску.
+Виводить підсумок або власне повідомлення програми про помилку (код виходу 1).</translation>
+    </message>
+    <message>
+        <source>Plays a student&apos;s session on the test in DIR from a script, on a virtual clock, and prints
+the messages shown, the results and the report&apos;s path.</source>
+        <translation>Програє сеанс учня на тесті з DIR за сценарієм, на віртуальному годиннику, і виводить
+показані повідомлення, результати та шлях до звіту.</translation>
+    </message>
+    <message>
+        <source>The student&apos;s actions, one a line.</source>
+        <translation>Дії учня, по одній у рядку.</translation>
+    </message>
+    <message>
+        <source>Draw the questions and answer orders from seed S (0 to 4294967295) instead of the clock.</source>
+        <translation>Вибирати питання й порядок відповідей із зерна S (від 0 до 4294967295), а не з годинника.</translation>
+    </message>
+    <message>
+        <source>The local time at which the virtual clock starts (default: now).</source>
+        <translation>Місцевий час, з якого починає віртуальний годинник (типово: зараз).</translation>
+    </message>
+    <message>
+        <source>The exam server&apos;s port in examination mode (default 1023).</source>
+        <translation>Порт екзаменаційного сервера в режимі екзамену (типово 1023).</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; wants options, each its text in double quotes or its row: %1 &quot;TEXT&quot; ...</source>
+        <translation>«%1» потребує варіантів: кожен — його текст у подвійних лапках або його рядок: %1 &quot;ТЕКСТ&quot; ...</translation>
+    </message>
+    <message>
+        <source>Prints the test in DIR, loaded as QuizDesk&apos;s start-up loads it, as JSON.
+Without --seed nothing is drawn (file order).</source>
+        <translation>Виводить тест із DIR, завантажений так, як його завантажує QuizDesk під час запуску, у JSON.
+Без --seed нічого не вибирається (порядок файлу).</translation>
+    </message>
+    <message>
+        <source>Draw the run&apos;s questions and answer orders from seed S (0 to 4294967295) instead of the clock, and list them as i_r.</source>
+        <translation>Вибирати питання проходження й порядок відповідей із зерна S (від 0 до 4294967295), а не з годинника, і перелічити їх як i_r.</translation>
+    </message>
+    <message>
+        <source>Writes the test in DIR as a GIFT or Moodle XML file.
+What the format cannot hold is said in its comments.</source>
+        <translation>Записує тест із DIR як файл GIFT або Moodle XML.
+Те, чого формат не вміщує, сказано в його коментарях.</translation>
+    </message>
+    <message>
+        <source>gift or moodle-xml.</source>
+        <translation>gift або moodle-xml.</translation>
+    </message>
+    <message>
+        <source>The file to write (default: standard output).</source>
+        <translation>Файл для запису (типово: стандартний вивід).</translation>
+    </message>
+    <message>
+        <source>Makes a QuizDesk test (voprosi.txt, otveti.txt and pictures) in DIR
+from a GIFT, Moodle XML or Aiken file. Parts the test cannot hold
+as written are listed on stderr as FILE:LINE: &quot;QUESTION&quot;: WHAT.</source>
+        <translation>Створює тест QuizDesk (voprosi.txt, otveti.txt і малюнки) у DIR
+з файлу GIFT, Moodle XML або Aiken. Те, чого тест не може вмістити
+в записаному вигляді, перелічено в stderr як ФАЙЛ:РЯДОК: &quot;ПИТАННЯ&quot;: ЩО.</translation>
+    </message>
+    <message>
+        <source>The file to import.</source>
+        <translation>Файл для імпорту.</translation>
+    </message>
+    <message>
+        <source>gift, moodle-xml or aiken (default: by the file).</source>
+        <translation>gift, moodle-xml або aiken (типово: за файлом).</translation>
+    </message>
+    <message>
+        <source>The test&apos;s folder (default: the file&apos;s name without its extension); it must not hold a test yet.</source>
+        <translation>Тека тесту (типово: назва файлу без розширення); у ній ще не має бути тесту.</translation>
+    </message>
+    <message>
+        <source>Write both files scrambled.</source>
+        <translation>Записати обидва файли зашифрованими.</translation>
+    </message>
+    <message>
+        <source>Write nothing when anything would be lost (exit 1).</source>
+        <translation>Нічого не записувати, якщо щось було б утрачено (код виходу 1).</translation>
+    </message>
+    <message>
+        <source>The folder of the students&apos; report files (and its subfolders).</source>
+        <translation>Тека з файлами звітів учнів (і її підтеки).</translation>
+    </message>
+    <message>
+        <source>Which report of a student with several is counted: latest (default), best or first.</source>
+        <translation>Який звіт учня з кількома звітами зараховується: latest (останній, типово), best (найкращий) або first (перший).</translation>
+    </message>
+    <message>
+        <source>Score every report against the test in DIR first (a report made with another key is then counted).</source>
+        <translation>Спершу переоцінити кожен звіт за тестом із DIR (тоді зараховується й звіт, зроблений з іншим ключем).</translation>
+    </message>
+    <message>
+        <source>Scores every answer of the reports in FOLDER again with the test in DIR
+(typically with a corrected otveti.txt), through the same scoring as the
+program, and lists the students whose points, percentage or grade change:
+  NAME (FILE): points OLD → NEW, percent OLD → NEW, grade OLD → NEW
+then how many of the reports changed. --write OUT writes corrected copies
+of all the reports into OUT under the same names; the originals are never
+overwritten. The questions and options must be those of the exam: only
+keys and marks may differ. An ordering or a matching answered with the
+mouse is rescored from what its report line shows (the line keeps no gap
+between filled places and no row whose group expected nothing). When the
+test time ran out, the marks of the questions left unasked come from the
+test when it asks every question, else from the report&apos;s maximum.
+With --db the reports are those of the journal&apos;s finished sittings.
+Exit 1 when a report could not be rescored or is of another test.</source>
+        <translation>Заново оцінює кожну відповідь звітів із FOLDER за тестом із DIR
+(зазвичай із виправленим otveti.txt) тим самим оцінюванням, що й
+програма, і перелічує учнів, у яких змінюються бали, відсоток або оцінка:
+  NAME (FILE): points OLD → NEW, percent OLD → NEW, grade OLD → NEW
+а потім — скільки звітів змінилося. --write OUT записує виправлені копії
+усіх звітів в OUT під тими самими назвами; оригінали ніколи не
+перезаписуються. Питання й варіанти мають бути тими самими, що на екзамені:
+відрізнятися можуть лише ключі та бали. Упорядкування чи відповідність,
+виконані мишею, переоцінюються за тим, що показує рядок звіту (рядок не
+зберігає проміжків між заповненими місцями і рядків, у групі яких нічого
+не очікувалося). Якщо час тесту вичерпався, бали незаданих питань беруться
+з тесту, коли він задає всі питання, інакше — з максимуму звіту.
+З --db звіти беруться із завершених сесій журналу.
+Код виходу 1, якщо звіт не вдалося переоцінити або він з іншого тесту.</translation>
+    </message>
+    <message>
+        <source>Write corrected copies of the reports into folder OUT.</source>
+        <translation>Записати виправлені копії звітів у теку OUT.</translation>
+    </message>
+    <message>
+        <source>Writes one self-contained HTML page of the exam&apos;s results (the
+gradebook, a histogram of the percentages, the item table with its
+flags, the options chosen in every choice question) that prints on A4.
+The figures are those of &apos;quizdesk-tool stats&apos;.</source>
+        <translation>Записує одну самодостатню HTML-сторінку результатів екзамену (журнал
+оцінок, гістограму відсотків, таблицю питань з позначками, варіанти,
+вибрані в кожному питанні з вибором), що друкується на A4.
+Числа ті самі, що в &apos;quizdesk-tool stats&apos;.</translation>
+    </message>
+    <message>
+        <source>The page to write.</source>
+        <translation>Сторінка для запису.</translation>
+    </message>
+    <message>
+        <source>Writes the student table students.dbf from a file of names, one a line
+(UTF-8, or code page 1251 when the file is not valid UTF-8; blank lines
+are skipped, blanks around a name dropped).</source>
+        <translation>Записує таблицю учнів students.dbf з файлу імен, по одному в рядку
+(UTF-8 або кодова сторінка 1251, якщо файл не є правильним UTF-8; порожні
+рядки пропускаються, пробіли навколо імені відкидаються).</translation>
+    </message>
+    <message>
+        <source>The text file of names.</source>
+        <translation>Текстовий файл з іменами.</translation>
+    </message>
+    <message>
+        <source>Write the table to OUT (default: students.dbf here).</source>
+        <translation>Записати таблицю в OUT (типово: students.dbf тут).</translation>
+    </message>
+    <message>
+        <source>Scrambles a plain test file with seed S (0 to 65535).</source>
+        <translation>Шифрує відкритий файл тесту із зерном S (від 0 до 65535).</translation>
+    </message>
+    <message>
+        <source>Turns a scrambled test file back into plain text.</source>
+        <translation>Повертає зашифрований файл тесту у відкритий текст.</translation>
+    </message>
+    <message>
+        <source>voprosi.txt or otveti.txt.</source>
+        <translation>voprosi.txt або otveti.txt.</translation>
+    </message>
+    <message>
+        <source>Write the result to OUT instead of replacing FILE.</source>
+        <translation>Записати результат в OUT замість заміни FILE.</translation>
+    </message>
+    <message>
+        <source>questions or answers (default: from FILE&apos;s name).</source>
+        <translation>questions (питання) або answers (відповіді) (типово: за назвою FILE).</translation>
+    </message>
+    <message>
+        <source>The seed, 0 to 65535.</source>
+        <translation>Зерно, від 0 до 65535.</translation>
+    </message>
+    <message>
+        <source>Item analysis of an exam: the test in DIR, the students&apos; reports in FOLDER.
+
+Per question: sat (students asked it), facility (mean points / mark, %), sd
+(of its points), discrimination (100 x the correlation of its points with the
+rest of the test: the student&apos;s total points less this question&apos;s, over the
+students who sat it), efficiency (100 x that covariance over the largest the
+same values allow, both sorted alike), flags (efficiency&lt;15%, discrimination&lt;0,
+facility&gt;95%, facility&lt;5%) and, for choice questions, how often each option
+(its number in the test file) was chosen.
+For the test: students, mean, median, sd and sem of the percentages, Cronbach&apos;s
+alpha (KR-20 for 0/1 questions) over the questions every student sat, the
+grades.
+Variances and standard deviations divide by n - 1. A question a student was
+not asked is missing for that student, not zero. Undefined values (too few
+students, no spread) show as &quot;-&quot; (null in JSON, empty in CSV).
+Reports cut short (no totals) are not counted; files that are not reports
+are named on stderr and skipped. A report that does not fit the test in DIR
+(another test, a question or option the test does not have, points over a
+question&apos;s mark) is refused with its name and the reason, and nothing is
+counted (exit 1), unless --rescore scores every report against the test first.
+One attempt per student is counted (--attempt, default the latest finished);
+students with several reports are listed as repeated. A sitting closed with no
+question answered is listed as not sat and enters no figure.
+
+--json keys: students, mean, median, sd, alpha, sem, grades {grade: count},
+questions [{question, sat, facility, sd, discrimination, efficiency, flags,
+options {option: times} or null}], attempt, notSat [names], repeated
+[{student, reports, counted}]. mean, median, sd and sem are in percent of
+the maximum (as the reports), facility, discrimination and efficiency in
+percent, a question&apos;s sd in points, alpha a fraction; JSON keeps four
+decimals. --csv: one line per question.</source>
+        <translation>Аналіз питань екзамену: тест у DIR, звіти учнів у FOLDER.
+
+Для кожного питання: sat (скільки учнів його отримали), facility (легкість:
+середні бали / максимум, %), sd (стандартне відхилення його балів),
+discrimination (розрізнювальна здатність: 100 x кореляція його балів з рештою
+тесту — загальними балами учня без балів цього питання — серед учнів, що його
+отримали), efficiency (ефективність: 100 x ця коваріація, поділена на
+найбільшу, яку допускають ті самі значення, обидва ряди впорядковані однаково),
+flags (позначки: efficiency&lt;15%, discrimination&lt;0, facility&gt;95%, facility&lt;5%)
+і, для питань з вибором, як часто вибирали кожен варіант (його номер у файлі
+тесту).
+Для тесту: кількість учнів, середнє, медіана, sd і sem відсотків, альфа
+Кронбаха (KR-20 для питань 0/1) за питаннями, які отримав кожен учень, оцінки.
+Дисперсії та стандартні відхилення діляться на n - 1. Питання, якого учень не
+отримав, для нього відсутнє, а не нульове. Невизначені значення (замало учнів,
+немає розкиду) показано як &quot;-&quot; (null у JSON, порожньо в CSV).
+Обірвані звіти (без підсумків) не враховуються; файли, що не є звітами,
+називаються в stderr і пропускаються. Звіт, який не відповідає тесту в DIR
+(інший тест, питання чи варіант, якого в тесті немає, бали понад максимум
+питання), відхиляється з назвою і причиною, і нічого не рахується
+(код виходу 1), якщо тільки --rescore спершу не переоцінить кожен звіт за тестом.
+Зараховується одна спроба кожного учня (--attempt, типово остання завершена);
+учнів із кількома звітами перелічено як повторних. Сесію, закриту без жодної
+відповіді, перелічено як неписану, і вона не входить у жодне число.
+
+Ключі --json: students, mean, median, sd, alpha, sem, grades {grade: count},
+questions [{question, sat, facility, sd, discrimination, efficiency, flags,
+options {option: times} або null}], attempt, notSat [names], repeated
+[{student, reports, counted}]. mean, median, sd і sem — у відсотках від
+максимуму (як у звітах), facility, discrimination і efficiency — у відсотках,
+sd питання — у балах, alpha — дріб; JSON зберігає чотири знаки після коми.
+--csv: один рядок на питання.</translation>
+    </message>
+    <message>
+        <source>The question table as CSV.</source>
+        <translation>Таблиця питань у CSV.</translation>
+    </message>
+    <message>
+        <source>Everything as JSON.</source>
+        <translation>Усе в JSON.</translation>
+    </message>
+    <message>
+        <source>Show this help.</source>
+        <translation>Показати цю довідку.</translation>
+    </message>
+    <message>
+        <source>unexpected argument &quot;%1&quot;</source>
+        <translation>зайвий аргумент «%1»</translation>
+    </message>
+    <message>
+        <source>--seed wants a whole number from 0 to 4294967295, not &quot;%1&quot;</source>
+        <translation>--seed потребує цілого числа від 0 до 4294967295, а не «%1»</translation>
+    </message>
+    <message>
+        <source>Directory holding voprosi.txt and otveti.txt (default: .).</source>
+        <translation>Тека з voprosi.txt і otveti.txt (типово: .).</translation>
+    </message>
+    <message>
+        <source>Window width in pixels (default 1024).</source>
+        <translation>Ширина вікна в пікселях (типово 1024).</translation>
+    </message>
+    <message>
+        <source>Window height in pixels (default 768).</source>
+        <translation>Висота вікна в пікселях (типово 768).</translation>
+    </message>
+    <message>
+        <source>Character width in pixels instead of measuring the test font.</source>
+        <translation>Ширина символу в пікселях замість вимірювання шрифту тесту.</translation>
+    </message>
+    <message>
+        <source>--%1 wants a whole number from 1 to %2, not &quot;%3&quot;</source>
+        <translation>--%1 потребує цілого числа від 1 до %2, а не «%3»</translation>
+    </message>
+    <message>
+        <source>usage: quizdesk-tool COMMAND [ARGS]
+
+commands:
+</source>
+        <translation>використання: quizdesk-tool КОМАНДА [АРГУМЕНТИ]
+
+команди:
+</translation>
+    </message>
+    <message>
+        <source>
+&apos;quizdesk-tool COMMAND --help&apos; describes a command; --version says the version.
+Exit codes: 0 success, 1 the test or a file is at fault, 2 bad usage.
+</source>
+        <translation>
+&apos;quizdesk-tool КОМАНДА --help&apos; описує команду; --version повідомляє версію.
+Коди виходу: 0 — успіх, 1 — помилка в тесті чи файлі, 2 — неправильний виклик.
+</translation>
+    </message>
+    <message>
+        <source>unknown command &quot;%1&quot;</source>
+        <translation>невідома команда «%1»</translation>
+    </message>
+    <message>
+        <source>Pictures of the test in DIR as the student&apos;s window shows it: the title page
+and every question with nothing answered, as PNG files, and index.html
+listing them. The questions come in the order the run drawn from the seed
+asks them, then those it leaves out, in file order.</source>
+        <translation>Малюнки тесту з DIR такими, як їх показує вікно учня: титульна сторінка
+і кожне питання без відповіді, у файлах PNG, та index.html з їх переліком.
+Питання йдуть у тому порядку, в якому їх задає проходження, вибране із
+зерна, а потім ті, які воно пропускає, у порядку файлу.</translation>
+    </message>
+    <message>
+        <source>Folder for the pictures and index.html (default: preview), made when missing.</source>
+        <translation>Тека для малюнків та index.html (типово: preview); створюється, якщо її немає.</translation>
+    </message>
+    <message>
+        <source>Draw the run&apos;s questions and answer orders from seed S, 0 to 4294967295 (default 0).</source>
+        <translation>Вибирати питання проходження й порядок відповідей із зерна S, від 0 до 4294967295 (типово 0).</translation>
+    </message>
+    <message>
+        <source>Window width in pixels, up to %1 (default %2).</source>
+        <translation>Ширина вікна в пікселях, до %1 (типово %2).</translation>
+    </message>
+    <message>
+        <source>Window height in pixels, up to %1 (default %2).</source>
+        <translation>Висота вікна в пікселях, до %1 (типово %2).</translation>
+    </message>
+    <message>
+        <source>The exam server&apos;s journal: a SQLite file or postgresql://USER@HOST[:PORT]/DB (its finished sittings&apos; reports, with the server&apos;s figures where it scored them).</source>
+        <translation>Журнал сервера іспиту: файл SQLite або postgresql://USER@HOST[:PORT]/DB (звіти його завершених сесій, з числами сервера там, де він їх оцінив).</translation>
+    </message>
+</context>
+</TS>
