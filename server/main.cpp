@@ -24,6 +24,7 @@
 #include "journal/SqlJournal.h"
 #include "Views.h"
 #include "JournalCheck.h"
+#include "ServerText.h"
 
 #include "definition/Cp1251.h"
 #include "definition/TerminalText.h"
@@ -41,6 +42,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -58,25 +60,49 @@
 using namespace qd;
 using namespace qd::server;
 
+namespace qd::server {
 namespace {
 
-const char* kUsage =
-    "usage: quizdesk-examd serve [--listen ADDR] [--port P] [--roster FILE] [--db DB]\n"
-    "                            [--http ADDR:PORT | --no-http] [--name NAME] [--deny FILE]\n"
-    "                            [--from \"YYYY-MM-DD HH:MM\"] [--until \"YYYY-MM-DD HH:MM\"]\n"
-    "                            [--allow CIDR]... [--retakes N] [--test DIR]...\n"
-    "                            [--board-token-file FILE]\n"
-    "       quizdesk-examd status [--watch] [--db DB]\n"
-    "       quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]\n"
-    "                             [--test DIR]...\n"
-    "       quizdesk-examd report NAME [--all] [--db DB]\n"
-    "       quizdesk-examd release NAME [--db DB]\n"
-    "       quizdesk-examd stop NAME [--db DB]\n"
-    "       quizdesk-examd incidents [--db DB]\n"
-    "       quizdesk-examd verify [--db DB] [--test DIR]...\n"
-    "       quizdesk-examd import-reports FOLDER [--test DIR] [--db DB]\n"
-    "       quizdesk-examd --help | --version\n"
-    "DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT]/DB\n";
+// The usage in the reader's language; the commands and options as typed.
+QString usageText()
+{
+    return tr(
+        "usage: quizdesk-examd serve [--listen ADDR] [--port P] [--roster FILE] [--db DB]\n"
+        "                            [--http ADDR:PORT | --no-http] [--name NAME] [--deny FILE]\n"
+        "                            [--from \"YYYY-MM-DD HH:MM\"] [--until \"YYYY-MM-DD HH:MM\"]\n"
+        "                            [--allow CIDR]... [--retakes N] [--test DIR]...\n"
+        "                            [--board-token-file FILE]\n"
+        "       quizdesk-examd status [--watch] [--db DB]\n"
+        "       quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]\n"
+        "                             [--test DIR]...\n"
+        "       quizdesk-examd report NAME [--all] [--db DB]\n"
+        "       quizdesk-examd release NAME [--db DB]\n"
+        "       quizdesk-examd stop NAME [--db DB]\n"
+        "       quizdesk-examd incidents [--db DB]\n"
+        "       quizdesk-examd verify [--db DB] [--test DIR]...\n"
+        "       quizdesk-examd import-reports FOLDER [--test DIR] [--db DB]\n"
+        "       quizdesk-examd --help | --version\n"
+        "DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT]/DB\n");
+}
+
+QString qs(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// A line of the server's own, with "quizdesk-examd: " in front: its log on
+// stdout, its faults on stderr.
+void say(std::FILE* to, const QString& text)
+{
+    const QByteArray line = "quizdesk-examd: " + text.toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, std::size_t(line.size()), to);
+}
+
+// A fault of a lower layer: its message as it is.
+void sayFault(const std::string& message)
+{
+    say(stderr, qs(message));
+}
 
 struct Args
 {
@@ -99,16 +125,16 @@ const std::set<std::string> kValueOptions = {
     "--format", "-o",     "--name",   "--test",  "--board-token-file"};
 const std::set<std::string> kFlags = {"--no-http", "--watch", "--matrix", "--all"};
 
-int usage(const std::string& why)
+int usage(const QString& why)
 {
-    if (!why.empty()) {
-        std::fprintf(stderr, "quizdesk-examd: %s\n", why.c_str());
+    if (!why.isEmpty()) {
+        say(stderr, why);
     }
-    std::fputs(kUsage, stderr);
+    std::fputs(usageText().toUtf8().constData(), stderr);
     return 2;
 }
 
-std::optional<Args> parse(int argc, char** argv, std::string* error)
+std::optional<Args> parse(int argc, char** argv, QString* error)
 {
     Args a;
     for (int i = 1; i < argc; ++i) {
@@ -126,14 +152,14 @@ std::optional<Args> parse(int argc, char** argv, std::string* error)
             } else if (kValueOptions.count(arg) != 0) {
                 if (!inlineValue) {
                     if (i + 1 >= argc) {
-                        *error = arg + " needs a value";
+                        *error = tr("%1 needs a value").arg(qs(arg));
                         return std::nullopt;
                     }
                     value = argv[++i];
                 }
                 a.values[arg].push_back(value);
             } else {
-                *error = "unknown option " + arg;
+                *error = tr("unknown option %1").arg(qs(arg));
                 return std::nullopt;
             }
         } else if (a.command.empty()) {
@@ -152,13 +178,12 @@ std::unique_ptr<SqlJournal> openJournal(const Args& a, const std::string& server
 {
     const std::string journal = a.value("--db", "quizdesk-exam.sqlite");
     if (!create && journal.rfind("postgres", 0) != 0 && !std::filesystem::exists(journal)) {
-        std::fprintf(stderr, "quizdesk-examd: no journal %s here (--db names it)\n",
-                     journal.c_str());
+        say(stderr, tr("no journal %1 here (--db names it)").arg(qs(journal)));
         return nullptr;
     }
     auto j = SqlJournal::open(journal, server);
     if (auto* f = std::get_if<Fault>(&j)) {
-        std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
+        sayFault(f->message);
         return nullptr;
     }
     return std::move(std::get<std::unique_ptr<SqlJournal>>(j));
@@ -167,7 +192,7 @@ std::unique_ptr<SqlJournal> openJournal(const Args& a, const std::string& server
 template <typename T> bool take(Result<T>&& v, T& out)
 {
     if (auto* f = std::get_if<Fault>(&v)) {
-        std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
+        sayFault(f->message);
         return false;
     }
     out = std::move(std::get<T>(v));
@@ -196,8 +221,7 @@ bool writeAll(const std::string& bytes, const std::string& path)
     if (!f.open(QIODevice::WriteOnly) ||
         f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !f.flush() ||
         !f.commit()) {
-        std::fprintf(stderr, "quizdesk-examd: cannot write %s: %s\n", path.c_str(),
-                     qPrintable(f.errorString()));
+        say(stderr, tr("cannot write %1: %2").arg(qs(path), f.errorString()));
         return false;
     }
     return true;
@@ -215,7 +239,7 @@ void onSignal(int)
 int serve(const Args& a, QCoreApplication& app)
 {
     if (!a.positional.empty()) {
-        return usage("serve takes no argument");
+        return usage(tr("serve takes no argument"));
     }
     SystemClock clock;
     RuleOptions rules;
@@ -223,14 +247,15 @@ int serve(const Args& a, QCoreApplication& app)
         bool ok = false;
         rules.retakes = QString::fromStdString(a.value("--retakes")).toInt(&ok);
         if (!ok || rules.retakes < 0) {
-            return usage("--retakes takes a count");
+            return usage(tr("--retakes takes a count"));
         }
     }
     for (const char* opt : {"--from", "--until"}) {
         if (a.has(opt)) {
             const auto t = parseLocalTime(a.value(opt));
             if (!t) {
-                return usage(std::string(opt) + " takes \"YYYY-MM-DD HH:MM[:SS]\" (local time)");
+                return usage(
+                    tr("%1 takes \"YYYY-MM-DD HH:MM[:SS]\" (local time)").arg(QLatin1String(opt)));
             }
             (std::string(opt) == "--from" ? rules.from : rules.until) = t;
         }
@@ -239,7 +264,8 @@ int serve(const Args& a, QCoreApplication& app)
         for (const std::string& cidr : it->second) {
             const auto range = QHostAddress::parseSubnet(QString::fromStdString(cidr));
             if (range.first.isNull()) {
-                return usage("--allow takes an address range such as 10.1.2.0/24: " + cidr);
+                return usage(
+                    tr("--allow takes an address range such as 10.1.2.0/24: %1").arg(qs(cidr)));
             }
             rules.allow.push_back(range);
         }
@@ -249,8 +275,7 @@ int serve(const Args& a, QCoreApplication& app)
         std::string error;
         const auto bytes = readFileBounded(denyPath, 16u << 20, &error);
         if (!bytes) {
-            std::fprintf(stderr, "quizdesk-examd: cannot read %s: %s\n", denyPath.c_str(),
-                         error.c_str());
+            say(stderr, tr("cannot read %1: %2").arg(qs(denyPath), qs(error)));
             return 1;
         }
         rules.deny = parseDenyList(*bytes);
@@ -260,14 +285,14 @@ int serve(const Args& a, QCoreApplication& app)
         bool ok = false;
         const uint p = QString::fromStdString(a.value("--port")).toUInt(&ok);
         if (!ok || p > 65535) {
-            return usage("--port takes 0 to 65535");
+            return usage(tr("--port takes 0 to 65535"));
         }
         port = quint16(p);
     }
     QHostAddress listenAddress(QHostAddress::Any);
     if (a.has("--listen") &&
         !listenAddress.setAddress(QString::fromStdString(a.value("--listen")))) {
-        return usage("--listen takes an address");
+        return usage(tr("--listen takes an address"));
     }
     QHostAddress httpAddress(QHostAddress::LocalHost);
     quint16 httpPort = 8023;
@@ -280,7 +305,7 @@ int serve(const Args& a, QCoreApplication& app)
         if (colon <= 0 || !ok || p > 65535 ||
             !httpAddress.setAddress(
                 board.left(colon).remove(QLatin1Char('[')).remove(QLatin1Char(']')))) {
-            return usage("--http takes ADDR:PORT");
+            return usage(tr("--http takes ADDR:PORT"));
         }
         httpPort = quint16(p);
     }
@@ -308,7 +333,7 @@ int serve(const Args& a, QCoreApplication& app)
     const std::filesystem::path rosterPath = a.value("--roster", "students.dbf");
     Roster roster;
     if (Status f = roster.load(rosterPath)) {
-        std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
+        sayFault(f->message);
         return 1;
     }
     ExamDesk desk(*journal, clock, roster, rules);
@@ -316,20 +341,18 @@ int serve(const Args& a, QCoreApplication& app)
     ExamServer server(*journal, desk, clock);
     desk.setConnections(&server, name);
     QObject::connect(&server, &ExamServer::journalFault, [](const QString& m) {
-        std::fprintf(stderr, "quizdesk-examd: %s (the clients are asked to send again)\n",
-                     terminalSafe(m.toStdString()).c_str());
+        say(stderr,
+            tr("%1 (the clients are asked to send again)").arg(qs(terminalSafe(m.toStdString()))));
     });
     QObject::connect(&server, &ExamServer::journalHealthChanged, [](const JournalHealth& h) {
         if (h.state == JournalHealth::State::Ready) {
-            std::fprintf(stderr, "quizdesk-examd: the journal takes messages again\n");
+            say(stderr, tr("the journal takes messages again"));
         } else {
-            std::fprintf(stderr, "quizdesk-examd: %s; every message is asked again meanwhile\n",
-                         h.detail.c_str());
+            say(stderr, tr("%1; every message is asked again meanwhile").arg(qs(h.detail)));
         }
     });
-    QObject::connect(&server, &ExamServer::journalRestored, [] {
-        std::fprintf(stderr, "quizdesk-examd: the journal takes messages again\n");
-    });
+    QObject::connect(&server, &ExamServer::journalRestored,
+                     [] { say(stderr, tr("the journal takes messages again")); });
 
     // systemd hands the listening socket over as descriptor 3.
     QString error;
@@ -341,13 +364,14 @@ int serve(const Args& a, QCoreApplication& app)
         ::unsetenv("LISTEN_FDS");
         ::unsetenv("LISTEN_FDNAMES");
         if (!server.adopt(3, &error)) {
-            std::fprintf(stderr, "quizdesk-examd: cannot take the socket from systemd: %s\n",
-                         qPrintable(error));
+            say(stderr, tr("cannot take the socket from systemd: %1").arg(error));
             return 1;
         }
     } else if (!server.listen(listenAddress, port, &error)) {
-        std::fprintf(stderr, "quizdesk-examd: cannot listen on %s port %u: %s\n",
-                     qPrintable(listenAddress.toString()), unsigned(port), qPrintable(error));
+        say(stderr, tr("cannot listen on %1 port %2: %3")
+                        .arg(listenAddress.toString())
+                        .arg(port)
+                        .arg(error));
         return 1;
     }
 
@@ -369,7 +393,7 @@ int serve(const Args& a, QCoreApplication& app)
                     : defaultBoardTokenPath(a.value("--db", "quizdesk-exam.sqlite"));
             auto t = boardToken(tokenPath);
             if (!t.ok()) {
-                std::fprintf(stderr, "quizdesk-examd: %s\n", t.fault().message.c_str());
+                sayFault(t.fault().message);
                 return 1;
             }
             token = std::move(t.value());
@@ -385,8 +409,8 @@ int serve(const Args& a, QCoreApplication& app)
         });
         httpPort = board->listen(httpAddress, httpPort);
         if (httpPort == 0) {
-            std::fprintf(stderr, "quizdesk-examd: cannot serve the board on %s\n",
-                         a.value("--http", "127.0.0.1:8023").c_str());
+            say(stderr,
+                tr("cannot serve the board on %1").arg(qs(a.value("--http", "127.0.0.1:8023"))));
             return 1;
         }
     }
@@ -402,11 +426,9 @@ int serve(const Args& a, QCoreApplication& app)
         }
         stamp = now;
         if (Status f = roster.load(rosterPath)) {
-            std::fprintf(stderr, "quizdesk-examd: %s (the previous roster stays)\n",
-                         f->message.c_str());
+            say(stderr, tr("%1 (the previous roster stays)").arg(qs(f->message)));
         } else {
-            std::fprintf(stderr, "quizdesk-examd: roster read again: %zu students\n",
-                         roster.size());
+            say(stderr, tr("roster read again: %1 students").arg(roster.size()));
         }
     });
     rosterWatch.start(1000);
@@ -432,18 +454,21 @@ int serve(const Args& a, QCoreApplication& app)
     sigaction(SIGINT, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    std::printf("quizdesk-examd: listening on %s port %u, %zu students on the roster\n",
-                qPrintable(server.address().toString()), unsigned(server.port()), roster.size());
+    say(stdout, tr("listening on %1 port %2, %3 students on the roster")
+                    .arg(server.address().toString())
+                    .arg(server.port())
+                    .arg(roster.size()));
     for (const ExamTest& t : tests) {
-        std::printf("quizdesk-examd: scoring with the test \"%s\" in %s\n",
-                    fromCp1251(t.model->testName).c_str() + (t.model->testName.rfind(' ', 0) == 0),
-                    t.dir.c_str());
+        say(stdout,
+            tr("scoring with the test \"%1\" in %2")
+                .arg(qs(fromCp1251(t.model->testName).substr(t.model->testName.rfind(' ', 0) == 0)),
+                     qs(t.dir.string())));
     }
     if (tests.empty()) {
-        std::printf("quizdesk-examd: results are not verified: no --test given\n");
+        say(stdout, tr("results are not verified: no --test given"));
     }
     if (board) {
-        std::printf("quizdesk-examd: board on %s\n", board->url().c_str());
+        say(stdout, tr("board on %1").arg(qs(board->url())));
     }
     std::fflush(stdout);
     const int rc = app.exec();
@@ -484,11 +509,11 @@ int exportCommand(const Args& a)
 {
     const std::string format = a.value("--format", "csv");
     if (format != "csv" && format != "csv-1251" && format != "xlsx") {
-        return usage("--format takes csv, csv-1251 or xlsx");
+        return usage(tr("--format takes csv, csv-1251 or xlsx"));
     }
     const std::string out = a.value("-o");
     if (format == "xlsx" && (out.empty() || out == "-")) {
-        return usage("xlsx needs -o FILE");
+        return usage(tr("xlsx needs -o FILE"));
     }
     // With the tests, the table of points gets each question's maximum.
     std::vector<ExamTest> tests;
@@ -513,18 +538,16 @@ int exportCommand(const Args& a)
         // renamed over it once whole.
         QTemporaryFile part(QString::fromStdString(out) + QStringLiteral(".XXXXXX.part"));
         if (!part.open()) {
-            std::fprintf(stderr, "quizdesk-examd: cannot write %s: %s\n", out.c_str(),
-                         qPrintable(part.errorString()));
+            say(stderr, tr("cannot write %1: %2").arg(qs(out), part.errorString()));
             return 1;
         }
         part.close();
         if (Status f = writeXlsx(part.fileName().toStdString(), s, answers, matrix, gradebook)) {
-            std::fprintf(stderr, "quizdesk-examd: %s\n", f->message.c_str());
+            sayFault(f->message);
             return 1;
         }
         if (::rename(QFile::encodeName(part.fileName()).constData(), out.c_str()) != 0) {
-            std::fprintf(stderr, "quizdesk-examd: cannot write %s: %s\n", out.c_str(),
-                         std::strerror(errno));
+            say(stderr, tr("cannot write %1: %2").arg(qs(out), qs(std::strerror(errno))));
             return 1;
         }
         part.setAutoRemove(false);
@@ -542,7 +565,7 @@ int exportCommand(const Args& a)
 int report(const Args& a)
 {
     if (a.positional.size() != 1) {
-        return usage("report takes one NAME");
+        return usage(tr("report takes one NAME"));
     }
     auto journal = openJournal(a, {});
     if (!journal) {
@@ -553,7 +576,7 @@ int report(const Args& a)
         return 1;
     }
     if (reports.empty()) {
-        std::fprintf(stderr, "quizdesk-examd: no report of %s\n", a.positional[0].c_str());
+        say(stderr, tr("no report of %1").arg(qs(a.positional[0])));
         return 1;
     }
     // The stored report keeps its bytes; on the terminal each one ends its
@@ -592,7 +615,7 @@ int report(const Args& a)
 int release(const Args& a)
 {
     if (a.positional.size() != 1) {
-        return usage("release takes one NAME");
+        return usage(tr("release takes one NAME"));
     }
     auto journal = openJournal(a, {});
     if (!journal) {
@@ -604,17 +627,19 @@ int release(const Args& a)
         return 1;
     }
     if (!any) {
-        std::fprintf(stderr, "quizdesk-examd: %s has no open sitting\n", a.positional[0].c_str());
+        say(stderr, tr("%1 has no open sitting").arg(qs(a.positional[0])));
         return 1;
     }
-    std::printf("released %s\n", a.positional[0].c_str());
+    std::fputs(
+        (tr("released %1").arg(qs(a.positional[0])) + QLatin1Char('\n')).toUtf8().constData(),
+        stdout);
     return 0;
 }
 
 int importReports(const Args& a)
 {
     if (a.positional.size() != 1) {
-        return usage("import-reports takes one FOLDER");
+        return usage(tr("import-reports takes one FOLDER"));
     }
     std::unique_ptr<TestModel> test;
     if (a.has("--test")) {
@@ -623,8 +648,7 @@ int importReports(const Args& a)
         auto loaded = loadTestDir(a.value("--test"), WindowGeometry{},
                                   [](int fontSize, bool) { return std::max(1, fontSize / 2); });
         if (!loaded.ok()) {
-            std::fprintf(stderr, "quizdesk-examd: %s: %s\n", a.value("--test").c_str(),
-                         fromCp1251(loaded.fault().message).c_str());
+            say(stderr, qs(a.value("--test") + ": " + fromCp1251(loaded.fault().message)));
             return 1;
         }
         test = std::move(loaded.value());
@@ -632,7 +656,7 @@ int importReports(const Args& a)
     ReportFolder folder(a.positional[0]);
     auto files = folder.files();
     if (!files.ok()) {
-        std::fprintf(stderr, "quizdesk-examd: %s\n", files.fault().message.c_str());
+        sayFault(files.fault().message);
         return 1;
     }
     auto journal = openJournal(a, QHostInfo::localHostName().toStdString(), true);
@@ -664,7 +688,7 @@ int importReports(const Args& a)
 int stop(const Args& a)
 {
     if (a.positional.size() != 1) {
-        return usage("stop takes one NAME");
+        return usage(tr("stop takes one NAME"));
     }
     auto journal = openJournal(a, {});
     if (!journal) {
@@ -676,10 +700,11 @@ int stop(const Args& a)
         return 1;
     }
     if (!any) {
-        std::fprintf(stderr, "quizdesk-examd: %s has no open sitting\n", a.positional[0].c_str());
+        say(stderr, tr("%1 has no open sitting").arg(qs(a.positional[0])));
         return 1;
     }
-    std::printf("stopped %s\n", a.positional[0].c_str());
+    std::fputs((tr("stopped %1").arg(qs(a.positional[0])) + QLatin1Char('\n')).toUtf8().constData(),
+               stdout);
     return 0;
 }
 
@@ -713,7 +738,7 @@ int incidents(const Args& a)
 int verify(const Args& a)
 {
     if (!a.positional.empty()) {
-        return usage("verify takes no argument");
+        return usage(tr("verify takes no argument"));
     }
     const auto it = a.values.find("--test");
     std::vector<std::unique_ptr<TestModel>> tests;
@@ -730,20 +755,21 @@ int verify(const Args& a)
     }
     const JournalCheckOutcome o = checkJournal(*journal, models);
     if (!o.fault.empty()) {
-        std::fprintf(stderr, "quizdesk-examd: %s\n", o.fault.c_str());
+        sayFault(o.fault);
         return 1;
     }
     if (!writeAll(o.out, {})) {
         return 1;
     }
     if (!o.broken.empty()) {
-        std::fprintf(stderr, "quizdesk-examd: the journal does not hold: %s\n", o.broken.c_str());
+        say(stderr, tr("the journal does not hold: %1").arg(qs(o.broken)));
         return 1;
     }
     return 0;
 }
 
 } // namespace
+} // namespace qd::server
 
 int main(int argc, char** argv)
 {
@@ -756,7 +782,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
+            qd::l10n::useSystemLanguage(QStringLiteral("quizdesk-examd"));
+            std::fputs(usageText().toUtf8().constData(), stdout);
             return 0;
         }
     }
@@ -764,7 +791,12 @@ int main(int argc, char** argv)
     // file removed) instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
-    std::string error;
+    // The numbers the server writes (the exports, the reports' figures) keep
+    // their decimal point whatever the system's locale, which the
+    // application object has just made the C library's.
+    std::setlocale(LC_NUMERIC, "C");
+    qd::l10n::useSystemLanguage(QStringLiteral("quizdesk-examd"));
+    QString error;
     const auto args = parse(argc, argv, &error);
     if (!args) {
         return usage(error);
@@ -797,5 +829,5 @@ int main(int argc, char** argv)
     if (c == "import-reports") {
         return importReports(*args);
     }
-    return usage(c.empty() ? "" : "unknown command " + c);
+    return usage(c.empty() ? QString() : qd::server::tr("unknown command %1").arg(qs(c)));
 }
