@@ -110,6 +110,14 @@ fi
 [ "$(readlink "/proc/$client/exe")" = /usr/bin/quizdesk ] || fail "not the installed client"
 kill "$client"
 
+echo "== the examiner's programs in Ukrainian, with no file beside them"
+LC_ALL=uk_UA.UTF-8 /usr/bin/quizdesk-tool --help | grep -q '^використання: quizdesk-tool' ||
+  fail "quizdesk-tool does not speak Ukrainian"
+LC_ALL=uk_UA.UTF-8 /usr/bin/quizdesk-examd --help | grep -q '^використання: quizdesk-examd' ||
+  fail "quizdesk-examd does not speak Ukrainian"
+LC_ALL=C /usr/bin/quizdesk-tool --help | grep -q '^usage: quizdesk-tool' ||
+  fail "quizdesk-tool does not speak English under LC_ALL=C"
+
 echo "== the server on its socket, a dry run in examination mode against it"
 unit=/lib/systemd/system/quizdesk-examd.service
 exec_start=$(sed -n 's/^ExecStart=//p' "$unit")

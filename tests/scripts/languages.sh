@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The examiner's programs speak Ukrainian where the system's messages are
+# Ukrainian and English otherwise, while every text whose bytes something
+# relies on stays as it is in both: the program's fault messages, the
+# report, the JSON and CSV, the files written.
+source "$(dirname "$0")/common.bash" "$@"
+
+demo=$src/examples/demo
+examd=$build/server/quizdesk-examd
+# in_locale LOCALE CMD...: runs CMD with the messages' locale LOCALE alone (the
+# tests' environment sets LC_ALL=C.UTF-8 for every other test).
+in_locale() {
+  local locale=$1
+  shift
+  run env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG="$locale" "$@"
+}
+
+# LOCALE | command | a line the output (stdout and stderr) holds
+while IFS='|' read -r locale command expected; do
+  [ -n "$locale" ] || continue
+  eval "in_locale $locale $command"
+  if [[ "$out$err" != *"$expected"* ]]; then
+    fail "LANG=$locale $command: no \"$expected\" in: $out$err"
+  fi
+done <<EOF_TABLE
+uk_UA.UTF-8|"$tool" --help|використання: quizdesk-tool КОМАНДА [АРГУМЕНТИ]
+C|"$tool" --help|usage: quizdesk-tool COMMAND [ARGS]
+uk_UA.UTF-8|"$tool" check --help|Використання: quizdesk-tool check [параметри] [DIR]
+uk_UA.UTF-8|"$tool" check --help|  --width <W>   Ширина вікна в пікселях (типово 1024).
+C.UTF-8|"$tool" check --help|  --width <W>   Window width in pixels (default 1024).
+uk|"$tool" stats --help|Аналіз питань екзамену: тест у DIR, звіти учнів у FOLDER.
+en_GB.UTF-8|"$tool" stats --help|Item analysis of an exam: the test in DIR, the students' reports in FOLDER.
+uk_UA.UTF-8|"$tool" check --bogus|quizdesk-tool: Невідомий параметр «bogus».
+C|"$tool" check --bogus|quizdesk-tool: Unknown option 'bogus'.
+uk_UA.UTF-8|"$tool" frobnicate|quizdesk-tool: невідома команда «frobnicate»
+POSIX|"$tool" frobnicate|quizdesk-tool: unknown command "frobnicate"
+uk_UA.UTF-8|"$tool" dump --seed x|quizdesk-tool: --seed потребує цілого числа від 0 до 4294967295, а не «x»
+uk_UA.UTF-8|"$examd" --help|використання: quizdesk-examd serve [--listen ADDR]
+C|"$examd" --help|usage: quizdesk-examd serve [--listen ADDR]
+uk_UA.UTF-8|"$examd" status --db "$work/none.sqlite"|quizdesk-examd: тут немає журналу $work/none.sqlite (його називає --db)
+C|"$examd" status --db "$work/none.sqlite"|quizdesk-examd: no journal $work/none.sqlite here (--db names it)
+uk_UA.UTF-8|"$examd" frobnicate|quizdesk-examd: невідома команда frobnicate
+uk_UA.UTF-8|"$examd" export --format ods|quizdesk-examd: --format потребує csv, csv-1251 або xlsx
+C|"$examd" export --format ods|quizdesk-examd: --format takes csv, csv-1251 or xlsx
+EOF_TABLE
+
+# The variables in their order: LC_ALL over LC_MESSAGES over LANG; LANGUAGE
+# picks among languages, never out of the C locale.
+run env LC_ALL=C LANG=uk_UA.UTF-8 "$tool" --help
+[[ "$out" == "usage: quizdesk-tool"* ]] || fail "LC_ALL=C over LANG: $out"
+run env -u LC_ALL LC_MESSAGES=uk_UA.UTF-8 LANG=C "$tool" --help
+[[ "$out" == "використання:"* ]] || fail "LC_MESSAGES over LANG: $out"
+run env -u LC_ALL LANGUAGE=uk LANG=C.UTF-8 "$tool" --help
+[[ "$out" == "usage:"* ]] || fail "LANGUAGE under the C locale: $out"
+run env -u LC_ALL LANGUAGE=uk:en LANG=en_US.UTF-8 "$tool" --help
+[[ "$out" == "використання:"* ]] || fail "LANGUAGE=uk:en under en_US: $out"
+
+# What is not the tool's own speech keeps its bytes in Ukrainian: the dump
+# (JSON), and the program's fault message that check prints.
+for locale in C uk_UA.UTF-8; do
+  in_locale "$locale" "$tool" dump "$demo" --seed 7 --char-w 8
+  expect_rc "dump ($locale)" 0
+  printf '%s' "$out" >"$work/dump.$locale"
+done
+cmp -s "$work/dump.C" "$work/dump.uk_UA.UTF-8" || fail "dump differs between C and uk_UA"
+
+mkdir "$work/broken"
+cp "$demo"/*.txt "$demo"/*.jpg "$demo"/*.bmp "$work/broken/"
+rm "$work/broken/otveti.txt"
+for locale in C uk_UA.UTF-8; do
+  in_locale "$locale" "$tool" check "$work/broken" --char-w 8
+  expect_rc "check of a broken test ($locale)" 1
+  printf '%s' "$err" | head -n 1 >"$work/fault.$locale"
+done
+cmp -s "$work/fault.C" "$work/fault.uk_UA.UTF-8" ||
+  fail "the program's fault message differs: $(cat "$work/fault.C") / $(cat "$work/fault.uk_UA.UTF-8")"
+
+# The server's log: started in each language until its first lines are
+# out (at most 10 s), then ended.
+perl "$src/tests/support/make_roster.pl" "Бондар Т." "Коваль І." >"$work/students.dbf"
+for locale in uk_UA.UTF-8 C; do
+  log=$work/serve.$locale
+  env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG="$locale" timeout 10 "$examd" serve \
+    --listen 127.0.0.1 --port 0 --no-http --roster "$work/students.dbf" \
+    --db "$work/exam.$locale.sqlite" >"$log" 2>&1 &
+  server=$!
+  for _ in $(seq 200); do
+    grep -q 'not verified\|не перевіряються' "$log" && break
+    sleep 0.05
+  done
+  kill -TERM "$server" 2>/dev/null || true
+  wait "$server" 2>/dev/null || true
+  case $locale in
+    uk_UA.UTF-8) expected=("слухаю на 127.0.0.1, порт " "; учнів у списку: 2"
+                           "quizdesk-examd: результати не перевіряються: не задано --test") ;;
+    C) expected=("listening on 127.0.0.1 port " ", 2 students on the roster"
+                 "quizdesk-examd: results are not verified: no --test given") ;;
+  esac
+  for line in "${expected[@]}"; do
+    grep -qF -- "$line" "$log" || fail "serve ($locale): no \"$line\" in: $(cat "$log")"
+  done
+done
+
+finish
