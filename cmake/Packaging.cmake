@@ -61,9 +61,9 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "fonts-liberation2")
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION "examiner's tool for QuizDesk tests and results
 quizdesk-tool checks a QuizDesk test for faults, shows it as the student's
-window draws it, scrambles its files, dumps its model, plays a test by a script (a dry run, also against an exam
-server), rescores results reports and builds results pages and item
-statistics from them.")
+window draws it, scrambles its files, dumps its model, plays a test by a
+script (a dry run, also against an exam server), rescores results reports
+and builds results pages and item statistics from them.")
 
 set(CPACK_DEBIAN_SERVER_PACKAGE_NAME quizdesk-examd)
 set(CPACK_DEBIAN_SERVER_PACKAGE_SECTION net)
