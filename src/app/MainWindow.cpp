@@ -709,8 +709,17 @@ void MainWindow::repaintScreen()
     }
 }
 
+int MainWindow::questionScreenHeight(bool typed) const
+{
+    return height() - m_statusHeight - (typed ? m_answerStrip->height() : 0);
+}
+
 void MainWindow::announceQuestion()
 {
+    // Each question has its own scale (larger text fits the window).
+    if (m_screen != nullptr) {
+        m_questionArea->setScale(m_screen->bitmap().scale());
+    }
     // Queued: the session is still setting the new question up here.
     QMetaObject::invokeMethod(m_questionArea, &QuestionArea::notifyQuestionChanged,
                               Qt::QueuedConnection);

@@ -86,6 +86,9 @@ public:
     // A student's larger text (1 to 3) and high contrast: the title page and
     // the strips (the question screen's picture does its own).
     void setDisplay(double scale, bool highContrast);
+    // The height of the window's part that shows the question screen, above
+    // the status strip (and the answer box when `typed`).
+    int questionScreenHeight(bool typed) const;
 
     // A quiet exam: the right/wrong square and the running score are hidden
     // until the results window.

@@ -123,8 +123,12 @@ void WindowView::applyAccommodation(const Accommodation& a)
     if (a.quiet) {
         m_form.hideRunningResults();
     }
-    bitmap().setDisplay(a.textScale, a.highContrast);
     m_form.setDisplay(a.textScale, a.highContrast);
+    // The strips have their sizes now: the question screen fits what they
+    // leave of the window.
+    setDisplay(a.textScale, a.highContrast);
+    setVisibleArea(m_form.width(), m_form.questionScreenHeight(false),
+                   m_form.questionScreenHeight(true));
 }
 
 void WindowView::pictureFault(const Fault& fault)

@@ -21,6 +21,81 @@ QuestionScreen::QuestionScreen(const TestModel& model, int width, int height,
       m_bitmap(width, height)
 {
     m_bitmap.setTestFont(model.fontSize, model.fontBold != 0, model.lineHeight);
+    setVisibleArea(m_bitmap.size().width(), m_bitmap.size().height(), m_bitmap.size().height());
+}
+
+void QuestionScreen::setDisplay(double scale, bool highContrast)
+{
+    m_textScale = scale >= 1.0 ? scale : 1.0;
+    m_highContrast = highContrast;
+    m_bitmap.setDisplay(m_textScale, m_highContrast);
+}
+
+void QuestionScreen::setVisibleArea(int width, int height, int typedHeight)
+{
+    m_visibleWidth = width;
+    m_visibleHeight = height;
+    m_typedHeight = typedHeight;
+}
+
+double QuestionScreen::fittingScale(const Question& q, int stemTop, int pictureWidth) const
+{
+    // How far the question reaches in test pixels: the stem's lines as
+    // drawn (trailing blanks show nothing), every option with the marker
+    // bar of an ordering question and the keyboard's focus bar under it,
+    // and the picture, which is centred.
+    const int charW = m_bitmap.charWidth();
+    int right = pictureWidth;
+    int bottom = 0;
+    std::string_view text = q.text;
+    text = text.substr(0, text.find('\0'));
+    int x = q.indent;
+    int y = stemTop;
+    for (std::size_t pos = 0;;) {
+        const std::size_t crlf = text.find("\r\n", pos);
+        std::string_view line =
+            text.substr(pos, crlf == std::string_view::npos ? std::string_view::npos : crlf - pos);
+        while (!line.empty() && line.back() == ' ') {
+            line.remove_suffix(1);
+        }
+        if (!line.empty()) {
+            right = std::max(right, x + int(line.size()) * charW);
+            bottom = std::max(bottom, y + m_model.lineHeight);
+        }
+        if (crlf == std::string_view::npos) {
+            break;
+        }
+        pos = crlf + 2;
+        x = 0;
+        y += m_model.lineHeight;
+    }
+    auto reach = [&](const AnswerSlot& s) {
+        right =
+            std::max(right, s.right + (q.type == QuestionType::Ordering ? m_model.charWidth : 0));
+        bottom = std::max(bottom, s.bottom + stemTop + 2);
+    };
+    if (q.picture != PictureMode::PictureOnly) {
+        if (q.pickedFromList()) {
+            for (int j = 0; j < q.optionCount && j < int(q.options.size()); ++j) {
+                reach(q.options[std::size_t(j)]);
+            }
+        } else if (q.isMatching()) {
+            for (const Column& c : q.columns) {
+                for (int j = 0; j < c.rowCount() && j < int(c.cells.size()); ++j) {
+                    reach(c.cells[std::size_t(j)]);
+                }
+            }
+        }
+    }
+    double scale = m_textScale;
+    if (right > 0) {
+        scale = std::min(scale, double(m_visibleWidth) / right);
+    }
+    const int height = q.answeredByTyping() ? m_typedHeight : m_visibleHeight;
+    if (bottom > 0) {
+        scale = std::min(scale, double(height) / bottom);
+    }
+    return std::max(1.0, scale);
 }
 
 int QuestionScreen::displayQuestion(int q)
@@ -38,12 +113,22 @@ int QuestionScreen::displayQuestion(int q)
             pictureFault(*f);
         } else {
             m_picture = std::get<QImage>(std::move(loaded));
-            // Centred; the quotient truncates toward zero, so a picture
-            // wider than the window hangs out by half the excess each side.
-            const int left = (width() - m_picture.width()) / 2;
-            m_pictureRect = QRect(left, kPictureTop, m_picture.width(), m_picture.height());
             stemTop = m_picture.height() + 10;
         }
+    }
+    // Larger text: as large as asked, or as fits (the window is as wide as
+    // the picture, in the test's pixels, divided by the scale).
+    int shownWidth = width();
+    if (m_textScale != 1.0) {
+        const double scale = fittingScale(question, stemTop, m_picture.width());
+        m_bitmap.setDisplay(scale, m_highContrast);
+        shownWidth = int(width() / scale);
+    }
+    if (!m_picture.isNull()) {
+        // Centred; the quotient truncates toward zero, so a picture wider
+        // than the window hangs out by half the excess each side.
+        const int left = (shownWidth - m_picture.width()) / 2;
+        m_pictureRect = QRect(left, kPictureTop, m_picture.width(), m_picture.height());
     }
 
     m_bitmap.drawText(question.text, colour::blue, question.indent, stemTop);

@@ -28,6 +28,17 @@ public:
     void fillRect(uint32_t colour, int left, int top, int right, int bottom) override;
     void capturePicture() override;
 
+    // A student's larger text (1 to 3) and high contrast. Each question is
+    // then drawn `scale` times larger, or, when that would run past the
+    // visible area (right or bottom), as large as fits it; never smaller
+    // than the test's own size. The layout stays the test's: the whole
+    // picture grows alike, so a point maps back by the question's scale.
+    void setDisplay(double scale, bool highContrast);
+    // The part of the window that shows the question screen, in window
+    // pixels: its width, its height above the strips, and that height for a
+    // typed question (above the answer box too). The whole window until set.
+    void setVisibleArea(int width, int height, int typedHeight);
+
     ScreenBitmap& bitmap() { return m_bitmap; }
     const QImage& image() const { return m_bitmap.image(); }
     int width() const { return m_bitmap.size().width(); }
@@ -47,12 +58,20 @@ protected:
     virtual void pictureFault(const Fault& fault) = 0;
 
 private:
+    // The scale at which question q fits the visible area (see setDisplay).
+    double fittingScale(const Question& q, int stemTop, int pictureWidth) const;
+
     const TestModel& m_model;
     std::filesystem::path m_pictureDir;
     ScreenBitmap m_bitmap;
     QImage m_picture;
     QRect m_pictureRect;
     bool m_paintHold = false;
+    double m_textScale = 1.0;
+    bool m_highContrast = false;
+    int m_visibleWidth = 0;
+    int m_visibleHeight = 0;
+    int m_typedHeight = 0;
 };
 
 } // namespace qd

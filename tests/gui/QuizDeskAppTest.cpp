@@ -554,3 +554,47 @@ TEST_F(Accommodated, LargerTextKeepsEveryPointOnItsOptionAndQuietHidesTheScore)
               QStringLiteral("Пристосування: text=2; contrast=high; quiet"));
     EXPECT_NE(report().find("Пристосування: text=2; contrast=high; quiet\n"), std::string::npos);
 }
+
+struct ThreeTimesLarger : QuizDeskAppTest
+{
+    void prepareDir() override
+    {
+        std::ofstream(dir() / "accommodations.txt") << "Петренко; text=3\n";
+    }
+};
+
+TEST_F(ThreeTimesLarger, AQuestionWiderThanAThirdOfTheWindowFitsItAndClicksStillPickTheirOption)
+{
+    begin(QStringLiteral("Петренко"));
+    // Question 1 fits three times larger; question 6's three columns would
+    // end past the right edge, so it is drawn as large as fits.
+    const double first = app->view().bitmap().scale();
+    EXPECT_EQ(first, 3.0);
+    nextUntil(6);
+    const double scale = app->view().bitmap().scale();
+    EXPECT_LT(scale, 3.0);
+    EXPECT_GT(scale, 1.0);
+    const QImage shown = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    for (int col = 0; col < 3; ++col) {
+        for (int row = 0; row < 3; ++row) {
+            const QRect r = textRect(col, row);
+            const QRect onWindow(QPoint(int(r.left() * scale), int(r.top() * scale)),
+                                 QPoint(int(r.right() * scale), int(r.bottom() * scale)));
+            EXPECT_TRUE(QRect(0, 0, kW, kH).contains(onWindow)) << col << "," << row;
+        }
+    }
+    // The last column's option is on the window, and the point the scale
+    // puts it at picks it.
+    const QRect last = textRect(2, 1);
+    bool ink = false;
+    for (int y = int(last.top() * scale); y <= int(last.bottom() * scale); ++y) {
+        for (int x = int(last.left() * scale); x <= int(last.right() * scale); ++x) {
+            ink = ink || shown.pixel(x, y) == kBlack;
+        }
+    }
+    EXPECT_TRUE(ink);
+    press(QPoint(int(onText(0, 0).x() * scale), int(onText(0, 0).y() * scale)));
+    press(QPoint(int(onText(2, 1).x() * scale), int(onText(2, 1).y() * scale)));
+    EXPECT_EQ(session().state().activeRow, 0);
+    EXPECT_EQ(session().state().picks[1], 1);
+}

@@ -251,4 +251,83 @@ TEST_F(QuestionScreenTest, MissingPictureIsReportedAndTheQuestionDrawnWithout)
     EXPECT_EQ(coloursIn(s.image(), QRect(0, 2 * kLineH, kW, kH)).count(kWhite), 0u);
 }
 
+// ---- Larger text ------------------------------------------------------------
+
+// Whether the option's glyphs show, whole, where the scaled screen puts it.
+bool drawnWholeAt(const QImage& img, const qd::AnswerSlot& a, double scale)
+{
+    const QRect r(QPoint(int(a.left * scale), int(a.top * scale)),
+                  QPoint(int(a.right * scale) - 1, int(a.bottom * scale) - 1));
+    return img.rect().contains(r) && coloursIn(img, r).count(kBlack) == 1;
+}
+
+TEST_F(QuestionScreenTest, LargerTextIsAsLargeAsAskedWhenTheQuestionFits)
+{
+    Screen s = screen();
+    s.setDisplay(2.0, false);
+    s.displayQuestion(0);
+    showAnswers(s, 0, 0);
+    EXPECT_EQ(s.bitmap().scale(), 2.0);
+    for (const auto& a : shown.options) {
+        EXPECT_TRUE(drawnWholeAt(s.image(), a, 2.0));
+    }
+}
+
+TEST_F(QuestionScreenTest, LargerTextShrinksToFitAQuestionWiderThanTheWindowByTheScale)
+{
+    // An option far to the right: twice as large it would end past the
+    // window's right edge.
+    qd::Question& wide = model.questions[0];
+    wide.options.push_back(slot("<Далеко праворуч>", 4, 40, cw));
+    wide.optionCount = 3;
+    ASSERT_GT(wide.options[2].right * 2, kW);
+    Screen s = screen();
+    s.setDisplay(2.0, false);
+    s.displayQuestion(0);
+    showAnswers(s, 0, 0);
+    const double scale = s.bitmap().scale();
+    EXPECT_LT(scale, 2.0);
+    EXPECT_GT(scale, 1.0);
+    // As large as fits: the far option ends within a cell of the edge.
+    EXPECT_LE(wide.options[2].right * scale, kW);
+    EXPECT_GT(wide.options[2].right * scale, kW - cw * scale);
+    for (const auto& a : shown.options) {
+        EXPECT_TRUE(drawnWholeAt(s.image(), a, scale));
+    }
+    // The next question, narrow, is drawn as large as asked again.
+    s.displayQuestion(1);
+    EXPECT_EQ(s.bitmap().scale(), 2.0);
+}
+
+TEST_F(QuestionScreenTest, LargerTextFitsTheHeightAboveTheStripsButNeverShrinksBelowTheTest)
+{
+    struct Case
+    {
+        int visibleHeight;
+        double expected;
+    };
+    // The lowest option ends at line 4 (its focus bar 2 pixels below).
+    const int bottom = 4 * kLineH;
+    for (const Case c : {Case{2 * bottom, 2.0}, Case{bottom * 3 / 2, 1.5}, Case{bottom / 2, 1.0}}) {
+        Screen s = screen();
+        s.setDisplay(2.0, false);
+        s.setVisibleArea(kW, c.visibleHeight, c.visibleHeight);
+        s.displayQuestion(0);
+        EXPECT_DOUBLE_EQ(s.bitmap().scale(), c.expected) << c.visibleHeight;
+    }
+}
+
+TEST_F(QuestionScreenTest, LargerTextCentresThePictureInWhatTheWindowShows)
+{
+    Screen s = screen();
+    s.setDisplay(2.0, false);
+    const int stemTop = s.displayQuestion(2);
+    const double scale = s.bitmap().scale();
+    // The picture (300 high) and the question under it fit the height.
+    EXPECT_LT(scale, 2.0);
+    EXPECT_LE((stemTop + 4 * kLineH) * scale, kH);
+    const QRect r = s.pictureRect();
+    EXPECT_NEAR((r.left() + r.width() / 2.0) * scale, kW / 2.0, scale);
+}
+
 } // namespace
