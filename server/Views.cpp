@@ -1,6 +1,7 @@
 #include "Views.h"
 
 #include "CellText.h"
+#include "ServerText.h"
 
 #include "definition/Cp1251.h"
 #include "definition/TerminalText.h"
@@ -131,6 +132,35 @@ Matrix matrixOf(const std::vector<Sitting>& sittings, const std::vector<AnswerRo
 
 // The gradebook's columns after the questions of the table of points.
 const std::vector<std::string> kMatrixTail = {"points", "max", "test"};
+
+// The spreadsheet is read by people: its column heads, its sheets' names and
+// the row of maxima are in the reader's language. The CSV keeps the English
+// keys above, which scripts read by name.
+std::string heading(const std::string& key)
+{
+    static const std::map<std::string, const char*> titles = {
+        {"student", QT_TRANSLATE_NOOP("qd::server", "student")},
+        {"computer", QT_TRANSLATE_NOOP("qd::server", "computer")},
+        {"started", QT_TRANSLATE_NOOP("qd::server", "started")},
+        {"finished", QT_TRANSLATE_NOOP("qd::server", "finished")},
+        {"duration", QT_TRANSLATE_NOOP("qd::server", "duration")},
+        {"state", QT_TRANSLATE_NOOP("qd::server", "state")},
+        {"percent", QT_TRANSLATE_NOOP("qd::server", "percent")},
+        {"grade", QT_TRANSLATE_NOOP("qd::server", "grade")},
+        {"points", QT_TRANSLATE_NOOP("qd::server", "points")},
+        {"max", QT_TRANSLATE_NOOP("qd::server", "max")},
+        {"verified", QT_TRANSLATE_NOOP("qd::server", "verified")},
+        {"claimed percent", QT_TRANSLATE_NOOP("qd::server", "claimed percent")},
+        {"claimed grade", QT_TRANSLATE_NOOP("qd::server", "claimed grade")},
+        {"flags", QT_TRANSLATE_NOOP("qd::server", "flags")},
+        {"test", QT_TRANSLATE_NOOP("qd::server", "test")},
+        {"maximum", QT_TRANSLATE_NOOP("qd::server", "maximum")},
+        {"answers", QT_TRANSLATE_NOOP("qd::server", "answers")},
+        {"sittings", QT_TRANSLATE_NOOP("qd::server", "sittings")},
+    };
+    const auto it = titles.find(key);
+    return it == titles.end() ? key : tr(it->second).toStdString();
+}
 
 std::vector<std::string> matrixTail(const Sitting& s, const Gradebook& gradebook)
 {
@@ -380,7 +410,8 @@ Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
     if (book == nullptr) {
         return Fault{"cannot create " + path};
     }
-    lxw_worksheet* sheet = workbook_add_worksheet(book, matrix ? "answers" : "sittings");
+    const std::string sheetName = heading(matrix ? "answers" : "sittings");
+    lxw_worksheet* sheet = workbook_add_worksheet(book, sheetName.c_str());
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
     // Text cells are formatted as text ("@"): a name that begins like a
@@ -404,19 +435,19 @@ Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
     };
     if (matrix) {
         const Matrix m = matrixOf(sittings, answers);
-        text(0, 0, "student", bold);
-        text(0, 1, "computer", bold);
+        text(0, 0, heading("student"), bold);
+        text(0, 1, heading("computer"), bold);
         const int tail = 2 + int(m.questions.size());
         for (std::size_t i = 0; i < m.questions.size(); ++i) {
             number(0, int(2 + i), m.questions[i], bold);
         }
         for (std::size_t c = 0; c < kMatrixTail.size(); ++c) {
-            text(0, tail + int(c), kMatrixTail[c], bold);
+            text(0, tail + int(c), heading(kMatrixTail[c]), bold);
         }
         // Under the header, each known test's maxima, in bold as headings.
         int r = 1;
         for (const Gradebook::TestMarks& t : gradebook.tests) {
-            text(r, 0, "maximum", bold);
+            text(r, 0, heading("maximum"), bold);
             for (std::size_t i = 0; i < m.questions.size(); ++i) {
                 if (const auto it = t.marks.find(m.questions[i]); it != t.marks.end()) {
                     number(r, int(2 + i), it->second, bold);
@@ -443,7 +474,7 @@ Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
         }
     } else {
         for (std::size_t c = 0; c < kSittingHeader.size(); ++c) {
-            text(0, int(c), kSittingHeader[c], bold);
+            text(0, int(c), heading(kSittingHeader[c]), bold);
         }
         worksheet_set_column(sheet, 2, 3, 19, nullptr);
         for (std::size_t r = 0; r < sittings.size(); ++r) {

@@ -187,5 +187,77 @@ DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT
 DB: файл SQLite (типово quizdesk-exam.sqlite) або postgresql://USER@HOST[:PORT]/DB
 </translation>
     </message>
+    <message>
+        <source>student</source>
+        <translation>учень</translation>
+    </message>
+    <message>
+        <source>computer</source>
+        <translation>комп&apos;ютер</translation>
+    </message>
+    <message>
+        <source>started</source>
+        <translation>початок</translation>
+    </message>
+    <message>
+        <source>finished</source>
+        <translation>кінець</translation>
+    </message>
+    <message>
+        <source>duration</source>
+        <translation>тривалість</translation>
+    </message>
+    <message>
+        <source>state</source>
+        <translation>стан</translation>
+    </message>
+    <message>
+        <source>percent</source>
+        <translation>відсоток</translation>
+    </message>
+    <message>
+        <source>grade</source>
+        <translation>оцінка</translation>
+    </message>
+    <message>
+        <source>points</source>
+        <translation>бали</translation>
+    </message>
+    <message>
+        <source>max</source>
+        <translation>макс.</translation>
+    </message>
+    <message>
+        <source>verified</source>
+        <translation>перевірено</translation>
+    </message>
+    <message>
+        <source>claimed percent</source>
+        <translation>заявлений відсоток</translation>
+    </message>
+    <message>
+        <source>claimed grade</source>
+        <translation>заявлена оцінка</translation>
+    </message>
+    <message>
+        <source>flags</source>
+        <translation>позначки</translation>
+    </message>
+    <message>
+        <source>test</source>
+        <translation>тест</translation>
+    </message>
+    <message>
+        <source>maximum</source>
+        <translation>максимум</translation>
+    </message>
+    <message>
+        <source>answers</source>
+        <translation>відповіді</translation>
+    </message>
+    <message>
+        <source>sittings</source>
+        <translation>сесії</translation>
+    </message>
 </context>
 </TS>

@@ -381,5 +381,181 @@ asks them, then those it leaves out, in file order.</source>
         <source>The exam server&apos;s journal: a SQLite file or postgresql://USER@HOST[:PORT]/DB (its finished sittings&apos; reports, with the server&apos;s figures where it scored them).</source>
         <translation>Журнал сервера іспиту: файл SQLite або postgresql://USER@HOST[:PORT]/DB (звіти його завершених сесій, з числами сервера там, де він їх оцінив).</translation>
     </message>
+    <message>
+        <source>Histogram of the percentages</source>
+        <translation>Гістограма відсотків</translation>
+    </message>
+    <message>
+        <source>percentage</source>
+        <translation>відсоток</translation>
+    </message>
+    <message>
+        <source>--html OUT.html is required</source>
+        <translation>потрібен --html OUT.html</translation>
+    </message>
+    <message>
+        <source>Results: %1</source>
+        <translation>Результати: %1</translation>
+    </message>
+    <message>
+        <source>%1 students · %2 questions, %3 asked of each</source>
+        <translation>учнів: %1 · питань: %2, кожному задано %3</translation>
+    </message>
+    <message>
+        <source>Summary</source>
+        <translation>Підсумок</translation>
+    </message>
+    <message>
+        <source>Finished reports</source>
+        <translation>Завершені звіти</translation>
+    </message>
+    <message>
+        <source>Mean / median</source>
+        <translation>Середнє / медіана</translation>
+    </message>
+    <message>
+        <source>Standard deviation</source>
+        <translation>Стандартне відхилення</translation>
+    </message>
+    <message>
+        <source>Cronbach&apos;s alpha</source>
+        <translation>Альфа Кронбаха</translation>
+    </message>
+    <message>
+        <source>%1 (over %2 questions every student sat)</source>
+        <translation>%1 (за %2 питаннями, які отримав кожен учень)</translation>
+    </message>
+    <message>
+        <source>Standard error of measurement</source>
+        <translation>Стандартна похибка вимірювання</translation>
+    </message>
+    <message>
+        <source>Grades</source>
+        <translation>Оцінки</translation>
+    </message>
+    <message>
+        <source>Gradebook</source>
+        <translation>Журнал оцінок</translation>
+    </message>
+    <message>
+        <source>Student</source>
+        <translation>Учень</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Дата</translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation>Бали</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>Макс.</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Час</translation>
+    </message>
+    <message>
+        <source>Grade</source>
+        <translation>Оцінка</translation>
+    </message>
+    <message>
+        <source>not sat (no question answered)</source>
+        <translation>не писав (жодної відповіді)</translation>
+    </message>
+    <message>
+        <source>report stops after %1 questions</source>
+        <translation>звіт обривається після %1 питань</translation>
+    </message>
+    <message>
+        <source>Repeated names</source>
+        <translation>Повторні імена</translation>
+    </message>
+    <message>
+        <source>One report a student is counted: the %1.</source>
+        <translation>Зараховується один звіт учня: %1.</translation>
+    </message>
+    <message>
+        <source>Reports</source>
+        <translation>Звітів</translation>
+    </message>
+    <message>
+        <source>Counted</source>
+        <translation>Зараховано</translation>
+    </message>
+    <message>
+        <source>Questions</source>
+        <translation>Питання</translation>
+    </message>
+    <message>
+        <source>Question</source>
+        <translation>Питання</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Тип</translation>
+    </message>
+    <message>
+        <source>Mark</source>
+        <translation>Бал</translation>
+    </message>
+    <message>
+        <source>Sat</source>
+        <translation>Отримали</translation>
+    </message>
+    <message>
+        <source>Facility %</source>
+        <translation>Легкість, %</translation>
+    </message>
+    <message>
+        <source>SD</source>
+        <translation>СВ</translation>
+    </message>
+    <message>
+        <source>Discrimination</source>
+        <translation>Розрізнення</translation>
+    </message>
+    <message>
+        <source>Efficiency %</source>
+        <translation>Ефективність, %</translation>
+    </message>
+    <message>
+        <source>Flags</source>
+        <translation>Позначки</translation>
+    </message>
+    <message>
+        <source>Facility: mean points / mark. Discrimination: 100 × the correlation of a question&apos;s points with the rest of the test. Efficiency: that covariance over the largest possible. Standard deviations divide by n − 1; “-” is undefined (too few students, no spread). Flags: efficiency under 15 %, negative discrimination, facility over 95 % or under 5 %.</source>
+        <translation>Легкість: середні бали / бал питання. Розрізнення: 100 × кореляція балів питання з рештою тесту. Ефективність: ця коваріація, поділена на найбільшу можливу. Стандартні відхилення (СВ) діляться на n − 1; «-» означає невизначене значення (замало учнів, немає розкиду). Позначки: ефективність менше 15 %, від’ємне розрізнення, легкість понад 95 % або менше 5 %.</translation>
+    </message>
+    <message>
+        <source>Question %1 (%2 students)</source>
+        <translation>Питання %1 (учнів: %2)</translation>
+    </message>
+    <message>
+        <source>Option</source>
+        <translation>Варіант</translation>
+    </message>
+    <message>
+        <source>Chosen</source>
+        <translation>Вибрано</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>Частка</translation>
+    </message>
+    <message>
+        <source>Options chosen</source>
+        <translation>Вибрані варіанти</translation>
+    </message>
+    <message>
+        <source>Options by their number in the test file; ✓ marks the key of the test in the folder given. Share: of the students who sat the question.</source>
+        <translation>Варіанти за їхніми номерами у файлі тесту; ✓ позначає ключ тесту із заданої теки. Частка — від учнів, які отримали питання.</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>не вдається записати %1: %2</translation>
+    </message>
 </context>
 </TS>

@@ -101,4 +101,43 @@ for locale in uk_UA.UTF-8 C; do
   done
 done
 
+# The results page: its headings in the reader's language, its figures and
+# names the same.
+for locale in C uk_UA.UTF-8; do
+  in_locale "$locale" "$tool" results "$demo" --reports "$src/examples/analysis/reports" \
+    --html "$work/results.$locale.html"
+  expect_rc "results ($locale)" 0
+done
+for heading in '<h2>Gradebook</h2>' '<th class="text">Student</th>' '<h2>Options chosen</h2>'; do
+  grep -qF "$heading" "$work/results.C.html" || fail "results (C): no $heading"
+done
+for heading in '<h2>Журнал оцінок</h2>' '<th class="text">Учень</th>' '<h2>Вибрані варіанти</h2>' \
+  '<title>Результати: '; do
+  grep -qF "$heading" "$work/results.uk_UA.UTF-8.html" || fail "results (uk): no $heading"
+done
+# The same rows of figures in both: the gradebook's and the questions'.
+diff <(grep '^<tr><td>[0-9]' "$work/results.C.html") \
+  <(grep '^<tr><td>[0-9]' "$work/results.uk_UA.UTF-8.html") >/dev/null ||
+  fail "the gradebook's rows differ between the languages"
+
+# The exports of the journal the server above made: the spreadsheet's heads
+# in the reader's language, the CSV's keys as they are for the scripts.
+for locale in C uk_UA.UTF-8; do
+  in_locale "$locale" "$examd" export --db "$work/exam.C.sqlite" -o "$work/export.$locale.csv"
+  expect_rc "export csv ($locale)" 0
+  in_locale "$locale" "$examd" export --format xlsx --db "$work/exam.C.sqlite" \
+    -o "$work/export.$locale.xlsx"
+  expect_rc "export xlsx ($locale)" 0
+done
+cmp -s "$work/export.C.csv" "$work/export.uk_UA.UTF-8.csv" || fail "the CSV differs between the languages"
+[[ "$(head -n 1 "$work/export.C.csv")" == student,computer,started,* ]] ||
+  fail "the CSV's keys: $(head -n 1 "$work/export.C.csv")"
+xlsx_text() { unzip -p "$1" xl/workbook.xml xl/sharedStrings.xml xl/worksheets/sheet1.xml; }
+for word in '<sheet name="sittings"' '>student<' '>claimed percent<'; do
+  xlsx_text "$work/export.C.xlsx" | grep -qF "$word" || fail "xlsx (C): no $word"
+done
+for word in '<sheet name="сесії"' '>учень<' '>заявлений відсоток<'; do
+  xlsx_text "$work/export.uk_UA.UTF-8.xlsx" | grep -qF "$word" || fail "xlsx (uk): no $word"
+done
+
 finish

@@ -60,10 +60,10 @@ QString histogram(const std::vector<const qd::ParsedReport*>& finished)
     QString svg =
         QStringLiteral(
             "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"histogram\" viewBox=\"0 0 %1 %2\" "
-            "width=\"%1\" height=\"%2\" role=\"img\" aria-label=\"Histogram of the "
-            "percentages\">\n")
+            "width=\"%1\" height=\"%2\" role=\"img\" aria-label=\"%3\">\n")
             .arg(width)
-            .arg(height);
+            .arg(height)
+            .arg(esc(tr("Histogram of the percentages")));
     // Horizontal guides with the counts.
     const int step = std::max(1, (top + 4) / 5);
     for (int v = 0; v <= top; v += step) {
@@ -104,12 +104,25 @@ QString histogram(const std::vector<const qd::ParsedReport*>& finished)
                .arg(left)
                .arg(topMargin + plotH)
                .arg(width - 6);
-    svg += QStringLiteral(
-               "<text x=\"%1\" y=\"%2\" class=\"axis\" text-anchor=\"middle\">percentage</text>\n")
-               .arg(left + (width - left) / 2)
-               .arg(height - 4);
+    svg +=
+        QStringLiteral("<text x=\"%1\" y=\"%2\" class=\"axis\" text-anchor=\"middle\">%3</text>\n")
+            .arg(left + (width - left) / 2)
+            .arg(height - 4)
+            .arg(esc(tr("percentage")));
     svg += QStringLiteral("</svg>\n");
     return svg;
+}
+
+// A table's head: each column's title, and whether it holds text (set
+// left) rather than figures.
+QString headRow(const QList<std::pair<QString, bool>>& columns)
+{
+    QString row = QStringLiteral("<thead><tr>");
+    for (const auto& [title, text] : columns) {
+        row += (text ? QStringLiteral("<th class=\"text\">%1</th>") : QStringLiteral("<th>%1</th>"))
+                   .arg(esc(title));
+    }
+    return row + QStringLiteral("</tr></thead>\n<tbody>\n");
 }
 
 QString pageStyle()
@@ -163,7 +176,7 @@ int runResults(const QStringList& args)
         return *done;
     }
     if (!cl.parser().isSet(htmlOption)) {
-        return cl.usageError(QStringLiteral("--html OUT.html is required"));
+        return cl.usageError(tr("--html OUT.html is required"));
     }
     int exit = kExitOk;
     const auto exam = loadExamReports(cl, ReportsUse::Analysis, &exit);
@@ -178,37 +191,37 @@ int runResults(const QStringList& args)
     QString html;
     html +=
         QStringLiteral("<!DOCTYPE html>\n<html lang=\"uk\">\n<head>\n<meta charset=\"utf-8\">\n");
-    html += QStringLiteral("<title>Results: %1</title>\n").arg(testText(model.testName).trimmed());
+    html += QStringLiteral("<title>%1</title>\n")
+                .arg(esc(tr("Results: %1").arg(fromTestText(model.testName).trimmed())));
     html += QStringLiteral("<style>%1</style>\n</head>\n<body>\n").arg(pageStyle());
     html += QStringLiteral("<h1>%1</h1>\n").arg(testText(model.testName).trimmed());
-    html +=
-        QStringLiteral("<p class=\"sub\">%1 · %2 students · %3 questions, %4 asked of each</p>\n")
-            .arg(testText(model.subjectName).trimmed())
-            .arg(selection.counted.size() + selection.unfinished.size() + selection.notSat.size())
-            .arg(model.questionCount)
-            .arg(model.askCount);
+    html += QStringLiteral("<p class=\"sub\">%1 · %2</p>\n")
+                .arg(testText(model.subjectName).trimmed(),
+                     esc(tr("%1 students · %2 questions, %3 asked of each")
+                             .arg(selection.counted.size() + selection.unfinished.size() +
+                                  selection.notSat.size())
+                             .arg(model.questionCount)
+                             .arg(model.askCount)));
 
     // Summary and histogram.
-    html += QStringLiteral("<h2>Summary</h2>\n<table class=\"summary\">\n");
+    html += QStringLiteral("<h2>%1</h2>\n<table class=\"summary\">\n").arg(esc(tr("Summary")));
     auto summaryRow = [&](const QString& what, const QString& value) {
-        html += QStringLiteral("<tr><td>%1</td><td>%2</td></tr>\n").arg(what, value);
+        html += QStringLiteral("<tr><td>%1</td><td>%2</td></tr>\n").arg(esc(what), value);
     };
-    summaryRow(QStringLiteral("Finished reports"), QString::number(stats.students));
-    summaryRow(QStringLiteral("Mean / median"),
+    summaryRow(tr("Finished reports"), QString::number(stats.students));
+    summaryRow(tr("Mean / median"),
                QStringLiteral("%1 % / %2 %").arg(figure(stats.mean, 1), figure(stats.median, 1)));
-    summaryRow(QStringLiteral("Standard deviation"),
-               QStringLiteral("%1 %").arg(figure(stats.sd, 1)));
-    summaryRow(QStringLiteral("Cronbach's alpha"),
-               QStringLiteral("%1 (over %2 questions every student sat)")
-                   .arg(figure(stats.alpha, 3))
-                   .arg(stats.alphaQuestions));
-    summaryRow(QStringLiteral("Standard error of measurement"),
+    summaryRow(tr("Standard deviation"), QStringLiteral("%1 %").arg(figure(stats.sd, 1)));
+    summaryRow(tr("Cronbach's alpha"), esc(tr("%1 (over %2 questions every student sat)")
+                                               .arg(figure(stats.alpha, 3))
+                                               .arg(stats.alphaQuestions)));
+    summaryRow(tr("Standard error of measurement"),
                QStringLiteral("%1 %").arg(figure(stats.sem, 1)));
     QStringList grades;
     for (const auto& [grade, count] : stats.grades) {
         grades << QStringLiteral("%1: %2").arg(esc(gradeName(grade))).arg(count);
     }
-    summaryRow(QStringLiteral("Grades"), grades.join(QStringLiteral(", ")));
+    summaryRow(tr("Grades"), grades.join(QStringLiteral(", ")));
     html += QStringLiteral("</table>\n");
     html += histogram(finished);
 
@@ -230,10 +243,15 @@ int runResults(const QStringList& args)
     }
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
-    html += QStringLiteral(
-        "<h2>Gradebook</h2>\n<table>\n<thead><tr><th>#</th><th class=\"text\">Student</th>"
-        "<th class=\"text\">Date</th><th>Points</th><th>Max</th><th>%</th><th>Time</th>"
-        "<th class=\"text\">Grade</th></tr></thead>\n<tbody>\n");
+    html += QStringLiteral("<h2>%1</h2>\n<table>\n").arg(esc(tr("Gradebook")));
+    html += headRow({{QStringLiteral("#"), false},
+                     {tr("Student"), true},
+                     {tr("Date"), true},
+                     {tr("Points"), false},
+                     {tr("Max"), false},
+                     {QStringLiteral("%"), false},
+                     {tr("Time"), false},
+                     {tr("Grade"), true}});
     int n = 0;
     for (std::size_t i : order) {
         const qd::ParsedReport& r = *listed[i];
@@ -244,12 +262,12 @@ int runResults(const QStringList& args)
                                  .arg(r.hour, 2, 10, QLatin1Char('0'))
                                  .arg(r.minute, 2, 10, QLatin1Char('0'));
         if (qd::notSat(r)) {
-            html += QStringLiteral("<tr class=\"unfinished\"><td>%1</td><td class=\"text\">%2</td>"
-                                   "<td class=\"text date\">%3</td><td></td><td></td><td></td>"
-                                   "<td></td><td class=\"text\">not sat (no question "
-                                   "answered)</td></tr>\n")
-                        .arg(++n)
-                        .arg(testText(r.studentName), date);
+            html +=
+                QStringLiteral("<tr class=\"unfinished\"><td>%1</td><td class=\"text\">%2</td>"
+                               "<td class=\"text date\">%3</td><td></td><td></td><td></td>"
+                               "<td></td><td class=\"text\">%4</td></tr>\n")
+                    .arg(++n)
+                    .arg(testText(r.studentName), date, esc(tr("not sat (no question answered)")));
         } else if (r.finished) {
             html += QStringLiteral(
                         "<tr><td>%1</td><td class=\"text\">%2</td><td class=\"text "
@@ -270,19 +288,20 @@ int runResults(const QStringList& args)
             html += QStringLiteral(
                         "<tr class=\"unfinished\"><td>%1</td><td class=\"text\">%2</td>"
                         "<td class=\"text date\">%3</td><td>%4</td><td></td><td></td><td></td>"
-                        "<td class=\"text\">report stops after %5 questions</td></tr>\n")
+                        "<td class=\"text\">%5</td></tr>\n")
                         .arg(++n)
-                        .arg(testText(r.studentName), date, QString::number(sofar, 'f', 2))
-                        .arg(r.rows.size());
+                        .arg(testText(r.studentName), date, QString::number(sofar, 'f', 2),
+                             esc(tr("report stops after %1 questions").arg(r.rows.size())));
         }
     }
     html += QStringLiteral("</tbody>\n</table>\n");
     if (!selection.repeated.empty()) {
-        html += QStringLiteral("<h2>Repeated names</h2>\n<p class=\"note\">One report a student "
-                               "is counted: the %1.</p>\n<table>\n<thead><tr><th "
-                               "class=\"text\">Student</th><th>Reports</th><th "
-                               "class=\"text\">Counted</th></tr></thead>\n<tbody>\n")
-                    .arg(QString::fromLatin1(qd::attemptRuleName(attemptRule(cl.parser()))));
+        html += QStringLiteral("<h2>%1</h2>\n<p class=\"note\">%2</p>\n<table>\n")
+                    .arg(esc(tr("Repeated names")),
+                         esc(tr("One report a student is counted: the %1.")
+                                 .arg(QString::fromLatin1(
+                                     qd::attemptRuleName(attemptRule(cl.parser()))))));
+        html += headRow({{tr("Student"), true}, {tr("Reports"), false}, {tr("Counted"), true}});
         for (const qd::RepeatedStudent& r : selection.repeated) {
             html += QStringLiteral("<tr><td class=\"text\">%1</td><td>%2</td><td "
                                    "class=\"text\">%3</td></tr>\n")
@@ -294,11 +313,16 @@ int runResults(const QStringList& args)
     }
 
     // Item table.
-    html += QStringLiteral("<h2>Questions</h2>\n<table>\n<thead><tr><th>Question</th><th>Type</"
-                           "th><th>Mark</th><th>Sat</th>"
-                           "<th>Facility %</th><th>SD</th><th>Discrimination</th><th>Efficiency "
-                           "%</th><th class=\"text\">Flags</th>"
-                           "</tr></thead>\n<tbody>\n");
+    html += QStringLiteral("<h2>%1</h2>\n<table>\n").arg(esc(tr("Questions")));
+    html += headRow({{tr("Question"), false},
+                     {tr("Type"), false},
+                     {tr("Mark"), false},
+                     {tr("Sat"), false},
+                     {tr("Facility %"), false},
+                     {tr("SD"), false},
+                     {tr("Discrimination"), false},
+                     {tr("Efficiency %"), false},
+                     {tr("Flags"), true}});
     for (const qd::QuestionStats& q : stats.questions) {
         QStringList flags;
         for (const std::string& f : q.flags) {
@@ -317,13 +341,13 @@ int runResults(const QStringList& args)
         html += QStringLiteral("<td class=\"text\">%1</td></tr>\n")
                     .arg(flags.join(QStringLiteral(", ")));
     }
-    html += QStringLiteral(
-        "</tbody>\n</table>\n<p class=\"note\">Facility: mean points / mark. "
-        "Discrimination: 100 × the correlation of a question's points with the rest of "
-        "the test. Efficiency: that covariance over the largest possible. Standard "
-        "deviations divide by n − 1; “-” is undefined (too few students, no spread). "
-        "Flags: efficiency under 15 %, negative discrimination, facility over 95 % or "
-        "under 5 %.</p>\n");
+    html += QStringLiteral("</tbody>\n</table>\n<p class=\"note\">%1</p>\n")
+                .arg(esc(tr("Facility: mean points / mark. "
+                            "Discrimination: 100 × the correlation of a question's points with "
+                            "the rest of the test. Efficiency: that covariance over the largest "
+                            "possible. Standard deviations divide by n − 1; “-” is undefined "
+                            "(too few students, no spread). Flags: efficiency under 15 %, "
+                            "negative discrimination, facility over 95 % or under 5 %.")));
 
     // Options chosen in the choice questions, the keyed ones in bold.
     QString options;
@@ -332,12 +356,9 @@ int runResults(const QStringList& args)
             continue;
         }
         const qd::Question& mq = model.questions[std::size_t(q.question - 1)];
-        options +=
-            QStringLiteral("<table>\n<caption>Question %1 (%2 students)</caption>\n<thead><tr>"
-                           "<th>Option</th><th>Chosen</th><th "
-                           "class=\"text\">Share</th></tr></thead>\n<tbody>\n")
-                .arg(q.question)
-                .arg(q.sat);
+        options += QStringLiteral("<table>\n<caption>%1</caption>\n")
+                       .arg(esc(tr("Question %1 (%2 students)").arg(q.question).arg(q.sat)));
+        options += headRow({{tr("Option"), false}, {tr("Chosen"), false}, {tr("Share"), true}});
         for (const auto& [option, times] : q.options) {
             const bool key =
                 std::find(mq.correctAnswers.begin(),
@@ -359,11 +380,13 @@ int runResults(const QStringList& args)
         options += QStringLiteral("</tbody>\n</table>\n");
     }
     if (!options.isEmpty()) {
-        html += QStringLiteral(
-                    "<h2>Options chosen</h2>\n<p class=\"note\">Options by their number in the "
-                    "test file; ✓ marks the key of the test in the folder given. Share: of the "
-                    "students who sat the question.</p>\n<div class=\"options\">\n%1</div>\n")
-                    .arg(options);
+        html += QStringLiteral("<h2>%1</h2>\n<p class=\"note\">%2</p>\n<div "
+                               "class=\"options\">\n%3</div>\n")
+                    .arg(esc(tr("Options chosen")),
+                         esc(tr("Options by their number in the test file; ✓ marks the key of "
+                                "the test in the folder given. Share: of the students who sat "
+                                "the question.")),
+                         options);
     }
     html += QStringLiteral("</body>\n</html>\n");
 
@@ -372,7 +395,7 @@ int runResults(const QStringList& args)
     const QByteArray bytes = html.toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
         !file.commit()) {
-        printError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        printError(tr("cannot write %1: %2").arg(path, file.errorString()));
         return kExitFault;
     }
     return kExitOk;
