@@ -557,5 +557,192 @@ asks them, then those it leaves out, in file order.</source>
         <source>cannot write %1: %2</source>
         <translation>не вдається записати %1: %2</translation>
     </message>
+    <message>
+        <source>quizdesk-tool: warning: question %1 expects the single answer &quot;%2&quot;, which holds &apos;%3&apos;; for several accepted answers write the entry as &quot;%1) 7 / one | other / points&quot;
+</source>
+        <translation>quizdesk-tool: попередження: питання %1 очікує єдину відповідь «%2», у якій є &apos;%3&apos;; щоб прийняти кілька відповідей, запишіть рядок як &quot;%1) 7 / одна | інша / бали&quot;
+</translation>
+    </message>
+    <message>
+        <source>--script FILE is required</source>
+        <translation>потрібен --script FILE</translation>
+    </message>
+    <message>
+        <source>cannot read the script %1: %2</source>
+        <translation>не вдається прочитати сценарій %1: %2</translation>
+    </message>
+    <message>
+        <source>%1:%2: %3</source>
+        <translation>%1:%2: %3</translation>
+    </message>
+    <message>
+        <source>the line is not UTF-8 text</source>
+        <translation>рядок не є текстом UTF-8</translation>
+    </message>
+    <message>
+        <source>unknown action &quot;%1&quot; (name, exam, begin, press, marker, click, move, type, wait, next, close, key, choose, order, match, crash)</source>
+        <translation>невідома дія «%1» (name, exam, begin, press, marker, click, move, type, wait, next, close, key, choose, order, match, crash)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; takes nothing after it</source>
+        <translation>після «%1» нічого не має бути</translation>
+    </message>
+    <message>
+        <source>&quot;key&quot; wants a key (up, down, left, right, home, end, space, enter, f1) and how often, 1 to 100: key K [N]</source>
+        <translation>«key» потребує клавіші (up, down, left, right, home, end, space, enter, f1) і кількості натискань, від 1 до 100: key K [N]</translation>
+    </message>
+    <message>
+        <source>&quot;crash&quot; takes nothing or &quot;answered&quot; after it</source>
+        <translation>після «crash» може бути лише «answered» або нічого</translation>
+    </message>
+    <message>
+        <source>&quot;wait&quot; wants seconds from 0 to 100000, at most three decimals: wait S</source>
+        <translation>«wait» потребує секунд від 0 до 100000, не більше трьох знаків після крапки: wait S</translation>
+    </message>
+    <message>
+        <source>--format is gift or moodle-xml</source>
+        <translation>--format — це gift або moodle-xml</translation>
+    </message>
+    <message>
+        <source>cannot write &quot;%1&quot;: %2</source>
+        <translation>не вдається записати «%1»: %2</translation>
+    </message>
+    <message>
+        <source>import needs the FILE to read</source>
+        <translation>import потребує файлу FILE для читання</translation>
+    </message>
+    <message>
+        <source>cannot read &quot;%1&quot;: %2</source>
+        <translation>не вдається прочитати «%1»: %2</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is larger than 256 MB</source>
+        <translation>«%1» більший за 256 МБ</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; already holds a test; nothing written</source>
+        <translation>«%1» уже містить тест; нічого не записано</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; holds no question QuizDesk can ask</source>
+        <translation>«%1» не містить жодного питання, яке може задати QuizDesk</translation>
+    </message>
+    <message>
+        <source>%1 losses; nothing written (--strict)</source>
+        <translation>втрат: %1; нічого не записано (--strict)</translation>
+    </message>
+    <message>
+        <source>cannot make the folder &quot;%1&quot;</source>
+        <translation>не вдається створити теку «%1»</translation>
+    </message>
+    <message>
+        <source>cannot create the folder %1</source>
+        <translation>не вдається створити теку %1</translation>
+    </message>
+    <message>
+        <source>the run ended before question %1</source>
+        <translation>проходження завершилося до питання %1</translation>
+    </message>
+    <message>
+        <source>one of --reports FOLDER or --db DB is required</source>
+        <translation>потрібен --reports FOLDER або --db DB</translation>
+    </message>
+    <message>
+        <source>--attempt takes latest, best or first</source>
+        <translation>--attempt приймає latest, best або first</translation>
+    </message>
+    <message>
+        <source>%1: refused: %2</source>
+        <translation>%1: відхилено: %2</translation>
+    </message>
+    <message>
+        <source>%1: skipped: %2</source>
+        <translation>%1: пропущено: %2</translation>
+    </message>
+    <message>
+        <source>%1: unfinished (the report stops before its totals): not counted</source>
+        <translation>%1: незавершений (звіт обривається до підсумків): не враховано</translation>
+    </message>
+    <message>
+        <source>%1 report(s) do not fit the test in %2: nothing is counted%3</source>
+        <translation>звітів, що не відповідають тесту в %2: %1; нічого не враховано%3</translation>
+    </message>
+    <message>
+        <source>--write must name another folder than --reports: the original reports are never overwritten</source>
+        <translation>--write має називати іншу теку, ніж --reports: оригінальні звіти ніколи не перезаписуються</translation>
+    </message>
+    <message>
+        <source>%1: cannot be rescored: %2</source>
+        <translation>%1: не вдається переоцінити: %2</translation>
+    </message>
+    <message>
+        <source>%1: not written: it is the original</source>
+        <translation>%1: не записано: це оригінал</translation>
+    </message>
+    <message>
+        <source>%1: cannot write %2: %3</source>
+        <translation>%1: не вдається записати %2: %3</translation>
+    </message>
+    <message>
+        <source>which file of names?</source>
+        <translation>який файл з іменами?</translation>
+    </message>
+    <message>
+        <source>%1: not written: it is the file of names</source>
+        <translation>%1: не записано: це файл з іменами</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>quizdesk-tool: warning: %1: the name &quot;%2&quot; is there more than once
+</source>
+        <translation>quizdesk-tool: попередження: %1: ім’я «%2» трапляється більше одного разу
+</translation>
+    </message>
+    <message>
+        <source>--kind is questions or answers, not &quot;%1&quot;</source>
+        <translation>--kind — це questions або answers, а не «%1»</translation>
+    </message>
+    <message>
+        <source>cannot tell whether &quot;%1&quot; holds questions or answers: name it voprosi.txt or otveti.txt, or give --kind</source>
+        <translation>не вдається визначити, чи «%1» містить питання, чи відповіді: назвіть його voprosi.txt або otveti.txt чи задайте --kind</translation>
+    </message>
+    <message>
+        <source>which file?</source>
+        <translation>який файл?</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is scrambled already</source>
+        <translation>«%1» уже зашифровано</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; does not begin with &quot;%2&quot; as a plain %3 file must; scrambling it would lose its first two characters</source>
+        <translation>«%1» не починається з «%2», як має починатися відкритий файл %3; шифрування втратило б його перші два символи</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not scrambled</source>
+        <translation>«%1» не зашифровано</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is damaged: it ends before its seed</source>
+        <translation>«%1» пошкоджено: він закінчується раніше за зерно</translation>
+    </message>
+    <message>
+        <source>--csv and --json exclude each other</source>
+        <translation>--csv і --json взаємовиключні</translation>
+    </message>
+    <message>
+        <source> (--rescore scores them against it first)</source>
+        <translation> (--rescore спершу переоцінює їх за ним)</translation>
+    </message>
+</context>
+<context>
+    <name>qdtool::DryRun</name>
+    <message>
+        <source>script line %1: question %2 shows no option &quot;%3&quot;</source>
+        <translation>рядок сценарію %1: питання %2 не показує варіанта «%3»</translation>
+    </message>
 </context>
 </TS>

@@ -35,6 +35,9 @@ C|"$tool" check --bogus|quizdesk-tool: Unknown option 'bogus'.
 uk_UA.UTF-8|"$tool" frobnicate|quizdesk-tool: невідома команда «frobnicate»
 POSIX|"$tool" frobnicate|quizdesk-tool: unknown command "frobnicate"
 uk_UA.UTF-8|"$tool" dump --seed x|quizdesk-tool: --seed потребує цілого числа від 0 до 4294967295, а не «x»
+uk_UA.UTF-8|"$tool" stats --reports "$work" --csv --json|quizdesk-tool: --csv і --json взаємовиключні
+C|"$tool" stats --reports "$work" --csv --json|quizdesk-tool: --csv and --json exclude each other
+uk_UA.UTF-8|"$tool" scramble "$work/voprosi.txt" --seed 1|quizdesk-tool: не вдається прочитати «$work/voprosi.txt»
 uk_UA.UTF-8|"$examd" --help|використання: quizdesk-examd serve [--listen ADDR]
 C|"$examd" --help|usage: quizdesk-examd serve [--listen ADDR]
 uk_UA.UTF-8|"$examd" status --db "$work/none.sqlite"|quizdesk-examd: тут немає журналу $work/none.sqlite (його називає --db)

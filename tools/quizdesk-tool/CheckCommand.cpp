@@ -41,10 +41,10 @@ void showTypedKeys(const qd::TestModel& model)
         }
         for (const char separator : {',', ';', '|'}) {
             if (q.expectedText.find(separator) != std::string::npos) {
-                writeErr(QStringLiteral("quizdesk-tool: warning: question %1 expects the single "
-                                        "answer \"%2\", which holds '%3'; for several accepted "
-                                        "answers write the entry as \"%1) 7 / one | other / "
-                                        "points\"\n")
+                writeErr(tr("quizdesk-tool: warning: question %1 expects the single "
+                            "answer \"%2\", which holds '%3'; for several accepted "
+                            "answers write the entry as \"%1) 7 / one | other / "
+                            "points\"\n")
                              .arg(n)
                              .arg(fromTestText(q.expectedText))
                              .arg(QLatin1Char(separator))

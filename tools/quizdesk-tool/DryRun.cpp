@@ -283,7 +283,7 @@ private:
             }
             const auto where = locate(q, a.options[i], from, to);
             if (!where) {
-                printError(QStringLiteral("script line %1: question %2 shows no option \"%3\"")
+                printError(tr("script line %1: question %2 shows no option \"%3\"")
                                .arg(a.line)
                                .arg(m_session.state().currentQuestion + 1)
                                .arg(a.options[i].text));
@@ -443,7 +443,7 @@ int runRun(const QStringList& args)
         return cl.usageError(error);
     }
     if (!cl.parser().isSet(scriptOption)) {
-        return cl.usageError(QStringLiteral("--script FILE is required"));
+        return cl.usageError(tr("--script FILE is required"));
     }
     std::optional<uint32_t> seed;
     if (QString seedError; !readSeedOption(cl.parser(), seedOption, seed, &seedError)) {
@@ -475,13 +475,12 @@ int runRun(const QStringList& args)
     const QString scriptPath = cl.parser().value(scriptOption);
     QFile scriptFile(scriptPath);
     if (!scriptFile.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("cannot read the script %1: %2")
-                       .arg(scriptPath, scriptFile.errorString()));
+        printError(tr("cannot read the script %1: %2").arg(scriptPath, scriptFile.errorString()));
         return kExitUsage;
     }
     auto parsed = parseScript(scriptFile.readAll());
     if (auto* e = std::get_if<ScriptError>(&parsed)) {
-        printError(QStringLiteral("%1:%2: %3").arg(scriptPath).arg(e->line).arg(e->message));
+        printError(tr("%1:%2: %3").arg(scriptPath).arg(e->line).arg(e->message));
         return kExitUsage;
     }
     const auto& actions = std::get<std::vector<ScriptAction>>(parsed);

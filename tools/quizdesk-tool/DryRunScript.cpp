@@ -107,7 +107,7 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
         QStringDecoder decode(QStringConverter::Utf8);
         const QString line = decode(raw);
         if (decode.hasError()) {
-            return ScriptError{lineNo, QStringLiteral("the line is not UTF-8 text")};
+            return ScriptError{lineNo, tr("the line is not UTF-8 text")};
         }
         if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#'))) {
             continue;
@@ -122,11 +122,10 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
             }
         }
         if (kw == nullptr) {
-            return ScriptError{lineNo,
-                               QStringLiteral("unknown action \"%1\" (name, exam, begin, press, "
-                                              "marker, click, move, type, wait, next, close, key, "
-                                              "choose, order, match, crash)")
-                                   .arg(word)};
+            return ScriptError{lineNo, tr("unknown action \"%1\" (name, exam, begin, press, "
+                                          "marker, click, move, type, wait, next, close, key, "
+                                          "choose, order, match, crash)")
+                                           .arg(word)};
         }
         ScriptAction a;
         a.kind = kw->kind;
@@ -135,8 +134,7 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
         switch (kw->args) {
         case Keyword::None:
             if (!args.isEmpty()) {
-                return ScriptError{lineNo,
-                                   QStringLiteral("\"%1\" takes nothing after it").arg(word)};
+                return ScriptError{lineNo, tr("\"%1\" takes nothing after it").arg(word)};
             }
             break;
         case Keyword::Rest:
@@ -170,9 +168,9 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
             a.b = 1;
             if (a.a < 0 || args.size() > 2 ||
                 (args.size() == 2 && (!readInt(args[1], false, a.b) || a.b < 1 || a.b > 100))) {
-                return ScriptError{lineNo, QStringLiteral("\"key\" wants a key (up, down, left, "
-                                                          "right, home, end, space, enter, f1) "
-                                                          "and how often, 1 to 100: key K [N]")};
+                return ScriptError{lineNo, tr("\"key\" wants a key (up, down, left, "
+                                              "right, home, end, space, enter, f1) "
+                                              "and how often, 1 to 100: key K [N]")};
             }
             break;
         }
@@ -186,16 +184,15 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
             break;
         case Keyword::CrashPoint:
             if (args.size() > 1 || (args.size() == 1 && args[0] != QLatin1String("answered"))) {
-                return ScriptError{lineNo, QStringLiteral("\"crash\" takes nothing or "
-                                                          "\"answered\" after it")};
+                return ScriptError{lineNo, tr("\"crash\" takes nothing or "
+                                              "\"answered\" after it")};
             }
             a.text = args.isEmpty() ? QString() : args[0];
             break;
         case Keyword::Seconds:
             if (args.size() != 1 || !readSeconds(args[0], a.ms)) {
-                return ScriptError{lineNo,
-                                   QStringLiteral("\"wait\" wants seconds from 0 to 100000, "
-                                                  "at most three decimals: wait S")};
+                return ScriptError{lineNo, tr("\"wait\" wants seconds from 0 to 100000, "
+                                              "at most three decimals: wait S")};
             }
             break;
         }

@@ -429,7 +429,7 @@ int runExport(const QStringList& args)
     }
     const QString format = p.value(kFormat);
     if (format != QLatin1String("gift") && format != QLatin1String("moodle-xml")) {
-        return cl.usageError(QStringLiteral("--format is gift or moodle-xml"));
+        return cl.usageError(tr("--format is gift or moodle-xml"));
     }
     QString error;
     auto options = readLoadOptions(p, &error);

@@ -57,7 +57,7 @@ bool saveFile(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        *error = QStringLiteral("cannot write \"%1\": %2").arg(path, f.errorString());
+        *error = tr("cannot write \"%1\": %2").arg(path, f.errorString());
         return false;
     }
     return true;
@@ -84,18 +84,18 @@ int runImport(const QStringList& args)
         return *done;
     }
     if (p.positionalArguments().size() != 1) {
-        return cl.usageError(QStringLiteral("import needs the FILE to read"));
+        return cl.usageError(tr("import needs the FILE to read"));
     }
     const QString file = p.positionalArguments().constFirst();
     QFile in(pathOf(file));
     if (!in.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("cannot read \"%1\": %2").arg(file, in.errorString()));
+        printError(tr("cannot read \"%1\": %2").arg(file, in.errorString()));
         return kExitFault;
     }
     // A question bank is text; a file far beyond any is refused unread.
     constexpr qint64 kLargestFile = 256 * 1024 * 1024;
     if (in.size() > kLargestFile) {
-        printError(QStringLiteral("\"%1\" is larger than 256 MB").arg(file));
+        printError(tr("\"%1\" is larger than 256 MB").arg(file));
         return kExitFault;
     }
     const QByteArray bytes = in.readAll();
@@ -116,7 +116,7 @@ int runImport(const QStringList& args)
         p.isSet(kOutput) ? p.value(kOutput) : info.dir().filePath(info.completeBaseName());
     const QDir dir(QString::fromStdString(pathOf(dirName).string()));
     if (dir.exists(QStringLiteral("voprosi.txt")) || dir.exists(QStringLiteral("otveti.txt"))) {
-        printError(QStringLiteral("\"%1\" already holds a test; nothing written").arg(dirName));
+        printError(tr("\"%1\" already holds a test; nothing written").arg(dirName));
         return kExitFault;
     }
     const WrittenTest test = bankToTest(bank, info.completeBaseName());
@@ -129,11 +129,11 @@ int runImport(const QStringList& args)
                      .toUtf8());
     }
     if (test.questionCount == 0) {
-        printError(QStringLiteral("\"%1\" holds no question QuizDesk can ask").arg(file));
+        printError(tr("\"%1\" holds no question QuizDesk can ask").arg(file));
         return kExitFault;
     }
     if (p.isSet(kStrict) && !test.losses.empty()) {
-        printError(QStringLiteral("%1 losses; nothing written (--strict)").arg(test.losses.size()));
+        printError(tr("%1 losses; nothing written (--strict)").arg(test.losses.size()));
         return kExitFault;
     }
     // What is written must load: the program's own loader has the last word.
@@ -146,7 +146,7 @@ int runImport(const QStringList& args)
         return kExitFault;
     }
     if (!QDir().mkpath(dir.path())) {
-        printError(QStringLiteral("cannot make the folder \"%1\"").arg(dirName));
+        printError(tr("cannot make the folder \"%1\"").arg(dirName));
         return kExitFault;
     }
     std::string questions = test.questions;

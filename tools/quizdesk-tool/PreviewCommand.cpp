@@ -52,7 +52,7 @@ bool writeWhole(const QString& path, const QByteArray& bytes)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
         !file.commit()) {
-        printError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        printError(tr("cannot write %1: %2").arg(path, file.errorString()));
         return false;
     }
     return true;
@@ -63,7 +63,7 @@ bool savePicture(QWidget& window, const QString& path)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !window.grab().save(&file, "PNG") || !file.flush() ||
         !file.commit()) {
-        printError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        printError(tr("cannot write %1: %2").arg(path, file.errorString()));
         return false;
     }
     return true;
@@ -289,7 +289,7 @@ int runPreview(const QStringList& args)
 
     const QDir out(outArg);
     if (!out.mkpath(QStringLiteral("."))) {
-        printError(QStringLiteral("cannot create the folder %1").arg(outArg));
+        printError(tr("cannot create the folder %1").arg(outArg));
         return kExitFault;
     }
     // No time passes: no question runs out while it is looked at.
@@ -315,7 +315,7 @@ int runPreview(const QStringList& args)
             return kExitFault;
         }
         if (session.phase() != qd::TestSession::Phase::Question) {
-            printError(QStringLiteral("the run ended before question %1").arg(shown[i].record + 1));
+            printError(tr("the run ended before question %1").arg(shown[i].record + 1));
             return kExitFault;
         }
         // The tick that puts a question's picture on the screen.

@@ -67,7 +67,7 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, ReportsUse use
         return std::nullopt;
     }
     if (parser.isSet(kDb) == parser.isSet(kReports)) {
-        *exit = cl.usageError(QStringLiteral("one of --reports FOLDER or --db DB is required"));
+        *exit = cl.usageError(tr("one of --reports FOLDER or --db DB is required"));
         return std::nullopt;
     }
     qd::SelectionOptions selection;
@@ -75,7 +75,7 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, ReportsUse use
         if (parser.isSet(kAttempt)) {
             const auto rule = qd::attemptRuleNamed(parser.value(kAttempt).toStdString());
             if (!rule) {
-                *exit = cl.usageError(QStringLiteral("--attempt takes latest, best or first"));
+                *exit = cl.usageError(tr("--attempt takes latest, best or first"));
                 return std::nullopt;
             }
             selection.rule = *rule;
@@ -123,7 +123,7 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, ReportsUse use
                 continue;
             }
             if (auto misfit = qd::reportMisfit(*out.model, std::get<qd::ParsedReport>(s.report))) {
-                printError(QStringLiteral("%1: refused: %2").arg(name, utf8(*misfit)));
+                printError(tr("%1: refused: %2").arg(name, utf8(*misfit)));
                 ++count;
                 continue;
             }
@@ -138,23 +138,22 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, ReportsUse use
     out.selection = qd::selectReports(*out.model, std::move(reports), selection);
     const qd::ReportSelection& sel = out.selection;
     for (const qd::Refusal& r : sel.unreadable) {
-        printError(QStringLiteral("%1: skipped: %2").arg(utf8(r.name), utf8(r.why)));
+        printError(tr("%1: skipped: %2").arg(utf8(r.name), utf8(r.why)));
     }
     for (const qd::NamedReport& r : sel.unfinished) {
-        printError(QStringLiteral("%1: unfinished (the report stops before its totals): not "
-                                  "counted")
+        printError(tr("%1: unfinished (the report stops before its totals): not "
+                      "counted")
                        .arg(utf8(r.name)));
     }
     if (!sel.refused.empty()) {
         for (const qd::Refusal& r : sel.refused) {
-            printError(QStringLiteral("%1: refused: %2").arg(utf8(r.name), utf8(r.why)));
+            printError(tr("%1: refused: %2").arg(utf8(r.name), utf8(r.why)));
         }
-        printError(QStringLiteral("%1 report(s) do not fit the test in %2: nothing is counted%3")
+        printError(tr("%1 report(s) do not fit the test in %2: nothing is counted%3")
                        .arg(sel.refused.size())
                        .arg(options->dir)
-                       .arg(selection.rescore
-                                ? QString()
-                                : QStringLiteral(" (--rescore scores them against it first)")));
+                       .arg(selection.rescore ? QString()
+                                              : tr(" (--rescore scores them against it first)")));
         *exit = kExitFault;
         return std::nullopt;
     }

@@ -95,8 +95,8 @@ int runRescore(const QStringList& args)
         out = fs::path(QFile::encodeName(cl.parser().value(writeOption)).toStdString());
         std::error_code ec1, ec2;
         if (fs::weakly_canonical(*out, ec1) == fs::weakly_canonical(folder, ec2)) {
-            return cl.usageError(QStringLiteral("--write must name another folder than --reports: "
-                                                "the original reports are never overwritten"));
+            return cl.usageError(tr("--write must name another folder than --reports: "
+                                    "the original reports are never overwritten"));
         }
     }
     int exit = kExitOk;
@@ -113,8 +113,7 @@ int runRescore(const QStringList& args)
         const QString name = QString::fromStdString(exam->reports[i].name);
         auto result = qd::rescoreReport(*exam->model, report);
         if (auto* fault = std::get_if<qd::Fault>(&result)) {
-            printError(QStringLiteral("%1: cannot be rescored: %2")
-                           .arg(name, fromTestText(fault->message)));
+            printError(tr("%1: cannot be rescored: %2").arg(name, fromTestText(fault->message)));
             ++failed;
             continue;
         }
@@ -145,13 +144,13 @@ int runRescore(const QStringList& args)
             const fs::path target = *out / exam->reports[i].name;
             std::error_code ec;
             if (fs::exists(target, ec) && fs::equivalent(target, source, ec)) {
-                printError(QStringLiteral("%1: not written: it is the original").arg(name));
+                printError(tr("%1: not written: it is the original").arg(name));
                 ++failed;
                 continue;
             }
             QString error;
             if (!writeWhole(target, qd::correctedReport(report, r), &error)) {
-                printError(QStringLiteral("%1: cannot write %2: %3")
+                printError(tr("%1: cannot write %2: %3")
                                .arg(name, QFile::decodeName(target.c_str()), error));
                 ++failed;
             }

@@ -41,7 +41,7 @@ int runRoster(const QStringList& args)
         return *done;
     }
     if (parser.positionalArguments().isEmpty()) {
-        return cl.usageError(QStringLiteral("which file of names?"));
+        return cl.usageError(tr("which file of names?"));
     }
     const QString namesFile = parser.positionalArguments().constFirst();
     const QString out = parser.isSet(kOutput) ? parser.value(kOutput)
@@ -52,7 +52,7 @@ int runRoster(const QStringList& args)
     std::error_code ec;
     if (std::filesystem::exists(pathOf(out), ec) &&
         std::filesystem::equivalent(pathOf(out), pathOf(namesFile), ec)) {
-        printError(QStringLiteral("%1: not written: it is the file of names").arg(out));
+        printError(tr("%1: not written: it is the file of names").arg(out));
         return kExitFault;
     }
     std::string error;
@@ -64,7 +64,7 @@ int runRoster(const QStringList& args)
     }
     const auto names = qd::StudentList::namesFromText(*text, &error);
     if (!names) {
-        printError(QStringLiteral("%1: %2").arg(namesFile, QString::fromStdString(error)));
+        printError(tr("%1: %2").arg(namesFile, QString::fromStdString(error)));
         return kExitFault;
     }
     // Two students of one name cannot both sit: the server takes a name
@@ -72,8 +72,8 @@ int runRoster(const QStringList& args)
     std::map<std::string, int> seen;
     for (const std::string& n : *names) {
         if (++seen[n] == 2) {
-            writeErr(QStringLiteral("quizdesk-tool: warning: %1: the name \"%2\" is there more "
-                                    "than once\n")
+            writeErr(tr("quizdesk-tool: warning: %1: the name \"%2\" is there more "
+                        "than once\n")
                          .arg(namesFile, fromTestText(n))
                          .toUtf8());
         }

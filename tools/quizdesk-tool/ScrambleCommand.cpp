@@ -38,7 +38,7 @@ std::optional<qd::FileKind> kindOf(const QCommandLineParser& parser, const QStri
         if (name == QLatin1String("answers")) {
             return qd::FileKind::Answers;
         }
-        *error = QStringLiteral("--kind is questions or answers, not \"%1\"").arg(name);
+        *error = tr("--kind is questions or answers, not \"%1\"").arg(name);
         return std::nullopt;
     }
     name = QFileInfo(file).fileName().toLower();
@@ -48,8 +48,8 @@ std::optional<qd::FileKind> kindOf(const QCommandLineParser& parser, const QStri
     if (name == QLatin1String("otveti.txt")) {
         return qd::FileKind::Answers;
     }
-    *error = QStringLiteral("cannot tell whether \"%1\" holds questions or answers: "
-                            "name it voprosi.txt or otveti.txt, or give --kind")
+    *error = tr("cannot tell whether \"%1\" holds questions or answers: "
+                "name it voprosi.txt or otveti.txt, or give --kind")
                  .arg(file);
     return std::nullopt;
 }
@@ -58,12 +58,12 @@ std::optional<std::string> readWhole(const QString& path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("cannot read \"%1\": %2").arg(path, f.errorString()));
+        printError(tr("cannot read \"%1\": %2").arg(path, f.errorString()));
         return std::nullopt;
     }
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
-        printError(QStringLiteral("cannot read \"%1\": %2").arg(path, f.errorString()));
+        printError(tr("cannot read \"%1\": %2").arg(path, f.errorString()));
         return std::nullopt;
     }
     return bytes.toStdString();
@@ -74,7 +74,7 @@ bool writeAtomically(const QString& path, const std::string& bytes)
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) ||
         f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !f.commit()) {
-        printError(QStringLiteral("cannot write \"%1\": %2").arg(path, f.errorString()));
+        printError(tr("cannot write \"%1\": %2").arg(path, f.errorString()));
         return false;
     }
     return true;
@@ -106,7 +106,7 @@ int convert(const QStringList& args, Direction direction)
         return *done;
     }
     if (parser.positionalArguments().isEmpty()) {
-        return cl.usageError(QStringLiteral("which file?"));
+        return cl.usageError(tr("which file?"));
     }
     const QString file = parser.positionalArguments().constFirst();
     const QString out = parser.isSet(kOutput) ? parser.value(kOutput) : file;
@@ -136,26 +136,26 @@ int convert(const QStringList& args, Direction direction)
     std::string result;
     if (scrambling) {
         if (qd::isScrambled(*content)) {
-            printError(QStringLiteral("\"%1\" is scrambled already").arg(file));
+            printError(tr("\"%1\" is scrambled already").arg(file));
             return kExitFault;
         }
         // The scrambled form keeps its seed where the two leading characters
         // stood; any other two characters would be lost.
         const char* lead = qd::leadingChars(*kind);
         if (content->size() < 2 || std::memcmp(content->data(), lead, 2) != 0) {
-            printError(QStringLiteral("\"%1\" does not begin with \"%2\" as a plain %3 file must; "
-                                      "scrambling it would lose its first two characters")
+            printError(tr("\"%1\" does not begin with \"%2\" as a plain %3 file must; "
+                          "scrambling it would lose its first two characters")
                            .arg(file, fromTestText(lead), kindName(*kind)));
             return kExitFault;
         }
         result = qd::scramble(*content, *kind, seed);
     } else {
         if (!qd::isScrambled(*content)) {
-            printError(QStringLiteral("\"%1\" is not scrambled").arg(file));
+            printError(tr("\"%1\" is not scrambled").arg(file));
             return kExitFault;
         }
         if (content->size() < qd::kScrambleHeader) {
-            printError(QStringLiteral("\"%1\" is damaged: it ends before its seed").arg(file));
+            printError(tr("\"%1\" is damaged: it ends before its seed").arg(file));
             return kExitFault;
         }
         seed = uint16_t(static_cast<unsigned char>((*content)[4]) |

@@ -52,7 +52,7 @@ int runStats(const QStringList& args)
         return *done;
     }
     if (cl.parser().isSet(csvOption) && cl.parser().isSet(jsonOption)) {
-        return cl.usageError(QStringLiteral("--csv and --json exclude each other"));
+        return cl.usageError(tr("--csv and --json exclude each other"));
     }
     int exit = kExitOk;
     const auto exam = loadExamReports(cl, ReportsUse::Analysis, &exit);
