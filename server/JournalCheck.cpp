@@ -1,9 +1,7 @@
 #include "JournalCheck.h"
 
 #include "definition/Cp1251.h"
-#include "definition/TestLoader.h"
-#include "results/ReportReader.h"
-#include "results/Rescore.h"
+#include "results/ResultCheck.h"
 
 #include <QString>
 
@@ -67,35 +65,32 @@ JournalCheckOutcome checkJournal(SqlJournal& journal, const std::vector<const Te
     for (const auto& [id, report] :
          std::get<std::vector<std::pair<int64_t, std::string>>>(reports)) {
         const auto it = byId.find(id);
-        const auto parsed = readReport(report);
-        const auto* r = std::get_if<ParsedReport>(&parsed);
-        if (it == byId.end() || r == nullptr) {
+        if (it == byId.end()) {
             ++unscored;
             continue;
         }
-        // The first test the report fits scores it.
-        std::optional<RescoredReport> again;
-        for (const TestModel* t : tests) {
-            auto x = rescoreReport(*t, *r);
-
-            if (auto* ok = std::get_if<RescoredReport>(&x)) {
-                again = std::move(*ok);
-                break;
-            }
-        }
-        if (!again) {
+        const Sitting& s = *it->second;
+        // Scored as the server scored the final message: the test the
+        // report names and fits, of two versions the one that confirms
+        // what the client claimed (kept beside the result; a sitting
+        // stored before the claims were kept, or without a check, holds
+        // the client's figures as its result).
+        const bool claimKept = s.claimedPercent >= 0 || !s.claimedGrade.empty();
+        const ClaimedFinal claim{s.answered, float(claimKept ? s.claimedPercent : s.percent),
+                                 toCp1251(claimKept ? s.claimedGrade : s.grade)};
+        const FinalCheck again = checkFinal(tests, claim, report);
+        if (!again.scored) {
             ++unscored;
             continue;
         }
         ++scored;
-        const Sitting& s = *it->second;
-        const std::string grade = fromCp1251(again->grade);
-        if (points(s.score) != again->scoreText || s.percent != again->percent ||
+        const std::string grade = fromCp1251(again.grade);
+        if (points(s.score) != points(again.score) || s.percent != again.percent ||
             s.grade != grade) {
             o.broken = "sitting " + std::to_string(id) + " (" + s.student +
                        "): the journal holds " + shown(points(s.score), s.percent, s.grade) +
                        ", its stored report scores " +
-                       shown(again->scoreText, again->percent, grade);
+                       shown(points(again.score), again.percent, grade);
             return o;
         }
     }
@@ -106,21 +101,6 @@ JournalCheckOutcome checkJournal(SqlJournal& journal, const std::vector<const Te
     }
     o.out += "\nthe journal holds\n";
     return o;
-}
-
-Result<std::vector<std::unique_ptr<TestModel>>> loadTests(const std::vector<std::string>& dirs)
-{
-    std::vector<std::unique_ptr<TestModel>> out;
-    for (const std::string& dir : dirs) {
-        // The character width only places options on the screen; it never
-        // changes a fault or a score.
-        auto loaded = loadTestDir(dir, WindowGeometry{}, [](int, bool) { return 8; });
-        if (auto* f = std::get_if<Fault>(&loaded)) {
-            return Fault{"the test in " + dir + ": " + fromCp1251(f->message)};
-        }
-        out.push_back(std::move(std::get<std::unique_ptr<TestModel>>(loaded)));
-    }
-    return out;
 }
 
 } // namespace qd::server

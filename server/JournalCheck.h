@@ -4,7 +4,6 @@
 
 #include "definition/TestModel.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,7 +14,8 @@ using namespace qd::journal;
 
 // `quizdesk-examd verify`: the journal's chains walked and replayed (see
 // JournalChain.h) and, given the tests, every finished sitting scored
-// again from its stored report by the engine's own scoring and compared
+// again from its stored report as the server scores a final message
+// (checkFinal, which also chooses the test of the report) and compared
 // with the result stored for it.
 struct JournalCheckOutcome
 {
@@ -25,9 +25,5 @@ struct JournalCheckOutcome
 };
 
 JournalCheckOutcome checkJournal(SqlJournal& journal, const std::vector<const TestModel*>& tests);
-
-// The tests in `dirs` as the program's start-up loads them; the first fault
-// names the folder (UTF-8).
-Result<std::vector<std::unique_ptr<TestModel>>> loadTests(const std::vector<std::string>& dirs);
 
 } // namespace qd::server

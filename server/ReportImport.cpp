@@ -17,19 +17,47 @@ namespace {
 // A sitting with a message within this is someone testing right now.
 constexpr int64_t kLiveSeconds = kSilentAfterSeconds;
 
-std::vector<AnswerRow> rowsOf(int64_t sitting, const ParsedReport& r)
+// The question rows, with the server's points when it scored the report.
+std::vector<AnswerRow> rowsOf(int64_t sitting, const ParsedReport& r, const FinalCheck* check)
 {
     std::vector<AnswerRow> rows;
     rows.reserve(r.rows.size());
-    for (const ReportRow& row : r.rows) {
-        rows.push_back(AnswerRow{sitting, row.question,
-                                 std::isfinite(row.points) ? row.points : 0.0,
+    for (std::size_t i = 0; i < r.rows.size(); ++i) {
+        const ReportRow& row = r.rows[i];
+        const double points = check && i < check->points.size() ? check->points[i] : row.points;
+        rows.push_back(AnswerRow{sitting, row.question, std::isfinite(points) ? points : 0.0,
                                  fromCp1251(row.answer)});
     }
     return rows;
 }
 
-bool lastRight(const ParsedReport& r, const TestModel* test)
+// The report checked as the server checks a final message that carries it,
+// its own figures taken for the claim. Nullopt with the reason in *why when
+// it cannot be stored with these tests.
+std::optional<FinalCheck> checked(const std::vector<const TestModel*>& tests,
+                                  const std::string& bytes, const ParsedReport& r, std::string* why)
+{
+    FinalCheck c =
+        checkFinal(tests, ClaimedFinal{int(r.rows.size()), float(r.percent), r.grade}, bytes);
+    if (!c.scored) {
+        *why = "fits no test given";
+        for (const Finding& f : c.findings) {
+            if (f.kind == "foreign-test" || f.kind == "unreadable-report") {
+                *why = f.detail;
+            }
+        }
+        return std::nullopt;
+    }
+    if (auto unfit = reportUnfit(*tests[std::size_t(c.test)], r)) {
+        *why = *unfit;
+        return std::nullopt;
+    }
+    return c;
+}
+
+// Whether the last question answered earned its whole mark (by the
+// server's points when it scored the report).
+bool lastRight(const ParsedReport& r, const TestModel* test, const FinalCheck* check)
 {
     if (r.rows.empty() || test == nullptr) {
         return false;
@@ -38,12 +66,14 @@ bool lastRight(const ParsedReport& r, const TestModel* test)
     if (last.question < 1 || last.question > test->questionCount) {
         return false;
     }
-    return std::fabs(last.points - test->questions[std::size_t(last.question - 1)].mark) < 0.001;
+    const double points =
+        check && check->points.size() == r.rows.size() ? check->points.back() : last.points;
+    return std::fabs(points - test->questions[std::size_t(last.question - 1)].mark) < 0.001;
 }
 
 // One file in its own transaction.
 ImportedReport importOne(Journal& journal, const std::string& bytes, const ParsedReport& r,
-                         ImportedReport out, const ImportOptions& options)
+                         const FinalCheck* check, ImportedReport out, const ImportOptions& options)
 {
     const std::string student = fromCp1251(r.studentName);
     auto known = journal.reports(student);
@@ -93,9 +123,31 @@ ImportedReport importOne(Journal& journal, const std::string& bytes, const Parse
         out.outcome = known.value().empty() ? ImportOutcome::Stored : ImportOutcome::Differs;
     }
     const int64_t ended = open ? options.now : reportTime(r) + r.elapsedSeconds();
-    journal.finish(id, int(r.rows.size()), lastRight(r, options.test), r.percent,
-                   std::isfinite(r.score) ? std::optional<double>(r.score) : std::nullopt,
-                   fromCp1251(r.grade), bytes, rowsOf(id, r), ended);
+    const TestModel* test = check ? options.tests[std::size_t(check->test)] : nullptr;
+    const double score = check ? check->score : r.score;
+    journal.finish(id, int(r.rows.size()), lastRight(r, test, check),
+                   check ? check->percent : r.percent,
+                   std::isfinite(score) ? std::optional<double>(score) : std::nullopt,
+                   fromCp1251(check ? check->grade : r.grade), bytes, rowsOf(id, r, check), ended);
+    if (check) {
+        FinalClaim claim;
+        claim.maxScore = check->maxScore;
+        claim.percent = r.percent;
+        claim.grade = fromCp1251(r.grade);
+        claim.score = std::isfinite(check->claimedScore) ? check->claimedScore : 0.0;
+        claim.verified = verifiedName(check->verified);
+        journal.recordClaim(id, claim, options.now);
+        for (const Finding& f : check->findings) {
+            journal.flag(id, f.kind, options.now);
+            Incident i;
+            i.at = options.now;
+            i.kind = f.kind;
+            i.student = student;
+            i.computer = "(lab file)";
+            i.detail = out.file + ": " + f.detail;
+            journal.addIncident(i);
+        }
+    }
     if (out.outcome == ImportOutcome::Differs) {
         Incident i;
         i.at = options.now;
@@ -145,17 +197,20 @@ std::vector<ImportedReport> importReports(Journal& journal, const std::filesyste
             r.detail = "the report stops before its totals";
         } else if (fromCp1251(report.studentName).find_first_not_of(' ') == std::string::npos) {
             r.detail = "the report names no student";
-        } else if (options.test) {
-            if (auto unfit = reportUnfit(*options.test, report)) {
+        }
+        std::optional<FinalCheck> check;
+        if (r.detail.empty() && !options.tests.empty()) {
+            check = checked(options.tests, *bytes, report, &r.detail);
+            if (!check) {
                 r.outcome = ImportOutcome::Refused;
-                r.detail = *unfit;
             }
         }
         if (!r.detail.empty()) {
             out.push_back(std::move(r));
             continue;
         }
-        out.push_back(importOne(journal, *bytes, report, std::move(r), options));
+        out.push_back(
+            importOne(journal, *bytes, report, check ? &*check : nullptr, std::move(r), options));
     }
     return out;
 }

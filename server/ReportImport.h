@@ -3,6 +3,7 @@
 #include "journal/Journal.h"
 
 #include "definition/TestModel.h"
+#include "results/ResultCheck.h"
 
 #include <filesystem>
 #include <string>
@@ -26,8 +27,12 @@ using namespace qd::journal;
 //    another attempt, and the incident report-differs says so;
 //  - the journal has no sitting of the student: the file is stored as one.
 // Each file is stored in its own transaction. Files that are not reports,
-// or stop before their totals, are skipped; with a test given, a report
-// that does not fit it is refused.
+// or stop before their totals, are skipped. With tests given, each report
+// is checked as the server checks a final message (checkFinal: the test
+// it names and fits, of two versions the one that confirms its figures):
+// a report of no test given, or that does not fit its test, is refused;
+// one that fits is stored with the server's own figures beside its claim,
+// and what the check finds is raised as incidents on the sitting.
 
 enum class ImportOutcome {
     Stored,    // a new sitting
@@ -49,8 +54,8 @@ struct ImportedReport
 
 struct ImportOptions
 {
-    const TestModel* test = nullptr; // checks every report when given
-    int64_t now = 0;                 // calendar seconds
+    std::vector<const TestModel*> tests; // check every report when given
+    int64_t now = 0;                     // calendar seconds
 };
 
 // Imports the files (paths under `folder`, as ReportFolder::files lists

@@ -12,7 +12,7 @@
 //   quizdesk-examd stop NAME [--db DB]
 //   quizdesk-examd incidents [--db DB]
 //   quizdesk-examd verify [--db DB] [--test DIR]...
-//   quizdesk-examd import-reports FOLDER [--test DIR] [--db DB]
+//   quizdesk-examd import-reports FOLDER [--test DIR]... [--db DB]
 //
 // Exit codes: 0 done, 1 a failure (or nothing to show), 2 bad usage.
 
@@ -28,7 +28,6 @@
 
 #include "definition/Cp1251.h"
 #include "definition/TerminalText.h"
-#include "definition/TestLoader.h"
 #include "results/ReportSource.h"
 #include "run/SystemClock.h"
 
@@ -80,7 +79,7 @@ QString usageText()
         "       quizdesk-examd stop NAME [--db DB]\n"
         "       quizdesk-examd incidents [--db DB]\n"
         "       quizdesk-examd verify [--db DB] [--test DIR]...\n"
-        "       quizdesk-examd import-reports FOLDER [--test DIR] [--db DB]\n"
+        "       quizdesk-examd import-reports FOLDER [--test DIR]... [--db DB]\n"
         "       quizdesk-examd --help | --version\n"
         "DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT]/DB\n");
 }
@@ -641,17 +640,9 @@ int importReports(const Args& a)
     if (a.positional.size() != 1) {
         return usage(tr("import-reports takes one FOLDER"));
     }
-    std::unique_ptr<TestModel> test;
-    if (a.has("--test")) {
-        // The character width only places options on the screen; a
-        // constant one serves for checking reports.
-        auto loaded = loadTestDir(a.value("--test"), WindowGeometry{},
-                                  [](int fontSize, bool) { return std::max(1, fontSize / 2); });
-        if (!loaded.ok()) {
-            say(stderr, qs(a.value("--test") + ": " + fromCp1251(loaded.fault().message)));
-            return 1;
-        }
-        test = std::move(loaded.value());
+    std::vector<ExamTest> tests;
+    if (!take(loadExamTests(testDirsOf(a)), tests)) {
+        return 1;
     }
     ReportFolder folder(a.positional[0]);
     auto files = folder.files();
@@ -664,8 +655,9 @@ int importReports(const Args& a)
         return 1;
     }
     SystemClock clock;
-    const auto results = qd::server::importReports(*journal, folder.folder(), files.value(),
-                                                   {test.get(), int64_t(clock.calendarSeconds())});
+    const auto results =
+        qd::server::importReports(*journal, folder.folder(), files.value(),
+                                  {modelsOf(tests), int64_t(clock.calendarSeconds())});
     std::map<ImportOutcome, int> counts;
     std::string out;
     bool failed = false;
@@ -740,20 +732,15 @@ int verify(const Args& a)
     if (!a.positional.empty()) {
         return usage(tr("verify takes no argument"));
     }
-    const auto it = a.values.find("--test");
-    std::vector<std::unique_ptr<TestModel>> tests;
-    if (!take(loadTests(it == a.values.end() ? std::vector<std::string>{} : it->second), tests)) {
+    std::vector<ExamTest> tests;
+    if (!take(loadExamTests(testDirsOf(a)), tests)) {
         return 1;
     }
     auto journal = openJournal(a, {});
     if (!journal) {
         return 1;
     }
-    std::vector<const TestModel*> models;
-    for (const auto& t : tests) {
-        models.push_back(t.get());
-    }
-    const JournalCheckOutcome o = checkJournal(*journal, models);
+    const JournalCheckOutcome o = checkJournal(*journal, modelsOf(tests));
     if (!o.fault.empty()) {
         sayFault(o.fault);
         return 1;

@@ -165,7 +165,7 @@
        quizdesk-examd stop NAME [--db DB]
        quizdesk-examd incidents [--db DB]
        quizdesk-examd verify [--db DB] [--test DIR]...
-       quizdesk-examd import-reports FOLDER [--test DIR] [--db DB]
+       quizdesk-examd import-reports FOLDER [--test DIR]... [--db DB]
        quizdesk-examd --help | --version
 DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT]/DB
 </source>
@@ -182,7 +182,7 @@ DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT
               quizdesk-examd stop NAME [--db DB]
               quizdesk-examd incidents [--db DB]
               quizdesk-examd verify [--db DB] [--test DIR]...
-              quizdesk-examd import-reports FOLDER [--test DIR] [--db DB]
+              quizdesk-examd import-reports FOLDER [--test DIR]... [--db DB]
               quizdesk-examd --help | --version
 DB: файл SQLite (типово quizdesk-exam.sqlite) або postgresql://USER@HOST[:PORT]/DB
 </translation>
