@@ -709,6 +709,26 @@ void MainWindow::repaintScreen()
     }
 }
 
+bool MainWindow::controlsFit() const
+{
+    for (const QWidget* panel :
+         std::initializer_list<const QWidget*>{m_statusStrip, m_titlePanel, m_headerPanel}) {
+        const QList<QWidget*> parts = panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            const QRect r = parts[i]->geometry();
+            if (r.right() >= panel->width() || r.left() < 0) {
+                return false;
+            }
+            for (qsizetype k = i + 1; k < parts.size(); ++k) {
+                if (r.intersects(parts[k]->geometry())) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
 int MainWindow::questionScreenHeight(bool typed) const
 {
     return height() - m_statusHeight - (typed ? m_answerStrip->height() : 0);
@@ -881,7 +901,36 @@ void MainWindow::mousePressEvent(QMouseEvent* event)
 
 void MainWindow::setDisplay(double scale, bool highContrast)
 {
-    if (scale != m_displayScale && scale > 0.0) {
+    if (scale > 0.0 && scale != m_requestedScale) {
+        m_requestedScale = scale;
+        applyScale(fittingControlsScale(scale));
+    }
+    if (highContrast && !m_highContrast) {
+        applyHighContrast();
+    }
+}
+
+// The controls' layout needs room that grows with the scale: on a narrow
+// window the strip and the title page would run off its right edge or over
+// one another. They take the largest scale, in steps of a quarter, that a
+// window of this size holds (tried on a window of their own, laid out from
+// scratch); the question screen fits each question by itself.
+double MainWindow::fittingControlsScale(double scale) const
+{
+    for (double s = scale; s > 1.0; s = std::max(1.0, s - 0.25)) {
+        MainWindow trial;
+        trial.placeOnScreen(QRect(QPoint(0, 0), size()));
+        trial.applyScale(s);
+        if (trial.controlsFit()) {
+            return s;
+        }
+    }
+    return 1.0;
+}
+
+void MainWindow::applyScale(double scale)
+{
+    if (scale != m_displayScale) {
         const double f = scale / m_displayScale;
         m_displayScale = scale;
         // Every control of the title page and the strips, with its panel:
@@ -933,38 +982,40 @@ void MainWindow::setDisplay(double scale, bool highContrast)
         m_keyHelp->setFont(pixelFont(int(std::lround(15 * scale)), true));
         m_questionArea->setScale(scale);
     }
-    if (highContrast && !m_highContrast) {
-        m_highContrast = true;
-        // The documented scheme (see ScreenBitmap::highContrastColour): a
-        // black ground, yellow text, cyan values, white captions of the boxes.
-        const QColor yellow(255, 255, 0);
-        const QColor cyan(0, 255, 255);
-        for (QWidget* w : findChildren<QWidget*>()) {
-            if (w == m_answerShape || w == m_titlePicture || w == m_cornerImage) {
-                continue;
-            }
-            QPalette p = w->palette();
-            const bool value = p.color(QPalette::WindowText) == kBlue ||
-                               p.color(QPalette::Text) == kBlue || p.color(QPalette::Text) == kRed;
-            for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button}) {
-                p.setColor(role, Qt::black);
-            }
-            for (QPalette::ColorRole role :
-                 {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-                p.setColor(role, value ? cyan : yellow);
-            }
-            p.setColor(QPalette::Highlight, cyan);
-            p.setColor(QPalette::HighlightedText, Qt::black);
-            w->setPalette(p);
+}
+
+void MainWindow::applyHighContrast()
+{
+    m_highContrast = true;
+    // The documented scheme (see ScreenBitmap::highContrastColour): a
+    // black ground, yellow text, cyan values, white captions of the boxes.
+    const QColor yellow(255, 255, 0);
+    const QColor cyan(0, 255, 255);
+    for (QWidget* w : findChildren<QWidget*>()) {
+        if (w == m_answerShape || w == m_titlePicture || w == m_cornerImage) {
+            continue;
         }
-        setTextColour(this, QPalette::Window, Qt::black);
-        // The question's time bar would be black on black while little of
-        // the time has gone: a yellow frame shows it even when empty, its
-        // filled part is cyan.
-        m_questionTimeBar->setStyleSheet(
-            QStringLiteral("QProgressBar { border: 2px solid #ffff00; background: #000000; }"
-                           " QProgressBar::chunk { background: #00ffff; }"));
+        QPalette p = w->palette();
+        const bool value = p.color(QPalette::WindowText) == kBlue ||
+                           p.color(QPalette::Text) == kBlue || p.color(QPalette::Text) == kRed;
+        for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button}) {
+            p.setColor(role, Qt::black);
+        }
+        for (QPalette::ColorRole role :
+             {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+            p.setColor(role, value ? cyan : yellow);
+        }
+        p.setColor(QPalette::Highlight, cyan);
+        p.setColor(QPalette::HighlightedText, Qt::black);
+        w->setPalette(p);
     }
+    setTextColour(this, QPalette::Window, Qt::black);
+    // The question's time bar would be black on black while little of
+    // the time has gone: a yellow frame shows it even when empty, its
+    // filled part is cyan.
+    m_questionTimeBar->setStyleSheet(
+        QStringLiteral("QProgressBar { border: 2px solid #ffff00; background: #000000; }"
+                       " QProgressBar::chunk { background: #00ffff; }"));
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)

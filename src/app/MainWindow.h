@@ -84,11 +84,15 @@ public:
     void showExamLinkUp();
 
     // A student's larger text (1 to 3) and high contrast: the title page and
-    // the strips (the question screen's picture does its own).
+    // the strips (the question screen's picture does its own), as large as
+    // asked or, on a window too narrow for that, as large as fits it.
     void setDisplay(double scale, bool highContrast);
     // The height of the window's part that shows the question screen, above
     // the status strip (and the answer box when `typed`).
     int questionScreenHeight(bool typed) const;
+    // Whether the strip's and the title page's controls lie within the
+    // window, none over another.
+    bool controlsFit() const;
 
     // A quiet exam: the right/wrong square and the running score are hidden
     // until the results window.
@@ -146,11 +150,15 @@ private:
     bool paintsScreen() const;
     QPoint screenPoint(const QPointF& p) const;
     void layOutLargeStrip();
+    double fittingControlsScale(double scale) const;
+    void applyScale(double scale);
+    void applyHighContrast();
 
     QuestionScreen* m_screen = nullptr;
     bool m_questionScreen = false;
     bool m_narrowStrip = false;
-    double m_displayScale = 1.0;
+    double m_displayScale = 1.0;   // the controls' scale
+    double m_requestedScale = 1.0; // the student's text scale
     bool m_highContrast = false;
     int m_headerHeight = 90;
     int m_statusHeight = 100;

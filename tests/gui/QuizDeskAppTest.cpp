@@ -570,6 +570,16 @@ TEST_F(ThreeTimesLarger, AQuestionWiderThanAThirdOfTheWindowFitsItAndClicksStill
     // end past the right edge, so it is drawn as large as fits.
     const double first = app->view().bitmap().scale();
     EXPECT_EQ(first, 3.0);
+    // The strip's controls, too large three times over for this window, are
+    // as large as fits: every one within it, none over another.
+    EXPECT_TRUE(form.controlsFit());
+    for (const char* name :
+         {qd::mainWindowNames::questionNumberLabel, qd::mainWindowNames::questionTimeBar,
+          qd::mainWindowNames::scoreLabel, qd::mainWindowNames::nextButton}) {
+        QWidget* w = child(form, name);
+        const QRect onForm(w->mapTo(&form, QPoint(0, 0)), w->size());
+        EXPECT_TRUE(QRect(0, 0, kW, kH).contains(onForm)) << name;
+    }
     nextUntil(6);
     const double scale = app->view().bitmap().scale();
     EXPECT_LT(scale, 3.0);
