@@ -41,7 +41,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -778,10 +777,7 @@ int main(int argc, char** argv)
     // file removed) instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
-    // The numbers the server writes (the exports, the reports' figures) keep
-    // their decimal point whatever the system's locale, which the
-    // application object has just made the C library's.
-    std::setlocale(LC_NUMERIC, "C");
+    qd::l10n::keepDecimalPoint();
     qd::l10n::useSystemLanguage(QStringLiteral("quizdesk-examd"));
     QString error;
     const auto args = parse(argc, argv, &error);

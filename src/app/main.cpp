@@ -6,6 +6,7 @@
 #include "app/QuizDeskApp.h"
 #include "app/ResultsWindow.h"
 #include "app/StartUp.h"
+#include "l10n/Translation.h"
 #include "run/SystemClock.h"
 
 #include <QApplication>
@@ -39,6 +40,9 @@ int main(int argc, char** argv)
         }
     }
     QApplication app(argc, argv);
+    // The report's points and the settings' fractions are written and read
+    // with a decimal point on every lab computer, whatever its locale.
+    qd::l10n::keepDecimalPoint();
     const qd::MessageReporter reporter;
     qd::MainWindow form;
     qd::ResultsWindow results; // hidden until the test ends

@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <clocale>
+
 namespace qd::l10n {
 
 namespace {
@@ -52,6 +54,11 @@ QString language()
 {
     const QString loaded = catalogue().language();
     return loaded.isEmpty() ? QStringLiteral("en") : loaded.section(QLatin1Char('_'), 0, 0);
+}
+
+void keepDecimalPoint()
+{
+    std::setlocale(LC_NUMERIC, "C");
 }
 
 } // namespace qd::l10n

@@ -26,9 +26,15 @@ bool useSystemLanguage(const QString& catalogue);
 // The text in the loaded catalogue's language, or the source text itself.
 QString translate(const char* context, const char* source);
 
-// The language in use: "uk", or "en" when no catalogue was loaded. The
-// results page names it in its <html lang>.
+// The language in use: "uk", or "en" when no catalogue was loaded.
 QString language();
+
+// Puts the C library's numbers back into the C locale (a decimal point).
+// Qt's application object adopts the system's locale for everything, and
+// printf and strtod would then write and read the reports' points, the
+// exports and the figures with a decimal comma under a Ukrainian locale.
+// Called right after the application object is made.
+void keepDecimalPoint();
 
 } // namespace qd::l10n
 

@@ -496,6 +496,7 @@ int runRun(const QStringList& args)
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
         app = std::make_unique<QGuiApplication>(argc, argv);
+        qd::l10n::keepDecimalPoint();
     }
 
     qd::ManualClock clock(qd::localTimeOf(start));

@@ -255,6 +255,7 @@ int runPreview(const QStringList& args)
     char name[] = "quizdesk-tool";
     char* argv[] = {name, nullptr};
     QApplication application(argc, argv);
+    qd::l10n::keepDecimalPoint();
 
     // A fault of the test is printed as the program would show it in its
     // box, with check's hint at its likely cause, and the tool ends with 1

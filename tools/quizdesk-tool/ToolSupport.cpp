@@ -316,6 +316,7 @@ int CharWidthSource::operator()(int fontSize, bool bold)
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
         m_app = std::make_unique<QGuiApplication>(m_argc, m_argv);
+        qd::l10n::keepDecimalPoint();
     }
     return qd::testFontCharWidth(fontSize, bold);
 }
