@@ -737,6 +737,54 @@ asks them, then those it leaves out, in file order.</source>
         <source> (--rescore scores them against it first)</source>
         <translation> (--rescore спершу переоцінює їх за ним)</translation>
     </message>
+    <message>
+        <source>%1 is saved as UTF-16, but QuizDesk reads code page 1251; convert it with: iconv -f UTF-16 -t CP1251 %1 &gt; %2 &amp;&amp; mv %2 %1</source>
+        <translation>%1 збережено в UTF-16, а QuizDesk читає кодову сторінку 1251; перетворіть його так: iconv -f UTF-16 -t CP1251 %1 &gt; %2 &amp;&amp; mv %2 %1</translation>
+    </message>
+    <message>
+        <source>%1 is saved as UTF-8 (with a byte order mark), but QuizDesk reads code page 1251; convert it with: tail -c +4 %1 | iconv -f UTF-8 -t CP1251 &gt; %2 &amp;&amp; mv %2 %1</source>
+        <translation>%1 збережено в UTF-8 (з позначкою порядку байтів), а QuizDesk читає кодову сторінку 1251; перетворіть його так: tail -c +4 %1 | iconv -f UTF-8 -t CP1251 &gt; %2 &amp;&amp; mv %2 %1</translation>
+    </message>
+    <message>
+        <source>%1 is saved as UTF-8, but QuizDesk reads code page 1251; convert it with: iconv -f UTF-8 -t CP1251 %1 &gt; %2 &amp;&amp; mv %2 %1</source>
+        <translation>%1 збережено в UTF-8, а QuizDesk читає кодову сторінку 1251; перетворіть його так: iconv -f UTF-8 -t CP1251 %1 &gt; %2 &amp;&amp; mv %2 %1</translation>
+    </message>
+    <message>
+        <source>question %1: the &apos;&lt;&apos; on line %2 of voprosi.txt is not closed by &apos;&gt;&apos; before the next &apos;&lt;&apos; on line %3</source>
+        <translation>питання %1: &apos;&lt;&apos; у рядку %2 файлу voprosi.txt не закрито знаком &apos;&gt;&apos; до наступного &apos;&lt;&apos; у рядку %3</translation>
+    </message>
+    <message>
+        <source>question %1: the &apos;&lt;&apos; on line %2 of voprosi.txt is not closed by &apos;&gt;&apos; before the question ends</source>
+        <translation>питання %1: &apos;&lt;&apos; у рядку %2 файлу voprosi.txt не закрито знаком &apos;&gt;&apos; до кінця питання</translation>
+    </message>
+    <message>
+        <source>line %1 of %2 ends with %3, the lines before it with %4; save the file with CR LF line ends throughout</source>
+        <translation>рядок %1 файлу %2 закінчується на %3, а рядки перед ним — на %4; збережіть файл із кінцями рядків CR LF усюди</translation>
+    </message>
+    <message>
+        <source>CR alone</source>
+        <translation>самий CR</translation>
+    </message>
+    <message>
+        <source>LF alone</source>
+        <translation>самий LF</translation>
+    </message>
+    <message>
+        <source>the header of otveti.txt announces %1 questions, but voprosi.txt holds %2 (each question ends with &apos;#&apos;)</source>
+        <translation>заголовок otveti.txt оголошує питань: %1, а voprosi.txt містить %2 (кожне питання закінчується на &apos;#&apos;)</translation>
+    </message>
+    <message>
+        <source>the header of otveti.txt announces %1 questions, but voprosi.txt holds %2 (each question ends with &apos;#&apos;); the last %3 are never asked</source>
+        <translation>заголовок otveti.txt оголошує питань: %1, а voprosi.txt містить %2 (кожне питання закінчується на &apos;#&apos;); останні %3 ніколи не задаються</translation>
+    </message>
+    <message>
+        <source>hint: </source>
+        <translation>підказка: </translation>
+    </message>
+    <message>
+        <source>quizdesk-tool: warning: </source>
+        <translation>quizdesk-tool: попередження: </translation>
+    </message>
 </context>
 <context>
     <name>qdtool::DryRun</name>

@@ -81,7 +81,7 @@ int runCheck(const QStringList& args)
         // suggest is behind it.
         printFault(loaded.fault());
         if (const auto hint = hintFor(readTestFiles(dir), loaded.fault())) {
-            writeErr((QStringLiteral("hint: ") + *hint + QLatin1Char('\n')).toUtf8());
+            writeErr((tr("hint: ") + *hint + QLatin1Char('\n')).toUtf8());
         }
         return kExitFault;
     }
@@ -112,7 +112,7 @@ int runCheck(const QStringList& args)
     }
     showTypedKeys(*model);
     if (const auto hint = loadedTestHint(readTestFiles(dir), model->questionCount)) {
-        writeErr((QStringLiteral("quizdesk-tool: warning: ") + *hint + QLatin1Char('\n')).toUtf8());
+        writeErr((tr("quizdesk-tool: warning: ") + *hint + QLatin1Char('\n')).toUtf8());
     }
     return kExitOk;
 }

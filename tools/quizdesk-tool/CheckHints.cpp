@@ -83,19 +83,19 @@ std::optional<QString> encodingHint(const std::string& plain, const char* name)
     const QString file = QString::fromLatin1(name);
     const QString converted = file + QStringLiteral(".1251");
     if (looksUtf16(plain)) {
-        return QStringLiteral("%1 is saved as UTF-16, but QuizDesk reads code page 1251; "
-                              "convert it with: iconv -f UTF-16 -t CP1251 %1 > %2 && mv %2 %1")
+        return tr("%1 is saved as UTF-16, but QuizDesk reads code page 1251; "
+                  "convert it with: iconv -f UTF-16 -t CP1251 %1 > %2 && mv %2 %1")
             .arg(file, converted);
     }
     if (startsWith(plain, "\xEF\xBB\xBF")) {
-        return QStringLiteral("%1 is saved as UTF-8 (with a byte order mark), but QuizDesk reads "
-                              "code page 1251; convert it with: tail -c +4 %1 | iconv -f UTF-8 "
-                              "-t CP1251 > %2 && mv %2 %1")
+        return tr("%1 is saved as UTF-8 (with a byte order mark), but QuizDesk reads "
+                  "code page 1251; convert it with: tail -c +4 %1 | iconv -f UTF-8 "
+                  "-t CP1251 > %2 && mv %2 %1")
             .arg(file, converted);
     }
     if (looksUtf8(plain)) {
-        return QStringLiteral("%1 is saved as UTF-8, but QuizDesk reads code page 1251; convert "
-                              "it with: iconv -f UTF-8 -t CP1251 %1 > %2 && mv %2 %1")
+        return tr("%1 is saved as UTF-8, but QuizDesk reads code page 1251; convert "
+                  "it with: iconv -f UTF-8 -t CP1251 %1 > %2 && mv %2 %1")
             .arg(file, converted);
     }
     return std::nullopt;
@@ -156,8 +156,8 @@ std::optional<QString> bracketHint(const std::string& v, int n)
     for (std::size_t i = from; i < to; ++i) {
         if (v[i] == '<') {
             if (open) {
-                return QStringLiteral("question %1: the '<' on line %2 of voprosi.txt is not "
-                                      "closed by '>' before the next '<' on line %3")
+                return tr("question %1: the '<' on line %2 of voprosi.txt is not "
+                          "closed by '>' before the next '<' on line %3")
                     .arg(n)
                     .arg(lineOf(v, *open))
                     .arg(lineOf(v, i));
@@ -174,8 +174,8 @@ std::optional<QString> bracketHint(const std::string& v, int n)
         }
     }
     if (open) {
-        return QStringLiteral("question %1: the '<' on line %2 of voprosi.txt is not closed by "
-                              "'>' before the question ends")
+        return tr("question %1: the '<' on line %2 of voprosi.txt is not closed by "
+                  "'>' before the question ends")
             .arg(n)
             .arg(lineOf(v, *open));
     }
@@ -199,14 +199,14 @@ std::optional<QString> lineEndHint(const std::string& s, const char* name)
             continue;
         }
         if (crlf != *crlfFirst || bareCr) {
-            return QStringLiteral("line %1 of %2 ends with %3, the lines before it with %4; "
-                                  "save the file with CR LF line ends throughout")
+            return tr("line %1 of %2 ends with %3, the lines before it with %4; "
+                      "save the file with CR LF line ends throughout")
                 .arg(lineOf(s, i))
                 .arg(QString::fromLatin1(name))
-                .arg(bareCr ? QStringLiteral("CR alone")
+                .arg(bareCr ? tr("CR alone")
                      : crlf ? QStringLiteral("CR LF")
-                            : QStringLiteral("LF alone"))
-                .arg(*crlfFirst ? QStringLiteral("CR LF") : QStringLiteral("LF alone"));
+                            : tr("LF alone"))
+                .arg(*crlfFirst ? QStringLiteral("CR LF") : tr("LF alone"));
         }
     }
     return std::nullopt;
@@ -235,8 +235,8 @@ std::optional<QString> hintFor(const TestFiles& files, const qd::Fault& fault)
     const int found = int(std::count(files.questions.begin(), files.questions.end(), '#'));
     if (const std::optional<int> announced = headerCount(files.answers);
         announced && *announced != found) {
-        return QStringLiteral("the header of otveti.txt announces %1 questions, but voprosi.txt "
-                              "holds %2 (each question ends with '#')")
+        return tr("the header of otveti.txt announces %1 questions, but voprosi.txt "
+                  "holds %2 (each question ends with '#')")
             .arg(*announced)
             .arg(found);
     }
@@ -261,8 +261,8 @@ std::optional<QString> loadedTestHint(const TestFiles& files, int questionCount)
     if (found <= questionCount) {
         return std::nullopt;
     }
-    return QStringLiteral("the header of otveti.txt announces %1 questions, but voprosi.txt "
-                          "holds %2 (each question ends with '#'); the last %3 are never asked")
+    return tr("the header of otveti.txt announces %1 questions, but voprosi.txt "
+              "holds %2 (each question ends with '#'); the last %3 are never asked")
         .arg(questionCount)
         .arg(found)
         .arg(found - questionCount);

@@ -131,7 +131,7 @@ void reportFault(const QString& text, const std::filesystem::path& dir)
     writeErr(bytes);
     const qd::Fault fault{qd::toCp1251(text.toStdString())};
     if (const auto hint = hintFor(readTestFiles(dir), fault)) {
-        writeErr((QStringLiteral("hint: ") + *hint + QLatin1Char('\n')).toUtf8());
+        writeErr((tr("hint: ") + *hint + QLatin1Char('\n')).toUtf8());
     }
 }
 
