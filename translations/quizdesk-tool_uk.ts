@@ -785,9 +785,6 @@ asks them, then those it leaves out, in file order.</source>
         <source>quizdesk-tool: warning: </source>
         <translation>quizdesk-tool: попередження: </translation>
     </message>
-</context>
-<context>
-    <name>qdtool::DryRun</name>
     <message>
         <source>script line %1: question %2 shows no option &quot;%3&quot;</source>
         <translation>рядок сценарію %1: питання %2 не показує варіанта «%3»</translation>

@@ -41,7 +41,9 @@ void keepDecimalPoint();
 // Gives a namespace its tr(text), looked up under `context`, which is the
 // namespace's full name: lupdate is told to read this macro as
 // Q_DECLARE_TR_FUNCTIONS, and files every tr("...") called inside the
-// namespace under that name.
+// namespace under that name. A member function of a class in the namespace
+// calls it as ns::tr: lupdate would otherwise file the text under the
+// class's name, where the lookup does not search.
 #define QD_TRANSLATABLE(context)                                                                   \
     inline QString tr(const char* source)                                                          \
     {                                                                                              \

@@ -283,7 +283,7 @@ private:
             }
             const auto where = locate(q, a.options[i], from, to);
             if (!where) {
-                printError(tr("script line %1: question %2 shows no option \"%3\"")
+                printError(qdtool::tr("script line %1: question %2 shows no option \"%3\"")
                                .arg(a.line)
                                .arg(m_session.state().currentQuestion + 1)
                                .arg(a.options[i].text));
