@@ -14,6 +14,7 @@
 #include "definition/Cp1251.h"
 #include "run/ManualClock.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -603,6 +604,15 @@ TEST_F(ThreeTimesLarger, AQuestionWiderThanAThirdOfTheWindowFitsItAndClicksStill
         }
     }
     EXPECT_TRUE(ink);
+    // A screen reader finds the option where the window shows it.
+    QAccessibleInterface* area =
+        QAccessible::queryAccessibleInterface(child(form, "QuestionScreen"));
+    ASSERT_NE(area, nullptr);
+    QAccessibleInterface* item = area->child(1 + 3 + 3 + 1); // column 3, row 2
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(QAccessible::Name), QStringLiteral("Закарпатська"));
+    EXPECT_EQ(item->rect().topLeft(),
+              form.mapToGlobal(QPoint(int(last.left() * scale), int(last.top() * scale))));
     press(QPoint(int(onText(0, 0).x() * scale), int(onText(0, 0).y() * scale)));
     press(QPoint(int(onText(2, 1).x() * scale), int(onText(2, 1).y() * scale)));
     EXPECT_EQ(session().state().activeRow, 0);
