@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The exam server's live board during an exam, drawn by headless Chromium
 # into docs/screenshots/12-board.png. A server on free loopback ports takes
-# a small roster; dry runs of the demo test in examination mode sit the
-# exam to the end, simulated computers (tests' exam_sim) are still
-# answering, and one name that is not on the roster leaves an incident.
+# a small roster and scores every final report against the demo test;
+# dry runs of that test in examination mode sit the exam to the end,
+# simulated computers (tests' exam_sim) are still answering, and one name
+# that is not on the roster leaves an incident.
 #
 #   scripts/board-screenshot.sh BUILD_DIR
 set -euo pipefail
@@ -36,17 +37,19 @@ printf '%s\n' "Бондар Тарас" "Коваленко Олена" "Мел�
   "Ткаченко Олег" "Лисенко Марія" >"$work/names.txt"
 "$tool" roster "$work/names.txt" -o "$work/students.dbf" >/dev/null
 
-source "$(dirname "$0")/examd-start.bash"
-examd_start "$work/server" "$examd" serve --listen 127.0.0.1 --port 0 --http 127.0.0.1:0 \
-  --roster "$work/students.dbf" --db "$work/exam.sqlite" --name lab-1 || exit 1
-server_pid=$examd_pid
-port=$examd_port
-board=$examd_board
-
 # The demo test with the two files of examination mode.
 cp -r "$root/examples/demo" "$work/test"
 printf '127.0.0.1\r\n' >"$work/test/IPaddress.txt"
 cp "$work/students.dbf" "$work/test/"
+
+# The server scores every sitting against the same test (the verified column).
+source "$(dirname "$0")/examd-start.bash"
+examd_start "$work/server" "$examd" serve --listen 127.0.0.1 --port 0 --http 127.0.0.1:0 \
+  --roster "$work/students.dbf" --db "$work/exam.sqlite" --name lab-1 --test "$work/test" || exit 1
+server_pid=$examd_pid
+port=$examd_port
+board=$examd_board
+
 
 # sit COMPUTER NAME SCRIPT: a dry run of examples/dryrun/SCRIPT in
 # examination mode as NAME. The host name is the computer's own; in a UTS
@@ -78,7 +81,7 @@ sit pc-02 "Коваленко Олена" partial.script
 # virtual time lets the board's first poll land before the picture.
 timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
   --disable-background-networking --disable-component-update --disable-sync \
-  --user-data-dir="$work/profile" --hide-scrollbars --window-size=1280,420 \
+  --user-data-dir="$work/profile" --hide-scrollbars --window-size=1280,560 \
   --virtual-time-budget=3000 --screenshot="$work/board.png" "$board" 2>"$work/chromium.log" || {
   cat "$work/chromium.log" >&2
   exit 1
