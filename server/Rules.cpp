@@ -196,6 +196,20 @@ int16_t ExamDesk::toOpenSitting(const Sitting& s, const Arrival& a, const std::s
     if (holder != 0 && holder == a.connection) {
         return carryOn(s, a);
     }
+    // The examiner moved the sitting: the student's next registration takes
+    // it from wherever it comes, and from then on only that connection
+    // speaks for it.
+    if (unbound(s) && a.fields.kind == ExamMessage::Registration) {
+        if (holder != 0 && m_connections != nullptr) {
+            m_connections->close(holder);
+        }
+        if (a.connection != 0) {
+            m_holders[s.student] = a.connection;
+        }
+        resumed(s, a, true);
+        m_journal.rebind(s.id, computer, a.address, now());
+        return 0;
+    }
     // A live sitting goes on untouched, whoever asks and from wherever: a
     // second window, or a computer cloned with the same name and address.
     if (heldLive(s, holder)) {
@@ -219,7 +233,26 @@ int16_t ExamDesk::toOpenSitting(const Sitting& s, const Arrival& a, const std::s
         }
         m_holders[s.student] = a.connection;
     }
+    if (a.fields.kind == ExamMessage::Registration) {
+        resumed(s, a, false);
+    }
     return carryOn(s, a);
+}
+
+void ExamDesk::resumed(const Sitting& s, const Arrival& a, bool moved)
+{
+    // The server knows the time of the sitting's last message, not of the
+    // cut: the time away is counted from that message.
+    const int64_t away = std::max<int64_t>(now() - s.lastSeen, 0);
+    const int times = m_journal.incidentCount("resumed", s.student, s.started) + 1;
+    std::string detail = "the sitting goes on after " + std::to_string(away) +
+                         " s without a message; resumed " + std::to_string(times) +
+                         (times == 1 ? " time" : " times");
+    if (moved) {
+        detail += "; moved here by the examiner";
+    }
+    incident("resumed", a, detail);
+    m_journal.flag(s.id, "resumed", now());
 }
 
 int16_t ExamDesk::handle(const Arrival& a)

@@ -107,6 +107,8 @@ public:
 
     static bool sameComputer(const Sitting& s, const std::string& computer,
                              const std::string& address);
+    // A sitting the examiner let go of its computer (release --move).
+    static bool unbound(const Sitting& s) { return s.computer.empty() && s.address.empty(); }
 
 private:
     int16_t admitNew(const Arrival& a, const std::string& student, const std::string& computer,
@@ -117,6 +119,9 @@ private:
     // Applies a progress or final message (or a registration) to an open
     // sitting of this computer.
     int16_t carryOn(const Sitting& s, const Arrival& a, bool registered = true);
+    // A registration goes on with an open sitting: the program started
+    // again (a resumed run) on its computer, or on the one it was moved to.
+    void resumed(const Sitting& s, const Arrival& a, bool moved);
     void finish(const Sitting& s, const Arrival& a, bool registered);
     // Whether the sitting's connection is live: open, with a message within
     // a minute. Another server's sitting counts as live when it was heard

@@ -8,7 +8,7 @@
 //   quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]
 //                         [--test DIR]...
 //   quizdesk-examd report NAME [--all] [--db DB]
-//   quizdesk-examd release NAME [--db DB]
+//   quizdesk-examd release NAME [--move] [--db DB]
 //   quizdesk-examd stop NAME [--db DB]
 //   quizdesk-examd incidents [--db DB]
 //   quizdesk-examd verify [--db DB] [--test DIR]...
@@ -74,7 +74,7 @@ QString usageText()
         "       quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]\n"
         "                             [--test DIR]...\n"
         "       quizdesk-examd report NAME [--all] [--db DB]\n"
-        "       quizdesk-examd release NAME [--db DB]\n"
+        "       quizdesk-examd release NAME [--move] [--db DB]\n"
         "       quizdesk-examd stop NAME [--db DB]\n"
         "       quizdesk-examd incidents [--db DB]\n"
         "       quizdesk-examd verify [--db DB] [--test DIR]...\n"
@@ -121,7 +121,7 @@ const std::set<std::string> kValueOptions = {
     "--listen", "--port", "--roster", "--db",    "--http",
     "--deny",   "--from", "--until",  "--allow", "--retakes",
     "--format", "-o",     "--name",   "--test",  "--board-token-file"};
-const std::set<std::string> kFlags = {"--no-http", "--watch", "--matrix", "--all"};
+const std::set<std::string> kFlags = {"--no-http", "--watch", "--matrix", "--all", "--move"};
 
 int usage(const QString& why)
 {
@@ -620,17 +620,21 @@ int release(const Args& a)
         return 1;
     }
     SystemClock clock;
+    const int64_t now = int64_t(clock.calendarSeconds());
+    // --move: the sitting stays open and goes on on whichever computer the
+    // student's checkpoint is taken to; without it, it is closed.
+    const bool move = a.flags.count("--move") != 0;
     bool any = false;
-    if (!take(journal->release(a.positional[0], int64_t(clock.calendarSeconds())), any)) {
+    if (!take(move ? journal->move(a.positional[0], now) : journal->release(a.positional[0], now),
+              any)) {
         return 1;
     }
     if (!any) {
         say(stderr, tr("%1 has no open sitting").arg(qs(a.positional[0])));
         return 1;
     }
-    std::fputs(
-        (tr("released %1").arg(qs(a.positional[0])) + QLatin1Char('\n')).toUtf8().constData(),
-        stdout);
+    const QString done = move ? tr("released %1 to go on on another computer") : tr("released %1");
+    std::fputs((done.arg(qs(a.positional[0])) + QLatin1Char('\n')).toUtf8().constData(), stdout);
     return 0;
 }
 

@@ -128,6 +128,10 @@
         <translation>звільнено %1</translation>
     </message>
     <message>
+        <source>released %1 to go on on another computer</source>
+        <translation>звільнено %1, щоб продовжити на іншому комп&apos;ютері</translation>
+    </message>
+    <message>
         <source>import-reports takes one FOLDER</source>
         <translation>import-reports потребує однієї FOLDER</translation>
     </message>
@@ -161,7 +165,7 @@
        quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]
                              [--test DIR]...
        quizdesk-examd report NAME [--all] [--db DB]
-       quizdesk-examd release NAME [--db DB]
+       quizdesk-examd release NAME [--move] [--db DB]
        quizdesk-examd stop NAME [--db DB]
        quizdesk-examd incidents [--db DB]
        quizdesk-examd verify [--db DB] [--test DIR]...
@@ -178,7 +182,7 @@ DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT
               quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]
                                     [--test DIR]...
               quizdesk-examd report NAME [--all] [--db DB]
-              quizdesk-examd release NAME [--db DB]
+              quizdesk-examd release NAME [--move] [--db DB]
               quizdesk-examd stop NAME [--db DB]
               quizdesk-examd incidents [--db DB]
               quizdesk-examd verify [--db DB] [--test DIR]...

@@ -145,6 +145,10 @@ public:
     virtual void progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
                           const std::string& address) = 0;
     virtual void touch(int64_t id, int64_t now, const std::string& address) = 0;
+    // A sitting the examiner let go of its computer (move) is taken by the
+    // computer `computer` at `address`, from which the student goes on.
+    virtual void rebind(int64_t id, const std::string& computer, const std::string& address,
+                        int64_t now) = 0;
     // Closes an open sitting as finished with its report (raw bytes, code
     // page 1251) and the report's question rows. `score` is the report's
     // total; without one (no report, or one that does not read) the points
@@ -158,6 +162,9 @@ public:
     // Marks a sitting with an incident's kind (kept once).
     virtual void flag(int64_t id, const std::string& kind, int64_t now) = 0;
     virtual void addIncident(const Incident& incident) = 0;
+    // How many incidents of `kind` the student has had since `since`.
+    virtual int incidentCount(const std::string& kind, const std::string& student,
+                              int64_t since) = 0;
 
     // Outside the server's batches (the commands): closes the student's open
     // sitting as released; false when there is none.
@@ -165,6 +172,11 @@ public:
     // The examiner stops the student's open sitting: closed as stopped with
     // what it had; false when there is none.
     virtual Result<bool> stop(const std::string& student, int64_t now) = 0;
+    // The examiner lets the student's open sitting go on on another
+    // computer: it stays open but is no longer bound to the computer it
+    // was granted to, and the next registration of the student, from any
+    // computer, takes it (rebind). False when there is none.
+    virtual Result<bool> move(const std::string& student, int64_t now) = 0;
 
     // Reading, for the board and the commands.
     virtual Result<std::vector<Sitting>> sittings() = 0;

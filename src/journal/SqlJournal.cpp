@@ -888,8 +888,8 @@ Result<bool> SqlJournal::stop(const std::string& student, int64_t now)
     return close(student, "stopped", "stop", now);
 }
 
-Result<bool> SqlJournal::close(const std::string& student, const char* state, const char* event,
-                               int64_t now)
+Result<std::optional<std::pair<qint64, QString>>>
+SqlJournal::openForCommand(const std::string& student)
 {
     if (Status f = begin()) {
         return *f;
@@ -908,6 +908,19 @@ Result<bool> SqlJournal::close(const std::string& student, const char* state, co
     find.finish();
     if (!open) {
         rollback();
+    }
+    return open;
+}
+
+Result<bool> SqlJournal::close(const std::string& student, const char* state, const char* event,
+                               int64_t now)
+{
+    auto found = openForCommand(student);
+    if (!found.ok()) {
+        return found.fault();
+    }
+    const auto& open = found.value();
+    if (!open) {
         return false;
     }
     QSqlQuery& q = query("UPDATE sittings SET state = ?, finished = ? WHERE id = ?");
@@ -925,6 +938,62 @@ Result<bool> SqlJournal::close(const std::string& student, const char* state, co
         return *f;
     }
     return true;
+}
+
+Result<bool> SqlJournal::move(const std::string& student, int64_t now)
+{
+    auto found = openForCommand(student);
+    if (!found.ok()) {
+        return found.fault();
+    }
+    const auto& open = found.value();
+    if (!open) {
+        return false;
+    }
+    // No computer and no address: no computer is the sitting's own, so the
+    // next registration of the student takes it, from wherever it comes.
+    QSqlQuery& q = query("UPDATE sittings SET computer = '', address = '' WHERE id = ?");
+    q.addBindValue(open->first);
+    run(q);
+    q.finish();
+    appendEvent(open->second, "move", "sitting", open->first, now,
+                QJsonObject{{u"computer"_s, QString()}, {u"address"_s, QString()}});
+    if (Status f = commit()) {
+        return *f;
+    }
+    return true;
+}
+
+void SqlJournal::rebind(int64_t id, const std::string& computer, const std::string& address,
+                        int64_t now)
+{
+    QSqlQuery& q =
+        query("UPDATE sittings SET computer = ?, address = ?, last_seen = ? WHERE id = ?");
+    q.addBindValue(qs(computer));
+    q.addBindValue(qs(address));
+    q.addBindValue(qlonglong(now));
+    q.addBindValue(qlonglong(id));
+    run(q);
+    q.finish();
+    appendEvent(qs(m_server), "registration", "sitting", id, now,
+                QJsonObject{{u"computer"_s, qs(computer)},
+                            {u"address"_s, qs(address)},
+                            {u"last_seen"_s, qint64(now)}});
+}
+
+int SqlJournal::incidentCount(const std::string& kind, const std::string& student, int64_t since)
+{
+    QSqlQuery& q =
+        query("SELECT COUNT(*) FROM incidents WHERE kind = ? AND student = ? AND at >= ?");
+    q.addBindValue(qs(kind));
+    q.addBindValue(qs(student));
+    q.addBindValue(qlonglong(since));
+    int n = 0;
+    if (run(q) && q.next()) {
+        n = q.value(0).toInt();
+    }
+    q.finish();
+    return n;
 }
 
 Result<std::vector<Sitting>> SqlJournal::sittings()

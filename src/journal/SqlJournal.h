@@ -57,6 +57,10 @@ public:
 
     Result<bool> release(const std::string& student, int64_t now) override;
     Result<bool> stop(const std::string& student, int64_t now) override;
+    Result<bool> move(const std::string& student, int64_t now) override;
+    void rebind(int64_t id, const std::string& computer, const std::string& address,
+                int64_t now) override;
+    int incidentCount(const std::string& kind, const std::string& student, int64_t since) override;
     Result<std::vector<Sitting>> sittings() override;
     Result<std::vector<Incident>> incidents(int limit) override;
     Result<std::vector<std::string>> reports(const std::string& student) override;
@@ -88,6 +92,9 @@ private:
     Status addMissingColumns();
     // Closes the student's open sitting in `state`, chained as `event`;
     // false when none.
+    // The student's open sitting and the chain it belongs to, in a batch
+    // begun here (rolled back when there is none or on a fault).
+    Result<std::optional<std::pair<qint64, QString>>> openForCommand(const std::string& student);
     Result<bool> close(const std::string& student, const char* state, const char* event,
                        int64_t now);
     // A prepared statement, made once per text.

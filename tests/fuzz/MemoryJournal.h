@@ -126,7 +126,27 @@ public:
             f += (f.empty() ? "" : ",") + kind;
         }
     }
+    void rebind(int64_t id, const std::string& computer, const std::string& address,
+                int64_t now) override
+    {
+        Sitting& s = m_sittings.at(id);
+        s.computer = computer;
+        s.address = address;
+        s.lastSeen = now;
+    }
     void addIncident(const Incident&) override { ++m_incidents; }
+    int incidentCount(const std::string&, const std::string&, int64_t) override { return 0; }
+    qd::Result<bool> move(const std::string& student, int64_t) override
+    {
+        for (auto& [id, s] : m_sittings) {
+            if (s.student == student && s.state == SittingState::Open) {
+                s.computer.clear();
+                s.address.clear();
+                return true;
+            }
+        }
+        return false;
+    }
     qd::Result<bool> release(const std::string& student, int64_t now) override
     {
         return close(student, SittingState::Released, now);

@@ -165,8 +165,11 @@ TEST_F(Desk, TheSameComputerContinuesItsSittingAndNoOtherMay)
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].answered, 2);
     EXPECT_EQ(s[0].state, SittingState::Open);
-    EXPECT_EQ(incidents().size(), 3u);
-    EXPECT_EQ(incidents()[0].kind, "two-computers");
+    // The registration again is noted as the sitting resumed; then the
+    // three refusals.
+    EXPECT_EQ(incidents().size(), 4u);
+    EXPECT_EQ(incidents()[0].kind, "resumed");
+    EXPECT_EQ(incidents()[1].kind, "two-computers");
 
     // One computer used for a second student: granted, and noted.
     EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
@@ -287,6 +290,75 @@ TEST_F(Desk, AReleasedStudentMovesToAnotherComputer)
     EXPECT_EQ(s[0].state, SittingState::Released);
     EXPECT_EQ(s[1].state, SittingState::Open);
     EXPECT_EQ(s[1].computer, "pc-02");
+}
+
+TEST_F(Desk, AClientStartedAgainResumesItsSittingAndEachResumeIsCounted)
+{
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    clock.advance(20000);
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 3, 5.0f), 0);
+    // Cut, and back 95 s later with its progress in the registration.
+    clock.advance(95000);
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т.", "pc-01", "10.0.0.1", {}, 3, 5.0f), 0);
+    clock.advance(40000);
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т.", "pc-01", "10.0.0.1", {}, 3, 5.0f), 0);
+    EXPECT_EQ(send(ExamMessage::Final, "Бондар Т.", "pc-01", "10.0.0.1", sampleReport(), 12, 96.0f),
+              0);
+    const auto s = sittings();
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].state, SittingState::Finished);
+    EXPECT_EQ(s[0].flags, "resumed");
+    const auto i = incidents();
+    ASSERT_EQ(i.size(), 2u);
+    EXPECT_EQ(i[0].kind, "resumed");
+    EXPECT_EQ(i[0].detail, "the sitting goes on after 95 s without a message; resumed 1 time");
+    EXPECT_EQ(i[1].detail, "the sitting goes on after 40 s without a message; resumed 2 times");
+
+    // The count is the sitting's own: the next sitting starts again at one.
+    ASSERT_EQ(std::get<bool>(journal->release("Бондар Т.", 1)), false);
+    RuleOptions retake;
+    retake.retakes = 1;
+    desk->setOptions(retake);
+    clock.advance(60000);
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    EXPECT_EQ(incidents().back().detail,
+              "the sitting goes on after 0 s without a message; resumed 1 time");
+}
+
+TEST_F(Desk, AMovedSittingGoesOnOnTheComputerThatRegistersNext)
+{
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т."), 0);
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 4, 6.0f), 0);
+    // Not moved: another computer is refused.
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т.", "pc-02", "10.0.0.2", {}, 4, 6.0f), -3);
+    EXPECT_EQ(std::get<bool>(journal->move("Бондар Т.", 100)), true);
+    EXPECT_EQ(std::get<bool>(journal->move("Коваль І.", 100)), false);
+    // Only a registration takes a moved sitting.
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-02", "10.0.0.2", {}, 5, 7.0f), -3);
+    clock.advance(30000);
+    EXPECT_EQ(send(ExamMessage::Registration, "Бондар Т.", "pc-02", "10.0.0.2", {}, 4, 6.0f), 0);
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-02", "10.0.0.2", {}, 5, 7.0f), 0);
+    // The first computer is now the other one.
+    EXPECT_EQ(send(ExamMessage::Progress, "Бондар Т.", "pc-01", "10.0.0.1", {}, 5, 7.0f), -3);
+    const auto s = sittings();
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].state, SittingState::Open);
+    EXPECT_EQ(s[0].computer, "pc-02");
+    EXPECT_EQ(s[0].address, "10.0.0.2");
+    EXPECT_EQ(s[0].answered, 5);
+    EXPECT_EQ(s[0].flags, "resumed");
+    const auto i = incidents();
+    ASSERT_EQ(i.size(), 4u);
+    EXPECT_EQ(i[2].kind, "resumed");
+    EXPECT_EQ(i[2].computer, "pc-02");
+    EXPECT_EQ(i[2].detail, "the sitting goes on after 30 s without a message; resumed 1 time; "
+                           "moved here by the examiner");
+    EXPECT_EQ(i[3].kind, "two-computers");
+    // The journal's chain holds the move and the new computer.
+    const auto check = journal->verifyChains();
+    ASSERT_TRUE(check.ok());
+    EXPECT_FALSE(check.value().broken) << *check.value().broken;
 }
 
 TEST_F(Desk, TheJournalItselfAllowsOneOpenSittingAStudent)
