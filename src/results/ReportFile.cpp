@@ -226,10 +226,17 @@ Status ReportFile::continueReport(std::string_view studentName, const std::files
     }
     m_text = text;
     m_inFallbackDir = dir == m_fallbackDir;
-    if (!fileName.empty() && reopen(dir / std::filesystem::path(fileName), text)) {
+    const std::filesystem::path file = dir / std::filesystem::path(fileName);
+    if (!fileName.empty() && reopen(file, text)) {
         return std::nullopt;
     }
-    // Never written over: the file as it stands may be all someone has.
+    // A report that is not there (the checkpoint alone was carried to
+    // another computer) is written anew from the checkpoint's bytes, under
+    // its own name when that is free; one that is there but differs is
+    // never written over: the file as it stands may be all someone has.
+    struct stat st
+    {};
+    const bool changed = !fileName.empty() && ::lstat(file.c_str(), &st) == 0;
     bool created = createIn(dir);
     if (!created && !m_inFallbackDir) {
         m_inFallbackDir = true;
@@ -241,6 +248,9 @@ Status ReportFile::continueReport(std::string_view studentName, const std::files
     }
     if (!writeAll(m_fd, m_text)) {
         writeFailed();
+    }
+    if (!changed) {
+        return std::nullopt;
     }
     return fault("Файл результатів змінено: його залишено, результати записано в новий файл.");
 }

@@ -52,10 +52,11 @@ public:
 
     // A resumed run's report: the file `fileName` in `dir` goes on when it
     // holds exactly `text` (the bytes the checkpoint recorded). A file that
-    // was cut, changed or removed since is left as it is, and `text` goes
-    // whole into a new file of the student's name (numbered as usual) in
-    // `dir`, else in the fall-back folder; the returned fault says so (not
-    // fatal).
+    // was cut or changed since is left as it is, and `text` goes whole into
+    // a new file of the student's name (numbered as usual) in `dir`, else in
+    // the fall-back folder; the returned fault says so (not fatal). A file
+    // that is not there (a checkpoint carried to another computer) is
+    // written anew from `text` without a word.
     Status continueReport(std::string_view studentName, const std::filesystem::path& dir,
                           const std::string& fileName, std::string_view text);
     // Every byte of the report so far.

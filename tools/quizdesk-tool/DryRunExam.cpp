@@ -21,10 +21,11 @@ void DryRunExam::clickExamBox()
 
 void DryRunExam::afterBegin()
 {
-    if (!m_checked || m_host->session().phase() != qd::TestSession::Phase::Waiting) {
+    if (m_host->session().phase() != qd::TestSession::Phase::Waiting) {
         return;
     }
-    // Until the verdict or the link's giving up (its own time limit).
+    // Until the verdict or the link's giving up (its own time limit). The
+    // link decides, not the box: a resumed run keeps the mode it began in.
     const qd::ExamLink& link = m_host->examLink();
     runUntil([&link] { return link.examPermitted() || link.idle(); }, kVerdictWaitMs);
 }
