@@ -35,6 +35,14 @@ namespace {
 // What the answer box accepts.
 constexpr int kAnswerBoxLimit = 127;
 
+// The script's "crash": as a power cut, nothing is cleaned up, flushed or
+// sent.
+[[noreturn]] void crash()
+{
+    ::kill(::getpid(), SIGKILL);
+    ::_exit(137); // not reached
+}
+
 // One played session: the clock, the view and the run host, the event loop
 // that the window's timers would make, and the exam link on the real one.
 class DryRun
@@ -347,13 +355,6 @@ private:
             m_session.mouseDown(x, y);
         }
         return true;
-    }
-
-    // As a power cut: nothing is cleaned up, flushed or sent.
-    [[noreturn]] static void crash()
-    {
-        ::kill(::getpid(), SIGKILL);
-        ::_exit(137); // not reached
     }
 
     bool titlePageShown() const
