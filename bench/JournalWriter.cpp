@@ -7,7 +7,7 @@
 
 #include "MaxTestGenerator.h"
 #include "ReportsGenerator.h"
-#include "Rules.h"
+#include "ExamDesk.h"
 #include "journal/SqlJournal.h"
 
 #include "definition/Cp1251.h"

@@ -1,6 +1,6 @@
 #include "Board.h"
 
-#include "Views.h"
+#include "Exports.h"
 
 #include <QAbstractHttpServer>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BoardAccess.h"
-#include "Views.h"
+#include "Exports.h"
 #include "journal/Journal.h"
 #include "run/Clock.h"
 

@@ -2,7 +2,7 @@
 
 #include "Connections.h"
 #include "journal/Journal.h"
-#include "Rules.h"
+#include "ExamDesk.h"
 #include "exam/MessageFramer.h"
 #include "run/Clock.h"
 

@@ -1,6 +1,6 @@
 #include "ReportImport.h"
 
-#include "Views.h"
+#include "Exports.h"
 
 #include "definition/Cp1251.h"
 #include "results/ReportReader.h"

@@ -156,40 +156,12 @@
         <translation>невідома команда %1</translation>
     </message>
     <message>
-        <source>usage: quizdesk-examd serve [--listen ADDR] [--port P] [--roster FILE] [--db DB]
-                            [--http ADDR:PORT | --no-http] [--name NAME] [--deny FILE]
-                            [--from &quot;YYYY-MM-DD HH:MM&quot;] [--until &quot;YYYY-MM-DD HH:MM&quot;]
-                            [--allow CIDR]... [--retakes N] [--test DIR]...
-                            [--board-token-file FILE]
-       quizdesk-examd status [--watch] [--db DB]
-       quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]
-                             [--test DIR]...
-       quizdesk-examd report NAME [--all] [--db DB]
-       quizdesk-examd release NAME [--move] [--db DB]
-       quizdesk-examd stop NAME [--db DB]
-       quizdesk-examd incidents [--db DB]
-       quizdesk-examd verify [--db DB] [--test DIR]...
-       quizdesk-examd import-reports FOLDER [--test DIR]... [--db DB]
-       quizdesk-examd --help | --version
-DB: a SQLite file (default quizdesk-exam.sqlite) or postgresql://USER@HOST[:PORT]/DB
-</source>
-        <translation>використання: quizdesk-examd serve [--listen ADDR] [--port P] [--roster FILE] [--db DB]
-                                   [--http ADDR:PORT | --no-http] [--name NAME] [--deny FILE]
-                                   [--from &quot;YYYY-MM-DD HH:MM&quot;] [--until &quot;YYYY-MM-DD HH:MM&quot;]
-                                   [--allow CIDR]... [--retakes N] [--test DIR]...
-                                   [--board-token-file FILE]
-              quizdesk-examd status [--watch] [--db DB]
-              quizdesk-examd export [--format csv|csv-1251|xlsx] [--matrix] [-o FILE] [--db DB]
-                                    [--test DIR]...
-              quizdesk-examd report NAME [--all] [--db DB]
-              quizdesk-examd release NAME [--move] [--db DB]
-              quizdesk-examd stop NAME [--db DB]
-              quizdesk-examd incidents [--db DB]
-              quizdesk-examd verify [--db DB] [--test DIR]...
-              quizdesk-examd import-reports FOLDER [--test DIR]... [--db DB]
-              quizdesk-examd --help | --version
-DB: файл SQLite (типово quizdesk-exam.sqlite) або postgresql://USER@HOST[:PORT]/DB
-</translation>
+        <source>usage:</source>
+        <translation>використання:</translation>
+    </message>
+    <message>
+        <source>DB: a SQLite file (default %1) or postgresql://USER@HOST[:PORT]/DB</source>
+        <translation>DB: файл SQLite (типово %1) або postgresql://USER@HOST[:PORT]/DB</translation>
     </message>
     <message>
         <source>student</source>

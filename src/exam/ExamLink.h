@@ -81,7 +81,7 @@ class ExamLink : public QObject, public ExamHooks
     Q_OBJECT
 
 public:
-    static constexpr quint16 kPort = 1023;
+    static constexpr quint16 kPort = kExamPort;
     static constexpr int kCloseDelayMs = 100;
     static constexpr int kFlushOnExitMs = 2000;
     static constexpr uint32_t kGiveUpMs = 10000;

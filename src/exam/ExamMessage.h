@@ -6,6 +6,10 @@
 
 namespace qd {
 
+// The exam server's TCP port: the one the clients always connect to, and
+// the server listens on unless told otherwise.
+inline constexpr uint16_t kExamPort = 1023;
+
 // The record the client sends to the exam server: 163 bytes, packed,
 // little-endian, texts in code page 1251 zero-terminated inside their
 // fields. It is written and read byte by byte at the offsets below, never

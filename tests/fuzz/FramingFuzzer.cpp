@@ -11,7 +11,7 @@
 
 #include "MemoryJournal.h"
 
-#include "Rules.h"
+#include "ExamDesk.h"
 #include "definition/Cp1251.h"
 #include "exam/Crc32.h"
 #include "exam/ExamMessage.h"

@@ -19,7 +19,7 @@
 
 #include "ExamServer.h"
 #include "exam/ExamLink.h"
-#include "Rules.h"
+#include "ExamDesk.h"
 #include "journal/SqlJournal.h"
 
 #include <QCheckBox>

@@ -38,7 +38,7 @@ src/results/ReportFile.h|run/ReportSink.h|ok
 src/run/TestSession.cpp|run/Grading.h|ok
 src/app/main.cpp|host/RunHost.h|ok
 tools/quizdesk-tool/DryRun.cpp|app/StartUp.h|ok
-server/main.cpp|run/SystemClock.h|ok
+server/quizdesk-examd/main.cpp|run/SystemClock.h|ok
 src/journal/SqlJournal.cpp|host/RunHost.h|sideways
 src/journal/Journal.h|app/MainWindow.h|up
 server/ExamServer.h|journal/Journal.h|ok

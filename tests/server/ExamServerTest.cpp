@@ -1,5 +1,5 @@
 #include "ExamServer.h"
-#include "Rules.h"
+#include "ExamDesk.h"
 #include "journal/SqlJournal.h"
 
 #include "definition/Cp1251.h"

@@ -1,5 +1,5 @@
 #include "CellText.h"
-#include "Views.h"
+#include "Exports.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The journal's chains: every stored event chained, and the check that finds
 // a row changed, deleted or inserted behind the server's back.
 
-#include "Rules.h"
+#include "ExamDesk.h"
 #include "journal/SqlJournal.h"
 
 #include "definition/Cp1251.h"

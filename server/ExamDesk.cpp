@@ -1,4 +1,4 @@
-#include "Rules.h"
+#include "ExamDesk.h"
 
 #include "definition/Cp1251.h"
 #include "exam/StudentList.h"
@@ -10,17 +10,12 @@
 #include <QString>
 #include <QStringDecoder>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cmath>
 
 namespace qd::server {
 
 namespace {
-
-// The largest roster taken: 92 bytes a record, a million students.
-constexpr std::size_t kMaxRosterBytes = 100u << 20;
 
 // Text for the journal: a zero byte (which a report's answer column may
 // hold) is refused by PostgreSQL's text type, and one message must never
@@ -39,50 +34,6 @@ double finite(double v)
 }
 
 } // namespace
-
-Status Roster::load(const std::filesystem::path& file)
-{
-    std::string error;
-    const auto bytes = readFileBounded(file, kMaxRosterBytes, &error);
-    if (!bytes) {
-        return Fault{"cannot read the roster " + file.string() + ": " + error};
-    }
-    loadBytes(*bytes);
-    return std::nullopt;
-}
-
-void Roster::loadBytes(std::string_view table)
-{
-    std::unordered_map<std::string, bool> names;
-    for (StudentList::Record& r : StudentList::parseRecords(table)) {
-        // A name listed twice is deleted only when every record of it is.
-        auto [it, fresh] = names.emplace(r.name, r.deleted);
-        if (!fresh) {
-            it->second = it->second && r.deleted;
-        }
-    }
-    m_names = std::move(names);
-}
-
-Roster::Entry Roster::find(const std::string& cp1251) const
-{
-    const auto it = m_names.find(cp1251);
-    if (it == m_names.end()) {
-        return Entry::Absent;
-    }
-    return it->second ? Entry::Deleted : Entry::Listed;
-}
-
-Roster::Stamp Roster::stampOf(const std::filesystem::path& file)
-{
-    struct stat st
-    {};
-    if (::stat(file.c_str(), &st) != 0) {
-        return {};
-    }
-    return Stamp{int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, int64_t(st.st_size),
-                 uint64_t(st.st_ino)};
-}
 
 std::optional<int64_t> parseLocalTime(const std::string& text)
 {

@@ -1,4 +1,4 @@
-#include "Views.h"
+#include "Exports.h"
 
 #include "CellText.h"
 #include "ServerText.h"
