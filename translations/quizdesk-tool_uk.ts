@@ -789,5 +789,53 @@ asks them, then those it leaves out, in file order.</source>
         <source>script line %1: question %2 shows no option &quot;%3&quot;</source>
         <translation>рядок сценарію %1: питання %2 не показує варіанта «%3»</translation>
     </message>
+    <message>
+        <source>question %1 accepts: %2
+</source>
+        <translation>питання %1 приймає: %2
+</translation>
+    </message>
+    <message>
+        <source>OK: questions %1, sections %2, asked %3
+</source>
+        <translation>Гаразд: питань %1, розділів %2, задається %3
+</translation>
+    </message>
+    <message>
+        <source>accommodations: students %1, everyone %2
+</source>
+        <translation>пристосування: учнів %1, для всіх %2
+</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>немає</translation>
+    </message>
+    <message>
+        <source>--format is gift, moodle-xml or aiken, not &quot;%1&quot;</source>
+        <translation>--format — це gift, moodle-xml або aiken, а не «%1»</translation>
+    </message>
+    <message>
+        <source>the test made from &quot;%1&quot; does not load; nothing written:</source>
+        <translation>тест, зроблений з «%1», не завантажується; нічого не записано:</translation>
+    </message>
+    <message>
+        <source>imported %1 questions into %2 (%3 pictures, %4 losses)
+</source>
+        <translation>імпортовано питань: %1 у %2 (малюнків: %3, втрат: %4)
+</translation>
+    </message>
+    <message>
+        <source>%1 of %2 reports change
+</source>
+        <translation>змінюється звітів: %1 із %2
+</translation>
+    </message>
+    <message>
+        <source>%1: %2 students
+</source>
+        <translation>%1: учнів %2
+</translation>
+    </message>
 </context>
 </TS>

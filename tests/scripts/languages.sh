@@ -38,6 +38,8 @@ uk_UA.UTF-8|"$tool" dump --seed x|quizdesk-tool: --seed потребує ціл�
 uk_UA.UTF-8|"$tool" stats --reports "$work" --csv --json|quizdesk-tool: --csv і --json взаємовиключні
 C|"$tool" stats --reports "$work" --csv --json|quizdesk-tool: --csv and --json exclude each other
 uk_UA.UTF-8|"$tool" scramble "$work/voprosi.txt" --seed 1|quizdesk-tool: не вдається прочитати «$work/voprosi.txt»
+uk_UA.UTF-8|"$tool" check "$demo" --char-w 8|Гаразд: питань
+C|"$tool" check "$demo" --char-w 8|OK: questions
 uk_UA.UTF-8|"$examd" --help|використання: quizdesk-examd serve [--listen ADDR]
 C|"$examd" --help|usage: quizdesk-examd serve [--listen ADDR]
 uk_UA.UTF-8|"$examd" status --db "$work/none.sqlite"|quizdesk-examd: тут немає журналу $work/none.sqlite (його називає --db)

@@ -33,7 +33,7 @@ void showTypedKeys(const qd::TestModel& model)
             for (const std::string& t : q.acceptedTexts) {
                 spellings << QLatin1Char('"') + fromTestText(t) + QLatin1Char('"');
             }
-            writeOut(QStringLiteral("question %1 accepts: %2\n")
+            writeOut(tr("question %1 accepts: %2\n")
                          .arg(n)
                          .arg(spellings.join(QLatin1String(", ")))
                          .toUtf8());
@@ -97,18 +97,18 @@ int runCheck(const QStringList& args)
         printFault(accommodations.fault());
         return kExitFault;
     }
-    writeOut(QStringLiteral("OK: questions %1, sections %2, asked %3\n")
+    writeOut(tr("OK: questions %1, sections %2, asked %3\n")
                  .arg(model->questionCount)
                  .arg(model->sectionCount)
                  .arg(model->askCount)
                  .toUtf8());
     if (const qd::AccommodationTable& t = accommodations.value(); !t.empty()) {
         const qd::Accommodation everyone = t.forStudent("*");
-        writeOut(QStringLiteral("accommodations: students %1, everyone %2\n")
-                     .arg(t.studentCount())
-                     .arg(everyone.any() ? QString::fromStdString(everyone.settingsText())
-                                         : QStringLiteral("none"))
-                     .toUtf8());
+        writeOut(
+            tr("accommodations: students %1, everyone %2\n")
+                .arg(t.studentCount())
+                .arg(everyone.any() ? QString::fromStdString(everyone.settingsText()) : tr("none"))
+                .toUtf8());
     }
     showTypedKeys(*model);
     if (const auto hint = loadedTestHint(readTestFiles(dir), model->questionCount)) {

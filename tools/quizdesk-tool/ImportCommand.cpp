@@ -108,8 +108,7 @@ int runImport(const QStringList& args)
     } else if (format == QLatin1String("aiken")) {
         bank = readAiken(decodeText(bytes));
     } else {
-        return cl.usageError(
-            QStringLiteral("--format is gift, moodle-xml or aiken, not \"%1\"").arg(format));
+        return cl.usageError(tr("--format is gift, moodle-xml or aiken, not \"%1\"").arg(format));
     }
     const QFileInfo info(file);
     const QString dirName =
@@ -140,8 +139,7 @@ int runImport(const QStringList& args)
     const qd::LoadResult loaded = qd::loadTestBytes(
         test.questions, test.answers, qd::WindowGeometry{}, [](int, bool) { return 10; });
     if (!loaded.ok()) {
-        printError(
-            QStringLiteral("the test made from \"%1\" does not load; nothing written:").arg(file));
+        printError(tr("the test made from \"%1\" does not load; nothing written:").arg(file));
         printFault(loaded.fault());
         return kExitFault;
     }
@@ -168,7 +166,7 @@ int runImport(const QStringList& args)
         printError(error);
         return kExitFault;
     }
-    writeOut(QStringLiteral("imported %1 questions into %2 (%3 pictures, %4 losses)\n")
+    writeOut(tr("imported %1 questions into %2 (%3 pictures, %4 losses)\n")
                  .arg(test.questionCount)
                  .arg(dirName)
                  .arg(test.pictures.size())

@@ -156,8 +156,7 @@ int runRescore(const QStringList& args)
             }
         }
     }
-    listing +=
-        QStringLiteral("%1 of %2 reports change\n").arg(changed).arg(exam->reports.size()).toUtf8();
+    listing += tr("%1 of %2 reports change\n").arg(changed).arg(exam->reports.size()).toUtf8();
     writeOut(listing);
     return failed ? kExitFault : kExitOk;
 }

@@ -58,8 +58,7 @@ int runRoster(const QStringList& args)
     std::string error;
     const auto text = qd::readFileBounded(pathOf(namesFile), kMostNamesBytes, &error);
     if (!text) {
-        printError(
-            QStringLiteral("cannot read \"%1\": %2").arg(namesFile, QString::fromStdString(error)));
+        printError(tr("cannot read \"%1\": %2").arg(namesFile, QString::fromStdString(error)));
         return kExitFault;
     }
     const auto names = qd::StudentList::namesFromText(*text, &error);
@@ -86,7 +85,7 @@ int runRoster(const QStringList& args)
         printError(QString::fromStdString(error));
         return kExitFault;
     }
-    writeOut(QStringLiteral("%1: %2 students\n").arg(out).arg(names->size()).toUtf8());
+    writeOut(tr("%1: %2 students\n").arg(out).arg(names->size()).toUtf8());
     return kExitOk;
 }
 
