@@ -23,11 +23,8 @@ source "$(dirname "$0")/../scripts/examd-start.bash"
 work=$(mktemp -d)
 server_pid=
 stop_server() {
-  if [ -n "$server_pid" ]; then
-    kill -TERM "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-    server_pid=
-  fi
+  examd_stop "$server_pid"
+  server_pid=
 }
 trap 'stop_server; rm -rf "$work"' EXIT
 # Both sides need a descriptor a connection.

@@ -15,13 +15,11 @@ tool=$build/tools/quizdesk-tool
 examd=$build/server/quizdesk-examd
 sim=$build/tests/exam_sim
 work=$(mktemp -d)
+source "$(dirname "$0")/examd-start.bash"
 server_pid=
 stop_server() {
-  if [ -n "$server_pid" ]; then
-    kill -TERM "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-    server_pid=
-  fi
+  examd_stop "$server_pid"
+  server_pid=
 }
 trap 'stop_server; rm -rf "$work"' EXIT
 
@@ -43,7 +41,6 @@ printf '127.0.0.1\r\n' >"$work/test/IPaddress.txt"
 cp "$work/students.dbf" "$work/test/"
 
 # The server scores every sitting against the same test (the verified column).
-source "$(dirname "$0")/examd-start.bash"
 examd_start "$work/server" "$examd" serve --listen 127.0.0.1 --port 0 --http 127.0.0.1:0 \
   --roster "$work/students.dbf" --db "$work/exam.sqlite" --name lab-1 --test "$work/test" || exit 1
 server_pid=$examd_pid

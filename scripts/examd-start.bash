@@ -9,6 +9,9 @@
 # board's URL, empty without one). Returns 1, with the server's errors on
 # stderr, when it has not started within ten seconds or has exited (it is
 # then stopped).
+#   examd_stop PID
+# stops a server started so (TERM, then waits for it to end); an empty PID
+# is no server.
 
 examd_start() {
   local out=$1
@@ -32,8 +35,13 @@ examd_start() {
   examd_board=$(sed -n 's/.*board on \(http:[^ ]*\)$/\1/p' "$out.out" | tail -n 1)
   if [ -z "$examd_port" ] || { [ -n "$board_wanted" ] && [ -z "$examd_board" ]; }; then
     echo "quizdesk-examd did not start: $(cat "$out.err" 2>/dev/null)" >&2
-    kill -TERM "$examd_pid" 2>/dev/null || true
-    wait "$examd_pid" 2>/dev/null || true
+    examd_stop "$examd_pid"
     return 1
   fi
+}
+
+examd_stop() {
+  [ -n "${1:-}" ] || return 0
+  kill -TERM "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
 }

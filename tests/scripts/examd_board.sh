@@ -19,13 +19,11 @@ if [ -z "$chromium" ]; then
 fi
 examd=$build/server/quizdesk-examd
 sim=$build/tests/exam_sim
+source "$src/scripts/examd-start.bash"
 server_pid=
 stop_server() {
-  if [ -n "$server_pid" ]; then
-    kill -TERM "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-    server_pid=
-  fi
+  examd_stop "$server_pid"
+  server_pid=
 }
 trap 'stop_server; rm -rf "$work"' EXIT
 
@@ -33,7 +31,6 @@ hostile='<img src=x onerror=window.pwned=1>'
 printf '%s\n' "Бондар Т." "Коваль І." "$hostile" >"$work/names.txt"
 "$tool" roster "$work/names.txt" -o "$work/students.dbf" >/dev/null
 
-source "$src/scripts/examd-start.bash"
 examd_start "$work/server" "$examd" serve --port 0 --listen 127.0.0.1 --http 127.0.0.1:0 \
   --roster "$work/students.dbf" --db "$work/exam.sqlite" --name lab-1 ||
   { fail "the server did not start"; finish; }

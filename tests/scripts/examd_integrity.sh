@@ -16,11 +16,8 @@ examd=$build/server/quizdesk-examd
 sim=$build/tests/exam_sim
 server_pid=
 stop_server() {
-  if [ -n "$server_pid" ]; then
-    kill -TERM "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-    server_pid=
-  fi
+  examd_stop "$server_pid"
+  server_pid=
 }
 trap 'stop_server; rm -rf "$work"' EXIT
 
