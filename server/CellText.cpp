@@ -25,7 +25,7 @@ bool isPlainNumber(std::string_view text)
     return digits;
 }
 
-std::string csvText(std::string text)
+std::string csvText(const std::string& text)
 {
     return looksLikeFormula(text) && !isPlainNumber(text) ? "'" + text : text;
 }

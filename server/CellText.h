@@ -16,6 +16,6 @@ bool isPlainNumber(std::string_view text);
 // The text as a CSV cell should hold it: a formula-like text that is not a
 // plain number gets a leading apostrophe, which spreadsheet programs read as
 // "this is text" (the apostrophe shows, the formula never runs).
-std::string csvText(std::string text);
+std::string csvText(const std::string& text);
 
 } // namespace qd::server

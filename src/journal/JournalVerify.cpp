@@ -56,7 +56,7 @@ bool same(const QJsonValue& want, const QJsonValue& got)
 
 // Compares the rows of `table` with what the events wrote; the first
 // difference, or nothing.
-std::optional<std::string> compare(QSqlDatabase db, const char* table, const char* noun,
+std::optional<std::string> compare(const QSqlDatabase& db, const char* table, const char* noun,
                                    std::map<qint64, Expected>& expected,
                                    const std::map<qint64, QString>* answers)
 {

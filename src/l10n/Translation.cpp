@@ -20,7 +20,7 @@ QTranslator& catalogue()
 QString messagesLocale()
 {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const QString value = qEnvironmentVariable(name);
+        QString value = qEnvironmentVariable(name);
         if (!value.isEmpty()) {
             return value;
         }

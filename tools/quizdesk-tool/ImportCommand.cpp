@@ -33,7 +33,7 @@ QString decodeText(const QByteArray& bytes)
     if (b.startsWith("\xEF\xBB\xBF")) {
         b.remove(0, 3);
     }
-    const QString utf8 = QString::fromUtf8(b);
+    QString utf8 = QString::fromUtf8(b);
     if (utf8.toUtf8() == b) {
         return utf8;
     }
