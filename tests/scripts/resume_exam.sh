@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Resuming in examination mode, against the real exam server: the demo test
-# played by the dry run is cut ("crash") with a question on the screen and
-# right after an answer, and started again. The resumed run registers again
+# played by the dry run is cut ("crash") with each question on the screen
+# and right after each answer, and started again. The resumed run registers again
 # and the server continues the same sitting: its journal holds one sitting
 # with one final result (the one the uncut run gets), noted as resumed with
 # the time away and the count. Then the examiner moves a sitting with
@@ -96,12 +96,14 @@ cut_and_resume() {
   grep -q 'without a message; resumed 1 time  \[lab-1\]$' <<<"$out" || fail "$what: no count in: $out"
 }
 
-# Cut with question 1 on the screen (no answer yet), right after answer 6,
-# and with the last question on the screen.
-cut_and_resume "shown 1" "$(grep -n '^begin$' "$script" | cut -d: -f1)" crash \
-  $(($(grep -n '^begin$' "$script" | cut -d: -f1) + 1))
-cut_and_resume "answered 6" $((nexts[5] - 1)) "crash answered" $((nexts[5] + 1))
-cut_and_resume "shown 12" "${nexts[10]}" crash $((nexts[10] + 1))
+# Cut with every question on the screen (no answer yet) and right after
+# every answer.
+begin_line=$(grep -n '^begin$' "$script" | cut -d: -f1)
+shown_at=("$begin_line" "${nexts[@]}")
+for k in $(seq 1 "${#nexts[@]}"); do
+  cut_and_resume "shown $k" "${shown_at[k - 1]}" crash $((shown_at[k - 1] + 1))
+  cut_and_resume "answered $k" $((nexts[k - 1] - 1)) "crash answered" $((nexts[k - 1] + 1))
+done
 
 # Moved by the examiner: cut with question 4 on the screen; the checkpoint
 # alone goes to another report folder, where the run goes on.
