@@ -132,6 +132,7 @@ int QuestionScreen::displayQuestion(int q)
     }
 
     m_bitmap.drawText(question.text, colour::blue, question.indent, stemTop);
+    m_stemTop = stemTop;
     m_paintHold = !m_picture.isNull();
     return stemTop;
 }
@@ -141,6 +142,12 @@ void QuestionScreen::drawAnswers(int q, const ShownAnswers& shown, int whiteTop,
     const Question& question = m_model.questions.at(std::size_t(q));
     if (whiteTop != kNoAnswerArea) {
         m_bitmap.fillRect(colour::white, 0, whiteTop, width(), height());
+        // The answer area starts a fifth of a line above the first option,
+        // which cuts off the descenders of a stem line right above it (and
+        // more of it on a narrow screen, whose lines are closer than the
+        // font is high): the stem is drawn again over the white. Its pixels
+        // above stay as they were.
+        m_bitmap.drawText(question.text, colour::blue, question.indent, m_stemTop);
     }
     switch (question.type) {
     case QuestionType::SingleChoice:

@@ -67,6 +67,7 @@ private:
     QImage m_picture;
     QRect m_pictureRect;
     bool m_paintHold = false;
+    int m_stemTop = 0;
     double m_textScale = 1.0;
     bool m_highContrast = false;
     int m_visibleWidth = 0;

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 
 namespace qd {
@@ -38,6 +39,20 @@ const std::array<QChar, 256>& glyphTable()
     return table;
 }
 
+// Every glyph the grid can show, for measuring how far the font's ink
+// reaches.
+QString codePageGlyphs()
+{
+    const auto& table = glyphTable();
+    QString s;
+    for (const QChar c : table) {
+        if (c != QLatin1Char(' ')) {
+            s.append(c);
+        }
+    }
+    return s;
+}
+
 QString decodeLine(std::string_view bytes)
 {
     const auto& table = glyphTable();
@@ -66,7 +81,12 @@ void ScreenBitmap::setTestFont(int fontSize, bool bold, int lineH)
     // box, one cell wide, never borrowed from a font with another advance.
     m_font.setStyleStrategy(QFont::StyleStrategy(m_font.styleStrategy() | QFont::NoFontMerging));
     const QFontMetrics metrics(m_font);
-    m_ascent = metrics.ascent();
+    // Capitals with marks above (Й, Ї, Ґ, Ё, Ў) reach above the font's
+    // ascent by a pixel or two: the baseline goes down by as much, so that
+    // a line at the top edge of the screen keeps its marks.
+    static const QString glyphs = codePageGlyphs();
+    const int inkTop = metrics.ascent() + metrics.tightBoundingRect(glyphs).top();
+    m_ascent = metrics.ascent() + std::max(0, -inkTop);
     m_cellH = fontSize;
     m_charW = metrics.horizontalAdvance(QLatin1Char('0'));
     m_lineH = lineH;

@@ -112,6 +112,31 @@ TEST(ScreenBitmap, TextSitsInItsCellAndPaintsOnlyGlyphPixels)
     EXPECT_GT(glyph, 100);
 }
 
+// The marks above Й, Ї, Ґ, Ё and Ў reach above the font's ascent: at every
+// size of a test's font the ink still starts inside the text's cell, so a
+// line at the screen's top edge keeps them.
+TEST(ScreenBitmap, MarksAboveCapitalsStayInsideTheCell)
+{
+    const std::string text = cp("ЙЇҐЁЎЃЌ йїґёўщу");
+    for (int size = 6; size <= 28; ++size) {
+        for (bool bold : {false, true}) {
+            ScreenBitmap b = whiteBitmap(size, bold);
+            b.drawText(text, colour::black, 4, 40);
+            int top = 120;
+            for (int py = 0; py < 120 && top == 120; ++py) {
+                for (int px = 0; px < 320; ++px) {
+                    if (b.image().pixel(px, py) == qRgb(0, 0, 0)) {
+                        top = py;
+                        break;
+                    }
+                }
+            }
+            EXPECT_GE(top, 40) << size << bold;
+            EXPECT_LE(top, 41 + size / 4) << size << bold; // still at the cell's top
+        }
+    }
+}
+
 TEST(ScreenBitmap, RedrawInAnotherColourCoversTheTextExactly)
 {
     const std::string text = cp("<Південний Буг> <Київ>\r\n  <Дніпро>");
