@@ -837,5 +837,77 @@ asks them, then those it leaves out, in file order.</source>
         <translation>%1: учнів %2
 </translation>
     </message>
+    <message>
+        <source>students %1   mean %2 %   median %3 %   sd %4 %   alpha %5 (%6 questions)   sem %7 %
+</source>
+        <translation>учнів %1   середнє %2 %   медіана %3 %   СВ %4 %   альфа %5 (питань: %6)   ПВ %7 %
+</translation>
+    </message>
+    <message>
+        <source>grades   %1
+</source>
+        <translation>оцінки   %1
+</translation>
+    </message>
+    <message>
+        <source>not sat  %1 (no question answered: in no figure)
+</source>
+        <translation>не писали  %1 (жодної відповіді: не враховано в жодному показнику)
+</translation>
+    </message>
+    <message>
+        <source>%1 (%2 reports, counted %3)</source>
+        <translation>%1 (звітів: %2, враховано: %3)</translation>
+    </message>
+    <message>
+        <source>repeated %1; one attempt each: %2
+</source>
+        <translation>повторно %1; по одній спробі: %2
+</translation>
+    </message>
+    <message>
+        <source>question</source>
+        <translation>питання</translation>
+    </message>
+    <message>
+        <source>type</source>
+        <translation>тип</translation>
+    </message>
+    <message>
+        <source>mark</source>
+        <translation>бал</translation>
+    </message>
+    <message>
+        <source>sat</source>
+        <translation>писали</translation>
+    </message>
+    <message>
+        <source>facility%</source>
+        <translation>легкість%</translation>
+    </message>
+    <message>
+        <source>sd</source>
+        <translation>СВ</translation>
+    </message>
+    <message>
+        <source>discrim.</source>
+        <translation>розрізн.</translation>
+    </message>
+    <message>
+        <source>effic.%</source>
+        <translation>ефект.%</translation>
+    </message>
+    <message>
+        <source>flags</source>
+        <translation>позначки</translation>
+    </message>
+    <message>
+        <source>
+options chosen (option:times)
+</source>
+        <translation>
+вибрані варіанти (варіант:разів)
+</translation>
+    </message>
 </context>
 </TS>

@@ -39,6 +39,8 @@ uk_UA.UTF-8|"$tool" stats --reports "$work" --csv --json|quizdesk-tool: --csv і
 C|"$tool" stats --reports "$work" --csv --json|quizdesk-tool: --csv and --json exclude each other
 uk_UA.UTF-8|"$tool" scramble "$work/voprosi.txt" --seed 1|quizdesk-tool: не вдається прочитати «$work/voprosi.txt»
 uk_UA.UTF-8|"$tool" check "$demo" --char-w 8|Гаразд: питань
+uk_UA.UTF-8|"$tool" stats "$demo" --reports "$src/examples/analysis/reports" --char-w 8| питання   тип   бал  писали  легкість%
+C|"$tool" stats "$demo" --reports "$src/examples/analysis/reports" --char-w 8|question  type  mark    sat  facility%
 C|"$tool" check "$demo" --char-w 8|OK: questions
 uk_UA.UTF-8|"$examd" --help|використання: quizdesk-examd serve [--listen ADDR]
 C|"$examd" --help|usage: quizdesk-examd serve [--listen ADDR]

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace qdtool {
@@ -72,8 +73,8 @@ ListedApart listedApart(const qd::ReportSelection& selection, qd::AttemptRule ru
 QByteArray statsTable(const qd::TestStats& stats, const ListedApart& apart)
 {
     QString out;
-    out += QStringLiteral("students %1   mean %2 %   median %3 %   sd %4 %   alpha %5 (%6 "
-                          "questions)   sem %7 %\n")
+    out += tr("students %1   mean %2 %   median %3 %   sd %4 %   alpha %5 (%6 "
+              "questions)   sem %7 %\n")
                .arg(stats.students)
                .arg(figure(stats.mean, 1), figure(stats.median, 1), figure(stats.sd, 1),
                     figure(stats.alpha, 3))
@@ -83,34 +84,37 @@ QByteArray statsTable(const qd::TestStats& stats, const ListedApart& apart)
     for (const auto& [grade, count] : stats.grades) {
         grades << QStringLiteral("%1 %2").arg(gradeName(grade)).arg(count);
     }
-    out += QStringLiteral("grades   %1\n").arg(grades.join(QStringLiteral(", ")));
+    out += tr("grades   %1\n").arg(grades.join(QStringLiteral(", ")));
     if (!apart.notSat.empty()) {
         QStringList names;
         for (const std::string& n : apart.notSat) {
             names << fromTestText(n);
         }
-        out += QStringLiteral("not sat  %1 (no question answered: in no figure)\n")
+        out += tr("not sat  %1 (no question answered: in no figure)\n")
                    .arg(names.join(QStringLiteral(", ")));
     }
     if (!apart.repeated.empty()) {
         QStringList names;
         for (const qd::RepeatedStudent& r : apart.repeated) {
-            names << QStringLiteral("%1 (%2 reports, counted %3)")
+            names << tr("%1 (%2 reports, counted %3)")
                          .arg(fromTestText(r.student))
                          .arg(r.reports)
                          .arg(QString::fromStdString(r.taken));
         }
-        out += QStringLiteral("repeated %1; one attempt each: %2\n")
+        out += tr("repeated %1; one attempt each: %2\n")
                    .arg(names.join(QStringLiteral(", ")),
                         QString::fromLatin1(qd::attemptRuleName(apart.rule)));
     }
     out += QLatin1Char('\n');
 
-    const QStringList head = {QStringLiteral("question"),  QStringLiteral("type"),
-                              QStringLiteral("mark"),      QStringLiteral("sat"),
-                              QStringLiteral("facility%"), QStringLiteral("sd"),
-                              QStringLiteral("discrim."),  QStringLiteral("effic.%")};
-    const int widths[] = {8, 4, 4, 5, 9, 6, 8, 7};
+    // The column headings of the item table; a column is as wide as its
+    // heading in the reader's language.
+    const QStringList head = {tr("question"),  tr("type"), tr("mark"),     tr("sat"),
+                              tr("facility%"), tr("sd"),   tr("discrim."), tr("effic.%")};
+    int widths[] = {8, 4, 4, 5, 9, 6, 8, 7};
+    for (int i = 0; i < head.size(); ++i) {
+        widths[i] = std::max(widths[i], int(head[i].size()));
+    }
     auto line = [&](const QStringList& cells, const QString& tail) {
         QString l;
         for (int i = 0; i < cells.size(); ++i) {
@@ -118,7 +122,7 @@ QByteArray statsTable(const qd::TestStats& stats, const ListedApart& apart)
         }
         return l + tail + QLatin1Char('\n');
     };
-    out += line(head, QStringLiteral("flags"));
+    out += line(head, tr("flags"));
     for (const qd::QuestionStats& q : stats.questions) {
         out += line({QString::number(q.question), QString::number(q.type), QString::number(q.mark),
                      QString::number(q.sat), figure(q.facility, 1), figure(q.sd, 2),
@@ -137,11 +141,11 @@ QByteArray statsTable(const qd::TestStats& stats, const ListedApart& apart)
             continue;
         }
         if (!heading) {
-            out += QStringLiteral("\noptions chosen (option:times)\n");
+            out += tr("\noptions chosen (option:times)\n");
             heading = true;
         }
         out += QStringLiteral("%1  %2\n")
-                   .arg(QString::number(q.question).rightJustified(8), optionsText(q));
+                   .arg(QString::number(q.question).rightJustified(widths[0]), optionsText(q));
     }
     return out.toUtf8();
 }
