@@ -83,7 +83,7 @@ bool measure(const char* what, qd::TestModel& model, const std::filesystem::path
              bool& withinLimit)
 {
     qd::RunState st;
-    if (qd::prepareRun(model, st, 7)) {
+    if (!qd::prepareRun(model, st, 7).ok()) {
         std::fprintf(stderr, "%s: the draw failed\n", what);
         return false;
     }
@@ -100,7 +100,7 @@ bool measure(const char* what, qd::TestModel& model, const std::filesystem::path
         const qd::ManualClock clock;
         st.studentName = name;
         st.testTitle = qd::testTitleOf(m.testName, dir);
-        if (report.createReport(m, st, clock, dir)) {
+        if (!report.createReport(m, st, clock, dir).ok()) {
             std::fprintf(stderr, "%s: no report in %s\n", what, folder.c_str());
             return false;
         }
@@ -122,7 +122,7 @@ bool measure(const char* what, qd::TestModel& model, const std::filesystem::path
             auto start = Clock::now();
             checkpoints.save(c);
             checkpointMs.push_back(msSince(start));
-            if (qd::Status s = checkpoints.takeFault()) {
+            if (qd::Status s = checkpoints.takeFault(); !s.ok()) {
                 std::fprintf(stderr, "%s: a checkpoint was not written\n", what);
                 return false;
             }

@@ -46,11 +46,11 @@ int main(int argc, char** argv)
     }
     const TestModel& model = *std::get<std::unique_ptr<TestModel>>(loaded);
     auto opened = SqlJournal::open((dir / "exam.sqlite").string(), "lab-1");
-    if (auto* f = std::get_if<Fault>(&opened)) {
-        std::fprintf(stderr, "quizdesk_journal_writer: %s\n", f->message.c_str());
+    if (!opened.ok()) {
+        std::fprintf(stderr, "quizdesk_journal_writer: %s\n", opened.fault().utf8().c_str());
         return 1;
     }
-    SqlJournal& journal = *std::get<std::unique_ptr<SqlJournal>>(opened);
+    SqlJournal& journal = *opened.value();
     std::vector<std::string> names;
     for (int s = 0; s < count; ++s) {
         names.push_back(toCp1251("Студент " + std::to_string(s)));
@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     ManualClock clock{LocalTime{2026, 12, 7, 9, 0, 0}};
     ExamDesk desk(journal, clock, roster, RuleOptions{});
     for (int s = 0; s < count; ++s) {
-        if (s % 100 == 0 && (journal.commit() || journal.begin())) {
+        if (s % 100 == 0 && (!journal.commit().ok() || !journal.begin().ok())) {
             std::fprintf(stderr, "quizdesk_journal_writer: cannot write the journal\n");
             return 1;
         }
@@ -80,11 +80,11 @@ int main(int argc, char** argv)
             return !q.isChoice() && q.type != QuestionType::TypedText;
         });
         const auto rescored = rescoreReport(model, parsed);
-        if (const auto* f = std::get_if<Fault>(&rescored)) {
-            std::fprintf(stderr, "quizdesk_journal_writer: %s\n", fromCp1251(f->message).c_str());
+        if (!rescored.ok()) {
+            std::fprintf(stderr, "quizdesk_journal_writer: %s\n", rescored.fault().utf8().c_str());
             return 1;
         }
-        const RescoredReport& scored = std::get<RescoredReport>(rescored);
+        const RescoredReport& scored = rescored.value();
         const std::string report = correctedReport(parsed, scored);
         Arrival a;
         a.fields.hostName = "pc-" + std::to_string(s);
@@ -104,7 +104,7 @@ int main(int argc, char** argv)
         a.report = report;
         desk.handle(a);
     }
-    if (journal.commit()) {
+    if (!journal.commit().ok()) {
         std::fprintf(stderr, "quizdesk_journal_writer: cannot write the journal\n");
         return 1;
     }

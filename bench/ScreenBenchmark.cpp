@@ -109,7 +109,7 @@ struct Screen
             return false;
         }
         qd::StartedTest run{std::move(*model), qd::RunState(), {}, nullptr};
-        if (qd::prepareRun(*run.model, run.state, 1)) {
+        if (!qd::prepareRun(*run.model, run.state, 1).ok()) {
             return false;
         }
         app = std::make_unique<qd::QuizDeskApp>(std::move(run), form, results, reporter, clock,

@@ -307,13 +307,17 @@ int main(int argc, char** argv)
 
     if (!db.empty() && stats.killed) {
         auto j = qd::journal::SqlJournal::open(db, "bench");
-        if (auto* f = std::get_if<qd::Fault>(&j)) {
-            std::fprintf(stderr, "%s\n", f->message.c_str());
+        if (!j.ok()) {
+            std::fprintf(stderr, "%s\n", j.fault().utf8().c_str());
             return 1;
         }
-        auto sittings = std::get<std::unique_ptr<qd::journal::SqlJournal>>(j)->sittings();
+        auto sittings = j.value()->sittings();
+        if (!sittings.ok()) {
+            std::fprintf(stderr, "%s\n", sittings.fault().utf8().c_str());
+            return 1;
+        }
         std::map<std::string, qd::journal::Sitting> byStudent;
-        for (const auto& s : std::get<std::vector<qd::journal::Sitting>>(sittings)) {
+        for (const auto& s : sittings.value()) {
             byStudent[s.student] = s;
         }
         long replied = 0, found = 0;

@@ -164,20 +164,18 @@ QHttpServerResponse Board::route(const QHttpServerRequest& request)
     }
     if (path == QLatin1String("/api/sittings")) {
         auto s = m_journal.sittings();
-        if (auto* f = std::get_if<Fault>(&s)) {
-            return failure(*f);
+        if (!s.ok()) {
+            return failure(s.fault());
         }
-        return QHttpServerResponse(
-            "application/json",
-            sittingsJson(std::get<std::vector<Sitting>>(s), int64_t(m_clock.calendarSeconds())));
+        return QHttpServerResponse("application/json",
+                                   sittingsJson(s.value(), int64_t(m_clock.calendarSeconds())));
     }
     if (path == QLatin1String("/api/incidents")) {
         auto i = m_journal.incidents(500);
-        if (auto* f = std::get_if<Fault>(&i)) {
-            return failure(*f);
+        if (!i.ok()) {
+            return failure(i.fault());
         }
-        return QHttpServerResponse("application/json",
-                                   incidentsJson(std::get<std::vector<Incident>>(i)));
+        return QHttpServerResponse("application/json", incidentsJson(i.value()));
     }
     if (path == QLatin1String("/api/journal")) {
         const JournalHealth h = m_health ? m_health() : JournalHealth{};
@@ -202,10 +200,10 @@ QHttpServerResponse Board::route(const QHttpServerRequest& request)
         return refusal(Code::NotFound);
     }
     auto s = m_journal.sittings();
-    if (auto* f = std::get_if<Fault>(&s)) {
-        return failure(*f);
+    if (!s.ok()) {
+        return failure(s.fault());
     }
-    const auto& sittings = std::get<std::vector<Sitting>>(s);
+    const auto& sittings = s.value();
     Gradebook gradebook;
     if (m_gradebook) {
         auto g = m_gradebook();
@@ -220,10 +218,10 @@ QHttpServerResponse Board::route(const QHttpServerRequest& request)
                         "sittings.csv");
     }
     auto a = m_journal.answers();
-    if (auto* f = std::get_if<Fault>(&a)) {
-        return failure(*f);
+    if (!a.ok()) {
+        return failure(a.fault());
     }
-    const auto& answers = std::get<std::vector<AnswerRow>>(a);
+    const auto& answers = a.value();
     if (answersCsvPath) {
         return download("text/csv; charset=utf-8",
                         QByteArray::fromStdString(matrixCsv(sittings, answers, ',', gradebook)),
@@ -234,9 +232,9 @@ QHttpServerResponse Board::route(const QHttpServerRequest& request)
         return failure(Fault{"cannot make a temporary file"});
     }
     tmp.close();
-    if (Result<void> f =
-            writeXlsx(tmp.fileName().toStdString(), sittings, answers, false, gradebook)) {
-        return failure(*f);
+    if (Status f = writeXlsx(tmp.fileName().toStdString(), sittings, answers, false, gradebook);
+        !f.ok()) {
+        return failure(f.fault());
     }
     QFile in(tmp.fileName());
     if (!in.open(QIODevice::ReadOnly)) {
@@ -258,10 +256,10 @@ QHttpServerResponse Board::stop(const QHttpServerRequest& request)
     const std::string student =
         request.query().queryItemValue(QStringLiteral("student"), QUrl::FullyDecoded).toStdString();
     auto stopped = m_journal.stop(student, int64_t(m_clock.calendarSeconds()));
-    if (auto* f = std::get_if<Fault>(&stopped)) {
-        return failure(*f);
+    if (!stopped.ok()) {
+        return failure(stopped.fault());
     }
-    if (!std::get<bool>(stopped)) {
+    if (!stopped.value()) {
         return QHttpServerResponse("text/plain; charset=utf-8",
                                    QByteArray::fromStdString(student + " has no open sitting\n"),
                                    Code::NotFound);

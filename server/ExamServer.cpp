@@ -31,8 +31,8 @@ ExamServer::ExamServer(Journal& journal, ExamDesk& desk, const Clock& clock, QOb
 {
     // The one thread waits for a lock no longer than this at a time; the
     // messages wait in m_waiting instead, and the loop goes on.
-    if (Status f = m_journal.limitWaits(kLockWaitMs)) {
-        emit journalFault(QString::fromStdString(f->message));
+    if (Status f = m_journal.limitWaits(kLockWaitMs); !f.ok()) {
+        emit journalFault(QString::fromStdString(f.fault().message));
     }
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, &ExamServer::store);
@@ -65,32 +65,31 @@ ExamServer::~ExamServer()
     }
 }
 
-bool ExamServer::listen(const QHostAddress& address, quint16 port, QString* error)
+Status ExamServer::listen(const QHostAddress& address, quint16 port)
 {
     // Connections the kernel completes before they are accepted: a lab (or
     // a benchmark of thousands) connecting at once must not overflow it.
     m_listener->setListenBacklogSize(4096);
     if (!m_listener->listen(address, port)) {
-        *error = m_listener->errorString();
+        QString error = m_listener->errorString();
         if (m_listener->serverError() == QAbstractSocket::SocketAccessError) {
-            *error += QStringLiteral(
+            error += QStringLiteral(
                 "\nA port below 1024 needs a right that this user lacks. Grant it to the "
                 "program once (sudo setcap cap_net_bind_service=+ep quizdesk-examd), or start "
                 "it through its socket unit (systemd/quizdesk-examd.socket), or choose --port "
                 "above 1023 (the clients always use 1023).");
         }
-        return false;
+        return Fault{error.toStdString()};
     }
-    return true;
+    return {};
 }
 
-bool ExamServer::adopt(int fd, QString* error)
+Status ExamServer::adopt(int fd)
 {
     if (!m_listener->setSocketDescriptor(fd)) {
-        *error = m_listener->errorString();
-        return false;
+        return Fault{m_listener->errorString().toStdString()};
     }
-    return true;
+    return {};
 }
 
 QHostAddress ExamServer::address() const
@@ -217,11 +216,11 @@ void ExamServer::store()
         return;
     }
     if (!m_journal.inBatch()) {
-        if (Status f = m_journal.begin()) {
+        if (Status f = m_journal.begin(); !f.ok()) {
             setHealth(m_journal.health());
             if (!m_failing) {
                 m_failing = true;
-                emit journalFault(QString::fromStdString(f->message));
+                emit journalFault(QString::fromStdString(f.fault().message));
             }
             expire();
             if (!m_waiting.empty() && !m_retry->isActive()) {
@@ -252,9 +251,9 @@ void ExamServer::store()
         ++messages;
     }
     bool ok = true;
-    if (Status f = m_journal.commit()) {
+    if (Status f = m_journal.commit(); !f.ok()) {
         ok = false;
-        emit journalFault(QString::fromStdString(f->message));
+        emit journalFault(QString::fromStdString(f.fault().message));
         // The incidents were not stored either: they wait again.
         for (auto it = incidents.rbegin(); it != incidents.rend(); ++it) {
             m_waiting.push_front(std::move(*it));

@@ -65,10 +65,10 @@ public:
     ExamServer(Journal& journal, ExamDesk& desk, const Clock& clock, QObject* parent = nullptr);
     ~ExamServer() override;
 
-    // Listens; false with the reason in *error.
-    bool listen(const QHostAddress& address, quint16 port, QString* error);
+    // Listens; the reason (UTF-8) when it cannot.
+    Status listen(const QHostAddress& address, quint16 port);
     // Takes a listening socket handed over by systemd (LISTEN_FDS).
-    bool adopt(int fd, QString* error);
+    Status adopt(int fd);
     QHostAddress address() const;
     quint16 port() const;
 

@@ -19,7 +19,7 @@ Result<std::vector<ExamTest>> loadExamTests(const std::vector<std::filesystem::p
     for (const std::filesystem::path& dir : dirs) {
         auto loaded = loadTestDir(dir, WindowGeometry{}, [](int, bool) { return kCharWidth; });
         if (!loaded.ok()) {
-            std::string message = fromCp1251(loaded.fault().message);
+            std::string message = loaded.fault().utf8();
             while (!message.empty() && message.back() == '\n') {
                 message.pop_back();
             }

@@ -504,7 +504,7 @@ Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
     if (e != LXW_NO_ERROR) {
         return Fault{"cannot write " + path + ": " + lxw_strerror(e)};
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace qd::server

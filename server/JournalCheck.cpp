@@ -28,11 +28,11 @@ JournalCheckOutcome checkJournal(SqlJournal& journal, const std::vector<const Te
 {
     JournalCheckOutcome o;
     auto chains = journal.verifyChains();
-    if (const auto* f = std::get_if<Fault>(&chains)) {
-        o.fault = f->message;
+    if (!chains.ok()) {
+        o.fault = chains.fault().message;
         return o;
     }
-    const SqlJournal::ChainCheck& check = std::get<SqlJournal::ChainCheck>(chains);
+    const SqlJournal::ChainCheck& check = chains.value();
     if (check.broken) {
         o.broken = *check.broken;
         return o;
@@ -48,22 +48,21 @@ JournalCheckOutcome checkJournal(SqlJournal& journal, const std::vector<const Te
 
     auto sittings = journal.sittings();
     auto reports = journal.finishedReports();
-    if (const auto* f = std::get_if<Fault>(&sittings)) {
-        o.fault = f->message;
+    if (!sittings.ok()) {
+        o.fault = sittings.fault().message;
         return o;
     }
-    if (const auto* f = std::get_if<Fault>(&reports)) {
-        o.fault = f->message;
+    if (!reports.ok()) {
+        o.fault = reports.fault().message;
         return o;
     }
     std::map<int64_t, const Sitting*> byId;
-    for (const Sitting& s : std::get<std::vector<Sitting>>(sittings)) {
+    for (const Sitting& s : sittings.value()) {
         byId[s.id] = &s;
     }
     int scored = 0;
     int unscored = 0;
-    for (const auto& [id, report] :
-         std::get<std::vector<std::pair<int64_t, std::string>>>(reports)) {
+    for (const auto& [id, report] : reports.value()) {
         const auto it = byId.find(id);
         if (it == byId.end()) {
             ++unscored;

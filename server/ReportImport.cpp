@@ -32,25 +32,24 @@ std::vector<AnswerRow> rowsOf(int64_t sitting, const ParsedReport& r, const Fina
 }
 
 // The report checked as the server checks a final message that carries it,
-// its own figures taken for the claim. Nullopt with the reason in *why when
-// it cannot be stored with these tests.
-std::optional<FinalCheck> checked(const std::vector<const TestModel*>& tests,
-                                  const std::string& bytes, const ParsedReport& r, std::string* why)
+// its own figures taken for the claim; the fault says why it cannot be
+// stored with these tests.
+Result<FinalCheck> checked(const std::vector<const TestModel*>& tests, const std::string& bytes,
+                           const ParsedReport& r)
 {
     FinalCheck c =
         checkFinal(tests, ClaimedFinal{int(r.rows.size()), float(r.percent), r.grade}, bytes);
     if (!c.scored) {
-        *why = "fits no test given";
+        std::string why = "fits no test given";
         for (const Finding& f : c.findings) {
             if (f.kind == "foreign-test" || f.kind == "unreadable-report") {
-                *why = f.detail;
+                why = f.detail;
             }
         }
-        return std::nullopt;
+        return Fault{why};
     }
     if (auto unfit = reportUnfit(*tests[std::size_t(c.test)], r)) {
-        *why = *unfit;
-        return std::nullopt;
+        return Fault{*unfit};
     }
     return c;
 }
@@ -94,9 +93,9 @@ ImportedReport importOne(Journal& journal, const std::string& bytes, const Parse
                      " s ago): bring the file in after the sitting ends";
         return out;
     }
-    if (Status f = journal.begin()) {
+    if (Status f = journal.begin(); !f.ok()) {
         out.outcome = ImportOutcome::Failed;
-        out.detail = f->message;
+        out.detail = f.fault().message;
         return out;
     }
     int64_t id = 0;
@@ -159,9 +158,9 @@ ImportedReport importOne(Journal& journal, const std::string& bytes, const Parse
                    ": stored as another attempt (sitting " + std::to_string(id) + ")";
         journal.addIncident(i);
     }
-    if (Status f = journal.commit()) {
+    if (Status f = journal.commit(); !f.ok()) {
         out.outcome = ImportOutcome::Failed;
-        out.detail = f->message;
+        out.detail = f.fault().message;
         return out;
     }
     out.sitting = id;
@@ -179,16 +178,15 @@ std::vector<ImportedReport> importReports(Journal& journal, const std::filesyste
     for (const std::filesystem::path& file : files) {
         ImportedReport r;
         r.file = file.lexically_relative(folder).string();
-        std::string error;
-        const auto bytes = readFileBounded(file, kMaxReportBytes, &error);
-        if (!bytes) {
-            r.detail = "cannot be read: " + error;
+        const auto bytes = readFileBounded(file, kMaxReportBytes);
+        if (!bytes.ok()) {
+            r.detail = "cannot be read: " + bytes.fault().message;
             out.push_back(std::move(r));
             continue;
         }
-        auto parsed = readReport(*bytes);
+        auto parsed = readReport(bytes.value());
         if (!parsed.ok()) {
-            r.detail = fromCp1251(parsed.fault().message);
+            r.detail = parsed.fault().utf8();
             out.push_back(std::move(r));
             continue;
         }
@@ -200,8 +198,11 @@ std::vector<ImportedReport> importReports(Journal& journal, const std::filesyste
         }
         std::optional<FinalCheck> check;
         if (r.detail.empty() && !options.tests.empty()) {
-            check = checked(options.tests, *bytes, report, &r.detail);
-            if (!check) {
+            auto fit = checked(options.tests, bytes.value(), report);
+            if (fit.ok()) {
+                check = std::move(fit).value();
+            } else {
+                r.detail = fit.fault().message;
                 r.outcome = ImportOutcome::Refused;
             }
         }
@@ -209,8 +210,8 @@ std::vector<ImportedReport> importReports(Journal& journal, const std::filesyste
             out.push_back(std::move(r));
             continue;
         }
-        out.push_back(
-            importOne(journal, *bytes, report, check ? &*check : nullptr, std::move(r), options));
+        out.push_back(importOne(journal, bytes.value(), report, check ? &*check : nullptr,
+                                std::move(r), options));
     }
     return out;
 }

@@ -16,13 +16,12 @@ constexpr std::size_t kMaxRosterBytes = 100u << 20;
 
 Status Roster::load(const std::filesystem::path& file)
 {
-    std::string error;
-    const auto bytes = readFileBounded(file, kMaxRosterBytes, &error);
-    if (!bytes) {
-        return Fault{"cannot read the roster " + file.string() + ": " + error};
+    const auto bytes = readFileBounded(file, kMaxRosterBytes);
+    if (!bytes.ok()) {
+        return Fault{"cannot read the roster " + file.string() + ": " + bytes.fault().message};
     }
-    loadBytes(*bytes);
-    return std::nullopt;
+    loadBytes(bytes.value());
+    return {};
 }
 
 void Roster::loadBytes(std::string_view table)

@@ -90,7 +90,7 @@ openJournal(const CommandLine& args, const std::string& server, bool create = fa
 template <typename T> bool take(Result<T>&& v, T& out)
 {
     if (!v.ok()) {
-        sayFault(v.fault().message);
+        sayFault(v.fault().utf8());
         return false;
     }
     out = std::move(v.value());

@@ -56,8 +56,9 @@ int runExport(const CommandLine& args, QCoreApplication&)
             return 1;
         }
         part.close();
-        if (Status f = writeXlsx(part.fileName().toStdString(), s, answers, matrix, gradebook)) {
-            sayFault(f->message);
+        if (Status f = writeXlsx(part.fileName().toStdString(), s, answers, matrix, gradebook);
+            !f.ok()) {
+            sayFault(f.fault().message);
             return 1;
         }
         if (::rename(QFile::encodeName(part.fileName()).constData(), out.c_str()) != 0) {

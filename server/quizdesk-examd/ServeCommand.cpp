@@ -79,13 +79,12 @@ int runServe(const CommandLine& args, QCoreApplication& app)
     }
     const std::string denyPath = args.value("deny");
     if (!denyPath.empty()) {
-        std::string error;
-        const auto bytes = readFileBounded(denyPath, 16u << 20, &error);
-        if (!bytes) {
-            say(stderr, tr("cannot read %1: %2").arg(qs(denyPath), qs(error)));
+        const auto bytes = readFileBounded(denyPath, 16u << 20);
+        if (!bytes.ok()) {
+            say(stderr, tr("cannot read %1: %2").arg(qs(denyPath), qs(bytes.fault().message)));
             return 1;
         }
-        rules.deny = parseDenyList(*bytes);
+        rules.deny = parseDenyList(bytes.value());
     }
     quint16 port = kExamPort;
     if (args.has("port")) {
@@ -139,8 +138,8 @@ int runServe(const CommandLine& args, QCoreApplication& app)
     }
     const std::filesystem::path rosterPath = args.value("roster", kDefaultRoster);
     Roster roster;
-    if (Status f = roster.load(rosterPath)) {
-        sayFault(f->message);
+    if (Status f = roster.load(rosterPath); !f.ok()) {
+        sayFault(f.fault().message);
         return 1;
     }
     ExamDesk desk(*journal, clock, roster, rules);
@@ -162,7 +161,6 @@ int runServe(const CommandLine& args, QCoreApplication& app)
                      [] { say(stderr, tr("the journal takes messages again")); });
 
     // systemd hands the listening socket over as descriptor 3.
-    QString error;
     const char* listenPid = std::getenv("LISTEN_PID");
     const char* listenFds = std::getenv("LISTEN_FDS");
     if (listenPid && listenFds && std::strtol(listenPid, nullptr, 10) == long(::getpid()) &&
@@ -170,15 +168,15 @@ int runServe(const CommandLine& args, QCoreApplication& app)
         ::unsetenv("LISTEN_PID");
         ::unsetenv("LISTEN_FDS");
         ::unsetenv("LISTEN_FDNAMES");
-        if (!server.adopt(3, &error)) {
-            say(stderr, tr("cannot take the socket from systemd: %1").arg(error));
+        if (Status s = server.adopt(3); !s.ok()) {
+            say(stderr, tr("cannot take the socket from systemd: %1").arg(qs(s.fault().message)));
             return 1;
         }
-    } else if (!server.listen(listenAddress, port, &error)) {
+    } else if (Status s = server.listen(listenAddress, port); !s.ok()) {
         say(stderr, tr("cannot listen on %1 port %2: %3")
                         .arg(listenAddress.toString())
                         .arg(port)
-                        .arg(error));
+                        .arg(qs(s.fault().message)));
         return 1;
     }
 
@@ -232,8 +230,8 @@ int runServe(const CommandLine& args, QCoreApplication& app)
             return;
         }
         stamp = now;
-        if (Status f = roster.load(rosterPath)) {
-            say(stderr, tr("%1 (the previous roster stays)").arg(qs(f->message)));
+        if (Status f = roster.load(rosterPath); !f.ok()) {
+            say(stderr, tr("%1 (the previous roster stays)").arg(qs(f.fault().message)));
         } else {
             say(stderr, tr("roster read again: %1 students").arg(roster.size()));
         }

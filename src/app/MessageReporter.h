@@ -30,7 +30,7 @@ public:
 
     // text: code page 1251.
     void error(const std::string& text, bool fatal) const;
-    void error(const Fault& fault, bool fatal) const { error(fault.message, fatal); }
+    void error(const Fault& fault, bool fatal) const { error(fault.cp1251(), fatal); }
 
     static QString caption();
     // The real actions: QApplication::beep, a QMessageBox, std::exit.

@@ -84,16 +84,16 @@ void QuizDeskApp::setResumeLine(const std::string& text)
     m_form.setResumeLine(text);
 }
 
-void QuizDeskApp::check(Status fault)
+void QuizDeskApp::check(const Status& status)
 {
-    if (!fault) {
+    if (status.ok()) {
         return;
     }
     // The box runs its own event loop: a tick arriving meanwhile must not
     // carry the broken run any further.
     m_form.setWaitTimer(false);
     m_form.setQuestionTimer(false);
-    m_reporter.error(*fault, true);
+    m_reporter.error(status.fault(), true);
 }
 
 } // namespace qd

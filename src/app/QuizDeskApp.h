@@ -49,7 +49,7 @@ signals:
     void programEnded();
 
 private:
-    void check(Status fault);
+    void check(const Status& status);
 
     // TitlePageView
     void setTitleControlsEnabled(bool enabled) override;

@@ -18,11 +18,11 @@ std::optional<StartedTest> startUp(MainWindow& form, const MessageReporter& repo
     const WindowGeometry window{form.x(), form.y(), form.width(), form.height()};
 
     auto started = startTest(dir, window, testFontCharWidth, seed);
-    if (auto* f = std::get_if<Fault>(&started)) {
-        reporter.error(*f, true);
+    if (!started.ok()) {
+        reporter.error(started.fault(), true);
         return std::nullopt;
     }
-    StartedTest run = std::move(std::get<StartedTest>(started));
+    StartedTest run = std::move(started).value();
     form.showTitlePage(run.model->subjectName, run.model->testName);
     return run;
 }

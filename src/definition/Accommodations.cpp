@@ -56,8 +56,7 @@ std::optional<double> factor(std::string_view text, double low, double high)
 
 Fault lineFault(int number, const std::string& what)
 {
-    return Fault{
-        toCp1251("Файл accommodations.txt, рядок " + std::to_string(number) + ": " + what)};
+    return fault("Файл accommodations.txt, рядок " + std::to_string(number) + ": " + what);
 }
 
 // The file's text in code page 1251: UTF-8 (with or without its mark) when
@@ -142,7 +141,7 @@ Accommodation AccommodationTable::forStudent(const std::string& name) const
 Result<AccommodationTable> AccommodationTable::parse(std::string_view bytes)
 {
     if (bytes.size() > kMaxBytes) {
-        return Fault{toCp1251("Файл accommodations.txt більший за 1 МБ")};
+        return fault("Файл accommodations.txt більший за 1 МБ");
     }
     Result<std::string> text = asCp1251(bytes);
     if (!text.ok()) {
@@ -233,11 +232,11 @@ Result<AccommodationTable> AccommodationTable::load(const std::filesystem::path&
     }
     QFile file(d.filePath(name));
     if (!file.open(QIODevice::ReadOnly)) {
-        return Fault{toCp1251("Не вдалося прочитати файл accommodations.txt!")};
+        return fault("Не вдалося прочитати файл accommodations.txt!");
     }
     const QByteArray bytes = file.read(qint64(kMaxBytes) + 1);
     if (file.error() != QFileDevice::NoError) {
-        return Fault{toCp1251("Не вдалося прочитати файл accommodations.txt!")};
+        return fault("Не вдалося прочитати файл accommodations.txt!");
     }
     return parse(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }

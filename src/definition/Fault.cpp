@@ -18,14 +18,24 @@ template <typename... Args> Fault formatted(std::string_view utf8Format, Args...
     const int n = std::snprintf(out.data(), out.size(), format.c_str(), args...);
 #pragma GCC diagnostic pop
     out.resize(n > 0 ? std::size_t(n) : 0);
-    return Fault{out};
+    return Fault{out, TextEncoding::Cp1251};
 }
 
 } // namespace
 
+std::string Fault::utf8() const
+{
+    return encoding == TextEncoding::Utf8 ? message : fromCp1251(message);
+}
+
+std::string Fault::cp1251() const
+{
+    return encoding == TextEncoding::Cp1251 ? message : toCp1251(message);
+}
+
 Fault fault(std::string_view utf8Format)
 {
-    return Fault{toCp1251(utf8Format)};
+    return Fault{toCp1251(utf8Format), TextEncoding::Cp1251};
 }
 
 Fault fault(std::string_view utf8Format, int a)

@@ -3,19 +3,35 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 namespace qd {
 
-// A fault found in the core: the exact message the program shows, as
-// code page 1251 bytes. The core never shows or exits; the shell does.
+// How a fault's message is written. The student's side speaks code page
+// 1251 (the test files, the report, the windows); the journal, the results
+// tools and the server speak UTF-8. A fault carries which one it is, so a
+// shell shows either kind right.
+enum class TextEncoding {
+    Utf8,
+    Cp1251,
+};
+
+// A fault found in the core: the exact message the program shows. The core
+// never shows or exits; the shell does.
 struct Fault
 {
     std::string message;
+    TextEncoding encoding = TextEncoding::Utf8;
+
+    // The message in either encoding; a character code page 1251 lacks
+    // becomes '?'.
+    std::string utf8() const;
+    std::string cp1251() const;
 };
 
 // What an operation that can fail gives back: its value, or the fault that
-// stopped it. std::get/std::get_if/std::visit work on it as on the variant.
+// stopped it. Read it with ok(), value() and fault().
 template <typename T = void> class [[nodiscard]] Result : public std::variant<T, Fault>
 {
 public:
@@ -28,22 +44,26 @@ public:
     const Fault& fault() const { return std::get<1>(*this); }
 };
 
-// An operation that gives nothing back but can fail: empty on success, so
-// that `if (Status f = step()) return f;` passes a fault on.
-template <> class [[nodiscard]] Result<void> : public std::optional<Fault>
+// An operation that gives nothing back but can fail:
+// `if (Status s = step(); !s.ok()) return s;` passes a fault on.
+template <> class [[nodiscard]] Result<void>
 {
 public:
-    using std::optional<Fault>::optional;
+    Result() = default;
+    Result(Fault fault) : m_fault(std::move(fault)) {}
 
-    bool ok() const { return !has_value(); }
-    const Fault& fault() const { return **this; }
+    bool ok() const { return !m_fault.has_value(); }
+    const Fault& fault() const { return *m_fault; }
+
+private:
+    std::optional<Fault> m_fault;
 };
 
 using Status = Result<void>;
 
-// printf-style formatting of a message whose format is written in UTF-8 in
-// the source: the format is converted to code page 1251 first, so that the
-// result is the byte string the program reports. Arguments are integers.
+// A fault of the student's side, whose message is written in UTF-8 in the
+// source and shown in code page 1251. The formatted forms are printf-style
+// with integer arguments.
 Fault fault(std::string_view utf8Format);
 Fault fault(std::string_view utf8Format, int a);
 Fault fault(std::string_view utf8Format, int a, int b);

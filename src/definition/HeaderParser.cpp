@@ -116,7 +116,7 @@ Status readSectionList(TestModel& m, std::string_view buf, int& p)
             return fault("Номера первых вопросов в разделах должны возрастать!");
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 // On a narrow window the test font is 4 pixels smaller, its line step 0.8
@@ -150,14 +150,14 @@ Status parseHeader(TestModel& m, int windowWidth)
             return fault(item.message);
         }
         if (item.after == After::SectionList) {
-            if (Status s = readSectionList(m, buf, p)) {
+            if (Status s = readSectionList(m, buf, p); !s.ok()) {
                 return s;
             }
         } else if (item.after == After::NarrowScreen) {
             applyScreenWidth(m, windowWidth);
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 Status parseExtraSettings(TestModel& m)
@@ -179,7 +179,7 @@ Status parseExtraSettings(TestModel& m)
     if (behindDir >= 0) {
         return copyLineWithoutBlanks(m.reportDir, buf.substr(std::size_t(behindDir)));
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace qd

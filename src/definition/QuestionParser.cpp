@@ -58,12 +58,12 @@ public:
     {
         m.questions.assign(std::size_t(m.questionCount), Question{});
         for (int n = 1; n <= m.questionCount; ++n) {
-            if (Status s = question(m.questions[std::size_t(n) - 1], n)) {
+            if (Status s = question(m.questions[std::size_t(n) - 1], n); !s.ok()) {
                 return s;
             }
         }
         m.answersEnd = pO;
-        return std::nullopt;
+        return {};
     }
 
 private:
@@ -98,25 +98,25 @@ Status QuestionReader::question(Question& q, int n)
     const std::string K = std::to_string(n) + ")";
     int s = 0;
     int L = 0;
-    if (Status st = questionText(q, n, K, s, L)) {
+    if (Status st = questionText(q, n, K, s, L); !st.ok()) {
         return st;
     }
-    if (Status st = answerEntry(q, n, K)) {
+    if (Status st = answerEntry(q, n, K); !st.ok()) {
         return st;
     }
     if (q.type == QuestionType::TypedText) {
         // No options: the answer area starts at the window's bottom edge.
         q.options.assign(1, AnswerSlot{});
         q.options[0].top = windowBottom;
-    } else if (Status st = options(q, n, V.substr(std::size_t(s), std::size_t(L)))) {
+    } else if (Status st = options(q, n, V.substr(std::size_t(s), std::size_t(L))); !st.ok()) {
         return st;
     }
     if (q.picture != PictureMode::PictureOnly && q.isMatching()) {
-        if (Status st = sortIntoColumns(q, n)) {
+        if (Status st = sortIntoColumns(q, n); !st.ok()) {
             return st;
         }
     }
-    if (Status st = correctAnswers(q, n)) {
+    if (Status st = correctAnswers(q, n); !st.ok()) {
         return st;
     }
     if (n == m.questionCount && q.mark == 0) {
@@ -137,7 +137,7 @@ Status QuestionReader::question(Question& q, int n)
             std::iota(c.displayOrder.begin(), c.displayOrder.end(), 0);
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 // The text of question n: from its number mark K to the next "#". s is the
@@ -179,7 +179,7 @@ Status QuestionReader::questionText(Question& q, int n, const std::string& K, in
     const std::size_t lt = body.find('<');
     q.stemLength = lt == std::string_view::npos ? L : int(lt);
     q.text = cString(body.substr(0, std::size_t(q.stemLength)));
-    return std::nullopt;
+    return {};
 }
 
 // The entry of question n in the answers text: its mark and type.
@@ -197,7 +197,7 @@ Status QuestionReader::answerEntry(Question& q, int n, const std::string& K)
     if (n > 1 && isBlank(O, pB, markAt - 1)) {
         return fault("Отсутствует количество баллов для %d вопроса!\n", n - 1);
     }
-    return std::nullopt;
+    return {};
 }
 
 // The options of a question: every "<" with the next ">" behind it.
@@ -234,7 +234,7 @@ Status QuestionReader::options(Question& q, int n, std::string_view body)
     }
     q.optionCount = int(q.options.size());
     placeOptions(q, body.data(), int(body.size()), m.charWidth, m.lineHeight);
-    return std::nullopt;
+    return {};
 }
 
 Result<Slashes> QuestionReader::findSlashes(int n)
@@ -254,7 +254,7 @@ Status QuestionReader::correctAnswers(Question& q, int n)
 {
     if (q.type == QuestionType::SingleChoice) {
         singleChoice(q);
-        return std::nullopt;
+        return {};
     }
     if (typeNumber(q.type) < 2 || typeNumber(q.type) > 6) {
         return fault("Тип вопроса %d задан не верно!", n);
@@ -274,13 +274,13 @@ Status QuestionReader::correctAnswers(Question& q, int n)
     } else {
         st = groups(q, n, sl);
     }
-    if (st) {
+    if (!st.ok()) {
         return st;
     }
     // The points follow the closing slash.
     q.mark = readInt(O.substr(std::size_t(sl.close) + 1));
     pO = pB = sl.close + 1;
-    return std::nullopt;
+    return {};
 }
 
 // Type 1: "n) 1 k p". The option is read behind the type's own digits, the
@@ -335,7 +335,7 @@ Status QuestionReader::choiceList(Question& q, int n, const Slashes& sl)
         (q.correctCount < 1 || q.correctCount > q.optionCount)) {
         return fault("Для вопроса %d ответы заданы не верно!", n);
     }
-    return std::nullopt;
+    return {};
 }
 
 // Types 4 and 6: one group per row of the first column, separated by ";",
@@ -402,7 +402,7 @@ Status QuestionReader::groups(Question& q, int n, const Slashes& sl)
             }
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 // Type 5: the expected text, blanks removed, lower case.
@@ -415,11 +415,11 @@ Status QuestionReader::typedText(Question& q, int n, const Slashes& sl)
     const std::string key(cString(O.substr(std::size_t(sl.open), std::size_t(len))));
     if (!severalAccepted) {
         q.expectedText = key;
-        if (Status st = removeBlanks(q.expectedText)) {
+        if (Status st = removeBlanks(q.expectedText); !st.ok()) {
             return st;
         }
         lowerCp1251(q.expectedText);
-        return std::nullopt;
+        return {};
     }
     // Type 7: each spelling between the bars is kept as a type-5 key is.
     std::size_t from = 0;
@@ -427,7 +427,7 @@ Status QuestionReader::typedText(Question& q, int n, const Slashes& sl)
         const std::size_t bar = key.find(kAcceptedSeparator, from);
         std::string one =
             key.substr(from, bar == std::string::npos ? std::string::npos : bar - from);
-        if (Status st = removeBlanks(one)) {
+        if (Status st = removeBlanks(one); !st.ok()) {
             return st;
         }
         lowerCp1251(one);
@@ -438,7 +438,7 @@ Status QuestionReader::typedText(Question& q, int n, const Slashes& sl)
         from = bar + 1;
     }
     q.expectedText = q.acceptedTexts.front();
-    return std::nullopt;
+    return {};
 }
 
 // Type 6 answered by typing: keys of one length separated by ";", blanks
@@ -478,7 +478,7 @@ Status QuestionReader::typedKeys(Question& q, int n, const Slashes& sl)
     q.acceptedStrings.push_back(std::move(key));
     q.columnCount = int(length);
     q.correctCount = int(q.acceptedStrings.size());
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -559,7 +559,7 @@ Status sortIntoColumns(Question& q, int n)
         }
         col.displayOrder.assign(members.size(), 0);
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace qd

@@ -85,19 +85,19 @@ LoadResult loadTestBytes(std::string voprosi, std::string otveti, const WindowGe
     unscramble(otveti, FileKind::Answers, rng);
     m->answersText = std::move(otveti);
 
-    if (Status s = parseHeader(*m, window.width)) {
-        return *s;
+    if (Status s = parseHeader(*m, window.width); !s.ok()) {
+        return s.fault();
     }
     // Measured after the header: a narrow window changes the font.
     m->charWidth = charWidth(m->fontSize, m->fontBold != 0);
     const int64_t bottom = int64_t(window.top) + window.height;
     const int windowBottom = int(std::clamp<int64_t>(bottom, std::numeric_limits<int32_t>::min(),
                                                      std::numeric_limits<int32_t>::max()));
-    if (Status s = parseQuestions(*m, windowBottom)) {
-        return *s;
+    if (Status s = parseQuestions(*m, windowBottom); !s.ok()) {
+        return s.fault();
     }
-    if (Status s = parseExtraSettings(*m)) {
-        return *s;
+    if (Status s = parseExtraSettings(*m); !s.ok()) {
+        return s.fault();
     }
     return m;
 }

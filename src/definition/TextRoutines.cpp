@@ -154,7 +154,7 @@ Status copyLineWithoutBlanks(std::string& dst, std::string_view src)
 {
     const std::size_t lf = src.substr(0, kLineScan).find('\n');
     if (lf == std::string_view::npos || lf == 0) {
-        return std::nullopt;
+        return {};
     }
     std::string_view line = src.substr(0, lf - 1);
     // The copy is read back as a C string: it ends at a NUL byte.
@@ -172,7 +172,7 @@ Status removeBlanks(std::string& s)
         return tooLong();
     }
     s.erase(std::remove(s.begin(), s.end(), ' '), s.end());
-    return std::nullopt;
+    return {};
 }
 
 void makeFileNameSafe(std::string& s)

@@ -104,8 +104,8 @@ std::optional<QHostAddress> ExamLink::usableAddress(std::string_view text)
 bool ExamLink::open(const std::string& studentName)
 {
     m_message.studentName = studentName;
-    if (Status s = readServerAddress(m_workDir, m_serverAddress)) {
-        tell(s->message);
+    if (Status s = readServerAddress(m_workDir, m_serverAddress); !s.ok()) {
+        tell(s.fault().cp1251());
         LinkEvent e;
         e.kind = LinkEvent::Kind::AddressUnusable;
         emitEvent(e);

@@ -21,12 +21,12 @@ Status readServerAddress(const std::filesystem::path& dir, std::string& serverAd
     serverAddress.clear();
     QFile f(dir / kServerAddressFile);
     if (!f.open(QIODevice::ReadOnly)) {
-        return Fault{toCp1251("Программа проведения экзамена не запущена!\n"
-                              "Не удается получить IP адрес.\n")};
+        return fault("Программа проведения экзамена не запущена!\n"
+                     "Не удается получить IP адрес.\n");
     }
     const QByteArray head = f.read(qint64(kServerAddressSize));
     serverAddress = serverAddressOf(std::string_view(head.constData(), std::size_t(head.size())));
-    return std::nullopt;
+    return {};
 }
 
 } // namespace qd

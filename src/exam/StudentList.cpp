@@ -56,14 +56,14 @@ Status StudentList::load(const std::filesystem::path& dir)
 {
     QFile f(dir / kFileName);
     if (!f.open(QIODevice::ReadOnly)) {
-        return Fault{toCp1251("Не удается открыть файл ") + kFileName + "!"};
+        return fault("Не удается открыть файл " + std::string(kFileName) + "!");
     }
     const QByteArray data = f.readAll();
     if (f.error() != QFileDevice::NoError) {
-        return Fault{toCp1251("Не удается открыть файл ") + kFileName + "!"};
+        return fault("Не удается открыть файл " + std::string(kFileName) + "!");
     }
     m_names = parse(std::string_view(data.constData(), std::size_t(data.size())));
-    return std::nullopt;
+    return {};
 }
 
 namespace {
@@ -133,8 +133,7 @@ std::string lineFault(const QString& name, std::string* cp1251)
 
 } // namespace
 
-std::optional<std::vector<std::string>> StudentList::namesFromText(std::string_view text,
-                                                                   std::string* error)
+Result<std::vector<std::string>> StudentList::namesFromText(std::string_view text)
 {
     const QByteArrayView bytes(text.data(), qsizetype(text.size()));
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -156,19 +155,16 @@ std::optional<std::vector<std::string>> StudentList::namesFromText(std::string_v
         std::string cp1251;
         const std::string problem = lineFault(name, &cp1251);
         if (!problem.empty()) {
-            *error = "line " + std::to_string(i + 1) + ": " + problem;
-            return std::nullopt;
+            return Fault{"line " + std::to_string(i + 1) + ": " + problem};
         }
         names.push_back(std::move(cp1251));
     }
     if (names.empty()) {
-        *error = "no names: every line is blank";
-        return std::nullopt;
+        return Fault{"no names: every line is blank"};
     }
     if (names.size() > kMostRecords) {
-        *error = std::to_string(names.size()) + " names; a roster holds at most " +
-                 std::to_string(kMostRecords);
-        return std::nullopt;
+        return Fault{std::to_string(names.size()) + " names; a roster holds at most " +
+                     std::to_string(kMostRecords)};
     }
     return names;
 }
@@ -206,12 +202,10 @@ std::string StudentList::makeTable(const std::vector<std::string>& names,
     return table;
 }
 
-bool StudentList::save(const std::filesystem::path& file, std::string_view table,
-                       std::string* error)
+Status StudentList::save(const std::filesystem::path& file, std::string_view table)
 {
     const auto failed = [&](const std::string& what) {
-        *error = "cannot write \"" + what + "\": " + std::strerror(errno);
-        return false;
+        return Status(Fault{"cannot write \"" + what + "\": " + std::strerror(errno)});
     };
     // A name of our own in the target's folder, so that the rename stays
     // on one file system.
@@ -266,7 +260,7 @@ bool StudentList::save(const std::filesystem::path& file, std::string_view table
     if (::close(closing) != 0 || ::rename(temp.c_str(), file.c_str()) != 0) {
         return abandon();
     }
-    return true;
+    return {};
 }
 
 } // namespace qd

@@ -62,13 +62,12 @@ public:
 
     // The names of a names file, in code page 1251: one a line, the file
     // UTF-8 or else taken as code page 1251; blank lines are skipped and
-    // blanks around a name trimmed. Returns nullopt and a message (UTF-8,
-    // naming the line at fault) in *error when there is no name, a name is
+    // blanks around a name trimmed. A fault (UTF-8, naming the line at
+    // fault) when there is no name, a name is
     // longer than the title page takes (TestSession::kNameLimit) or holds a
     // character code page 1251 lacks or a control character, or there are
     // more names than kMostRecords.
-    static std::optional<std::vector<std::string>> namesFromText(std::string_view text,
-                                                                 std::string* error);
+    static Result<std::vector<std::string>> namesFromText(std::string_view text);
 
     // The table of names as namesFromText gives them (at most kMostRecords,
     // each shorter than kNameWidth), dated `updated`.
@@ -78,8 +77,8 @@ public:
     // Writes `table` to `file` through a temporary file in the same folder
     // renamed into place: the exam server reads the roster again as soon as
     // it changes and must never see half of one, and a failed write leaves
-    // the old file as it was. Returns false and a message in *error.
-    static bool save(const std::filesystem::path& file, std::string_view table, std::string* error);
+    // the old file as it was. The fault's message is UTF-8.
+    static Status save(const std::filesystem::path& file, std::string_view table);
 
 private:
     std::vector<std::string> m_names;

@@ -13,17 +13,16 @@ Result<StartedTest> startTest(const std::filesystem::path& dir, const WindowGeom
                               const CharWidthFn& charWidth, uint32_t seed)
 {
     LoadResult loaded = loadTestDir(dir, window, charWidth);
-    if (auto* f = std::get_if<Fault>(&loaded)) {
-        return *f;
+    if (!loaded.ok()) {
+        return loaded.fault();
     }
-    StartedTest run{
-        std::move(std::get<std::unique_ptr<TestModel>>(loaded)), RunState(), {}, nullptr};
+    StartedTest run{std::move(loaded).value(), RunState(), {}, nullptr};
     run.undrawn = std::make_unique<const TestModel>(*run.model);
-    if (Status s = prepareRun(*run.model, run.state, seed)) {
-        return *s;
+    if (Status s = prepareRun(*run.model, run.state, seed); !s.ok()) {
+        return s.fault();
     }
-    if (Status s = checkPictures(*run.model, questionsAsked(*run.model, run.state), dir)) {
-        return *s;
+    if (Status s = checkPictures(*run.model, questionsAsked(*run.model, run.state), dir); !s.ok()) {
+        return s.fault();
     }
     Result<AccommodationTable> table = AccommodationTable::load(dir);
     if (!table.ok()) {
@@ -90,8 +89,8 @@ bool RunHost::examBoxClicked()
     }
     // The table is read again on every click (appending its names again on
     // every click made a big table cost seconds and megabytes per click).
-    if (Status s = m_students.load(m_dir)) {
-        m_titlePage.message(s->message);
+    if (Status s = m_students.load(m_dir); !s.ok()) {
+        m_titlePage.message(s.fault().cp1251());
     }
     m_titlePage.setStudentNames(m_students.names());
     return true;
@@ -128,14 +127,14 @@ RunHost::Lookup& RunHost::lookup(const std::string& name)
     std::optional<CheckpointRefusal> refused;
     if (c.testId != m_testId) {
         refused = refusal(CheckpointProblem::Foreign);
-    } else if (prepareRun(*l.model, l.state, c.seed)) {
+    } else if (!prepareRun(*l.model, l.state, c.seed).ok()) {
         refused = refusal(CheckpointProblem::Damaged);
     } else {
         refused = checkpointFits(c, *l.model, l.state);
     }
     if (!refused) {
-        if (Status s = checkPictures(*l.model, questionsAsked(*l.model, l.state), m_dir)) {
-            refused = CheckpointRefusal{CheckpointProblem::Damaged, s->message};
+        if (Status s = checkPictures(*l.model, questionsAsked(*l.model, l.state), m_dir); !s.ok()) {
+            refused = CheckpointRefusal{CheckpointProblem::Damaged, s.fault().cp1251()};
         }
     }
     if (refused) {

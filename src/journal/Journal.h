@@ -121,7 +121,7 @@ public:
     // Bounds every wait of a statement for a lock (another process holding
     // the SQLite write lock, a PostgreSQL row lock) to `ms`, so that the
     // server's one thread is never held longer.
-    virtual Status limitWaits(int /*ms*/) { return std::nullopt; }
+    virtual Status limitWaits(int /*ms*/) { return {}; }
     // Looks at what the journal stands on (its file; its connection), which
     // the server does every second; begin() fails at once while it is not
     // Ready.

@@ -114,8 +114,8 @@ std::optional<std::string> compare(const QSqlDatabase& db, const char* table, co
 
 Result<SqlJournal::ChainCheck> SqlJournal::verifyChains()
 {
-    if (Status f = ready()) {
-        return *f;
+    if (Status f = ready(); !f.ok()) {
+        return f.fault();
     }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     ChainCheck out;

@@ -157,8 +157,8 @@ Result<std::unique_ptr<SqlJournal>> SqlJournal::open(const std::string& location
                          db.lastError().text().toStdString()};
         }
     }
-    if (Status s = j->createSchema()) {
-        return *s;
+    if (Status s = j->createSchema(); !s.ok()) {
+        return s.fault();
     }
     if (!postgres) {
         struct stat st
@@ -233,13 +233,13 @@ Status SqlJournal::createSchema()
                          q.value(0).toString().toStdString() + ")"};
         }
     }
-    if (Status f = addMissingColumns()) {
+    if (Status f = addMissingColumns(); !f.ok()) {
         return f;
     }
     if (!hadEvents) {
         return adoptOldRows();
     }
-    return std::nullopt;
+    return {};
 }
 
 Status SqlJournal::addMissingColumns()
@@ -265,13 +265,13 @@ Status SqlJournal::addMissingColumns()
             return Fault{"cannot prepare the journal: " + q.lastError().text().toStdString()};
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 Status SqlJournal::adoptOldRows()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (Status f = begin()) {
+    if (Status f = begin(); !f.ok()) {
         return f;
     }
     QSqlQuery q(db);
@@ -337,16 +337,16 @@ Status SqlJournal::adoptOldRows()
         rollback();
         return Fault{"cannot give the journal its chains: " + q.lastError().text().toStdString()};
     }
-    if (Status f = commit()) {
+    if (Status f = commit(); !f.ok()) {
         // Another server sharing the journal did it at the same moment.
         QSqlQuery n(db);
         if (n.exec(QStringLiteral("SELECT COUNT(*) FROM events")) && n.next() &&
             n.value(0).toLongLong() > 0) {
-            return std::nullopt;
+            return {};
         }
-        return Fault{"cannot give the journal its chains: " + f->message};
+        return Fault{"cannot give the journal its chains: " + f.fault().message};
     }
-    return std::nullopt;
+    return {};
 }
 
 QSqlQuery& SqlJournal::query(const char* sql)
@@ -408,7 +408,7 @@ Status SqlJournal::limitWaits(int ms)
             return faultOf(q);
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 JournalHealth SqlJournal::fileHealth() const
@@ -495,18 +495,18 @@ Status SqlJournal::reopen()
         return Fault{db.lastError().text().simplified().toStdString()};
     }
     if (m_waitMs >= 0) {
-        if (Status f = limitWaits(m_waitMs)) {
+        if (Status f = limitWaits(m_waitMs); !f.ok()) {
             return f;
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 Status SqlJournal::ready()
 {
     switch (m_health.state) {
     case JournalHealth::State::Ready:
-        return std::nullopt;
+        return {};
     case JournalHealth::State::Lost:
         return Fault{m_health.detail};
     case JournalHealth::State::Reconnecting:
@@ -515,16 +515,16 @@ Status SqlJournal::ready()
     if (int32_t(m_clock->ticks() - m_retryAt) < 0) {
         return Fault{m_health.detail};
     }
-    if (Status f = reopen()) {
+    if (Status f = reopen(); !f.ok()) {
         m_backoffMs = std::min(m_backoffMs * 2, kLongestRetryMs);
         m_retryAt = m_clock->ticks() + uint32_t(m_backoffMs);
-        m_health.detail = "the journal's database does not answer (" + f->message +
+        m_health.detail = "the journal's database does not answer (" + f.fault().message +
                           "): connecting again in " +
                           QString::number(m_backoffMs / 1000.0).toStdString() + " s";
         return Fault{m_health.detail};
     }
     m_health = {};
-    return std::nullopt;
+    return {};
 }
 
 Status SqlJournal::begin()
@@ -532,7 +532,7 @@ Status SqlJournal::begin()
     if (m_health.state == JournalHealth::State::Lost) {
         return Fault{m_health.detail};
     }
-    if (Status f = ready()) {
+    if (Status f = ready(); !f.ok()) {
         return f;
     }
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
@@ -547,13 +547,13 @@ Status SqlJournal::begin()
     m_batchFailed = false;
     m_batchError.clear();
     m_heads.clear();
-    return std::nullopt;
+    return {};
 }
 
 Status SqlJournal::commit()
 {
     if (!m_inBatch) {
-        return std::nullopt;
+        return {};
     }
     for (auto& [sql, q] : m_queries) {
         q->finish();
@@ -574,7 +574,7 @@ Status SqlJournal::commit()
     }
     m_inBatch = false;
     m_heads.clear();
-    return std::nullopt;
+    return {};
 }
 
 void SqlJournal::rollback()
@@ -891,8 +891,8 @@ Result<bool> SqlJournal::stop(const std::string& student, int64_t now)
 Result<std::optional<std::pair<qint64, QString>>>
 SqlJournal::openForCommand(const std::string& student)
 {
-    if (Status f = begin()) {
-        return *f;
+    if (Status f = begin(); !f.ok()) {
+        return f.fault();
     }
     QSqlQuery& find = query("SELECT id, server FROM sittings WHERE student = ? AND state = 'open'");
     find.addBindValue(qs(student));
@@ -934,8 +934,8 @@ Result<bool> SqlJournal::close(const std::string& student, const char* state, co
     appendEvent(
         open->second, event, "sitting", open->first, now,
         QJsonObject{{u"state"_s, QString::fromLatin1(state)}, {u"finished"_s, qint64(now)}});
-    if (Status f = commit()) {
-        return *f;
+    if (Status f = commit(); !f.ok()) {
+        return f.fault();
     }
     return true;
 }
@@ -958,8 +958,8 @@ Result<bool> SqlJournal::move(const std::string& student, int64_t now)
     q.finish();
     appendEvent(open->second, "move", "sitting", open->first, now,
                 QJsonObject{{u"computer"_s, QString()}, {u"address"_s, QString()}});
-    if (Status f = commit()) {
-        return *f;
+    if (Status f = commit(); !f.ok()) {
+        return f.fault();
     }
     return true;
 }
@@ -998,8 +998,8 @@ int SqlJournal::incidentCount(const std::string& kind, const std::string& studen
 
 Result<std::vector<Sitting>> SqlJournal::sittings()
 {
-    if (Status f = ready()) {
-        return *f;
+    if (Status f = ready(); !f.ok()) {
+        return f.fault();
     }
     static const std::string sql =
         std::string("SELECT ") + kSittingColumns + " FROM sittings ORDER BY id";
@@ -1018,8 +1018,8 @@ Result<std::vector<Sitting>> SqlJournal::sittings()
 
 Result<std::vector<Incident>> SqlJournal::incidents(int limit)
 {
-    if (Status f = ready()) {
-        return *f;
+    if (Status f = ready(); !f.ok()) {
+        return f.fault();
     }
     QSqlQuery& q = query("SELECT id, at, server, kind, student, computer, address, detail, "
                          "bytes FROM incidents ORDER BY id DESC LIMIT ?");
@@ -1049,8 +1049,8 @@ Result<std::vector<Incident>> SqlJournal::incidents(int limit)
 
 Result<std::vector<std::string>> SqlJournal::reports(const std::string& student)
 {
-    if (Status f = ready()) {
-        return *f;
+    if (Status f = ready(); !f.ok()) {
+        return f.fault();
     }
     QSqlQuery& q = query("SELECT report FROM sittings WHERE student = ? AND state = 'finished' "
                          "AND report IS NOT NULL ORDER BY finished, id");
@@ -1069,8 +1069,8 @@ Result<std::vector<std::string>> SqlJournal::reports(const std::string& student)
 
 Result<std::vector<std::pair<int64_t, std::string>>> SqlJournal::finishedReports()
 {
-    if (Status f = ready()) {
-        return *f;
+    if (Status f = ready(); !f.ok()) {
+        return f.fault();
     }
     QSqlQuery& q = query("SELECT id, report FROM sittings WHERE state = 'finished' "
                          "AND report IS NOT NULL ORDER BY id");
@@ -1090,8 +1090,8 @@ Result<std::vector<std::pair<int64_t, std::string>>> SqlJournal::finishedReports
 
 Result<std::vector<AnswerRow>> SqlJournal::answers()
 {
-    if (Status f = ready()) {
-        return *f;
+    if (Status f = ready(); !f.ok()) {
+        return f.fault();
     }
     QSqlQuery& q = query("SELECT sitting, question, points, answer FROM answers "
                          "ORDER BY sitting, seq");

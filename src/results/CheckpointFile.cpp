@@ -199,7 +199,7 @@ Status CheckpointFile::continueReport(const TestModel& model, const Checkpoint& 
 Status CheckpointFile::takeFault()
 {
     if (!m_failed || m_faultTaken) {
-        return std::nullopt;
+        return {};
     }
     m_faultTaken = true;
     return fault("Не вдалося зберегти стан тестування: після збою тест почнеться спочатку.");

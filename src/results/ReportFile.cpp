@@ -148,7 +148,7 @@ void ReportFile::put(std::string_view bytes)
 Status ReportFile::takeWriteFault()
 {
     if (!m_writeFailed || m_faultTaken) {
-        return std::nullopt;
+        return {};
     }
     m_faultTaken = true;
     return fault("Не удалось записать файл результатов!");
@@ -222,13 +222,13 @@ Status ReportFile::continueReport(std::string_view studentName, const std::files
 {
     begin(studentName);
     if (!m_named) {
-        return std::nullopt;
+        return {};
     }
     m_text = text;
     m_inFallbackDir = dir == m_fallbackDir;
     const std::filesystem::path file = dir / std::filesystem::path(fileName);
     if (!fileName.empty() && reopen(file, text)) {
-        return std::nullopt;
+        return {};
     }
     // A report that is not there (the checkpoint alone was carried to
     // another computer) is written anew from the checkpoint's bytes, under
@@ -250,7 +250,7 @@ Status ReportFile::continueReport(std::string_view studentName, const std::files
         writeFailed();
     }
     if (!changed) {
-        return std::nullopt;
+        return {};
     }
     return fault("Файл результатів змінено: його залишено, результати записано в новий файл.");
 }
@@ -260,7 +260,7 @@ Status ReportFile::createReport(const TestModel& model, const RunState& st, cons
 {
     begin(st.studentName);
     if (!m_named) {
-        return std::nullopt; // no report for a nameless run
+        return {}; // no report for a nameless run
     }
 
     // The results folder of the test when it takes the file, else the
@@ -289,7 +289,7 @@ Status ReportFile::createReport(const TestModel& model, const RunState& st, cons
     if (!created) {
         return fault("Не удалось создать файл результатов!");
     }
-    return std::nullopt;
+    return {};
 }
 
 void ReportFile::writeQuestionLine(const TestModel& model, const RunState& st, float points)

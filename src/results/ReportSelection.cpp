@@ -76,7 +76,7 @@ std::optional<std::string> reportForeign(const TestModel& model, const ParsedRep
     }
     auto rescored = rescoreReport(model, report);
     if (!rescored.ok()) {
-        return fromCp1251(rescored.fault().message);
+        return rescored.fault().utf8();
     }
     return std::nullopt;
 }
@@ -141,11 +141,11 @@ ReportSelection selectReports(const TestModel& model, std::vector<SourcedReport>
     // the not-sat ones, as indexes into `fitting`.
     std::vector<NamedReport> fitting;
     for (SourcedReport& s : reports) {
-        if (auto* fault = std::get_if<Fault>(&s.report)) {
-            out.unreadable.push_back({s.name, fromCp1251(fault->message)});
+        if (!s.report.ok()) {
+            out.unreadable.push_back({s.name, s.report.fault().utf8()});
             continue;
         }
-        ParsedReport report = std::move(std::get<ParsedReport>(s.report));
+        ParsedReport report = std::move(s.report).value();
         if (options.rescore) {
             if (auto foreign = reportForeign(model, report)) {
                 out.refused.push_back({s.name, *foreign});
@@ -153,7 +153,7 @@ ReportSelection selectReports(const TestModel& model, std::vector<SourcedReport>
             }
             auto scored = scoredAgainst(model, report);
             if (!scored.ok()) {
-                out.refused.push_back({s.name, fromCp1251(scored.fault().message)});
+                out.refused.push_back({s.name, scored.fault().utf8()});
                 continue;
             }
             report = std::move(scored.value());

@@ -9,13 +9,11 @@
 
 namespace qd {
 
-std::optional<std::string> readFileBounded(const std::filesystem::path& path, std::size_t limit,
-                                           std::string* error)
+Result<std::string> readFileBounded(const std::filesystem::path& path, std::size_t limit)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        *error = std::strerror(errno);
-        return std::nullopt;
+        return Fault{std::strerror(errno)};
     }
     std::string bytes;
     std::size_t done = 0;
@@ -33,9 +31,9 @@ std::optional<std::string> readFileBounded(const std::filesystem::path& path, st
             continue;
         }
         if (n < 0) {
-            *error = std::strerror(errno);
+            Fault fault{std::strerror(errno)};
             ::close(fd);
-            return std::nullopt;
+            return fault;
         }
         if (n == 0) {
             break;
@@ -44,8 +42,7 @@ std::optional<std::string> readFileBounded(const std::filesystem::path& path, st
     }
     ::close(fd);
     if (done > limit) {
-        *error = "larger than " + std::to_string(limit) + " bytes";
-        return std::nullopt;
+        return Fault{"larger than " + std::to_string(limit) + " bytes"};
     }
     bytes.resize(done);
     return bytes;
@@ -99,11 +96,10 @@ Result<std::vector<SourcedReport>> ReportFolder::reports()
     for (const fs::path& file : files) {
         SourcedReport sourced;
         sourced.name = file.lexically_relative(m_folder).string();
-        std::string error;
-        if (auto bytes = readFileBounded(file, kMaxReportBytes, &error)) {
-            sourced.report = readReport(*bytes);
+        if (auto bytes = readFileBounded(file, kMaxReportBytes); bytes.ok()) {
+            sourced.report = readReport(bytes.value());
         } else {
-            sourced.report = Fault{"cannot be read: " + error};
+            sourced.report = Fault{"cannot be read: " + bytes.fault().message};
         }
         out.push_back(std::move(sourced));
     }

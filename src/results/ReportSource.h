@@ -55,9 +55,8 @@ private:
     std::filesystem::path m_folder;
 };
 
-// A file's bytes, at most `limit` of them; nullopt with the reason in
-// *error when it cannot be read or is larger.
-std::optional<std::string> readFileBounded(const std::filesystem::path& path, std::size_t limit,
-                                           std::string* error);
+// A file's bytes, at most `limit` of them; the reason (UTF-8) when it
+// cannot be read or is larger.
+Result<std::string> readFileBounded(const std::filesystem::path& path, std::size_t limit);
 
 } // namespace qd

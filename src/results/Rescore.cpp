@@ -16,7 +16,8 @@ namespace {
 
 Fault doesNotFit(const ReportRow& row, std::string_view why)
 {
-    return Fault{"question " + std::to_string(row.question) + ": " + std::string(why)};
+    return Fault{"question " + std::to_string(row.question) + ": " + std::string(why),
+                 TextEncoding::Cp1251};
 }
 
 // The group of the first column whose label is `label` and that expects
@@ -43,7 +44,7 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
     typed.clear();
     if (q.answeredByTyping() && !q.isChoice()) {
         typed = row.answer; // the typed text, as written
-        return std::nullopt;
+        return {};
     }
     switch (q.type) {
     case QuestionType::SingleChoice:
@@ -60,7 +61,7 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
             for (std::size_t i = 0; i < numbers->size(); ++i) {
                 typed += (i ? "," : "") + std::to_string((*numbers)[i]);
             }
-            return std::nullopt;
+            return {};
         }
         st.pickCount = q.type == QuestionType::SingleChoice ? 1 : 0;
         if (q.type == QuestionType::SingleChoice) {
@@ -78,7 +79,7 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
                 return doesNotFit(row, "an option number outside the question");
             }
         }
-        return std::nullopt;
+        return {};
     }
     case QuestionType::Ordering: {
         // "%d," per filled place; the filled places are taken as the first.
@@ -94,7 +95,7 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
             st.ordering[j] = n;
             st.placed[j] = true;
         }
-        return std::nullopt;
+        return {};
     }
     case QuestionType::Matching:
     case QuestionType::MatchingColumns: {
@@ -143,7 +144,7 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
                 }
             }
         }
-        return std::nullopt;
+        return {};
     }
     default:
         return doesNotFit(row, "a question of an unknown type");
@@ -173,8 +174,8 @@ Result<RescoredReport> rescoreReport(const TestModel& model, const ParsedReport&
         const Question& q = model.questions[std::size_t(row.question - 1)];
         st.currentQuestion = row.question - 1;
         std::string typed;
-        if (Status f = rebuildResponse(q, row, st, typed)) {
-            return *f;
+        if (Status f = rebuildResponse(q, row, st, typed); !f.ok()) {
+            return f.fault();
         }
         const Result<float> points = scoreQuestion(model, st, typed, none);
         if (!points.ok()) {

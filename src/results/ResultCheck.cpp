@@ -123,11 +123,11 @@ FinalCheck checkFinal(const std::vector<const TestModel*>& tests, const ClaimedF
         return settle();
     }
     auto parsed = readReport(bytes);
-    if (auto* f = std::get_if<Fault>(&parsed)) {
-        flag("unreadable-report", fromCp1251(f->message));
+    if (!parsed.ok()) {
+        flag("unreadable-report", parsed.fault().utf8());
         return settle();
     }
-    const ParsedReport& r = *(out.report = std::move(std::get<ParsedReport>(parsed)));
+    const ParsedReport& r = *(out.report = std::move(parsed).value());
     if (!r.headerComplete) {
         flag("unreadable-report", "the report stops inside its header");
         return settle();
@@ -199,11 +199,11 @@ FinalCheck checkFinal(const std::vector<const TestModel*>& tests, const ClaimedF
             continue;
         }
         auto rescored = rescoreReport(m, r);
-        if (auto* f = std::get_if<Fault>(&rescored)) {
-            why = why.empty() ? fromCp1251(f->message) : why;
+        if (!rescored.ok()) {
+            why = why.empty() ? rescored.fault().utf8() : why;
             continue;
         }
-        fits.push_back(Candidate{int(i), std::move(std::get<RescoredReport>(rescored))});
+        fits.push_back(Candidate{int(i), std::move(rescored).value()});
     }
     if (fits.empty()) {
         out.rowsFit = false;

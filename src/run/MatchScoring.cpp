@@ -105,7 +105,8 @@ Result<float> scoreMatchingByMouse(const TestModel& model, RunState& st)
         auto& row = st.matchingPicks[std::size_t(r)];
         row[0] = std::clamp(row[0], 0, kMaxAnswers);
         if (Status f = toFileNumbers(row.data() + 1, row[0], second.rowCount(),
-                                     second.displayOrder.data())) {
+                                     second.displayOrder.data());
+            !f.ok()) {
             return f.fault();
         }
         answered += row[0] != 0 ? 1 : 0;
@@ -205,7 +206,7 @@ Result<float> scoreMatchingColumnsByMouse(const TestModel& model, RunState& st)
                 continue;
             }
             const Column& col = q.columns[std::size_t(c) + 1];
-            if (Status f = toFileNumbers(&v, 1, col.rowCount(), col.displayOrder.data())) {
+            if (Status f = toFileNumbers(&v, 1, col.rowCount(), col.displayOrder.data()); !f.ok()) {
                 return f.fault();
             }
             any = true;

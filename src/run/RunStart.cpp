@@ -44,7 +44,7 @@ Status prepareRun(TestModel& model, RunState& st, uint32_t seed)
     st.seed = seed;
     TestRandom random;
     random.seed(seed);
-    if (Status s = drawQuestions(model, random, st.askingOrder)) {
+    if (Status s = drawQuestions(model, random, st.askingOrder); !s.ok()) {
         return s;
     }
     return shuffleOptions(model, random);

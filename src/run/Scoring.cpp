@@ -159,7 +159,7 @@ Result<float> scoreTypedText(const TestModel& model, RunState& st)
 {
     const Question& q = model.questions[std::size_t(st.currentQuestion)];
     std::string w = st.answerText;
-    if (Status f = removeBlanks(w)) {
+    if (Status f = removeBlanks(w); !f.ok()) {
         return f.fault();
     }
     lowerCp1251(w);

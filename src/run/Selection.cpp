@@ -18,7 +18,7 @@ Status drawSample(int32_t* arr, int n, int nv, TestRandom& random)
         arr[i] = aw[std::size_t(k)];
         aw.erase(aw.begin() + k);
     }
-    return std::nullopt;
+    return {};
 }
 
 Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int32_t>& askingOrder)
@@ -53,7 +53,7 @@ Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int
     std::vector<int32_t> rand_nr(sections);
     std::iota(rand_nr.begin(), rand_nr.end(), 0);
     if (model.randomSectionOrder == 1) {
-        if (Status f = drawSample(rand_nr.data(), sectionCount, sectionCount, random)) {
+        if (Status f = drawSample(rand_nr.data(), sectionCount, sectionCount, random); !f.ok()) {
             return f;
         }
     }
@@ -65,14 +65,14 @@ Status drawQuestions(const TestModel& model, TestRandom& random, std::vector<int
         pool.resize(std::size_t(kqr0[u]));
         std::iota(pool.begin(), pool.end(), model.sectionStarts[u] - 1);
         if (model.randomQuestionOrder == 1) {
-            if (Status f = drawSample(pool.data(), kqr0[u], kqr[u], random)) {
+            if (Status f = drawSample(pool.data(), kqr0[u], kqr[u], random); !f.ok()) {
                 return f;
             }
         }
         askingOrder.insert(askingOrder.end(), pool.begin(),
                            pool.begin() + std::min<std::ptrdiff_t>(kqr[u], kqr0[u]));
     }
-    return std::nullopt;
+    return {};
 }
 
 namespace {
@@ -81,8 +81,8 @@ Result<std::vector<int32_t>> shuffled(int n, TestRandom& random)
 {
     std::vector<int32_t> perm(std::size_t(std::max(n, 0)));
     std::iota(perm.begin(), perm.end(), 0);
-    if (Status f = drawSample(perm.data(), n, n, random)) {
-        return *f;
+    if (Status f = drawSample(perm.data(), n, n, random); !f.ok()) {
+        return f.fault();
     }
     return perm;
 }
@@ -92,7 +92,7 @@ Result<std::vector<int32_t>> shuffled(int n, TestRandom& random)
 Status shuffleOptions(TestModel& model, TestRandom& random)
 {
     if (model.randomOptionOrder != 1) {
-        return std::nullopt;
+        return {};
     }
     for (Question& q : model.questions) {
         if (q.type == QuestionType::TypedText || q.picture == PictureMode::PictureOnly) {
@@ -124,7 +124,7 @@ Status shuffleOptions(TestModel& model, TestRandom& random)
             }
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 void rearrangeSlots(int count, AnswerSlot* slots, const int32_t* perm, int charWidth,
@@ -155,7 +155,7 @@ Status toFileNumbers(int32_t* values, int count, int n, const int32_t* perm)
         }
         values[i] = perm[v] + 1;
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace qd

@@ -162,12 +162,12 @@ void TestSession::waitTick()
     }
     // Not fatal: the test runs without a report file, or with its copy.
     Status s = m_report.createReport(m_model, m_rs, m_clock, m_workDir);
-    if (!s) {
+    if (s.ok()) {
         s = m_report.takeWriteFault();
     }
-    if (s) {
+    if (!s.ok()) {
         m_view.setWaitTimer(false);
-        m_view.message(s->message);
+        m_view.message(s.fault().cp1251());
     }
     if (m_rs.accommodation.any()) {
         m_view.applyAccommodation(m_rs.accommodation);
@@ -197,8 +197,8 @@ void TestSession::startResumed()
     const Checkpoint c = std::move(*m_resume);
     m_resume.reset();
     if (m_checkpoints != nullptr) {
-        if (Status s = m_checkpoints->continueReport(m_model, c, m_workDir)) {
-            m_view.message(s->message);
+        if (Status s = m_checkpoints->continueReport(m_model, c, m_workDir); !s.ok()) {
+            m_view.message(s.fault().cp1251());
         }
     }
     m_answers = c.answers;
@@ -281,8 +281,8 @@ void TestSession::saveCheckpoint(bool questionOpen)
     c.resumeCount = m_resumeCount;
     m_checkpoints->save(std::move(c));
     m_lastCheckpointTick = now;
-    if (Status s = m_checkpoints->takeFault()) {
-        m_view.message(s->message);
+    if (Status s = m_checkpoints->takeFault(); !s.ok()) {
+        m_view.message(s.fault().cp1251());
     }
 }
 
@@ -392,7 +392,7 @@ void TestSession::drawAnswerArea()
 Status TestSession::questionTick()
 {
     if (m_phase != Phase::Question) {
-        return std::nullopt;
+        return {};
     }
     if (m_picPending) {
         m_picPending = false;
@@ -404,11 +404,11 @@ Status TestSession::questionTick()
     m_view.setProgress(int(std::min<uint32_t>(q, 1000000u)), questionSecondsAllowed());
     if (q >= uint32_t(questionSecondsAllowed())) {
         m_view.beep();
-        if (Status s = nextQuestion()) {
+        if (Status s = nextQuestion(); !s.ok()) {
             return s;
         }
         if (m_phase != Phase::Question) {
-            return std::nullopt;
+            return {};
         }
     }
     if (m_clock.ticks() - m_lastCheckpointTick >= Checkpoint::kPeriodMs) {
@@ -421,7 +421,7 @@ Status TestSession::questionTick()
         const int64_t left = int64_t(testMillisecondsAllowed() / 1000u) - int64_t(t);
         m_view.setMinutesLeft(int(left >= 0 ? (left + 59) / 60 : left / 60));
     }
-    return std::nullopt;
+    return {};
 }
 
 Status TestSession::nextQuestion()
@@ -429,7 +429,7 @@ Status TestSession::nextQuestion()
     m_view.setHandCursor(false);
     m_rs.cursorShape = kArrowCursor;
     if (m_phase != Phase::Question || m_rs.finishedCount >= m_model.askCount) {
-        return std::nullopt;
+        return {};
     }
     const Question& q = current();
     if (q.type == QuestionType::Matching && m_rs.activeRow >= 0) {
@@ -460,13 +460,13 @@ Status TestSession::nextQuestion()
     if (!m_rs.accommodation.quiet) {
         m_view.setScoreText(twoDecimals(m_rs.score));
     }
-    if (Status s = m_report.takeWriteFault()) {
+    if (Status s = m_report.takeWriteFault(); !s.ok()) {
         // No tick may score a question under the box; the next question's
         // time starts when it is shown, after the box.
         m_view.setQuestionTimer(false);
-        m_view.message(s->message);
+        m_view.message(s.fault().cp1251());
         if (m_phase != Phase::Question) {
-            return std::nullopt; // the run ended while the box was up
+            return {}; // the run ended while the box was up
         }
         m_view.setQuestionTimer(true);
     }
@@ -479,10 +479,10 @@ Status TestSession::nextQuestion()
     saveCheckpoint(false);
     if (m_rs.finishedCount > m_model.askCount - 1) {
         showResults();
-        return std::nullopt;
+        return {};
     }
     showQuestion(false);
-    return std::nullopt;
+    return {};
 }
 
 void TestSession::showResults()
@@ -499,8 +499,8 @@ void TestSession::showResults()
         m_checkpoints->discard();
     }
     m_view.showResults(results);
-    if (Status s = m_report.takeWriteFault()) {
-        m_view.message(s->message);
+    if (Status s = m_report.takeWriteFault(); !s.ok()) {
+        m_view.message(s.fault().cp1251());
     }
 }
 

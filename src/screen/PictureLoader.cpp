@@ -316,11 +316,11 @@ Status checkPictures(const TestModel& model, const std::vector<int>& questionInd
             continue;
         }
         auto picture = loadQuestionPicture(dir, q + 1);
-        if (auto* f = std::get_if<Fault>(&picture)) {
-            return *f;
+        if (!picture.ok()) {
+            return picture.fault();
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace qd

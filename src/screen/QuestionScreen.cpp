@@ -109,10 +109,10 @@ int QuestionScreen::displayQuestion(int q)
     int stemTop = 0;
     if (question.picture != PictureMode::None) {
         auto loaded = loadQuestionPicture(m_pictureDir, q + 1);
-        if (auto* f = std::get_if<Fault>(&loaded)) {
-            pictureFault(*f);
+        if (!loaded.ok()) {
+            pictureFault(loaded.fault());
         } else {
-            m_picture = std::get<QImage>(std::move(loaded));
+            m_picture = std::move(loaded).value();
             stemTop = m_picture.height() + 10;
         }
     }

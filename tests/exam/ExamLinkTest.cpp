@@ -396,7 +396,7 @@ TEST_F(ExamLinkTest, FinalMessageCarriesTheReportFileByteForByte)
     RunState st;
     st.studentName = toCp1251("Петренко П.І.");
     st.testTitle = qd::testTitleOf(model.testName, path());
-    ASSERT_FALSE(file.createReport(model, st, reportClock, path()));
+    ASSERT_TRUE(file.createReport(model, st, reportClock, path()).ok());
     file.writeClosingRows(st, 0, 61, toCp1251("Тест не завершено!"));
 
     registerAndGrant(toCp1251("Петренко П.І."));

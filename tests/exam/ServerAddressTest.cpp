@@ -46,7 +46,7 @@ TEST(ServerAddress, EndsAtTheFirstBlankOrLineBreakAndKeepsNoOlderTail)
     std::string address = "stale";
     for (const Case& c : cases) {
         writeFile(file, c.text);
-        EXPECT_FALSE(readServerAddress(path, address));
+        EXPECT_TRUE(readServerAddress(path, address).ok());
         EXPECT_EQ(address, c.address) << c.text;
     }
 }
@@ -57,8 +57,8 @@ TEST(ServerAddress, MissingFileIsReportedAndLeavesNoAddress)
     ASSERT_TRUE(dir.isValid());
     std::string address = "10.0.0.1";
     const Status s = readServerAddress(dir.path().toStdString(), address);
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->message, toCp1251("Программа проведения экзамена не запущена!\n"
-                                   "Не удается получить IP адрес.\n"));
+    ASSERT_FALSE(s.ok());
+    EXPECT_EQ(s.fault().message, toCp1251("Программа проведения экзамена не запущена!\n"
+                                          "Не удается получить IP адрес.\n"));
     EXPECT_TRUE(address.empty());
 }

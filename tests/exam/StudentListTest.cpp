@@ -76,20 +76,20 @@ TEST(StudentList, UnreadableFileKeepsTheLastNames)
     StudentList list;
 
     const Status missing = list.load(path);
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->message, toCp1251("Не удается открыть файл students.dbf!"));
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.fault().message, toCp1251("Не удается открыть файл students.dbf!"));
     EXPECT_TRUE(list.names().empty());
 
     {
         std::ofstream out(path / "students.dbf", std::ios::binary);
         out << table(2, {"Ivanov I.", "Petrov P."});
     }
-    EXPECT_FALSE(list.load(path));
+    EXPECT_TRUE(list.load(path).ok());
     const std::vector<std::string> read = {"Ivanov I.", "Petrov P."};
     EXPECT_EQ(list.names(), read);
 
     std::filesystem::remove(path / "students.dbf");
-    EXPECT_TRUE(list.load(path));
+    EXPECT_FALSE(list.load(path).ok());
     EXPECT_EQ(list.names(), read);
 }
 
@@ -152,21 +152,23 @@ TEST(StudentList, MakesATableTheReaderTakesBack)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string error;
-        const auto names = StudentList::namesFromText(c.text, &error);
+        const auto names = StudentList::namesFromText(c.text);
         if (!c.fault.empty()) {
-            EXPECT_FALSE(names);
-            EXPECT_NE(error.find(c.fault), std::string::npos) << error;
+            ASSERT_FALSE(names.ok());
+            EXPECT_NE(names.fault().message.find(c.fault), std::string::npos)
+                << names.fault().message;
             continue;
         }
-        ASSERT_TRUE(names) << error;
+        ASSERT_TRUE(names.ok()) << names.fault().message;
         QTemporaryDir dir;
         ASSERT_TRUE(dir.isValid());
         const std::filesystem::path path = dir.path().toStdString();
-        const std::string table = StudentList::makeTable(*names, std::chrono::year(2026) / 12 / 11);
-        ASSERT_TRUE(StudentList::save(path / StudentList::kFileName, table, &error)) << error;
+        const std::string table =
+            StudentList::makeTable(names.value(), std::chrono::year(2026) / 12 / 11);
+        const Status saved = StudentList::save(path / StudentList::kFileName, table);
+        ASSERT_TRUE(saved.ok()) << saved.fault().message;
         StudentList list;
-        ASSERT_FALSE(list.load(path));
+        ASSERT_TRUE(list.load(path).ok());
         std::vector<std::string> expected;
         for (const std::string& name : c.names) {
             expected.push_back(toCp1251(name));
@@ -186,23 +188,23 @@ TEST(StudentList, AFailedSaveLeavesNoTraceAndNoHalfTable)
     ASSERT_TRUE(dir.isValid());
     const std::filesystem::path path = dir.path().toStdString();
     const std::string table = StudentList::makeTable({"Koval I."}, std::chrono::year(2026) / 1 / 1);
-    std::string error;
+    const auto faultOf = [](const Status& s) { return s.ok() ? std::string() : s.fault().message; };
 
-    EXPECT_FALSE(StudentList::save(path / "missing" / "students.dbf", table, &error));
-    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+    EXPECT_NE(
+        faultOf(StudentList::save(path / "missing" / "students.dbf", table)).find("cannot write"),
+        std::string::npos);
 
     // A folder where the table should go: the rename fails after the data is written.
     std::filesystem::create_directory(path / "students.dbf");
-    error.clear();
-    EXPECT_FALSE(StudentList::save(path / "students.dbf", table, &error));
-    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+    EXPECT_NE(faultOf(StudentList::save(path / "students.dbf", table)).find("cannot write"),
+              std::string::npos);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path), {}), 1);
 
     // A table replaced keeps its permissions.
     std::filesystem::remove(path / "students.dbf");
-    ASSERT_TRUE(StudentList::save(path / "students.dbf", table, &error)) << error;
+    ASSERT_EQ(faultOf(StudentList::save(path / "students.dbf", table)), "");
     std::filesystem::permissions(path / "students.dbf", std::filesystem::perms(0640));
-    ASSERT_TRUE(StudentList::save(path / "students.dbf", table + table, &error)) << error;
+    ASSERT_EQ(faultOf(StudentList::save(path / "students.dbf", table + table)), "");
     EXPECT_EQ(std::filesystem::status(path / "students.dbf").permissions(),
               std::filesystem::perms(0640));
     EXPECT_EQ(std::filesystem::file_size(path / "students.dbf"), 2 * table.size());

@@ -18,12 +18,12 @@ public:
     qd::Status begin() override
     {
         m_batch = true;
-        return std::nullopt;
+        return {};
     }
     qd::Status commit() override
     {
         m_batch = false;
-        return std::nullopt;
+        return {};
     }
     void rollback() override { m_batch = false; }
     bool inBatch() const override { return m_batch; }

@@ -152,7 +152,7 @@ private:
         const int before = m_session.state().finishedCount;
         const int q = m_session.state().currentQuestion;
         const qd::Status status = handler();
-        if (status) {
+        if (!status.ok()) {
             return false; // a fatal fault ends the program, as it would
         }
         if (m_session.state().finishedCount != before) {

@@ -116,7 +116,7 @@ TEST_P(QuestionLinesTest, NoLineOfAnyQuestionIsCut)
 
     int questions = 0;
     while (session.phase() == qd::TestSession::Phase::Question) {
-        ASSERT_FALSE(session.questionTick().has_value()); // the picture's capture
+        ASSERT_TRUE(session.questionTick().ok()); // the picture's capture
         const int q = session.state().currentQuestion;
         const qd::Question& question = model.questions[std::size_t(q)];
         struct Text
@@ -164,7 +164,7 @@ TEST_P(QuestionLinesTest, NoLineOfAnyQuestionIsCut)
             }
         }
         ++questions;
-        ASSERT_FALSE(session.clickNext().has_value());
+        ASSERT_TRUE(session.clickNext().ok());
     }
     EXPECT_EQ(questions, 12);
 }

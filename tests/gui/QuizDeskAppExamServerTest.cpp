@@ -93,8 +93,7 @@ struct ExamServerWindowTest : ::testing::Test
         journal = std::move(std::get<std::unique_ptr<SqlJournal>>(j));
         desk = std::make_unique<ExamDesk>(*journal, serverClock, roster, RuleOptions{});
         server = std::make_unique<ExamServer>(*journal, *desk, serverClock);
-        QString error;
-        ASSERT_TRUE(server->listen(QHostAddress::LocalHost, 0, &error)) << error.toStdString();
+        ASSERT_TRUE(server->listen(QHostAddress::LocalHost, 0).ok());
 
         auto run = qd::startUp(form, reporter, dir(), QRect(0, 0, 1024, 768), 1);
         ASSERT_TRUE(run.has_value());
@@ -180,8 +179,7 @@ TEST_F(ExamServerWindowTest, TheServerGoneAndBackMidTestTheSittingContinues)
     const quint16 port = server->port();
     server.reset();
     server = std::make_unique<ExamServer>(*journal, *desk, serverClock);
-    QString error;
-    ASSERT_TRUE(server->listen(QHostAddress::LocalHost, port, &error)) << error.toStdString();
+    ASSERT_TRUE(server->listen(QHostAddress::LocalHost, port).ok());
     ASSERT_TRUE(QTest::qWaitFor([&] { return connects == 2; }, 5000));
 
     QTest::mouseClick(child(qd::mainWindowNames::nextButton), Qt::LeftButton);

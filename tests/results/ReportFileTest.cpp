@@ -81,8 +81,9 @@ protected:
 
 TEST_F(ReportFileTest, WholeReportByteForByte)
 {
-    ASSERT_FALSE(
-        report.createReport(model, runOf(model, toCp1251("Петренко П.І."), work), clock, work));
+    ASSERT_TRUE(
+        report.createReport(model, runOf(model, toCp1251("Петренко П.І."), work), clock, work)
+            .ok());
     const fs::path file = home / "REZ_TEST" / "ПетренкоП_I_.txt";
     EXPECT_EQ(report.path(), file);
 
@@ -132,7 +133,7 @@ TEST_F(ReportFileTest, WholeReportByteForByte)
 TEST_F(ReportFileTest, TimeCriteriaAndTheFinishedReport)
 {
     model.gradeByTime = 1;
-    ASSERT_FALSE(report.createReport(model, runOf(model, "x", work), clock, work));
+    ASSERT_TRUE(report.createReport(model, runOf(model, "x", work), clock, work).ok());
     RunState st;
     EXPECT_TRUE(report.finishedReport().empty()); // not before the closing rows
     report.writeClosingRows(st, 0, 59, toCp1251("Тест не завершено!"));
@@ -161,7 +162,7 @@ TEST_F(ReportFileTest, FileNames)
     for (const auto& c : cases) {
         TestModel m = model;
         ReportFile r;
-        ASSERT_FALSE(r.createReport(m, runOf(m, toCp1251(c.name), work), clock, work));
+        ASSERT_TRUE(r.createReport(m, runOf(m, toCp1251(c.name), work), clock, work).ok());
         EXPECT_EQ(r.path(), home / "REZ_TEST" / c.file) << c.name;
         EXPECT_TRUE(fs::exists(home / "REZ_TEST" / c.file)) << c.name;
     }
@@ -169,7 +170,7 @@ TEST_F(ReportFileTest, FileNames)
 
 TEST_F(ReportFileTest, ANameOfBlanksGivesNoReport)
 {
-    ASSERT_FALSE(report.createReport(model, runOf(model, "   ", work), clock, work));
+    ASSERT_TRUE(report.createReport(model, runOf(model, "   ", work), clock, work).ok());
     EXPECT_FALSE(report.isOpen());
     EXPECT_FALSE(fs::exists(home / "REZ_TEST"));
 
@@ -183,19 +184,19 @@ TEST_F(ReportFileTest, ResultsDirectory)
 {
     // A relative setting is made in the working directory, or used there.
     model.reportDir = "results";
-    ASSERT_FALSE(report.createReport(model, runOf(model, "a", work), clock, work));
+    ASSERT_TRUE(report.createReport(model, runOf(model, "a", work), clock, work).ok());
     EXPECT_EQ(report.path(), work / "results" / "a.txt");
     TestModel again = modelOf({});
     again.reportDir = "results";
     ReportFile second;
-    ASSERT_FALSE(second.createReport(again, runOf(again, "a", work), clock, work));
+    ASSERT_TRUE(second.createReport(again, runOf(again, "a", work), clock, work).ok());
     EXPECT_EQ(second.path(), work / "results" / "a (2).txt");
 
     // One that cannot be created falls back to the home directory.
     TestModel deep = modelOf({});
     deep.reportDir = "no/such/dir";
     ReportFile third;
-    ASSERT_FALSE(third.createReport(deep, runOf(deep, "a", work), clock, work));
+    ASSERT_TRUE(third.createReport(deep, runOf(deep, "a", work), clock, work).ok());
     EXPECT_EQ(third.path(), home / "REZ_TEST" / "a.txt");
 }
 
@@ -211,7 +212,7 @@ TEST_F(ReportFileTest, AnExistingReportIsNeverReplaced)
     for (int i = 0; i < 3; ++i) {
         TestModel m = model;
         ReportFile r;
-        ASSERT_FALSE(r.createReport(m, runOf(m, toCp1251(names[i]), work), clock, work));
+        ASSERT_TRUE(r.createReport(m, runOf(m, toCp1251(names[i]), work), clock, work).ok());
         EXPECT_EQ(r.path(), home / "REZ_TEST" / files[i]) << i;
         texts.push_back(slurp(r.path()));
     }
@@ -230,7 +231,7 @@ TEST_F(ReportFileTest, ALinkPlantedUnderTheReportsNameIsNotFollowed)
     fs::create_symlink(target, dir / "a.txt");
     fs::create_symlink(root / "nothing-here.txt", dir / "a (2).txt"); // dangling
 
-    ASSERT_FALSE(report.createReport(model, runOf(model, "a", work), clock, work));
+    ASSERT_TRUE(report.createReport(model, runOf(model, "a", work), clock, work).ok());
     EXPECT_EQ(report.path(), dir / "a (3).txt");
     EXPECT_FALSE(fs::is_symlink(report.path()));
     EXPECT_EQ(slurp(target), "keep");
@@ -253,7 +254,7 @@ TEST_F(ReportFileTest, AResultsFolderThatTakesNoFileFallsBackToTheHomeFolder)
         TestModel m = model;
         m.reportDir = c.reportDir;
         ReportFile r;
-        EXPECT_FALSE(r.createReport(m, runOf(m, "a", work), clock, work)) << c.why;
+        EXPECT_TRUE(r.createReport(m, runOf(m, "a", work), clock, work).ok()) << c.why;
         EXPECT_TRUE(r.isOpen()) << c.why;
         EXPECT_EQ(r.path().parent_path(), home / "REZ_TEST") << c.why;
         EXPECT_NE(slurp(r.path()).find(toCp1251("Результати тестування")), std::string::npos)
@@ -281,7 +282,7 @@ TEST_F(ReportFileTest, AHomeAndAWorkingDirectoryWhoseNamesAreNotUtf8)
         }
     } cleanUp{{oddHome, oddWork}};
     setenv("HOME", oddHome.c_str(), 1);
-    ASSERT_FALSE(report.createReport(model, runOf(model, "a", oddWork), clock, oddWork));
+    ASSERT_TRUE(report.createReport(model, runOf(model, "a", oddWork), clock, oddWork).ok());
     EXPECT_EQ(report.path(), oddHome / "REZ_TEST" / "a.txt");
     EXPECT_TRUE(fs::is_regular_file(oddHome / "REZ_TEST" / "a.txt"));
     // The test name's second line holds the directory's own bytes.
@@ -312,17 +313,17 @@ TEST_F(ReportFileTest, AWriteThatFailsIsToldAndTheWholeReportStillTravels)
     TestModel m1 = model;
     ReportFile reference;
     RunState st;
-    ASSERT_FALSE(reference.createReport(m1, runOf(m1, "a", work), clock, work));
+    ASSERT_TRUE(reference.createReport(m1, runOf(m1, "a", work), clock, work).ok());
     playRun(reference, m1, st);
     const std::string whole = slurp(reference.path());
     ASSERT_EQ(reference.finishedReport(), whole);
-    EXPECT_FALSE(reference.takeWriteFault());
+    EXPECT_TRUE(reference.takeWriteFault().ok());
     fs::remove(reference.path());
 
     // The same run where the file may not grow past its headings and a few
     // bytes: it is already in the fall-back folder, so no copy can help.
     TestModel m2 = model;
-    ASSERT_FALSE(report.createReport(m2, runOf(m2, "a", work), clock, work));
+    ASSERT_TRUE(report.createReport(m2, runOf(m2, "a", work), clock, work).ok());
     const fs::path file = report.path();
     const std::size_t head = slurp(file).size();
     {
@@ -331,10 +332,10 @@ TEST_F(ReportFileTest, AWriteThatFailsIsToldAndTheWholeReportStillTravels)
         playRun(report, m2, st2);
     }
     const Status f = report.takeWriteFault();
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->message, toCp1251("Не удалось записать файл результатов!"));
-    EXPECT_FALSE(report.takeWriteFault()); // told once
-    EXPECT_TRUE(report.path().empty());    // the cut file is not the report
+    ASSERT_FALSE(f.ok());
+    EXPECT_EQ(f.fault().message, toCp1251("Не удалось записать файл результатов!"));
+    EXPECT_TRUE(report.takeWriteFault().ok()); // told once
+    EXPECT_TRUE(report.path().empty());        // the cut file is not the report
     EXPECT_FALSE(report.isOpen());
     // The cut file stays as it is; nothing else was written.
     EXPECT_EQ(slurp(file), whole.substr(0, head + 10));
@@ -421,7 +422,7 @@ TEST_F(ReportFileTest, AFullResultsFolderMovesTheWholeReportToTheFallBackFolder)
         TestModel m = model;
         m.reportDir = small.string();
         ReportFile r;
-        if (r.createReport(m, runOf(m, "a", work), clock, work)) {
+        if (!r.createReport(m, runOf(m, "a", work), clock, work).ok()) {
             return "createReport failed";
         }
         if (r.path() != small / "a.txt") {
@@ -434,7 +435,7 @@ TEST_F(ReportFileTest, AFullResultsFolderMovesTheWholeReportToTheFallBackFolder)
             r.writeQuestionLine(typed, st, 0.5f);
         }
         const Status f = r.takeWriteFault();
-        if (!f || f->message != toCp1251("Не удалось записать файл результатов!")) {
+        if (f.ok() || f.fault().message != toCp1251("Не удалось записать файл результатов!")) {
             return "no write fault";
         }
         if (r.path() != home / "REZ_TEST" / "a.txt") {
@@ -465,8 +466,8 @@ TEST_F(ReportFileTest, FileThatCannotBeCreated)
     // HOME/REZ_TEST is a file: the directory cannot be made nor written in.
     std::ofstream(home / "REZ_TEST") << "x";
     const Status f = report.createReport(model, runOf(model, "a", work), clock, work);
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->message, toCp1251("Не удалось создать файл результатов!"));
+    ASSERT_FALSE(f.ok());
+    EXPECT_EQ(f.fault().message, toCp1251("Не удалось создать файл результатов!"));
     EXPECT_FALSE(report.isOpen());
 }
 
@@ -474,7 +475,7 @@ TEST_F(ReportFileTest, WorkingDirectoryInCodePageAndBounded)
 {
     const fs::path odd = root / "каталог_日本";
     fs::create_directories(odd);
-    ASSERT_FALSE(report.createReport(model, runOf(model, "", odd), clock, odd));
+    ASSERT_TRUE(report.createReport(model, runOf(model, "", odd), clock, odd).ok());
     EXPECT_EQ(qd::testTitleOf(model.testName, odd), toCp1251("Гази\r\n(" + root.string() +
                                                              "/каталог_?"
                                                              "?)"));
@@ -485,13 +486,13 @@ TEST_F(ReportFileTest, WorkingDirectoryInCodePageAndBounded)
     }
     TestModel m = modelOf({});
     m.testName = "Name";
-    ASSERT_FALSE(report.createReport(m, runOf(m, "", deep), clock, deep));
+    ASSERT_TRUE(report.createReport(m, runOf(m, "", deep), clock, deep).ok());
     EXPECT_EQ(qd::testTitleOf(m.testName, deep), "Name\r\n(" + deep.string().substr(0, 128) + ")");
 }
 
 TEST_F(ReportFileTest, AnswerColumns)
 {
-    ASSERT_FALSE(report.createReport(model, runOf(model, "a", work), clock, work));
+    ASSERT_TRUE(report.createReport(model, runOf(model, "a", work), clock, work).ok());
     const std::size_t head = slurp(home / "REZ_TEST" / "a.txt").size();
     RunState st;
     std::string want;

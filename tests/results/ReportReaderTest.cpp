@@ -241,8 +241,8 @@ TEST(ReportReaderTest, ReadingIsBounded)
     ASSERT_TRUE(tmp.isValid());
     const fs::path file = fs::path(tmp.path().toStdString()) / "big.txt";
     std::ofstream(file, std::ios::binary) << std::string(1000, 'x');
-    std::string error;
-    EXPECT_EQ(readFileBounded(file, 1000, &error), std::string(1000, 'x'));
-    EXPECT_EQ(readFileBounded(file, 999, &error), std::nullopt);
-    EXPECT_EQ(error, "larger than 999 bytes");
+    EXPECT_EQ(readFileBounded(file, 1000).value(), std::string(1000, 'x'));
+    const auto larger = readFileBounded(file, 999);
+    ASSERT_FALSE(larger.ok());
+    EXPECT_EQ(larger.fault().message, "larger than 999 bytes");
 }

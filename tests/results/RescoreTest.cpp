@@ -40,11 +40,11 @@ protected:
     RescoredReport rescore(const ParsedReport& r)
     {
         auto result = rescoreReport(model, r);
-        if (auto* f = std::get_if<Fault>(&result)) {
-            ADD_FAILURE() << fromCp1251(f->message);
+        if (!result.ok()) {
+            ADD_FAILURE() << result.fault().utf8();
             return {};
         }
-        return std::get<RescoredReport>(result);
+        return result.value();
     }
 };
 

@@ -159,7 +159,7 @@ TEST(AccommodationTime, AStretchedQuestionTimeLetsTheStudentAnswer)
     EXPECT_TRUE(contains(log, "progress 15/20"));
     EXPECT_TRUE(contains(log, "minutes 2")); // one minute stretched to two
     rig.press(0, 0);
-    ASSERT_FALSE(rig.session->nextQuestion());
+    ASSERT_TRUE(rig.session->nextQuestion().ok());
     EXPECT_EQ(rig.session->state().finishedCount, 1);
     EXPECT_FLOAT_EQ(rig.session->state().score, 1.0f);
     rig.run(20000);
@@ -180,10 +180,10 @@ TEST(AccommodationTime, APartMinuteFactorEndsTheTestAtItsStretchedTime)
     rig.session->setAccommodation(more);
     rig.begin();
     rig.run(61000);
-    ASSERT_FALSE(rig.session->nextQuestion()); // 61 s: the plain test would be over
+    ASSERT_TRUE(rig.session->nextQuestion().ok()); // 61 s: the plain test would be over
     EXPECT_EQ(rig.session->phase(), TestSession::Phase::Question);
     rig.run(30000);
-    ASSERT_FALSE(rig.session->nextQuestion()); // 91 s
+    ASSERT_TRUE(rig.session->nextQuestion().ok()); // 91 s
     EXPECT_EQ(rig.session->phase(), TestSession::Phase::Finished);
     EXPECT_EQ(rig.session->state().maxScore, 6);
 }
@@ -205,7 +205,7 @@ TEST(AccommodationTime, GradingByTimeStretchesItsThresholdsToo)
         rig.begin();
         rig.run(500000); // 500 s: "Добре" in the plain time, "Відмінно" in twice the time
         rig.press(0, 0);
-        ASSERT_FALSE(rig.session->nextQuestion());
+        ASSERT_TRUE(rig.session->nextQuestion().ok());
         EXPECT_EQ(rig.view.summary.minutes, 8u);
         EXPECT_EQ(qd::fromCp1251(rig.view.summary.grade), factor == 1.0 ? "Добре" : "Відмінно");
     }
@@ -234,9 +234,9 @@ TEST(AccommodationQuiet, NeitherTheSquareNorTheScoreUntilTheResults)
     rig.session->waitTick();
     EXPECT_TRUE(contains(rig.view.take(), "accommodation quiet"));
     rig.press(0, 0);
-    ASSERT_FALSE(rig.session->nextQuestion());
+    ASSERT_TRUE(rig.session->nextQuestion().ok());
     rig.press(0, 1);
-    ASSERT_FALSE(rig.session->nextQuestion());
+    ASSERT_TRUE(rig.session->nextQuestion().ok());
     const std::vector<std::string> log = rig.view.take();
     EXPECT_FALSE(contains(log, "answer "));
     EXPECT_FALSE(contains(log, "score "));
@@ -251,7 +251,7 @@ TEST(AccommodationQuiet, APlainRunAppliesNothing)
     rig.session->waitTick();
     EXPECT_FALSE(contains(rig.view.take(), "accommodation"));
     rig.press(0, 0);
-    ASSERT_FALSE(rig.session->nextQuestion());
+    ASSERT_TRUE(rig.session->nextQuestion().ok());
     EXPECT_TRUE(contains(rig.view.take(), "answer green"));
     EXPECT_EQ(rig.view.summary.accommodations, "");
 }
@@ -306,7 +306,7 @@ Answered answer(const qd::Question& q, const std::function<void(Rig&)>& act)
     Answered a{std::vector<int>(st.picks.begin(), st.picks.begin() + std::max(st.pickCount, 0)),
                std::vector<int>(st.ordering.begin(), st.ordering.begin() + 8),
                std::vector<bool>(st.placed.begin(), st.placed.begin() + 8), st.activeRow, 0.0f};
-    EXPECT_FALSE(rig.session->nextQuestion());
+    EXPECT_TRUE(rig.session->nextQuestion().ok());
     a.points = rig.session->lastPoints();
     return a;
 }
@@ -366,7 +366,7 @@ TEST(AccommodationKeyboard, FocusIsShownAndLeavesNoTrace)
     EXPECT_TRUE(contains(log, "<B> blue"));
     EXPECT_EQ(rig.session->focusRow(), 1);
     // A typed question leaves the keys to the answer box.
-    ASSERT_FALSE(rig.session->nextQuestion());
+    ASSERT_TRUE(rig.session->nextQuestion().ok());
     EXPECT_FALSE(rig.session->keyPressed(TestSession::Key::Down));
     EXPECT_EQ(rig.session->focusRow(), -1);
 }

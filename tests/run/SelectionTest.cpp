@@ -45,7 +45,7 @@ TEST(DrawSample, SeedOneGivesTheKnownPermutation)
     TestRandom r;
     r.seed(1);
     int32_t a[] = {0, 1, 2, 3, 4};
-    ASSERT_FALSE(drawSample(a, 5, 5, r));
+    ASSERT_TRUE(drawSample(a, 5, 5, r).ok());
     EXPECT_EQ(std::vector<int32_t>(a, a + 5), (std::vector<int32_t>{4, 0, 3, 1, 2}));
     EXPECT_EQ(r.state(), stateAfter(1, 5));
 }
@@ -56,7 +56,7 @@ TEST(DrawSample, PartialSampleLeavesTheTailAsItWas)
     TestRandom r;
     r.seed(19);
     int32_t a[] = {10, 20, 30, 40};
-    ASSERT_FALSE(drawSample(a, 4, 2, r));
+    ASSERT_TRUE(drawSample(a, 4, 2, r).ok());
     EXPECT_EQ(std::vector<int32_t>(a, a + 4), (std::vector<int32_t>{30, 10, 30, 40}));
     EXPECT_EQ(r.state(), stateAfter(19, 2));
 }
@@ -66,13 +66,13 @@ TEST(DrawSample, NothingAskedDrawsNothingAndTooManyIsAFault)
     TestRandom r;
     r.seed(3);
     int32_t a[] = {7, 8};
-    ASSERT_FALSE(drawSample(a, 2, 0, r));
+    ASSERT_TRUE(drawSample(a, 2, 0, r).ok());
     EXPECT_EQ(r.state(), stateAfter(3, 0));
     EXPECT_EQ(a[0], 7);
 
     const Status f = drawSample(a, 2, 3, r);
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->message, "nv > n in intermix()!\n");
+    ASSERT_FALSE(f.ok());
+    EXPECT_EQ(f.fault().message, "nv > n in intermix()!\n");
 }
 
 TEST(DrawQuestions, SectionSharesWithoutRandomness)
@@ -97,7 +97,7 @@ TEST(DrawQuestions, SectionSharesWithoutRandomness)
         TestRandom r;
         r.seed(5);
         std::vector<int32_t> askingOrder;
-        ASSERT_FALSE(drawQuestions(sectioned(c.total, c.sectionStarts, c.ask), r, askingOrder));
+        ASSERT_TRUE(drawQuestions(sectioned(c.total, c.sectionStarts, c.ask), r, askingOrder).ok());
         EXPECT_EQ(askingOrder, c.askingOrder) << c.total << " questions, ask " << c.ask;
         EXPECT_EQ(r.state(), stateAfter(5, 0));
     }
@@ -110,13 +110,13 @@ TEST(DrawQuestions, DrawsSectionsFirstThenEachBlock)
     TestRandom r;
     r.seed(1);
     std::vector<int32_t> askingOrder;
-    ASSERT_FALSE(drawQuestions(sectioned(5, {1, 4}, 5, 1, 1), r, askingOrder));
+    ASSERT_TRUE(drawQuestions(sectioned(5, {1, 4}, 5, 1, 1), r, askingOrder).ok());
     EXPECT_EQ(askingOrder, (std::vector<int32_t>{3, 4, 0, 2, 1}));
     EXPECT_EQ(r.state(), stateAfter(1, 2 + 2 + 3));
 
     // Sections of 3, 4, 3 asking 5: 3 section draws, then 2 per block.
     r.seed(7);
-    ASSERT_FALSE(drawQuestions(sectioned(10, {1, 4, 8}, 5, 1, 1), r, askingOrder));
+    ASSERT_TRUE(drawQuestions(sectioned(10, {1, 4, 8}, 5, 1, 1), r, askingOrder).ok());
     EXPECT_EQ(askingOrder, (std::vector<int32_t>{6, 3, 0, 1, 8, 9}));
     EXPECT_EQ(r.state(), stateAfter(7, 3 + 6));
 }
@@ -132,7 +132,7 @@ TEST(ShuffleOptions, RenumbersTheCorrectOptionToItsShownPosition)
     const std::string third = m.questions[0].options[2].text;
     TestRandom r;
     r.seed(19);
-    ASSERT_FALSE(shuffleOptions(m, r));
+    ASSERT_TRUE(shuffleOptions(m, r).ok());
     const Question& q = m.questions[0];
     EXPECT_EQ(std::vector<int32_t>(q.displayOrder.begin(), q.displayOrder.begin() + 4),
               (std::vector<int32_t>{2, 0, 3, 1}));
@@ -154,7 +154,7 @@ TEST(ShuffleOptions, ShufflesEveryColumnAndKeepsTheGroups)
     const std::vector<Column> before = m.questions[0].columns;
     TestRandom r;
     r.seed(11);
-    ASSERT_FALSE(shuffleOptions(m, r));
+    ASSERT_TRUE(shuffleOptions(m, r).ok());
     const Question& q = m.questions[0];
     for (std::size_t c = 0; c < q.columns.size(); ++c) {
         const Column& col = q.columns[c];
@@ -172,7 +172,7 @@ TEST(ShuffleOptions, ShufflesEveryColumnAndKeepsTheGroups)
 
     TestModel off = modelOf({choice(QuestionType::SingleChoice, 4, {3}, 1)});
     r.seed(11);
-    ASSERT_FALSE(shuffleOptions(off, r));
+    ASSERT_TRUE(shuffleOptions(off, r).ok());
     EXPECT_EQ(off.questions[0].displayOrder[0], 0);
     EXPECT_EQ(r.state(), stateAfter(11, 0));
 }
@@ -206,14 +206,14 @@ TEST(ToFileNumbers, MapsShownPositionsToFileNumbers)
 {
     const int32_t perm[] = {2, 0, 1};
     int32_t v[] = {0, 2};
-    ASSERT_FALSE(toFileNumbers(v, 2, 3, perm));
+    ASSERT_TRUE(toFileNumbers(v, 2, 3, perm).ok());
     EXPECT_EQ(v[0], 3);
     EXPECT_EQ(v[1], 2);
 
     for (int32_t bad : {-1, 3}) {
         int32_t w[] = {bad};
         const Status f = toFileNumbers(w, 1, 3, perm);
-        ASSERT_TRUE(f);
-        EXPECT_EQ(f->message, toCp1251("Не правильное обращение к функции RestoreNumb()!"));
+        ASSERT_FALSE(f.ok());
+        EXPECT_EQ(f.fault().message, toCp1251("Не правильное обращение к функции RestoreNumb()!"));
     }
 }

@@ -274,12 +274,12 @@ TEST_F(PictureDir, CheckCoversThePictureQuestionsOfTheRunOnly)
     model.questions[4].picture = qd::PictureMode::WithOptions; // question 5: missing
     write(dir() / "2.jpg", bytesOf(kDemo / "7.jpg"));
 
-    EXPECT_FALSE(qd::checkPictures(model, {0, 1, 2, 5}, dir()).has_value());
-    EXPECT_FALSE(qd::checkPictures(model, {}, dir()).has_value());
+    EXPECT_TRUE(qd::checkPictures(model, {0, 1, 2, 5}, dir()).ok());
+    EXPECT_TRUE(qd::checkPictures(model, {}, dir()).ok());
     // The first missing picture in asking order is named.
     const qd::Status fault = qd::checkPictures(model, {1, 4, 3}, dir());
-    ASSERT_TRUE(fault.has_value());
-    EXPECT_EQ(fault->message, qd::toCp1251("Не удалось загрузить файл 5.jpg либо 5.bmp!"));
+    ASSERT_FALSE(fault.ok());
+    EXPECT_EQ(fault.fault().message, qd::toCp1251("Не удалось загрузить файл 5.jpg либо 5.bmp!"));
 }
 
 TEST(DemoPictures, AreThereAndLoadTheWayTheTestAsks)

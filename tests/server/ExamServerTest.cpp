@@ -76,8 +76,7 @@ struct Server : ::testing::Test
         journal = std::move(std::get<std::unique_ptr<SqlJournal>>(j));
         desk = std::make_unique<ExamDesk>(*journal, clock, roster, RuleOptions{});
         server = std::make_unique<ExamServer>(*journal, *desk, clock);
-        QString error;
-        ASSERT_TRUE(server->listen(QHostAddress::LocalHost, 0, &error)) << error.toStdString();
+        ASSERT_TRUE(server->listen(QHostAddress::LocalHost, 0).ok());
         QObject::connect(&client, &QTcpSocket::readyRead,
                          [this] { replies += client.readAll().toStdString(); });
         client.connectToHost(QHostAddress::LocalHost, server->port());

@@ -81,18 +81,17 @@ inline qd::LoadResult loadUtf8(const std::string& questions, const std::string& 
 // The loaded model, or nullptr (the fault is then reported by gtest).
 inline const qd::TestModel* modelOf(const qd::LoadResult& r)
 {
-    if (const auto* f = std::get_if<qd::Fault>(&r)) {
-        ADD_FAILURE() << "load failed: " << qd::fromCp1251(f->message);
+    if (!r.ok()) {
+        ADD_FAILURE() << "load failed: " << r.fault().utf8();
         return nullptr;
     }
-    return std::get<std::unique_ptr<qd::TestModel>>(r).get();
+    return r.value().get();
 }
 
 // The fault's message in UTF-8, or "" when the load succeeded.
 inline std::string faultOf(const qd::LoadResult& r)
 {
-    const auto* f = std::get_if<qd::Fault>(&r);
-    return f ? qd::fromCp1251(f->message) : std::string();
+    return r.ok() ? std::string() : r.fault().utf8();
 }
 
 } // namespace qdtest

@@ -179,9 +179,8 @@ private:
     // Whether the session went on; a fault is printed.
     static bool report(const qd::Status& status)
     {
-        if (status) {
-            std::fprintf(stderr, "quizdesk-screenshots: %s\n",
-                         qd::fromCp1251(status->message).c_str());
+        if (!status.ok()) {
+            std::fprintf(stderr, "quizdesk-screenshots: %s\n", status.fault().utf8().c_str());
             return false;
         }
         return true;

@@ -516,7 +516,7 @@ WrittenTest Converter::run(const QuestionBank& bank, const QString& testName)
     QString header = headerText(items);
     qd::TestModel check;
     check.answersText = qd::toCp1251(header.toStdString());
-    if (qd::parseHeader(check, 1024)) {
+    if (!qd::parseHeader(check, 1024).ok()) {
         m_out.losses.push_back(Loss{0, QString(),
                                     QStringLiteral("the settings carried in the file are not "
                                                    "valid; the defaults are written")});

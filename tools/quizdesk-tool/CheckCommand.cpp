@@ -65,15 +65,15 @@ int runCheck(const QStringList& args)
     if (auto done = cl.parse(1)) {
         return *done;
     }
-    QString error;
-    const auto options = readLoadOptions(cl.parser(), &error);
-    if (!options) {
-        return cl.usageError(error);
+    const auto read = readLoadOptions(cl.parser());
+    if (!read.ok()) {
+        return cl.usageError(QString::fromStdString(read.fault().message));
     }
-    CharWidthSource charWidth(options->charW);
-    const std::filesystem::path dir = pathOf(options->dir);
+    const LoadOptions& options = read.value();
+    CharWidthSource charWidth(options.charW);
+    const std::filesystem::path dir = pathOf(options.dir);
     qd::LoadResult loaded =
-        qd::loadTestDir(dir, options->window, [&charWidth](int fontSize, bool bold) {
+        qd::loadTestDir(dir, options.window, [&charWidth](int fontSize, bool bold) {
             return charWidth(fontSize, bold);
         });
     if (!loaded.ok()) {
@@ -88,8 +88,8 @@ int runCheck(const QStringList& args)
     const std::unique_ptr<qd::TestModel> model = std::move(loaded).value();
     std::vector<int> everyQuestion(std::size_t(model->questionCount));
     std::iota(everyQuestion.begin(), everyQuestion.end(), 0);
-    if (const qd::Status s = qd::checkPictures(*model, everyQuestion, dir)) {
-        printFault(*s);
+    if (const qd::Status s = qd::checkPictures(*model, everyQuestion, dir); !s.ok()) {
+        printFault(s.fault());
         return kExitFault;
     }
     const qd::Result<qd::AccommodationTable> accommodations = qd::AccommodationTable::load(dir);

@@ -106,7 +106,7 @@ std::optional<int> questionOf(const qd::Fault& fault)
 {
     static const QRegularExpression named(
         QStringLiteral("[Вв]опрос[а-я]*\\s+(\\d+)|(\\d+)\\s+(?:ответа|вопроса)"));
-    const QString text = fromTestText(fault.message);
+    const QString text = QString::fromStdString(fault.utf8());
     const QRegularExpressionMatch m = named.match(text);
     if (!m.hasMatch()) {
         return std::nullopt;
@@ -122,7 +122,7 @@ std::optional<int> headerCount(const std::string& answers)
 {
     qd::TestModel m;
     m.answersText = answers;
-    if (qd::parseHeader(m, 1024)) {
+    if (!qd::parseHeader(m, 1024).ok()) {
         return std::nullopt;
     }
     return m.questionCount;

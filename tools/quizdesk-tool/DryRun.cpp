@@ -24,7 +24,6 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
-#include <variant>
 
 #include <unistd.h>
 
@@ -135,8 +134,8 @@ private:
 
     bool fatal(const qd::Status& status)
     {
-        if (status) {
-            printFault(*status);
+        if (!status.ok()) {
+            printFault(status.fault());
             return true;
         }
         if (m_view.fatal) {
@@ -438,18 +437,19 @@ int runRun(const QStringList& args)
     if (auto done = cl.parse(1)) {
         return *done;
     }
-    QString error;
-    const auto options = readLoadOptions(cl.parser(), &error);
-    if (!options) {
-        return cl.usageError(error);
+    const auto read = readLoadOptions(cl.parser());
+    if (!read.ok()) {
+        return cl.usageError(QString::fromStdString(read.fault().message));
     }
+    const LoadOptions& options = read.value();
     if (!cl.parser().isSet(scriptOption)) {
         return cl.usageError(tr("--script FILE is required"));
     }
-    std::optional<uint32_t> seed;
-    if (QString seedError; !readSeedOption(cl.parser(), seedOption, seed, &seedError)) {
-        return cl.usageError(seedError);
+    const auto seedRead = readSeedOption(cl.parser(), seedOption);
+    if (!seedRead.ok()) {
+        return cl.usageError(QString::fromStdString(seedRead.fault().message));
     }
+    const std::optional<uint32_t> seed = seedRead.value();
     QDateTime start = QDateTime::currentDateTime();
     if (cl.parser().isSet(nowOption)) {
         const QString text = cl.parser().value(nowOption);
@@ -480,11 +480,14 @@ int runRun(const QStringList& args)
         return kExitUsage;
     }
     auto parsed = parseScript(scriptFile.readAll());
-    if (auto* e = std::get_if<ScriptError>(&parsed)) {
-        printError(tr("%1:%2: %3").arg(scriptPath).arg(e->line).arg(e->message));
+    if (!parsed.ok()) {
+        // The parser's message is "LINE: what is wrong".
+        const QString text = QString::fromStdString(parsed.fault().utf8());
+        const qsizetype colon = text.indexOf(QLatin1String(": "));
+        printError(tr("%1:%2: %3").arg(scriptPath).arg(text.left(colon)).arg(text.mid(colon + 2)));
         return kExitUsage;
     }
-    const auto& actions = std::get<std::vector<ScriptAction>>(parsed);
+    const auto& actions = parsed.value();
 
     // The question screen draws text in the test font, which needs a
     // QGuiApplication even when charWidth is given.
@@ -501,24 +504,24 @@ int runRun(const QStringList& args)
     }
 
     qd::ManualClock clock(qd::localTimeOf(start));
-    CharWidthSource charWidth(options->charW);
+    CharWidthSource charWidth(options.charW);
     // The report and the pictures name the directory as it really is; one
     // that cannot be resolved does not load either, with the load's message.
     std::error_code ec;
-    std::filesystem::path dir = std::filesystem::canonical(pathOf(options->dir), ec);
+    std::filesystem::path dir = std::filesystem::canonical(pathOf(options.dir), ec);
     if (ec) {
-        dir = pathOf(options->dir);
+        dir = pathOf(options.dir);
     }
     auto started = qd::startTest(
-        dir, options->window,
+        dir, options.window,
         [&charWidth](int fontSize, bool bold) { return charWidth(fontSize, bold); },
         seed.value_or(clock.calendarSeconds()));
-    if (auto* fault = std::get_if<qd::Fault>(&started)) {
-        printFault(*fault);
+    if (!started.ok()) {
+        printFault(started.fault());
         return kExitFault;
     }
 
-    DryRun run(std::move(std::get<qd::StartedTest>(started)), clock, *options, dir, examPort);
+    DryRun run(std::move(started).value(), clock, options, dir, examPort);
     if (!run.play(actions)) {
         return kExitFault;
     }

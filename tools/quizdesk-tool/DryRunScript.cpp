@@ -92,9 +92,16 @@ bool readSeconds(const QString& s, uint64_t& ms)
     return ms <= kMaxWaitMs;
 }
 
+// The fault of a line of the script, as the tool prints it after the
+// script's name.
+qd::Fault lineFault(int line, const QString& message)
+{
+    return qd::Fault{std::to_string(line) + ": " + message.toStdString()};
+}
+
 } // namespace
 
-std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArray& utf8)
+qd::Result<std::vector<ScriptAction>> parseScript(const QByteArray& utf8)
 {
     std::vector<ScriptAction> actions;
     const QList<QByteArray> lines = utf8.split('\n');
@@ -107,7 +114,7 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
         QStringDecoder decode(QStringConverter::Utf8);
         const QString line = decode(raw);
         if (decode.hasError()) {
-            return ScriptError{lineNo, tr("the line is not UTF-8 text")};
+            return lineFault(lineNo, tr("the line is not UTF-8 text"));
         }
         if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#'))) {
             continue;
@@ -122,10 +129,10 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
             }
         }
         if (kw == nullptr) {
-            return ScriptError{lineNo, tr("unknown action \"%1\" (name, exam, begin, press, "
-                                          "marker, click, move, type, wait, next, close, key, "
-                                          "choose, order, match, crash)")
-                                           .arg(word)};
+            return lineFault(lineNo, tr("unknown action \"%1\" (name, exam, begin, press, "
+                                        "marker, click, move, type, wait, next, close, key, "
+                                        "choose, order, match, crash)")
+                                         .arg(word));
         }
         ScriptAction a;
         a.kind = kw->kind;
@@ -134,7 +141,7 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
         switch (kw->args) {
         case Keyword::None:
             if (!args.isEmpty()) {
-                return ScriptError{lineNo, tr("\"%1\" takes nothing after it").arg(word)};
+                return lineFault(lineNo, tr("\"%1\" takes nothing after it").arg(word));
             }
             break;
         case Keyword::Rest:
@@ -145,13 +152,13 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
             const bool counts = kw->args == Keyword::TwoCounts;
             if (args.size() != 2 || !readInt(args[0], !counts, a.a) ||
                 !readInt(args[1], !counts, a.b)) {
-                return ScriptError{
+                return lineFault(
                     lineNo, counts
                                 ? QStringLiteral("\"%1\" wants a column and a row, two whole "
                                                  "numbers from 0: %1 C R")
                                       .arg(word)
                                 : QStringLiteral("\"%1\" wants two whole pixel coordinates: %1 X Y")
-                                      .arg(word)};
+                                      .arg(word));
             }
             break;
         }
@@ -168,31 +175,31 @@ std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArra
             a.b = 1;
             if (a.a < 0 || args.size() > 2 ||
                 (args.size() == 2 && (!readInt(args[1], false, a.b) || a.b < 1 || a.b > 100))) {
-                return ScriptError{lineNo, tr("\"key\" wants a key (up, down, left, "
-                                              "right, home, end, space, enter, f1) "
-                                              "and how often, 1 to 100: key K [N]")};
+                return lineFault(lineNo, tr("\"key\" wants a key (up, down, left, "
+                                            "right, home, end, space, enter, f1) "
+                                            "and how often, 1 to 100: key K [N]"));
             }
             break;
         }
         case Keyword::Options:
             if (!readOptions(rest, a.options)) {
-                return ScriptError{lineNo, tr("\"%1\" wants options, each its text "
-                                              "in double quotes or its row: %1 "
-                                              "\"TEXT\" ...")
-                                               .arg(word)};
+                return lineFault(lineNo, tr("\"%1\" wants options, each its text "
+                                            "in double quotes or its row: %1 "
+                                            "\"TEXT\" ...")
+                                             .arg(word));
             }
             break;
         case Keyword::CrashPoint:
             if (args.size() > 1 || (args.size() == 1 && args[0] != QLatin1String("answered"))) {
-                return ScriptError{lineNo, tr("\"crash\" takes nothing or "
-                                              "\"answered\" after it")};
+                return lineFault(lineNo, tr("\"crash\" takes nothing or "
+                                            "\"answered\" after it"));
             }
             a.text = args.isEmpty() ? QString() : args[0];
             break;
         case Keyword::Seconds:
             if (args.size() != 1 || !readSeconds(args[0], a.ms)) {
-                return ScriptError{lineNo, tr("\"wait\" wants seconds from 0 to 100000, "
-                                              "at most three decimals: wait S")};
+                return lineFault(lineNo, tr("\"wait\" wants seconds from 0 to 100000, "
+                                            "at most three decimals: wait S"));
             }
             break;
         }

@@ -7,8 +7,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include "definition/Fault.h"
+
 #include <cstdint>
-#include <variant>
 #include <vector>
 
 namespace qdtool {
@@ -57,16 +58,11 @@ struct ScriptAction
 inline constexpr const char* kKeyNames[] = {"up",  "down",  "left",  "right", "home",
                                             "end", "space", "enter", "f1"};
 
-struct ScriptError
-{
-    int line = 0;
-    QString message;
-};
-
 // Blank lines and lines starting with "#" are skipped; a line may end in
 // CR LF. Wait takes seconds with at most three decimals. "crash" ends the
 // process at once, as a power cut would; "crash answered" at the moment the
 // next answer's checkpoint is on the disk, before the next question shows.
-std::variant<std::vector<ScriptAction>, ScriptError> parseScript(const QByteArray& utf8);
+// A fault's message is "LINE: what is wrong", in UTF-8.
+qd::Result<std::vector<ScriptAction>> parseScript(const QByteArray& utf8);
 
 } // namespace qdtool

@@ -30,11 +30,11 @@ std::optional<QJsonArray> drawRun(qd::TestModel& model, uint32_t seed)
     random.seed(seed);
     std::vector<int32_t> askingOrder;
     qd::Status s = qd::drawQuestions(model, random, askingOrder);
-    if (!s) {
+    if (s.ok()) {
         s = qd::shuffleOptions(model, random);
     }
-    if (s) {
-        printFault(*s);
+    if (!s.ok()) {
+        printFault(s.fault());
         return std::nullopt;
     }
     QJsonArray drawn;
@@ -62,18 +62,19 @@ int runDump(const QStringList& args)
     if (auto done = cl.parse(1)) {
         return *done;
     }
-    QString error;
-    const auto options = readLoadOptions(cl.parser(), &error);
-    if (!options) {
-        return cl.usageError(error);
+    const auto read = readLoadOptions(cl.parser());
+    if (!read.ok()) {
+        return cl.usageError(QString::fromStdString(read.fault().message));
     }
-    std::optional<uint32_t> seed;
-    if (QString seedError; !readSeedOption(cl.parser(), seedOption, seed, &seedError)) {
-        return cl.usageError(seedError);
+    const LoadOptions& options = read.value();
+    const auto seedRead = readSeedOption(cl.parser(), seedOption);
+    if (!seedRead.ok()) {
+        return cl.usageError(QString::fromStdString(seedRead.fault().message));
     }
+    const std::optional<uint32_t> seed = seedRead.value();
 
-    CharWidthSource charWidth(options->charW);
-    const auto model = loadOrReport(*options, charWidth);
+    CharWidthSource charWidth(options.charW);
+    const auto model = loadOrReport(options, charWidth);
     if (!model) {
         return kExitFault;
     }

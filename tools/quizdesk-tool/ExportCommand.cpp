@@ -431,20 +431,20 @@ int runExport(const QStringList& args)
     if (format != QLatin1String("gift") && format != QLatin1String("moodle-xml")) {
         return cl.usageError(tr("--format is gift or moodle-xml"));
     }
-    QString error;
-    auto options = readLoadOptions(p, &error);
-    if (!options) {
-        return cl.usageError(error);
+    const auto read = readLoadOptions(p);
+    if (!read.ok()) {
+        return cl.usageError(QString::fromStdString(read.fault().message));
     }
-    if (!options->charW) {
-        options->charW = 10; // positions on the screen are not exported
+    LoadOptions options = read.value();
+    if (!options.charW) {
+        options.charW = 10; // positions on the screen are not exported
     }
-    CharWidthSource charWidth(options->charW);
-    const auto model = loadOrReport(*options, charWidth);
+    CharWidthSource charWidth(options.charW);
+    const auto model = loadOrReport(options, charWidth);
     if (!model) {
         return kExitFault;
     }
-    const ExportedTest test = collect(*model, pathOf(options->dir));
+    const ExportedTest test = collect(*model, pathOf(options.dir));
     const QByteArray bytes = format == QLatin1String("gift") ? gift(test) : moodleXml(test);
     if (!p.isSet(kOutput)) {
         writeOut(bytes);

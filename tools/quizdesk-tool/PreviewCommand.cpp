@@ -129,7 +129,7 @@ void reportFault(const QString& text, const std::filesystem::path& dir)
         bytes.append('\n');
     }
     writeErr(bytes);
-    const qd::Fault fault{qd::toCp1251(text.toStdString())};
+    const qd::Fault fault{text.toStdString()};
     if (const auto hint = hintFor(readTestFiles(dir), fault)) {
         writeErr((tr("hint: ") + *hint + QLatin1Char('\n')).toUtf8());
     }
@@ -219,10 +219,11 @@ int runPreview(const QStringList& args)
     }
     const QString dirArg = parser.positionalArguments().isEmpty() ? QStringLiteral(".")
                                                                   : parser.positionalArguments()[0];
-    std::optional<uint32_t> seed;
-    if (QString error; !readSeedOption(parser, seedOption, seed, &error)) {
-        return cl.usageError(error);
+    const auto seedRead = readSeedOption(parser, seedOption);
+    if (!seedRead.ok()) {
+        return cl.usageError(QString::fromStdString(seedRead.fault().message));
     }
+    const std::optional<uint32_t> seed = seedRead.value();
     int size[2] = {kDefaultWidth, kDefaultHeight};
     const struct
     {
@@ -324,14 +325,14 @@ int runPreview(const QStringList& args)
         Shown& item = shown[i];
         item.file =
             QStringLiteral("question-%1.png").arg(item.record + 1, digits, 10, QLatin1Char('0'));
-        if (!s && !savePicture(form, out.filePath(item.file))) {
+        if (s.ok() && !savePicture(form, out.filePath(item.file))) {
             return kExitFault;
         }
-        if (!s && i + 1 < shown.size()) {
+        if (s.ok() && i + 1 < shown.size()) {
             s = session.clickNext();
         }
-        if (s) {
-            reportFault(QString::fromStdString(qd::fromCp1251(s->message)), dir);
+        if (!s.ok()) {
+            reportFault(QString::fromStdString(s.fault().utf8()), dir);
             return kExitFault;
         }
     }

@@ -60,12 +60,12 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, ReportsUse use
                                            int* refused)
 {
     const QCommandLineParser& parser = cl.parser();
-    QString error;
-    const auto options = readLoadOptions(parser, &error);
-    if (!options) {
-        *exit = cl.usageError(error);
+    const auto read = readLoadOptions(parser);
+    if (!read.ok()) {
+        *exit = cl.usageError(QString::fromStdString(read.fault().message));
         return std::nullopt;
     }
+    const LoadOptions& options = read.value();
     if (parser.isSet(kDb) == parser.isSet(kReports)) {
         *exit = cl.usageError(tr("one of --reports FOLDER or --db DB is required"));
         return std::nullopt;
@@ -84,8 +84,8 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, ReportsUse use
     }
 
     ExamReports out;
-    CharWidthSource charWidth(options->charW);
-    out.model = loadOrReport(*options, charWidth);
+    CharWidthSource charWidth(options.charW);
+    out.model = loadOrReport(options, charWidth);
     if (!out.model) {
         *exit = kExitFault;
         return std::nullopt;
@@ -106,23 +106,23 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, ReportsUse use
             QFile::encodeName(parser.value(kReports)).toStdString());
     }
     auto all = source->reports();
-    if (auto* fault = std::get_if<qd::Fault>(&all)) {
-        printError(utf8(fault->message));
+    if (!all.ok()) {
+        printError(utf8(all.fault().message));
         *exit = kExitFault;
         return std::nullopt;
     }
-    auto& reports = std::get<std::vector<qd::SourcedReport>>(all);
+    auto& reports = all.value();
 
     if (use == ReportsUse::Rescore) {
         int count = 0;
         for (qd::SourcedReport& s : reports) {
             const QString name = utf8(s.name);
-            if (auto* fault = std::get_if<qd::Fault>(&s.report)) {
-                printError(
-                    QStringLiteral("%1: skipped: %2").arg(name, fromTestText(fault->message)));
+            if (!s.report.ok()) {
+                printError(QStringLiteral("%1: skipped: %2")
+                               .arg(name, QString::fromStdString(s.report.fault().utf8())));
                 continue;
             }
-            if (auto misfit = qd::reportMisfit(*out.model, std::get<qd::ParsedReport>(s.report))) {
+            if (auto misfit = qd::reportMisfit(*out.model, s.report.value())) {
                 printError(tr("%1: refused: %2").arg(name, utf8(*misfit)));
                 ++count;
                 continue;
@@ -151,7 +151,7 @@ std::optional<ExamReports> loadExamReports(const CommandLine& cl, ReportsUse use
         }
         printError(tr("%1 report(s) do not fit the test in %2: nothing is counted%3")
                        .arg(sel.refused.size())
-                       .arg(options->dir)
+                       .arg(options.dir)
                        .arg(selection.rescore ? QString()
                                               : tr(" (--rescore scores them against it first)")));
         *exit = kExitFault;

@@ -112,12 +112,13 @@ int runRescore(const QStringList& args)
         const qd::ParsedReport& report = exam->report(i);
         const QString name = QString::fromStdString(exam->reports[i].name);
         auto result = qd::rescoreReport(*exam->model, report);
-        if (auto* fault = std::get_if<qd::Fault>(&result)) {
-            printError(tr("%1: cannot be rescored: %2").arg(name, fromTestText(fault->message)));
+        if (!result.ok()) {
+            printError(tr("%1: cannot be rescored: %2")
+                           .arg(name, QString::fromStdString(result.fault().utf8())));
             ++failed;
             continue;
         }
-        const qd::RescoredReport& r = std::get<qd::RescoredReport>(result);
+        const qd::RescoredReport& r = result.value();
         if (qd::rescoreChanges(report, r)) {
             ++changed;
             QString line = QStringLiteral("%1 (%2): ").arg(fromTestText(report.studentName), name);

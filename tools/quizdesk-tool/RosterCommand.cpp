@@ -55,21 +55,22 @@ int runRoster(const QStringList& args)
         printError(tr("%1: not written: it is the file of names").arg(out));
         return kExitFault;
     }
-    std::string error;
-    const auto text = qd::readFileBounded(pathOf(namesFile), kMostNamesBytes, &error);
-    if (!text) {
-        printError(tr("cannot read \"%1\": %2").arg(namesFile, QString::fromStdString(error)));
+    const auto text = qd::readFileBounded(pathOf(namesFile), kMostNamesBytes);
+    if (!text.ok()) {
+        printError(tr("cannot read \"%1\": %2")
+                       .arg(namesFile, QString::fromStdString(text.fault().message)));
         return kExitFault;
     }
-    const auto names = qd::StudentList::namesFromText(*text, &error);
-    if (!names) {
-        printError(tr("%1: %2").arg(namesFile, QString::fromStdString(error)));
+    const auto read = qd::StudentList::namesFromText(text.value());
+    if (!read.ok()) {
+        printError(tr("%1: %2").arg(namesFile, QString::fromStdString(read.fault().message)));
         return kExitFault;
     }
+    const std::vector<std::string>& names = read.value();
     // Two students of one name cannot both sit: the server takes a name
     // once. Said, not refused: the examiner may mean two lines to differ.
     std::map<std::string, int> seen;
-    for (const std::string& n : *names) {
+    for (const std::string& n : names) {
         if (++seen[n] == 2) {
             writeErr(tr("quizdesk-tool: warning: %1: the name \"%2\" is there more "
                         "than once\n")
@@ -81,11 +82,13 @@ int runRoster(const QStringList& args)
     const std::chrono::year_month_day updated{std::chrono::year(today.year()),
                                               std::chrono::month(unsigned(today.month())),
                                               std::chrono::day(unsigned(today.day()))};
-    if (!qd::StudentList::save(pathOf(out), qd::StudentList::makeTable(*names, updated), &error)) {
-        printError(QString::fromStdString(error));
+    if (qd::Status s =
+            qd::StudentList::save(pathOf(out), qd::StudentList::makeTable(names, updated));
+        !s.ok()) {
+        printError(QString::fromStdString(s.fault().message));
         return kExitFault;
     }
-    writeOut(tr("%1: %2 students\n").arg(out).arg(names->size()).toUtf8());
+    writeOut(tr("%1: %2 students\n").arg(out).arg(names.size()).toUtf8());
     return kExitOk;
 }
 

@@ -26,8 +26,7 @@ const QString kSeed = QStringLiteral("seed");
 
 // The file's kind decides the leading characters and the decoder's extra
 // draw: from --kind, or else from the file's name as the program knows it.
-std::optional<qd::FileKind> kindOf(const QCommandLineParser& parser, const QString& file,
-                                   QString* error)
+qd::Result<qd::FileKind> kindOf(const QCommandLineParser& parser, const QString& file)
 {
     QString name;
     if (parser.isSet(kKind)) {
@@ -38,8 +37,7 @@ std::optional<qd::FileKind> kindOf(const QCommandLineParser& parser, const QStri
         if (name == QLatin1String("answers")) {
             return qd::FileKind::Answers;
         }
-        *error = tr("--kind is questions or answers, not \"%1\"").arg(name);
-        return std::nullopt;
+        return qd::Fault{tr("--kind is questions or answers, not \"%1\"").arg(name).toStdString()};
     }
     name = QFileInfo(file).fileName().toLower();
     if (name == QLatin1String("voprosi.txt")) {
@@ -48,10 +46,10 @@ std::optional<qd::FileKind> kindOf(const QCommandLineParser& parser, const QStri
     if (name == QLatin1String("otveti.txt")) {
         return qd::FileKind::Answers;
     }
-    *error = tr("cannot tell whether \"%1\" holds questions or answers: "
-                "name it voprosi.txt or otveti.txt, or give --kind")
-                 .arg(file);
-    return std::nullopt;
+    return qd::Fault{tr("cannot tell whether \"%1\" holds questions or answers: "
+                        "name it voprosi.txt or otveti.txt, or give --kind")
+                         .arg(file)
+                         .toStdString()};
 }
 
 std::optional<std::string> readWhole(const QString& path)
@@ -110,10 +108,9 @@ int convert(const QStringList& args, Direction direction)
     }
     const QString file = parser.positionalArguments().constFirst();
     const QString out = parser.isSet(kOutput) ? parser.value(kOutput) : file;
-    QString error;
-    const auto kind = kindOf(parser, file, &error);
-    if (!kind) {
-        return cl.usageError(error);
+    const auto kind = kindOf(parser, file);
+    if (!kind.ok()) {
+        return cl.usageError(QString::fromStdString(kind.fault().message));
     }
     uint16_t seed = 0;
     if (scrambling) {
@@ -141,14 +138,14 @@ int convert(const QStringList& args, Direction direction)
         }
         // The scrambled form keeps its seed where the two leading characters
         // stood; any other two characters would be lost.
-        const char* lead = qd::leadingChars(*kind);
+        const char* lead = qd::leadingChars(kind.value());
         if (content->size() < 2 || std::memcmp(content->data(), lead, 2) != 0) {
             printError(tr("\"%1\" does not begin with \"%2\" as a plain %3 file must; "
                           "scrambling it would lose its first two characters")
-                           .arg(file, fromTestText(lead), kindName(*kind)));
+                           .arg(file, fromTestText(lead), kindName(kind.value())));
             return kExitFault;
         }
-        result = qd::scramble(*content, *kind, seed);
+        result = qd::scramble(*content, kind.value(), seed);
     } else {
         if (!qd::isScrambled(*content)) {
             printError(tr("\"%1\" is not scrambled").arg(file));
@@ -160,14 +157,14 @@ int convert(const QStringList& args, Direction direction)
         }
         seed = uint16_t(static_cast<unsigned char>((*content)[4]) |
                         (static_cast<unsigned char>((*content)[5]) << 8));
-        result = qd::unscramble(*content, *kind);
+        result = qd::unscramble(*content, kind.value());
     }
     if (!writeAtomically(out, result)) {
         return kExitFault;
     }
     writeOut(QStringLiteral("%1: %2 %3 file, seed %4\n")
                  .arg(out, scrambling ? QStringLiteral("scrambled") : QStringLiteral("unscrambled"),
-                      kindName(*kind))
+                      kindName(kind.value()))
                  .arg(seed)
                  .toUtf8());
     return kExitOk;

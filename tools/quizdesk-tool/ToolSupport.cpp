@@ -75,7 +75,7 @@ std::filesystem::path pathOf(const QString& argument)
 
 void printFault(const qd::Fault& fault)
 {
-    QByteArray text = QByteArray::fromStdString(qd::fromCp1251(fault.message));
+    QByteArray text = QByteArray::fromStdString(fault.utf8());
     if (!text.endsWith('\n')) {
         text.append('\n');
     }
@@ -197,20 +197,20 @@ std::optional<int> CommandLine::parse(int maxPositional)
     return std::nullopt;
 }
 
-bool readSeedOption(const QCommandLineParser& parser, const QCommandLineOption& option,
-                    std::optional<uint32_t>& seed, QString* error)
+qd::Result<std::optional<uint32_t>> readSeedOption(const QCommandLineParser& parser,
+                                                   const QCommandLineOption& option)
 {
     if (!parser.isSet(option)) {
-        return true;
+        return std::optional<uint32_t>();
     }
     const QString text = parser.value(option);
     const auto v = parseNumber(text, 0, UINT32_MAX);
     if (!v) {
-        *error = tr("--seed wants a whole number from 0 to 4294967295, not \"%1\"").arg(text);
-        return false;
+        return qd::Fault{tr("--seed wants a whole number from 0 to 4294967295, not \"%1\"")
+                             .arg(text)
+                             .toStdString()};
     }
-    seed = uint32_t(*v);
-    return true;
+    return std::optional<uint32_t>(uint32_t(*v));
 }
 
 std::optional<qint64> parseNumber(const QString& text, qint64 lo, qint64 hi)
@@ -258,7 +258,7 @@ void addLoadOptions(QCommandLineParser& parser)
         QStringLiteral("N")));
 }
 
-std::optional<LoadOptions> readLoadOptions(const QCommandLineParser& parser, QString* error)
+qd::Result<LoadOptions> readLoadOptions(const QCommandLineParser& parser)
 {
     LoadOptions options;
     if (!parser.positionalArguments().isEmpty()) {
@@ -283,11 +283,11 @@ std::optional<LoadOptions> readLoadOptions(const QCommandLineParser& parser, QSt
         const QString text = parser.value(f.name);
         const auto v = parseNumber(text, 1, f.max);
         if (!v) {
-            *error = tr("--%1 wants a whole number from 1 to %2, not \"%3\"")
-                         .arg(f.name)
-                         .arg(f.max)
-                         .arg(text);
-            return std::nullopt;
+            return qd::Fault{tr("--%1 wants a whole number from 1 to %2, not \"%3\"")
+                                 .arg(f.name)
+                                 .arg(f.max)
+                                 .arg(text)
+                                 .toStdString()};
         }
         *f.target = int(*v);
     }
@@ -327,11 +327,11 @@ std::unique_ptr<qd::TestModel> loadOrReport(const LoadOptions& options, CharWidt
         qd::loadTestDir(pathOf(options.dir), options.window, [&charWidth](int fontSize, bool bold) {
             return charWidth(fontSize, bold);
         });
-    if (auto* fault = std::get_if<qd::Fault>(&result)) {
-        printFault(*fault);
+    if (!result.ok()) {
+        printFault(result.fault());
         return nullptr;
     }
-    return std::move(std::get<std::unique_ptr<qd::TestModel>>(result));
+    return std::move(result).value();
 }
 
 } // namespace qdtool

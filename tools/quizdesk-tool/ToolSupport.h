@@ -87,10 +87,10 @@ private:
 std::optional<qint64> parseNumber(const QString& text, qint64 lo, qint64 hi);
 
 // The run's draws seeded from S instead of the clock: --seed S with S in
-// 0..4294967295 (dump and run). Returns false with the message in *error on
-// a bad value; `seed` stays empty when the option is not given.
-bool readSeedOption(const QCommandLineParser& parser, const QCommandLineOption& option,
-                    std::optional<uint32_t>& seed, QString* error);
+// 0..4294967295 (dump and run). Empty when the option is not given; a
+// fault (a usage error, UTF-8) on a bad value.
+qd::Result<std::optional<uint32_t>> readSeedOption(const QCommandLineParser& parser,
+                                                   const QCommandLineOption& option);
 
 // The load of the program's start-up: which directory, the window it would
 // have, and charWidth (measured from the test font unless given).
@@ -104,9 +104,9 @@ struct LoadOptions
 // Adds [DIR], --width, --height and --char-w to a parser.
 void addLoadOptions(QCommandLineParser& parser);
 
-// Reads them back after parsing; on a bad value returns nullopt and the
-// message in *error (a usage error).
-std::optional<LoadOptions> readLoadOptions(const QCommandLineParser& parser, QString* error);
+// Reads them back after parsing; a fault (a usage error, UTF-8) on a bad
+// value.
+qd::Result<LoadOptions> readLoadOptions(const QCommandLineParser& parser);
 
 // charWidth for the loader: the constant when one was given, otherwise the
 // test font's advance. Measuring needs a QGuiApplication; one is made on the
