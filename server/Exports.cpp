@@ -4,13 +4,16 @@
 #include "ServerText.h"
 
 #include "definition/Cp1251.h"
+#include "definition/Cp1251Format.h"
 #include "definition/TerminalText.h"
 #include "results/ReportReader.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
 
@@ -26,13 +29,6 @@ namespace {
 QString qs(const std::string& s)
 {
     return QString::fromStdString(s);
-}
-
-std::string points(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.2f", v);
-    return buf;
 }
 
 // A sitting finished before the server checked results has no value.
@@ -88,7 +84,7 @@ std::vector<std::string> sittingFields(const Sitting& s, const Gradebook& gradeb
             stateName(s.state),
             s.percent >= 0 && finished ? std::to_string(s.percent) : std::string(),
             finished ? s.grade : std::string(),
-            finished || s.state == SittingState::Stopped ? points(s.score) : std::string(),
+            finished || s.state == SittingState::Stopped ? twoDecimals(s.score) : std::string(),
             finished && s.maxScore >= 0 ? std::to_string(s.maxScore) : std::string(),
             finished ? verifiedText(s) : std::string(),
             finished && s.claimedPercent >= 0 ? std::to_string(s.claimedPercent) : std::string(),
@@ -164,7 +160,7 @@ std::string heading(const std::string& key)
 
 std::vector<std::string> matrixTail(const Sitting& s, const Gradebook& gradebook)
 {
-    return {points(s.score), s.maxScore >= 0 ? std::to_string(s.maxScore) : std::string(),
+    return {twoDecimals(s.score), s.maxScore >= 0 ? std::to_string(s.maxScore) : std::string(),
             testNameOf(gradebook, s)};
 }
 
@@ -315,7 +311,7 @@ std::string statusTable(const std::vector<Sitting>& sittings, int64_t now)
         // What the students' computers sent reaches the terminal with its
         // control characters shown, never obeyed.
         rows.push_back({terminalSafe(s.student), terminalSafe(s.computer), terminalSafe(s.address),
-                        terminalSafe(stateText(s, now)), points(s.score),
+                        terminalSafe(stateText(s, now)), twoDecimals(s.score),
                         s.state == SittingState::Finished ? verifiedText(s) : std::string(),
                         isoLocal(s.started), isoLocal(s.lastSeen)});
     }
@@ -351,10 +347,10 @@ std::string serverFigures(const Sitting& s)
         return {};
     }
     std::string out = "quizdesk-examd: the server's result: " + std::to_string(s.percent) + "% " +
-                      s.grade + " (" + points(s.score) + " of " + std::to_string(s.maxScore) +
+                      s.grade + " (" + twoDecimals(s.score) + " of " + std::to_string(s.maxScore) +
                       " points); the client claimed " +
                       (s.claimedPercent >= 0 ? std::to_string(s.claimedPercent) : "?") + "% " +
-                      s.claimedGrade + " (" + points(s.claimedScore) + " points)";
+                      s.claimedGrade + " (" + twoDecimals(s.claimedScore) + " points)";
     if (!s.flags.empty()) {
         out += "; " + s.flags;
     }
@@ -394,7 +390,7 @@ std::string matrixCsv(const std::vector<Sitting>& sittings, const std::vector<An
         std::vector<std::string> r = {s->student, s->computer};
         for (int q : m.questions) {
             const auto it = m.cells.find({s->id, q});
-            r.push_back(it == m.cells.end() ? std::string() : points(it->second));
+            r.push_back(it == m.cells.end() ? std::string() : twoDecimals(it->second));
         }
         const auto tail = matrixTail(*s, gradebook);
         r.insert(r.end(), tail.begin(), tail.end());
@@ -505,6 +501,29 @@ Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
         return Fault{"cannot write " + path + ": " + lxw_strerror(e)};
     }
     return {};
+}
+
+Result<std::string> xlsxBytes(const std::vector<Sitting>& sittings,
+                              const std::vector<AnswerRow>& answers, bool matrix,
+                              const Gradebook& gradebook)
+{
+    QTemporaryFile part;
+    if (!part.open()) {
+        return Fault{"cannot make a temporary file: " + part.errorString().toStdString()};
+    }
+    part.close();
+    const std::string path = QFile::encodeName(part.fileName()).toStdString();
+    if (Status s = writeXlsx(path, sittings, answers, matrix, gradebook); !s.ok()) {
+        return s.fault();
+    }
+    if (!part.open()) {
+        return Fault{"cannot read the workbook back: " + part.errorString().toStdString()};
+    }
+    const QByteArray bytes = part.readAll();
+    if (part.error() != QFileDevice::NoError) {
+        return Fault{"cannot read the workbook back: " + part.errorString().toStdString()};
+    }
+    return bytes.toStdString();
 }
 
 } // namespace qd::server

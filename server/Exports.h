@@ -71,5 +71,11 @@ std::string matrixCsv(const std::vector<Sitting>& sittings, const std::vector<An
 Status writeXlsx(const std::string& path, const std::vector<Sitting>& sittings,
                  const std::vector<AnswerRow>& answers, bool matrix,
                  const Gradebook& gradebook = {});
+// The same workbook as bytes, to be written whole where it goes. It passes
+// through a private temporary file: the workbook library writes to nothing
+// else.
+Result<std::string> xlsxBytes(const std::vector<Sitting>& sittings,
+                              const std::vector<AnswerRow>& answers, bool matrix,
+                              const Gradebook& gradebook);
 
 } // namespace qd::server

@@ -1,6 +1,7 @@
 #include "JournalCheck.h"
 
 #include "definition/Cp1251.h"
+#include "definition/Cp1251Format.h"
 #include "results/ResultCheck.h"
 
 #include <QString>
@@ -10,11 +11,6 @@
 namespace qd::server {
 
 namespace {
-
-std::string points(double v)
-{
-    return QString::number(v, 'f', 2).toStdString();
-}
 
 // The stored result of a sitting as it reads, and as its report scores.
 std::string shown(const std::string& score, int percent, const std::string& grade)
@@ -84,12 +80,12 @@ JournalCheckOutcome checkJournal(SqlJournal& journal, const std::vector<const Te
         }
         ++scored;
         const std::string grade = fromCp1251(again.grade);
-        if (points(s.score) != points(again.score) || s.percent != again.percent ||
+        if (twoDecimals(s.score) != twoDecimals(again.score) || s.percent != again.percent ||
             s.grade != grade) {
             o.broken = "sitting " + std::to_string(id) + " (" + s.student +
-                       "): the journal holds " + shown(points(s.score), s.percent, s.grade) +
+                       "): the journal holds " + shown(twoDecimals(s.score), s.percent, s.grade) +
                        ", its stored report scores " +
-                       shown(points(again.score), again.percent, grade);
+                       shown(twoDecimals(again.score), again.percent, grade);
             return o;
         }
     }

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
-#include <QSaveFile>
+#include "definition/WholeFile.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -171,14 +172,10 @@ bool writeAll(const std::string& bytes, const std::string& path)
         return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
                std::fflush(stdout) == 0;
     }
-    // Written beside it and renamed over it: an interrupted export never
-    // leaves half a file under the name given. The flush is checked on its
-    // own: commit() does not see a failure of the flush it makes.
-    QSaveFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::WriteOnly) ||
-        f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !f.flush() ||
-        !f.commit()) {
-        say(stderr, tr("cannot write %1: %2").arg(qs(path), f.errorString()));
+    // Written whole or not at all: an interrupted export never leaves half
+    // a file under the name given.
+    if (Status s = writeWholeFile(path, bytes); !s.ok()) {
+        say(stderr, tr("cannot write %1: %2").arg(qs(path), qs(s.fault().message)));
         return false;
     }
     return true;

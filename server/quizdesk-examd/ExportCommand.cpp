@@ -9,7 +9,6 @@
 #include "definition/Cp1251.h"
 
 #include <QFile>
-#include <QTemporaryFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -48,25 +47,14 @@ int runExport(const CommandLine& args, QCoreApplication&)
     }
     const Gradebook gradebook = gradebookOf(reports, modelsOf(tests));
     if (format == "xlsx") {
-        // The workbook is made under a temporary name beside the target and
-        // renamed over it once whole.
-        QTemporaryFile part(QString::fromStdString(out) + QStringLiteral(".XXXXXX.part"));
-        if (!part.open()) {
-            say(stderr, tr("cannot write %1: %2").arg(qs(out), part.errorString()));
+        // The workbook library writes only to a file of its own: it is made
+        // in a private temporary file and then written whole like the others.
+        const auto book = xlsxBytes(s, answers, matrix, gradebook);
+        if (!book.ok()) {
+            sayFault(book.fault().message);
             return 1;
         }
-        part.close();
-        if (Status f = writeXlsx(part.fileName().toStdString(), s, answers, matrix, gradebook);
-            !f.ok()) {
-            sayFault(f.fault().message);
-            return 1;
-        }
-        if (::rename(QFile::encodeName(part.fileName()).constData(), out.c_str()) != 0) {
-            say(stderr, tr("cannot write %1: %2").arg(qs(out), qs(std::strerror(errno))));
-            return 1;
-        }
-        part.setAutoRemove(false);
-        return 0;
+        return writeAll(book.value(), out) ? 0 : 1;
     }
     const char sep = format == "csv" ? ',' : ';';
     std::string text =

@@ -1,6 +1,7 @@
 #include "exam/StudentList.h"
 
 #include "definition/Cp1251.h"
+#include "definition/WholeFile.h"
 #include "run/TestSession.h"
 
 #include <QFile>
@@ -204,61 +205,10 @@ std::string StudentList::makeTable(const std::vector<std::string>& names,
 
 Status StudentList::save(const std::filesystem::path& file, std::string_view table)
 {
-    const auto failed = [&](const std::string& what) {
-        return Status(Fault{"cannot write \"" + what + "\": " + std::strerror(errno)});
-    };
-    // A name of our own in the target's folder, so that the rename stays
-    // on one file system.
-    std::filesystem::path temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = file;
-        temp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            return failed(file.string());
-        }
-    }
-    if (fd < 0) {
-        return failed(file.string());
-    }
-    // Every failure from here on removes the temporary file; the message
-    // tells why the step failed.
-    const auto abandon = [&] {
-        const int why = errno;
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        ::unlink(temp.c_str());
-        errno = why;
-        return failed(file.string());
-    };
     // A table replacing another keeps its permissions (the exam server may
-    // read it as another user).
-    struct stat old
-    {};
-    if (::stat(file.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
-        return abandon();
-    }
-    std::size_t done = 0;
-    while (done < table.size()) {
-        const ssize_t n = ::write(fd, table.data() + done, table.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            errno = n == 0 ? EIO : errno;
-            return abandon();
-        }
-        done += std::size_t(n);
-    }
-    if (::fsync(fd) != 0) {
-        return abandon();
-    }
-    const int closing = fd;
-    fd = -1;
-    if (::close(closing) != 0 || ::rename(temp.c_str(), file.c_str()) != 0) {
-        return abandon();
+    // read it as another user): the whole-file writer sees to that.
+    if (Status s = writeWholeFile(file, table); !s.ok()) {
+        return Fault{"cannot write \"" + file.string() + "\": " + s.fault().message};
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "journal/JournalReports.h"
 
 #include "definition/Cp1251.h"
+#include "definition/Cp1251Format.h"
 #include "results/ReportReader.h"
 #include "results/Rescore.h"
 
@@ -24,13 +25,6 @@ std::string entryName(const Sitting& s)
         }
     }
     return name;
-}
-
-std::string twoDecimals(double v)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", v);
-    return text;
 }
 
 // The report with the server's figures in place of the client's: the rows'

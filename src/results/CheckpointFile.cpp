@@ -4,9 +4,9 @@
 
 #include "definition/Cp1251.h"
 #include "definition/TextRoutines.h"
+#include "definition/WholeFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,19 +23,6 @@ constexpr std::string_view kSuffix = ".checkpoint";
 QString qtPath(const std::filesystem::path& p)
 {
     return QFile::decodeName(QByteArray(p.c_str()));
-}
-
-// The rename of the new checkpoint is in the folder's own data: synced
-// too, or a power cut may bring the old one back.
-bool syncFolder(const std::filesystem::path& dir)
-{
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 bool isPresent(const std::filesystem::path& p)
@@ -124,16 +111,7 @@ void CheckpointFile::putAside(const std::filesystem::path& target)
 
 bool CheckpointFile::write(const std::filesystem::path& target, const std::string& bytes)
 {
-    QSaveFile file(qtPath(target));
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.flush() ||
-        ::fsync(file.handle()) != 0) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit() && syncFolder(target.parent_path());
+    return writeWholeFile(target, bytes).ok();
 }
 
 void CheckpointFile::save(Checkpoint checkpoint)

@@ -1,26 +1,13 @@
 #include "results/ReportRows.h"
 
 #include "definition/Cp1251.h"
+#include "definition/Cp1251Format.h"
 
 #include <cstdio>
 
 namespace qd {
 
 namespace {
-
-// printf-style formatting of a field whose format is plain ASCII. Floats go
-// in as doubles.
-template <typename... Args> std::string format(const char* f, Args... args)
-{
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int n = std::snprintf(nullptr, 0, f, args...);
-    std::string out(std::size_t(n > 0 ? n : 0) + 1, '\0');
-    std::snprintf(out.data(), out.size(), f, args...);
-#pragma GCC diagnostic pop
-    out.resize(std::size_t(n > 0 ? n : 0));
-    return out;
-}
 
 ReportTexts makeTexts()
 {
@@ -63,8 +50,8 @@ std::string formatReportHeader(const LocalTime& d, std::string_view subjectName,
                                const ReportCriteria& criteria)
 {
     const ReportTexts& t = reportTexts();
-    std::string out = t.date + format("%2d.%2d.%d", d.day, d.month, d.year) + t.time +
-                      format("%2d.%2d.%2d\n", d.hour, d.minute, d.second);
+    std::string out = t.date + formatCp1251("%2d.%2d.%d", d.day, d.month, d.year) + t.time +
+                      formatCp1251("%2d.%2d.%2d\n", d.hour, d.minute, d.second);
     out += t.subject;
     out.append(subjectName);
     out += t.test;
@@ -77,7 +64,7 @@ std::string formatReportHeader(const LocalTime& d, std::string_view subjectName,
     for (int i = 0; i < 3; ++i) {
         out += *between[i];
         out += before;
-        out += format("= %2d", criteria.thresholds[i]);
+        out += formatCp1251("= %2d", criteria.thresholds[i]);
         out += after;
     }
     out += t.results;
@@ -87,14 +74,14 @@ std::string formatReportHeader(const LocalTime& d, std::string_view subjectName,
 
 std::string formatChoiceNumber(int32_t number)
 {
-    return format("%2d,", number);
+    return formatCp1251("%2d,", number);
 }
 
 std::string formatReportRow(int32_t question, double points, std::string_view answer)
 {
     const ReportTexts& t = reportTexts();
-    std::string row = t.rowLead + format("%4d", question) + t.beforePoints +
-                      format("%.2f", points) + t.beforeAnswer;
+    std::string row = t.rowLead + formatCp1251("%4d", question) + t.beforePoints +
+                      twoDecimals(points) + t.beforeAnswer;
     row.append(answer);
     row += '\n';
     return row;
@@ -104,10 +91,10 @@ std::string formatClosingRows(double score, int32_t maxScore, int32_t percent, u
                               std::string_view grade)
 {
     const ReportTexts& t = reportTexts();
-    std::string rows = t.total + format("%.2f", score) + t.of + format("%d", maxScore) +
-                       t.possible + t.percent + format("%d", percent) + t.percentEnd +
-                       format("%d", int(seconds / 60)) + t.minutes +
-                       format("%d", int(seconds % 60)) + t.seconds + t.grade;
+    std::string rows = t.total + twoDecimals(score) + t.of + formatCp1251("%d", maxScore) +
+                       t.possible + t.percent + formatCp1251("%d", percent) + t.percentEnd +
+                       formatCp1251("%d", int(seconds / 60)) + t.minutes +
+                       formatCp1251("%d", int(seconds % 60)) + t.seconds + t.grade;
     rows.append(grade);
     rows += '\n';
     return rows;

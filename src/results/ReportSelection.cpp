@@ -1,6 +1,7 @@
 #include "results/ReportSelection.h"
 
 #include "definition/Cp1251.h"
+#include "definition/Cp1251Format.h"
 #include "results/ItemAnalysis.h"
 #include "results/Rescore.h"
 
@@ -20,13 +21,6 @@ int64_t daysFromCivil(int64_t y, int m, int d)
     const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
     const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + doe - 719468;
-}
-
-std::string points(double v)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", v);
-    return text;
 }
 
 } // namespace
@@ -111,7 +105,7 @@ Result<ParsedReport> scoredAgainst(const TestModel& model, const ParsedReport& r
     ParsedReport out = report;
     for (std::size_t i = 0; i < out.rows.size() && i < r.points.size(); ++i) {
         out.rows[i].points = double(r.points[i]);
-        out.rows[i].pointsText = points(double(r.points[i]));
+        out.rows[i].pointsText = twoDecimals(double(r.points[i]));
     }
     if (out.finished) {
         out.score = double(r.score);

@@ -1,6 +1,7 @@
 #include "results/Rescore.h"
 
 #include "definition/Cp1251.h"
+#include "definition/Cp1251Format.h"
 #include "results/ReportFile.h"
 #include "results/ReportRows.h"
 #include "run/Grading.h"
@@ -149,13 +150,6 @@ Status rebuildResponse(const Question& q, const ReportRow& row, RunState& st, st
     default:
         return doesNotFit(row, "a question of an unknown type");
     }
-}
-
-std::string twoDecimals(double v)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", v);
-    return text;
 }
 
 } // namespace

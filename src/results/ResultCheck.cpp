@@ -1,6 +1,7 @@
 #include "results/ResultCheck.h"
 
 #include "definition/Cp1251.h"
+#include "definition/Cp1251Format.h"
 #include "results/ItemAnalysis.h"
 #include "results/Rescore.h"
 #include "run/Grading.h"
@@ -19,13 +20,6 @@ constexpr const char* kImplausible = "implausible-final";
 
 // Points compare as the report writes them: two decimals.
 constexpr double kPointsSlack = 0.005;
-
-std::string twoDecimals(double v)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", v);
-    return text;
-}
 
 // A number from the wire as the examiner should read it, whatever it is.
 std::string shown(float v)

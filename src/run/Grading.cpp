@@ -1,6 +1,7 @@
 #include "run/Grading.h"
 
 #include "definition/Cp1251.h"
+#include "definition/Cp1251Format.h"
 #include "run/ReportSink.h"
 
 #include <algorithm>
@@ -52,9 +53,7 @@ ResultsSummary summarizeResults(const TestModel& model, const RunState& st, cons
 {
     ResultsSummary r;
     r.testName = st.testTitle;
-    char points[64];
-    std::snprintf(points, sizeof points, "%.2f", double(st.score));
-    r.points = points;
+    r.points = twoDecimals(double(st.score));
     r.maxScore = st.maxScore;
     r.percent = percentOf(st.score, st.maxScore);
     const uint32_t seconds = (clock.ticks() - st.testStartTick) / 1000u;

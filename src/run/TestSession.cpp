@@ -1,6 +1,7 @@
 #include "run/TestSession.h"
 
 #include "definition/Cp1251.h"
+#include "definition/Cp1251Format.h"
 #include "run/CheckpointSink.h"
 #include "run/ExamHooks.h"
 #include "run/Grading.h"
@@ -19,13 +20,6 @@ namespace {
 
 constexpr int32_t kHandCursor = 101;
 constexpr int32_t kArrowCursor = -2;
-
-std::string twoDecimals(float v)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", double(v));
-    return buf;
-}
 
 // The first `count` entries of `values` hold `key`.
 bool among(const int32_t* values, int count, int32_t key)
@@ -224,7 +218,7 @@ void TestSession::startResumed()
     }
     m_view.showQuestionScreen();
     m_view.setQuestionCount(m_model.askCount);
-    m_view.setScoreText(twoDecimals(m_rs.score));
+    m_view.setScoreText(twoDecimals(double(m_rs.score)));
     // A quiet exam tells nothing until the results window.
     if (answeredAny && !m_rs.accommodation.quiet) {
         m_view.setAnswerColour(m_rs.answerColour);
@@ -458,7 +452,7 @@ Status TestSession::nextQuestion()
     }
     m_rs.resetResponse();
     if (!m_rs.accommodation.quiet) {
-        m_view.setScoreText(twoDecimals(m_rs.score));
+        m_view.setScoreText(twoDecimals(double(m_rs.score)));
     }
     if (Status s = m_report.takeWriteFault(); !s.ok()) {
         // No tick may score a question under the box; the next question's

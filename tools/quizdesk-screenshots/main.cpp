@@ -14,6 +14,7 @@
 #include "app/ResultsWindow.h"
 #include "definition/Accommodations.h"
 #include "definition/Cp1251.h"
+#include "definition/WholeFile.h"
 #include "run/ManualClock.h"
 
 #include <QApplication>
@@ -253,8 +254,10 @@ bool withAccommodations(const std::filesystem::path& from, const QTemporaryDir& 
             return false;
         }
     }
-    QFile file(copy.filePath(QStringLiteral("accommodations.txt")));
-    return file.open(QIODevice::WriteOnly) && file.write(accommodations) > 0;
+    return qd::writeWholeFile(
+               QFile::encodeName(copy.filePath(QStringLiteral("accommodations.txt"))).toStdString(),
+               accommodations)
+        .ok();
 }
 
 } // namespace

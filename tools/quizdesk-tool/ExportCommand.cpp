@@ -11,7 +11,6 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QXmlStreamWriter>
 
 #include <cmath>
@@ -450,13 +449,10 @@ int runExport(const QStringList& args)
         writeOut(bytes);
         return kExitOk;
     }
-    QSaveFile f(p.value(kOutput));
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        printError(
-            QStringLiteral("cannot write \"%1\": %2").arg(p.value(kOutput), f.errorString()));
-        return kExitFault;
-    }
-    return kExitOk;
+    return writeFile(p.value(kOutput),
+                     std::string_view(bytes.constData(), std::size_t(bytes.size())))
+               ? kExitOk
+               : kExitFault;
 }
 
 } // namespace qdtool

@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 
 namespace qdtool {
 
@@ -51,16 +50,6 @@ QString formatOf(const QString& file, const QByteArray& bytes)
     }
     return bytes.contains("\nANSWER:") || bytes.startsWith("ANSWER:") ? QStringLiteral("aiken")
                                                                       : QStringLiteral("gift");
-}
-
-bool saveFile(const QString& path, const QByteArray& bytes, QString* error)
-{
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        *error = tr("cannot write \"%1\": %2").arg(path, f.errorString());
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -154,16 +143,14 @@ int runImport(const QStringList& args)
         questions = qd::scramble(questions, qd::FileKind::Questions, seed);
         answers = qd::scramble(answers, qd::FileKind::Answers, quint16(seed ^ 0x5A5A));
     }
-    QString error;
-    bool ok = saveFile(dir.filePath(QStringLiteral("voprosi.txt")),
-                       QByteArray::fromStdString(questions), &error) &&
-              saveFile(dir.filePath(QStringLiteral("otveti.txt")),
-                       QByteArray::fromStdString(answers), &error);
+    bool ok = writeFile(dir.filePath(QStringLiteral("voprosi.txt")), questions) &&
+              writeFile(dir.filePath(QStringLiteral("otveti.txt")), answers);
     for (const TestPicture& pic : test.pictures) {
-        ok = ok && saveFile(dir.filePath(QString::fromStdString(pic.fileName)), pic.bytes, &error);
+        ok =
+            ok && writeFile(dir.filePath(QString::fromStdString(pic.fileName)),
+                            std::string_view(pic.bytes.constData(), std::size_t(pic.bytes.size())));
     }
     if (!ok) {
-        printError(error);
         return kExitFault;
     }
     writeOut(tr("imported %1 questions into %2 (%3 pictures, %4 losses)\n")

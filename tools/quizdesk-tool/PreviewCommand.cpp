@@ -18,13 +18,16 @@
 #include "app/ResultsWindow.h"
 #include "app/StartUp.h"
 #include "definition/Cp1251.h"
+#include "definition/WholeFile.h"
 #include "run/ManualClock.h"
 #include "run/RunStart.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QSaveFile>
+#include <QIODevice>
+#include <QPixmap>
 
+#include <functional>
 #include <vector>
 
 namespace qdtool {
@@ -47,26 +50,25 @@ struct Shown
 };
 
 // Writes the whole file, or says why not; nothing is left half written.
-bool writeWhole(const QString& path, const QByteArray& bytes)
+bool writeWhole(const QString& path, const std::function<bool(QIODevice&)>& fill)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit()) {
-        printError(tr("cannot write %1: %2").arg(path, file.errorString()));
+    if (qd::Status s = qd::writeWholeFile(pathOf(path), fill); !s.ok()) {
+        printError(tr("cannot write %1: %2").arg(path, QString::fromStdString(s.fault().message)));
         return false;
     }
     return true;
 }
 
+bool writeWhole(const QString& path, const QByteArray& bytes)
+{
+    return writeWhole(path,
+                      [&bytes](QIODevice& file) { return file.write(bytes) == bytes.size(); });
+}
+
 bool savePicture(QWidget& window, const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !window.grab().save(&file, "PNG") || !file.flush() ||
-        !file.commit()) {
-        printError(tr("cannot write %1: %2").arg(path, file.errorString()));
-        return false;
-    }
-    return true;
+    const QPixmap picture = window.grab();
+    return writeWhole(path, [&picture](QIODevice& file) { return picture.save(&file, "PNG"); });
 }
 
 // The order of the walk: the questions the run asks, in its order, then

@@ -8,6 +8,8 @@
 #include "Subcommands.h"
 #include "ToolSupport.h"
 
+#include "definition/Cp1251Format.h"
+#include "definition/WholeFile.h"
 #include "results/Rescore.h"
 
 #include <QFile>
@@ -24,42 +26,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Writes `bytes` to `path` through a temporary file renamed over it, so that
-// a failure never leaves half a report. The folders on the way are made.
-bool writeWhole(const fs::path& path, const std::string& bytes, QString* error)
+// Writes a corrected report whole; the folders on the way are made.
+qd::Status writeReport(const fs::path& path, const std::string& bytes)
 {
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
     if (ec) {
-        *error = QString::fromStdString(ec.message());
-        return false;
+        return qd::Fault{ec.message()};
     }
-    const fs::path temp = path.string() + ".part";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            *error = QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC));
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        done += std::size_t(n);
-    }
-    if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return qd::writeWholeFile(path, bytes);
 }
 
 } // namespace
@@ -134,9 +109,9 @@ int runRescore(const QStringList& args)
                 for (const qd::ReportRow& row : report.rows) {
                     before += row.points;
                 }
-                line +=
-                    QStringLiteral("unfinished, points so far %1 → %2")
-                        .arg(QString::number(before, 'f', 2), QString::fromStdString(r.scoreText));
+                line += QStringLiteral("unfinished, points so far %1 → %2")
+                            .arg(QString::fromStdString(qd::twoDecimals(before)),
+                                 QString::fromStdString(r.scoreText));
             }
             listing += line.toUtf8() + '\n';
         }
@@ -149,10 +124,10 @@ int runRescore(const QStringList& args)
                 ++failed;
                 continue;
             }
-            QString error;
-            if (!writeWhole(target, qd::correctedReport(report, r), &error)) {
+            if (qd::Status s = writeReport(target, qd::correctedReport(report, r)); !s.ok()) {
                 printError(tr("%1: cannot write %2: %3")
-                               .arg(name, QFile::decodeName(target.c_str()), error));
+                               .arg(name, QFile::decodeName(target.c_str()),
+                                    QString::fromStdString(s.fault().message)));
                 ++failed;
             }
         }

@@ -10,10 +10,11 @@
 #include "ToolSupport.h"
 
 #include "definition/Cp1251.h"
+#include "definition/Cp1251Format.h"
+#include "definition/WholeFile.h"
 #include "results/ItemAnalysis.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -290,7 +291,8 @@ int runResults(const QStringList& args)
                         "<td class=\"text date\">%3</td><td>%4</td><td></td><td></td><td></td>"
                         "<td class=\"text\">%5</td></tr>\n")
                         .arg(++n)
-                        .arg(testText(r.studentName), date, QString::number(sofar, 'f', 2),
+                        .arg(testText(r.studentName), date,
+                             QString::fromStdString(qd::twoDecimals(sofar)),
                              esc(tr("report stops after %1 questions").arg(r.rows.size())));
         }
     }
@@ -391,11 +393,11 @@ int runResults(const QStringList& args)
     html += QStringLiteral("</body>\n</html>\n");
 
     const QString path = cl.parser().value(htmlOption);
-    QSaveFile file(path);
     const QByteArray bytes = html.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit()) {
-        printError(tr("cannot write %1: %2").arg(path, file.errorString()));
+    if (qd::Status s = qd::writeWholeFile(
+            pathOf(path), std::string_view(bytes.constData(), std::size_t(bytes.size())));
+        !s.ok()) {
+        printError(tr("cannot write %1: %2").arg(path, QString::fromStdString(s.fault().message)));
         return kExitFault;
     }
     return kExitOk;

@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstring>
 #include <string>
@@ -65,17 +64,6 @@ std::optional<std::string> readWhole(const QString& path)
         return std::nullopt;
     }
     return bytes.toStdString();
-}
-
-bool writeAtomically(const QString& path, const std::string& bytes)
-{
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) ||
-        f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !f.commit()) {
-        printError(tr("cannot write \"%1\": %2").arg(path, f.errorString()));
-        return false;
-    }
-    return true;
 }
 
 QString kindName(qd::FileKind kind)
@@ -159,7 +147,7 @@ int convert(const QStringList& args, Direction direction)
                         (static_cast<unsigned char>((*content)[5]) << 8));
         result = qd::unscramble(*content, kind.value());
     }
-    if (!writeAtomically(out, result)) {
+    if (!writeFile(out, result)) {
         return kExitFault;
     }
     writeOut(QStringLiteral("%1: %2 %3 file, seed %4\n")

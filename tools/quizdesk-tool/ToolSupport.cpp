@@ -1,6 +1,7 @@
 #include "ToolSupport.h"
 
 #include "definition/Cp1251.h"
+#include "definition/WholeFile.h"
 #include "screen/TestFont.h"
 
 #include <QGuiApplication>
@@ -85,6 +86,16 @@ void printFault(const qd::Fault& fault)
 void printError(const QString& message)
 {
     writeErr("quizdesk-tool: " + message.toUtf8() + '\n');
+}
+
+bool writeFile(const QString& path, std::string_view bytes)
+{
+    if (qd::Status s = qd::writeWholeFile(pathOf(path), bytes); !s.ok()) {
+        printError(
+            tr("cannot write \"%1\": %2").arg(path, QString::fromStdString(s.fault().message)));
+        return false;
+    }
+    return true;
 }
 
 void keepQtQuiet()

@@ -53,6 +53,10 @@ void printFault(const qd::Fault& fault);
 // A message of the tool itself on stderr, with "quizdesk-tool: " in front.
 void printError(const QString& message);
 
+// Writes the file at `path` whole (qd::writeWholeFile): true, or false
+// after printing why. Nothing is left half written.
+bool writeFile(const QString& path, std::string_view bytes);
+
 // Qt's own debug, info and warning messages (for instance about the
 // offscreen platform's runtime directory) are dropped: stderr carries the
 // program's faults and the tool's messages only. Critical ones still show.
