@@ -909,5 +909,129 @@ options chosen (option:times)
 вибрані варіанти (варіант:разів)
 </translation>
     </message>
+    <message>
+        <source>ANSWER %1 names no option of the question; left out</source>
+        <translation>ANSWER %1 не називає жодного варіанта питання; пропущено</translation>
+    </message>
+    <message>
+        <source>no ANSWER line; the question is left out</source>
+        <translation>немає рядка ANSWER; питання пропущено</translation>
+    </message>
+    <message>
+        <source>Markdown formatting is shown as plain text</source>
+        <translation>форматування Markdown показано як звичайний текст</translation>
+    </message>
+    <message>
+        <source>picture &quot;%1&quot; is left out: a question shows one picture</source>
+        <translation>малюнок «%1» пропущено: питання показує один малюнок</translation>
+    </message>
+    <message>
+        <source>picture &quot;%1&quot; is not embedded in the file</source>
+        <translation>малюнок «%1» не вбудовано у файл</translation>
+    </message>
+    <message>
+        <source>a picture in an answer is left out</source>
+        <translation>малюнок у відповіді пропущено</translation>
+    </message>
+    <message>
+        <source>the XML is not well formed (%1); the rest of the file is not read</source>
+        <translation>XML має помилку (%1); решту файлу не прочитано</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is reserved by the test files; written as &apos;%2&apos;</source>
+        <translation>«%1» зарезервовано файлами тесту; записано як «%2»</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; (U+%2) is not in code page 1251; written as &apos;?&apos;</source>
+        <translation>«%1» (U+%2) немає в кодовій сторінці 1251; записано як «?»</translation>
+    </message>
+    <message>
+        <source>points %1 cannot be given; the question is worth 1</source>
+        <translation>бали %1 не можна призначити; питання варте 1</translation>
+    </message>
+    <message>
+        <source>points %1 are not a whole number; the question is worth %2</source>
+        <translation>бали %1 — не ціле число; питання варте %2</translation>
+    </message>
+    <message>
+        <source>%1 options: a question has 2 to %2; left out</source>
+        <translation>варіантів: %1, а питання має від 2 до %2; пропущено</translation>
+    </message>
+    <message>
+        <source>no option carries points; left out</source>
+        <translation>жоден варіант не дає балів; пропущено</translation>
+    </message>
+    <message>
+        <source>no option earns 100%; left out</source>
+        <translation>жоден варіант не дає 100%; пропущено</translation>
+    </message>
+    <message>
+        <source>option &quot;%1&quot; earns %2; a single-choice option earns all or nothing, so it earns 0</source>
+        <translation>варіант «%1» дає %2; варіант одиночного вибору дає все або нічого, тож він дає 0</translation>
+    </message>
+    <message>
+        <source>option &quot;%1&quot; earns %2; every right option earns an equal share (%3)</source>
+        <translation>варіант «%1» дає %2; кожен правильний варіант дає рівну частку (%3)</translation>
+    </message>
+    <message>
+        <source>option &quot;%1&quot; costs %2; a wrong pick costs one share (%3) once more options are picked than are right</source>
+        <translation>варіант «%1» знімає %2; хибний вибір знімає одну частку (%3), коли вибрано більше варіантів, ніж правильних</translation>
+    </message>
+    <message>
+        <source>answer &quot;%1&quot; uses the wildcard &apos;*&apos;; it is compared as written</source>
+        <translation>відповідь «%1» містить шаблон «*»; її порівнюють як записано</translation>
+    </message>
+    <message>
+        <source>answer &quot;%1&quot; holds &apos;/&apos; or &apos;|&apos;, which a key cannot hold; left out</source>
+        <translation>відповідь «%1» містить «/» або «|», яких ключ не може містити; пропущено</translation>
+    </message>
+    <message>
+        <source>answer &quot;%1&quot; is empty or too long; left out</source>
+        <translation>відповідь «%1» порожня або задовга; пропущено</translation>
+    </message>
+    <message>
+        <source>answer &quot;%1&quot; earns %2; a typed answer earns all or nothing, so it earns 0</source>
+        <translation>відповідь «%1» дає %2; введена відповідь дає все або нічого, тож вона дає 0</translation>
+    </message>
+    <message>
+        <source>no answer earns 100%; left out</source>
+        <translation>жодна відповідь не дає 100%; пропущено</translation>
+    </message>
+    <message>
+        <source>the accepted answers are longer than 199 characters; left out</source>
+        <translation>прийнятні відповіді довші за 199 символів; пропущено</translation>
+    </message>
+    <message>
+        <source>the answer is case-sensitive; QuizDesk ignores case and blanks</source>
+        <translation>відповідь чутлива до регістру; QuizDesk не зважає на регістр і пробіли</translation>
+    </message>
+    <message>
+        <source>%1 pairs with %2 answers do not fit a matching question; left out</source>
+        <translation>%1 пар із %2 відповідями не вміщуються в питання на відповідність; пропущено</translation>
+    </message>
+    <message>
+        <source>ordering graded by rule %1; QuizDesk gives a share for each item in its place</source>
+        <translation>упорядкування оцінюється за правилом %1; QuizDesk дає частку за кожен елемент на своєму місці</translation>
+    </message>
+    <message>
+        <source>%1 items: a question has 2 to %2; left out</source>
+        <translation>елементів: %1, а питання має від 2 до %2; пропущено</translation>
+    </message>
+    <message>
+        <source>picture &quot;%1&quot; cannot be read; the question has none</source>
+        <translation>малюнок «%1» не читається; питання лишається без малюнка</translation>
+    </message>
+    <message>
+        <source>a question of type %1 has no QuizDesk kind; left out</source>
+        <translation>питанню типу %1 не відповідає жоден вид QuizDesk; пропущено</translation>
+    </message>
+    <message>
+        <source>the question is longer than %1 characters; left out</source>
+        <translation>питання довше за %1 символів; пропущено</translation>
+    </message>
+    <message>
+        <source>the settings carried in the file are not valid; the defaults are written</source>
+        <translation>налаштування з файлу неправильні; записано типові</translation>
+    </message>
 </context>
 </TS>

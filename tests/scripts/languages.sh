@@ -15,6 +15,9 @@ in_locale() {
   run env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG="$locale" "$@"
 }
 
+# An Aiken question with one option: a loss the import lists.
+printf 'Одне?\nA. Київ\nANSWER: A\n' >"$work/one.txt"
+
 # LOCALE | command | a line the output (stdout and stderr) holds
 while IFS='|' read -r locale command expected; do
   [ -n "$locale" ] || continue
@@ -39,6 +42,8 @@ uk_UA.UTF-8|"$tool" stats --reports "$work" --csv --json|quizdesk-tool: --csv і
 C|"$tool" stats --reports "$work" --csv --json|quizdesk-tool: --csv and --json exclude each other
 uk_UA.UTF-8|"$tool" scramble "$work/voprosi.txt" --seed 1|quizdesk-tool: не вдається прочитати «$work/voprosi.txt»
 uk_UA.UTF-8|"$tool" check "$demo" --char-w 8|Гаразд: питань
+uk_UA.UTF-8|"$tool" import "$work/one.txt" -o "$work/one-uk"|: "Одне?": варіантів: 1, а питання має від 2 до 50; пропущено
+C|"$tool" import "$work/one.txt" -o "$work/one-c"|: "Одне?": 1 options: a question has 2 to 50; left out
 uk_UA.UTF-8|"$tool" stats "$demo" --reports "$src/examples/analysis/reports" --char-w 8| питання   тип   бал  писали  легкість%
 C|"$tool" stats "$demo" --reports "$src/examples/analysis/reports" --char-w 8|question  type  mark    sat  facility%
 C|"$tool" check "$demo" --char-w 8|OK: questions

@@ -2,6 +2,7 @@
 // "ANSWER: X" closing it; single choice only.
 
 #include "QuestionBank.h"
+#include "ToolSupport.h"
 
 #include <QRegularExpression>
 
@@ -46,8 +47,7 @@ QuestionBank readAiken(const QString& text)
             const qsizetype right = letters.indexOf(m.captured(1));
             if (right < 0) {
                 lose(current->line,
-                     QStringLiteral("ANSWER %1 names no option of the question; left out")
-                         .arg(m.captured(1)));
+                     tr("ANSWER %1 names no option of the question; left out").arg(m.captured(1)));
                 continue;
             }
             current->options[std::size_t(right)].fraction = 100;
@@ -61,7 +61,7 @@ QuestionBank readAiken(const QString& text)
             continue;
         }
         // A question's line behind options: the one before had no ANSWER.
-        lose(current->line, QStringLiteral("no ANSWER line; the question is left out"));
+        lose(current->line, tr("no ANSWER line; the question is left out"));
         current = BankQuestion{};
         current->kind = BankQuestion::Kind::Choice;
         current->sourceType = QStringLiteral("multichoice");
@@ -69,7 +69,7 @@ QuestionBank readAiken(const QString& text)
         current->stem = trimmed;
     }
     if (current) {
-        lose(current->line, QStringLiteral("no ANSWER line; the question is left out"));
+        lose(current->line, tr("no ANSWER line; the question is left out"));
     }
     return bank;
 }

@@ -1,4 +1,5 @@
 #include "BankToTest.h"
+#include "ToolSupport.h"
 
 #include "definition/Cp1251.h"
 #include "definition/HeaderParser.h"
@@ -79,7 +80,7 @@ QString Converter::fileText(const BankQuestion& q, const QString& text, const QS
         const QString one = QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1);
         if (reserved.contains(one)) {
             const QChar standIn = kStandIns.at(one.at(0));
-            lose(q, QStringLiteral("'%1' is reserved by the test files; written as '%2'")
+            lose(q, qdtool::tr("'%1' is reserved by the test files; written as '%2'")
                         .arg(one, standIn));
             out += standIn;
             continue;
@@ -90,7 +91,7 @@ QString Converter::fileText(const BankQuestion& q, const QString& text, const QS
         const std::string utf8 = one.toStdString();
         if (qd::fromCp1251(qd::toCp1251(utf8)) != utf8) {
             if (lost.insert(c).second) {
-                lose(q, QStringLiteral("'%1' (U+%2) is not in code page 1251; written as '?'")
+                lose(q, qdtool::tr("'%1' (U+%2) is not in code page 1251; written as '?'")
                             .arg(one, QString::number(c, 16).toUpper().rightJustified(
                                           4, QLatin1Char('0'))));
             }
@@ -124,12 +125,12 @@ std::optional<int> Converter::points(const BankQuestion& q)
 {
     const double p = q.points.value_or(1.0);
     if (p <= 0 || p > 1000) {
-        lose(q, QStringLiteral("points %1 cannot be given; the question is worth 1").arg(p));
+        lose(q, qdtool::tr("points %1 cannot be given; the question is worth 1").arg(p));
         return 1;
     }
     const int whole = int(std::lround(p));
     if (std::fabs(p - whole) > 1e-6) {
-        lose(q, QStringLiteral("points %1 are not a whole number; the question is worth %2")
+        lose(q, qdtool::tr("points %1 are not a whole number; the question is worth %2")
                     .arg(p)
                     .arg(std::max(whole, 1)));
     }
@@ -162,13 +163,13 @@ bool Converter::choice(const BankQuestion& q, Entry& e, int mark)
         }
     }
     if (options.size() < 2 || options.size() > qd::kMaxAnswers) {
-        lose(q, QStringLiteral("%1 options: a question has 2 to %2; left out")
+        lose(q, qdtool::tr("%1 options: a question has 2 to %2; left out")
                     .arg(options.size())
                     .arg(qd::kMaxAnswers));
         return false;
     }
     if (right.isEmpty()) {
-        lose(q, QStringLiteral("no option carries points; left out"));
+        lose(q, qdtool::tr("no option carries points; left out"));
         return false;
     }
     if (q.singleAnswer) {
@@ -176,13 +177,13 @@ bool Converter::choice(const BankQuestion& q, Entry& e, int mark)
             return std::fabs(o.fraction - 100) < 0.01;
         });
         if (full == q.options.end()) {
-            lose(q, QStringLiteral("no option earns 100%; left out"));
+            lose(q, qdtool::tr("no option earns 100%; left out"));
             return false;
         }
         for (const BankOption& o : q.options) {
             if (&o != &*full && std::fabs(o.fraction) > 0.01) {
-                lose(q, QStringLiteral("option \"%1\" earns %2; a single-choice option earns all "
-                                       "or nothing, so it earns 0")
+                lose(q, qdtool::tr("option \"%1\" earns %2; a single-choice option earns all "
+                                   "or nothing, so it earns 0")
                             .arg(o.text.simplified(), percent(o.fraction)));
             }
         }
@@ -191,12 +192,12 @@ bool Converter::choice(const BankQuestion& q, Entry& e, int mark)
         const double share = 100.0 / double(right.size());
         for (const BankOption& o : q.options) {
             if (o.fraction > 0 && std::fabs(o.fraction - share) > 0.01) {
-                lose(q, QStringLiteral("option \"%1\" earns %2; every right option earns an equal "
-                                       "share (%3)")
+                lose(q, qdtool::tr("option \"%1\" earns %2; every right option earns an equal "
+                                   "share (%3)")
                             .arg(o.text.simplified(), percent(o.fraction), percent(share)));
             } else if (o.fraction < 0 && std::fabs(o.fraction + share) > 0.01) {
-                lose(q, QStringLiteral("option \"%1\" costs %2; a wrong pick costs one share (%3) "
-                                       "once more options are picked than are right")
+                lose(q, qdtool::tr("option \"%1\" costs %2; a wrong pick costs one share (%3) "
+                                   "once more options are picked than are right")
                             .arg(o.text.simplified(), percent(o.fraction), percent(-share)));
             }
         }
@@ -216,40 +217,40 @@ bool Converter::shortAnswer(const BankQuestion& q, Entry& e, int mark)
     for (const BankOption& o : q.options) {
         if (std::fabs(o.fraction - 100) < 0.01) {
             if (o.text.contains(QLatin1Char('*'))) {
-                lose(q, QStringLiteral("answer \"%1\" uses the wildcard '*'; it is compared as "
-                                       "written")
+                lose(q, qdtool::tr("answer \"%1\" uses the wildcard '*'; it is compared as "
+                                   "written")
                             .arg(o.text));
             }
             if (o.text.contains(QLatin1Char('/')) || o.text.contains(QLatin1Char('|'))) {
-                lose(q, QStringLiteral("answer \"%1\" holds '/' or '|', which a key cannot hold; "
-                                       "left out")
+                lose(q, qdtool::tr("answer \"%1\" holds '/' or '|', which a key cannot hold; "
+                                   "left out")
                             .arg(o.text));
                 continue;
             }
             // The key's blanks go only after its length is checked.
             const std::size_t bytes = qd::toCp1251(o.text.simplified().toStdString()).size();
             if (o.text.simplified().isEmpty() || bytes + 2 >= 128) {
-                lose(q, QStringLiteral("answer \"%1\" is empty or too long; left out").arg(o.text));
+                lose(q, qdtool::tr("answer \"%1\" is empty or too long; left out").arg(o.text));
                 continue;
             }
             accepted << fileText(q, o.text.simplified(), QString());
         } else if (o.fraction > 0.01) {
-            lose(q, QStringLiteral("answer \"%1\" earns %2; a typed answer earns all or "
-                                   "nothing, so it earns 0")
+            lose(q, qdtool::tr("answer \"%1\" earns %2; a typed answer earns all or "
+                               "nothing, so it earns 0")
                         .arg(o.text, percent(o.fraction)));
         }
     }
     if (accepted.isEmpty()) {
-        lose(q, QStringLiteral("no answer earns 100%; left out"));
+        lose(q, qdtool::tr("no answer earns 100%; left out"));
         return false;
     }
     const QString joined = accepted.join(QStringLiteral(" | "));
     if (joined.toUtf8().size() >= 400 || qd::toCp1251(joined.toStdString()).size() > 199) {
-        lose(q, QStringLiteral("the accepted answers are longer than 199 characters; left out"));
+        lose(q, qdtool::tr("the accepted answers are longer than 199 characters; left out"));
         return false;
     }
     if (q.caseSensitive) {
-        lose(q, QStringLiteral("the answer is case-sensitive; QuizDesk ignores case and blanks"));
+        lose(q, qdtool::tr("the answer is case-sensitive; QuizDesk ignores case and blanks"));
     }
     e.key = accepted.size() == 1 ? QStringLiteral("5 / %1 / %2").arg(accepted.front()).arg(mark)
                                  : QStringLiteral("%1 / %2 / %3")
@@ -280,7 +281,7 @@ bool Converter::matching(const BankQuestion& q, Entry& e, int mark)
     }
     if (lefts.isEmpty() || lefts.size() > qd::kMaxGroups || lefts.size() > kLabels.size() ||
         lefts.size() + rights.size() > qd::kMaxAnswers) {
-        lose(q, QStringLiteral("%1 pairs with %2 answers do not fit a matching question; left out")
+        lose(q, qdtool::tr("%1 pairs with %2 answers do not fit a matching question; left out")
                     .arg(lefts.size())
                     .arg(rights.size()));
         return false;
@@ -310,8 +311,8 @@ bool Converter::matching(const BankQuestion& q, Entry& e, int mark)
 bool Converter::ordering(const BankQuestion& q, Entry& e, int mark)
 {
     if (q.orderingGrading != 0) {
-        lose(q, QStringLiteral("ordering graded by rule %1; QuizDesk gives a share for each item "
-                               "in its place")
+        lose(q, qdtool::tr("ordering graded by rule %1; QuizDesk gives a share for each item "
+                           "in its place")
                     .arg(q.orderingGrading));
     }
     QStringList options;
@@ -321,7 +322,7 @@ bool Converter::ordering(const BankQuestion& q, Entry& e, int mark)
         order << QString::number(options.size());
     }
     if (options.size() < 2 || options.size() > qd::kMaxAnswers) {
-        lose(q, QStringLiteral("%1 items: a question has 2 to %2; left out")
+        lose(q, qdtool::tr("%1 items: a question has 2 to %2; left out")
                     .arg(options.size())
                     .arg(qd::kMaxAnswers));
         return false;
@@ -350,9 +351,7 @@ void Converter::picture(const BankQuestion& q, Entry& e)
         QBuffer out(&bmp);
         if (!image.loadFromData(p.bytes) || !out.open(QIODevice::WriteOnly) ||
             !image.save(&out, "BMP")) {
-            lose(
-                q,
-                QStringLiteral("picture \"%1\" cannot be read; the question has none").arg(p.name));
+            lose(q, qdtool::tr("picture \"%1\" cannot be read; the question has none").arg(p.name));
             return;
         }
         e.picture = TestPicture{".bmp", bmp};
@@ -366,8 +365,8 @@ std::optional<Entry> Converter::convert(const BankQuestion& q)
         lose(q, note);
     }
     if (q.kind == BankQuestion::Kind::Unsupported) {
-        lose(q, QStringLiteral("a question of type %1 has no QuizDesk kind; left out")
-                    .arg(q.sourceType));
+        lose(q,
+             qdtool::tr("a question of type %1 has no QuizDesk kind; left out").arg(q.sourceType));
         return std::nullopt;
     }
     Entry e;
@@ -395,7 +394,7 @@ std::optional<Entry> Converter::convert(const BankQuestion& q)
     }
     // A question's text is at most 3998 bytes, its number mark included.
     if (qd::toCp1251(e.text.toStdString()).size() + 8 > std::size_t(qd::kMaxTextLength)) {
-        lose(q, QStringLiteral("the question is longer than %1 characters; left out")
+        lose(q, qdtool::tr("the question is longer than %1 characters; left out")
                     .arg(qd::kMaxTextLength));
         return std::nullopt;
     }
@@ -518,8 +517,8 @@ WrittenTest Converter::run(const QuestionBank& bank, const QString& testName)
     check.answersText = qd::toCp1251(header.toStdString());
     if (!qd::parseHeader(check, 1024).ok()) {
         m_out.losses.push_back(Loss{0, QString(),
-                                    QStringLiteral("the settings carried in the file are not "
-                                                   "valid; the defaults are written")});
+                                    qdtool::tr("the settings carried in the file are not "
+                                               "valid; the defaults are written")});
         header = headerText(defaults);
     }
     m_out.questions = qd::toCp1251(questions.toStdString());

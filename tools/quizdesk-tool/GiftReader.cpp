@@ -3,6 +3,7 @@
 // characters are escaped with a backslash.
 
 #include "QuestionBank.h"
+#include "ToolSupport.h"
 
 #include <QRegularExpression>
 
@@ -187,7 +188,7 @@ BankQuestion readQuestion(const QString& block, int line, const QString& categor
     if (const QRegularExpressionMatch m = format.match(rest); m.hasMatch()) {
         html = m.captured(1) == QLatin1String("html");
         if (m.captured(1) == QLatin1String("markdown")) {
-            q.notes << QStringLiteral("Markdown formatting is shown as plain text");
+            q.notes << tr("Markdown formatting is shown as plain text");
         }
         rest = rest.mid(m.capturedEnd());
     }

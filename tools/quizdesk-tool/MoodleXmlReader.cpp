@@ -3,6 +3,7 @@
 // <text>; embedded files are base64 in <file> next to it.
 
 #include "QuestionBank.h"
+#include "ToolSupport.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -114,8 +115,8 @@ QString XmlQuestions::imageText(BankQuestion& q, const QString& html)
                 if (q.pictures.empty()) {
                     q.pictures.push_back(f);
                 } else {
-                    q.notes << QStringLiteral("picture \"%1\" is left out: a question shows one "
-                                              "picture")
+                    q.notes << qdtool::tr("picture \"%1\" is left out: a question shows one "
+                                          "picture")
                                    .arg(src);
                 }
                 found = true;
@@ -123,7 +124,7 @@ QString XmlQuestions::imageText(BankQuestion& q, const QString& html)
             }
         }
         if (!found) {
-            q.notes << QStringLiteral("picture \"%1\" is not embedded in the file").arg(src);
+            q.notes << qdtool::tr("picture \"%1\" is not embedded in the file").arg(src);
         }
     }
     return htmlToText(html);
@@ -164,7 +165,7 @@ void XmlQuestions::question(const QString& type)
             const std::size_t before = m_files.size();
             const QString text = htmlToText(textChild());
             if (m_files.size() != before) {
-                q.notes << QStringLiteral("a picture in an answer is left out");
+                q.notes << qdtool::tr("a picture in an answer is left out");
                 m_files.resize(before);
             }
             q.options.push_back(BankOption{text, fraction.toDouble()});
@@ -232,8 +233,8 @@ QuestionBank XmlQuestions::read()
     }
     if (m_xml.hasError()) {
         m_bank.losses.push_back(Loss{int(m_xml.lineNumber()), QString(),
-                                     QStringLiteral("the XML is not well formed (%1); the rest of "
-                                                    "the file is not read")
+                                     qdtool::tr("the XML is not well formed (%1); the rest of "
+                                                "the file is not read")
                                          .arg(m_xml.errorString())});
     }
     return std::move(m_bank);
