@@ -26,6 +26,15 @@ bool isScrambled(const std::string& buf);
 // holds the magic but no seed decodes as an empty scrambled text.
 void unscramble(std::string& buf, FileKind kind, TestRandom& rng);
 
+// The loops that can decode: the plain one of the file format, and vector
+// loops that do several bytes at once where the processor has them (AVX2,
+// AVX-512), each byte for byte the plain loop. unscramble takes the fastest
+// the processor runs; the tests and the benchmark run each supported one.
+// A loop the processor lacks is never run: the fastest it has stands in.
+enum class ScrambleKernel { Plain, Avx2, Avx512 };
+bool kernelSupported(ScrambleKernel kernel);
+void unscramble(std::string& buf, FileKind kind, TestRandom& rng, ScrambleKernel kernel);
+
 // The inverse of unscramble: turns a plain text (which must begin with the
 // kind's leading characters) into a scrambled file with the given seed.
 std::string scramble(const std::string& plain, FileKind kind, uint16_t seed);

@@ -81,27 +81,35 @@ TEST(Scrambler, DecodesAsThePlainLoopDoesAtAnyLength)
 {
     // The decoder runs several bytes at once; byte for byte it must be the
     // loop of the file format: r1 = rnd(7) + 1, r2 = rnd(255) + 1,
-    // subtract r2, rotate right by r1.
-    std::mt19937 gen(11);
-    for (std::size_t len : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 63u, 64u, 65u, 1000u, 100003u}) {
-        std::string file = bytes({0x76, 0x5E, 0xDF, 0x01, 0x39, 0x30});
-        while (file.size() < len + kScrambleHeader) {
-            file.push_back(char(gen()));
+    // subtract r2, rotate right by r1. Each loop this processor runs is
+    // checked, at lengths around its blocks of 8 and 16 bytes.
+    for (const ScrambleKernel kernel :
+         {ScrambleKernel::Plain, ScrambleKernel::Avx2, ScrambleKernel::Avx512}) {
+        if (!kernelSupported(kernel)) {
+            continue;
         }
-        std::string expected = file;
-        TestRandom ref;
-        ref.seed(0x3039);
-        for (std::size_t i = kScrambleHeader; i < expected.size(); ++i) {
-            const unsigned r1 = unsigned(ref.rnd(7) + 1);
-            const unsigned r2 = unsigned(ref.rnd(255) + 1);
-            const uint8_t v = uint8_t(uint8_t(expected[i]) - r2);
-            expected[i] = char(uint8_t((v >> r1) | (v << (8 - r1))));
+        std::mt19937 gen(11);
+        for (std::size_t len : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 23u, 24u, 25u, 31u, 32u, 33u,
+                                63u, 64u, 65u, 1000u, 100003u}) {
+            std::string file = bytes({0x76, 0x5E, 0xDF, 0x01, 0x39, 0x30});
+            while (file.size() < len + kScrambleHeader) {
+                file.push_back(char(gen()));
+            }
+            std::string expected = file;
+            TestRandom ref;
+            ref.seed(0x3039);
+            for (std::size_t i = kScrambleHeader; i < expected.size(); ++i) {
+                const unsigned r1 = unsigned(ref.rnd(7) + 1);
+                const unsigned r2 = unsigned(ref.rnd(255) + 1);
+                const uint8_t v = uint8_t(uint8_t(expected[i]) - r2);
+                expected[i] = char(uint8_t((v >> r1) | (v << (8 - r1))));
+            }
+            expected[4] = char(0xCD);
+            expected[5] = char(0xE0);
+            TestRandom rng;
+            unscramble(file, FileKind::Answers, rng, kernel);
+            EXPECT_EQ(file, expected) << len << " bytes, loop " << int(kernel);
+            EXPECT_EQ(rng.state(), ref.state()) << len << " bytes, loop " << int(kernel);
         }
-        expected[4] = char(0xCD);
-        expected[5] = char(0xE0);
-        TestRandom rng;
-        unscramble(file, FileKind::Answers, rng);
-        EXPECT_EQ(file, expected) << len;
-        EXPECT_EQ(rng.state(), ref.state()) << len;
     }
 }
