@@ -113,6 +113,7 @@ example-reports: build
 # demo's preview page as headless Chromium shows them.
 screenshots: build
 	$(HEADLESS) $(BUILD)/tools/quizdesk-screenshots examples/demo docs/screenshots
+	$(HEADLESS) $(BUILD)/tools/quizdesk-screenshots examples/demo docs/screenshots --scale 2
 	bash scripts/results-screenshot.sh $(BUILD)
 	bash scripts/board-screenshot.sh $(BUILD)
 	$(HEADLESS) bash scripts/preview-screenshot.sh $(BUILD)

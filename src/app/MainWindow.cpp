@@ -229,8 +229,11 @@ void MainWindow::paintEvent(QPaintEvent* event)
     }
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    const QRect r = event->rect();
-    painter.drawImage(r.topLeft(), m_screen->image(), r);
+    // The picture has the window's device pixels (see ScreenBitmap): drawn
+    // whole at the origin it maps one to one, and the painter keeps to the
+    // area to repaint.
+    painter.setClipRegion(event->region());
+    painter.drawImage(QPointF(0, 0), m_screen->image());
 }
 
 void MainWindow::setHandCursor(bool hand)

@@ -12,7 +12,10 @@ namespace qd {
 
 WindowView::WindowView(const TestModel& model, MainWindow& form, ResultsWindow& results,
                        const MessageReporter& reporter, std::filesystem::path pictureDir)
-    : QuestionScreen(model, form.width(), form.height(), std::move(pictureDir)),
+    // At the screen's device pixel ratio: text as sharp as the window's own
+    // controls on a scaled screen.
+    : QuestionScreen(model, form.width(), form.height(), std::move(pictureDir),
+                     form.devicePixelRatioF()),
       m_form(form),
       m_results(results),
       m_reporter(reporter)

@@ -15,10 +15,10 @@ constexpr int kPictureTop = 10;
 } // namespace
 
 QuestionScreen::QuestionScreen(const TestModel& model, int width, int height,
-                               std::filesystem::path pictureDir)
+                               std::filesystem::path pictureDir, double devicePixelRatio)
     : m_model(model),
       m_pictureDir(std::move(pictureDir)),
-      m_bitmap(width, height)
+      m_bitmap(width, height, devicePixelRatio)
 {
     m_bitmap.setTestFont(model.fontSize, model.fontBold != 0, model.lineHeight);
     setVisibleArea(m_bitmap.size().width(), m_bitmap.size().height(), m_bitmap.size().height());

@@ -20,7 +20,10 @@ class QuestionScreen : public SessionView
 {
 public:
     // `model` must outlive the screen; pictures are looked up in pictureDir.
-    QuestionScreen(const TestModel& model, int width, int height, std::filesystem::path pictureDir);
+    // width and height are the window's, in its logical pixels; the picture
+    // holds devicePixelRatio device pixels for each (a scaled screen).
+    QuestionScreen(const TestModel& model, int width, int height, std::filesystem::path pictureDir,
+                   double devicePixelRatio = 1.0);
 
     int displayQuestion(int q) override;
     void drawAnswers(int q, const ShownAnswers& shown, int whiteTop, const bool* placed) override;

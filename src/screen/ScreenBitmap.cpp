@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace qd {
 
@@ -66,17 +67,44 @@ QString decodeLine(std::string_view bytes)
 
 } // namespace
 
-ScreenBitmap::ScreenBitmap(int width, int height)
-    : m_image(width > 0 ? width : 1, height > 0 ? height : 1, QImage::Format_RGB32)
+ScreenBitmap::ScreenBitmap(int width, int height, double devicePixelRatio)
+    : m_size(width > 0 ? width : 1, height > 0 ? height : 1),
+      m_devicePixelRatio(devicePixelRatio > 0.0 ? devicePixelRatio : 1.0)
 {
-    m_image.fill(Qt::black);
     setTestFont(16, false, 16);
     m_dirty = QRect();
 }
 
+// The picture and the font are made when first needed, not when the window
+// is built: the title page shows sooner, and a screen several times the
+// window's pixels is allocated only once a question is drawn.
+QImage& ScreenBitmap::canvas() const
+{
+    if (m_image.isNull()) {
+        const double dpr = m_devicePixelRatio;
+        m_image = QImage(int(std::ceil(m_size.width() * dpr)),
+                         int(std::ceil(m_size.height() * dpr)), QImage::Format_RGB32);
+        m_image.setDevicePixelRatio(dpr);
+        m_image.fill(Qt::black);
+    }
+    return m_image;
+}
+
 void ScreenBitmap::setTestFont(int fontSize, bool bold, int lineH)
 {
-    m_font = testFont(fontSize, bold);
+    m_cellH = fontSize;
+    m_bold = bold;
+    m_lineH = lineH;
+    m_fontReady = false;
+}
+
+void ScreenBitmap::prepareFont() const
+{
+    if (m_fontReady) {
+        return;
+    }
+    m_fontReady = true;
+    m_font = testFont(m_cellH, m_bold);
     // A glyph missing from the test font is drawn as the font's own empty
     // box, one cell wide, never borrowed from a font with another advance.
     m_font.setStyleStrategy(QFont::StyleStrategy(m_font.styleStrategy() | QFont::NoFontMerging));
@@ -87,9 +115,22 @@ void ScreenBitmap::setTestFont(int fontSize, bool bold, int lineH)
     static const QString glyphs = codePageGlyphs();
     const int inkTop = metrics.ascent() + metrics.tightBoundingRect(glyphs).top();
     m_ascent = metrics.ascent() + std::max(0, -inkTop);
-    m_cellH = fontSize;
+    if (m_devicePixelRatio != 1.0) {
+        // On a scaled screen the glyphs come from the font at the device's
+        // size, whose marks may reach a little higher.
+        QFont device = m_font;
+        device.setPixelSize(int(std::lround(m_font.pixelSize() * m_devicePixelRatio)));
+        const double deviceTop =
+            -QFontMetrics(device).tightBoundingRect(glyphs).top() / m_devicePixelRatio;
+        m_ascent = std::max(m_ascent, int(std::ceil(deviceTop)));
+    }
     m_charW = metrics.horizontalAdvance(QLatin1Char('0'));
-    m_lineH = lineH;
+}
+
+int ScreenBitmap::charWidth() const
+{
+    prepareFont();
+    return m_charW;
 }
 
 int ScreenBitmap::drawText(std::string_view text, uint32_t colour, int x, int y)
@@ -98,10 +139,11 @@ int ScreenBitmap::drawText(std::string_view text, uint32_t colour, int x, int y)
     if (nul != std::string_view::npos) {
         text = text.substr(0, nul);
     }
+    prepareFont();
     if (text.empty()) {
         return m_charW;
     }
-    QPainter painter(&m_image);
+    QPainter painter(&canvas());
     prepare(painter);
     painter.setFont(m_font);
     painter.setPen(drawn(colour));
@@ -131,7 +173,7 @@ void ScreenBitmap::fillRect(uint32_t colour, int left, int top, int right, int b
         return;
     }
     const QRect r(QPoint(left, top), QPoint(right - 1, bottom - 1));
-    QPainter painter(&m_image);
+    QPainter painter(&canvas());
     prepare(painter);
     painter.fillRect(r, drawn(colour));
     markDirty(r);
@@ -142,7 +184,7 @@ void ScreenBitmap::copyImage(const QImage& picture, int left, int top)
     if (picture.isNull()) {
         return;
     }
-    QPainter painter(&m_image);
+    QPainter painter(&canvas());
     prepare(painter);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(QPoint(left, top), picture);
@@ -161,10 +203,10 @@ void ScreenBitmap::markDirty(const QRect& r)
     if (m_scale != 1.0) {
         // In the picture's pixels, a pixel more each side for the rounding.
         const QRectF f(r.x() * m_scale, r.y() * m_scale, r.width() * m_scale, r.height() * m_scale);
-        m_dirty |= f.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(m_image.rect());
+        m_dirty |= f.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(QRect(QPoint(), m_size));
         return;
     }
-    m_dirty |= r.intersected(m_image.rect());
+    m_dirty |= r.intersected(QRect(QPoint(), m_size));
 }
 
 void ScreenBitmap::setDisplay(double scale, bool highContrast)

@@ -13,10 +13,15 @@ namespace qd {
 // window. Everything the question screen shows apart from the window's own
 // controls is drawn here and copied to the window by its paint handler.
 // Colours are packed 0x00BBGGRR.
+//
+// Every position is in the window's own (logical) pixels, which the layout,
+// the hit test and the session use; on a scaled screen (a device pixel
+// ratio above 1) the picture holds that many device pixels per logical
+// one, and text is drawn at the device's resolution, not blown up.
 class ScreenBitmap
 {
 public:
-    ScreenBitmap(int width, int height);
+    ScreenBitmap(int width, int height, double devicePixelRatio = 1.0);
 
     // The test font and the line step. Until this is called texts are drawn
     // in a 16-pixel cell with a 16-pixel line step.
@@ -51,10 +56,13 @@ public:
     // (and the target bar of a move) in bright green.
     static uint32_t highContrastColour(uint32_t packed);
 
-    int charWidth() const { return m_charW; }
+    int charWidth() const;
     int lineHeight() const { return m_lineH; }
-    const QImage& image() const { return m_image; }
-    QSize size() const { return m_image.size(); }
+    // In device pixels, with its device pixel ratio set.
+    const QImage& image() const { return canvas(); }
+    // In logical pixels.
+    QSize size() const { return m_size; }
+    double devicePixelRatio() const { return m_devicePixelRatio; }
 
     // The area changed since the last call (empty when nothing was drawn),
     // so that a repaint can copy only what changed.
@@ -63,15 +71,21 @@ public:
     static QColor toColor(uint32_t packed);
 
 private:
+    QImage& canvas() const;
+    void prepareFont() const;
     void markDirty(const QRect& r);
     void prepare(QPainter& painter) const;
     QColor drawn(uint32_t packed) const;
 
-    QImage m_image;
-    QFont m_font;
-    int m_ascent = 0;
+    mutable QImage m_image;
+    QSize m_size;
+    double m_devicePixelRatio = 1.0;
+    mutable QFont m_font;
+    mutable bool m_fontReady = false;
+    mutable int m_ascent = 0;
+    mutable int m_charW = 0;
     int m_cellH = 16;
-    int m_charW = 0;
+    bool m_bold = false;
     int m_lineH = 16;
     QRect m_dirty;
     double m_scale = 1.0;

@@ -6,6 +6,10 @@
 // one option under the pointer) and the results window; then the same test
 // with accommodations: larger text in high contrast (the question's time
 // bar empty, then half gone), and a quiet exam.
+//
+// quizdesk-screenshots TESTDIR OUTDIR --scale 2: the first question kind
+// only, on a screen scaled by 2 (as a high-resolution screen with scaling
+// shows it), in the screen's own pixels.
 #include "app/ObjectNames.h"
 #include "app/MessageReporter.h"
 #include "app/QuizDeskApp.h"
@@ -200,7 +204,7 @@ namespace {
 
 // One run of the test in `testDir`: the title page as `title`, the
 // questions from `first` on (`prefix`, at most `pictures`), the results as
-// `resultsName`. Returns the exit code.
+// `resultsName` (none when null). Returns the exit code.
 int shoot(const std::filesystem::path& testDir, const QDir& out, const char* title, int first,
           const char* prefix, int pictures, const char* resultsName, int secondsIn = 0)
 {
@@ -233,7 +237,7 @@ int shoot(const std::filesystem::path& testDir, const QDir& out, const char* tit
     app.session().clickBegin(form.studentName(), false);
     app.session().waitTick();
     if (!shooter.questions(first, prefix, pictures, secondsIn) ||
-        !shooter.save(results, resultsName)) {
+        (resultsName != nullptr && !shooter.save(results, resultsName))) {
         return 1;
     }
     return failed;
@@ -267,9 +271,14 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    const bool scaled =
+        argc == 5 && std::string(argv[3]) == "--scale" && std::string(argv[4]) == "2";
+    if (scaled) {
+        qputenv("QT_SCALE_FACTOR", "2");
+    }
     QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: quizdesk-screenshots TESTDIR OUTDIR\n");
+    if (argc != 3 && !scaled) {
+        std::fprintf(stderr, "usage: quizdesk-screenshots TESTDIR OUTDIR [--scale 2]\n");
         return 2;
     }
     const std::filesystem::path testDir = argv[1];
@@ -282,6 +291,9 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
 
+    if (scaled) {
+        return shoot(testDir, out, nullptr, 21, "scale-2-", 1, nullptr);
+    }
     if (int rc = shoot(testDir, out, "01-title", 2, "", 100, "10-results")) {
         return rc;
     }
