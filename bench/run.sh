@@ -54,6 +54,9 @@ for extra in "" "--char-w 8"; do
   end=$(date +%s%N)
   echo "quizdesk-tool stats ${extra:+$extra }over 5000 report files: $(((end - start) / 1000000)) ms"
 done
+echo "== start-up: the first painted title page against a bare Qt window"
+bash "$(dirname "$0")/startup.sh" "$build"
+
 echo "== the exam link against broken exam servers"
 bash "$(dirname "$0")/exam_link_faults.sh" "$build"
 
