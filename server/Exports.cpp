@@ -244,61 +244,95 @@ std::string isoLocal(int64_t seconds)
         .toStdString();
 }
 
+QByteArray sittingJson(const Sitting& s, int64_t now)
+{
+    QJsonObject o;
+    o[QStringLiteral("id")] = qint64(s.id);
+    o[QStringLiteral("student")] = qs(s.student);
+    o[QStringLiteral("computer")] = qs(s.computer);
+    o[QStringLiteral("address")] = qs(s.address);
+    o[QStringLiteral("server")] = qs(s.server);
+    const std::string key = stateKey(s, now);
+    o[QStringLiteral("state")] = qs(key);
+    // A row changes when the sitting does, not with every second of its
+    // silence: the board counts the seconds from lastSeen itself.
+    const std::string seen = isoLocal(s.lastSeen);
+    o[QStringLiteral("stateText")] =
+        key == "silent" ? qs("silent since " + (seen.size() > 11 ? seen.substr(11) : seen))
+                        : qs(stateText(s, now));
+    o[QStringLiteral("answered")] = s.answered;
+    o[QStringLiteral("lastRight")] = s.lastRight;
+    // Points while the test runs; the percentage comes with the end.
+    o[QStringLiteral("score")] = s.score;
+    const bool finished = s.state == SittingState::Finished;
+    o[QStringLiteral("percent")] = finished ? QJsonValue(s.percent) : QJsonValue();
+    o[QStringLiteral("grade")] = finished ? QJsonValue(qs(s.grade)) : QJsonValue();
+    o[QStringLiteral("started")] = qs(isoLocal(s.started));
+    o[QStringLiteral("lastSeen")] = qs(isoLocal(s.lastSeen));
+    o[QStringLiteral("finished")] =
+        s.finished ? QJsonValue(qs(isoLocal(s.finished))) : QJsonValue();
+    o[QStringLiteral("maxScore")] =
+        finished && s.maxScore >= 0 ? QJsonValue(s.maxScore) : QJsonValue();
+    o[QStringLiteral("verified")] = finished ? QJsonValue(qs(verifiedText(s))) : QJsonValue();
+    o[QStringLiteral("claimedPercent")] =
+        finished && s.claimedPercent >= 0 ? QJsonValue(s.claimedPercent) : QJsonValue();
+    o[QStringLiteral("claimedGrade")] = finished ? QJsonValue(qs(s.claimedGrade)) : QJsonValue();
+    o[QStringLiteral("flags")] = qs(s.flags);
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QByteArray incidentJson(const Incident& i)
+{
+    QJsonObject o;
+    o[QStringLiteral("id")] = qint64(i.id);
+    o[QStringLiteral("at")] = qs(isoLocal(i.at));
+    o[QStringLiteral("server")] = qs(i.server);
+    o[QStringLiteral("kind")] = qs(i.kind);
+    o[QStringLiteral("student")] = qs(i.student);
+    o[QStringLiteral("computer")] = qs(i.computer);
+    o[QStringLiteral("address")] = qs(i.address);
+    o[QStringLiteral("detail")] = qs(i.detail);
+    o[QStringLiteral("bytes")] = qint64(i.bytes.size());
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QByteArray jsonArray(const std::vector<QByteArray>& items)
+{
+    qsizetype size = 2;
+    for (const QByteArray& i : items) {
+        size += i.size() + 1;
+    }
+    QByteArray out;
+    out.reserve(size);
+    out += '[';
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        if (k > 0) {
+            out += ',';
+        }
+        out += items[k];
+    }
+    out += ']';
+    return out;
+}
+
 QByteArray sittingsJson(const std::vector<Sitting>& sittings, int64_t now)
 {
-    QJsonArray out;
+    std::vector<QByteArray> rows;
+    rows.reserve(sittings.size());
     for (const Sitting& s : sittings) {
-        QJsonObject o;
-        o[QStringLiteral("id")] = qint64(s.id);
-        o[QStringLiteral("student")] = qs(s.student);
-        o[QStringLiteral("computer")] = qs(s.computer);
-        o[QStringLiteral("address")] = qs(s.address);
-        o[QStringLiteral("server")] = qs(s.server);
-        o[QStringLiteral("state")] = qs(stateKey(s, now));
-        o[QStringLiteral("stateText")] = qs(stateText(s, now));
-        o[QStringLiteral("answered")] = s.answered;
-        o[QStringLiteral("lastRight")] = s.lastRight;
-        // Points while the test runs; the percentage comes with the end.
-        o[QStringLiteral("score")] = s.score;
-        o[QStringLiteral("percent")] =
-            s.state == SittingState::Finished ? QJsonValue(s.percent) : QJsonValue();
-        o[QStringLiteral("grade")] =
-            s.state == SittingState::Finished ? QJsonValue(qs(s.grade)) : QJsonValue();
-        o[QStringLiteral("started")] = qs(isoLocal(s.started));
-        o[QStringLiteral("lastSeen")] = qs(isoLocal(s.lastSeen));
-        o[QStringLiteral("finished")] =
-            s.finished ? QJsonValue(qs(isoLocal(s.finished))) : QJsonValue();
-        const bool finished = s.state == SittingState::Finished;
-        o[QStringLiteral("maxScore")] =
-            finished && s.maxScore >= 0 ? QJsonValue(s.maxScore) : QJsonValue();
-        o[QStringLiteral("verified")] = finished ? QJsonValue(qs(verifiedText(s))) : QJsonValue();
-        o[QStringLiteral("claimedPercent")] =
-            finished && s.claimedPercent >= 0 ? QJsonValue(s.claimedPercent) : QJsonValue();
-        o[QStringLiteral("claimedGrade")] =
-            finished ? QJsonValue(qs(s.claimedGrade)) : QJsonValue();
-        o[QStringLiteral("flags")] = qs(s.flags);
-        out.append(o);
+        rows.push_back(sittingJson(s, now));
     }
-    return QJsonDocument(out).toJson(QJsonDocument::Compact);
+    return jsonArray(rows);
 }
 
 QByteArray incidentsJson(const std::vector<Incident>& incidents)
 {
-    QJsonArray out;
+    std::vector<QByteArray> rows;
+    rows.reserve(incidents.size());
     for (const Incident& i : incidents) {
-        QJsonObject o;
-        o[QStringLiteral("id")] = qint64(i.id);
-        o[QStringLiteral("at")] = qs(isoLocal(i.at));
-        o[QStringLiteral("server")] = qs(i.server);
-        o[QStringLiteral("kind")] = qs(i.kind);
-        o[QStringLiteral("student")] = qs(i.student);
-        o[QStringLiteral("computer")] = qs(i.computer);
-        o[QStringLiteral("address")] = qs(i.address);
-        o[QStringLiteral("detail")] = qs(i.detail);
-        o[QStringLiteral("bytes")] = qint64(i.bytes.size());
-        out.append(o);
+        rows.push_back(incidentJson(i));
     }
-    return QJsonDocument(out).toJson(QJsonDocument::Compact);
+    return jsonArray(rows);
 }
 
 std::string statusTable(const std::vector<Sitting>& sittings, int64_t now)

@@ -27,7 +27,12 @@ std::string stateText(const Sitting& s, int64_t now);
 // Local calendar seconds as ISO 8601 ("2026-12-07T10:05:09"); empty for 0.
 std::string isoLocal(int64_t seconds);
 
-// The board's data: GET /api/sittings and GET /api/incidents.
+// The board's data: GET /api/sittings and GET /api/incidents, as JSON
+// arrays of one object a row.
+QByteArray sittingJson(const Sitting& s, int64_t now);
+QByteArray incidentJson(const Incident& i);
+// The rows (each a JSON value) as one JSON array.
+QByteArray jsonArray(const std::vector<QByteArray>& items);
 QByteArray sittingsJson(const std::vector<Sitting>& sittings, int64_t now);
 QByteArray incidentsJson(const std::vector<Incident>& incidents);
 

@@ -23,6 +23,8 @@ const char* stateName(SittingState s);
 // One granted examination of one student on one computer.
 struct Sitting
 {
+    bool operator==(const Sitting&) const = default;
+
     int64_t id = 0;
     std::string student;  // UTF-8, as the client sent it
     std::string computer; // the client's host name, UTF-8
@@ -78,6 +80,8 @@ struct AnswerRow
 // A refusal or an odd event.
 struct Incident
 {
+    bool operator==(const Incident&) const = default;
+
     int64_t id = 0;
     int64_t at = 0;
     std::string server;
@@ -127,6 +131,11 @@ public:
     // Ready.
     virtual JournalHealth watch() { return {}; }
     virtual JournalHealth health() const { return {}; }
+    // A number that changes whenever another connection (this process's
+    // other connection, another server, a command) has committed since it
+    // was last asked; nullopt when the journal cannot tell cheaply, and
+    // the reader must look again by itself.
+    virtual std::optional<int64_t> changeMark() { return std::nullopt; }
 
     // The student's open sitting.
     virtual std::optional<Sitting> openSitting(const std::string& student) = 0;

@@ -36,6 +36,8 @@ public:
     Status limitWaits(int ms) override;
     JournalHealth watch() override;
     JournalHealth health() const override { return m_health; }
+    // SQLite's data version of this connection; PostgreSQL cannot tell.
+    std::optional<int64_t> changeMark() override;
     // The clock of the reconnection's backoff (tests).
     void setClock(const Clock& clock) { m_clock = &clock; }
 
