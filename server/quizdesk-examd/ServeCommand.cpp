@@ -3,7 +3,7 @@
 
 #include "Commands.h"
 
-#include "Board.h"
+#include "BoardThread.h"
 #include "ExamDesk.h"
 #include "ExamServer.h"
 #include "ExamTests.h"
@@ -180,14 +180,10 @@ int runServe(const CommandLine& args, QCoreApplication& app)
         return 1;
     }
 
-    std::unique_ptr<SqlJournal> boardJournal;
-    std::unique_ptr<Board> board;
+    // The board on its own thread with its own journal connection: the
+    // exam's loop only counts its commits and hands on the journal's health.
+    std::unique_ptr<BoardThread> board;
     if (http) {
-        boardJournal = openJournal(args, name);
-        if (!boardJournal) {
-            return 1;
-        }
-        (void)boardJournal->limitWaits(ExamServer::kLockWaitMs);
         // Off the machine itself the board asks for its token; on loopback
         // only when one is named.
         std::string token;
@@ -203,21 +199,35 @@ int runServe(const CommandLine& args, QCoreApplication& app)
             }
             token = std::move(t.value());
         }
-        board = std::make_unique<Board>(*boardJournal, clock, BoardAccess(token), !tests.empty());
-        board->setJournalHealth([&server] { return server.journalHealth(); });
-        board->setGradebook([&boardJournal, models = modelsOf(tests)]() -> Result<Gradebook> {
-            auto reports = boardJournal->finishedReports();
-            if (!reports.ok()) {
-                return reports.fault();
+        board = std::make_unique<BoardThread>();
+        BoardThread::Setup setup;
+        bool opened = false;
+        setup.openJournal = [&args, &name, &opened]() -> std::unique_ptr<SqlJournal> {
+            auto j = openJournal(args, name);
+            if (j) {
+                opened = true;
+                (void)j->limitWaits(ExamServer::kLockWaitMs);
             }
-            return gradebookOf(reports.value(), models);
-        });
-        httpPort = board->listen(httpAddress, httpPort);
+            return j;
+        };
+        setup.clock = &clock;
+        setup.access = BoardAccess(token);
+        setup.verifying = !tests.empty();
+        setup.tests = modelsOf(tests);
+        setup.address = httpAddress;
+        setup.port = httpPort;
+        httpPort = board->start(std::move(setup));
+        if (!opened) {
+            return 1;
+        }
         if (httpPort == 0) {
             say(stderr,
                 tr("cannot serve the board on %1").arg(qs(args.value("http", kDefaultBoard))));
             return 1;
         }
+        QObject::connect(&server, &ExamServer::committed, [b = board.get()] { b->committed(); });
+        QObject::connect(&server, &ExamServer::journalHealthChanged,
+                         [b = board.get()](const JournalHealth& h) { b->setJournalHealth(h); });
     }
 
     // The roster is read again within seconds of a change, whether written
