@@ -9,6 +9,10 @@
 #   expect MS JS        evaluate JS in the page until it yields true, at most
 #                       MS milliseconds (polled every 50 ms)
 #   show JS             print what JS yields
+#   shot FILE W H       save a PNG of the page's first W x H pixels
+#
+# With CDP_ACCEPT_LANGUAGE set, pages are asked for in that language (the
+# Accept-Language header), whatever the machine's locale.
 #
 # Exit 0 when every step passed; 1 with the failing step on stderr.
 #   cdp_drive.pl CHROMIUM PROFILE-DIR < steps
@@ -103,6 +107,11 @@ while (my $line = <STDIN>) {
                        { targetId => $target->{targetId}, flatten => JSON::PP::true }, 1);
         $session = $att->{sessionId};
         call('Page.enable');
+        if ($ENV{CDP_ACCEPT_LANGUAGE}) {
+            my $version = call('Browser.getVersion', {}, 1);
+            call('Network.setUserAgentOverride', { userAgent => $version->{userAgent},
+                                                   acceptLanguage => $ENV{CDP_ACCEPT_LANGUAGE} });
+        }
         call('Page.navigate', { url => $1 });
     } elsif ($line =~ /^run (.+)$/) {
         system('bash', '-c', Encode::encode('UTF-8', $1)) == 0 or finish(1, "step failed: $line");
@@ -118,6 +127,17 @@ while (my $line = <STDIN>) {
             sleep 0.05;
         }
         printf "ok %d ms: %s\n", (time - $start) * 1000, $js;
+    } elsif ($line =~ /^shot (\S+) (\d+) (\d+)$/) {
+        my ($file, $w, $h) = ($1, $2, $3);
+        call('Emulation.setDeviceMetricsOverride',
+             { width => $w + 0, height => $h + 0, deviceScaleFactor => 1, mobile => JSON::PP::false });
+        sleep 0.3;
+        my $shot = call('Page.captureScreenshot', { format => 'png' });
+        require MIME::Base64;
+        open(my $out, '>:raw', $file) or finish(1, "cannot write $file: $!");
+        print $out MIME::Base64::decode_base64($shot->{data});
+        close $out;
+        print "shot $file\n";
     } elsif ($line =~ /^show (.+)$/) {
         my $v = evaluate($1);
         print((defined $v ? (ref $v ? $json->encode($v) : $v) : 'undefined'), "\n");
