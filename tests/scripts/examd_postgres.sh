@@ -100,7 +100,19 @@ sittings() {
     my ($len) = $head =~ /content-length:\s*(\d+)/i;
     read($s, my $body, $len // 0); print $body;' "$1"
 }
+# A board reads what the other server wrote within seconds (PostgreSQL
+# cannot tell it of another server's commit): wait_board BOARD ERE waits up
+# to 5 s for its table to match.
+wait_board() {
+  for _ in $(seq 50); do
+    json=$(sittings "$1")
+    grep -q "$2" <<<"$json" && return 0
+    sleep 0.1
+  done
+  return 1
+}
 for board in "$board_1" "$board_2"; do
+  wait_board "$board" '\("student":.*\)\{8\}' || true
   json=$(sittings "$board")
   count=$(grep -o '"student":' <<<"$json" | wc -l)
   [ "$count" -eq 8 ] || fail "$board: $count sittings: $json"
@@ -120,8 +132,7 @@ run "$examd" incidents --db "$db"
 # A final with no report, on PostgreSQL: the claim kept, the sitting marked.
 run "$sim" --port "$port_2" --host pc-21 --name "Коваль І." progress:1:1:1 progress:0:0:0 final:50:Задовільно
 [ "$out" = $'code 0\ncode 0\ncode 0' ] || fail "final: $out"
-json=$(sittings "$board_1")
-grep -q '"claimedGrade":"Задовільно","claimedPercent":50,.*"flags":"implausible-progress,unreadable-report"' <<<"$json" ||
+wait_board "$board_1" '"claimedGrade":"Задовільно","claimedPercent":50,.*"flags":"implausible-progress,unreadable-report"' ||
   fail "final: $json"
 
 finish
