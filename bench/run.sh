@@ -95,3 +95,6 @@ echo "== a run's checkpoint at each question, with its sync, on the disk"
 mkdir -p "$build/checkpoint-bench"
 "$build/bench/quizdesk_checkpoint_bench" "$build/checkpoint-bench" 10
 rm -rf "$build/checkpoint-bench"
+
+echo "== the board: /api/sittings with 5000 sittings against a static server, ?since=, replies beside a board"
+bash "$(dirname "$0")/board_load.sh" "$build"
