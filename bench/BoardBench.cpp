@@ -272,15 +272,24 @@ int fill(const std::map<std::string, std::string>& o)
     std::ofstream(o.at("--save"), std::ios::binary) << body;
     std::printf("/api/sittings: %zu bytes\n", body.size());
 
+    // The board settled: its generation no longer moves for half a second.
     Url since = *board;
     since.path = "/api/sittings?since=0";
-    const uint64_t before = generationOf(get(since).value_or(""));
+    uint64_t before = generationOf(get(since).value_or(""));
+    for (int tries = 0; tries < 100; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const uint64_t now = generationOf(get(since).value_or(""));
+        if (now == before) {
+            break;
+        }
+        before = now;
+    }
     if (!exchange(kept, qd::ExamMessage::Progress, 2)) {
         std::fprintf(stderr, "fill: the exam server stopped answering\n");
         return 1;
     }
     since.path = "/api/sittings?since=" + std::to_string(before);
-    for (int tries = 0; tries < 100 && rowsIn(get(since).value_or("")) < 10; ++tries) {
+    for (int tries = 0; tries < 100 && rowsIn(get(since).value_or("")) != 10; ++tries) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     std::vector<double> ms;
