@@ -28,6 +28,7 @@ inline constexpr char examCheckBox[] = "CB_ExamTest";
 inline constexpr char beginButton[] = "BeginTest";
 inline constexpr char authorLabel[] = "LAvtor";
 inline constexpr char resumeLine[] = "LResume";
+inline constexpr char layoutLine[] = "LLayout";
 inline constexpr char answerStrip[] = "GroupBox3";
 inline constexpr char answerCaption[] = "Label5";
 inline constexpr char answerEdit[] = "Edit";

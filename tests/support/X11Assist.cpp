@@ -15,6 +15,12 @@
 //   x11_assist shot FILE       writes the whole screen to FILE (binary PPM).
 //   x11_assist group [N]       locks keyboard group N if given, then prints
 //                              the locked group.
+//   x11_assist actions         prints how many of the keyboard's key actions
+//                              switch consoles, kill the server or are the
+//                              server's own (breaking grabs): what kiosk
+//                              mode takes away. xkbcomp's dump is no help
+//                              here: it prints the compatibility map's rules
+//                              whatever the keys hold.
 //   x11_assist clipboard TEXT  holds TEXT (UTF-8) on the clipboard, prints
 //                              "ready" and ends once a program has pasted it
 //                              (30 seconds at most). xdotool types a letter
@@ -269,6 +275,30 @@ int shot(Display* display, const char* file)
     return ok ? 0 : 1;
 }
 
+int actions(Display* display)
+{
+    XkbDescPtr xkb =
+        XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbKeyActionsMask, XkbUseCoreKbd);
+    if (xkb == nullptr) {
+        return 1;
+    }
+    int count = 0;
+    for (int key = xkb->min_key_code; key <= xkb->max_key_code; ++key) {
+        if (XkbKeyHasActions(xkb, key) == 0) {
+            continue;
+        }
+        const XkbAction* acts = XkbKeyActionsPtr(xkb, key);
+        for (int i = 0; i < XkbKeyNumActions(xkb, key); ++i) {
+            const int type = acts[i].type;
+            count += type == XkbSA_SwitchScreen || type == XkbSA_Terminate ||
+                     type == XkbSA_XFree86Private;
+        }
+    }
+    XkbFreeKeyboard(xkb, 0, True);
+    std::printf("%d\n", count);
+    return 0;
+}
+
 int group(Display* display, const char* lock)
 {
     int opcode = 0;
@@ -305,10 +335,11 @@ int main(int argc, char** argv)
     const bool known = (argc == 3 && (command == "close" || command == "clipboard" ||
                                       command == "geometry" || command == "shot")) ||
                        (argc == 4 && command == "pixel") ||
-                       ((argc == 2 || argc == 3) && command == "group");
+                       ((argc == 2 || argc == 3) && command == "group") ||
+                       (argc == 2 && command == "actions");
     if (!known) {
         std::fprintf(stderr, "usage: x11_assist close WINDOW | clipboard TEXT | geometry WINDOW |"
-                             " pixel X Y | shot FILE | group [N]\n");
+                             " pixel X Y | shot FILE | group [N] | actions\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -327,6 +358,8 @@ int main(int argc, char** argv)
         status = pixel(display, argv[2], argv[3]);
     } else if (command == "shot") {
         status = shot(display, argv[2]);
+    } else if (command == "actions") {
+        status = actions(display);
     } else {
         status = group(display, argc == 3 ? argv[2] : nullptr);
     }
