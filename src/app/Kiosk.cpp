@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <csignal>
 #include <cstdlib>
@@ -276,14 +277,13 @@ Kiosk::Kiosk(QWidget& mainWindow, QWidget& resultsWindow, const QKeySequence& ex
     }
     if (onX11()) {
         m_x11 = std::make_unique<KioskX11>();
-        m_backdrop = std::make_unique<QWidget>();
-        m_backdrop->setWindowFlags(Qt::Window | Qt::FramelessWindowHint |
-                                   Qt::WindowDoesNotAcceptFocus);
-        m_backdrop->setAttribute(Qt::WA_ShowWithoutActivating);
-        m_backdrop->setWindowTitle(QStringLiteral("Kiosk"));
-        m_backdrop->setStyleSheet(QStringLiteral("background: #404040"));
-        m_backdrop->setGeometry(screenArea());
     }
+    m_backdrop = std::make_unique<QWidget>();
+    m_backdrop->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    m_backdrop->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_backdrop->setWindowTitle(QStringLiteral("Kiosk"));
+    m_backdrop->setStyleSheet(QStringLiteral("background: #404040"));
+    m_backdrop->setGeometry(screenArea());
     m_timer = new QTimer(this);
     m_timer->setInterval(kHoldMs);
     connect(m_timer, &QTimer::timeout, this, &Kiosk::keepInFront);
@@ -316,9 +316,18 @@ QRect Kiosk::screenArea()
 
 void Kiosk::start()
 {
-    if (m_backdrop) {
-        m_backdrop->showFullScreen();
+    m_backdrop->showFullScreen();
+    // The results window belongs to the backdrop: a kiosk compositor
+    // centres it there as a dialog rather than stretching it over the
+    // screen, and a window manager keeps it above.
+    m_backdrop->winId();
+    m_results.winId();
+    if (m_results.windowHandle() != nullptr) {
+        m_results.windowHandle()->setTransientParent(m_backdrop->windowHandle());
     }
+    // No frame, also where the compositor only maximises the window (cage)
+    // and Qt would draw one itself.
+    m_main.setWindowFlag(Qt::FramelessWindowHint, true);
     m_main.setGeometry(screenArea());
     m_main.showFullScreen();
     m_main.raise();

@@ -64,8 +64,8 @@ private:
     QKeySequence m_exitKeys;
     QTimer* m_timer = nullptr;
     int m_ticks = 0;
-    // A plain screen behind the windows, so that the desktop does not show
-    // round the small results window (X11 only).
+    // A plain screen behind the windows, so that the desktop (or the
+    // compositor's black) does not show round the small results window.
     std::unique_ptr<QWidget> m_backdrop;
     std::unique_ptr<KioskX11> m_x11;
 };
