@@ -2,7 +2,8 @@
 #   client  the testing program for the lab's computers, its menu entry,
 #           icon, AppStream data and the demo test;
 #   tools   the examiner's tool;
-#   server  the exam server, its systemd units and its settings in /etc.
+#   server  the exam server, its systemd units and its settings in /etc;
+#   kiosk   the login screen's kiosk session: cage running only the client.
 # cmake/Packaging.cmake turns each component into a Debian package.
 #
 # The prefix is /usr unless given: what is installed is what the packages
@@ -66,6 +67,17 @@ if(TARGET quizdesk)
     message(STATUS "rsvg-convert not found: the icon is installed as SVG only "
                    "(scripts/setup.sh installs librsvg2-bin)")
   endif()
+endif()
+
+# ---- the kiosk session: the display manager lists it among the Wayland
+# sessions; its launcher reads the lab's settings in /etc.
+if(TARGET quizdesk)
+  install(PROGRAMS ${QUIZDESK_PACKAGING_DIR}/kiosk/quizdesk-kiosk-session
+          DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/quizdesk COMPONENT kiosk)
+  install(FILES ${QUIZDESK_PACKAGING_DIR}/kiosk/quizdesk-kiosk.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/wayland-sessions COMPONENT kiosk)
+  install(FILES ${QUIZDESK_PACKAGING_DIR}/kiosk/kiosk.conf
+          DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/quizdesk COMPONENT kiosk)
 endif()
 
 # ---- the manual pages, written in Markdown, made with pandoc, installed gzipped

@@ -2,6 +2,7 @@
 #   quizdesk        the client, for the lab's computers
 #   quizdesk-tools  the examiner's tool
 #   quizdesk-examd  the exam server, a socket-activated systemd service
+#   quizdesk-kiosk  a login session of nothing but the client (cage)
 # into the build folder's packages/ (build-package/packages for make
 # package). The library dependencies come from the binaries
 # (dpkg-shlibdeps); what is loaded at run time (fonts, Qt's SQL drivers)
@@ -26,7 +27,7 @@ set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Packages carry no debugging symbols (lintian: unstripped-binary-or-object).
 set(CPACK_STRIP_FILES ON)
-set(CPACK_COMPONENTS_ALL client tools server)
+set(CPACK_COMPONENTS_ALL client tools server kiosk)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 # One package per component.
 set(CPACK_COMPONENTS_GROUPING IGNORE)
@@ -79,6 +80,22 @@ release a student to another computer.
 
 The package runs it as a systemd service, started on its socket (port
 1023) under a user of its own.")
+set(CPACK_DEBIAN_KIOSK_PACKAGE_NAME quizdesk-kiosk)
+set(CPACK_DEBIAN_KIOSK_PACKAGE_SECTION education)
+set(CPACK_DEBIAN_KIOSK_PACKAGE_ARCHITECTURE all)
+# cage as Debian 12 builds it will not start without Xwayland; the client
+# draws on Wayland through Qt's Wayland platform.
+set(CPACK_DEBIAN_KIOSK_PACKAGE_DEPENDS
+    "quizdesk (= ${QUIZDESK_DEB_VERSION}), cage, xwayland, qt6-wayland")
+set(CPACK_COMPONENT_KIOSK_DESCRIPTION "kiosk session for QuizDesk on the lab's computers
+This package adds the session \"QuizDesk kiosk\" to the login screen: the
+Wayland compositor cage showing QuizDesk full screen on the lab's test and
+nothing else, with no key that leads out of it. The session ends when the
+test ends or when the administrator presses the key combination set in
+/etc/quizdesk/kiosk.conf, which also names the test's folder and the
+keyboard layouts; the test's own layout is selected.")
+set(CPACK_DEBIAN_KIOSK_PACKAGE_CONTROL_EXTRA ${QUIZDESK_PACKAGING_DIR}/kiosk/conffiles)
+
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_EXTRA
     ${QUIZDESK_PACKAGING_DIR}/examd/conffiles
     ${QUIZDESK_PACKAGING_DIR}/examd/postinst
@@ -95,7 +112,7 @@ add_custom_command(
   DEPENDS ${deb_changelog}
   VERBATIM)
 add_custom_target(quizdesk_deb_changelog ALL DEPENDS ${deb_changelog}.gz)
-foreach(entry client=quizdesk tools=quizdesk-tools server=quizdesk-examd)
+foreach(entry client=quizdesk tools=quizdesk-tools server=quizdesk-examd kiosk=quizdesk-kiosk)
   string(REPLACE "=" ";" entry ${entry})
   list(GET entry 0 component)
   list(GET entry 1 package)

@@ -14,6 +14,7 @@ packages=(
   clang lld libclang-rt-14-dev clang-format clang-tidy clang-tools
   libx11-dev
   xvfb xauth xdotool x11-utils openbox x11-xkb-utils xkb-data
+  cage xwayland qt6-wayland grim
   python3-pyatspi gir1.2-atspi-2.0 at-spi2-core dbus-daemon
   chromium
   time

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Debian packages as a school gets them, on a throwaway Debian 12 machine
 # (CI, as root): lintian, the desktop entry and the AppStream data, then the
-# three packages installed with apt, the installed client's window on a copy
-# of the installed demo test (under Xvfb), the installed server started on
+# four packages installed with apt, the installed client's window on a copy
+# of the installed demo test (under Xvfb), the kiosk session started as the
+# login screen starts it (cage's headless backend, as an ordinary user),
+# the installed server started on
 # its socket (systemd's socket unit where systemd runs, else
 # systemd-socket-activate with the unit's own command line) and a dry run in
 # examination mode against it, and at last a purge that must leave nothing.
@@ -20,7 +22,7 @@ fi
 [ "$(id -u)" -eq 0 ] || { echo "$0: installs packages: run it as root" >&2; exit 2; }
 build=$(cd "$2" && pwd)
 src=$(cd "$(dirname "$0")/../.." && pwd)
-packages=(quizdesk quizdesk-tools quizdesk-examd)
+packages=(quizdesk quizdesk-tools quizdesk-examd quizdesk-kiosk)
 started=$SECONDS
 work=$(mktemp -d)
 failures=0
@@ -71,6 +73,10 @@ appstreamcli validate --no-net \
   "$work/client/usr/share/metainfo/io.github.quizdesk.QuizDesk.metainfo.xml" ||
   fail "appstreamcli validate"
 
+dpkg-deb -x "${debs[3]}" "$work/kiosk"
+desktop-file-validate "$work/kiosk/usr/share/wayland-sessions/quizdesk-kiosk.desktop" ||
+  fail "desktop-file-validate (the kiosk session)"
+
 echo "== install"
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq "${debs[@]}" >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; exit 1; }
@@ -109,6 +115,48 @@ else
 fi
 [ "$(readlink "/proc/$client/exe")" = /usr/bin/quizdesk ] || fail "not the installed client"
 kill "$client"
+
+echo "== the kiosk session, started as the login screen starts it"
+# cage will not run as root: the session runs as nobody, on the installed
+# settings (the demo test), with the Xvfb above for its screen (cage's X11
+# backend).
+session=/usr/share/wayland-sessions/quizdesk-kiosk.desktop
+read -r -a command <<<"$(sed -n 's/^Exec=//p' "$session")"
+kiosk_home=$(mktemp -d)
+chmod 755 "$kiosk_home"
+mkdir -p -m 700 "$kiosk_home/run"
+chown -R nobody:nogroup "$kiosk_home"
+as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+"${as_nobody[@]}" env -i PATH=/usr/bin:/bin HOME="$kiosk_home" XDG_RUNTIME_DIR="$kiosk_home/run" \
+  DISPLAY="$DISPLAY" WLR_BACKENDS=x11 WLR_RENDERER=pixman \
+  timeout 60 "${command[@]}" >"$work/kiosk.log" 2>&1 &
+cage=$!
+pids+=($cage)
+if within 20 pgrep -u nobody -f '^/usr/bin/quizdesk --kiosk --exit-keys Ctrl\+Alt\+Shift\+End$' >/dev/null; then
+  app=$(pgrep -u nobody -f '^/usr/bin/quizdesk --kiosk')
+  [ "$(ps -o comm= -p "$(ps -o ppid= -p "$app" | tr -d ' ')")" = cage ] || fail "QuizDesk is not cage's"
+  environment=$(tr '\0' '\n' <"/proc/$app/environ")
+  # The demo asks for Ukrainian: its layout first, then the settings' own.
+  grep -qx 'XKB_DEFAULT_LAYOUT=ua,us,ru' <<<"$environment" ||
+    fail "the session's layouts: $(grep XKB_DEFAULT_LAYOUT <<<"$environment")"
+  grep -qx 'QT_QPA_PLATFORM=wayland' <<<"$environment" || fail "the session's QuizDesk is not on Wayland"
+  # The title page on the compositor's output (not its black background,
+  # nor the kiosk's dark grey backdrop).
+  shown() {
+    "${as_nobody[@]}" env XDG_RUNTIME_DIR="$kiosk_home/run" WAYLAND_DISPLAY=wayland-0 \
+      grim -t ppm "$kiosk_home/run/shot.ppm" 2>/dev/null &&
+      perl -e 'local $/; open(my $f, "<:raw", $ARGV[0]) or exit 1; my $p = <$f>;
+               $p =~ s/\AP6\s+\d+\s+\d+\s+255\s//s or exit 1;
+               my $c = substr($p, 0, 3); exit($c eq "\0\0\0" || $c eq "\x40\x40\x40")' \
+        "$kiosk_home/run/shot.ppm"
+  }
+  within 20 shown || fail "the kiosk session shows no QuizDesk"
+else
+  fail "the kiosk session started no QuizDesk: $(cat "$work/kiosk.log")"
+fi
+kill "$cage" 2>/dev/null || true
+wait "$cage" 2>/dev/null || true
+rm -rf "$kiosk_home"
 
 echo "== the examiner's programs in Ukrainian, with no file beside them"
 LC_ALL=uk_UA.UTF-8 /usr/bin/quizdesk-tool --help | grep -q '^використання: quizdesk-tool' ||

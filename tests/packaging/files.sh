@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # What the packages install besides the programs, checked without installing
-# anything: the desktop entry, the AppStream data, the manual pages as man
+# anything: the desktop entry, the kiosk session's entry and launcher, the
+# AppStream data, the manual pages as man
 # reads them, every option of the programs' usage in their pages, and the
 # server unit's sandbox (systemd's exposure score at most 2.0).
 #   files.sh SOURCE_DIR BUILD_DIR QUIZDESK_TOOL QUIZDESK_EXAMD
@@ -16,6 +17,8 @@ fail() {
 desktop-file-validate "$src/packaging/io.github.quizdesk.QuizDesk.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$src/packaging/io.github.quizdesk.QuizDesk.metainfo.xml" ||
   fail "AppStream data"
+desktop-file-validate "$src/packaging/kiosk/quizdesk-kiosk.desktop" || fail "the kiosk session's entry"
+sh -n "$src/packaging/kiosk/quizdesk-kiosk-session" || fail "the kiosk session's launcher"
 
 # Every program's page is built, and man finds nothing to warn about in it.
 for page in quizdesk.1 quizdesk-tool.1 quizdesk-examd.8; do
