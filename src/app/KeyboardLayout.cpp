@@ -2,7 +2,6 @@
 
 #include "app/Kiosk.h"
 #include "app/ObjectNames.h"
-#include "definition/Cp1251.h"
 #include "definition/TestLoader.h"
 
 #include <QEvent>
@@ -25,7 +24,7 @@ int printKeyboardLayout()
     const LoadResult loaded =
         loadTestDir(dir, WindowGeometry{}, [](int fontSize, bool) { return fontSize * 3 / 5; });
     if (!loaded.ok()) {
-        std::fprintf(stderr, "%s\n", fromCp1251(loaded.fault().message).c_str());
+        std::fprintf(stderr, "%s\n", loaded.fault().utf8().c_str());
         return 1;
     }
     std::printf("%s\n", xkbLayoutName(loaded.value()->keyboardLayout).c_str());
