@@ -11,6 +11,12 @@
 //
 //   quizdesk_server_load --port P --clients N [--think-ms T] [--db FILE]
 //                        [--kill PID --kill-after K] [--time-limit S]
+//                        [--questions Q] [--spread 0|1] [--first I]
+//
+// --questions 0 only registers (the time until every registration was
+// granted is then the figure); --spread 1 connects each client from its
+// own loopback address (127.1.x.y), as lab computers come from their own;
+// --first I numbers the clients (student-I, load-I, ...) from I.
 //
 // Bounded: at most 20000 clients, the run ends after --time-limit seconds
 // (default 300) whatever happened.
@@ -39,7 +45,8 @@
 
 namespace {
 
-constexpr int kQuestions = 40;
+int g_questions = 40;
+bool g_spread = false;
 
 struct Stats
 {
@@ -48,6 +55,7 @@ struct Stats
     std::vector<qint64> progressLatencyUs;
     int granted = 0;
     qint64 allGrantedMs = -1;
+    qint64 slowestGrantUs = 0;
     int progressReplies = 0;
     qint64 firstProgressMs = -1;
     qint64 lastProgressMs = -1;
@@ -66,7 +74,7 @@ std::string makeReport(const std::string& name)
                     qd::toCp1251("\nКритерії оцінювання: Задовільно >= 60%, Добре >= 75%, "
                                  "Відмінно >= 90%.\n\nРезультати тестування:\n"
                                  "№ питання  Кількість балів  Відповідь\n");
-    for (int q = 1; q <= kQuestions; ++q) {
+    for (int q = 1; q <= g_questions; ++q) {
         r += qd::formatReportRow(q, 1.0, " 1, 3, 4, 2," + std::string(12, ' '));
     }
     r += qd::formatClosingRows(40.0, 40, 100, 1800, qd::toCp1251("Відмінно"));
@@ -77,7 +85,8 @@ class Client : public QObject
 {
 public:
     Client(int index, quint16 port, int thinkMs, Stats& stats)
-        : m_port(port),
+        : m_index(index),
+          m_port(port),
           m_thinkMs(thinkMs),
           m_stats(stats)
     {
@@ -90,7 +99,16 @@ public:
         connect(&m_socket, &QTcpSocket::errorOccurred, this, [this] { m_done = true; });
     }
 
-    void start() { m_socket.connectToHost(QStringLiteral("127.0.0.1"), m_port); }
+    void start()
+    {
+        if (g_spread) {
+            // 127.1.0.1, 127.1.0.2, ...: a computer an address.
+            const quint32 a = (127u << 24) | (1u << 16) | quint32(m_index / 250) << 8 |
+                              quint32(m_index % 250 + 1);
+            m_socket.bind(QHostAddress(a));
+        }
+        m_socket.connectToHost(QStringLiteral("127.0.0.1"), m_port);
+    }
     void stop()
     {
         m_done = true;
@@ -147,6 +165,17 @@ private:
         switch (m_message.kind) {
         case qd::ExamMessage::Registration:
             granted = true;
+            m_stats.slowestGrantUs =
+                std::max(m_stats.slowestGrantUs, (m_stats.clock.nsecsElapsed() - m_sentAt) / 1000);
+            if (g_questions == 0) {
+                ++m_stats.granted;
+                if (m_stats.granted == m_total) {
+                    m_stats.allGrantedMs = nowMs;
+                }
+                ++m_stats.finals;
+                stop();
+                return;
+            }
             if (++m_stats.granted == m_total) {
                 m_stats.allGrantedMs = nowMs;
             }
@@ -166,7 +195,7 @@ private:
             stop();
             return;
         }
-        if (m_message.answeredCount == kQuestions) {
+        if (m_message.answeredCount == g_questions) {
             m_message.kind = qd::ExamMessage::Final;
             m_message.scoreValue = 100.0f;
             m_message.gradeText = qd::toCp1251("Відмінно");
@@ -191,6 +220,7 @@ public:
     int m_total = 0;
 
 private:
+    int m_index;
     quint16 m_port;
     int m_thinkMs;
     Stats& m_stats;
@@ -221,6 +251,7 @@ int main(int argc, char** argv)
     int clients = 50;
     int thinkMs = 0;
     int timeLimit = 300;
+    int first = 0;
     pid_t killPid = 0;
     int killAfter = 0;
     std::string db;
@@ -239,6 +270,12 @@ int main(int argc, char** argv)
             killPid = pid_t(v.toInt());
         } else if (o == QLatin1String("--kill-after")) {
             killAfter = v.toInt();
+        } else if (o == QLatin1String("--questions")) {
+            g_questions = std::clamp(v.toInt(), 0, 1000);
+        } else if (o == QLatin1String("--first")) {
+            first = std::clamp(v.toInt(), 0, 1000000);
+        } else if (o == QLatin1String("--spread")) {
+            g_spread = v.toInt() != 0;
         } else if (o == QLatin1String("--db")) {
             db = v.toStdString();
         } else {
@@ -262,7 +299,7 @@ int main(int argc, char** argv)
     Stats stats;
     std::vector<std::unique_ptr<Client>> all;
     for (int i = 0; i < clients; ++i) {
-        all.push_back(std::make_unique<Client>(i, port, thinkMs, stats));
+        all.push_back(std::make_unique<Client>(first + i, port, thinkMs, stats));
         all.back()->m_total = clients;
     }
     stats.clock.start();
@@ -303,6 +340,7 @@ int main(int argc, char** argv)
     std::printf("progress reply latency: p50 %.2f ms, p99 %.2f ms\n",
                 double(percentile(stats.progressLatencyUs, 0.5)) / 1000.0,
                 double(percentile(stats.progressLatencyUs, 0.99)) / 1000.0);
+    std::printf("slowest registration reply: %.2f ms\n", double(stats.slowestGrantUs) / 1000.0);
     std::printf("run: %lld ms\n", static_cast<long long>(totalMs));
 
     if (!db.empty() && stats.killed) {

@@ -98,3 +98,6 @@ rm -rf "$build/checkpoint-bench"
 
 echo "== the board: /api/sittings with 5000 sittings against a static server, ?since=, replies beside a board"
 bash "$(dirname "$0")/board_load.sh" "$build"
+
+echo "== the exam server at campus scale and under attack (each figure beside its baseline)"
+bash "$(dirname "$0")/server_scale.sh" "$build"

@@ -18,6 +18,9 @@ public:
     virtual ~Connections() = default;
     virtual bool live(uint64_t connection) const = 0;
     virtual void close(uint64_t connection) = 0;
+    // Whether the server closed the connection for saying nothing for long:
+    // its computer connects again by itself, which is no resumption.
+    virtual bool closedForIdleness(uint64_t /*connection*/) const { return false; }
 };
 
 } // namespace qd::server

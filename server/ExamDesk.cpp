@@ -100,6 +100,17 @@ bool ExamDesk::sameComputer(const Sitting& s, const std::string& computer,
 void ExamDesk::incident(const std::string& kind, const Arrival& a, const std::string& detail,
                         const std::string& bytes)
 {
+    note(kind, a, detail, utf8(a.fields.studentName), bytes);
+}
+
+std::string ExamDesk::groupOf(const Sitting& s)
+{
+    return s.student + '#' + std::to_string(s.id);
+}
+
+void ExamDesk::note(const std::string& kind, const Arrival& a, const std::string& detail,
+                    const std::string& group, const std::string& bytes)
+{
     Incident i;
     i.at = now();
     i.kind = kind;
@@ -107,8 +118,8 @@ void ExamDesk::incident(const std::string& kind, const Arrival& a, const std::st
     i.computer = utf8(a.fields.hostName);
     i.address = a.address;
     i.detail = detail;
-    i.bytes = bytes;
-    m_journal.addIncident(i);
+    i.bytes = bytes.substr(0, IncidentLog::kKeptBytes);
+    m_incidents.add(i, group);
 }
 
 void ExamDesk::setTests(std::vector<const TestModel*> tests)
@@ -136,7 +147,7 @@ bool ExamDesk::heldLive(const Sitting& s, uint64_t holder) const
 
 void ExamDesk::flagged(const Sitting& s, const Arrival& a, const Finding& f)
 {
-    incident(f.kind, a, f.detail);
+    note(f.kind, a, f.detail, groupOf(s));
     m_journal.flag(s.id, f.kind, now());
 }
 
@@ -155,7 +166,7 @@ int16_t ExamDesk::toOpenSitting(const Sitting& s, const Arrival& a, const std::s
             m_connections->close(holder);
         }
         if (a.connection != 0) {
-            m_holders[s.student] = a.connection;
+            hold(s, a.connection);
         }
         resumed(s, a, true);
         m_journal.rebind(s.id, computer, a.address, now());
@@ -182,9 +193,13 @@ int16_t ExamDesk::toOpenSitting(const Sitting& s, const Arrival& a, const std::s
         if (holder != 0 && m_connections != nullptr) {
             m_connections->close(holder);
         }
-        m_holders[s.student] = a.connection;
+        hold(s, a.connection);
     }
-    if (a.fields.kind == ExamMessage::Registration) {
+    // A computer whose connection the server closed for idleness connects
+    // again by itself: the same run going on, not a resumed one.
+    const bool idleClosed =
+        holder != 0 && m_connections != nullptr && m_connections->closedForIdleness(holder);
+    if (a.fields.kind == ExamMessage::Registration && !idleClosed) {
         resumed(s, a, false);
     }
     return carryOn(s, a);
@@ -195,20 +210,30 @@ void ExamDesk::resumed(const Sitting& s, const Arrival& a, bool moved)
     // The server knows the time of the sitting's last message, not of the
     // cut: the time away is counted from that message.
     const int64_t away = std::max<int64_t>(now() - s.lastSeen, 0);
-    const int times = m_journal.incidentCount("resumed", s.student, s.started) + 1;
+    Incident probe;
+    probe.kind = "resumed";
+    probe.address = a.address;
+    probe.at = now();
+    const int times = m_journal.incidentCount("resumed", s.student, s.started) +
+                      m_incidents.unwritten(probe, groupOf(s)) + 1;
     std::string detail = "the sitting goes on after " + std::to_string(away) +
                          " s without a message; resumed " + std::to_string(times) +
                          (times == 1 ? " time" : " times");
     if (moved) {
         detail += "; moved here by the examiner";
     }
-    incident("resumed", a, detail);
+    note("resumed", a, detail, groupOf(s));
     m_journal.flag(s.id, "resumed", now());
 }
 
 int16_t ExamDesk::handle(const Arrival& a)
 {
     const std::string student = utf8(a.fields.studentName);
+    if (a.fields.kind == ExamMessage::Progress && a.connection != 0) {
+        if (const auto code = progressOnHolder(student, a)) {
+            return *code;
+        }
+    }
     const std::string computer = utf8(a.fields.hostName);
     if (const auto open = m_journal.openSitting(student)) {
         return toOpenSitting(*open, a, computer);
@@ -227,7 +252,7 @@ int16_t ExamDesk::handle(const Arrival& a)
             return -1;
         }
     }
-    m_holders.erase(student); // a sitting closed by another process
+    unhold(student); // a sitting closed by another process
     return admitNew(a, student, computer, 0);
 }
 
@@ -293,7 +318,7 @@ int16_t ExamDesk::admitNew(const Arrival& a, const std::string& student,
     }
     s.id = *id;
     if (a.connection != 0) {
-        m_holders[student] = a.connection;
+        hold(s, a.connection);
     }
     return carryOn(s, a, a.fields.kind == ExamMessage::Registration);
 }
@@ -309,14 +334,17 @@ int16_t ExamDesk::carryOn(const Sitting& s, const Arrival& a, bool registered)
             flagged(s, a, f);
         }
         // Stored as sent: the journal is the record of what came.
-        m_journal.progress(s.id, m.answeredCount, m.lastRight != 0, finite(m.scoreValue), t,
-                           a.address);
+        if (m_journal.progress(s.id, m.answeredCount, m.lastRight != 0, finite(m.scoreValue), t,
+                               a.address)) {
+            remember(s, a.connection, m.answeredCount, finite(m.scoreValue));
+        }
         break;
     case ExamMessage::Final:
         finish(s, a, registered);
         break;
     default:
         m_journal.touch(s.id, t, a.address);
+        remember(s, a.connection, s.answered, s.score);
         break;
     }
     return 0;
@@ -366,9 +394,62 @@ void ExamDesk::finish(const Sitting& s, const Arrival& a, bool registered)
     // The examiner sees which accommodations the sitting had (more time,
     // larger text, a quiet exam) beside the others.
     if (c.report && !c.report->accommodations.empty()) {
-        incident("accommodations", a, utf8(c.report->accommodations));
+        note("accommodations", a, utf8(c.report->accommodations), groupOf(s));
     }
-    m_holders.erase(s.student);
+    unhold(s.student);
+}
+
+void ExamDesk::hold(const Sitting& s, uint64_t connection)
+{
+    uint64_t& holder = m_holders[s.student];
+    m_held.erase(holder);
+    holder = connection;
+    m_held[connection] = Held{s.student, s.id, s.answered, s.score};
+}
+
+void ExamDesk::unhold(const std::string& student)
+{
+    const auto it = m_holders.find(student);
+    if (it != m_holders.end()) {
+        m_held.erase(it->second);
+        m_holders.erase(it);
+    }
+}
+
+void ExamDesk::remember(const Sitting& s, uint64_t connection, int answered, double score)
+{
+    const auto held = m_holders.find(s.student);
+    if (connection != 0 && held != m_holders.end() && held->second == connection) {
+        m_held[connection] = Held{s.student, s.id, answered, score};
+    }
+}
+
+std::optional<int16_t> ExamDesk::progressOnHolder(const std::string& student, const Arrival& a)
+{
+    const auto it = m_held.find(a.connection);
+    if (it == m_held.end() || it->second.student != student) {
+        return std::nullopt;
+    }
+    const Held before = it->second;
+    const ExamMessage& m = a.fields;
+    const double score = finite(m.scoreValue);
+    if (!m_journal.progress(before.sitting, m.answeredCount, m.lastRight != 0, score, now(),
+                            a.address)) {
+        // Closed meanwhile (stop, release, another server): the rules
+        // decide again from what the journal holds.
+        m_held.erase(it);
+        return std::nullopt;
+    }
+    it->second.answered = m.answeredCount;
+    it->second.score = score;
+    Sitting s;
+    s.id = before.sitting;
+    s.student = student;
+    for (const Finding& f :
+         checkProgress(before.answered, before.score, m.answeredCount, m.scoreValue, m_limits)) {
+        flagged(s, a, f);
+    }
+    return int16_t(0);
 }
 
 } // namespace qd::server

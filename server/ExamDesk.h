@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Connections.h"
+#include "IncidentLog.h"
 #include "Roster.h"
 #include "journal/Journal.h"
 #include "exam/ExamMessage.h"
@@ -74,6 +75,12 @@ public:
     // completed), in the current batch.
     void incident(const std::string& kind, const Arrival& a, const std::string& detail,
                   const std::string& bytes = {});
+    // The incidents' counts (IncidentLog): written within the open batch,
+    // and what became of the batch.
+    void flushIncidents(bool force = false) { m_incidents.flush(now(), force); }
+    bool incidentsPending() const { return m_incidents.pending(); }
+    void batchCommitted() { m_incidents.committed(); }
+    void batchFailed() { m_incidents.failed(); }
 
     static bool sameComputer(const Sitting& s, const std::string& computer,
                              const std::string& address);
@@ -97,11 +104,17 @@ private:
     // a minute. Another server's sitting counts as live when it was heard
     // from within a minute.
     bool heldLive(const Sitting& s, uint64_t holder) const;
+    // An incident in its group (see IncidentLog).
+    void note(const std::string& kind, const Arrival& a, const std::string& detail,
+              const std::string& group, const std::string& bytes = {});
+    // The group of an incident on a sitting.
+    static std::string groupOf(const Sitting& s);
     // An incident on the sitting, and the sitting marked with its kind.
     void flagged(const Sitting& s, const Arrival& a, const Finding& f);
     int64_t now() const;
 
     Journal& m_journal;
+    IncidentLog m_incidents{m_journal};
     const Clock& m_clock;
     const Roster& m_roster;
     RuleOptions m_options;
@@ -109,9 +122,31 @@ private:
     std::optional<ProgressLimits> m_limits;
     Connections* m_connections = nullptr;
     std::string m_serverName;
+    // Makes `connection` the one that speaks for the student's open sitting
+    // `s` (0: none), forgetting what the previous one knew.
+    void hold(const Sitting& s, uint64_t connection);
+    void unhold(const std::string& student);
+    // What the holding connection wrote to its sitting last.
+    void remember(const Sitting& s, uint64_t connection, int answered, double score);
+    // A progress message on the connection that holds its sitting: one
+    // UPDATE by the sitting's key, checked against what the connection
+    // last wrote. Nothing when the journal no longer has the sitting open,
+    // and the message then takes the whole way.
+    std::optional<int16_t> progressOnHolder(const std::string& student, const Arrival& a);
+
     // The connection that speaks for each open sitting of this server, by
     // student: at most one entry per open sitting.
     std::unordered_map<std::string, uint64_t> m_holders;
+    // What each of those connections last wrote to its sitting: a progress
+    // message on it needs no look-up.
+    struct Held
+    {
+        std::string student;
+        int64_t sitting = 0;
+        int answered = 0;
+        double score = 0.0;
+    };
+    std::unordered_map<uint64_t, Held> m_held;
 };
 
 } // namespace qd::server

@@ -109,9 +109,23 @@ void ExamServer::accept()
         if (s == nullptr) {
             break;
         }
+        std::string address = peerAddress(s->peerAddress());
+        std::size_t& fromAddress = m_perAddress[address];
+        if (fromAddress >= m_limits.perAddress) {
+            // One computer needs one connection (two while it reconnects):
+            // a program holding many is refused more.
+            Arrival a;
+            a.address = address;
+            queueIncident("too-many-connections", a,
+                          std::to_string(fromAddress) + " connections from the address already");
+            s->abort();
+            s->deleteLater();
+            continue;
+        }
+        ++fromAddress;
         auto c = std::make_unique<Connection>();
         c->socket = s;
-        c->address = peerAddress(s->peerAddress());
+        c->address = std::move(address);
         c->lastByte = m_clock.ticks();
         c->connectedAt = c->lastByte;
         c->id = ++m_lastId;
@@ -212,7 +226,7 @@ void ExamServer::expire()
 
 void ExamServer::store()
 {
-    if (m_waiting.empty()) {
+    if (m_waiting.empty() && !(m_flushDue && m_desk.incidentsPending())) {
         return;
     }
     if (!m_journal.inBatch()) {
@@ -250,14 +264,20 @@ void ExamServer::store()
         replies.push_back(Reply{w.socket, ServerReply::encode(1, code), true});
         ++messages;
     }
+    m_desk.flushIncidents(m_flushDue);
+    m_flushDue = false;
     bool ok = true;
     if (Status f = m_journal.commit(); !f.ok()) {
         ok = false;
+        m_desk.batchFailed();
         emit journalFault(QString::fromStdString(f.fault().message));
         // The incidents were not stored either: they wait again.
         for (auto it = incidents.rbegin(); it != incidents.rend(); ++it) {
             m_waiting.push_front(std::move(*it));
         }
+    }
+    if (ok) {
+        m_desk.batchCommitted();
     }
     if (ok && m_failing) {
         m_failing = false;
@@ -306,9 +326,14 @@ void ExamServer::read(QTcpSocket* socket)
         return;
     }
     c.lastByte = m_clock.ticks();
+    if (c.framer.pending() == 0) {
+        c.partialSince = c.lastByte;
+    }
     c.framer.append(std::string_view(data.constData(), std::size_t(data.size())));
+    bool framed = false;
     while (auto f = c.framer.next()) {
         ++c.messages;
+        framed = true;
         switch (f->type) {
         case MessageFramer::Frame::Message:
             c.lastMessage = m_clock.ticks();
@@ -335,6 +360,15 @@ void ExamServer::read(QTcpSocket* socket)
             return;
         }
     }
+    // What is left after whole messages began with this read.
+    if (framed) {
+        c.partialSince = c.lastByte;
+    }
+    m_buffered = m_buffered - c.buffered + c.framer.pending();
+    c.buffered = c.framer.pending();
+    if (m_buffered > m_limits.bufferedBytes && !shed(c)) {
+        return;
+    }
     // More may wait in Qt's buffer; it is read on the next turn.
     if (socket->bytesAvailable() > 0) {
         QTimer::singleShot(0, socket, [this, socket] { read(socket); });
@@ -353,7 +387,7 @@ void ExamServer::drop(Connection& c, const std::string& why)
     // A final message that never completed is kept: the examiner may still
     // want what arrived (the report itself stays on the student's computer).
     if (kind && *kind == ExamMessage::Final) {
-        bytes = std::string(c.framer.pendingBytes());
+        bytes = std::string(c.framer.pendingBytes().substr(0, IncidentLog::kKeptBytes));
     }
     queueIncident("dropped", a, why, bytes);
     release(c.socket, true);
@@ -365,7 +399,14 @@ void ExamServer::release(QTcpSocket* socket, bool abort)
     if (it == m_connections.end()) {
         return;
     }
-    m_byId.erase(it->second->id);
+    const Connection& c = *it->second;
+    m_byId.erase(c.id);
+    m_buffered -= c.buffered;
+    if (const auto from = m_perAddress.find(c.address); from != m_perAddress.end()) {
+        if (--from->second == 0) {
+            m_perAddress.erase(from);
+        }
+    }
     m_connections.erase(it);
     resumeIfRoom();
     socket->disconnect(this);
@@ -427,32 +468,81 @@ void ExamServer::resumeIfRoom()
 void ExamServer::sweep()
 {
     const uint32_t now = m_clock.ticks();
-    std::vector<Connection*> idle;
+    std::vector<Connection*> slow;
     std::vector<Connection*> mute;
+    std::vector<Connection*> idle;
+    const uint32_t idleMs = uint32_t(std::max(m_limits.idleSeconds, 1)) * 1000u;
     for (auto& [socket, c] : m_connections) {
-        if (c->framer.pending() > 0 && uint32_t(now - c->lastByte) >= uint32_t(kIdleMs)) {
+        if (c->framer.pending() > 0) {
+            if (uint32_t(now - c->partialSince) >= uint32_t(kIdleMs)) {
+                slow.push_back(c.get());
+            }
+        } else if (c->messages == 0) {
+            if (uint32_t(now - c->connectedAt) >= uint32_t(kIdleMs)) {
+                mute.push_back(c.get());
+            }
+        } else if (uint32_t(now - c->lastMessage) >= idleMs) {
             idle.push_back(c.get());
-        } else if (c->messages == 0 && c->framer.pending() == 0 &&
-                   uint32_t(now - c->connectedAt) >= uint32_t(kIdleMs)) {
-            mute.push_back(c.get());
         }
     }
-    for (Connection* c : idle) {
-        drop(*c, "a partial message and no further byte for 30 s");
+    for (Connection* c : slow) {
+        drop(*c, "a message not complete 30 s after its first byte");
     }
     for (Connection* c : mute) {
         drop(*c, "no message within 30 s of connecting");
     }
+    if (m_idleClosed.size() > 100000) {
+        m_idleClosed.clear();
+    }
+    for (Connection* c : idle) {
+        // Nothing is lost: the client connects again and sends its current
+        // message when it has one.
+        m_idleClosed.insert(c->id);
+        QTcpSocket* s = c->socket;
+        s->disconnectFromHost();
+        release(s, false);
+    }
+    // The incidents' counts reach the journal even when no message comes.
+    if (m_desk.incidentsPending()) {
+        m_flushDue = true;
+        scheduleStore();
+    }
+}
+
+bool ExamServer::closedForIdleness(uint64_t connection) const
+{
+    return m_idleClosed.count(connection) != 0;
+}
+
+bool ExamServer::shed(const Connection& current)
+{
+    bool currentKept = true;
+    while (m_buffered > m_limits.bufferedBytes && !m_connections.empty()) {
+        Connection* most = nullptr;
+        for (auto& [socket, c] : m_connections) {
+            if (most == nullptr || c->buffered > most->buffered) {
+                most = c.get();
+            }
+        }
+        if (most == nullptr || most->buffered == 0) {
+            break;
+        }
+        currentKept = currentKept && most != &current;
+        drop(*most, "the server's buffers are full and this connection held the most");
+    }
+    return currentKept;
 }
 
 void ExamServer::commitNow()
 {
+    m_flushDue = true;
     store();
 }
 
 void ExamServer::stop()
 {
     m_listener->close();
+    m_flushDue = true;
     store();
     // What could not be stored is asked again: the client sends it to the
     // server that comes next.

@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include <deque>
+#include <unordered_set>
 
 #include <memory>
 #include <string>
@@ -25,6 +26,19 @@ namespace qd::server {
 
 // The journal's records and interface, read and written by every server piece.
 using namespace qd::journal;
+
+// What one server holds for its peers at most (options of serve).
+struct ServerLimits
+{
+    // Connections from one address at once; more are closed as they come.
+    std::size_t perAddress = 32;
+    // Bytes of incomplete messages held for all connections together; past
+    // it the connection holding the most is dropped.
+    std::size_t bufferedBytes = std::size_t(64) << 20;
+    // A connection with no message for this long is closed (its computer
+    // connects again by itself when it has something to say).
+    int idleSeconds = 600;
+};
 
 // The exam server's connections on one event loop: every client's stream is
 // framed and its messages wait in order to be stored. Once per turn of the
@@ -45,7 +59,9 @@ class ExamServer : public QObject, public Connections
     Q_OBJECT
 
 public:
-    static constexpr int kIdleMs = 30000; // a partial message with no further byte
+    // A message must be complete within this long of its first byte, and a
+    // connection must bring its first message within this long.
+    static constexpr int kIdleMs = 30000;
     static constexpr qint64 kReadChunk = 64 * 1024;
     static constexpr int kMaxBatch = 2000; // messages in one transaction
     // Connections held at once; beyond it new ones wait in the kernel's queue.
@@ -65,6 +81,10 @@ public:
     ExamServer(Journal& journal, ExamDesk& desk, const Clock& clock, QObject* parent = nullptr);
     ~ExamServer() override;
 
+    void setLimits(const ServerLimits& limits) { m_limits = limits; }
+    // Bytes of incomplete messages held now.
+    std::size_t bufferedBytes() const { return m_buffered; }
+
     // Listens; the reason (UTF-8) when it cannot.
     Status listen(const QHostAddress& address, quint16 port);
     // Takes a listening socket handed over by systemd (LISTEN_FDS).
@@ -80,9 +100,11 @@ public:
     // Looks at the journal (its file, its connection); the server runs it
     // every second.
     void watchJournal();
-    // Drops connections whose partial message has waited kIdleMs, and
-    // connections that sent no message at all within kIdleMs of connecting
-    // (a client registers at once) (the server runs this every second).
+    // Drops connections whose message is not complete kIdleMs after its
+    // first byte, however it trickles, and connections that sent no message
+    // at all within kIdleMs of connecting (a client registers at once);
+    // closes connections idle for the limit's time (the server runs this
+    // every second).
     void sweep();
 
     std::size_t connectionCount() const { return m_connections.size(); }
@@ -93,6 +115,7 @@ public:
     bool live(uint64_t connection) const override;
     // Closes it without a word: a newer connection speaks for its sitting.
     void close(uint64_t connection) override;
+    bool closedForIdleness(uint64_t connection) const override;
 
 signals:
     // A batch was committed (tests wait on it).
@@ -111,7 +134,9 @@ private:
         std::string address;
         uint32_t lastByte = 0; // Clock ticks
         uint32_t connectedAt = 0;
-        uint32_t lastMessage = 0; // Clock ticks of the last whole message
+        uint32_t lastMessage = 0;  // Clock ticks of the last whole message
+        uint32_t partialSince = 0; // Clock ticks of the incomplete message's first byte
+        std::size_t buffered = 0;  // what the framer holds, as counted in m_buffered
         uint64_t id = 0;
         int messages = 0;
     };
@@ -136,6 +161,9 @@ private:
     void read(QTcpSocket* socket);
     void gone(QTcpSocket* socket);
     void drop(Connection& c, const std::string& why);
+    // Past the limit of buffered bytes: the connections holding the most
+    // are dropped until it holds again. False when `c` itself was.
+    bool shed(const Connection& c);
     // Forgets a connection and lets it go (its socket deleted later).
     void release(QTcpSocket* socket, bool abort);
     void resumeIfRoom();
@@ -163,6 +191,12 @@ private:
     bool m_failing = false; // the last batch could not begin or commit
     std::unordered_map<uint64_t, QTcpSocket*> m_byId;
     uint64_t m_lastId = 0;
+    ServerLimits m_limits;
+    std::unordered_map<std::string, std::size_t> m_perAddress;
+    std::size_t m_buffered = 0;
+    // Connections closed for idleness (bounded: forgotten in bulk).
+    std::unordered_set<uint64_t> m_idleClosed;
+    bool m_flushDue = false;
 };
 
 // The peer's address as the rules compare it (an IPv4 peer on a dual-stack

@@ -44,6 +44,10 @@
         <translation>--port потребує числа від 0 до 65535</translation>
     </message>
     <message>
+        <source>%1 takes a number from 1 to %2</source>
+        <translation>%1 потребує числа від 1 до %2</translation>
+    </message>
+    <message>
         <source>--listen takes an address</source>
         <translation>--listen потребує адреси</translation>
     </message>

@@ -13,9 +13,24 @@ namespace {
 
 // Options that take a value, and those that do not. Every command accepts
 // every one of them; a command reads those it needs.
-const char* const kValueOptions[] = {"listen", "port", "roster", "db",    "http",
-                                     "deny",   "from", "until",  "allow", "retakes",
-                                     "format", "o",    "name",   "test",  "board-token-file"};
+const char* const kValueOptions[] = {"listen",
+                                     "port",
+                                     "roster",
+                                     "db",
+                                     "http",
+                                     "deny",
+                                     "from",
+                                     "until",
+                                     "allow",
+                                     "retakes",
+                                     "format",
+                                     "o",
+                                     "name",
+                                     "test",
+                                     "board-token-file",
+                                     "connections-per-address",
+                                     "buffer-limit",
+                                     "idle-timeout"};
 const char* const kFlags[] = {"no-http", "watch", "matrix", "all", "move"};
 
 // The arguments are read byte for byte (as Latin-1, the one decoding that

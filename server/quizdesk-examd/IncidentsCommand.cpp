@@ -28,6 +28,11 @@ int runIncidents(const CommandLine& args, QCoreApplication&)
         out += isoLocal(i.at) + "  " + terminalSafe(i.kind) + "  " + terminalSafe(i.student) +
                "  " + terminalSafe(i.computer) + "  " + terminalSafe(i.address) + "  " +
                terminalSafe(i.detail);
+        if (i.times > 1) {
+            // The same kind from the same address within a minute.
+            out +=
+                "  (" + std::to_string(i.times) + " times, the last at " + isoLocal(i.lastAt) + ")";
+        }
         if (!i.bytes.empty()) {
             out += "  (" + std::to_string(i.bytes.size()) + " bytes kept)";
         }

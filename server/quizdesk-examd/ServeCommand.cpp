@@ -8,6 +8,7 @@
 #include "ExamServer.h"
 #include "ExamTests.h"
 #include "Exports.h"
+#include "RepeatedLines.h"
 
 #include "definition/Cp1251.h"
 #include "definition/TerminalText.h"
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,6 +97,32 @@ int runServe(const CommandLine& args, QCoreApplication& app)
         }
         port = quint16(p);
     }
+    ServerLimits limits;
+    const struct
+    {
+        const char* option;
+        long long most;
+        std::function<void(long long)> set;
+    } limitOptions[] = {
+        {"connections-per-address", 1000000,
+         [&](long long n) { limits.perAddress = std::size_t(n); }},
+        {"buffer-limit", 1 << 20,
+         [&](long long n) { limits.bufferedBytes = std::size_t(n) << 20; }},
+        {"idle-timeout", 86400, [&](long long n) { limits.idleSeconds = int(n); }},
+    };
+    for (const auto& o : limitOptions) {
+        if (!args.has(o.option)) {
+            continue;
+        }
+        bool ok = false;
+        const long long n = QString::fromStdString(args.value(o.option)).toLongLong(&ok);
+        if (!ok || n < 1 || n > o.most) {
+            return usage(tr("%1 takes a number from 1 to %2")
+                             .arg(QLatin1String("--") + QLatin1String(o.option))
+                             .arg(o.most));
+        }
+        o.set(n);
+    }
     QHostAddress listenAddress(QHostAddress::Any);
     if (args.has("listen") &&
         !listenAddress.setAddress(QString::fromStdString(args.value("listen")))) {
@@ -145,11 +173,26 @@ int runServe(const CommandLine& args, QCoreApplication& app)
     ExamDesk desk(*journal, clock, roster, rules);
     desk.setTests(modelsOf(tests));
     ExamServer server(*journal, desk, clock);
+    server.setLimits(limits);
     desk.setConnections(&server, name);
-    QObject::connect(&server, &ExamServer::journalFault, [](const QString& m) {
-        say(stderr,
-            tr("%1 (the clients are asked to send again)").arg(qs(terminalSafe(m.toStdString()))));
+    // A fault that comes back with every retry is printed once a window,
+    // with its count.
+    RepeatedLines faults(clock);
+    const auto sayFaultLine = [](const std::string& line) {
+        say(stderr, tr("%1 (the clients are asked to send again)").arg(qs(terminalSafe(line))));
+    };
+    QObject::connect(&server, &ExamServer::journalFault, [&](const QString& m) {
+        if (const auto line = faults.pass(m.toStdString())) {
+            sayFaultLine(*line);
+        }
     });
+    QTimer faultSummary;
+    QObject::connect(&faultSummary, &QTimer::timeout, [&] {
+        for (const std::string& line : faults.due()) {
+            sayFaultLine(line);
+        }
+    });
+    faultSummary.start(1000);
     QObject::connect(&server, &ExamServer::journalHealthChanged, [](const JournalHealth& h) {
         if (h.state == JournalHealth::State::Ready) {
             say(stderr, tr("the journal takes messages again"));

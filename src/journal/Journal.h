@@ -91,6 +91,10 @@ struct Incident
     std::string address;
     std::string detail; // UTF-8, for the examiner
     std::string bytes;  // a message that never completed, as it came
+    // The same kind from the same address within a short while is one
+    // incident: how many times it came, and when it came last.
+    int times = 1;
+    int64_t lastAt = 0; // 0: only at `at`
 };
 
 // Whether the journal takes writes now, and why not (for the log and the
@@ -151,7 +155,10 @@ public:
     // (the journal's own constraint decides, so that servers sharing the
     // journal cannot both open one) or the statement failed.
     virtual std::optional<int64_t> insertSitting(const Sitting& s) = 0;
-    virtual void progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
+    // A progress message on an open sitting; false when the sitting is no
+    // longer open (closed by the examiner or another server) or the
+    // statement failed, and nothing was written.
+    virtual bool progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
                           const std::string& address) = 0;
     virtual void touch(int64_t id, int64_t now, const std::string& address) = 0;
     // A sitting the examiner let go of its computer (move) is taken by the
@@ -170,8 +177,12 @@ public:
     virtual void recordClaim(int64_t id, const FinalClaim& claim, int64_t now) = 0;
     // Marks a sitting with an incident's kind (kept once).
     virtual void flag(int64_t id, const std::string& kind, int64_t now) = 0;
-    virtual void addIncident(const Incident& incident) = 0;
-    // How many incidents of `kind` the student has had since `since`.
+    // Stores the incident; its row's id, nothing when the statement failed.
+    virtual std::optional<int64_t> addIncident(const Incident& incident) = 0;
+    // The incident came again: `times` in all, the last at `lastAt`.
+    virtual void repeatIncident(int64_t id, int times, int64_t lastAt) = 0;
+    // How many incidents of `kind` the student has had since `since`
+    // (repetitions counted).
     virtual int incidentCount(const std::string& kind, const std::string& student,
                               int64_t since) = 0;
 

@@ -35,6 +35,7 @@ SqlJournal::SqlJournal(QString connection, bool postgres, std::string server)
 SqlJournal::~SqlJournal()
 {
     m_queries.clear();
+    m_control.reset();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         if (db.isOpen()) {
@@ -245,6 +246,7 @@ Status SqlJournal::reopen()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     m_queries.clear();
+    m_control.reset();
     db.close();
     if (!db.open()) {
         return Fault{db.lastError().text().simplified().toStdString()};
@@ -290,11 +292,9 @@ Status SqlJournal::begin()
     if (Status f = ready(); !f.ok()) {
         return f;
     }
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
     // SQLite: take the write lock at once, so that a batch never fails
     // half-way for want of it.
-    if (!q.exec(m_postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
-        const Fault f = faultOf(q);
+    if (Status f = control(m_postgres ? "BEGIN" : "BEGIN IMMEDIATE"); !f.ok()) {
         alive();
         return f;
     }
@@ -319,10 +319,7 @@ Status SqlJournal::commit()
         alive();
         return Fault{"journal: " + error.toStdString()};
     }
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    const bool ok = q.exec(QStringLiteral("COMMIT"));
-    if (!ok) {
-        const Fault f = faultOf(q);
+    if (Status f = control("COMMIT"); !f.ok()) {
         rollback();
         alive();
         return f;
@@ -337,11 +334,33 @@ void SqlJournal::rollback()
     for (auto& [sql, q] : m_queries) {
         q->finish();
     }
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.exec(QStringLiteral("ROLLBACK"));
+    (void)control("ROLLBACK");
     m_inBatch = false;
     m_batchFailed = false;
     m_heads.clear();
+}
+
+Status SqlJournal::control(const char* sql)
+{
+    if (m_postgres) {
+        // PostgreSQL prepares no transaction statement: sent as text, on a
+        // query object kept for it.
+        if (!m_control) {
+            m_control = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_connection, false));
+        }
+        if (!m_control->exec(QString::fromLatin1(sql))) {
+            return faultOf(*m_control);
+        }
+        return {};
+    }
+    // Prepared once, like every statement of a batch: a batch of one
+    // message costs no parsing of its BEGIN and COMMIT.
+    QSqlQuery& q = query(sql);
+    if (!q.exec()) {
+        return faultOf(q);
+    }
+    q.finish();
+    return {};
 }
 
 void SqlJournal::appendEvent(const QString& chainName, const char* kind, const char* subject,

@@ -47,7 +47,7 @@ public:
                                         const std::string& address) override;
     int finishedCount(const std::string& student) override;
     std::optional<int64_t> insertSitting(const Sitting& s) override;
-    void progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
+    bool progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
                   const std::string& address) override;
     void touch(int64_t id, int64_t now, const std::string& address) override;
     void finish(int64_t id, int answered, bool lastRight, int percent, std::optional<double> score,
@@ -55,7 +55,8 @@ public:
                 const std::vector<AnswerRow>& rows, int64_t now) override;
     void recordClaim(int64_t id, const FinalClaim& claim, int64_t now) override;
     void flag(int64_t id, const std::string& kind, int64_t now) override;
-    void addIncident(const Incident& incident) override;
+    std::optional<int64_t> addIncident(const Incident& incident) override;
+    void repeatIncident(int64_t id, int times, int64_t lastAt) override;
 
     Result<bool> release(const std::string& student, int64_t now) override;
     Result<bool> stop(const std::string& student, int64_t now) override;
@@ -101,6 +102,8 @@ private:
                        int64_t now);
     // A prepared statement, made once per text.
     QSqlQuery& query(const char* sql);
+    // BEGIN, COMMIT or ROLLBACK; the fault when it failed.
+    Status control(const char* sql);
     // Runs it; a failure inside a batch fails the batch.
     bool run(QSqlQuery& q);
     Fault faultOf(const QSqlQuery& q) const;
@@ -127,6 +130,7 @@ private:
     bool m_resetQueries = false;
     QString m_batchError;
     std::map<const char*, std::unique_ptr<QSqlQuery>> m_queries;
+    std::unique_ptr<QSqlQuery> m_control; // PostgreSQL's BEGIN and COMMIT
 
     // Chain heads read in this transaction: chain -> (seq, value).
     std::map<QString, std::pair<qint64, QByteArray>> m_heads;

@@ -42,6 +42,11 @@ Status SqlJournal::createSchema()
         << QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS one_open_sitting "
                           "ON sittings (student) WHERE state = 'open'")
         << QStringLiteral("CREATE INDEX IF NOT EXISTS sittings_by_student ON sittings (student)")
+        // A registration asks whether the computer holds another open
+        // sitting: answered from this index alone, however many sittings
+        // are open (a restart mid-exam, labs sharing a journal).
+        << QStringLiteral("CREATE INDEX IF NOT EXISTS open_by_computer "
+                          "ON sittings (computer, address) WHERE state = 'open'")
         << QStringLiteral(
                "CREATE TABLE IF NOT EXISTS answers ("
                "sitting BIGINT NOT NULL, seq INTEGER NOT NULL, question INTEGER NOT NULL, "
@@ -50,8 +55,12 @@ Status SqlJournal::createSchema()
         << QStringLiteral("CREATE TABLE IF NOT EXISTS incidents ("
                           "id %1, at BIGINT NOT NULL, server TEXT NOT NULL, kind TEXT NOT NULL, "
                           "student TEXT NOT NULL, computer TEXT NOT NULL, address TEXT NOT NULL, "
-                          "detail TEXT NOT NULL, bytes %2)")
-               .arg(id, blob);
+                          "detail TEXT NOT NULL, bytes %2, times INTEGER NOT NULL DEFAULT 1, "
+                          "last_at BIGINT)")
+               .arg(id, blob)
+        // A resumed sitting counts its earlier resumptions.
+        << QStringLiteral("CREATE INDEX IF NOT EXISTS incidents_by_student "
+                          "ON incidents (student, kind, at)");
     // Whether the journal was written before the chains: its rows are then
     // given events once (adoptOldRows).
     const bool hadEvents = QSqlQuery(db).exec(QStringLiteral("SELECT 1 FROM events LIMIT 1"));
@@ -87,21 +96,32 @@ Status SqlJournal::createSchema()
 Status SqlJournal::addMissingColumns()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    const QSqlRecord columns = db.record(QStringLiteral("sittings"));
-    const std::pair<const char*, const char*> added[] = {
-        {"max_score", "INTEGER"},  {"claimed_percent", "INTEGER"},
-        {"claimed_grade", "TEXT"}, {"claimed_score", "DOUBLE PRECISION"},
-        {"verified", "TEXT"},      {"flags", "TEXT"},
+    struct Column
+    {
+        const char* table;
+        const char* name;
+        const char* type;
     };
-    for (const auto& [name, type] : added) {
-        if (columns.indexOf(QLatin1String(name)) >= 0) {
+    const Column added[] = {
+        {"sittings", "max_score", "INTEGER"},
+        {"sittings", "claimed_percent", "INTEGER"},
+        {"sittings", "claimed_grade", "TEXT"},
+        {"sittings", "claimed_score", "DOUBLE PRECISION"},
+        {"sittings", "verified", "TEXT"},
+        {"sittings", "flags", "TEXT"},
+        {"incidents", "times", "INTEGER NOT NULL DEFAULT 1"},
+        {"incidents", "last_at", "BIGINT"},
+    };
+    for (const Column& c : added) {
+        const QString table = QLatin1String(c.table);
+        if (db.record(table).indexOf(QLatin1String(c.name)) >= 0) {
             continue;
         }
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("ALTER TABLE sittings ADD COLUMN %1 %2")
-                        .arg(QLatin1String(name), QLatin1String(type)))) {
+        if (!q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                        .arg(table, QLatin1String(c.name), QLatin1String(c.type)))) {
             // Another server sharing the journal may have added it meanwhile.
-            if (db.record(QStringLiteral("sittings")).indexOf(QLatin1String(name)) >= 0) {
+            if (db.record(table).indexOf(QLatin1String(c.name)) >= 0) {
                 continue;
             }
             return Fault{"cannot prepare the journal: " + q.lastError().text().toStdString()};

@@ -113,25 +113,33 @@ std::optional<int64_t> SqlJournal::insertSitting(const Sitting& s)
     return id;
 }
 
-void SqlJournal::progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
+bool SqlJournal::progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
                           const std::string& address)
 {
+    // The one statement of a progress message (besides its event): the
+    // sitting by its key, still open. A sitting closed meanwhile by the
+    // examiner or another server matches no row, and the caller applies
+    // the rules to what the journal now holds.
     QSqlQuery& q = query("UPDATE sittings SET answered = ?, last_right = ?, score = ?, "
-                         "last_seen = ?, address = ? WHERE id = ?");
+                         "last_seen = ?, address = ? WHERE id = ? AND state = 'open'");
     q.addBindValue(answered);
     q.addBindValue(lastRight ? 1 : 0);
     q.addBindValue(score);
     q.addBindValue(qlonglong(now));
     q.addBindValue(qs(address));
     q.addBindValue(qlonglong(id));
-    run(q);
+    const bool stored = run(q) && q.numRowsAffected() == 1;
     q.finish();
+    if (!stored) {
+        return false;
+    }
     appendEvent(qs(m_server), "progress", "sitting", id, now,
                 QJsonObject{{u"answered"_s, answered},
                             {u"last_right"_s, lastRight ? 1 : 0},
                             {u"score"_s, score},
                             {u"last_seen"_s, qint64(now)},
                             {u"address"_s, qs(address)}});
+    return true;
 }
 
 void SqlJournal::touch(int64_t id, int64_t now, const std::string& address)
@@ -238,7 +246,7 @@ void SqlJournal::flag(int64_t id, const std::string& kind, int64_t now)
     appendEvent(qs(m_server), "flag", "sitting", id, now, QJsonObject{{u"flags"_s, qs(flags)}});
 }
 
-void SqlJournal::addIncident(const Incident& i)
+std::optional<int64_t> SqlJournal::addIncident(const Incident& i)
 {
     QSqlQuery& q = query("INSERT INTO incidents (at, server, kind, student, computer, address, "
                          "detail, bytes) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id");
@@ -251,7 +259,7 @@ void SqlJournal::addIncident(const Incident& i)
     q.addBindValue(qs(i.detail));
     q.addBindValue(i.bytes.empty() ? QVariant(QMetaType(QMetaType::QByteArray))
                                    : QVariant(bytesOf(i.bytes)));
-    std::optional<qint64> id;
+    std::optional<int64_t> id;
     if (run(q) && q.next()) {
         id = q.value(0).toLongLong();
     }
@@ -265,8 +273,23 @@ void SqlJournal::addIncident(const Incident& i)
                                 {u"computer"_s, qs(i.computer)},
                                 {u"address"_s, qs(i.address)},
                                 {u"detail"_s, qs(i.detail)},
-                                {u"bytes"_s, blobValue(bytesOf(i.bytes), i.bytes.empty())}});
+                                {u"bytes"_s, blobValue(bytesOf(i.bytes), i.bytes.empty())},
+                                {u"times"_s, 1},
+                                {u"last_at"_s, QJsonValue()}});
     }
+    return id;
+}
+
+void SqlJournal::repeatIncident(int64_t id, int times, int64_t lastAt)
+{
+    QSqlQuery& q = query("UPDATE incidents SET times = ?, last_at = ? WHERE id = ?");
+    q.addBindValue(times);
+    q.addBindValue(qlonglong(lastAt));
+    q.addBindValue(qlonglong(id));
+    run(q);
+    q.finish();
+    appendEvent(qs(m_server), "repeat", "incident", id, lastAt,
+                QJsonObject{{u"times"_s, times}, {u"last_at"_s, qint64(lastAt)}});
 }
 void SqlJournal::rebind(int64_t id, const std::string& computer, const std::string& address,
                         int64_t now)
@@ -288,7 +311,8 @@ void SqlJournal::rebind(int64_t id, const std::string& computer, const std::stri
 int SqlJournal::incidentCount(const std::string& kind, const std::string& student, int64_t since)
 {
     QSqlQuery& q =
-        query("SELECT COUNT(*) FROM incidents WHERE kind = ? AND student = ? AND at >= ?");
+        query("SELECT COALESCE(SUM(times), 0) FROM incidents WHERE kind = ? AND student = ? "
+              "AND at >= ?");
     q.addBindValue(qs(kind));
     q.addBindValue(qs(student));
     q.addBindValue(qlonglong(since));

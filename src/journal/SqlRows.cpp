@@ -55,7 +55,7 @@ Sitting sittingOf(const QSqlQuery& q)
 }
 
 const char* const kIncidentColumns =
-    "id, at, server, kind, student, computer, address, detail, bytes";
+    "id, at, server, kind, student, computer, address, detail, bytes, times, last_at";
 
 Incident incidentOf(const QSqlQuery& q)
 {
@@ -70,6 +70,8 @@ Incident incidentOf(const QSqlQuery& q)
     i.detail = str(q.value(7));
     const QByteArray b = q.value(8).toByteArray();
     i.bytes.assign(b.constData(), std::size_t(b.size()));
+    i.times = q.value(9).isNull() ? 1 : q.value(9).toInt();
+    i.lastAt = q.value(10).isNull() ? 0 : q.value(10).toLongLong();
     return i;
 }
 

@@ -77,14 +77,18 @@ public:
         m_sittings[copy.id] = copy;
         return copy.id;
     }
-    void progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
+    bool progress(int64_t id, int answered, bool lastRight, double score, int64_t now,
                   const std::string&) override
     {
         Sitting& s = m_sittings.at(id);
+        if (s.state != SittingState::Open) {
+            return false;
+        }
         s.answered = answered;
         s.lastRight = lastRight;
         s.score = score;
         s.lastSeen = now;
+        return true;
     }
     void touch(int64_t id, int64_t now, const std::string&) override
     {
@@ -134,7 +138,8 @@ public:
         s.address = address;
         s.lastSeen = now;
     }
-    void addIncident(const Incident&) override { ++m_incidents; }
+    std::optional<int64_t> addIncident(const Incident&) override { return int64_t(++m_incidents); }
+    void repeatIncident(int64_t, int, int64_t) override {}
     int incidentCount(const std::string&, const std::string&, int64_t) override { return 0; }
     qd::Result<bool> move(const std::string& student, int64_t) override
     {

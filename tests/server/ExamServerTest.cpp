@@ -380,3 +380,115 @@ TEST_F(Server, ALiveSittingIsNotTakenOverAndOnlyTheNewestConnectionSpeaks)
     EXPECT_EQ(sittings()[0].answered, 3);
     EXPECT_EQ(sittings().size(), 1u);
 }
+
+// A message must be whole within 30 s of its first byte, however slowly
+// it trickles; a connection that said nothing for the idle time is closed,
+// and its computer coming back is no resumption.
+TEST_F(Server, ATrickledMessageIsDroppedAndAnIdleConnectionClosed)
+{
+    ServerLimits limits;
+    limits.idleSeconds = 100;
+    server->setLimits(limits);
+    desk->setConnections(server.get(), "lab");
+    send(message(ExamMessage::Registration).bytes());
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 7; }));
+
+    Peer trickler(server->port());
+    const std::string progress = message(ExamMessage::Progress).bytes();
+    for (int i = 0; i < 3; ++i) {
+        trickler.socket.write(progress.data() + i, 1);
+        trickler.socket.flush();
+        ASSERT_TRUE(runUntil([&] { return server->bufferedBytes() == std::size_t(i + 1); }));
+        server->sweep();
+        EXPECT_EQ(server->connectionCount(), 2u) << i;
+        clock.advance(ExamServer::kIdleMs / 3);
+    }
+    server->sweep();
+    EXPECT_EQ(server->connectionCount(), 1u);
+    EXPECT_EQ(server->bufferedBytes(), 0u);
+    server->commitNow();
+    EXPECT_EQ(incidents().back().detail, "a message not complete 30 s after its first byte");
+
+    // 30 s have passed since the registration; the idle time is 100 s.
+    clock.advance(69000);
+    server->sweep();
+    EXPECT_EQ(server->connectionCount(), 1u);
+    clock.advance(1000);
+    server->sweep();
+    EXPECT_EQ(server->connectionCount(), 0u);
+    ASSERT_TRUE(runUntil([&] { return client.state() == QAbstractSocket::UnconnectedState; }));
+    Peer back(server->port());
+    EXPECT_EQ(back.exchange(message(ExamMessage::Registration).bytes()), 0);
+    for (const Incident& i : incidents()) {
+        EXPECT_NE(i.kind, "resumed");
+    }
+    EXPECT_EQ(sittings().size(), 1u);
+}
+
+// Past the limit of connections from one address, more are closed as they
+// come; each kind of incident from an address is one row a minute, with
+// its count.
+TEST_F(Server, ConnectionsPerAddressAreLimitedAndTheirIncidentsCounted)
+{
+    ServerLimits limits;
+    limits.perAddress = 2;
+    server->setLimits(limits);
+    Peer second(server->port());
+    ASSERT_TRUE(runUntil([&] { return server->connectionCount() == 2; }));
+    for (int i = 0; i < 5; ++i) {
+        QTcpSocket extra;
+        extra.connectToHost(QHostAddress::LocalHost, server->port());
+        ASSERT_TRUE(runUntil([&] { return extra.state() == QAbstractSocket::UnconnectedState; }))
+            << i;
+    }
+    EXPECT_EQ(server->connectionCount(), 2u);
+    EXPECT_EQ(second.exchange(message(ExamMessage::Registration).bytes()), 0);
+    server->commitNow();
+    std::vector<Incident> refused;
+    for (const Incident& i : incidents()) {
+        if (i.kind == "too-many-connections") {
+            refused.push_back(i);
+        }
+    }
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].times, 5);
+    EXPECT_EQ(refused[0].address, "127.0.0.1");
+
+    // A minute on, the same kind from the same address is a new row.
+    clock.advance(61000);
+    QTcpSocket late;
+    late.connectToHost(QHostAddress::LocalHost, server->port());
+    ASSERT_TRUE(runUntil([&] { return late.state() == QAbstractSocket::UnconnectedState; }));
+    server->commitNow();
+    EXPECT_EQ(incidents().back().kind, "too-many-connections");
+    EXPECT_EQ(incidents().back().times, 1);
+    const auto check = journal->verifyChains();
+    ASSERT_TRUE(check.ok());
+    EXPECT_FALSE(check.value().broken) << *check.value().broken;
+}
+
+// Past the limit of bytes held for incomplete messages, the connection
+// holding the most is dropped, and 4 KiB of what it sent are kept.
+TEST_F(Server, ThePeerHoldingTheMostIsDroppedWhenTheBuffersAreFull)
+{
+    ServerLimits limits;
+    limits.bufferedBytes = 10000;
+    server->setLimits(limits);
+    send(message(ExamMessage::Registration).bytes());
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 7; }));
+    const std::string final =
+        message(ExamMessage::Final).finalMessage(std::string(20000, 'r')).substr(0, 6000);
+    send(final);
+    ASSERT_TRUE(runUntil([&] { return server->bufferedBytes() == 6000; }));
+    Peer other(server->port());
+    const std::string part = final.substr(0, 5000);
+    other.socket.write(part.data(), qint64(part.size()));
+    other.socket.flush();
+    ASSERT_TRUE(runUntil([&] { return client.state() == QAbstractSocket::UnconnectedState; }));
+    ASSERT_TRUE(runUntil([&] { return server->bufferedBytes() == 5000; }));
+    EXPECT_EQ(server->connectionCount(), 1u);
+    server->commitNow();
+    const Incident dropped = incidents().back();
+    EXPECT_EQ(dropped.kind, "dropped");
+    EXPECT_EQ(dropped.bytes, final.substr(0, 4096));
+}
