@@ -147,7 +147,8 @@ bool ExamDesk::heldLive(const Sitting& s, uint64_t holder) const
 
 void ExamDesk::flagged(const Sitting& s, const Arrival& a, const Finding& f)
 {
-    note(f.kind, a, f.detail, groupOf(s));
+    // Each finding of its own: the same one again only counts.
+    note(f.kind, a, f.detail, groupOf(s) + '\0' + f.detail);
     m_journal.flag(s.id, f.kind, now());
 }
 
