@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 
     qd::TestModel model = *demo();
     qd::RunState st;
-    if (qd::prepareRun(model, st, c->seed)) {
+    if (!qd::prepareRun(model, st, c->seed).ok()) {
         return 0;
     }
     (void)qd::checkpointFits(*c, model, st);

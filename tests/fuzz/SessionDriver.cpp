@@ -199,7 +199,7 @@ void playSession(qd::TestModel& model, std::string_view actions)
         actions.remove_prefix(1);
     }
     qd::RunState state;
-    if (qd::prepareRun(model, state, seed)) {
+    if (!qd::prepareRun(model, state, seed).ok()) {
         return;
     }
     Player player(model, std::move(state));
